@@ -1,0 +1,142 @@
+#pragma once
+// Move-only owners for Windows handles, modules and COM pointers. Each owner
+// knows its own empty value (NULL for most handles, INVALID_HANDLE_VALUE for
+// file and search handles) and keeps GetLastError intact when it closes, so
+// an owner going out of scope never hides the error a caller is about to read.
+#include <windows.h>
+#include <objbase.h>
+
+#include <utility>
+
+namespace velmora {
+
+template <typename Traits>
+class UniqueResource {
+public:
+    using Type = typename Traits::Type;
+
+    UniqueResource() noexcept = default;
+    explicit UniqueResource(Type value) noexcept : value_(value) {}
+    UniqueResource(UniqueResource&& other) noexcept : value_(other.release()) {}
+    UniqueResource& operator=(UniqueResource&& other) noexcept {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
+    UniqueResource(const UniqueResource&) = delete;
+    UniqueResource& operator=(const UniqueResource&) = delete;
+    ~UniqueResource() { reset(); }
+
+    Type get() const noexcept { return value_; }
+    explicit operator bool() const noexcept { return value_ != Traits::Empty(); }
+
+    Type release() noexcept { return std::exchange(value_, Traits::Empty()); }
+
+    void reset(Type value = Traits::Empty()) noexcept {
+        const Type old = std::exchange(value_, value);
+        if (old != Traits::Empty()) {
+            const DWORD error = ::GetLastError();
+            Traits::Close(old);
+            ::SetLastError(error);
+        }
+    }
+
+private:
+    Type value_ = Traits::Empty();
+};
+
+struct HandleTraits {
+    using Type = HANDLE;
+    static Type Empty() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::CloseHandle(h); }
+};
+
+struct FileHandleTraits {
+    using Type = HANDLE;
+    static Type Empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Type h) noexcept { ::CloseHandle(h); }
+};
+
+struct FindHandleTraits {
+    using Type = HANDLE;
+    static Type Empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Type h) noexcept { ::FindClose(h); }
+};
+
+struct ModuleTraits {
+    using Type = HMODULE;
+    static Type Empty() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::FreeLibrary(h); }
+};
+
+using UniqueHandle = UniqueResource<HandleTraits>;
+using UniqueFileHandle = UniqueResource<FileHandleTraits>;
+using UniqueFindHandle = UniqueResource<FindHandleTraits>;
+using UniqueModule = UniqueResource<ModuleTraits>;
+
+// An owned COM interface pointer: one reference, released on destruction.
+template <typename T>
+class ComPtr {
+public:
+    ComPtr() noexcept = default;
+    ComPtr(std::nullptr_t) noexcept {}
+    // Takes over a reference the caller already owns.
+    static ComPtr Attach(T* raw) noexcept {
+        ComPtr p;
+        p.ptr_ = raw;
+        return p;
+    }
+    // Adds a reference of its own.
+    static ComPtr Share(T* raw) noexcept {
+        if (raw) raw->AddRef();
+        return Attach(raw);
+    }
+    ComPtr(const ComPtr& other) noexcept : ptr_(other.ptr_) {
+        if (ptr_) ptr_->AddRef();
+    }
+    ComPtr(ComPtr&& other) noexcept : ptr_(std::exchange(other.ptr_, nullptr)) {}
+    ComPtr& operator=(ComPtr other) noexcept {
+        std::swap(ptr_, other.ptr_);
+        return *this;
+    }
+    ~ComPtr() { reset(); }
+
+    void reset() noexcept {
+        if (T* old = std::exchange(ptr_, nullptr)) old->Release();
+    }
+    T* get() const noexcept { return ptr_; }
+    T* operator->() const noexcept { return ptr_; }
+    explicit operator bool() const noexcept { return ptr_ != nullptr; }
+    // For out-parameters: releases what is held and hands out the slot.
+    T** put() noexcept {
+        reset();
+        return &ptr_;
+    }
+    void** put_void() noexcept { return reinterpret_cast<void**>(put()); }
+
+    template <typename U>
+    ComPtr<U> query() const noexcept {
+        ComPtr<U> other;
+        if (ptr_) ptr_->QueryInterface(__uuidof(U), other.put_void());
+        return other;
+    }
+
+private:
+    T* ptr_ = nullptr;
+};
+
+// OLE initialised for a single-threaded apartment for the owner's lifetime.
+class OleInitialization {
+public:
+    OleInitialization() noexcept : hr_(::OleInitialize(nullptr)) {}
+    ~OleInitialization() {
+        if (SUCCEEDED(hr_)) ::OleUninitialize();
+    }
+    OleInitialization(const OleInitialization&) = delete;
+    OleInitialization& operator=(const OleInitialization&) = delete;
+    HRESULT Result() const noexcept { return hr_; }
+
+private:
+    HRESULT hr_;
+};
+
+}  // namespace velmora

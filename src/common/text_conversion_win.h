@@ -1,0 +1,12 @@
+#pragma once
+// Conversions between the program's wide texts and the 8-bit texts in the
+// system code page that library loading and the engine take.
+#include <string>
+#include <string_view>
+
+namespace velmora {
+
+std::string ToSystemCodePage(std::wstring_view text);
+std::wstring FromSystemCodePage(std::string_view text);
+
+}  // namespace velmora

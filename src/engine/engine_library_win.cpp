@@ -1,0 +1,36 @@
+#include "engine/engine_library_win.h"
+
+#include "common/system_error_win.h"
+#include "common/text_conversion_win.h"
+
+namespace velmora {
+
+FARPROC EngineLibrary::Bind(const char* name) {
+    if (!module_) {
+        module_.reset(::LoadLibraryA(fileName_.c_str()));
+        if (!module_) throw FailureFromLastError();
+    }
+    FARPROC function = ::GetProcAddress(module_.get(), name);
+    if (!function) throw FailureFromLastError();
+    return function;
+}
+
+void EngineLibrary::Init() { Bound(init_, "VelUpdaterInit")(); }
+
+std::int16_t EngineLibrary::Start(const std::wstring& url, const std::wstring& localPath,
+                                  EngineStatusVariables& variables) {
+    const StartFunction start = Bound(start_, "VelUpdateStart");
+    const std::string narrowUrl = ToSystemCodePage(url);
+    const std::string narrowPath = ToSystemCodePage(localPath);
+    return start(narrowUrl.c_str(), narrowPath.c_str(), &variables.status, &variables.done,
+                 &variables.total);
+}
+
+void EngineLibrary::Cleanup() { Bound(cleanup_, "VelUpdaterCleanup")(); }
+
+EngineLibrary& ProgramEngine() {
+    static EngineLibrary engine;
+    return engine;
+}
+
+}  // namespace velmora

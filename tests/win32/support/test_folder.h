@@ -1,0 +1,44 @@
+#pragma once
+// Helpers for Windows tests: a scratch folder removed afterwards, whole-file
+// reads and writes, and the fixture binaries copied beside each test program.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace velmora::testing {
+
+// A new empty folder under the system's temporary folder, removed with
+// everything in it when the owner goes. The name may contain a blank on
+// request, for paths like an install under "Program Files".
+class TestFolder {
+public:
+    explicit TestFolder(const std::wstring& prefix = L"velmora");
+    ~TestFolder();
+    TestFolder(const TestFolder&) = delete;
+    TestFolder& operator=(const TestFolder&) = delete;
+
+    const std::wstring& Path() const { return path_; }
+    std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+private:
+    std::wstring path_;
+};
+
+void RemoveTree(const std::wstring& path);
+void WriteTextFile(const std::wstring& path, const std::string& content);
+std::string ReadTextFile(const std::wstring& path);
+std::vector<std::string> ReadLines(const std::wstring& path);
+// Lines of the file whose first tab-separated field is `name`.
+std::vector<std::string> LinesNamed(const std::wstring& path, const std::string& name);
+// The value of "key=value" among the tab-separated fields of a log line.
+std::string Field(const std::string& line, const std::string& key);
+
+// The folder of the running test program and its fixtures\ subfolder.
+std::wstring ProgramFolder();
+std::wstring FixturePath(const std::wstring& fileName);
+void CopyFixture(const std::wstring& fileName, const std::wstring& destination);
+
+std::string Narrow(const std::wstring& text);
+
+}  // namespace velmora::testing

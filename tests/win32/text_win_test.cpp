@@ -1,0 +1,63 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "support/test_folder.h"
+#include "text/file_exists.h"
+#include "text/status_text.h"
+
+namespace velmora {
+namespace {
+
+using testing::TestFolder;
+using testing::WriteTextFile;
+
+class FileExistsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteTextFile(folder / L"plain.exe", "x");
+        WriteTextFile(folder / L"hidden.exe", "x");
+        ASSERT_TRUE(::SetFileAttributesW((folder / L"hidden.exe").c_str(), FILE_ATTRIBUTE_HIDDEN));
+        WriteTextFile(folder / L"system.exe", "x");
+        ASSERT_TRUE(::SetFileAttributesW((folder / L"system.exe").c_str(), FILE_ATTRIBUTE_SYSTEM));
+        ASSERT_TRUE(::CreateDirectoryW((folder / L"folder.exe").c_str(), nullptr));
+    }
+    TestFolder folder;
+};
+
+TEST_F(FileExistsTest, PlainMaskFindsOnlyPlainFiles) {
+    EXPECT_TRUE(FileExists(folder / L"plain.exe", 0));
+    EXPECT_FALSE(FileExists(folder / L"hidden.exe", 0));
+    EXPECT_FALSE(FileExists(folder / L"system.exe", 0));
+    EXPECT_FALSE(FileExists(folder / L"folder.exe", 0));
+    EXPECT_FALSE(FileExists(folder / L"missing.exe", 0));
+}
+
+TEST_F(FileExistsTest, MaskAdmitsHiddenFilesAndFolders) {
+    EXPECT_TRUE(FileExists(folder / L"hidden.exe", FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_TRUE(FileExists(folder / L"folder.exe", FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_FALSE(FileExists(folder / L"system.exe", FILE_ATTRIBUTE_HIDDEN));
+}
+
+TEST_F(FileExistsTest, RelativePathIsTakenFromTheWorkingFolder) {
+    wchar_t previous[MAX_PATH] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(::SetCurrentDirectoryW(folder.Path().c_str()));
+    const bool plain = FileExists(L"plain.exe", 0);
+    const bool hidden = FileExists(L"hidden.exe", 0);
+    ::SetCurrentDirectoryW(previous);
+    EXPECT_TRUE(plain);
+    EXPECT_FALSE(hidden);
+}
+
+TEST(StatusTextOnWindows, AccentedTextsReachTheSystemAsTheRightCharacters) {
+    // Converted by the system into its ANSI code page (1252 under the test
+    // locale), the accented letters must come out as the single bytes of
+    // that code page, not as two-byte sequences of another encoding.
+    const std::wstring text = GetStatusText(-9);
+    char narrow[64] = {};
+    ::WideCharToMultiByte(1252, 0, text.c_str(), -1, narrow, sizeof narrow, nullptr, nullptr);
+    EXPECT_STREQ(narrow, "ERROR: Formato inv\xE1lido");
+}
+
+}  // namespace
+}  // namespace velmora

@@ -1,0 +1,31 @@
+# Installs what building and testing need on a Debian machine, and only what
+# is missing: the MinGW-w64 cross compiler, 32-bit Wine (after adding the
+# i386 architecture), Xvfb and xdotool for the window tests, ImageMagick for
+# screenshots, GoogleTest sources, CMake and Ninja, and a Spanish locale for
+# the comma decimal separator.
+
+velmora_as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+velmora_install_dependencies() {
+  local packages=(cmake ninja-build g++ googletest g++-mingw-w64-i686-posix
+    wine wine32:i386 xvfb xdotool imagemagick locales python3 x11-utils)
+  local missing=()
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+      velmora_as_root dpkg --add-architecture i386 || return 1
+    fi
+    velmora_as_root apt-get update -qq || return 1
+    velmora_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+      "${missing[@]}" >/dev/null || return 1
+  fi
+  if ! locale -a 2>/dev/null | grep -qi '^es_ES\.utf-\?8$'; then
+    echo "Generating the es_ES.UTF-8 locale"
+    velmora_as_root localedef -i es_ES -f UTF-8 es_ES.UTF-8 || return 1
+  fi
+}
