@@ -1,0 +1,79 @@
+#include "window/skin_child_win.h"
+
+#include <windowsx.h>
+
+namespace velmora {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"VelmoraClickArea";
+
+struct ClickArea {
+    HBITMAP skin;
+    bool pressed = false;
+};
+
+LRESULT CALLBACK ClickAreaProcedure(HWND area, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* state = reinterpret_cast<ClickArea*>(::GetWindowLongPtrW(area, GWLP_USERDATA));
+    switch (message) {
+        case WM_NCCREATE: {
+            const auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+            ::SetWindowLongPtrW(area, GWLP_USERDATA,
+                                reinterpret_cast<LONG_PTR>(new ClickArea{static_cast<HBITMAP>(create->lpCreateParams)}));
+            break;
+        }
+        case WM_NCDESTROY:
+            delete state;
+            ::SetWindowLongPtrW(area, GWLP_USERDATA, 0);
+            break;
+        case WM_ERASEBKGND: return 1;
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            HDC dc = ::BeginPaint(area, &paint);
+            if (state) PaintSkinBehind(dc, area, state->skin);
+            ::EndPaint(area, &paint);
+            return 0;
+        }
+        case WM_LBUTTONDOWN:
+            if (state) state->pressed = true;
+            ::SetCapture(area);
+            return 0;
+        case WM_LBUTTONUP: {
+            const bool wasPressed = state && state->pressed;
+            if (state) state->pressed = false;
+            ::ReleaseCapture();
+            RECT client;
+            ::GetClientRect(area, &client);
+            const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            if (wasPressed && ::PtInRect(&client, at))
+                ::SendMessageW(::GetParent(area), WM_COMMAND,
+                               MAKEWPARAM(::GetDlgCtrlID(area), BN_CLICKED), reinterpret_cast<LPARAM>(area));
+            return 0;
+        }
+        case WM_CAPTURECHANGED:
+            if (state) state->pressed = false;
+            return 0;
+    }
+    return ::DefWindowProcW(area, message, wParam, lParam);
+}
+
+}  // namespace
+
+HWND CreateClickArea(HWND parent, const RECT& place, HBITMAP skin, int id) {
+    const HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(parent, GWLP_HINSTANCE));
+    static const ATOM registered = [instance] {
+        WNDCLASSEXW type{};
+        type.cbSize = sizeof type;
+        type.lpfnWndProc = ClickAreaProcedure;
+        type.hInstance = instance;
+        type.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        type.lpszClassName = kClassName;
+        return ::RegisterClassExW(&type);
+    }();
+    (void)registered;
+    return ::CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE, place.left, place.top,
+                             place.right - place.left, place.bottom - place.top, parent,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, skin);
+}
+
+}  // namespace velmora

@@ -1,0 +1,103 @@
+#include "window/property_bag_win.h"
+
+#include <olectl.h>
+
+#include <cmath>
+#include <cwchar>
+
+namespace velmora {
+
+Variant Variant::Int32(long value) {
+    Variant v;
+    v.value_.vt = VT_I4;
+    v.value_.lVal = value;
+    return v;
+}
+
+Variant Variant::Bool(bool value) {
+    Variant v;
+    v.value_.vt = VT_BOOL;
+    v.value_.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+    return v;
+}
+
+Variant Variant::Text(const wchar_t* value) {
+    Variant v;
+    v.value_.vt = VT_BSTR;
+    v.value_.bstrVal = ::SysAllocString(value);
+    return v;
+}
+
+Variant Variant::Object(IUnknown* value) {
+    Variant v;
+    v.value_.vt = VT_UNKNOWN;
+    v.value_.punkVal = value;
+    if (value) value->AddRef();
+    return v;
+}
+
+ComPtr<PropertyBag> PropertyBag::Create() { return ComPtr<PropertyBag>::Attach(new PropertyBag); }
+
+void PropertyBag::Add(std::wstring name, const Variant& value) { properties_.emplace_back(std::move(name), value); }
+
+HRESULT PropertyBag::QueryInterface(REFIID iid, void** object) {
+    if (!object) return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IPropertyBag) {
+        *object = static_cast<IPropertyBag*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG PropertyBag::AddRef() { return ++references_; }
+
+ULONG PropertyBag::Release() {
+    const ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+}
+
+HRESULT PropertyBag::Read(LPCOLESTR name, VARIANT* value, IErrorLog*) {
+    if (!name || !value) return E_POINTER;
+    for (auto& [key, stored] : properties_) {
+        // Names are matched without regard to case, as containers do.
+        if (::_wcsicmp(key.c_str(), name) != 0) continue;
+        const VARTYPE wanted = value->vt;
+        ::VariantInit(value);
+        if (wanted == VT_EMPTY || wanted == stored.get()->vt)
+            return ::VariantCopy(value, stored.source());
+        return ::VariantChangeType(value, stored.source(), 0, wanted);
+    }
+    return E_INVALIDARG;
+}
+
+HRESULT PropertyBag::Write(LPCOLESTR name, VARIANT* value) {
+    if (!name || !value) return E_POINTER;
+    Variant copy;
+    const HRESULT hr = ::VariantCopy(copy.get(), value);
+    if (FAILED(hr)) return hr;
+    for (auto& [key, stored] : properties_) {
+        if (::_wcsicmp(key.c_str(), name) == 0) {
+            ::VariantClear(stored.get());
+            return ::VariantCopy(stored.get(), copy.get());
+        }
+    }
+    properties_.emplace_back(name, copy);
+    return S_OK;
+}
+
+ComPtr<IUnknown> CreateFontObject(const wchar_t* face, double points, short weight) {
+    FONTDESC description{};
+    description.cbSizeofstruct = sizeof description;
+    description.lpstrName = const_cast<LPOLESTR>(face);
+    description.cySize.int64 = std::llround(points * 10000.0);  // CY: four decimals
+    description.sWeight = weight;
+    description.sCharset = ANSI_CHARSET;
+    ComPtr<IUnknown> font;
+    ::OleCreateFontIndirect(&description, IID_IFontDisp, font.put_void());
+    return font;
+}
+
+}  // namespace velmora

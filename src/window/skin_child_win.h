@@ -1,0 +1,23 @@
+#pragma once
+// The window's own child windows that sit on the skin: the status line
+// (Label1) and the Cancel click area (Image1). Each paints the part of the
+// skin behind it itself, double-buffered, so the parent can clip its
+// children and nothing flickers when the text changes.
+#include <windows.h>
+
+namespace velmora {
+
+// Paints the part of `skin` (drawn at the parent's client origin) that lies
+// behind `child` into `target`, in child coordinates.
+void PaintSkinBehind(HDC target, HWND child, HBITMAP skin);
+
+// The status line: its text is the window text (WM_SETTEXT / WM_GETTEXT),
+// drawn light grey and centred over the skin.
+HWND CreateStatusLabel(HWND parent, const RECT& place, HBITMAP skin, HFONT font);
+
+// The click area: draws nothing but the skin behind it, and sends its parent
+// WM_COMMAND with BN_CLICKED and `id` when a left-button press is released
+// inside it.
+HWND CreateClickArea(HWND parent, const RECT& place, HBITMAP skin, int id);
+
+}  // namespace velmora

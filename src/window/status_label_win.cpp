@@ -1,0 +1,100 @@
+#include "common/owners_win.h"
+#include "window/skin_child_win.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"VelmoraStatusLabel";
+constexpr COLORREF kTextColour = RGB(224, 224, 224);
+
+struct LabelLook {
+    HBITMAP skin;
+    HFONT font;
+};
+
+void Paint(HWND label, const LabelLook& look) {
+    PAINTSTRUCT paint;
+    HDC screen = ::BeginPaint(label, &paint);
+    RECT client;
+    ::GetClientRect(label, &client);
+    UniqueMemoryDc buffer(::CreateCompatibleDC(screen));
+    UniqueGdiObject bitmap(::CreateCompatibleBitmap(screen, client.right, client.bottom));
+    HGDIOBJ oldBitmap = ::SelectObject(buffer.get(), bitmap.get());
+
+    PaintSkinBehind(buffer.get(), label, look.skin);
+    wchar_t text[512] = {};
+    ::GetWindowTextW(label, text, 512);
+    HGDIOBJ oldFont = ::SelectObject(buffer.get(), look.font);
+    ::SetBkMode(buffer.get(), TRANSPARENT);
+    ::SetTextColor(buffer.get(), kTextColour);
+    ::DrawTextW(buffer.get(), text, -1, &client, DT_CENTER | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
+    ::SelectObject(buffer.get(), oldFont);
+
+    ::BitBlt(screen, 0, 0, client.right, client.bottom, buffer.get(), 0, 0, SRCCOPY);
+    ::SelectObject(buffer.get(), oldBitmap);
+    ::EndPaint(label, &paint);
+}
+
+LRESULT CALLBACK LabelProcedure(HWND label, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* look = reinterpret_cast<LabelLook*>(::GetWindowLongPtrW(label, GWLP_USERDATA));
+    switch (message) {
+        case WM_NCCREATE: {
+            const auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+            ::SetWindowLongPtrW(label, GWLP_USERDATA,
+                                reinterpret_cast<LONG_PTR>(new LabelLook(*static_cast<LabelLook*>(create->lpCreateParams))));
+            break;
+        }
+        case WM_NCDESTROY:
+            delete look;
+            ::SetWindowLongPtrW(label, GWLP_USERDATA, 0);
+            break;
+        case WM_SETTEXT: {
+            const LRESULT result = ::DefWindowProcW(label, message, wParam, lParam);
+            ::InvalidateRect(label, nullptr, FALSE);
+            return result;
+        }
+        case WM_ERASEBKGND: return 1;  // painted whole in WM_PAINT
+        case WM_PAINT:
+            if (look) {
+                Paint(label, *look);
+                return 0;
+            }
+            break;
+    }
+    return ::DefWindowProcW(label, message, wParam, lParam);
+}
+
+}  // namespace
+
+void PaintSkinBehind(HDC target, HWND child, HBITMAP skin) {
+    RECT client;
+    ::GetClientRect(child, &client);
+    ::FillRect(target, &client, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+    POINT origin{0, 0};
+    ::MapWindowPoints(child, ::GetParent(child), &origin, 1);
+    UniqueMemoryDc source(::CreateCompatibleDC(target));
+    HGDIOBJ old = ::SelectObject(source.get(), skin);
+    // Where the child reaches past the skin the window's black shows.
+    ::BitBlt(target, 0, 0, client.right, client.bottom, source.get(), origin.x, origin.y, SRCCOPY);
+    ::SelectObject(source.get(), old);
+}
+
+HWND CreateStatusLabel(HWND parent, const RECT& place, HBITMAP skin, HFONT font) {
+    const HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(parent, GWLP_HINSTANCE));
+    static const ATOM registered = [instance] {
+        WNDCLASSEXW type{};
+        type.cbSize = sizeof type;
+        type.lpfnWndProc = LabelProcedure;
+        type.hInstance = instance;
+        type.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        type.lpszClassName = kClassName;
+        return ::RegisterClassExW(&type);
+    }();
+    (void)registered;
+    LabelLook look{skin, font};
+    return ::CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE, place.left, place.top,
+                             place.right - place.left, place.bottom - place.top, parent, nullptr, instance, &look);
+}
+
+}  // namespace velmora

@@ -1,0 +1,256 @@
+#include "window/updater_window_win.h"
+
+#include <windowsx.h>
+
+#include "common/application_folder_win.h"
+#include "common/message_box_win.h"
+#include "common/system_error_win.h"
+#include "engine/engine_library_win.h"
+#include "window/control_settings_win.h"
+#include "window/resource_ids.h"
+#include "window/skin_child_win.h"
+#include "window/window_layout.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"VELUpdater";
+constexpr wchar_t kCaption[] = L"VELUpdater";
+constexpr int kImage1Id = 1;
+constexpr UINT_PTR kTimer1Id = 1;
+constexpr UINT_PTR kTimerBWId = 2;
+constexpr UINT_PTR kTimerStartId = 3;
+
+constexpr wchar_t kUpdateUrl[] = L"http://" VELMORA_UPDATE_HOST L"/oficial/gamedata.vel";
+constexpr wchar_t kLocalDataPath[] = L"libs\\gamedata.vel";
+
+RECT Place(const layout::Rect& r) { return {r.left, r.top, r.right(), r.bottom()}; }
+
+void SetWorkingFolder(const std::wstring& folder) {
+    if (!::SetCurrentDirectoryW(folder.c_str())) throw FailureFromLastError();
+}
+
+void RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
+    static const bool registered = [&] {
+        WNDCLASSEXW type{};
+        type.cbSize = sizeof type;
+        type.lpfnWndProc = procedure;
+        type.hInstance = instance;
+        type.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        type.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
+        type.hIcon = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_VELMORA), IMAGE_ICON, 48, 48, 0));
+        type.hIconSm = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_VELMORA), IMAGE_ICON,
+                                                       ::GetSystemMetrics(SM_CXSMICON),
+                                                       ::GetSystemMetrics(SM_CYSMICON), 0));
+        type.lpszClassName = kClassName;
+        return ::RegisterClassExW(&type) != 0;
+    }();
+    if (!registered) throw FailureFromLastError();
+}
+
+}  // namespace
+
+UpdaterWindow::UpdaterWindow(HINSTANCE instance)
+    : instance_(instance),
+      timer1_{kTimer1Id, layout::kTimer1Interval, false},
+      timerBW_{kTimerBWId, layout::kTimerBWInterval, false},
+      timerStart_{kTimerStartId, layout::kTimerStartInterval, false} {}
+
+std::unique_ptr<UpdaterWindow> UpdaterWindow::Load(HINSTANCE instance) {
+    std::unique_ptr<UpdaterWindow> window(new UpdaterWindow(instance));
+    RegisterWindowClass(instance, &Procedure);
+    window->skin_.reset(::LoadImageW(instance, MAKEINTRESOURCEW(IDB_SKIN), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    if (!window->skin_) throw FailureFromLastError();
+    // Trebuchet MS 11.25 points, bold: 15 pixels at 96 dots per inch.
+    window->labelFont_.reset(::CreateFontW(-15, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                           DEFAULT_PITCH | FF_SWISS, L"Trebuchet MS"));
+
+    // Centred on the screen; without a frame the client area is the window.
+    const int left = (::GetSystemMetrics(SM_CXSCREEN) - layout::kClientWidth) / 2;
+    const int top = (::GetSystemMetrics(SM_CYSCREEN) - layout::kClientHeight) / 2;
+    window->window_ = ::CreateWindowExW(WS_EX_APPWINDOW, kClassName, kCaption,
+                                        WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, left, top,
+                                        layout::kClientWidth, layout::kClientHeight, nullptr, nullptr, instance,
+                                        window.get());
+    if (!window->window_) throw FailureFromLastError();
+    window->CreateChildren();
+    window->StartTimer(window->timer1_);
+    window->StartTimer(window->timerBW_);
+    window->RunLoadStep();
+    return window;
+}
+
+UpdaterWindow::~UpdaterWindow() {
+    if (window_) ::DestroyWindow(window_);
+}
+
+void UpdaterWindow::CreateChildren() {
+    // Created in this order so that the bar lies above the status line on
+    // the pixel row they share.
+    label1_ = CreateStatusLabel(window_, Place(layout::kLabel1), static_cast<HBITMAP>(skin_.get()),
+                                static_cast<HFONT>(labelFont_.get()));
+    if (!label1_) throw FailureFromLastError();
+    progressBar1_ = std::make_unique<HostedControl>(window_, L"MBProgressBar.ProgressBar",
+                                                    Place(layout::kProgressBar1), ProgressBarSettings().get());
+    image1_ = CreateClickArea(window_, Place(layout::kImage1), static_cast<HBITMAP>(skin_.get()), kImage1Id);
+    if (!image1_) throw FailureFromLastError();
+    tabStrip1_ = std::make_unique<HostedControl>(window_, L"MSComctlLib.TabStrip", Place(layout::kTabStrip1), nullptr);
+    richTextBox1_ = std::make_unique<HostedControl>(window_, L"RichTextLib.RichTextBox",
+                                                    Place(layout::kRichTextBox1), RichTextBoxSettings().get());
+}
+
+// Initialises the engine while the working folder is libs, so that the
+// system finds comp.dll there, then starts it from the application folder,
+// against which its local data path is relative.
+void UpdaterWindow::RunLoadStep() {
+    const std::wstring application = ApplicationFolder();
+    SetWorkingFolder(application + L"\\libs");
+    ProgramEngine().Init();
+    SetWorkingFolder(application);
+    const std::int16_t result = ProgramEngine().Start(kUpdateUrl, kLocalDataPath, ProgramStatusVariables());
+    if (result < 0) ShowMessage(L"ERROR: " + std::to_wstring(result));
+}
+
+void UpdaterWindow::Show() {
+    shown_ = true;
+    ::ShowWindow(window_, SW_SHOWNORMAL);
+    ::UpdateWindow(window_);
+}
+
+void UpdaterWindow::StartTimer(Timer& timer) {
+    ::SetTimer(window_, timer.id, timer.interval, nullptr);
+    timer.running = true;
+}
+
+void UpdaterWindow::StopTimer(Timer& timer) {
+    ::KillTimer(window_, timer.id);
+    timer.running = false;
+}
+
+LRESULT CALLBACK UpdaterWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<UpdaterWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->window_ = window;
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<UpdaterWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
+    // No exception may unwind through the system's dispatch: a failure that
+    // no handler takes care of ends the program with its report.
+    try {
+        return self->Handle(message, wParam, lParam);
+    } catch (const Failure& failure) {
+        EndProgramWithFailure(failure);
+    } catch (const std::exception&) {
+        EndProgramWithFailure(Failure(static_cast<std::uint32_t>(E_UNEXPECTED), SystemErrorText(static_cast<DWORD>(E_UNEXPECTED))));
+    }
+}
+
+LRESULT UpdaterWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_PAINT: OnPaint(); return 0;
+        case WM_ERASEBKGND: return 1;  // the skin covers the window in WM_PAINT
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN: OnPointerPress(lParam); return 0;
+        case WM_LBUTTONUP:
+            // The drag itself ends at the next move that finds the button up;
+            // the pointer is let go now so other windows get it again.
+            ::ReleaseCapture();
+            return 0;
+        case WM_MOUSEMOVE: OnPointerMove(lParam); return 0;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == kImage1Id && HIWORD(wParam) == BN_CLICKED) OnCancelClick();
+            return 0;
+        case WM_TIMER: OnTimer(wParam); return 0;
+        case WM_CLOSE:
+            OnUnload();
+            ::DestroyWindow(window_);
+            return 0;
+        case WM_ENDSESSION:
+            if (wParam) OnUnload();
+            return 0;
+        case WM_DESTROY:
+            // The hosted controls go while their windows still exist.
+            richTextBox1_.reset();
+            tabStrip1_.reset();
+            progressBar1_.reset();
+            if (shown_) ::PostQuitMessage(0);
+            return 0;
+        case WM_NCDESTROY: {
+            const HWND destroyed = std::exchange(window_, nullptr);
+            ::SetWindowLongPtrW(destroyed, GWLP_USERDATA, 0);
+            return ::DefWindowProcW(destroyed, message, wParam, lParam);
+        }
+    }
+    return ::DefWindowProcW(window_, message, wParam, lParam);
+}
+
+void UpdaterWindow::OnPaint() {
+    PAINTSTRUCT paint;
+    HDC dc = ::BeginPaint(window_, &paint);
+    RECT client;
+    ::GetClientRect(window_, &client);
+    ::FillRect(dc, &client, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+    UniqueMemoryDc source(::CreateCompatibleDC(dc));
+    HGDIOBJ old = ::SelectObject(source.get(), skin_.get());
+    BITMAP skin{};
+    ::GetObjectW(skin_.get(), sizeof skin, &skin);
+    // Unscaled at the top-left corner.
+    ::BitBlt(dc, 0, 0, skin.bmWidth, skin.bmHeight, source.get(), 0, 0, SRCCOPY);
+    ::SelectObject(source.get(), old);
+    ::EndPaint(window_, &paint);
+}
+
+void UpdaterWindow::OnPointerPress(LPARAM lParam) {
+    StartDrag(drag_, static_cast<float>(GET_X_LPARAM(lParam)), static_cast<float>(GET_Y_LPARAM(lParam)));
+    // Move events keep coming while the pointer runs outside the window.
+    ::SetCapture(window_);
+}
+
+void UpdaterWindow::OnPointerMove(LPARAM lParam) {
+    if (!drag_.dragging) return;
+    const auto leftButton = static_cast<std::int16_t>(::GetAsyncKeyState(VK_LBUTTON));
+    if (!ContinueDrag(drag_, leftButton)) {
+        ::ReleaseCapture();
+        return;
+    }
+    const auto x = static_cast<float>(GET_X_LPARAM(lParam));
+    const auto y = static_cast<float>(GET_Y_LPARAM(lParam));
+    constexpr UINT flags = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE;
+    RECT r;
+    ::GetWindowRect(window_, &r);
+    const float left = DraggedEdge(static_cast<float>(r.left), x, drag_.startX);
+    ::SetWindowPos(window_, nullptr, RoundHalfToEven(left), r.top, 0, 0, flags);
+    // The top edge is read again after the left edge has moved.
+    ::GetWindowRect(window_, &r);
+    const float top = DraggedEdge(static_cast<float>(r.top), y, drag_.startY);
+    ::SetWindowPos(window_, nullptr, r.left, RoundHalfToEven(top), 0, 0, flags);
+}
+
+// Releases the engine and ends the program at once: the unload step does not
+// run, so the engine is released exactly once.
+void UpdaterWindow::OnCancelClick() {
+    ProgramEngine().Cleanup();
+    ::ExitProcess(0);
+}
+
+void UpdaterWindow::OnUnload() {
+    if (unloaded_) return;
+    unloaded_ = true;
+    ProgramEngine().Cleanup();
+}
+
+void UpdaterWindow::OnTimer(UINT_PTR id) {
+    if (id == timer1_.id) OnTimer1Tick();
+    else if (id == timerBW_.id) OnTimerBWTick();
+    else if (id == timerStart_.id) OnTimerStartTick();
+}
+
+void UpdaterWindow::OnTimer1Tick() {}
+void UpdaterWindow::OnTimerBWTick() {}
+void UpdaterWindow::OnTimerStartTick() {}
+
+}  // namespace velmora
