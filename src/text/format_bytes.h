@@ -13,7 +13,9 @@ namespace velmora {
 std::wstring FormatBytes(std::int32_t count, std::wstring_view decimalSeparator);
 
 #ifdef _WIN32
-// The same with the decimal separator of the user's regional settings.
+// The decimal separator of the user's regional settings.
+std::wstring UserDecimalSeparator();
+// FormatBytes with that separator.
 std::wstring FormatBytes(std::int32_t count);
 #endif
 

@@ -4,15 +4,11 @@
 
 namespace velmora {
 
-namespace {
-
 std::wstring UserDecimalSeparator() {
     wchar_t separator[8] = {};
     if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8) <= 1) return L".";
     return separator;
 }
-
-}  // namespace
 
 std::wstring FormatBytes(std::int32_t count) { return FormatBytes(count, UserDecimalSeparator()); }
 

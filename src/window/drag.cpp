@@ -1,16 +1,6 @@
 #include "window/drag.h"
 
-#include <cmath>
-
 namespace velmora {
-
-std::int32_t RoundHalfToEven(double value) {
-    const double floor = std::floor(value);
-    const double fraction = value - floor;
-    double rounded = floor;
-    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(floor, 2.0) != 0.0)) rounded += 1.0;
-    return static_cast<std::int32_t>(rounded);
-}
 
 void StartDrag(DragState& drag, float x, float y) {
     drag.dragging = true;

@@ -5,6 +5,8 @@
 // edge first, then the top edge.
 #include <cstdint>
 
+#include "common/rounding.h"
+
 namespace velmora {
 
 struct DragState {
@@ -12,9 +14,6 @@ struct DragState {
     std::int32_t startX = 0;
     std::int32_t startY = 0;
 };
-
-// Rounds to the nearest whole number, halves to the even neighbour.
-std::int32_t RoundHalfToEven(double value);
 
 // A press on the window's surface, with any button.
 void StartDrag(DragState& drag, float x, float y);

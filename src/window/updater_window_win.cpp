@@ -6,7 +6,10 @@
 #include "common/message_box_win.h"
 #include "common/system_error_win.h"
 #include "engine/engine_library_win.h"
+#include "text/format_bytes.h"
 #include "window/control_settings_win.h"
+#include "window/game_launch_win.h"
+#include "window/progress_bar_win.h"
 #include "window/resource_ids.h"
 #include "window/skin_child_win.h"
 #include "window/window_layout.h"
@@ -24,6 +27,18 @@ constexpr UINT_PTR kTimerStartId = 3;
 
 constexpr wchar_t kUpdateUrl[] = L"http://" VELMORA_UPDATE_HOST L"/oficial/gamedata.vel";
 constexpr wchar_t kLocalDataPath[] = L"libs\\gamedata.vel";
+
+// The transfer rate in bytes per second: written by the rate timer, shown
+// by the progress text; it lives for the whole run.
+std::int32_t transferRate = 0;
+
+// The engine's variables, each read afresh with an atomic load.
+class ProgramEngineReadings final : public EngineReadings {
+public:
+    std::int16_t Status() const override { return LoadShared(ProgramStatusVariables().status); }
+    std::int32_t Done() const override { return LoadShared(ProgramStatusVariables().done); }
+    std::int32_t Total() const override { return LoadShared(ProgramStatusVariables().total); }
+};
 
 RECT Place(const layout::Rect& r) { return {r.left, r.top, r.right(), r.bottom()}; }
 
@@ -50,6 +65,32 @@ void RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
 }
 
 }  // namespace
+
+// The window as the progress monitor sees it.
+class UpdaterWindow::View final : public ProgressView {
+public:
+    explicit View(UpdaterWindow& window) : window_(window), bar_(*window.progressBar1_) {}
+
+    void SetStatusLine(const std::wstring& text) override {
+        // Setting the same text again would only repaint it.
+        wchar_t current[512] = {};
+        ::GetWindowTextW(window_.label1_, current, 512);
+        if (text != current) ::SetWindowTextW(window_.label1_, text.c_str());
+    }
+    bool BarVisible() const override { return bar_.Visible(); }
+    void SetBarVisible(bool visible) override { bar_.SetVisible(visible); }
+    void SetBarMaximum(std::int32_t maximum) override { progress_bar::SetMaximum(bar_, maximum); }
+    void SetBarMinimum(std::int32_t minimum) override { progress_bar::SetMinimum(bar_, minimum); }
+    void SetBarValue(std::int32_t value) override { progress_bar::SetValue(bar_, value); }
+    void SetBarText(const std::wstring& text) override { progress_bar::SetText(bar_, text); }
+    void RefreshBar() override { progress_bar::Refresh(bar_); }
+    bool HandOverTimerRunning() const override { return window_.timerStart_.running; }
+    void StartHandOverTimer() override { window_.StartTimer(window_.timerStart_); }
+
+private:
+    UpdaterWindow& window_;
+    HostedControl& bar_;
+};
 
 UpdaterWindow::UpdaterWindow(HINSTANCE instance)
     : instance_(instance),
@@ -244,13 +285,32 @@ void UpdaterWindow::OnUnload() {
 }
 
 void UpdaterWindow::OnTimer(UINT_PTR id) {
+    // Once the hand-over has begun no other tick acts, not even while its
+    // message box is open.
+    if (handingOver_) return;
     if (id == timer1_.id) OnTimer1Tick();
     else if (id == timerBW_.id) OnTimerBWTick();
     else if (id == timerStart_.id) OnTimerStartTick();
 }
 
-void UpdaterWindow::OnTimer1Tick() {}
-void UpdaterWindow::OnTimerBWTick() {}
-void UpdaterWindow::OnTimerStartTick() {}
+void UpdaterWindow::OnTimer1Tick() {
+    View view(*this);
+    MonitorTick(ProgramEngineReadings(), view, transferRate, UserDecimalSeparator());
+}
+
+void UpdaterWindow::OnTimerBWTick() { rateSampler_.Tick(ProgramEngineReadings(), timerBW_.interval, transferRate); }
+
+// Hands over to the game: the window hides, the engine is released (before
+// the game is looked for, so its files are free), the game starts or the
+// player learns it is missing, and the program ends at once without the
+// unload step, so the engine is released once.
+void UpdaterWindow::OnTimerStartTick() {
+    handingOver_ = true;
+    StopTimer(timerStart_);
+    ::ShowWindow(window_, SW_HIDE);
+    ProgramEngine().Cleanup();
+    StartGameOrReportMissing();
+    ::ExitProcess(0);
+}
 
 }  // namespace velmora

@@ -10,6 +10,7 @@
 #include "common/owners_win.h"
 #include "window/drag.h"
 #include "window/hosted_control_win.h"
+#include "window/progress_monitor.h"
 
 namespace velmora {
 
@@ -34,6 +35,8 @@ private:
         UINT interval;
         bool running;
     };
+
+    class View;
 
     explicit UpdaterWindow(HINSTANCE instance);
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -67,6 +70,8 @@ private:
     Timer timerBW_;
     Timer timerStart_;
     DragState drag_;
+    RateSampler rateSampler_;
+    bool handingOver_ = false;
     bool shown_ = false;
     bool unloaded_ = false;
 };

@@ -1,0 +1,46 @@
+#include "window/progress_bar_win.h"
+
+namespace velmora::progress_bar {
+
+namespace {
+
+void PutByReference(HostedControl& bar, DISPID id, std::int32_t number) {
+    LONG value = number;
+    VARIANT argument;
+    ::VariantInit(&argument);
+    argument.vt = VT_I4 | VT_BYREF;
+    argument.plVal = &value;
+    bar.PutProperty(id, argument);
+}
+
+void PutByValue(HostedControl& bar, DISPID id, std::int32_t number) {
+    VARIANT argument;
+    ::VariantInit(&argument);
+    argument.vt = VT_I4;
+    argument.lVal = number;
+    bar.PutProperty(id, argument);
+}
+
+}  // namespace
+
+void SetMaximum(HostedControl& bar, std::int32_t maximum) { PutByReference(bar, kMaximum, maximum); }
+void SetMinimum(HostedControl& bar, std::int32_t minimum) { PutByValue(bar, kMinimum, minimum); }
+void SetValue(HostedControl& bar, std::int32_t value) { PutByReference(bar, kValue, value); }
+
+void SetText(HostedControl& bar, const std::wstring& text) {
+    VARIANT argument;
+    ::VariantInit(&argument);
+    argument.vt = VT_BSTR;
+    argument.bstrVal = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    try {
+        bar.PutProperty(kText, argument);
+    } catch (...) {
+        ::VariantClear(&argument);
+        throw;
+    }
+    ::VariantClear(&argument);
+}
+
+void Refresh(HostedControl& bar) { bar.CallMethod(kRefresh); }
+
+}  // namespace velmora::progress_bar
