@@ -1,17 +1,25 @@
-// The program's entry: OLE for the hosted controls, the window, and the
-// message loop of the program's one GUI thread.
+// The program's entry: OLE for the hosted controls, the start-up (which
+// registers the controls and loads and shows the window), then the message
+// loop of the program's one GUI thread for as long as the window lives.
 #include <windows.h>
+
+#include <memory>
 
 #include "common/message_box_win.h"
 #include "common/owners_win.h"
+#include "startup/entry_routine_win.h"
 #include "window/updater_window_win.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     velmora::OleInitialization ole;
     std::unique_ptr<velmora::UpdaterWindow> window;
+    const velmora::UpdaterWindowOperations operations{
+        [&] { window = velmora::UpdaterWindow::Load(instance); },
+        [&] { window->Show(); },
+        [&] { window.reset(); },
+    };
     try {
-        window = velmora::UpdaterWindow::Load(instance);
-        window->Show();
+        if (!velmora::RunEntryRoutine(operations)) return 0;
     } catch (const velmora::Failure& failure) {
         velmora::EndProgramWithFailure(failure);
     }

@@ -1,0 +1,207 @@
+"""Runs the updater under Wine in an application folder of its own and
+observes it from outside: the probe program reads its window and message
+boxes, xdotool moves the real mouse on the Xvfb display, and the fixture
+libraries' logs tell what the program asked of them."""
+
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+
+BUILD = os.environ["VELMORA_BUILD"]
+DIST = os.environ["VELMORA_DIST"]
+PROBE = os.path.join(BUILD, "fixtures", "probe", "probe.exe")
+SCRIPTED_ENGINE = os.path.join(BUILD, "fixtures", "scripted_engine", "comp.dll")
+GAME = os.path.join(BUILD, "fixtures", "game", "velmora.exe")
+REGSVR32_RECORDER = os.path.join(BUILD, "fixtures", "regsvr32_recorder", "regsvr32.exe")
+FIXTURE_CONTROLS = os.path.join(BUILD, "fixtures", "control_stubs")
+CONTROLS = ("mbprgbar.ocx", "mscomctl.ocx", "richtx32.ocx")
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def wine(*args, timeout=30):
+    return subprocess.run(["wine", *args], capture_output=True, text=True, timeout=timeout)
+
+
+def probe(*args):
+    """Runs the probe; returns its exit code and its key=value lines."""
+    result = wine(PROBE, *args)
+    values = {}
+    for line in result.stdout.splitlines():
+        key, sep, value = line.partition("=")
+        if sep:
+            values[key.strip()] = value.rstrip("\r")
+    return result.returncode, values
+
+
+def xdotool(*args):
+    subprocess.run(["xdotool", *map(str, args)], check=True, timeout=10)
+
+
+def wait_until(condition, timeout, step=0.1):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        value = condition()
+        if value:
+            return value
+        time.sleep(step)
+    return condition()
+
+
+class Installation:
+    """An application folder as the studio ships it: the program, libs with
+    the three controls and the scripted engine, and (optionally) the game."""
+
+    def __init__(self, scenario="start 0\n", *, game=True, folder_name="Velmora", libs=True,
+                 regsvr32_recorder=False):
+        work = os.path.join(BUILD, "e2e-work")
+        os.makedirs(work, exist_ok=True)
+        self.root = tempfile.mkdtemp(prefix="run-", dir=work)
+        self.app = os.path.join(self.root, folder_name)
+        self.libs = os.path.join(self.app, "libs")
+        os.makedirs(self.app)
+        shutil.copy(os.path.join(DIST, "VELUpdater.exe"), self.app)
+        if libs:
+            os.makedirs(self.libs)
+            for control in CONTROLS:
+                shutil.copy(os.path.join(DIST, "libs", control), self.libs)
+            shutil.copy(SCRIPTED_ENGINE, self.libs)
+            self.write_scenario(scenario)
+        if game:
+            shutil.copy(GAME, self.app)
+        if regsvr32_recorder:
+            shutil.copy(REGSVR32_RECORDER, self.app)
+        self.process = None
+
+    def write_scenario(self, text):
+        with open(os.path.join(self.libs, "comp-scenario.txt"), "w") as f:
+            f.write(text)
+
+    def start(self):
+        self.process = subprocess.Popen(
+            ["wine", windows_path(os.path.join(self.app, "VELUpdater.exe"))],
+            cwd=self.root, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return self
+
+    def wait_for_window(self, timeout_ms=20000):
+        code, _ = probe("wait", str(timeout_ms))
+        return code == 0
+
+    def wait_for_exit(self, timeout=15):
+        try:
+            return self.process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def running(self):
+        return self.process is not None and self.process.poll() is None
+
+    def log_lines(self, name):
+        path = os.path.join(self.libs, name) if name.startswith("comp") else os.path.join(self.app, name)
+        if not os.path.exists(path):
+            return []
+        with open(path, encoding="utf-8", errors="replace") as f:
+            return [line.rstrip("\r\n") for line in f]
+
+    def engine_calls(self, name):
+        return [line for line in self.log_lines("comp-log.txt") if line.split("\t")[0] == name]
+
+    def game_starts(self):
+        return self.log_lines("game-log.txt")
+
+    def regsvr32_starts(self):
+        return self.log_lines("regsvr32-log.txt")
+
+    def hide_game(self):
+        result = wine("attrib", "+h", windows_path(os.path.join(self.app, "velmora.exe")))
+        assert result.returncode == 0, result.stderr
+
+    def replace_control(self, control, fixture_file):
+        """Puts one of the fixture control libraries in a control's place."""
+        shutil.copy(os.path.join(FIXTURE_CONTROLS, fixture_file), os.path.join(self.libs, control))
+
+    def close(self):
+        if self.running():
+            self.process.kill()
+            self.process.wait(timeout=10)
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+class Window:
+    """What the probe reads of the updater window."""
+
+    def __init__(self, values):
+        self.values = values
+
+    @staticmethod
+    def read():
+        code, values = probe("window")
+        return Window(values) if code == 0 else None
+
+    def rect(self, key):
+        return tuple(int(n) for n in self.values[key].split(","))
+
+    @property
+    def visible(self):
+        return self.values.get("visible") == "1"
+
+    @property
+    def origin(self):
+        x, y = self.values["client_origin"].split(",")
+        return int(x), int(y)
+
+    def children(self):
+        count = int(self.values.get("children", "0"))
+        return [{
+            "class": self.values[f"child{i}.class"],
+            "text": self.values[f"child{i}.text"],
+            "visible": self.values[f"child{i}.visible"] == "1",
+            "rect": tuple(int(n) for n in self.values[f"child{i}.rect"].split(",")),
+        } for i in range(count)]
+
+    def child_at(self, rect):
+        for child in self.children():
+            if child["rect"] == rect:
+                return child
+        return None
+
+
+def unregister_controls():
+    """Removes the three controls' registration, whoever made it, by the
+    libraries' own entry points run through the system's tool."""
+    for control in CONTROLS:
+        wine("regsvr32", "/u", "/s", windows_path(os.path.join(DIST, "libs", control)))
+
+
+def registered_server(prog_id):
+    """The library registered for a class name, or None."""
+    result = wine("reg", "query", f"HKCR\\{prog_id}\\CLSID", "/ve")
+    clsid = next((word for line in result.stdout.splitlines() for word in line.split() if word.startswith("{")), None)
+    if not clsid:
+        return None
+    result = wine("reg", "query", f"HKCR\\CLSID\\{clsid}\\InprocServer32", "/ve")
+    for line in result.stdout.splitlines():
+        if "REG_SZ" in line:
+            return line.split("REG_SZ", 1)[1].strip()
+    return None
+
+
+def message_box(press_ok=False):
+    code, values = probe("messagebox", *(["ok"] if press_ok else []))
+    return values if code == 0 else None
+
+
+def wait_for_message_box(timeout=15):
+    return wait_until(lambda: message_box(), timeout, step=0.3)
+
+
+def screenshot(path, crop=None):
+    args = ["import", "-silent", "-window", "root"]
+    if crop:
+        x, y, w, h = crop
+        args += ["-crop", f"{w}x{h}+{x}+{y}"]
+    subprocess.run(args + [path], check=True, timeout=30)

@@ -1,0 +1,209 @@
+"""The window as the player sees it: geometry, skin, controls, dragging,
+the Cancel area, closing, and a failed engine start."""
+
+import os
+import struct
+import subprocess
+import tempfile
+import time
+import unittest
+
+from harness import (DIST, Installation, Window, message_box, probe, screenshot, wait_for_message_box,
+                     wait_until, xdotool)
+
+SKIN = os.path.join(os.environ["VELMORA_SOURCE"], "src", "window", "assets", "skin.bmp")
+CLIENT = (604, 229)
+LABEL1 = (104, 64, 385, 25)
+BAR = (112, 88, 361, 17)
+TAB_STRIP = (464, 152, 73, 57)
+RICH_TEXT = (528, 40, 49, 65)
+
+
+def read_skin():
+    """The skin's pixels as 8-bit RGB rows, top row first."""
+    with open(SKIN, "rb") as f:
+        data = f.read()
+    offset, = struct.unpack_from("<I", data, 10)
+    width, height = struct.unpack_from("<ii", data, 18)
+    stride = (width * 2 + 3) & ~3
+    rows = []
+    for y in range(height):
+        row = []
+        base = offset + (height - 1 - y) * stride
+        for x in range(width):
+            p, = struct.unpack_from("<H", data, base + 2 * x)
+            row.append((((p >> 10) & 31) * 255 // 31, ((p >> 5) & 31) * 255 // 31, (p & 31) * 255 // 31))
+        rows.append(row)
+    return rows
+
+
+def read_screen(crop):
+    """The screen's pixels in the crop rectangle as RGB rows."""
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "shot.ppm")
+        screenshot(path, crop)
+        with open(path, "rb") as f:
+            data = f.read()
+    # binary PPM: P6 <w> <h> <max> then the bytes
+    parts = data.split(maxsplit=4)
+    width, height = int(parts[1]), int(parts[2])
+    pixels = parts[4]
+    return [[tuple(pixels[(y * width + x) * 3:(y * width + x) * 3 + 3]) for x in range(width)]
+            for y in range(height)]
+
+
+class OpenWindow(unittest.TestCase):
+    """One run whose engine reports nothing: the window as loaded."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.install = Installation("start 0\n").start()
+        assert cls.install.wait_for_window(), "the window did not appear"
+        cls.window = Window.read()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.install.close()
+
+    def test_borderless_client_area_of_the_skin_size_centred(self):
+        w = self.window
+        self.assertEqual(w.values["title"], "VELUpdater")
+        _, _, cw, ch = w.rect("client")
+        self.assertEqual((cw, ch), CLIENT)
+        x, y, ww, wh = w.rect("window")
+        self.assertEqual((ww, wh), CLIENT, "the window has a frame")
+        self.assertEqual(w.origin, (x, y))
+        sw, sh = (int(n) for n in w.values["screen"].split(","))
+        self.assertEqual((x, y), ((sw - CLIENT[0]) // 2, (sh - CLIENT[1]) // 2))
+        style = int(w.values["style"], 16)
+        self.assertEqual(style & 0x00C00000, 0, "caption")       # WS_CAPTION
+        self.assertEqual(style & 0x00040000, 0, "sizing frame")  # WS_THICKFRAME
+
+    def test_status_line_empty_and_bar_hidden(self):
+        label = self.window.child_at(LABEL1)
+        self.assertIsNotNone(label, self.window.children())
+        self.assertTrue(label["visible"])
+        self.assertEqual(label["text"], "")
+        bar = self.window.child_at(BAR)
+        self.assertIsNotNone(bar, self.window.children())
+        self.assertFalse(bar["visible"])
+
+    def test_tab_strip_and_rich_text_box_exist_hidden(self):
+        for rect in (TAB_STRIP, RICH_TEXT):
+            child = self.window.child_at(rect)
+            self.assertIsNotNone(child, f"no control at {rect}: {self.window.children()}")
+            self.assertFalse(child["visible"], rect)
+
+    def test_skin_is_drawn_unscaled_at_the_top_left_corner(self):
+        x, y = self.window.origin
+        screen = read_screen((x, y) + CLIENT)
+        skin = read_skin()
+        self.assertEqual((len(screen), len(screen[0])), (CLIENT[1], CLIENT[0]))
+        # Every pixel matches within the rounding of 5-bit colour channels.
+        mismatches = [(px, py) for py in range(CLIENT[1]) for px in range(CLIENT[0])
+                      if max(abs(a - b) for a, b in zip(screen[py][px], skin[py][px])) > 9]
+        self.assertEqual(mismatches[:5], [], f"{len(mismatches)} pixels differ from the skin")
+
+
+class Dragging(unittest.TestCase):
+    def setUp(self):
+        self.install = Installation("start 0\n").start()
+        self.assertTrue(self.install.wait_for_window())
+
+    def tearDown(self):
+        self.install.close()
+
+    def drag(self, start, offset):
+        x, y = Window.read().origin
+        sx, sy = x + start[0], y + start[1]
+        xdotool("mousemove", sx, sy)
+        time.sleep(0.2)
+        xdotool("mousedown", 1)
+        time.sleep(0.2)
+        for step in range(1, 5):
+            xdotool("mousemove", sx + offset[0] * step // 4, sy + offset[1] * step // 4)
+            time.sleep(0.15)
+        xdotool("mouseup", 1)
+        time.sleep(0.2)
+        xdotool("mousemove", sx + offset[0] + 3, sy + offset[1] + 3)  # ends the drag
+        time.sleep(0.3)
+        return (x, y), Window.read().origin
+
+    def test_drag_on_the_surface_moves_by_exactly_the_displacement(self):
+        before, after = self.drag((20, 20), (20, 10))
+        self.assertEqual(after, (before[0] + 20, before[1] + 10))
+
+    def test_press_on_the_status_line_does_not_drag(self):
+        before, after = self.drag((300, 70), (40, 30))
+        self.assertEqual(after, before)
+
+
+class CancelArea(unittest.TestCase):
+    def setUp(self):
+        self.install = Installation("start 0\n0 status 4\n").start()
+        self.assertTrue(self.install.wait_for_window())
+
+    def tearDown(self):
+        self.install.close()
+
+    def click(self, point):
+        x, y = Window.read().origin
+        xdotool("mousemove", x + point[0], y + point[1])
+        time.sleep(0.2)
+        xdotool("click", 1)
+
+    def assert_ends_with_one_cleanup(self, point):
+        self.click(point)
+        self.assertIsNotNone(self.install.wait_for_exit(10), "the program did not end")
+        self.assertEqual(len(self.install.engine_calls("VelUpdaterCleanup")), 1)
+
+    def test_click_on_the_top_left_corner_ends_with_one_cleanup(self):
+        self.assert_ends_with_one_cleanup((232, 176))
+
+    def test_click_on_the_bottom_right_corner_ends_with_one_cleanup(self):
+        self.assert_ends_with_one_cleanup((368, 208))
+
+    def test_click_just_outside_does_not_end(self):
+        self.click((231, 190))
+        time.sleep(1.5)
+        self.assertTrue(self.install.running())
+        self.assertEqual(self.install.engine_calls("VelUpdaterCleanup"), [])
+
+
+class Closing(unittest.TestCase):
+    def test_closing_the_window_otherwise_cleans_up_once(self):
+        install = Installation("start 0\n").start()
+        try:
+            self.assertTrue(install.wait_for_window())
+            self.assertEqual(probe("close")[0], 0)
+            self.assertIsNotNone(install.wait_for_exit(10), "the program did not end")
+            self.assertEqual(len(install.engine_calls("VelUpdaterCleanup")), 1)
+        finally:
+            install.close()
+
+
+class EngineStart(unittest.TestCase):
+    def test_failed_start_reports_its_number_before_the_window_shows(self):
+        install = Installation("start -1\n").start()
+        try:
+            box = wait_for_message_box()
+            self.assertIsNotNone(box, "no message box")
+            self.assertEqual(box["caption"], "Updater")
+            self.assertEqual(box["text"], "ERROR: -1")
+            self.assertEqual(box["icon"], "0")
+            self.assertEqual(box["buttons"], "1")
+            window = Window.read()
+            self.assertFalse(window is not None and window.visible, "the window showed before the message")
+            message_box(press_ok=True)
+            self.assertTrue(install.wait_for_window())
+            start = install.engine_calls("VelUpdateStart")
+            self.assertEqual(len(start), 1)
+            self.assertIn("\turl=http://", start[0])
+            self.assertIn("/oficial/gamedata.vel\t", start[0])
+            self.assertIn("\tpath=libs\\gamedata.vel\t", start[0])
+        finally:
+            install.close()
+
+
+if __name__ == "__main__":
+    unittest.main()
