@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "common/failure.h"
+#include "common/system_error_win.h"
+#include "startup/control_table.h"
+#include "startup/entry_routine_win.h"
+#include "startup/startup_operations_win.h"
+#include "support/message_boxes.h"
+#include "support/test_folder.h"
+
+namespace velmora {
+namespace {
+
+using namespace velmora::testing;
+
+std::wstring WorkingFolder() {
+    wchar_t folder[MAX_PATH] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, folder);
+    return folder;
+}
+
+// Puts the working folder back after each test.
+class StartupOperations : public ::testing::Test {
+protected:
+    void TearDown() override { ::SetCurrentDirectoryW(previous_.c_str()); }
+
+private:
+    std::wstring previous_ = WorkingFolder();
+};
+
+TEST_F(StartupOperations, ExecutableFolderHoldsTheProgram) {
+    const std::wstring folder = ExecutableFolder();
+    EXPECT_EQ(folder, ProgramFolder());
+    EXPECT_NE(folder.back(), L'\\');
+    EXPECT_NE(::GetFileAttributesW((folder + L"\\startup_win_tests.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(StartupOperations, EnterFolderMakesItTheWorkingFolderOrRaises) {
+    TestFolder folder(L"velmora work \u00e9");
+    EnterFolder(folder.Path());
+    EXPECT_EQ(WorkingFolder(), folder.Path());
+
+    try {
+        EnterFolder(folder / L"libs");
+        ADD_FAILURE() << "no failure raised for a missing folder";
+    } catch (const Failure& failure) {
+        EXPECT_TRUE(failure.Number() == ERROR_FILE_NOT_FOUND || failure.Number() == ERROR_PATH_NOT_FOUND)
+            << failure.Number();
+        EXPECT_EQ(failure.Description(), SystemErrorText(failure.Number()));
+        EXPECT_FALSE(failure.Description().empty());
+    }
+    EXPECT_EQ(WorkingFolder(), folder.Path());
+}
+
+TEST_F(StartupOperations, LibraryByBareNameIsFoundInTheWorkingFolder) {
+    TestFolder folder(L"velmora load");
+    CopyFixture(L"recording_control.ocx", folder / L"velmora_bare_name.ocx");
+    EXPECT_FALSE(LoadLibraryForGood(L"velmora_bare_name.ocx"));
+    EnterFolder(folder.Path());
+    EXPECT_TRUE(LoadLibraryForGood(L"velmora_bare_name.ocx"));
+    const HMODULE loaded = ::GetModuleHandleW((folder / L"velmora_bare_name.ocx").c_str());
+    EXPECT_NE(loaded, nullptr);
+    if (loaded) ::FreeLibrary(loaded);  // the test's own clean-up
+}
+
+// The recording regsvr32.exe lies beside this program: started by its bare
+// name, it is found there before the system's.
+TEST_F(StartupOperations, FallbackCommandLineReachesTheToolWhole) {
+    const std::wstring log = ProgramFolder() + L"\\regsvr32-log.txt";
+    ::DeleteFileW(log.c_str());
+    const std::wstring app = L"C:\\Program Files\\Velmora Online";
+    StartMinimised(FallbackCommandLine(app, L"mscomctl.ocx"));
+
+    std::vector<std::string> lines;
+    for (int i = 0; i < 500 && lines.empty(); ++i) {
+        ::Sleep(20);
+        lines = ReadLines(log);
+    }
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(Field(lines[0], "command"), "regsvr32 /s \"C:\\Program Files\\Velmora Online\\libs\\mscomctl.ocx\"");
+    EXPECT_EQ(Field(lines[0], "show"), "2");  // minimised and activated
+    EXPECT_EQ(Field(lines[0], "argc"), "3");
+    EXPECT_EQ(Field(lines[0], "arg1"), "/s");
+    EXPECT_EQ(Field(lines[0], "arg2"), "C:\\Program Files\\Velmora Online\\libs\\mscomctl.ocx");
+    ::DeleteFileW(log.c_str());
+}
+
+TEST_F(StartupOperations, CommandLineThatCannotStartRaises) {
+    try {
+        StartMinimised(L"velmora-no-such-tool /s x.ocx");
+        ADD_FAILURE() << "no failure raised";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.Number(), static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
+        EXPECT_EQ(failure.Description(), SystemErrorText(ERROR_FILE_NOT_FOUND));
+    }
+}
+
+// No libs folder lies beside this program.
+TEST_F(StartupOperations, EntryRoutineWithoutLibsShowsTheMessageAndEnds) {
+    std::vector<std::string> windowCalls;
+    const UpdaterWindowOperations window{
+        [&] { windowCalls.push_back("load"); },
+        [&] { windowCalls.push_back("show"); },
+        [&] { windowCalls.push_back("discard"); },
+    };
+    const std::wstring before = WorkingFolder();
+    MessageBoxWatcher boxes;
+    EXPECT_FALSE(RunEntryRoutine(window));
+
+    const auto seen = boxes.Seen();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].text,
+              L"Faltan las librer\u00edas del programa. Aseg\u00farate de extraer el updater con sus librer\u00edas.");
+    EXPECT_EQ(seen[0].caption, L"Velmora Updater");
+    EXPECT_EQ(seen[0].buttons, std::vector<std::wstring>{L"OK"});
+    EXPECT_FALSE(seen[0].hasIcon);
+    EXPECT_TRUE(windowCalls.empty());
+    EXPECT_EQ(WorkingFolder(), before);
+}
+
+}  // namespace
+}  // namespace velmora
