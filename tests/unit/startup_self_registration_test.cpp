@@ -101,83 +101,47 @@ TEST(SelfRegisterLibrary, CommandsPickTheEntryPointOrAreRefused) {
     }
 }
 
-TEST(SelfRegisterLibrary, EachFailureShowsItsMessageAndReleasesWhatIsSafe) {
+// Each failure shows its message and releases only what is safe. A step
+// that raises instead of giving a failure value is skipped: the routine goes
+// on as if the step had given nothing, and nothing reaches the caller.
+TEST(SelfRegisterLibrary, FailuresAndStepsThatRaise) {
+    const Calls noEntryPoint = {kLoad, "find 16 DllRegisterServer", "pointer default", kFailureA, "free 16"};
+    const Calls noWorker = {kLoad, "find 16 DllRegisterServer", "pointer busy", "start 32",
+                            "pointer default", kFailureA, "free 16"};
+    // The worker was not seen to end and may still run in the library:
+    // nothing is released.
+    const Calls notEnded = {kLoad, "find 16 DllRegisterServer", "pointer busy", "start 32",
+                            "wait 48 10000", "pointer default", kFailureB};
     const struct {
         const char* name;
         void (*setUp)(RecordingRegistration&);
-        Calls calls;
-    } cases[] = {
-        {"library does not load", [](RecordingRegistration& p) { p.loads = false; }, {kLoad, kLoadFailed}},
-        {"no entry point", [](RecordingRegistration& p) { p.hasEntryPoint = false; },
-         {kLoad, "find 16 DllRegisterServer", "pointer default", kFailureA, "free 16"}},
-        {"no worker", [](RecordingRegistration& p) { p.workerStarts = false; },
-         {kLoad, "find 16 DllRegisterServer", "pointer busy", "start 32", "pointer default", kFailureA, "free 16"}},
-        // After the wait gave up nothing is released: the worker may still
-        // be running in the library.
-        {"time-out", [](RecordingRegistration& p) { p.waitResult = 258; },
-         {kLoad, "find 16 DllRegisterServer", "pointer busy", "start 32", "wait 48 10000", "pointer default",
-          kFailureB}},
-        {"wait failed", [](RecordingRegistration& p) { p.waitResult = 0xFFFFFFFF; },
-         {kLoad, "find 16 DllRegisterServer", "pointer busy", "start 32", "wait 48 10000", "pointer default",
-          kFailureB}},
-        {"wait abandoned", [](RecordingRegistration& p) { p.waitResult = 0x80; },
-         {kLoad, "find 16 DllRegisterServer", "pointer busy", "start 32", "wait 48 10000", "pointer default",
-          kFailureB}},
-    };
-    for (const auto& c : cases) {
-        RecordingRegistration platform;
-        c.setUp(platform);
-        SelfRegisterLibrary(platform, kPath, L"");
-        EXPECT_EQ(platform.calls, c.calls) << c.name;
-    }
-}
-
-// A step that raises instead of giving a failure value is skipped: the
-// routine goes on as if the step had given nothing, and nothing reaches the
-// caller.
-TEST(SelfRegisterLibrary, AStepThatRaisesIsSkipped) {
-    const struct {
         std::string raiseOn;
         Calls calls;
     } cases[] = {
-        {"load", {kLoad, kLoadFailed}},
-        {"find", {kLoad, "find 16 DllRegisterServer", "pointer default", kFailureA, "free 16"}},
-        {"pointer busy", Succeeds("DllRegisterServer")},
-        {"start", {kLoad, "find 16 DllRegisterServer", "pointer busy", "start 32", "pointer default", kFailureA,
-                   "free 16"}},
-        // A wait that raised has not seen the worker end: keep everything.
-        {"wait", {kLoad, "find 16 DllRegisterServer", "pointer busy", "start 32", "wait 48 10000",
-                  "pointer default", kFailureB}},
-        {"close", Succeeds("DllRegisterServer")},
-        {"free", Succeeds("DllRegisterServer")},
-        {"pointer default", Succeeds("DllRegisterServer")},
-    };
-    for (const auto& c : cases) {
-        RecordingRegistration platform;
-        platform.raiseOn = c.raiseOn;
-        EXPECT_NO_THROW(SelfRegisterLibrary(platform, kPath, L"")) << c.raiseOn;
-        EXPECT_EQ(platform.calls, c.calls) << "raising at " << c.raiseOn;
-    }
-}
-
-TEST(SelfRegisterLibrary, AMessageThatRaisesDoesNotReachTheCaller) {
-    const struct {
-        void (*setUp)(RecordingRegistration&);
-        Calls calls;
-    } cases[] = {
-        {[](RecordingRegistration& p) { p.loads = false; }, {kLoad, kLoadFailed}},
-        {[](RecordingRegistration& p) { p.hasEntryPoint = false; },
-         {kLoad, "find 16 DllRegisterServer", "pointer default", kFailureA, "free 16"}},
-        {[](RecordingRegistration& p) { p.waitResult = 258; },
-         {kLoad, "find 16 DllRegisterServer", "pointer busy", "start 32", "wait 48 10000", "pointer default",
-          kFailureB}},
+        {"library does not load", [](RecordingRegistration& p) { p.loads = false; }, "", {kLoad, kLoadFailed}},
+        {"no entry point", [](RecordingRegistration& p) { p.hasEntryPoint = false; }, "", noEntryPoint},
+        {"no worker", [](RecordingRegistration& p) { p.workerStarts = false; }, "", noWorker},
+        {"time-out", [](RecordingRegistration& p) { p.waitResult = 258; }, "", notEnded},
+        {"wait failed", [](RecordingRegistration& p) { p.waitResult = 0xFFFFFFFF; }, "", notEnded},
+        {"wait abandoned", [](RecordingRegistration& p) { p.waitResult = 0x80; }, "", notEnded},
+        {"load raises", [](RecordingRegistration&) {}, "load", {kLoad, kLoadFailed}},
+        {"find raises", [](RecordingRegistration&) {}, "find", noEntryPoint},
+        {"busy pointer raises", [](RecordingRegistration&) {}, "pointer busy", Succeeds("DllRegisterServer")},
+        {"start raises", [](RecordingRegistration&) {}, "start", noWorker},
+        {"wait raises", [](RecordingRegistration&) {}, "wait", notEnded},
+        {"close raises", [](RecordingRegistration&) {}, "close", Succeeds("DllRegisterServer")},
+        {"free raises", [](RecordingRegistration&) {}, "free", Succeeds("DllRegisterServer")},
+        {"default pointer raises", [](RecordingRegistration&) {}, "pointer default", Succeeds("DllRegisterServer")},
+        {"message raises", [](RecordingRegistration& p) { p.hasEntryPoint = false; }, "message", noEntryPoint},
+        {"message raises after time-out", [](RecordingRegistration& p) { p.waitResult = 258; }, "message",
+         notEnded},
     };
     for (const auto& c : cases) {
         RecordingRegistration platform;
         c.setUp(platform);
-        platform.raiseOn = "message";
-        EXPECT_NO_THROW(SelfRegisterLibrary(platform, kPath, L""));
-        EXPECT_EQ(platform.calls, c.calls);
+        platform.raiseOn = c.raiseOn;
+        EXPECT_NO_THROW(SelfRegisterLibrary(platform, kPath, L"")) << c.name;
+        EXPECT_EQ(platform.calls, c.calls) << c.name;
     }
 }
 
