@@ -2,6 +2,7 @@
 // Identity of the progress bar control and the dispatch identifiers of its
 // members.
 #include <windows.h>
+#include <ole2.h>
 
 namespace velmora::controls::progress_bar {
 

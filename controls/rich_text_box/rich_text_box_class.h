@@ -1,6 +1,7 @@
 #pragma once
 // Identity of the rich text box control and its one dispatch member.
 #include <windows.h>
+#include <ole2.h>
 
 namespace velmora::controls::rich_text_box {
 

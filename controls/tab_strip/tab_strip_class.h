@@ -1,6 +1,7 @@
 #pragma once
 // Identity of the tab strip control.
 #include <windows.h>
+#include <ole2.h>
 
 namespace velmora::controls::tab_strip {
 

@@ -1,0 +1,290 @@
+#include "testing/control_host.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "common/gdi.h"
+
+namespace velmora::testing {
+
+OwnedVariant::OwnedVariant(const VARIANT& value) {
+    ::VariantInit(&value_);
+    ::VariantCopy(&value_, const_cast<VARIANT*>(&value));
+}
+
+OwnedVariant& OwnedVariant::operator=(const OwnedVariant& other) {
+    if (this != &other) ::VariantCopy(&value_, const_cast<VARIANT*>(&other.value_));
+    return *this;
+}
+
+namespace {
+OwnedVariant Make(VARTYPE type, auto assign) {
+    VARIANT value;
+    ::VariantInit(&value);
+    value.vt = type;
+    assign(value);
+    OwnedVariant owned(value);
+    ::VariantClear(&value);
+    return owned;
+}
+}  // namespace
+
+OwnedVariant Int(LONG value) { return Make(VT_I4, [&](VARIANT& v) { v.lVal = value; }); }
+OwnedVariant Short(SHORT value) { return Make(VT_I2, [&](VARIANT& v) { v.iVal = value; }); }
+OwnedVariant Bool(bool value) {
+    return Make(VT_BOOL, [&](VARIANT& v) { v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE; });
+}
+OwnedVariant Text(const std::wstring& value) {
+    return Make(VT_BSTR, [&](VARIANT& v) { v.bstrVal = ::SysAllocString(value.c_str()); });
+}
+OwnedVariant Unknown(IUnknown* object, VARTYPE type) {
+    // VariantCopy adds the reference the copy holds.
+    VARIANT value;
+    ::VariantInit(&value);
+    value.vt = type;
+    value.punkVal = object;
+    return OwnedVariant(value);
+}
+OwnedVariant IntByReference(LONG* target) {
+    VARIANT value;
+    ::VariantInit(&value);
+    value.vt = VT_BYREF | VT_I4;
+    value.plVal = target;
+    return OwnedVariant(value);
+}
+
+ComPtr<IFont> MakeFont(const wchar_t* name, LONGLONG size, SHORT weight) {
+    FONTDESC description{};
+    description.cbSizeofstruct = sizeof description;
+    description.lpstrName = const_cast<LPOLESTR>(name);
+    description.cySize.int64 = size;
+    description.sWeight = weight;
+    description.sCharset = ANSI_CHARSET;
+    ComPtr<IFont> font;
+    ::OleCreateFontIndirect(&description, IID_IFont, font.put_void());
+    return font;
+}
+
+std::string FontText(const wchar_t* name, LONGLONG size, SHORT weight) {
+    const ComPtr<IFont> font = MakeFont(name, size, weight);
+    return Describe(Unknown(font.get()).get());
+}
+
+std::string Describe(const VARIANT& value) {
+    char text[160];
+    switch (value.vt) {
+    case VT_EMPTY:
+        return "EMPTY";
+    case VT_I4:
+        return "I4:" + std::to_string(value.lVal);
+    case VT_BOOL:
+        return value.boolVal ? "BOOL:true" : "BOOL:false";
+    case VT_BSTR: {
+        const int length = ::WideCharToMultiByte(CP_UTF8, 0, value.bstrVal, static_cast<int>(::SysStringLen(value.bstrVal)),
+                                                 text, sizeof text - 1, nullptr, nullptr);
+        return "BSTR:" + std::string(text, static_cast<size_t>(length));
+    }
+    case VT_UNKNOWN:
+    case VT_DISPATCH: {
+        if (!value.punkVal) return "UNKNOWN:null";
+        ComPtr<IFont> font;
+        if (FAILED(value.punkVal->QueryInterface(IID_IFont, font.put_void()))) return "UNKNOWN:object";
+        BSTR name = nullptr;
+        CY size{};
+        SHORT weight = 0;
+        SHORT charset = 0;
+        font->get_Name(&name);
+        font->get_Size(&size);
+        font->get_Weight(&weight);
+        font->get_Charset(&charset);
+        std::snprintf(text, sizeof text, "FONT:%ls/%g/%d/%d", name, static_cast<double>(size.int64) / 10000.0, weight,
+                      charset);
+        ::SysFreeString(name);
+        return text;
+    }
+    default:
+        std::snprintf(text, sizeof text, "VT%u", static_cast<unsigned>(value.vt));
+        return text;
+    }
+}
+
+// --- MemoryPropertyBag ------------------------------------------------------
+
+HRESULT MemoryPropertyBag::QueryInterface(REFIID iid, void** object) {
+    if (iid == IID_IUnknown || iid == IID_IPropertyBag) {
+        *object = static_cast<IPropertyBag*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+const VARIANT* MemoryPropertyBag::Find(const std::wstring& name) const {
+    for (const auto& [key, value] : values_) {
+        if (key == name) return &value.get();
+    }
+    return nullptr;
+}
+
+HRESULT MemoryPropertyBag::Read(LPCOLESTR name, VARIANT* value, IErrorLog*) {
+    const VARIANT* stored = Find(name);
+    if (!stored) return E_INVALIDARG;
+    return ::VariantCopy(value, const_cast<VARIANT*>(stored));
+}
+
+HRESULT MemoryPropertyBag::Write(LPCOLESTR name, VARIANT* value) {
+    for (auto& [key, stored] : values_) {
+        if (key == name) return ::VariantCopy(stored.put(), value);
+    }
+    values_.emplace_back(name, OwnedVariant(*value));
+    return S_OK;
+}
+
+// --- RecordingSite ----------------------------------------------------------
+
+HRESULT RecordingSite::QueryInterface(REFIID iid, void** object) {
+    if (iid == IID_IUnknown || iid == IID_IOleClientSite)
+        *object = static_cast<IOleClientSite*>(this);
+    else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite)
+        *object = static_cast<IOleInPlaceSite*>(this);
+    else {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+HRESULT RecordingSite::GetMoniker(DWORD, DWORD, IMoniker** moniker) {
+    *moniker = nullptr;
+    return E_NOTIMPL;
+}
+
+HRESULT RecordingSite::GetContainer(IOleContainer** container) {
+    *container = nullptr;
+    return E_NOINTERFACE;
+}
+
+HRESULT RecordingSite::GetWindow(HWND* window) {
+    *window = host_;
+    return Note("GetWindow", S_OK);
+}
+
+HRESULT RecordingSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document,
+                                        LPRECT position, LPRECT clip, LPOLEINPLACEFRAMEINFO info) {
+    // No frame or document window: a control must cope without menus and
+    // toolbars to merge.
+    *frame = nullptr;
+    *document = nullptr;
+    *position = position_;
+    *clip = position_;
+    info->fMDIApp = FALSE;
+    info->hwndFrame = host_;
+    info->haccel = nullptr;
+    info->cAccelEntries = 0;
+    return Note("GetWindowContext", S_OK);
+}
+
+// --- ControlLibrary ---------------------------------------------------------
+
+ControlLibrary::ControlLibrary(const std::wstring& path) : module_(::LoadLibraryW(path.c_str())) {}
+
+FARPROC ControlLibrary::Entry(const char* name) const {
+    return module_ ? ::GetProcAddress(module_.get(), name) : nullptr;
+}
+
+ComPtr<IOleObject> ControlLibrary::Create(REFCLSID clsid) const {
+    using GetClassObject = HRESULT(__stdcall*)(REFCLSID, REFIID, void**);
+    const auto getClassObject = reinterpret_cast<GetClassObject>(reinterpret_cast<void (*)()>(Entry("DllGetClassObject")));
+    ComPtr<IOleObject> control;
+    if (!getClassObject) {
+        ADD_FAILURE() << "no DllGetClassObject";
+        return control;
+    }
+    ComPtr<IClassFactory> factory;
+    HRESULT hr = getClassObject(clsid, IID_IClassFactory, factory.put_void());
+    if (SUCCEEDED(hr)) hr = factory->CreateInstance(nullptr, IID_IOleObject, control.put_void());
+    if (FAILED(hr)) ADD_FAILURE() << "cannot create the control: 0x" << std::hex << hr;
+    return control;
+}
+
+namespace {
+HRESULT CallEntry(FARPROC entry) {
+    return entry ? reinterpret_cast<HRESULT(__stdcall*)()>(reinterpret_cast<void (*)()>(entry))() : E_NOTIMPL;
+}
+}  // namespace
+
+HRESULT ControlLibrary::CanUnloadNow() const { return CallEntry(Entry("DllCanUnloadNow")); }
+HRESULT ControlLibrary::Register() const { return CallEntry(Entry("DllRegisterServer")); }
+HRESULT ControlLibrary::Unregister() const { return CallEntry(Entry("DllUnregisterServer")); }
+
+// --- Dispatch helpers -------------------------------------------------------
+
+HRESULT PutProperty(IDispatch* object, DISPID id, const OwnedVariant& value, UINT* argumentError) {
+    VARIANT argument = value.get();  // borrowed: Invoke does not own its arguments
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS params{&argument, &named, 1, 1};
+    UINT error = 0;
+    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr,
+                          argumentError ? argumentError : &error);
+}
+
+HRESULT GetProperty(IDispatch* object, DISPID id, OwnedVariant& result) {
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, result.put(), nullptr,
+                          nullptr);
+}
+
+HRESULT CallMethod(IDispatch* object, DISPID id) {
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr);
+}
+
+std::string Read(IDispatch* object, DISPID id) {
+    OwnedVariant value;
+    const HRESULT hr = GetProperty(object, id, value);
+    if (FAILED(hr)) {
+        char text[32];
+        std::snprintf(text, sizeof text, "error 0x%08lX", static_cast<unsigned long>(hr));
+        return text;
+    }
+    return Describe(value.get());
+}
+
+std::wstring WindowText(HWND window) {
+    wchar_t text[512] = {};
+    const auto length = ::SendMessageW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
+    return std::wstring(text, static_cast<size_t>(length));
+}
+
+Picture Render(HWND window) {
+    RECT client{};
+    ::GetClientRect(window, &client);
+    Picture picture;
+    picture.width = client.right;
+    picture.height = client.bottom;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = picture.width;
+    info.bmiHeader.biHeight = -picture.height;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    const controls::UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
+    const controls::UniqueBitmap bitmap(::CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap) return picture;
+    const controls::SelectedObject selected(dc.get(), bitmap.get());
+    ::SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);
+    ::GdiFlush();
+    const auto* pixels = static_cast<const DWORD*>(bits);
+    for (int i = 0; i < picture.width * picture.height; ++i) {
+        const DWORD p = pixels[i];  // 0x00RRGGBB
+        picture.pixels.push_back(RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF));
+    }
+    return picture;
+}
+
+}  // namespace velmora::testing

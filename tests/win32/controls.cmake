@@ -1,0 +1,37 @@
+# Windows tests of our three control libraries, loaded from fixtures\ beside
+# the test programs.
+
+# Test-only container pieces: property bag, recording client site, library
+# loader, dispatch and rendering helpers.
+add_library(velmora_control_testing STATIC ${CMAKE_SOURCE_DIR}/controls/testing/control_host.cpp)
+target_include_directories(velmora_control_testing PUBLIC ${CMAKE_SOURCE_DIR}/controls ${CMAKE_SOURCE_DIR}/src)
+target_link_libraries(velmora_control_testing PUBLIC GTest::gtest ole32 oleaut32 uuid gdi32 user32)
+
+set(control_libraries mbprgbar_ocx mscomctl_ocx richtx32_ocx)
+
+# Tests that only load the libraries; they touch no registry and run beside
+# anything.
+velmora_win32_test(controls_win_tests
+  SOURCES controls_progress_bar_test.cpp controls_shells_test.cpp
+  LIBS velmora_control_testing
+  FIXTURES ${control_libraries})
+
+# Tests that register and unregister: each group is a test of its own that
+# holds the registration lock, so no other test sees the registry change
+# under it. Built like the others, but not discovered (discovery would add
+# the tests without the lock).
+add_executable(controls_registration_tests controls_registration_test.cpp)
+target_link_libraries(controls_registration_tests PRIVATE velmora_control_testing win32_test_support
+  GTest::gtest_main advapi32)
+foreach(fixture ${control_libraries})
+  add_dependencies(controls_registration_tests ${fixture})
+  add_custom_command(TARGET controls_registration_tests POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E make_directory $<TARGET_FILE_DIR:controls_registration_tests>/fixtures
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${fixture}>
+            $<TARGET_FILE_DIR:controls_registration_tests>/fixtures/
+    VERBATIM)
+endforeach()
+foreach(group ControlRegistration ControlCreationByProgId)
+  add_test(NAME ${group} COMMAND controls_registration_tests --gtest_filter=*/${group}.*)
+  set_tests_properties(${group} PROPERTIES RESOURCE_LOCK control_registration TIMEOUT 120)
+endforeach()
