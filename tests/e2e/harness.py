@@ -200,7 +200,7 @@ def wait_for_message_box(timeout=15):
 
 
 def screenshot(path, crop=None):
-    args = ["import", "-silent", "-window", "root"]
+    args = ["import", "-silent", "-window", "root", "-depth", "8"]
     if crop:
         x, y, w, h = crop
         args += ["-crop", f"{w}x{h}+{x}+{y}"]

@@ -57,7 +57,8 @@ class WholeRun(unittest.TestCase):
                 if text != "Bajando cambios":
                     self.assertIsNone(bar, f"bar shown with status line {text!r}")
             self.assertEqual(len(install.engine_calls("VelUpdaterCleanup")), 1)
-            starts = install.game_starts()
+            # The game runs on its own and may log after the updater has gone.
+            starts = wait_until(install.game_starts, 5)
             self.assertEqual(len(starts), 1, starts)
             self.assertEqual(starts[0].split("\t")[0], "velmora.exe /NOUPDATE")
         finally:
@@ -67,7 +68,7 @@ class WholeRun(unittest.TestCase):
         install = Installation("start 0\n0 status 1\n800 status 3\n").start()
         try:
             self.assertIsNotNone(install.wait_for_exit(15), "the program did not end")
-            self.assertEqual(len(install.game_starts()), 1)
+            self.assertEqual(len(wait_until(install.game_starts, 5)), 1)
             self.assertEqual(len(install.engine_calls("VelUpdaterCleanup")), 1)
         finally:
             install.close()

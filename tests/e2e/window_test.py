@@ -44,10 +44,20 @@ def read_screen(crop):
         screenshot(path, crop)
         with open(path, "rb") as f:
             data = f.read()
-    # binary PPM: P6 <w> <h> <max> then the bytes
-    parts = data.split(maxsplit=4)
-    width, height = int(parts[1]), int(parts[2])
-    pixels = parts[4]
+    # Binary PPM: "P6", width, height and maximum, each followed by one
+    # whitespace byte, then the pixels (which may begin with whitespace bytes
+    # themselves, so the header is read field by field).
+    fields, position = [], 0
+    while len(fields) < 4:
+        while data[position:position + 1].isspace():
+            position += 1
+        end = position
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[position:end])
+        position = end + 1
+    width, height = int(fields[1]), int(fields[2])
+    pixels = data[position:]
     return [[tuple(pixels[(y * width + x) * 3:(y * width + x) * 3 + 3]) for x in range(width)]
             for y in range(height)]
 

@@ -27,6 +27,10 @@ velmora_wine_start() {
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   fi
   wineserver -p
+  # Start Wine's own services now, with their output going nowhere: started
+  # later by a test program whose output a test runner reads through a pipe,
+  # they would keep that pipe open and the runner would wait for them.
+  wine cmd.exe /c exit >/dev/null 2>&1 </dev/null
 }
 
 velmora_wine_stop() {
