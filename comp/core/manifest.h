@@ -1,0 +1,56 @@
+#pragma once
+// The manifest `gamedata.vel` in memory: what a server publishes and what the
+// engine applied last. docs/update-format.md describes the text form.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velmora::engine {
+
+// The format version this engine reads and the publishing tool writes.
+inline constexpr std::uint64_t kManifestFormat = 1;
+
+// A manifest larger than this is refused before it is read any further; the
+// Windows side stops downloading one at this size.
+inline constexpr std::size_t kMaxManifestBytes = 32u * 1024 * 1024;
+
+// Sizes above this (1 TiB) are refused, so that no sum of them can overflow.
+inline constexpr std::uint64_t kMaxFileSize = std::uint64_t{1} << 40;
+
+using Sha256Digest = std::array<std::uint8_t, 32>;
+
+// ECDSA P-256 signature as r then s, 32 bytes each, big-endian.
+using ManifestSignature = std::array<std::uint8_t, 64>;
+
+struct ManifestFile {
+    Sha256Digest sha256{};      // of the file's content
+    std::uint64_t size = 0;     // of the file's content
+    std::string object;         // name under objects/: hex SHA-256, ".z" when compressed
+    std::uint64_t storedSize = 0;  // of the object as the server stores it
+    std::string path;           // relative, '/'-separated UTF-8
+
+    bool IsCompressed() const { return object.size() > 2 && object.ends_with(".z"); }
+    friend bool operator==(const ManifestFile&, const ManifestFile&) = default;
+};
+
+struct Manifest {
+    std::uint64_t version = 0;
+    std::int64_t expires = 0;       // seconds since 1970-01-01T00:00:00Z
+    std::uint64_t minUpdater = 0;   // lowest engine version that may apply it
+    std::vector<ManifestFile> files;
+
+    friend bool operator==(const Manifest&, const Manifest&) = default;
+};
+
+// A manifest as read from its bytes, with what its signature covers.
+struct SignedManifest {
+    Manifest manifest;
+    // The signature covers the first `signedLength` bytes of the text: from
+    // the start up to and including the '\n' before the signature line.
+    std::size_t signedLength = 0;
+    ManifestSignature signature{};
+};
+
+}  // namespace velmora::engine

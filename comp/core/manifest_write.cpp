@@ -1,0 +1,39 @@
+#include "core/manifest_write.h"
+
+#include "core/hex.h"
+#include "core/utc_time.h"
+
+namespace velmora::engine {
+
+std::string ManifestBody(const Manifest& manifest) {
+    std::string text;
+    text.reserve(128 + manifest.files.size() * 200);
+    text += "VELMANIFEST " + std::to_string(kManifestFormat) + "\n";
+    text += "version " + std::to_string(manifest.version) + "\n";
+    text += "expires " + FormatUtcTime(manifest.expires) + "\n";
+    text += "min-updater " + std::to_string(manifest.minUpdater) + "\n";
+    for (const ManifestFile& file : manifest.files) {
+        text += "file ";
+        text += ToHex(file.sha256);
+        text += ' ';
+        text += std::to_string(file.size);
+        text += ' ';
+        text += file.object;
+        text += ' ';
+        text += std::to_string(file.storedSize);
+        text += ' ';
+        text += file.path;
+        text += '\n';
+    }
+    return text;
+}
+
+std::string WithSignature(std::string_view body, const ManifestSignature& signature) {
+    std::string text(body);
+    text += "signature ";
+    text += ToHex(signature);
+    text += '\n';
+    return text;
+}
+
+}  // namespace velmora::engine

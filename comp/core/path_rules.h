@@ -1,0 +1,28 @@
+#pragma once
+// Which paths a manifest may name. A path is relative to the game folder,
+// `/`-separated UTF-8, and must stay inside that folder and name an ordinary
+// file on Windows: no absolute paths, drive letters, `..`, alternate data
+// streams, device names, short-name aliases, nor the updater's own files.
+#include <string>
+#include <string_view>
+
+namespace velmora::engine {
+
+// Paths longer than this many UTF-16 code units are refused, so that the
+// game folder plus the path stays within the classic Windows path limit.
+inline constexpr std::size_t kMaxManifestPathLength = 240;
+
+// Why `path` is not a safe manifest path, or nullptr when it is safe.
+const char* PathProblem(std::string_view path);
+
+inline bool IsSafeManifestPath(std::string_view path) { return PathProblem(path) == nullptr; }
+
+// A safe manifest path as a Windows relative path: `/` becomes `\`. Still
+// UTF-8; the Windows side converts it to UTF-16.
+std::string ToWindowsRelativePath(std::string_view path);
+
+// ASCII letters lowered, every other byte as it is: the key under which two
+// paths count as the same file.
+std::string FoldAsciiCase(std::string_view text);
+
+}  // namespace velmora::engine

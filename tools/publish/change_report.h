@@ -1,0 +1,28 @@
+#pragma once
+// What a publication changes for a player who has the previous one.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/manifest.h"
+
+namespace velmora::publish {
+
+struct ChangeReport {
+    std::vector<std::string> added;    // paths, in the order of the manifests
+    std::vector<std::string> changed;  // other SHA-256 or size
+    std::vector<std::string> removed;  // no longer listed (players keep them)
+    // What the engine downloads for a player with every previous file in
+    // place: the stored size of each object it needs, once.
+    std::uint64_t bytesToDownload = 0;
+};
+
+// Paths are matched without ASCII case, as the engine matches them.
+// `previous` is null for a first publication.
+ChangeReport CompareManifests(const engine::Manifest* previous, const engine::Manifest& next);
+
+// One line per path ("added   <path>", "changed <path>", "removed <path>"),
+// then "<n> added, <n> changed, <n> removed; <n> bytes to download".
+std::string FormatChangeReport(const ChangeReport& report);
+
+}  // namespace velmora::publish

@@ -1,0 +1,105 @@
+#include "command_line.h"
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/decimal.h"
+#include "core/engine_version.h"
+#include "core/utc_time.h"
+#include "publish_error.h"
+
+namespace velmora::publish {
+
+const char kUsage[] =
+    "usage:\n"
+    "  velmora-publish keygen <private-key.pem> <public-key.h>\n"
+    "  velmora-publish publish --key <private.pem> --release <folder> --out <server folder>\n"
+    "                          --version <n> --expires <YYYY-MM-DDTHH:MM:SSZ>\n"
+    "                          [--min-updater <n>] [--previous <server folder>]\n"
+    "  velmora-publish verify --public <public-key.h or .pem> <server folder>\n";
+
+namespace {
+
+// "--name value" pairs and the plain arguments among them.
+struct Arguments {
+    std::map<std::string, std::string, std::less<>> options;
+    std::vector<std::string> plain;
+};
+
+Arguments Collect(std::span<const std::string_view> arguments,
+                  std::initializer_list<std::string_view> known) {
+    Arguments result;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string_view argument = arguments[i];
+        if (!argument.starts_with("--")) {
+            result.plain.emplace_back(argument);
+            continue;
+        }
+        if (std::find(known.begin(), known.end(), argument) == known.end())
+            throw PublishError("unknown option " + std::string(argument));
+        if (i + 1 == arguments.size()) throw PublishError(std::string(argument) + " needs a value");
+        if (!result.options.emplace(argument, arguments[++i]).second)
+            throw PublishError(std::string(argument) + " given twice");
+    }
+    return result;
+}
+
+const std::string& Required(const Arguments& arguments, std::string_view name) {
+    const auto found = arguments.options.find(name);
+    if (found == arguments.options.end()) throw PublishError(std::string(name) + " is required");
+    return found->second;
+}
+
+std::uint64_t Number(std::string_view name, const std::string& text) {
+    const auto value = engine::ParseDecimal(text);
+    if (!value) throw PublishError(std::string(name) + " must be a whole number, not '" + text + "'");
+    return *value;
+}
+
+void RequirePlainCount(const Arguments& arguments, std::size_t count, std::string_view command) {
+    if (arguments.plain.size() != count)
+        throw PublishError(std::string(command) + " takes " + std::to_string(count) + " file argument" +
+                           (count == 1 ? "" : "s"));
+}
+
+}  // namespace
+
+Command ParseCommandLine(std::span<const std::string_view> arguments) {
+    if (arguments.empty()) throw PublishError("no command given");
+    const std::string_view command = arguments[0];
+    const auto rest = arguments.subspan(1);
+    if (command == "keygen") {
+        const Arguments parsed = Collect(rest, {});
+        RequirePlainCount(parsed, 2, command);
+        return KeygenOptions{parsed.plain[0], parsed.plain[1]};
+    }
+    if (command == "publish") {
+        const Arguments parsed = Collect(
+            rest, {"--key", "--release", "--out", "--version", "--expires", "--min-updater", "--previous"});
+        RequirePlainCount(parsed, 0, command);
+        PublishOptions options;
+        options.key = Required(parsed, "--key");
+        options.release = Required(parsed, "--release");
+        options.out = Required(parsed, "--out");
+        options.version = Number("--version", Required(parsed, "--version"));
+        const std::string& expires = Required(parsed, "--expires");
+        const auto time = engine::ParseUtcTime(expires);
+        if (!time) throw PublishError("--expires must be a UTC time such as 2027-01-31T00:00:00Z, not '" + expires + "'");
+        options.expires = *time;
+        options.minUpdater = engine::kEngineVersion;
+        if (parsed.options.contains("--min-updater"))
+            options.minUpdater = Number("--min-updater", Required(parsed, "--min-updater"));
+        if (parsed.options.contains("--previous")) options.previous = Required(parsed, "--previous");
+        return options;
+    }
+    if (command == "verify") {
+        const Arguments parsed = Collect(rest, {"--public"});
+        RequirePlainCount(parsed, 1, command);
+        return VerifyOptions{Required(parsed, "--public"), parsed.plain[0]};
+    }
+    throw PublishError("unknown command '" + std::string(command) + "'");
+}
+
+}  // namespace velmora::publish

@@ -1,0 +1,44 @@
+// velmora-publish: makes the studio's signing keys, turns a release folder
+// into a signed server folder for the update engine, and checks one.
+#include <iostream>
+#include <string_view>
+#include <vector>
+
+#include "command_line.h"
+#include "commands.h"
+#include "publish_error.h"
+
+namespace {
+
+template <typename... Handlers>
+struct Overloaded : Handlers... {
+    using Handlers::operator()...;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace velmora::publish;
+    const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+    Command command;
+    try {
+        command = ParseCommandLine(arguments);
+    } catch (const PublishError& error) {
+        std::cerr << "velmora-publish: " << error.what() << "\n" << kUsage;
+        return 2;
+    }
+    try {
+        std::visit(Overloaded{
+                       [](const KeygenOptions& options) { RunKeygen(options, std::cout); },
+                       [](const PublishOptions& options) { RunPublish(options, std::cout, std::cerr); },
+                       [](const VerifyOptions& options) { RunVerify(options, std::cout, std::cerr); },
+                   },
+                   command);
+    } catch (const std::exception& error) {
+        // PublishError carries our own message; file system and memory
+        // failures carry the library's, which names the file concerned.
+        std::cerr << "velmora-publish: " << error.what() << "\n";
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,35 @@
+#include "release_folder.h"
+
+#include <algorithm>
+
+#include "core/path_rules.h"
+#include "publish_error.h"
+
+namespace velmora::publish {
+
+namespace fs = std::filesystem;
+
+std::vector<ReleaseFile> ListReleaseFiles(const fs::path& folder) {
+    std::error_code error;
+    if (!fs::is_directory(folder, error))
+        throw PublishError("release folder " + folder.string() + " does not exist");
+    std::vector<ReleaseFile> files;
+    for (auto it = fs::recursive_directory_iterator(folder); it != fs::recursive_directory_iterator(); ++it) {
+        const fs::directory_entry& entry = *it;
+        const std::string path = entry.path().lexically_relative(folder).generic_string();
+        if (entry.is_symlink())
+            throw PublishError("release file '" + path + "' is a symbolic link; copy the file instead");
+        if (entry.is_directory()) continue;
+        if (!entry.is_regular_file())
+            throw PublishError("release entry '" + path + "' is not a plain file");
+        if (const char* problem = engine::PathProblem(path))
+            throw PublishError("release file '" + path + "' cannot be published: " + problem);
+        files.push_back({path, entry.path()});
+    }
+    if (files.empty()) throw PublishError("release folder " + folder.string() + " holds no files");
+    std::sort(files.begin(), files.end(),
+              [](const ReleaseFile& a, const ReleaseFile& b) { return a.path < b.path; });
+    return files;
+}
+
+}  // namespace velmora::publish
