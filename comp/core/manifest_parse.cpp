@@ -79,7 +79,8 @@ Result<void> ParseKeys(Lines& lines, Manifest& manifest) {
         const std::size_t n = lines.Number();
         if (line.head != kKeys[k]) {
             for (std::size_t seen = 0; seen < k; ++seen)
-                if (line.head == kKeys[seen]) return LineError(n, "repeated key '" + expected + "'");
+                if (line.head == kKeys[seen])
+                    return LineError(n, "repeated key '" + std::string(line.head) + "'");
             if (IsKnownKey(line.head) || line.head == "file" || line.head == "signature")
                 return LineError(n, "missing key '" + expected + "'");
             return LineError(n, "unknown key '" + std::string(line.head) + "'");
@@ -114,7 +115,8 @@ Result<ManifestFile> ParseFileLine(std::string_view fields, std::size_t n) {
     if (!object.hadBlank || object.head.empty()) return LineError(n, "missing object");
     const Split stored = SplitAtBlank(object.rest);
     const auto storedSize = ParseDecimal(stored.head);
-    if (!stored.hadBlank || !storedSize) return LineError(n, "bad stored size");
+    if (!storedSize) return LineError(n, "bad stored size");
+    if (!stored.hadBlank) return LineError(n, "missing path");
     file.size = *fileSize;
     file.object = std::string(object.head);
     file.storedSize = *storedSize;

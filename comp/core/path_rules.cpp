@@ -42,15 +42,19 @@ std::optional<std::size_t> Utf16Length(std::string_view text) {
     return units;
 }
 
-// Names Windows opens as devices in any folder, with any extension.
+// Names Windows opens as devices in any folder, with any extension (and
+// with blanks before the extension).
 bool IsDeviceName(std::string_view segment) {
-    std::string base = FoldAsciiCase(segment.substr(0, segment.find('.')));
-    while (!base.empty() && base.back() == ' ') base.pop_back();
+    std::string_view base = segment.substr(0, segment.find('.'));
+    while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
     static constexpr std::array<std::string_view, 6> kNames = {"con", "prn", "aux", "nul", "conin$",
                                                                "conout$"};
-    if (std::find(kNames.begin(), kNames.end(), base) != kNames.end()) return true;
-    if (!base.starts_with("com") && !base.starts_with("lpt")) return false;
-    const std::string_view number = std::string_view(base).substr(3);
+    for (const std::string_view name : kNames)
+        if (EqualIgnoringAsciiCase(base, name)) return true;
+    if (base.size() < 4 || (!EqualIgnoringAsciiCase(base.substr(0, 3), "com") &&
+                            !EqualIgnoringAsciiCase(base.substr(0, 3), "lpt")))
+        return false;
+    const std::string_view number = base.substr(3);
     // COM0-COM9 and LPT0-LPT9, and the superscript digits 1 to 3 that
     // Windows also maps to those devices.
     return (number.size() == 1 && number[0] >= '0' && number[0] <= '9') || number == "\xC2\xB9" ||
@@ -75,6 +79,17 @@ const char* SegmentProblem(std::string_view segment) {
 }
 
 }  // namespace
+
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
 
 std::string FoldAsciiCase(std::string_view text) {
     std::string folded(text);
@@ -103,11 +118,11 @@ const char* PathProblem(std::string_view path) {
         const std::string_view segment =
             path.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
         if (const char* problem = SegmentProblem(segment)) return problem;
-        if (start == 0 && FoldAsciiCase(segment) == "libs") return "inside the updater's libs folder";
+        if (start == 0 && EqualIgnoringAsciiCase(segment, "libs")) return "inside the updater's libs folder";
         if (end == std::string_view::npos) break;
         start = end + 1;
     }
-    if (FoldAsciiCase(path) == "velupdater.exe") return "the updater's own program";
+    if (EqualIgnoringAsciiCase(path, "velupdater.exe")) return "the updater's own program";
     return nullptr;
 }
 

@@ -25,4 +25,7 @@ std::string ToWindowsRelativePath(std::string_view path);
 // paths count as the same file.
 std::string FoldAsciiCase(std::string_view text);
 
+// Whether two texts are equal when ASCII letters are compared without case.
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 }  // namespace velmora::engine

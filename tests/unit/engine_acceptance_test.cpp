@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <random>
+
+#include "core/engine_version.h"
+#include "core/manifest_acceptance.h"
+#include "core/utc_time.h"
+#include "engine_test_support.h"
+
+namespace velmora::engine {
+namespace {
+
+constexpr std::int64_t kExpires = 1801353600;  // 2027-01-31T00:00:00Z
+
+TEST(ManifestAcceptance, RollbackRefusesOnlyOlderVersions) {
+    const struct {
+        std::optional<std::uint64_t> local;
+        std::uint64_t remote;
+        bool accepted;
+    } cases[] = {
+        {std::nullopt, 0, true}, {std::nullopt, 7, true}, {5, 6, true}, {5, 5, true},
+        {5, 4, false},           {UINT64_MAX, 0, false},  {0, UINT64_MAX, true},
+    };
+    for (const auto& c : cases) {
+        const auto result = CheckNotRolledBack(c.local, c.remote);
+        EXPECT_EQ(result.Ok(), c.accepted) << "local " << c.local.value_or(0) << " remote " << c.remote;
+        if (!result) {
+            EXPECT_EQ(result.Error().status, EngineStatus::InvalidFormat);
+        }
+    }
+}
+
+TEST(ManifestAcceptance, ExpiryRefusesFromTheExpiryTimeOn) {
+    const struct {
+        std::int64_t now;
+        bool accepted;
+    } cases[] = {{0, true}, {kExpires - 1, true}, {kExpires, false}, {kExpires + 1, false}, {INT64_MAX, false}};
+    for (const auto& c : cases) {
+        const auto result = CheckNotExpired(kExpires, c.now);
+        EXPECT_EQ(result.Ok(), c.accepted) << "now " << c.now;
+        if (!result) {
+            EXPECT_EQ(result.Error().status, EngineStatus::InvalidFormat);
+            EXPECT_NE(result.Error().reason.find("2027-01-31T00:00:00Z"), std::string::npos);
+        }
+    }
+}
+
+TEST(ManifestAcceptance, MinUpdaterRefusesOlderEngines) {
+    const struct {
+        std::uint64_t minUpdater, engine;
+        bool accepted;
+    } cases[] = {{0, 1, true}, {1, 1, true}, {1, 2, true}, {2, 1, false}, {UINT64_MAX, 1, false}};
+    for (const auto& c : cases) {
+        const auto result = CheckUpdaterVersion(c.minUpdater, c.engine);
+        EXPECT_EQ(result.Ok(), c.accepted) << c.minUpdater << " vs " << c.engine;
+        if (!result) {
+            EXPECT_EQ(result.Error().status, EngineStatus::UpdaterObsolete);
+        }
+    }
+}
+
+TEST(ManifestAcceptance, CombinedChecksReportRollbackThenExpiryThenEngine) {
+    using testing::ManifestWith;
+    const auto manifest = [](std::uint64_t version, std::uint64_t minUpdater) {
+        Manifest m = ManifestWith(version, {});
+        m.expires = kExpires;
+        m.minUpdater = minUpdater;
+        return m;
+    };
+    const Manifest local = manifest(10, 1);
+    const struct {
+        const char* name;
+        Manifest remote;
+        bool withLocal;
+        std::int64_t now;
+        std::int16_t status;  // 0: accepted
+        const char* reason;
+    } cases[] = {
+        {"fresh install", manifest(1, 1), false, kExpires - 1, 0, ""},
+        {"newer", manifest(11, 1), true, kExpires - 1, 0, ""},
+        {"rolled back and expired", manifest(9, 9), true, kExpires, -9, "older"},
+        {"expired, needs newer engine", manifest(11, 9), true, kExpires, -9, "expired"},
+        {"needs newer engine", manifest(11, kEngineVersion + 1), true, kExpires - 1, -8, "requires updater"},
+        {"the local manifest's own expiry does not matter", manifest(10, 1), true, kExpires - 1, 0, ""},
+    };
+    for (const auto& c : cases) {
+        const auto result = CheckRemoteManifest(c.remote, c.withLocal ? &local : nullptr, c.now, kEngineVersion);
+        if (c.status == 0) {
+            EXPECT_TRUE(result) << c.name << ": " << result.Error().reason;
+            continue;
+        }
+        ASSERT_FALSE(result) << c.name;
+        EXPECT_EQ(StatusCode(result.Error().status), c.status) << c.name;
+        EXPECT_NE(result.Error().reason.find(c.reason), std::string::npos) << c.name << ": " << result.Error().reason;
+    }
+}
+
+TEST(UtcTime, KnownInstants) {
+    const struct {
+        const char* text;
+        std::int64_t seconds;
+    } cases[] = {
+        {"1970-01-01T00:00:00Z", 0},          {"1970-01-01T00:00:01Z", 1},
+        {"2000-02-29T12:34:56Z", 951827696},  {"2024-12-31T23:59:59Z", 1735689599},
+        {"2038-01-19T03:14:08Z", 2147483648}, {"2100-03-01T00:00:00Z", 4107542400},
+        {"9999-12-31T23:59:59Z", 253402300799},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ParseUtcTime(c.text), c.seconds) << c.text;
+        EXPECT_EQ(FormatUtcTime(c.seconds), c.text);
+    }
+    for (const char* bad : {"2100-02-29T00:00:00Z", "2023-04-31T00:00:00Z", "2023-00-10T00:00:00Z",
+                            "2023-13-10T00:00:00Z", "2023-01-00T00:00:00Z", "2023-01-01T00:60:00Z",
+                            "2023-01-01t00:00:00Z", "2023-01-01T00:00:00z", "+023-01-01T00:00:00Z",
+                            "2023-1-01T00:00:00Z", "2023-01-01T00:00:00.5Z", ""})
+        EXPECT_FALSE(ParseUtcTime(bad)) << bad;
+}
+
+// The C library's own calendar as an independent reference.
+TEST(UtcTime, AgreesWithTheCLibraryOnRandomInstants) {
+    std::mt19937_64 random(20270131);
+    std::uniform_int_distribution<std::int64_t> instant(0, 253402300799);
+    for (int i = 0; i < 2000; ++i) {
+        const std::int64_t t = instant(random);
+        const std::time_t asTime = static_cast<std::time_t>(t);
+        std::tm parts{};
+        ASSERT_NE(gmtime_r(&asTime, &parts), nullptr);
+        char expected[32];
+        std::strftime(expected, sizeof expected, "%Y-%m-%dT%H:%M:%SZ", &parts);
+        ASSERT_EQ(FormatUtcTime(t), expected) << t;
+        ASSERT_EQ(ParseUtcTime(expected), t) << expected;
+    }
+}
+
+}  // namespace
+}  // namespace velmora::engine
