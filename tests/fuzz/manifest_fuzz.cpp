@@ -1,0 +1,79 @@
+// libFuzzer target for the manifest parser, the first code that reads
+// bytes from the server before anything is trusted. Besides crashes and
+// sanitizer reports it checks what a successful parse promises:
+// - writing the manifest back gives exactly the signed part of the input,
+//   and the signature line rebuilt from the signature gives the rest;
+// - a plan of the manifest against itself on a matching disk has nothing
+//   to do, and a fresh plan fetches each distinct object once.
+// Every refusal is InvalidFormat with a reason.
+#include <cstdint>
+#include <cstdlib>
+#include <cstdio>
+#include <set>
+#include <string_view>
+#include <unordered_map>
+
+#include "core/manifest_parse.h"
+#include "core/manifest_write.h"
+#include "core/path_rules.h"
+#include "core/update_plan.h"
+
+namespace {
+
+using namespace velmora::engine;
+
+void Check(bool condition, const char* what) {
+    if (!condition) {
+        std::fprintf(stderr, "check failed: %s\n", what);
+        std::abort();
+    }
+}
+
+class Disk : public InstalledFiles {
+public:
+    explicit Disk(const Manifest* matching) {
+        if (matching)
+            for (const auto& file : matching->files) sizes_[FoldAsciiCase(file.path)] = file.size;
+    }
+    std::optional<std::uint64_t> FileSize(std::string_view path) const override {
+        const auto found = sizes_.find(FoldAsciiCase(path));
+        if (found == sizes_.end()) return std::nullopt;
+        return found->second;
+    }
+
+private:
+    std::unordered_map<std::string, std::uint64_t> sizes_;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const auto parsed = ParseManifest(bytes);
+    if (!parsed) {
+        Check(parsed.Error().status == EngineStatus::InvalidFormat, "refusal is InvalidFormat");
+        Check(!parsed.Error().reason.empty(), "refusal has a reason");
+        return 0;
+    }
+    const SignedManifest& result = parsed.Value();
+    const std::string_view signedPart = bytes.substr(0, result.signedLength);
+    Check(ManifestBody(result.manifest) == signedPart, "written body equals the signed part");
+    Check(WithSignature(signedPart, result.signature) == bytes, "signature line rebuilds the rest");
+    for (const auto& file : result.manifest.files) Check(IsSafeManifestPath(file.path), "paths are safe");
+
+    const Manifest& manifest = result.manifest;
+    const UpdatePlan same = PlanUpdate(&manifest, manifest, Disk(&manifest));
+    Check(same.status == EngineStatus::UpToDate && same.objects.empty(), "nothing to do against itself");
+    Check(same.filesUpToDate == manifest.files.size(), "every file up to date");
+
+    const UpdatePlan fresh = PlanUpdate(nullptr, manifest, Disk(nullptr));
+    std::set<std::string> objects;
+    std::uint64_t total = 0;
+    for (const auto& file : manifest.files)
+        if (objects.insert(file.object).second) total += file.storedSize;
+    Check(fresh.objects.size() == objects.size(), "each object fetched once");
+    Check(fresh.totalStoredBytes == total, "total counts each object once");
+    Check(fresh.status == (objects.empty() ? EngineStatus::UpToDate : EngineStatus::DownloadingClient),
+          "fresh status");
+    return 0;
+}
