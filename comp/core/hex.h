@@ -10,8 +10,8 @@ namespace velmora::engine {
 
 std::string ToHex(std::span<const std::uint8_t> bytes);
 
-// Fills `out` from exactly 2 * out.size() lowercase hex digits; false (and
-// `out` unspecified) for any other length or character.
+// Fills `out` from exactly 2 * out.size() lowercase hex digits. False for
+// any other length or character; `out` may then be partly filled.
 bool FromHex(std::string_view text, std::span<std::uint8_t> out);
 
 }  // namespace velmora::engine
