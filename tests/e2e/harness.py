@@ -13,6 +13,8 @@ BUILD = os.environ["VELMORA_BUILD"]
 DIST = os.environ["VELMORA_DIST"]
 PROBE = os.path.join(BUILD, "fixtures", "probe", "probe.exe")
 SCRIPTED_ENGINE = os.path.join(BUILD, "fixtures", "scripted_engine", "comp.dll")
+# The engine the build ships in the install folder.
+REAL_ENGINE = os.path.join(DIST, "libs", "comp.dll")
 GAME = os.path.join(BUILD, "fixtures", "game", "velmora.exe")
 REGSVR32_RECORDER = os.path.join(BUILD, "fixtures", "regsvr32_recorder", "regsvr32.exe")
 FIXTURE_CONTROLS = os.path.join(BUILD, "fixtures", "control_stubs")
@@ -54,10 +56,11 @@ def wait_until(condition, timeout, step=0.1):
 
 class Installation:
     """An application folder as the studio ships it: the program, libs with
-    the three controls and the scripted engine, and (optionally) the game."""
+    the three controls and the scripted engine (or, with real_engine, the
+    engine of the install folder), and (optionally) the game."""
 
     def __init__(self, scenario="start 0\n", *, game=True, folder_name="Velmora", libs=True,
-                 regsvr32_recorder=False):
+                 regsvr32_recorder=False, real_engine=False):
         work = os.path.join(BUILD, "e2e-work")
         os.makedirs(work, exist_ok=True)
         self.root = tempfile.mkdtemp(prefix="run-", dir=work)
@@ -69,8 +72,11 @@ class Installation:
             os.makedirs(self.libs)
             for control in CONTROLS:
                 shutil.copy(os.path.join(DIST, "libs", control), self.libs)
-            shutil.copy(SCRIPTED_ENGINE, self.libs)
-            self.write_scenario(scenario)
+            if real_engine:
+                shutil.copy(REAL_ENGINE, self.libs)
+            else:
+                shutil.copy(SCRIPTED_ENGINE, self.libs)
+                self.write_scenario(scenario)
         if game:
             shutil.copy(GAME, self.app)
         if regsvr32_recorder:

@@ -1,8 +1,9 @@
 # Installs what building and testing need on a Debian machine, and only what
 # is missing: the MinGW-w64 cross compiler, 32-bit Wine (after adding the
 # i386 architecture), Xvfb and xdotool for the window tests, ImageMagick for
-# screenshots, GoogleTest sources, CMake and Ninja, and a Spanish locale for
-# the comma decimal separator.
+# screenshots, GoogleTest sources, CMake and Ninja, nginx as the game's web
+# server in the engine's tests and the demo, and a Spanish locale for the
+# comma decimal separator.
 
 velmora_as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -11,7 +12,7 @@ velmora_as_root() {
 velmora_install_dependencies() {
   local packages=(cmake ninja-build g++ googletest g++-mingw-w64-i686-posix
     wine wine32:i386 xvfb xdotool imagemagick locales python3 x11-utils
-    libssl-dev zlib1g-dev clang libclang-rt-dev)
+    libssl-dev zlib1g-dev clang libclang-rt-dev nginx)
   local missing=()
   for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

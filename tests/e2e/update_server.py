@@ -1,0 +1,501 @@
+"""The game's web server for tests, the benchmark and the demo: Debian's
+nginx, run as a process of our own on loopback, serving folders made by
+velmora-publish; a small HTTP proxy that can sit in front of it and spoil
+chosen answers (cut a body short, answer with an error status, slow the
+transfer down); and helpers that make release folders, publish them, and
+tamper with what was published.
+
+Run as a script it serves one site until interrupted (the demo uses that):
+    python3 update_server.py serve <site folder> [host:port]
+"""
+
+import hashlib
+import http.client
+import os
+import random
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+SOURCE = os.environ.get("VELMORA_SOURCE") or os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+PUBLISH_TOOL = os.environ.get("VELMORA_PUBLISH_TOOL") or os.path.join(
+    SOURCE, "build", "native", "tools", "publish", "velmora-publish")
+TEST_KEY = os.path.join(SOURCE, "comp", "keys", "test-private.pem")
+NOT_EXPIRING = "2099-12-31T00:00:00Z"
+EXPIRED = "2001-01-01T00:00:00Z"
+# The data URL's folder under the server's root, as the program names it.
+DATA_FOLDER = "oficial"
+
+
+def program_address(build=None):
+    """Host and port of the update server compiled into the program: the
+    build's VELMORA_UPDATE_HOST, whose default is 127.0.0.1:8780."""
+    build = build or os.environ.get("VELMORA_BUILD") or os.path.join(SOURCE, "build", "win32")
+    value = "127.0.0.1:8780"
+    try:
+        with open(os.path.join(build, "CMakeCache.txt")) as f:
+            for line in f:
+                if line.startswith("VELMORA_UPDATE_HOST:"):
+                    value = line.split("=", 1)[1].strip()
+    except OSError:
+        pass
+    host, _, port = value.rpartition(":")
+    return (host, int(port)) if host else (value, 80)
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def port_in_use(host, port):
+    with socket.socket() as s:
+        s.settimeout(0.5)
+        return s.connect_ex((host, port)) == 0
+
+
+def _wait_for_listener(host, port, timeout, alive):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if port_in_use(host, port):
+            return True
+        if not alive():
+            return False
+        time.sleep(0.02)
+    return False
+
+
+class Nginx:
+    """Debian's nginx as one foreground process with its own configuration,
+    pid file, logs and temporary folders, serving a root folder on one
+    address. The access log has one line per request: method, path, status,
+    body bytes sent and the Range header."""
+
+    def __init__(self, root, port, host="127.0.0.1", workdir=None):
+        self.root = os.path.abspath(root)
+        self.host = host
+        self.port = port
+        self.workdir = workdir or tempfile.mkdtemp(prefix="nginx-")
+        self.access_log = os.path.join(self.workdir, "access.log")
+        self.error_log = os.path.join(self.workdir, "error.log")
+        self.process = None
+
+    def _config(self):
+        temp = os.path.join(self.workdir, "temp")
+        os.makedirs(temp, exist_ok=True)
+        paths = " ".join(f"{kind}_temp_path {temp}/{kind};" for kind in
+                         ("client_body", "proxy", "fastcgi", "uwsgi", "scgi"))
+        # One process in the foreground, so the caller owns it by its pid.
+        # Static files answer Range requests (on by default; max_ranges left
+        # unlimited), and nothing is cached between requests, so a test may
+        # swap the published folder under a running server.
+        return f"""daemon off;
+master_process off;
+worker_processes 1;
+pid {self.workdir}/nginx.pid;
+error_log {self.error_log} warn;
+events {{ worker_connections 256; }}
+http {{
+    {paths}
+    types {{ }}
+    default_type application/octet-stream;
+    log_format fetches '$request_method $uri $status $body_bytes_sent "$http_range"';
+    access_log {self.access_log} fetches;
+    sendfile on;
+    keepalive_requests 100000;
+    server {{
+        listen {self.host}:{self.port};
+        root {self.root};
+        location / {{ }}
+    }}
+}}
+"""
+
+    def start(self):
+        config = os.path.join(self.workdir, "nginx.conf")
+        with open(config, "w") as f:
+            f.write(self._config())
+        self.process = subprocess.Popen(
+            ["nginx", "-p", self.workdir, "-c", config, "-e", self.error_log],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not _wait_for_listener(self.host, self.port, 10, lambda: self.process.poll() is None):
+            self.stop()
+            raise RuntimeError(f"nginx did not start on {self.host}:{self.port}: {self.errors()}")
+        return self
+
+    def errors(self):
+        try:
+            with open(self.error_log) as f:
+                return f.read()
+        except OSError:
+            return ""
+
+    def requests(self):
+        """The requests served so far, oldest first, as dicts with method,
+        path, status, bytes and range ("" when the request had none)."""
+        try:
+            with open(self.access_log) as f:
+                lines = f.read().splitlines()
+        except OSError:
+            return []
+        entries = []
+        for line in lines:
+            head, _, quoted = line.partition(' "')
+            method, path, status, sent = head.split(" ")
+            header = quoted[:-1] if quoted.endswith('"') else quoted
+            entries.append({"method": method, "path": path, "status": int(status), "bytes": int(sent),
+                            "range": "" if header == "-" else header})
+        return entries
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait(timeout=10)
+
+
+class _Fault:
+    def __init__(self, path_end, kind, value, times):
+        self.path_end = path_end
+        self.kind = kind
+        self.value = value
+        self.times = times  # None: every matching request
+
+
+class _ProxyHandler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    # Hop-by-hop headers are the proxy's own business on each side.
+    HOP_BY_HOP = {"connection", "keep-alive", "proxy-connection", "te", "trailer", "transfer-encoding",
+                  "upgrade", "host"}
+
+    def log_message(self, *args):
+        pass
+
+    def do_GET(self):
+        self.server.relay(self, with_body=True)
+
+    def do_HEAD(self):
+        self.server.relay(self, with_body=False)
+
+
+class FaultProxy(ThreadingHTTPServer):
+    """An HTTP/1.1 proxy in front of nginx, standing where the program looks
+    for its server. It passes every request on, and spoils the answers that
+    its faults choose by the end of the requested path:
+    - drop_after: send the status and headers of the real answer, then only
+      the first N bytes of the body, then close the connection;
+    - answer_error: answer with an error status instead of asking nginx;
+    - slow_down: send bodies at a limited rate.
+    It counts the body bytes it has sent per path."""
+
+    daemon_threads = True
+    allow_reuse_address = True
+
+    def __init__(self, host, port, upstream_port, upstream_host="127.0.0.1"):
+        super().__init__((host, port), _ProxyHandler)
+        self.upstream = (upstream_host, upstream_port)
+        self.faults = []
+        self.rate = None
+        self.rate_path_end = ""
+        self.sent = {}
+        self.lock = threading.Lock()
+        self.thread = threading.Thread(target=self.serve_forever, kwargs={"poll_interval": 0.05}, daemon=True)
+
+    def start(self):
+        self.thread.start()
+        return self
+
+    def stop(self):
+        self.shutdown()
+        self.server_close()
+
+    def drop_after(self, path_end, byte_count, times=1):
+        with self.lock:
+            self.faults.append(_Fault(path_end, "drop", byte_count, times))
+
+    def answer_error(self, path_end, status=500, times=None):
+        with self.lock:
+            self.faults.append(_Fault(path_end, "error", status, times))
+
+    def slow_down(self, bytes_per_second, path_end=""):
+        with self.lock:
+            self.rate = bytes_per_second
+            self.rate_path_end = path_end
+
+    def clear(self):
+        with self.lock:
+            self.faults = []
+            self.rate = None
+
+    def bytes_sent(self, path_end=""):
+        with self.lock:
+            return sum(n for path, n in self.sent.items() if path.endswith(path_end))
+
+    def _take_fault(self, path):
+        """The first fault for the path, used up once, and the rate limit."""
+        with self.lock:
+            rate = self.rate if self.rate and path.endswith(self.rate_path_end) else None
+            for fault in self.faults:
+                if path.endswith(fault.path_end) and fault.times != 0:
+                    if fault.times is not None:
+                        fault.times -= 1
+                    return fault, rate
+        return None, rate
+
+    def relay(self, handler, with_body):
+        path = handler.path
+        fault, rate = self._take_fault(path)
+        try:
+            if fault is not None and fault.kind == "error":
+                body = b"spoiled by the test proxy\n"
+                handler.send_response_only(fault.value)
+                handler.send_header("Content-Type", "text/plain")
+                handler.send_header("Content-Length", str(len(body)))
+                handler.end_headers()
+                if with_body:
+                    handler.wfile.write(body)
+                return
+            upstream = http.client.HTTPConnection(*self.upstream, timeout=30)
+            try:
+                headers = {k: v for k, v in handler.headers.items() if k.lower() not in _ProxyHandler.HOP_BY_HOP}
+                upstream.request(handler.command, path, headers=headers)
+                answer = upstream.getresponse()
+                handler.send_response_only(answer.status, answer.reason)
+                for key, value in answer.getheaders():
+                    if key.lower() not in _ProxyHandler.HOP_BY_HOP:
+                        handler.send_header(key, value)
+                handler.end_headers()
+                if with_body:
+                    limit = fault.value if fault is not None and fault.kind == "drop" else None
+                    self._send_body(handler, path, answer, limit, rate)
+            finally:
+                upstream.close()
+        except (BrokenPipeError, ConnectionResetError, socket.timeout, OSError):
+            handler.close_connection = True
+
+    def _send_body(self, handler, path, answer, limit, rate):
+        started = time.monotonic()
+        count = 0
+        chunk_size = 8192 if rate else 65536
+        while True:
+            want = chunk_size if limit is None else min(chunk_size, limit - count)
+            chunk = answer.read(want) if want > 0 else b""
+            if chunk:
+                handler.wfile.write(chunk)
+                count += len(chunk)
+                with self.lock:
+                    self.sent[path] = self.sent.get(path, 0) + len(chunk)
+                if rate:
+                    delay = started + count / rate - time.monotonic()
+                    if delay > 0:
+                        time.sleep(delay)
+                continue
+            if limit is not None and count >= limit:
+                # The announced length was not sent: end the connection so
+                # the client sees the body broken off.
+                handler.wfile.flush()
+                handler.close_connection = True
+                handler.connection.shutdown(socket.SHUT_RDWR)
+            return
+
+
+class UpdateServer:
+    """nginx serving <workdir>/site, whose data folder is whichever
+    publication serve() last named. With a proxy, the proxy takes the
+    program's address and nginx a free port behind it; without one, nginx
+    takes the address itself."""
+
+    def __init__(self, workdir, *, address=None, proxy=True):
+        self.workdir = workdir
+        self.site = os.path.join(workdir, "site")
+        os.makedirs(self.site, exist_ok=True)
+        host, port = address or program_address()
+        if port_in_use(host, port):
+            raise RuntimeError(f"something already listens on {host}:{port}, the program's update server address")
+        self.address = (host, port)
+        nginx_port = free_port() if proxy else port
+        self.nginx = Nginx(self.site, nginx_port, host="127.0.0.1" if proxy else host,
+                           workdir=os.path.join(workdir, "nginx"))
+        os.makedirs(self.nginx.workdir, exist_ok=True)
+        self.nginx.start()
+        self.proxy = None
+        if proxy:
+            try:
+                self.proxy = FaultProxy(host, port, nginx_port).start()
+            except OSError:
+                self.nginx.stop()
+                raise
+
+    @property
+    def url(self):
+        return f"http://{self.address[0]}:{self.address[1]}/{DATA_FOLDER}/gamedata.vel"
+
+    def serve(self, publication):
+        """Makes the data folder the given publication, in one step."""
+        link = os.path.join(self.site, DATA_FOLDER)
+        new = link + ".new"
+        if os.path.lexists(new):
+            os.remove(new)
+        os.symlink(os.path.abspath(publication.path), new)
+        os.replace(new, link)
+
+    def stop_serving(self):
+        link = os.path.join(self.site, DATA_FOLDER)
+        if os.path.lexists(link):
+            os.remove(link)
+
+    def object_requests(self):
+        """nginx's log entries for objects, oldest first."""
+        return [r for r in self.nginx.requests() if "/objects/" in r["path"]]
+
+    def close(self):
+        if self.proxy:
+            self.proxy.stop()
+        self.nginx.stop()
+
+
+# Release folders and publications.
+
+def release_files(generation=1):
+    """The files of a small game release: the game stand-in, a nested
+    folder, one file that compresses well and one that does not. Each
+    generation changes some files, adds one and leaves the rest alone."""
+    build = os.environ.get("VELMORA_BUILD") or os.path.join(SOURCE, "build", "win32")
+    with open(os.path.join(build, "fixtures", "game", "velmora.exe"), "rb") as f:
+        game = f.read()
+    noise = random.Random(7).randbytes(1536 * 1024)
+    files = {
+        "velmora.exe": game,
+        "readme.txt": f"Velmora, release {generation}\r\n".encode(),
+        "data/maps/world.pak": b"".join(b"tile %6d terrain grass height %4d\n" % (i, (i * 37 + generation) % 1000)
+                                         for i in range(8000)),
+        "data/textures/noise.bin": noise,
+        "data/sounds/ui/click.wav": random.Random(11).randbytes(4096),
+    }
+    if generation >= 2:
+        files["data/maps/harbor.pak"] = b"".join(b"dock %5d crane %d\n" % (i, generation) for i in range(3000))
+    return files
+
+
+def write_release(folder, files):
+    for path, content in files.items():
+        full = os.path.join(folder, *path.split("/"))
+        os.makedirs(os.path.dirname(full), exist_ok=True)
+        with open(full, "wb") as f:
+            f.write(content)
+    return folder
+
+
+class Publication:
+    """A server folder made by velmora-publish."""
+
+    def __init__(self, path):
+        self.path = path
+
+    @property
+    def manifest_path(self):
+        return os.path.join(self.path, "gamedata.vel")
+
+    def manifest(self):
+        with open(self.manifest_path, "rb") as f:
+            return f.read()
+
+    def files(self):
+        """path -> (sha256, size, object, stored size)."""
+        entries = {}
+        for line in self.manifest().decode().splitlines():
+            if line.startswith("file "):
+                _, sha, size, obj, stored, path = line.split(" ", 5)
+                entries[path] = (sha, int(size), obj, int(stored))
+        return entries
+
+    def object_of(self, path):
+        return self.files()[path][2]
+
+    def object_path(self, name):
+        return os.path.join(self.path, "objects", name)
+
+
+def publish(release, out, version, *, expires=NOT_EXPIRING, key=TEST_KEY, previous=None):
+    command = [PUBLISH_TOOL, "publish", "--key", key, "--release", release, "--out", out,
+               "--version", str(version), "--expires", expires]
+    if previous:
+        command += ["--previous", previous.path]
+    result = subprocess.run(command, capture_output=True, text=True, timeout=120)
+    if result.returncode != 0:
+        raise RuntimeError(f"velmora-publish failed: {result.stderr.strip()}")
+    return Publication(out)
+
+
+def make_key(folder):
+    """A key pair other than the one the engine trusts: (private, header)."""
+    private, header = os.path.join(folder, "other.pem"), os.path.join(folder, "other-public.h")
+    result = subprocess.run([PUBLISH_TOOL, "keygen", private, header], capture_output=True, text=True, timeout=60)
+    if result.returncode != 0:
+        raise RuntimeError(f"velmora-publish keygen failed: {result.stderr.strip()}")
+    return private, header
+
+
+def tamper_object(publication, path):
+    """Changes one byte in the middle of the object of a file, keeping its
+    size, so only the content check can notice."""
+    name = publication.object_path(publication.object_of(path))
+    with open(name, "r+b") as f:
+        size = os.fstat(f.fileno()).st_size
+        f.seek(size // 2)
+        byte = f.read(1)
+        f.seek(size // 2)
+        f.write(bytes([byte[0] ^ 0x5A]))
+
+
+def tamper_manifest(publication):
+    """Changes one hex digit of the first file's hash, leaving the manifest
+    well formed and its signature as it was."""
+    data = publication.manifest()
+    at = data.index(b"\nfile ") + len(b"\nfile ")
+    digit = data[at:at + 1]
+    data = data[:at] + (b"0" if digit != b"0" else b"1") + data[at + 1:]
+    with open(publication.manifest_path, "wb") as f:
+        f.write(data)
+
+
+def sha256_of(path):
+    digest = hashlib.sha256()
+    with open(path, "rb") as f:
+        for block in iter(lambda: f.read(1 << 20), b""):
+            digest.update(block)
+    return digest.hexdigest()
+
+
+def _serve_main(site, address):
+    host, _, port = address.rpartition(":")
+    server = Nginx(site, int(port), host=host, workdir=tempfile.mkdtemp(prefix="nginx-"))
+    server.start()
+    print(f"serving {site} on http://{address}/", flush=True)
+    stop = threading.Event()
+    signal.signal(signal.SIGTERM, lambda *_: stop.set())
+    signal.signal(signal.SIGINT, lambda *_: stop.set())
+    try:
+        while not stop.is_set() and server.process.poll() is None:
+            stop.wait(0.2)
+    finally:
+        server.stop()
+        shutil.rmtree(server.workdir, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    if len(sys.argv) in (3, 4) and sys.argv[1] == "serve":
+        host, port = program_address() if len(sys.argv) == 3 else (None, None)
+        _serve_main(sys.argv[2], sys.argv[3] if len(sys.argv) == 4 else f"{host}:{port}")
+    else:
+        sys.exit(__doc__)
