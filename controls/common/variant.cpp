@@ -33,13 +33,14 @@ HRESULT ToText(const VARIANT& value, std::wstring& result) {
 
 HRESULT ToColor(const VARIANT& value, OLE_COLOR& result) {
     Variant converted;
-    HRESULT hr = Coerce(value, VT_UI4, converted);
+    HRESULT hr = Coerce(value, VT_I4, converted);
     if (SUCCEEDED(hr)) {
-        result = converted.ulVal;
+        result = static_cast<OLE_COLOR>(converted.lVal);
         return hr;
     }
-    hr = Coerce(value, VT_I4, converted);
-    if (SUCCEEDED(hr)) result = static_cast<OLE_COLOR>(converted.lVal);
+    // An unsigned value above the signed range, such as a system colour.
+    hr = Coerce(value, VT_UI4, converted);
+    if (SUCCEEDED(hr)) result = converted.ulVal;
     return hr;
 }
 

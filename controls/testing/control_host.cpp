@@ -32,6 +32,7 @@ OwnedVariant Make(VARTYPE type, auto assign) {
 
 OwnedVariant Int(LONG value) { return Make(VT_I4, [&](VARIANT& v) { v.lVal = value; }); }
 OwnedVariant Short(SHORT value) { return Make(VT_I2, [&](VARIANT& v) { v.iVal = value; }); }
+OwnedVariant Unsigned(ULONG value) { return Make(VT_UI4, [&](VARIANT& v) { v.ulVal = value; }); }
 OwnedVariant Bool(bool value) {
     return Make(VT_BOOL, [&](VARIANT& v) { v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE; });
 }

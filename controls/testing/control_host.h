@@ -37,6 +37,7 @@ private:
 
 OwnedVariant Int(LONG value);
 OwnedVariant Short(SHORT value);
+OwnedVariant Unsigned(ULONG value);
 OwnedVariant Bool(bool value);
 OwnedVariant Text(const std::wstring& value);
 OwnedVariant Unknown(IUnknown* object, VARTYPE type = VT_UNKNOWN);  // null allowed

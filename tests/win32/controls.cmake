@@ -7,14 +7,28 @@ add_library(velmora_control_testing STATIC ${CMAKE_SOURCE_DIR}/controls/testing/
 target_include_directories(velmora_control_testing PUBLIC ${CMAKE_SOURCE_DIR}/controls ${CMAKE_SOURCE_DIR}/src)
 target_link_libraries(velmora_control_testing PUBLIC GTest::gtest ole32 oleaut32 uuid gdi32 user32)
 
-set(control_libraries mbprgbar_ocx mscomctl_ocx richtx32_ocx)
+# The libraries copied into fixtures\ whenever they are rebuilt, also when
+# the test programs themselves are not relinked.
+set(control_fixture_copies)
+foreach(library mbprgbar_ocx mscomctl_ocx richtx32_ocx)
+  get_target_property(stem ${library} OUTPUT_NAME)
+  get_target_property(suffix ${library} SUFFIX)
+  set(copy ${CMAKE_CURRENT_BINARY_DIR}/fixtures/${stem}${suffix})
+  add_custom_command(OUTPUT ${copy}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/fixtures
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${library}> ${copy}
+    DEPENDS ${library}
+    VERBATIM)
+  list(APPEND control_fixture_copies ${copy})
+endforeach()
+add_custom_target(control_test_fixtures DEPENDS ${control_fixture_copies})
 
 # Tests that only load the libraries; they touch no registry and run beside
 # anything.
 velmora_win32_test(controls_win_tests
   SOURCES controls_progress_bar_test.cpp controls_shells_test.cpp
-  LIBS velmora_control_testing
-  FIXTURES ${control_libraries})
+  LIBS velmora_control_testing)
+add_dependencies(controls_win_tests control_test_fixtures)
 
 # Tests that register and unregister: each group is a test of its own that
 # holds the registration lock, so no other test sees the registry change
@@ -23,14 +37,7 @@ velmora_win32_test(controls_win_tests
 add_executable(controls_registration_tests controls_registration_test.cpp)
 target_link_libraries(controls_registration_tests PRIVATE velmora_control_testing win32_test_support
   GTest::gtest_main advapi32)
-foreach(fixture ${control_libraries})
-  add_dependencies(controls_registration_tests ${fixture})
-  add_custom_command(TARGET controls_registration_tests POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E make_directory $<TARGET_FILE_DIR:controls_registration_tests>/fixtures
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${fixture}>
-            $<TARGET_FILE_DIR:controls_registration_tests>/fixtures/
-    VERBATIM)
-endforeach()
+add_dependencies(controls_registration_tests control_test_fixtures)
 foreach(group ControlRegistration ControlCreationByProgId)
   add_test(NAME ${group} COMMAND controls_registration_tests --gtest_filter=*/${group}.*)
   set_tests_properties(${group} PROPERTIES RESOURCE_LOCK control_registration TIMEOUT 120)

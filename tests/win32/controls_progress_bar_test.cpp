@@ -93,7 +93,7 @@ TEST_F(ControlProgressBarSettings, AreReadFromTheBagAndSavedBack) {
           {L"_extenty", Short(200)},
           {L"borderstyle", Text(L"1")},
           {L"smooth", Int(0)},
-          {L"backcolor", Int(static_cast<LONG>(0x80000005))},  // a system colour
+          {L"backcolor", Unsigned(0x80000005)},  // a system colour, unsigned
           {L"barstartcolor", Text(L"255")},
           {L"value2", Short(42)},
           {L"percentage2", Int(99)},  // derived from the value, not read
@@ -240,8 +240,8 @@ protected:
         EXPECT_EQ(site.calls.back(), "OnInPlaceDeactivate");
         EXPECT_EQ(control->Close(OLECLOSE_NOSAVE), S_OK);
         EXPECT_EQ(control->SetClientSite(nullptr), S_OK);
-        ReleaseAll();
         EXPECT_EQ(site.References(), 1u) << "the control kept the site";
+        ReleaseAll();
         EXPECT_EQ(::GetWindow(host.get(), GW_CHILD), nullptr);
     }
     void Put(DISPID id, LONG number) {

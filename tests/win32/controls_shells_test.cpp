@@ -71,11 +71,11 @@ TEST(ControlShells, HostHiddenShowDrawAndGoWithoutTrace) {
         EXPECT_FALSE(::IsWindow(window));
         EXPECT_EQ(control->Close(OLECLOSE_NOSAVE), S_OK);
         EXPECT_EQ(control->SetClientSite(nullptr), S_OK);
+        EXPECT_EQ(site.References(), 1u) << "the control kept the site";
         IOleObject* last = control.get();
         last->AddRef();
         control.reset();
         EXPECT_EQ(last->Release(), 0u);
-        EXPECT_EQ(site.References(), 1u);
         EXPECT_EQ(library.CanUnloadNow(), S_OK);
     }
 }
