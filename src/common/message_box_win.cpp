@@ -2,12 +2,14 @@
 
 #include <windows.h>
 
-#include "common/program_title.h"
+#include <string>
 
 namespace velmora {
 
-void ShowMessage(const std::wstring& text, const wchar_t* caption) {
-    ::MessageBoxW(nullptr, text.c_str(), caption ? caption : kProgramTitle, MB_OK);
+void ShowMessage(std::wstring_view text, std::wstring_view caption) {
+    const std::wstring terminatedText(text);
+    const std::wstring terminatedCaption(caption);
+    ::MessageBoxW(nullptr, terminatedText.c_str(), terminatedCaption.c_str(), MB_OK);
 }
 
 void EndProgramWithFailure(const Failure& failure) {

@@ -1,13 +1,14 @@
 #pragma once
-#include <string>
+#include <string_view>
 
 #include "common/failure.h"
+#include "common/program_title.h"
 
 namespace velmora {
 
-// A modal message box with one OK button and no icon; returns when the user
-// confirms it. The caption defaults to the program's title.
-void ShowMessage(const std::wstring& text, const wchar_t* caption = nullptr);
+// A modal message box with one OK button, no icon and no owner; returns
+// when the user confirms it. The caption defaults to the program's title.
+void ShowMessage(std::wstring_view text, std::wstring_view caption = kProgramTitle);
 
 // Reports a failure that nothing handles by its number and description, then
 // ends the program at once.

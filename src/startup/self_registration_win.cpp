@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "common/program_title.h"
+#include "common/message_box_win.h"
 #include "common/text_conversion_win.h"
 #include "startup/application_pointer_win.h"
 #include "startup/self_registration.h"
@@ -54,10 +54,7 @@ public:
     }
     void CloseWorker(WorkerId worker) override { ::CloseHandle(FromId<HANDLE>(worker)); }
     void FreeLibrary(LibraryId library) override { ::FreeLibrary(FromId<HMODULE>(library)); }
-    void ShowMessage(std::wstring_view text) override {
-        const std::wstring terminated(text);
-        ::MessageBoxW(nullptr, terminated.c_str(), kProgramTitle, MB_OK);
-    }
+    void ShowMessage(std::wstring_view text) override { velmora::ShowMessage(text); }
 };
 
 }  // namespace

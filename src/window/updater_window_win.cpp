@@ -2,10 +2,11 @@
 
 #include <windowsx.h>
 
-#include "common/application_folder_win.h"
+#include "common/folders_win.h"
 #include "common/message_box_win.h"
 #include "common/system_error_win.h"
 #include "engine/engine_library_win.h"
+#include "startup/application_pointer_win.h"
 #include "text/format_bytes.h"
 #include "window/control_settings_win.h"
 #include "window/game_launch_win.h"
@@ -41,10 +42,6 @@ public:
 };
 
 RECT Place(const layout::Rect& r) { return {r.left, r.top, r.right(), r.bottom()}; }
-
-void SetWorkingFolder(const std::wstring& folder) {
-    if (!::SetCurrentDirectoryW(folder.c_str())) throw FailureFromLastError();
-}
 
 void RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
     static const bool registered = [&] {
@@ -193,6 +190,11 @@ LRESULT UpdaterWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_PAINT: OnPaint(); return 0;
         case WM_ERASEBKGND: return 1;  // the skin covers the window in WM_PAINT
+        case WM_SETCURSOR:
+            // A busy pointer set for the whole program stands over the window
+            // and its controls too.
+            if (ApplyApplicationPointer()) return TRUE;
+            return ::DefWindowProcW(window_, message, wParam, lParam);
         case WM_LBUTTONDOWN:
         case WM_RBUTTONDOWN:
         case WM_MBUTTONDOWN: OnPointerPress(lParam); return 0;

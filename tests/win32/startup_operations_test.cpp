@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "common/failure.h"
+#include "common/folders_win.h"
+#include "common/process_win.h"
 #include "common/system_error_win.h"
 #include "startup/control_table.h"
 #include "startup/entry_routine_win.h"
@@ -32,20 +34,20 @@ private:
     std::wstring previous_ = WorkingFolder();
 };
 
-TEST_F(StartupOperations, ExecutableFolderHoldsTheProgram) {
-    const std::wstring folder = ExecutableFolder();
+TEST_F(StartupOperations, ApplicationFolderHoldsTheProgram) {
+    const std::wstring folder = ApplicationFolder();
     EXPECT_EQ(folder, ProgramFolder());
     EXPECT_NE(folder.back(), L'\\');
     EXPECT_NE(::GetFileAttributesW((folder + L"\\startup_win_tests.exe").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-TEST_F(StartupOperations, EnterFolderMakesItTheWorkingFolderOrRaises) {
+TEST_F(StartupOperations, SetWorkingFolderMakesItTheWorkingFolderOrRaises) {
     TestFolder folder(L"velmora work \u00e9");
-    EnterFolder(folder.Path());
+    SetWorkingFolder(folder.Path());
     EXPECT_EQ(WorkingFolder(), folder.Path());
 
     try {
-        EnterFolder(folder / L"libs");
+        SetWorkingFolder(folder / L"libs");
         ADD_FAILURE() << "no failure raised for a missing folder";
     } catch (const Failure& failure) {
         EXPECT_TRUE(failure.Number() == ERROR_FILE_NOT_FOUND || failure.Number() == ERROR_PATH_NOT_FOUND)
@@ -60,7 +62,7 @@ TEST_F(StartupOperations, LibraryByBareNameIsFoundInTheWorkingFolder) {
     TestFolder folder(L"velmora load");
     CopyFixture(L"recording_control.ocx", folder / L"velmora_bare_name.ocx");
     EXPECT_FALSE(LoadLibraryForGood(L"velmora_bare_name.ocx"));
-    EnterFolder(folder.Path());
+    SetWorkingFolder(folder.Path());
     EXPECT_TRUE(LoadLibraryForGood(L"velmora_bare_name.ocx"));
     const HMODULE loaded = ::GetModuleHandleW((folder / L"velmora_bare_name.ocx").c_str());
     EXPECT_NE(loaded, nullptr);
@@ -73,7 +75,7 @@ TEST_F(StartupOperations, FallbackCommandLineReachesTheToolWhole) {
     const std::wstring log = ProgramFolder() + L"\\regsvr32-log.txt";
     ::DeleteFileW(log.c_str());
     const std::wstring app = L"C:\\Program Files\\Velmora Online";
-    StartMinimised(FallbackCommandLine(app, L"mscomctl.ocx"));
+    StartProcess(FallbackCommandLine(app, L"mscomctl.ocx"), SW_SHOWMINIMIZED);
 
     std::vector<std::string> lines;
     for (int i = 0; i < 500 && lines.empty(); ++i) {
@@ -91,7 +93,7 @@ TEST_F(StartupOperations, FallbackCommandLineReachesTheToolWhole) {
 
 TEST_F(StartupOperations, CommandLineThatCannotStartRaises) {
     try {
-        StartMinimised(L"velmora-no-such-tool /s x.ocx");
+        StartProcess(L"velmora-no-such-tool /s x.ocx", SW_SHOWMINIMIZED);
         ADD_FAILURE() << "no failure raised";
     } catch (const Failure& failure) {
         EXPECT_EQ(failure.Number(), static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));

@@ -1,4 +1,4 @@
-#include "common/application_folder_win.h"
+#include "common/folders_win.h"
 
 #include <windows.h>
 
@@ -7,6 +7,7 @@
 namespace velmora {
 
 std::wstring ApplicationFolder() {
+    // Paths may be longer than MAX_PATH; grow until the name fits.
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
@@ -17,7 +18,14 @@ std::wstring ApplicationFolder() {
         }
         path.resize(path.size() * 2);
     }
-    return path.substr(0, path.find_last_of(L'\\'));
+    const size_t separator = path.find_last_of(L'\\');
+    if (separator == std::wstring::npos) throw FailureFromError(ERROR_BAD_PATHNAME);
+    path.resize(separator);
+    return path;
+}
+
+void SetWorkingFolder(const std::wstring& folder) {
+    if (!::SetCurrentDirectoryW(folder.c_str())) throw FailureFromLastError();
 }
 
 }  // namespace velmora

@@ -1,0 +1,23 @@
+#include "common/process_win.h"
+
+#include "common/owners_win.h"
+#include "common/system_error_win.h"
+
+namespace velmora {
+
+void StartProcess(const std::wstring& commandLine, WORD showMode) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = showMode;
+    PROCESS_INFORMATION started{};
+    // CreateProcessW may write into the command line it is given.
+    std::wstring writable = commandLine;
+    if (!::CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &started))
+        throw FailureFromLastError();
+    UniqueHandle process(started.hProcess);
+    UniqueHandle thread(started.hThread);
+}
+
+}  // namespace velmora
