@@ -1,0 +1,250 @@
+"""Measures the update engine on its own (fixtures/engine_driver runs
+comp.dll as the program calls it) against nginx on loopback:
+
+1. a fresh install of a 200 MB release, against curl fetching the same
+   objects to disk and sha256sum checking them, in the same run (best of a
+   few rounds each; the ratio is the tools' time over the engine's);
+2. the engine's peak memory in that install and in one of a release a tenth
+   its size, whose largest file is a tenth as large: the peak must not
+   follow the file size;
+3. a fresh install of 10,000 small files, then the time the engine takes
+   to find that nothing changed in it.
+
+Run it through tools/measure/engine-throughput, which builds and sets up
+Wine."""
+
+import os
+import random
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tests", "e2e"))
+from harness import BUILD, DIST, windows_path  # noqa: E402
+from update_server import DATA_FOLDER, Nginx, Publication, free_port, publish, sha256_of  # noqa: E402
+
+DRIVER = os.path.join(BUILD, "fixtures", "engine_driver", "engine_driver.exe")
+ENGINE = os.path.join(DIST, "libs", "comp.dll")
+ROUNDS = 3
+MIB = 1 << 20
+
+
+def large_release(folder, scale=1):
+    """200 MB (divided by scale): two large files that do not compress, one
+    that compresses, and 128 smaller ones in nested folders."""
+    def write(path, content):
+        full = os.path.join(folder, path)
+        os.makedirs(os.path.dirname(full), exist_ok=True)
+        with open(full, "wb") as f:
+            f.write(content)
+
+    write("data/archive0.pak", os.urandom(80 * MIB // scale))
+    write("data/archive1.pak", os.urandom(48 * MIB // scale))
+    rng = random.Random(1)
+    words = [b"grass", b"stone", b"water", b"sand", b"road", b"tree", b"wall", b"roof"]
+    lines = []
+    size = 0
+    while size < 40 * MIB // scale:
+        line = b"tile %d %s %s %d\n" % (len(lines), rng.choice(words), rng.choice(words), rng.randrange(1000))
+        lines.append(line)
+        size += len(line)
+    write("maps/world.pak", b"".join(lines)[:40 * MIB // scale])
+    for i in range(128):
+        write(f"assets/set{i // 16}/item{i:03}.bin", os.urandom(256 * 1024 // scale))
+    return folder
+
+
+def many_files_release(folder, count=10000):
+    rng = random.Random(2)
+    for i in range(count):
+        full = os.path.join(folder, f"pack{i // 100:03}", f"file{i:05}.dat")
+        os.makedirs(os.path.dirname(full), exist_ok=True)
+        with open(full, "wb") as f:
+            f.write(rng.randbytes(rng.randrange(64, 1024)))
+    return folder
+
+
+def tree_bytes(folder):
+    return sum(os.path.getsize(os.path.join(d, n)) for d, _, names in os.walk(folder) for n in names)
+
+
+class Site:
+    """nginx on a free loopback port serving one publication."""
+
+    def __init__(self, work, publication):
+        self.root = os.path.join(work, "site")
+        os.makedirs(self.root, exist_ok=True)
+        link = os.path.join(self.root, DATA_FOLDER)
+        if os.path.lexists(link):
+            os.remove(link)
+        os.symlink(os.path.abspath(publication.path), link)
+        self.nginx = Nginx(self.root, free_port(), workdir=tempfile.mkdtemp(prefix="nginx-", dir=work)).start()
+        self.base = f"http://127.0.0.1:{self.nginx.port}/{DATA_FOLDER}"
+
+    def close(self):
+        self.nginx.stop()
+
+
+def empty_game_folder(path):
+    shutil.rmtree(path, ignore_errors=True)
+    os.makedirs(os.path.join(path, "libs"))
+    shutil.copy(ENGINE, os.path.join(path, "libs"))
+    return path
+
+
+def run_engine(game, url, timeout=900):
+    result = subprocess.run(["wine", DRIVER, windows_path(game), url, str(timeout)], capture_output=True,
+                            text=True, timeout=timeout + 60)
+    values = {}
+    for line in result.stdout.split():
+        key, sep, value = line.partition("=")
+        if sep:
+            values[key] = value.strip()
+    if result.returncode != 0:
+        raise SystemExit(f"the engine did not finish: exit {result.returncode}\n{result.stdout}{result.stderr}")
+    return values
+
+
+def check_install(game, release):
+    """Every release file is in the game folder with the same content."""
+    for folder, _, names in os.walk(release):
+        for name in names:
+            source = os.path.join(folder, name)
+            target = os.path.join(game, os.path.relpath(source, release))
+            if not os.path.isfile(target) or sha256_of(source) != sha256_of(target):
+                raise SystemExit(f"the engine's install differs at {os.path.relpath(source, release)}")
+
+
+def object_sums(work, publication):
+    """The objects to fetch, and a sha256sum list of them as stored."""
+    objects = sorted({entry[2] for entry in publication.files().values()})
+    sums = os.path.join(work, "objects.sha256")
+    with open(sums, "w") as f:
+        for name in objects:
+            f.write(f"{sha256_of(publication.object_path(name))}  {name}\n")
+    return objects, sums
+
+
+def standard_tools(work, site, objects, sums):
+    """curl fetches every object to disk over one connection, sha256sum
+    checks them; returns the seconds both took."""
+    target = os.path.join(work, "curl")
+    shutil.rmtree(target, ignore_errors=True)
+    os.makedirs(target)
+    command = ["curl", "-s", "--fail"]
+    for name in objects:
+        command += ["-o", name, f"{site.base}/objects/{name}"]
+    started = time.monotonic()
+    subprocess.run(command, cwd=target, check=True, timeout=900)
+    subprocess.run(["sha256sum", "--quiet", "-c", sums], cwd=target, check=True, timeout=900)
+    return time.monotonic() - started
+
+
+def read_all(folder):
+    """Reads a folder once so that neither side pays for the first read."""
+    for directory, _, names in os.walk(folder):
+        for name in names:
+            with open(os.path.join(directory, name), "rb") as f:
+                while f.read(4 * MIB):
+                    pass
+
+
+def throughput(work):
+    release = large_release(os.path.join(work, "release"))
+    size = tree_bytes(release)
+    started = time.monotonic()
+    publication = publish(release, os.path.join(work, "published"), 1)
+    publish_seconds = time.monotonic() - started
+    stored = sum(entry[3] for entry in publication.files().values())
+    site = Site(work, publication)
+    try:
+        read_all(publication.path)
+        objects, sums = object_sums(work, publication)
+        game = os.path.join(work, "engine-install")
+        engine_seconds, tool_seconds, runs = [], [], []
+        for _ in range(ROUNDS):
+            tool_seconds.append(standard_tools(work, site, objects, sums))
+            empty_game_folder(game)
+            values = run_engine(game, f"{site.base}/gamedata.vel")
+            engine_seconds.append(float(values["run_ms"]) / 1000)
+            runs.append(values)
+        check_install(game, release)
+    finally:
+        site.close()
+    return {"size": size, "stored": stored, "publish_s": publish_seconds, "engine_s": min(engine_seconds),
+            "engine_all": engine_seconds, "tools_s": min(tool_seconds), "tools_all": tool_seconds,
+            "peak_kib": max(int(r["peak_kib"]) for r in runs),
+            "baseline_kib": min(int(r["baseline_peak_kib"]) for r in runs)}
+
+
+def small_release_peak(work):
+    release = large_release(os.path.join(work, "release-small"), scale=10)
+    publication = publish(release, os.path.join(work, "published-small"), 1)
+    site = Site(work, publication)
+    try:
+        game = empty_game_folder(os.path.join(work, "engine-install-small"))
+        values = run_engine(game, f"{site.base}/gamedata.vel")
+    finally:
+        site.close()
+    return {"size": tree_bytes(release), "peak_kib": int(values["peak_kib"]),
+            "baseline_kib": int(values["baseline_peak_kib"])}
+
+
+def no_change(work):
+    release = many_files_release(os.path.join(work, "release-many"))
+    publication = publish(release, os.path.join(work, "published-many"), 1)
+    site = Site(work, publication)
+    try:
+        game = empty_game_folder(os.path.join(work, "engine-install-many"))
+        url = f"{site.base}/gamedata.vel"
+        fresh = run_engine(game, url)
+        check_install(game, release)
+        fetched_before = len(site.nginx.requests())
+        checks = [float(run_engine(game, url)["run_ms"]) for _ in range(ROUNDS)]
+        fetched = [r["path"] for r in site.nginx.requests()[fetched_before:]]
+        if any(not path.endswith("/gamedata.vel") for path in fetched):
+            raise SystemExit("the engine fetched objects for an install that matched")
+    finally:
+        site.close()
+    return {"fresh_s": float(fresh["run_ms"]) / 1000, "check_ms": statistics.median(checks), "checks": checks,
+            "manifest_bytes": len(Publication(publication.path).manifest())}
+
+
+def main():
+    for program in ("curl", "sha256sum", "nginx"):
+        if not shutil.which(program):
+            raise SystemExit(f"{program} is needed")
+    work = tempfile.mkdtemp(prefix="engine-throughput-", dir=os.path.join(BUILD))
+    try:
+        big = throughput(work)
+        small = small_release_peak(work)
+        many = no_change(work)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    mb = big["size"] / MIB
+    print(f"fresh install of {mb:.0f} MiB ({big['stored'] / MIB:.0f} MiB stored) from nginx on loopback, "
+          f"best of {ROUNDS}")
+    print(f"  engine (comp.dll through engine_driver)       {big['engine_s']:7.2f} s  "
+          f"{mb / big['engine_s']:6.1f} MiB/s   runs {', '.join('%.2f' % s for s in big['engine_all'])}")
+    print(f"  curl to disk + sha256sum -c, same objects      {big['tools_s']:7.2f} s  "
+          f"{mb / big['tools_s']:6.1f} MiB/s   runs {', '.join('%.2f' % s for s in big['tools_all'])}")
+    print(f"  ratio (tools time / engine time)               {big['tools_s'] / big['engine_s']:7.2f}   (aim >= 0.8)")
+    print(f"  publishing it with velmora-publish             {big['publish_s']:7.2f} s")
+    print("peak working set of the driver process (Wine included)")
+    print(f"  {mb:.0f} MiB install (largest file 80 MiB)            {big['peak_kib'] / 1024:7.1f} MiB   "
+          f"before the start call {big['baseline_kib'] / 1024:.1f} MiB, "
+          f"engine's part {(big['peak_kib'] - big['baseline_kib']) / 1024:.1f} MiB")
+    print(f"  {small['size'] / MIB:.0f} MiB install (largest file 8 MiB)              "
+          f"{small['peak_kib'] / 1024:7.1f} MiB   before the start call {small['baseline_kib'] / 1024:.1f} MiB, "
+          f"engine's part {(small['peak_kib'] - small['baseline_kib']) / 1024:.1f} MiB   (aim < 32 MiB, flat)")
+    print(f"10,000-file install (manifest {many['manifest_bytes'] / MIB:.1f} MiB)")
+    print(f"  fresh install by the engine                    {many['fresh_s']:7.2f} s")
+    print(f"  finding that nothing changed (median of {ROUNDS})      {many['check_ms'] / 1000:7.3f} s   "
+          f"runs {', '.join('%.0f ms' % ms for ms in many['checks'])}   (aim < 1 s)")
+
+
+if __name__ == "__main__":
+    main()
