@@ -12,7 +12,7 @@ velmora_as_root() {
 velmora_install_dependencies() {
   local packages=(cmake ninja-build g++ googletest g++-mingw-w64-i686-posix
     wine wine32:i386 xvfb xdotool imagemagick locales python3 x11-utils
-    libssl-dev zlib1g-dev clang libclang-rt-dev nginx)
+    libssl-dev zlib1g-dev clang libclang-rt-dev nginx libz-mingw-w64-dev)
   local missing=()
   for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

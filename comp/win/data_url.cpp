@@ -1,0 +1,97 @@
+#include "data_url.h"
+
+#include <algorithm>
+
+#include "core/decimal.h"
+
+namespace velmora::engine {
+namespace {
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+               return (a >= 'A' && a <= 'Z' ? a + ('a' - 'A') : a) == b;
+           });
+}
+
+bool IsHostChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_';
+}
+
+bool IsIpv6Char(char c) {
+    return (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || (c >= '0' && c <= '9') || c == ':' ||
+           c == '.';
+}
+
+}  // namespace
+
+std::optional<DataUrl> ParseDataUrl(std::string_view url) {
+    if (std::any_of(url.begin(), url.end(), [](char c) {
+            const auto u = static_cast<unsigned char>(c);
+            return u <= 0x20 || u == 0x7f || c == '#' || c == '?' || c == '\\';
+        }))
+        return std::nullopt;
+
+    DataUrl result;
+    if (StartsWithNoCase(url, "http://")) {
+        url.remove_prefix(7);
+        result.port = 80;
+    } else if (StartsWithNoCase(url, "https://")) {
+        url.remove_prefix(8);
+        result.secure = true;
+        result.port = 443;
+    } else {
+        return std::nullopt;
+    }
+
+    const std::size_t slash = url.find('/');
+    if (slash == std::string_view::npos) return std::nullopt;
+    std::string_view authority = url.substr(0, slash);
+    const std::string_view path = url.substr(slash);
+    if (authority.find('@') != std::string_view::npos) return std::nullopt;
+
+    std::string_view host;
+    std::string_view port;
+    if (authority.starts_with('[')) {
+        const std::size_t close = authority.find(']');
+        if (close == std::string_view::npos) return std::nullopt;
+        host = authority.substr(1, close - 1);
+        if (host.empty() || !std::all_of(host.begin(), host.end(), IsIpv6Char)) return std::nullopt;
+        const std::string_view after = authority.substr(close + 1);
+        if (!after.empty()) {
+            if (after.front() != ':') return std::nullopt;
+            port = after.substr(1);
+            if (port.empty()) return std::nullopt;
+        }
+    } else {
+        const std::size_t colon = authority.find(':');
+        host = authority.substr(0, colon);
+        if (colon != std::string_view::npos) {
+            port = authority.substr(colon + 1);
+            if (port.empty()) return std::nullopt;
+        }
+        if (host.empty() || !std::all_of(host.begin(), host.end(), IsHostChar)) return std::nullopt;
+    }
+    if (!port.empty()) {
+        const std::optional<std::uint64_t> number = ParseDecimal(port, 65535);
+        if (!number || *number == 0) return std::nullopt;
+        result.port = static_cast<std::uint16_t>(*number);
+    }
+    // The path must name a file: its folder is where the objects are.
+    if (path.back() == '/') return std::nullopt;
+
+    result.host = std::string(host);
+    result.manifestPath = std::string(path);
+    return result;
+}
+
+std::string ObjectPath(const DataUrl& url, std::string_view object) {
+    const std::string_view path = url.manifestPath;
+    std::string result(path.substr(0, path.rfind('/') + 1));
+    result += "objects/";
+    result += object;
+    return result;
+}
+
+}  // namespace velmora::engine

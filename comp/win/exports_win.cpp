@@ -1,0 +1,33 @@
+// The three functions comp.dll exports (undecorated, stdcall, through
+// comp.def). No exception leaves them: a failure is a negative start result
+// or a status.
+#include <cstdint>
+#include <new>
+
+#include "engine_thread_win.h"
+
+extern "C" {
+
+std::int32_t __stdcall VelUpdaterInit() { return 0; }
+
+std::int16_t __stdcall VelUpdateStart(const char* url, const char* localPath,
+                                                            std::int16_t* status, std::int32_t* done,
+                                                            std::int32_t* total) {
+    try {
+        return velmora::engine::StartEngine(url, localPath, status, done, total);
+    } catch (...) {
+        return velmora::engine::kCannotStart;
+    }
+}
+
+std::int32_t __stdcall VelUpdaterCleanup() {
+    try {
+        velmora::engine::StopEngine();
+    } catch (...) {
+        // Only std::system_error from joining can come here; the run has been
+        // told to stop either way.
+    }
+    return 0;
+}
+
+}  // extern "C"

@@ -1,0 +1,106 @@
+#include "file_ops_win.h"
+
+#include "common/owners_win.h"
+#include "system_text_win.h"
+
+namespace velmora::engine {
+
+EngineError LocalFileError(std::string what, const std::wstring& path) {
+    return {EngineStatus::WrongFile, what + " " + Utf8(path) + ": " + LastErrorText()};
+}
+
+std::optional<std::uint64_t> PlainFileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
+    return (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+}
+
+bool IsFolder(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::optional<std::string> ReadFileUpTo(const std::wstring& path, std::uint64_t limit) {
+    UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return std::nullopt;
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 ||
+        static_cast<std::uint64_t>(size.QuadPart) > limit)
+        return std::nullopt;
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    std::size_t filled = 0;
+    while (filled < bytes.size()) {
+        const std::size_t piece = bytes.size() - filled < (1u << 20) ? bytes.size() - filled : (1u << 20);
+        DWORD got = 0;
+        if (!::ReadFile(file.get(), bytes.data() + filled, static_cast<DWORD>(piece), &got, nullptr) || got == 0)
+            return std::nullopt;
+        filled += got;
+    }
+    return bytes;
+}
+
+Result<void> WriteFileFlushed(const std::wstring& path, std::string_view bytes) {
+    UniqueFileHandle file(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return LocalFileError("cannot create", path);
+    while (!bytes.empty()) {
+        const std::size_t piece = bytes.size() < (1u << 20) ? bytes.size() : (1u << 20);
+        DWORD written = 0;
+        if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(piece), &written, nullptr) || written != piece)
+            return LocalFileError("cannot write", path);
+        bytes.remove_prefix(piece);
+    }
+    if (!::FlushFileBuffers(file.get())) return LocalFileError("cannot flush", path);
+    return {};
+}
+
+Result<void> CreateFolders(const std::wstring& folder) {
+    if (folder.empty() || IsFolder(folder)) return {};
+    const std::wstring parent = ParentFolder(folder);
+    if (!parent.empty() && parent != folder)
+        if (auto made = CreateFolders(parent); !made) return made;
+    if (!::CreateDirectoryW(folder.c_str(), nullptr) && !IsFolder(folder))
+        return LocalFileError("cannot create the folder", folder);
+    return {};
+}
+
+Result<void> ReplaceWith(const std::wstring& from, const std::wstring& to) {
+    const DWORD attributes = ::GetFileAttributesW(to.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        ::SetFileAttributesW(to.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    // A virus scanner or indexer that holds the old file for a moment makes
+    // the rename fail with a sharing error: try again for about a second.
+    for (int attempt = 0;; ++attempt) {
+        if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return {};
+        const DWORD error = ::GetLastError();
+        if (attempt == 20 || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED))
+            return LocalFileError("cannot move " + Utf8(from) + " to", to);
+        ::Sleep(50);
+    }
+}
+
+Result<void> CopyFlushed(const std::wstring& from, const std::wstring& to) {
+    if (!::CopyFileW(from.c_str(), to.c_str(), FALSE)) return LocalFileError("cannot copy " + Utf8(from) + " to", to);
+    UniqueFileHandle copy(
+        ::CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!copy || !::FlushFileBuffers(copy.get())) return LocalFileError("cannot flush", to);
+    return {};
+}
+
+bool DeleteIfPresent(const std::wstring& path) {
+    if (::DeleteFileW(path.c_str())) return true;
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+std::wstring ParentFolder(const std::wstring& path) {
+    const std::size_t slash = path.find_last_of(L"\\/");
+    if (slash == std::wstring::npos) return {};
+    // Keep "C:\" whole: the parent of "C:\a" is the root, not "C:".
+    if (slash == 2 && path.size() > 1 && path[1] == L':') return path.substr(0, 3);
+    return path.substr(0, slash);
+}
+
+}  // namespace velmora::engine

@@ -1,0 +1,46 @@
+#pragma once
+// The few file operations the engine performs, with failures as values. A
+// local file that cannot be read, written or replaced is reported as the
+// wrong file (-7): the install cannot be brought to the manifest.
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/engine_status.h"
+
+namespace velmora::engine {
+
+EngineError LocalFileError(std::string what, const std::wstring& path);
+
+// The size of the plain file at `path`; nothing when there is none (missing,
+// a folder, unreadable attributes).
+std::optional<std::uint64_t> PlainFileSize(const std::wstring& path);
+
+bool IsFolder(const std::wstring& path);
+
+// The whole file when it exists and holds at most `limit` bytes.
+std::optional<std::string> ReadFileUpTo(const std::wstring& path, std::uint64_t limit);
+
+// Writes `bytes` to a new or truncated file and flushes it to the disk.
+Result<void> WriteFileFlushed(const std::wstring& path, std::string_view bytes);
+
+// Creates `folder` and every missing folder above it.
+Result<void> CreateFolders(const std::wstring& folder);
+
+// Renames `from` to `to` in one step, replacing `to` (a read-only `to` is
+// made writable first), and returns once the rename is on the disk.
+Result<void> ReplaceWith(const std::wstring& from, const std::wstring& to);
+
+// Copies `from` to `to` (replacing it) and flushes the copy to the disk.
+Result<void> CopyFlushed(const std::wstring& from, const std::wstring& to);
+
+// Deletes a file; true when it is gone (or was never there).
+bool DeleteIfPresent(const std::wstring& path);
+
+// The folder part of a path ("C:\a\b" of "C:\a\b\c"), or empty without one.
+std::wstring ParentFolder(const std::wstring& path);
+
+}  // namespace velmora::engine

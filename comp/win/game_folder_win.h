@@ -1,0 +1,33 @@
+#pragma once
+// The game folder as the engine sees it: where each manifest path lies,
+// what the disk says of it (for the plan), and putting a verified file in
+// its place in one step.
+#include <string>
+#include <string_view>
+
+#include "core/engine_status.h"
+#include "core/update_plan.h"
+
+namespace velmora::engine {
+
+class GameFolder final : public InstalledFiles {
+public:
+    explicit GameFolder(std::wstring path) : path_(std::move(path)) {}
+
+    const std::wstring& Path() const noexcept { return path_; }
+
+    // The full path of a safe manifest path; nothing when it is not UTF-8.
+    std::optional<std::wstring> FullPath(std::string_view manifestPath) const;
+
+    std::optional<std::uint64_t> FileSize(std::string_view manifestPath) const override;
+
+    // Renames `verified` (a file in the staging folder, on the same volume)
+    // to the manifest path, replacing the old file in one step and creating
+    // the folders it needs. The file is either old or new at every moment.
+    Result<void> PutInPlace(const std::wstring& verified, std::string_view manifestPath) const;
+
+private:
+    std::wstring path_;
+};
+
+}  // namespace velmora::engine

@@ -1,0 +1,243 @@
+#include "http_get_win.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include "core/decimal.h"
+#include "system_text_win.h"
+#include "transfer_rules.h"
+
+namespace velmora::engine {
+
+// What the engine's thread and the helper share.
+struct HttpGet::Exchange {
+    std::shared_ptr<const InternetSession> session;
+    std::string path;
+    std::uint64_t rangeFrom = 0;
+    std::uint64_t bodyLimit = 0;
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    // The open request; whoever takes it out closes it.
+    HINTERNET request = nullptr;
+    bool abandoned = false;
+    std::optional<ResponseHead> head;
+    std::optional<EngineError> failure;
+    bool bodyEnded = false;
+    std::deque<std::vector<std::uint8_t>> pieces;
+
+    static constexpr std::size_t kPieceSize = 64 * 1024;
+    static constexpr std::size_t kMaxQueued = 8;
+
+    void Run();
+    void Fail(EngineError error) {
+        std::lock_guard lock(mutex);
+        failure = std::move(error);
+        changed.notify_all();
+    }
+    // Takes the request out and closes it, once.
+    void CloseRequest() {
+        HINTERNET open = nullptr;
+        {
+            std::lock_guard lock(mutex);
+            open = std::exchange(request, nullptr);
+        }
+        if (open) ::InternetCloseHandle(open);
+    }
+};
+
+namespace {
+
+std::optional<std::wstring> QueryText(HINTERNET request, DWORD info) {
+    std::wstring text(64, L'\0');
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+        DWORD index = 0;
+        if (::HttpQueryInfoW(request, info, text.data(), &bytes, &index)) {
+            text.resize(bytes / sizeof(wchar_t));
+            return text;
+        }
+        if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return std::nullopt;
+        text.resize(bytes / sizeof(wchar_t) + 1);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> Ascii(const std::optional<std::wstring>& text) {
+    if (!text) return std::nullopt;
+    std::string narrow;
+    for (const wchar_t c : *text) {
+        if (c > 0x7e) return std::nullopt;
+        narrow += static_cast<char>(c);
+    }
+    return narrow;
+}
+
+EngineError NetworkError(const char* what, TransferPhase phase) {
+    const DWORD error = ::GetLastError();
+    return {StatusForNetworkError(error, phase), std::string(what) + ": " + ErrorText(error)};
+}
+
+}  // namespace
+
+void HttpGet::Exchange::Run() {
+    const InternetSession& server = *session;
+    UniqueInternetHandle connection(::InternetConnectW(server.Handle(), server.Host().c_str(), server.Url().port,
+                                                       nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connection) return Fail(NetworkError("InternetConnect", TransferPhase::Connecting));
+
+    const std::optional<std::wstring> widePath = WideFromAnsi(path.c_str());
+    if (!widePath) return Fail({EngineStatus::ConnectionFailed, "request path is not text"});
+    DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
+                  INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI;
+    if (server.Url().secure) flags |= INTERNET_FLAG_SECURE;
+    HINTERNET opened = ::HttpOpenRequestW(connection.get(), L"GET", widePath->c_str(), L"HTTP/1.1", nullptr,
+                                          nullptr, flags, 0);
+    if (!opened) return Fail(NetworkError("HttpOpenRequest", TransferPhase::Connecting));
+    InternetSession::SetTimeouts(opened);
+    {
+        std::lock_guard lock(mutex);
+        if (abandoned) {
+            ::InternetCloseHandle(opened);
+            return;
+        }
+        request = opened;
+    }
+
+    std::wstring headers;
+    if (rangeFrom > 0) {
+        for (const char c : RangeHeader(rangeFrom)) headers += static_cast<wchar_t>(c);
+        headers += L"\r\n";
+    }
+    // The calls below use `opened` without the lock: closing it from the
+    // engine's thread is how Windows aborts a call in progress.
+    if (!::HttpSendRequestW(opened, headers.empty() ? nullptr : headers.c_str(), static_cast<DWORD>(headers.size()),
+                            nullptr, 0)) {
+        Fail(NetworkError("HttpSendRequest", TransferPhase::Connecting));
+        return CloseRequest();
+    }
+    ResponseHead response;
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    if (!::HttpQueryInfoW(opened, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) {
+        Fail(NetworkError("HttpQueryInfo", TransferPhase::Connecting));
+        return CloseRequest();
+    }
+    response.status = status;
+    if (const auto length = Ascii(QueryText(opened, HTTP_QUERY_CONTENT_LENGTH)))
+        response.contentLength = ParseDecimal(*length);
+    response.contentRange = Ascii(QueryText(opened, HTTP_QUERY_CONTENT_RANGE));
+    {
+        std::lock_guard lock(mutex);
+        head = std::move(response);
+        changed.notify_all();
+    }
+
+    std::uint64_t received = 0;
+    while (received < bodyLimit) {
+        {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return abandoned || pieces.size() < kMaxQueued; });
+            if (abandoned) break;
+        }
+        const std::uint64_t left = bodyLimit - received;
+        std::vector<std::uint8_t> piece(left < kPieceSize ? static_cast<std::size_t>(left) : kPieceSize);
+        DWORD got = 0;
+        if (!::InternetReadFile(opened, piece.data(), static_cast<DWORD>(piece.size()), &got)) {
+            Fail(NetworkError("InternetReadFile", TransferPhase::ReceivingBody));
+            return CloseRequest();
+        }
+        if (got == 0) break;
+        piece.resize(got);
+        received += got;
+        std::lock_guard lock(mutex);
+        pieces.push_back(std::move(piece));
+        changed.notify_all();
+    }
+    {
+        std::lock_guard lock(mutex);
+        bodyEnded = true;
+        changed.notify_all();
+    }
+    CloseRequest();
+}
+
+HttpGet::HttpGet(std::shared_ptr<const InternetSession> session, std::string path, std::uint64_t rangeFrom,
+                 std::uint64_t bodyLimit)
+    : exchange_(std::make_shared<Exchange>()) {
+    exchange_->session = std::move(session);
+    exchange_->path = std::move(path);
+    exchange_->rangeFrom = rangeFrom;
+    exchange_->bodyLimit = bodyLimit;
+    try {
+        std::thread([exchange = exchange_] {
+            try {
+                exchange->Run();
+            } catch (...) {
+                exchange->Fail({EngineStatus::ConnectionFailed, "out of memory in the request"});
+                exchange->CloseRequest();
+            }
+        }).detach();
+    } catch (const std::system_error&) {
+        exchange_->failure = EngineError{EngineStatus::ConnectionFailed, "cannot start the request's thread"};
+    }
+}
+
+HttpGet::~HttpGet() {
+    {
+        std::lock_guard lock(exchange_->mutex);
+        exchange_->abandoned = true;
+        exchange_->changed.notify_all();
+    }
+    exchange_->CloseRequest();
+}
+
+namespace {
+
+// Waits until `ready` holds, a failure came, or the cancel flag is raised;
+// the flag is looked at every 50 ms.
+template <typename Ready>
+Result<void> WaitFor(HttpGet::Exchange& exchange, std::unique_lock<std::mutex>& lock, const CancelFlag& cancel,
+                     Ready ready) {
+    for (;;) {
+        if (exchange.changed.wait_for(lock, std::chrono::milliseconds(50), ready)) return {};
+        if (cancel.Raised()) return Stopped();
+    }
+}
+
+}  // namespace
+
+Result<ResponseHead> HttpGet::Head(const CancelFlag& cancel) {
+    std::unique_lock lock(exchange_->mutex);
+    if (auto waited = WaitFor(*exchange_, lock, cancel,
+                              [&] { return exchange_->head.has_value() || exchange_->failure.has_value(); });
+        !waited)
+        return waited.Error();
+    if (exchange_->head) return *exchange_->head;
+    return *exchange_->failure;
+}
+
+Result<std::span<const std::uint8_t>> HttpGet::NextPiece(const CancelFlag& cancel) {
+    std::unique_lock lock(exchange_->mutex);
+    if (auto waited = WaitFor(*exchange_, lock, cancel,
+                              [&] {
+                                  return !exchange_->pieces.empty() || exchange_->bodyEnded ||
+                                         exchange_->failure.has_value();
+                              });
+        !waited)
+        return waited.Error();
+    if (!exchange_->pieces.empty()) {
+        piece_ = std::move(exchange_->pieces.front());
+        exchange_->pieces.pop_front();
+        exchange_->changed.notify_all();
+        return std::span<const std::uint8_t>(piece_);
+    }
+    if (exchange_->failure) return *exchange_->failure;
+    return std::span<const std::uint8_t>();
+}
+
+}  // namespace velmora::engine

@@ -1,0 +1,79 @@
+#include "server_fetch_win.h"
+
+#include "common/owners_win.h"
+#include "core/manifest.h"
+#include "file_ops_win.h"
+#include "http_get_win.h"
+#include "system_text_win.h"
+#include "transfer_rules.h"
+
+namespace velmora::engine {
+
+Result<std::string> FetchManifest(const std::shared_ptr<const InternetSession>& session, const CancelFlag& cancel) {
+    HttpGet get(session, session->Url().manifestPath, 0, kMaxManifestBytes + 1);
+    auto head = get.Head(cancel);
+    if (!head) return head.Error();
+    if (auto answered = CheckManifestResponse(head.Value().status); !answered) return answered.Error();
+    const std::optional<std::uint64_t> announced = head.Value().contentLength;
+    if (announced && *announced > kMaxManifestBytes)
+        return InvalidFormat("server manifest announces " + std::to_string(*announced) + " bytes, over the limit");
+
+    std::string bytes;
+    for (;;) {
+        auto piece = get.NextPiece(cancel);
+        if (!piece) return piece.Error();
+        if (piece.Value().empty()) break;
+        bytes.append(reinterpret_cast<const char*>(piece.Value().data()), piece.Value().size());
+        if (bytes.size() > kMaxManifestBytes) return InvalidFormat("server manifest is larger than the limit");
+    }
+    if (announced && bytes.size() < *announced) return ShortBody(bytes.size(), *announced, announced);
+    return bytes;
+}
+
+Result<void> DownloadObject(const std::shared_ptr<const InternetSession>& session, const ObjectDownload& download,
+                            const DownloadProgress& progress, const CancelFlag& cancel) {
+    std::uint64_t offset = PlainFileSize(download.partPath).value_or(0);
+    if (offset > download.storedSize) {
+        if (!DeleteIfPresent(download.partPath)) return LocalFileError("cannot delete", download.partPath);
+        offset = 0;
+    }
+    if (offset == download.storedSize && PlainFileSize(download.partPath)) return {};
+
+    HttpGet get(session, ObjectPath(session->Url(), download.object), offset, download.storedSize);
+    auto head = get.Head(cancel);
+    if (!head) return head.Error();
+    auto use = CheckObjectResponse(head.Value().status, offset, head.Value().contentRange, download.storedSize);
+    if (!use) return use.Error();
+    if (use.Value() == ResponseUse::FromStart && offset > 0) {
+        progress.Restarted(offset);
+        offset = 0;
+    }
+
+    UniqueFileHandle part(::CreateFileW(download.partPath.c_str(), GENERIC_WRITE, 0, nullptr,
+                                        offset > 0 ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!part) return LocalFileError("cannot open", download.partPath);
+    LARGE_INTEGER position{};
+    position.QuadPart = static_cast<LONGLONG>(offset);
+    if (!::SetFilePointerEx(part.get(), position, nullptr, FILE_BEGIN) || !::SetEndOfFile(part.get()))
+        return LocalFileError("cannot position in", download.partPath);
+
+    const std::uint64_t wanted = download.storedSize - offset;
+    std::uint64_t received = 0;
+    while (received < wanted) {
+        auto piece = get.NextPiece(cancel);
+        if (!piece) return piece.Error();
+        std::span<const std::uint8_t> bytes = piece.Value();
+        if (bytes.empty()) return ShortBody(received, wanted, head.Value().contentLength);
+        if (bytes.size() > wanted - received) bytes = bytes.first(static_cast<std::size_t>(wanted - received));
+        DWORD written = 0;
+        if (!::WriteFile(part.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+            written != bytes.size())
+            return LocalFileError("cannot write", download.partPath);
+        received += bytes.size();
+        progress.Received(bytes.size());
+    }
+    if (!::FlushFileBuffers(part.get())) return LocalFileError("cannot flush", download.partPath);
+    return {};
+}
+
+}  // namespace velmora::engine

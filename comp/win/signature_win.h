@@ -1,0 +1,28 @@
+#pragma once
+// The manifest's signature, checked with CNG: ECDSA P-256 over the SHA-256
+// of the signed bytes, r then s.
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "core/engine_status.h"
+#include "core/manifest.h"
+
+namespace velmora::engine {
+
+// The key as velmora-publish writes it: the point X then Y, 32 bytes each.
+using PublicKeyBytes = std::span<const std::uint8_t, 64>;
+
+// The key compiled into this engine.
+PublicKeyBytes ManifestPublicKey();
+
+// Invalid format (-9) unless `signature` is a valid signature of
+// `signedBytes` under `key`.
+Result<void> VerifySignature(std::span<const std::uint8_t> signedBytes, const ManifestSignature& signature,
+                             PublicKeyBytes key);
+
+// The signed part of a parsed manifest's text checked against the compiled-in
+// key.
+Result<void> VerifyManifest(std::string_view text, const SignedManifest& manifest);
+
+}  // namespace velmora::engine

@@ -1,0 +1,212 @@
+#include "update_run_win.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+#include "core/engine_version.h"
+#include "core/manifest_acceptance.h"
+#include "core/manifest_parse.h"
+#include "core/update_plan.h"
+#include "file_ops_win.h"
+#include "folder_lock_win.h"
+#include "game_folder_win.h"
+#include "internet_session_win.h"
+#include "local_manifest_win.h"
+#include "server_fetch_win.h"
+#include "sha256_win.h"
+#include "signature_win.h"
+#include "staging_win.h"
+
+namespace velmora::engine {
+namespace {
+
+std::int64_t SecondsSince1970() {
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    const std::uint64_t ticks = (std::uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
+    constexpr std::uint64_t k1970 = 116444736000000000ull;  // 100 ns ticks from 1601 to 1970
+    return static_cast<std::int64_t>((ticks - k1970) / 10000000ull);
+}
+
+class Run {
+public:
+    Run(const DataUrl& url, const RunPaths& paths, const StatusWriter& status, const CancelFlag& cancel)
+        : url_(url),
+          paths_(paths),
+          status_(status),
+          cancel_(cancel),
+          game_(paths.gameFolder),
+          staging_(paths.libsFolder + L"\\staging") {}
+
+    Result<void> Execute();
+
+private:
+    Result<void> Check() const { return cancel_.Raised() ? Result<void>(Stopped()) : Result<void>(); }
+    Result<ManifestText> FetchRemote(const ManifestText* local);
+    Result<std::vector<ObjectToFetch>> DropFilesInPlace(std::vector<ObjectToFetch> objects) const;
+    Result<void> Download(const std::vector<ObjectToFetch>& objects);
+    Result<void> Verify(const std::vector<ObjectToFetch>& objects) const;
+    Result<void> Place(const std::vector<ObjectToFetch>& objects) const;
+
+    const DataUrl& url_;
+    const RunPaths& paths_;
+    const StatusWriter& status_;
+    const CancelFlag& cancel_;
+    GameFolder game_;
+    StagingFolder staging_;
+    std::shared_ptr<const InternetSession> session_;
+    const Manifest* remote_ = nullptr;
+};
+
+Result<void> Run::Execute() {
+    if (auto libs = CreateFolders(paths_.libsFolder); !libs) return libs;
+    auto lock = FolderLock::Acquire(paths_.libsFolder + L"\\gamedata.lock");
+    if (!lock) return lock.Error();
+
+    status_.Status(EngineStatus::ReadingLocalManifest);
+    const std::optional<ManifestText> local = ReadLocalManifest(paths_.localManifest);
+    if (auto go = Check(); !go) return go;
+
+    status_.Status(EngineStatus::LookingForChanges);
+    auto remote = FetchRemote(local ? &*local : nullptr);
+    if (!remote) return remote.Error();
+    remote_ = &remote.Value().parsed.manifest;
+
+    const UpdatePlan plan = PlanUpdate(local ? &local->parsed.manifest : nullptr, *remote_, game_);
+    auto objects = DropFilesInPlace(plan.objects);
+    if (!objects) return objects.Error();
+
+    if (!objects.Value().empty()) {
+        if (auto made = staging_.Create(); !made) return made;
+        status_.Status(plan.status);
+        if (auto downloaded = Download(objects.Value()); !downloaded) return downloaded;
+        status_.Status(EngineStatus::Extracting);
+        if (auto verified = Verify(objects.Value()); !verified) return verified;
+        status_.Status(EngineStatus::Saving);
+        if (auto placed = Place(objects.Value()); !placed) return placed;
+    }
+    if (!local || local->bytes != remote.Value().bytes) {
+        status_.Status(EngineStatus::Saving);
+        if (auto made = staging_.Create(); !made) return made;
+        if (auto written = WriteLocalManifest(paths_.localManifest, staging_.ManifestPath(), remote.Value().bytes);
+            !written)
+            return written;
+    }
+    if (auto tidy = staging_.RemoveLeftovers(); !tidy) return tidy;
+    status_.Status(EngineStatus::UpToDate);
+    return {};
+}
+
+// Nothing of the server's manifest is looked at before its signature
+// checks out.
+Result<ManifestText> Run::FetchRemote(const ManifestText* local) {
+    auto session = InternetSession::Open(url_);
+    if (!session) return session.Error();
+    session_ = std::move(session).Value();
+    auto bytes = FetchManifest(session_, cancel_);
+    if (!bytes) return bytes.Error();
+    auto parsed = ParseManifest(bytes.Value());
+    if (!parsed) return parsed.Error();
+    if (auto signature = VerifyManifest(bytes.Value(), parsed.Value()); !signature) return signature.Error();
+    if (auto accepted = CheckRemoteManifest(parsed.Value().manifest, local ? &local->parsed.manifest : nullptr,
+                                            SecondsSince1970(), kEngineVersion);
+        !accepted)
+        return accepted.Error();
+    return ManifestText{std::move(bytes).Value(), std::move(parsed).Value()};
+}
+
+// A stopped run may have moved some files into place before it wrote the
+// local manifest: a file of the new size is hashed, and one that already
+// holds the new content is left alone.
+Result<std::vector<ObjectToFetch>> Run::DropFilesInPlace(std::vector<ObjectToFetch> objects) const {
+    std::vector<ObjectToFetch> kept;
+    for (ObjectToFetch& object : objects) {
+        std::vector<FileToWrite> files;
+        for (const FileToWrite& file : object.files) {
+            if (file.sizeOnDiskMatches) {
+                const std::optional<std::wstring> path = game_.FullPath(remote_->files[file.index].path);
+                if (path) {
+                    auto digest = DigestOfFile(*path, cancel_);
+                    if (!digest && IsStop(digest.Error())) return digest.Error();
+                    if (digest && digest.Value().sha256 == object.sha256) continue;
+                }
+            }
+            files.push_back(file);
+        }
+        if (!files.empty()) {
+            object.files = std::move(files);
+            kept.push_back(std::move(object));
+        }
+    }
+    return kept;
+}
+
+Result<void> Run::Download(const std::vector<ObjectToFetch>& objects) {
+    std::vector<const ObjectToFetch*> wanted;
+    std::uint64_t total = 0;
+    for (const ObjectToFetch& object : objects) {
+        if (staging_.HasReady(object)) continue;
+        wanted.push_back(&object);
+        const std::uint64_t begun = PlainFileSize(staging_.PartPath(object.object)).value_or(0);
+        total += begun <= object.storedSize ? object.storedSize - begun : object.storedSize;
+    }
+    std::uint64_t done = 0;
+    status_.Total(total);
+    status_.Done(done);
+    const DownloadProgress progress{
+        [&](std::uint64_t bytes) { status_.Done(done += bytes); },
+        [&](std::uint64_t bytes) { status_.Total(total += bytes); },
+    };
+    for (const ObjectToFetch* object : wanted) {
+        const ObjectDownload download{object->object, object->storedSize, staging_.PartPath(object->object)};
+        if (auto fetched = DownloadObject(session_, download, progress, cancel_); !fetched) return fetched;
+    }
+    return {};
+}
+
+Result<void> Run::Verify(const std::vector<ObjectToFetch>& objects) const {
+    for (const ObjectToFetch& object : objects) {
+        if (auto go = Check(); !go) return go;
+        // A .ready left by an earlier run is checked again before use; any
+        // other object has a complete .part by now.
+        if (staging_.HasReady(object)) {
+            if (auto ready = staging_.CheckReady(object, cancel_); !ready) return ready;
+            DeleteIfPresent(staging_.PartPath(object.object));
+            continue;
+        }
+        auto ready = staging_.MakeReady(object, cancel_);
+        if (!ready) return ready;
+    }
+    return {};
+}
+
+// Each file becomes its new version in one rename. Files that share an
+// object get copies; the last one gets the verified file itself.
+Result<void> Run::Place(const std::vector<ObjectToFetch>& objects) const {
+    for (const ObjectToFetch& object : objects) {
+        const std::wstring ready = staging_.ReadyPath(object.object);
+        for (std::size_t i = 0; i < object.files.size(); ++i) {
+            if (auto go = Check(); !go) return go;
+            const std::string& path = remote_->files[object.files[i].index].path;
+            if (i + 1 == object.files.size()) {
+                if (auto placed = game_.PutInPlace(ready, path); !placed) return placed;
+            } else {
+                const std::wstring copy = staging_.CopyPath(object.object);
+                if (auto copied = CopyFlushed(ready, copy); !copied) return copied;
+                if (auto placed = game_.PutInPlace(copy, path); !placed) return placed;
+            }
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+Result<void> RunUpdate(const DataUrl& url, const RunPaths& paths, const StatusWriter& status,
+                       const CancelFlag& cancel) {
+    return Run(url, paths, status, cancel).Execute();
+}
+
+}  // namespace velmora::engine

@@ -1,0 +1,200 @@
+// The engine's file work under Windows: staging objects into verified files
+// (with the unpacking cap), putting files in place (old or new, never half),
+// the local manifest, and the folder lock.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <zlib.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "core/hex.h"
+#include "file_ops_win.h"
+#include "folder_lock_win.h"
+#include "game_folder_win.h"
+#include "local_manifest_win.h"
+#include "sha256_win.h"
+#include "staging_win.h"
+#include "support/test_folder.h"
+
+namespace velmora::engine {
+namespace {
+
+using velmora::testing::ReadTextFile;
+using velmora::testing::TestFolder;
+using velmora::testing::WriteTextFile;
+
+Sha256Digest DigestOf(const std::string& content) {
+    Sha256 hash;
+    EXPECT_TRUE(hash.Update({reinterpret_cast<const std::uint8_t*>(content.data()), content.size()}));
+    return hash.Finish().Value();
+}
+
+std::string Compressed(const std::string& content) {
+    uLongf size = compressBound(static_cast<uLong>(content.size()));
+    std::string out(size, '\0');
+    compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(content.data()),
+              static_cast<uLong>(content.size()), 9);
+    out.resize(size);
+    return out;
+}
+
+std::string ReadShared(const std::wstring& path) {
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "(cannot open)";
+    std::string content;
+    char buffer[65536];
+    DWORD got = 0;
+    while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
+    ::CloseHandle(file);
+    return content;
+}
+
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// What lies in staging as <object>.part, and whether it becomes the .ready
+// of `content`.
+TEST(UpdateEngineFiles, StagedObjectBecomesReadyOnlyWhenItUnpacksToTheSignedFile) {
+    const std::string content = std::string(100000, 'v') + "elmora";
+    const std::string packed = Compressed(content);
+    const std::string bigger = Compressed(content + "x");
+    const struct {
+        const char* name;
+        bool compressed;
+        std::string part;
+        bool ready;
+    } cases[] = {
+        {"stored as is", false, content, true},
+        {"compressed", true, packed, true},
+        {"stored, one byte changed", false, std::string(content).replace(5, 1, "w"), false},
+        {"stored, one byte short", false, content.substr(1), false},
+        {"unpacks to one byte more than the file", true, bigger, false},
+        {"compressed stream cut short", true, packed.substr(0, packed.size() - 10), false},
+        {"bytes after the compressed stream", true, packed + "trailing", false},
+        {"not a zlib stream", true, content, false},
+    };
+    for (const auto& c : cases) {
+        TestFolder folder;
+        const StagingFolder staging(folder.Path());
+        const Sha256Digest sha = DigestOf(content);
+        const ObjectToFetch object{ToHex(sha) + (c.compressed ? ".z" : ""), c.part.size(), sha, content.size(), {}};
+        WriteTextFile(staging.PartPath(object.object), c.part);
+
+        const CancelFlag cancel;
+        const Result<void> made = staging.MakeReady(object, cancel);
+        EXPECT_EQ(made.Ok(), c.ready) << c.name;
+        if (c.ready) {
+            EXPECT_EQ(ReadTextFile(staging.ReadyPath(object.object)), content) << c.name;
+            EXPECT_TRUE(staging.HasReady(object)) << c.name;
+        } else {
+            EXPECT_EQ(made.Error().status, EngineStatus::WrongFile) << c.name;
+            EXPECT_FALSE(Exists(staging.ReadyPath(object.object))) << c.name;
+            EXPECT_FALSE(Exists(staging.PartPath(object.object))) << c.name << ": a bad object is fetched anew";
+        }
+        // Only the .ready (or nothing) is left: no scratch file of the unpacking.
+        ASSERT_TRUE(staging.RemoveLeftovers()) << c.name;
+        EXPECT_FALSE(Exists(folder.Path())) << c.name;
+        ::CreateDirectoryW(folder.Path().c_str(), nullptr);  // for TestFolder to remove
+    }
+}
+
+TEST(UpdateEngineFiles, PutInPlaceReplacesCreatesFoldersAndRefusesAFolder) {
+    TestFolder game;
+    const GameFolder folder(game.Path());
+    const auto put = [&](const std::string& content, const std::string& path) {
+        WriteTextFile(game / L"verified", content);
+        return folder.PutInPlace(game / L"verified", path);
+    };
+
+    ASSERT_TRUE(put("new", "data/maps/deep/world.pak"));
+    EXPECT_EQ(ReadTextFile(game / L"data\\maps\\deep\\world.pak"), "new");
+    EXPECT_FALSE(Exists(game / L"verified"));
+
+    WriteTextFile(game / L"readme.txt", "old");
+    ::SetFileAttributesW((game / L"readme.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(put("newer", "readme.txt"));
+    EXPECT_EQ(ReadTextFile(game / L"readme.txt"), "newer");
+
+    ASSERT_TRUE(::CreateDirectoryW((game / L"taken").c_str(), nullptr));
+    const Result<void> blocked = put("x", "taken");
+    ASSERT_FALSE(blocked);
+    EXPECT_EQ(blocked.Error().status, EngineStatus::WrongFile);
+    EXPECT_EQ(folder.FileSize("data/maps/deep/world.pak"), 3u);
+    EXPECT_EQ(folder.FileSize("taken"), std::nullopt);
+}
+
+// A reader that opens the file over and over while it is replaced sees the
+// old content or the new one, whole, every time. (It shares delete access,
+// as a reader must for a file to be replaced under it on Windows.)
+TEST(UpdateEngineFiles, ReaderSeesOldOrNewNeverHalf) {
+    TestFolder game;
+    const GameFolder folder(game.Path());
+    const std::string versions[2] = {std::string(200000, 'a'), std::string(300000, 'b')};
+    WriteTextFile(game / L"game.pak", versions[0]);
+    std::atomic<bool> writing{true};
+    std::atomic<int> reads{0};
+    std::atomic<int> torn{0};
+    std::thread reader([&] {
+        while (writing) {
+            const std::string seen = ReadShared(game / L"game.pak");
+            if (seen != versions[0] && seen != versions[1]) ++torn;
+            ++reads;
+        }
+    });
+    int replaced = 0;
+    for (int i = 1; i <= 10; ++i) {
+        WriteTextFile(game / L"staged", versions[i % 2]);
+        if (!folder.PutInPlace(game / L"staged", "game.pak")) break;
+        ++replaced;
+    }
+    writing = false;
+    reader.join();
+    EXPECT_EQ(replaced, 10);
+    EXPECT_GT(reads.load(), 0);
+    EXPECT_EQ(torn.load(), 0);
+}
+
+TEST(UpdateEngineFiles, LocalManifestIsWrittenInOneStepAndReadBackOnlyWhenSigned) {
+    // Published with velmora-publish and the test key (see the crypto test).
+    const std::string signedManifest =
+        "VELMANIFEST 1\nversion 7\nexpires 2099-01-01T00:00:00Z\nmin-updater 1\n"
+        "file 5891b5b522d5df086d0ff0b110fbd9d21bb4fc7163af34d08286a2e846f6be03 6 "
+        "5891b5b522d5df086d0ff0b110fbd9d21bb4fc7163af34d08286a2e846f6be03 6 hello.txt\n"
+        "signature 721406bf853799fe1f964f18f92737e40e6e56f64e0ba09a9cf5d46d917f774f"
+        "94d3f547fedc26442265444ae1b4023ff69f5d9aa5f073d03112a0d704b49f69\n";
+    TestFolder libs;
+    const std::wstring path = libs / L"gamedata.vel";
+    WriteTextFile(path, "VELMANIFEST 1\nthe old one\n");
+    ASSERT_TRUE(WriteLocalManifest(path, libs / L"gamedata.vel.new", signedManifest));
+    EXPECT_FALSE(Exists(libs / L"gamedata.vel.new"));
+
+    const std::optional<ManifestText> read = ReadLocalManifest(path);
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(read->bytes, signedManifest);
+    EXPECT_EQ(read->parsed.manifest.version, 7u);
+
+    std::string forged = signedManifest;
+    forged[forged.find("version 7") + 8] = '8';
+    WriteTextFile(path, forged);
+    EXPECT_FALSE(ReadLocalManifest(path).has_value()) << "a local manifest that does not check out counts as absent";
+    EXPECT_FALSE(ReadLocalManifest(libs / L"missing.vel").has_value());
+}
+
+TEST(UpdateEngineFiles, SecondLockOnTheFolderIsRefusedUntilTheFirstGoes) {
+    TestFolder libs;
+    const std::wstring path = libs / L"gamedata.lock";
+    {
+        auto first = FolderLock::Acquire(path);
+        ASSERT_TRUE(first) << first.Error().reason;
+        auto second = FolderLock::Acquire(path);
+        ASSERT_FALSE(second);
+        EXPECT_EQ(second.Error().status, EngineStatus::ServerError);
+    }
+    EXPECT_FALSE(Exists(path)) << "the lock file goes with the lock";
+    EXPECT_TRUE(FolderLock::Acquire(path));
+}
+
+}  // namespace
+}  // namespace velmora::engine

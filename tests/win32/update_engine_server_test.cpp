@@ -1,0 +1,367 @@
+// The whole engine, comp.dll loaded as the program loads it, against the
+// local server of update_engine_server.py: installs, updates, refusals,
+// broken transfers and their resumption, and stopping.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/status_variables.h"
+#include "support/test_folder.h"
+
+namespace velmora {
+namespace {
+
+using namespace velmora::testing;
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+std::string ServerUrl(const std::string& folder) { return Environment("VELMORA_TEST_SERVER") + folder; }
+fs::path DataFolder() { return fs::path(Environment("VELMORA_TEST_DATA")); }
+
+// comp.dll, loaded once and never unloaded, as the program does.
+struct EngineFunctions {
+    std::int32_t(__stdcall* init)() = nullptr;
+    std::int16_t(__stdcall* start)(const char*, const char*, std::int16_t*, std::int32_t*, std::int32_t*) = nullptr;
+    std::int32_t(__stdcall* cleanup)() = nullptr;
+};
+
+const EngineFunctions& Engine() {
+    static const EngineFunctions functions = [] {
+        EngineFunctions f;
+        HMODULE library = ::LoadLibraryW((ProgramFolder() + L"\\engine\\comp.dll").c_str());
+        if (!library) return f;
+        f.init = reinterpret_cast<decltype(f.init)>(reinterpret_cast<void*>(::GetProcAddress(library, "VelUpdaterInit")));
+        f.start = reinterpret_cast<decltype(f.start)>(reinterpret_cast<void*>(::GetProcAddress(library, "VelUpdateStart")));
+        f.cleanup = reinterpret_cast<decltype(f.cleanup)>(reinterpret_cast<void*>(::GetProcAddress(library, "VelUpdaterCleanup")));
+        return f;
+    }();
+    return functions;
+}
+
+struct RunResult {
+    std::int16_t startResult = 0;
+    std::vector<std::int16_t> statuses;  // each value seen, in order, repeats folded
+    std::int32_t done = 0;
+    std::int32_t total = 0;
+};
+
+std::string Sequence(const std::vector<std::int16_t>& statuses) {
+    std::string text;
+    for (const std::int16_t s : statuses) text += (text.empty() ? "" : " ") + std::to_string(s);
+    return text;
+}
+
+// An application folder with libs\, entered as the working folder for the
+// start call the way the window enters it.
+class UpdateEngineServer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(Engine().start, nullptr) << "engine\\comp.dll did not load";
+        ASSERT_FALSE(Environment("VELMORA_TEST_SERVER").empty()) << "run through update_engine_server.py";
+        ASSERT_TRUE(::CreateDirectoryW(libs().c_str(), nullptr));
+    }
+
+    std::wstring libs() const { return app / L"libs"; }
+    fs::path Installed(const std::string& path) const { return fs::path(app.Path()) / fs::path(path); }
+
+    // Starts the engine with the application folder as the working folder,
+    // as the window does.
+    std::int16_t Start(const char* url, const char* path, EngineStatusVariables& variables, bool give = true) {
+        wchar_t previous[MAX_PATH] = {};
+        ::GetCurrentDirectoryW(MAX_PATH, previous);
+        ::SetCurrentDirectoryW(app.Path().c_str());
+        const std::int16_t result = Engine().start(url, path, give ? &variables.status : nullptr, &variables.done,
+                                                   &variables.total);
+        ::SetCurrentDirectoryW(previous);
+        return result;
+    }
+
+    // Starts the engine, samples the status as it goes until it ends (1 or
+    // an error), then cleans up.
+    RunResult UpdateFrom(const std::string& url) {
+        RunResult result;
+        EngineStatusVariables variables;
+        Engine().init();
+        result.startResult = Start(url.c_str(), "libs\\gamedata.vel", variables);
+        const auto deadline = Clock::now() + std::chrono::seconds(60);
+        while (result.startResult == 0 && Clock::now() < deadline) {
+            const std::int16_t status = LoadShared(variables.status);
+            if (status != 0 && (result.statuses.empty() || result.statuses.back() != status))
+                result.statuses.push_back(status);
+            if (status == 1 || status < 0) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        Engine().cleanup();
+        result.done = LoadShared(variables.done);
+        result.total = LoadShared(variables.total);
+        return result;
+    }
+    RunResult Update(const std::string& folder) { return UpdateFrom(ServerUrl(folder) + "/gamedata.vel"); }
+
+    std::int16_t Final(const RunResult& run) const { return run.statuses.empty() ? 0 : run.statuses.back(); }
+
+    // Every file of the release is installed with its content.
+    void ExpectInstalled(const std::string& release) const {
+        const fs::path root = DataFolder() / "releases" / release;
+        for (const auto& entry : fs::recursive_directory_iterator(root)) {
+            if (!entry.is_regular_file()) continue;
+            const fs::path relative = fs::relative(entry.path(), root);
+            const std::string installed = ReadTextFile((fs::path(app.Path()) / relative).wstring());
+            const std::string published = ReadTextFile(entry.path().wstring());
+            EXPECT_TRUE(installed == published)
+                << relative.string() << ": " << installed.size() << " bytes, published " << published.size();
+        }
+    }
+
+    std::string ServerManifest(const std::string& folder) const {
+        return ReadTextFile((DataFolder() / "server" / folder / "gamedata.vel").wstring());
+    }
+
+    // Requests the server saw since the last call: "path\trange\tstatus".
+    std::vector<std::string> NewRequests() {
+        std::vector<std::string> lines = ReadLines((DataFolder() / "requests.log").wstring());
+        std::vector<std::string> fresh(lines.begin() + static_cast<std::ptrdiff_t>(std::min(seenRequests_, lines.size())),
+                                       lines.end());
+        seenRequests_ = lines.size();
+        return fresh;
+    }
+
+    std::vector<std::string> StagingFiles() const {
+        std::vector<std::string> names;
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(fs::path(libs()) / "staging", error))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+    TestFolder app;
+    std::size_t seenRequests_ = 0;
+};
+
+// The statuses seen are in the run's order: 6, 3, 2 or 4, 7, 5, 1 (fast steps
+// may pass unseen between two samples).
+bool InRunOrder(const std::vector<std::int16_t>& seen) {
+    const std::vector<std::int16_t> order = {6, 3, 2, 4, 7, 5, 1};
+    auto at = order.begin();
+    for (const std::int16_t s : seen) {
+        at = std::find(at, order.end(), s);
+        if (at == order.end()) return false;
+    }
+    return true;
+}
+
+TEST_F(UpdateEngineServer, FreshInstallPutsEveryFileInPlaceAndEndsAtOne) {
+    const RunResult run = Update("/first");
+    ASSERT_EQ(run.startResult, 0);
+    EXPECT_EQ(Final(run), 1) << Sequence(run.statuses);
+    EXPECT_TRUE(InRunOrder(run.statuses)) << Sequence(run.statuses);
+    EXPECT_EQ(std::count(run.statuses.begin(), run.statuses.end(), 4), 0) << "no local manifest: status 2, not 4";
+    EXPECT_GT(run.total, 0);
+    EXPECT_EQ(run.done, run.total);
+    ExpectInstalled("first");
+    EXPECT_EQ(ReadTextFile(libs() + L"\\gamedata.vel"), ServerManifest("first"));
+    EXPECT_FALSE(fs::exists(fs::path(libs()) / "staging"));
+    EXPECT_FALSE(fs::exists(fs::path(libs()) / "gamedata.lock"));
+}
+
+TEST_F(UpdateEngineServer, SecondRunFindsNothingToDo) {
+    ASSERT_EQ(Final(Update("/first")), 1);
+    NewRequests();
+    const RunResult again = Update("/first");
+    EXPECT_EQ(Final(again), 1) << Sequence(again.statuses);
+    EXPECT_EQ(again.done, 0);
+    EXPECT_EQ(again.total, 0);
+    const std::vector<std::string> requests = NewRequests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0], "/first/gamedata.vel\t-\t200");
+}
+
+TEST_F(UpdateEngineServer, UpdateFetchesOnlyTheChangedObjects) {
+    ASSERT_EQ(Final(Update("/first")), 1);
+    NewRequests();
+    const RunResult update = Update("/second");
+    EXPECT_EQ(Final(update), 1) << Sequence(update.statuses);
+    EXPECT_EQ(std::count(update.statuses.begin(), update.statuses.end(), 2), 0) << "an update is status 4";
+    ExpectInstalled("second");
+    // The manifest and the two new contents (world.pak changed, extra.bin).
+    const std::vector<std::string> requests = NewRequests();
+    EXPECT_EQ(requests.size(), 3u);
+    EXPECT_EQ(update.done, update.total);
+    EXPECT_EQ(update.total, 300000 + 50000);
+}
+
+TEST_F(UpdateEngineServer, FileAlreadyPutInPlaceByAStoppedRunIsNotFetchedAgain) {
+    ASSERT_EQ(Final(Update("/first")), 1);
+    // A run of the second release stopped after it moved world.pak in place.
+    ASSERT_TRUE(fs::copy_file(DataFolder() / "releases/second/data/maps/world.pak", Installed("data/maps/world.pak"),
+                              fs::copy_options::overwrite_existing));
+    NewRequests();
+    const RunResult update = Update("/second");
+    EXPECT_EQ(Final(update), 1) << Sequence(update.statuses);
+    ExpectInstalled("second");
+    EXPECT_EQ(NewRequests().size(), 2u) << "the manifest and extra.bin only";
+    EXPECT_EQ(update.total, 50000);
+}
+
+TEST_F(UpdateEngineServer, TamperedObjectIsTheWrongFileAndLeavesTheInstallAlone) {
+    ASSERT_EQ(Final(Update("/first")), 1);
+    const RunResult run = Update("/tampered");
+    EXPECT_EQ(Final(run), -7) << Sequence(run.statuses);
+    ExpectInstalled("first");
+    EXPECT_EQ(ReadTextFile(libs() + L"\\gamedata.vel"), ServerManifest("first"));
+    EXPECT_FALSE(fs::exists(Installed("data/new/extra.bin"))) << "nothing is placed before all is verified";
+}
+
+// Manifests and servers the engine must refuse before it writes anything.
+TEST_F(UpdateEngineServer, RefusalsEndWithTheirStatusAndWriteNothing) {
+    const struct {
+        const char* folder;
+        std::int16_t status;
+    } cases[] = {
+        {"/badsig", -9},          // signature does not match
+        {"/expired", -9},         // past its expiry
+        {"/obsolete", -8},        // min-updater above this engine
+        {"/missing", -5},         // 404 for the manifest
+        {"/_fault/status=503/first", -5},  // 503 for every object
+    };
+    for (const auto& c : cases) {
+        const RunResult run = Update(c.folder);
+        EXPECT_EQ(run.startResult, 0) << c.folder;
+        EXPECT_EQ(Final(run), c.status) << c.folder << ": " << Sequence(run.statuses);
+        EXPECT_FALSE(fs::exists(Installed("velmora.exe"))) << c.folder;
+        EXPECT_FALSE(fs::exists(fs::path(libs()) / "gamedata.vel")) << c.folder;
+    }
+}
+
+TEST_F(UpdateEngineServer, OlderManifestThanTheInstalledOneIsRefused) {
+    ASSERT_EQ(Final(Update("/second")), 1);
+    const RunResult rollback = Update("/first");
+    EXPECT_EQ(Final(rollback), -9) << Sequence(rollback.statuses);
+    ExpectInstalled("second");
+}
+
+TEST_F(UpdateEngineServer, NoConnectionStatuses) {
+    // A port nobody listens on: the server's own, plus one, is free enough
+    // on loopback for a test (the server binds a random port).
+    const std::string server = Environment("VELMORA_TEST_SERVER");
+    const int port = std::stoi(server.substr(server.rfind(':') + 1));
+    const struct {
+        std::string url;
+        std::int16_t status;
+    } cases[] = {
+        {"http://127.0.0.1:" + std::to_string(port == 65535 ? 1 : port + 1) + "/x/gamedata.vel", -2},
+        {"http://no-such-host.invalid/x/gamedata.vel", -1},
+    };
+    for (const auto& c : cases) {
+        const RunResult run = UpdateFrom(c.url);
+        EXPECT_EQ(Final(run), c.status) << c.url << ": " << Sequence(run.statuses);
+    }
+}
+
+TEST_F(UpdateEngineServer, DroppedConnectionIsResumedWithARangeRequest) {
+    const RunResult broken = Update("/_fault/drop=100000/first");
+    EXPECT_EQ(Final(broken), -6) << Sequence(broken.statuses);
+    const std::vector<std::string> parts = StagingFiles();
+    ASSERT_EQ(parts.size(), 1u);
+    const std::uintmax_t kept = fs::file_size(fs::path(libs()) / "staging" / parts[0]);
+    EXPECT_EQ(kept, 100000u);
+    EXPECT_FALSE(fs::exists(Installed("velmora.exe")));
+
+    NewRequests();
+    const RunResult resumed = Update("/first");
+    EXPECT_EQ(Final(resumed), 1) << Sequence(resumed.statuses);
+    ExpectInstalled("first");
+    const std::vector<std::string> requests = NewRequests();
+    EXPECT_EQ(std::count_if(requests.begin(), requests.end(),
+                            [](const std::string& line) {
+                                return line.find("\tbytes=100000-\t206") != std::string::npos;
+                            }),
+              1)
+        << "the partial object continues where it stopped";
+    EXPECT_EQ(resumed.done, resumed.total);
+}
+
+TEST_F(UpdateEngineServer, ServerThatIgnoresRangeGetsTheObjectFromTheStart) {
+    ASSERT_EQ(Final(Update("/_fault/drop=100000/first")), -6);
+    const RunResult run = Update("/_fault/norange/first");
+    EXPECT_EQ(Final(run), 1) << Sequence(run.statuses);
+    ExpectInstalled("first");
+    EXPECT_EQ(run.done, run.total) << "the total grows by the bytes fetched again";
+}
+
+TEST_F(UpdateEngineServer, EndlessBodyIsReadOnlyUpToTheSignedSize) {
+    const RunResult run = Update("/_fault/endless/first");
+    EXPECT_EQ(Final(run), 1) << Sequence(run.statuses);
+    ExpectInstalled("first");
+}
+
+TEST_F(UpdateEngineServer, SecondEngineOnTheSameFolderReportsMinusFive) {
+    HANDLE held = ::CreateFileW((libs() + L"\\gamedata.lock").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const RunResult run = Update("/first");
+    ::CloseHandle(held);
+    EXPECT_EQ(Final(run), -5) << Sequence(run.statuses);
+    EXPECT_FALSE(fs::exists(Installed("velmora.exe")));
+}
+
+TEST_F(UpdateEngineServer, CleanupStopsAStalledDownloadWithinTwoSeconds) {
+    EngineStatusVariables variables;
+    const std::string url = ServerUrl("/_fault/stall=20000/first") + "/gamedata.vel";
+    ASSERT_EQ(Start(url.c_str(), "libs\\gamedata.vel", variables), 0);
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    while (LoadShared(variables.status) != 2 && LoadShared(variables.status) >= 0 && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(LoadShared(variables.status), 2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+
+    const auto before = Clock::now();
+    Engine().cleanup();
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - before).count();
+    EXPECT_LT(took, 2000);
+    // The lock went with the run, and the game's folder has nothing new.
+    EXPECT_FALSE(fs::exists(fs::path(libs()) / "gamedata.lock"));
+    EXPECT_FALSE(fs::exists(Installed("velmora.exe")));
+    EXPECT_FALSE(fs::exists(Installed("data")));
+}
+
+// Start refuses what it cannot work with, at once.
+TEST_F(UpdateEngineServer, StartRefusesBadArguments) {
+    EngineStatusVariables variables;
+    const std::string good = ServerUrl("/first") + "/gamedata.vel";
+    const struct {
+        const char* url;
+        const char* path;
+        bool variablesGiven;
+        std::int16_t result;
+    } cases[] = {
+        {nullptr, "libs\\gamedata.vel", true, -1},
+        {good.c_str(), nullptr, true, -1},
+        {good.c_str(), "libs\\gamedata.vel", false, -1},
+        {"ftp://127.0.0.1/x/gamedata.vel", "libs\\gamedata.vel", true, -2},
+        {"http://127.0.0.1:99999/x/gamedata.vel", "libs\\gamedata.vel", true, -2},
+        {"not a url", "libs\\gamedata.vel", true, -2},
+        {good.c_str(), "", true, -3},
+    };
+    for (const auto& c : cases) {
+        const std::int16_t result = Start(c.url, c.path, variables, c.variablesGiven);
+        EXPECT_EQ(result, c.result) << (c.url ? c.url : "(null)") << " " << (c.path ? c.path : "(null)");
+        Engine().cleanup();
+    }
+    EXPECT_EQ(LoadShared(variables.status), 0) << "nothing runs after a refused start";
+}
+
+}  // namespace
+}  // namespace velmora
