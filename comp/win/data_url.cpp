@@ -9,8 +9,8 @@ namespace {
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-               return (a >= 'A' && a <= 'Z' ? a + ('a' - 'A') : a) == b;
+           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char lower, char c) {
+               return (c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c) == lower;
            });
 }
 
