@@ -94,10 +94,7 @@ HRESULT ProgressBar::PutProperty(DISPID id, const VARIANT& value) {
     if (id == progress_bar::kText) {
         std::wstring text;
         const HRESULT hr = ToText(value, text);
-        if (SUCCEEDED(hr)) {
-            SetCaption(text);
-            Invalidate();
-        }
+        if (SUCCEEDED(hr)) SetCaption(text);
         return hr;
     }
     LONG number = 0;

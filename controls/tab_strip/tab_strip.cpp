@@ -1,6 +1,8 @@
 // A tab strip with a single tab, "Tab 1", over an empty page. It has no
 // settings beyond size and font and no dispatch members: it exists so that
 // a window that asks for a tab strip gets a real one.
+#include <iterator>
+
 #include "common/control_base.h"
 #include "tab_strip/tab_strip_class.h"
 
@@ -28,7 +30,7 @@ void TabStrip::Draw(HDC dc, const RECT& bounds) {
     FillSolid(dc, bounds, ::GetSysColor(COLOR_BTNFACE));
     const SelectedObject font(dc, Font());
     SIZE title{};
-    ::GetTextExtentPoint32W(dc, kTabTitle, 5, &title);
+    ::GetTextExtentPoint32W(dc, kTabTitle, static_cast<int>(std::size(kTabTitle) - 1), &title);
     // The selected tab stands on the page's top edge and opens into it.
     const RECT tab{bounds.left, bounds.top, bounds.left + title.cx + 12, bounds.top + title.cy + 6};
     RECT page{bounds.left, tab.bottom - 1, bounds.right, bounds.bottom};
