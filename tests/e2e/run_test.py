@@ -9,12 +9,14 @@ from harness import Installation, Window, message_box, wait_for_message_box, wai
 
 LABEL1 = (104, 64, 385, 25)
 BAR = (112, 88, 361, 17)
+HIDDEN_CONTROLS = ((464, 152, 73, 57), (528, 40, 49, 65))  # the tab strip and the rich text box
 PROGRESS_TEXT = re.compile(r"^-?[0-9.]+ (B|KB|MB|GB) / 50 MB a -?[0-9.]+ (B|KB|MB|GB)/s$")
 
 
 def observe(install, until_exit=20):
     """Reads the status line and the bar until the program ends; returns
-    what was seen, in order, without repeats."""
+    what was seen, in order, without repeats. The tab strip and the rich text
+    box must stay hidden throughout."""
     seen = []
     deadline = time.monotonic() + until_exit
     while install.running() and time.monotonic() < deadline:
@@ -23,6 +25,9 @@ def observe(install, until_exit=20):
             label = window.child_at(LABEL1)
             bar = window.child_at(BAR)
             state = (label["text"] if label else None, bar["text"] if bar and bar["visible"] else None)
+            for rect in HIDDEN_CONTROLS:
+                control = window.child_at(rect)
+                assert control is not None and not control["visible"], f"control at {rect}: {control}"
             if not seen or seen[-1] != state:
                 seen.append(state)
         time.sleep(0.2)
