@@ -320,8 +320,12 @@ class UpdateServer:
         self.site = os.path.join(workdir, "site")
         os.makedirs(self.site, exist_ok=True)
         host, port = address or program_address()
-        if port_in_use(host, port):
-            raise RuntimeError(f"something already listens on {host}:{port}, the program's update server address")
+        # Another test run on this machine may hold the address for a while.
+        deadline = time.monotonic() + 120
+        while port_in_use(host, port):
+            if time.monotonic() > deadline:
+                raise RuntimeError(f"something else listens on {host}:{port}, the program's update server address")
+            time.sleep(0.5)
         self.address = (host, port)
         nginx_port = free_port() if proxy else port
         self.nginx = Nginx(self.site, nginx_port, host="127.0.0.1" if proxy else host,
@@ -368,12 +372,13 @@ class UpdateServer:
 
 def release_files(generation=1):
     """The files of a small game release: the game stand-in, a nested
-    folder, one file that compresses well and one that does not. Each
-    generation changes some files, adds one and leaves the rest alone."""
+    folder, one file that compresses well and one that does not. Generation
+    2 changes two files and adds one; generation 3 also changes the large
+    file that does not compress."""
     build = os.environ.get("VELMORA_BUILD") or os.path.join(SOURCE, "build", "win32")
     with open(os.path.join(build, "fixtures", "game", "velmora.exe"), "rb") as f:
         game = f.read()
-    noise = random.Random(7).randbytes(1536 * 1024)
+    noise = random.Random(7 if generation < 3 else generation).randbytes(1536 * 1024)
     files = {
         "velmora.exe": game,
         "readme.txt": f"Velmora, release {generation}\r\n".encode(),

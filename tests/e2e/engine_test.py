@@ -1,0 +1,365 @@
+"""The whole program with the real engine, against nginx on loopback at the
+address compiled into the program, with the test proxy in front to spoil
+answers: what the window shows, which objects were fetched (nginx's access
+log), and what ends up in the game folder, byte for byte."""
+
+import os
+import re
+import shutil
+import tempfile
+import time
+import unittest
+
+from harness import BUILD, Installation, Window, wait_until, xdotool
+from update_server import (EXPIRED, UpdateServer, make_key, port_in_use, program_address, publish,
+                           release_files, tamper_manifest, tamper_object, write_release)
+
+LABEL1 = (104, 64, 385, 25)
+BAR = (112, 88, 361, 17)
+
+OK = "Actualizacion OK"
+WHOLE_CLIENT = "Bajando cliente completo"
+CHANGES = "Bajando cambios"
+WRONG_FILE = "ERROR: Archivo incorrecto"
+INVALID = "ERROR: Formato inválido"
+SERVER_ERROR = "Error interno del servidor"
+BROKEN_OFF = "Error bajando datos. Comprueba si se cortó la conexión"
+NO_CONNECTION = "ERROR: Comprueba tu conexion a internet"
+ERRORS = (WRONG_FILE, INVALID, SERVER_ERROR, BROKEN_OFF, NO_CONNECTION,
+          "ERROR: Este updater es obsoleto")
+
+BAR_TEXT = re.compile(r"^(\S+) (B|KB|MB|GB) / (\S+) (B|KB|MB|GB) a \S+ (B|KB|MB|GB)/s$")
+UNIT_SHIFT = {"B": 0, "KB": 10, "MB": 20, "GB": 30}
+
+
+def bar_total(text):
+    """The total of a bar text such as "1,5 MB / 1,64 MB a 300 KB/s", in bytes
+    (to the hundredth of its unit)."""
+    match = BAR_TEXT.match(text)
+    if not match:
+        return None
+    return float(match.group(3).replace(",", ".")) * (1 << UNIT_SHIFT[match.group(4)])
+
+
+def watch(install, stop_at=(), timeout=40):
+    """Reads the status line and the bar until the program ends, a line of
+    stop_at shows, or the time is up; returns the states seen, in order,
+    without repeats."""
+    seen = []
+    deadline = time.monotonic() + timeout
+    while install.running() and time.monotonic() < deadline:
+        window = Window.read()
+        if window and window.visible:
+            label, bar = window.child_at(LABEL1), window.child_at(BAR)
+            state = (label["text"] if label else None, bar["text"] if bar and bar["visible"] else None)
+            # A window without its status line is one being taken down.
+            if state[0] is None:
+                continue
+            if not seen or seen[-1] != state:
+                seen.append(state)
+            if state[0] in stop_at:
+                break
+        time.sleep(0.1)
+    return seen
+
+
+def lines_of(states):
+    return [label for label, _ in states]
+
+
+class EngineRun(unittest.TestCase):
+    """A work folder, the update server, and helpers to publish releases
+    and to lay out installs as an earlier run would have left them."""
+
+    def setUp(self):
+        work = os.path.join(BUILD, "e2e-work")
+        os.makedirs(work, exist_ok=True)
+        self.work = tempfile.mkdtemp(prefix="engine-", dir=work)
+        self.addCleanup(shutil.rmtree, self.work, ignore_errors=True)
+        self.server = UpdateServer(os.path.join(self.work, "server"))
+        self.addCleanup(self.server.close)
+        self.count = 0
+
+    def publication(self, generation, version, **options):
+        """The release of a generation, published; returns its files and the
+        publication."""
+        self.count += 1
+        files = release_files(generation)
+        release = write_release(os.path.join(self.work, f"release-{self.count}"), files)
+        return files, publish(release, os.path.join(self.work, f"published-{self.count}"), version, **options)
+
+    def installation(self, files=None, publication=None):
+        """The program with the real engine; with files, a game folder that
+        a run applied the publication to."""
+        install = Installation(real_engine=True, game=False)
+        self.addCleanup(install.close)
+        if files:
+            write_release(install.app, files)
+            shutil.copy(publication.manifest_path, os.path.join(install.libs, "gamedata.vel"))
+        return install
+
+    def run_to_error(self, install, message):
+        """Runs the program until the status line shows the message; the
+        program must stay open with it."""
+        states = watch(install.start(), stop_at=ERRORS)
+        self.assertEqual(states[-1:], [(message, None)], f"saw {states}")
+        self.assertTrue(install.running(), "the program ended after an error")
+        return states
+
+    @staticmethod
+    def end(install):
+        """Ends the program, keeping its folder to look at."""
+        if install.running():
+            install.process.kill()
+            install.process.wait(10)
+
+    def cancel(self, install):
+        """Clicks the Cancel area, as a player leaving after an error does."""
+        window = Window.read()
+        x, y = window.origin
+        xdotool("mousemove", x + 300, y + 190)
+        time.sleep(0.2)
+        xdotool("click", 1)
+        self.assertIsNotNone(install.wait_for_exit(10), "Cancel did not end the program")
+
+    def assert_game_folder(self, install, files, publication, staging_empty=True):
+        """Every file of the release is in place byte for byte, the local
+        manifest is the publication's, and (after a run that finished)
+        nothing is left in staging."""
+        for path, content in files.items():
+            with self.subTest(path=path):
+                full = os.path.join(install.app, *path.split("/"))
+                self.assertTrue(os.path.isfile(full), "missing")
+                with open(full, "rb") as f:
+                    self.assertTrue(f.read() == content, "content differs")
+        with open(os.path.join(install.libs, "gamedata.vel"), "rb") as f:
+            self.assertEqual(f.read(), publication.manifest())
+        if staging_empty:
+            staging = os.path.join(install.libs, "staging")
+            leftovers = [name for _, _, names in os.walk(staging) for name in names]
+            self.assertEqual(leftovers, [], "left in staging")
+
+    def assert_untouched(self, install, files, publication):
+        """The game folder is as the earlier run left it: the same files
+        with the same content, and the same local manifest. Verified
+        downloads may wait in staging for the next run."""
+        expected = {p.replace("/", os.sep) for p in files} | {"libs" + os.sep + "gamedata.vel"}
+        present = set()
+        for folder, _, names in os.walk(install.app):
+            for name in names:
+                relative = os.path.relpath(os.path.join(folder, name), install.app)
+                if not relative.startswith("libs" + os.sep) or relative == "libs" + os.sep + "gamedata.vel":
+                    present.add(relative)
+        present.discard("VELUpdater.exe")
+        self.assertEqual(present, expected)
+        self.assert_game_folder(install, files, publication, staging_empty=False)
+
+    def assert_old_or_new(self, install, old, publication, new):
+        """After a run that did not finish: every file is its old or its new
+        version (a new file may be absent), and the local manifest is still
+        the old publication's."""
+        for path in set(old) | set(new):
+            with self.subTest(path=path):
+                full = os.path.join(install.app, *path.split("/"))
+                content = None
+                if os.path.exists(full):
+                    with open(full, "rb") as f:
+                        content = f.read()
+                self.assertTrue(content in (old.get(path), new.get(path)), "neither old nor new")
+        with open(os.path.join(install.libs, "gamedata.vel"), "rb") as f:
+            self.assertEqual(f.read(), publication.manifest())
+
+    def assert_game_started(self, install):
+        starts = wait_until(install.game_starts, 5)
+        self.assertEqual(len(starts), 1, starts)
+        self.assertEqual(starts[0].split("\t")[0], "velmora.exe /NOUPDATE")
+
+
+class Updates(EngineRun):
+    def test_fresh_install_downloads_the_whole_client_and_starts_the_game(self):
+        files, published = self.publication(1, 1)
+        self.server.serve(published)
+        stored = sum(entry[3] for entry in published.files().values())
+        # Slow enough for the status line to show the download for a while.
+        self.server.proxy.slow_down(stored // 3)
+        install = self.installation()
+        states = watch(install.start())
+        self.assertIsNotNone(install.wait_for_exit(5), f"the program did not end; saw {states}")
+        lines = lines_of(states)
+        self.assertIn(WHOLE_CLIENT, lines)
+        self.assertEqual(lines[-1], OK, f"saw {states}")
+        self.assertLess(lines.index(WHOLE_CLIENT), lines.index(OK))
+        # The total is set before the bar shows, once, to what is stored on
+        # the server (compressed where it pays).
+        totals = {bar_total(bar) for label, bar in states if label == WHOLE_CLIENT and bar}
+        self.assertEqual(len(totals), 1, f"saw {states}")
+        self.assertAlmostEqual(totals.pop(), stored, delta=stored * 0.005)
+        self.assert_game_folder(install, files, published)
+        fetched = sorted(r["path"].rsplit("/", 1)[1] for r in self.server.object_requests())
+        self.assertEqual(fetched, sorted({entry[2] for entry in published.files().values()}))
+        self.assert_game_started(install)
+
+    def test_incremental_update_fetches_only_the_changed_objects(self):
+        old, first = self.publication(1, 1)
+        new, second = self.publication(2, 2, previous=first)
+        install = self.installation(old, first)
+        self.server.serve(second)
+        before = first.files()
+        changed = {entry[2] for path, entry in second.files().items() if before.get(path, (None,))[0] != entry[0]}
+        self.assertEqual(len(changed), 3)  # readme, world map, a new map; the rest stays
+        self.server.proxy.slow_down(30000)
+        states = watch(install.start())
+        self.assertIsNotNone(install.wait_for_exit(5), f"the program did not end; saw {states}")
+        lines = lines_of(states)
+        self.assertIn(CHANGES, lines)
+        self.assertNotIn(WHOLE_CLIENT, lines)
+        self.assertEqual(lines[-1], OK, f"saw {states}")
+        fetched = [r["path"].rsplit("/", 1)[1] for r in self.server.object_requests()]
+        self.assertEqual(sorted(fetched), sorted(changed))
+        self.assert_game_folder(install, new, second)
+        self.assert_game_started(install)
+
+    def test_nothing_to_do_ends_quickly_without_fetching_or_writing(self):
+        files, published = self.publication(1, 1)
+        install = self.installation(files, published)
+        self.server.serve(published)
+        times = {p: os.stat(os.path.join(install.app, *p.split("/"))).st_mtime_ns for p in files}
+        install.start()
+        self.assertTrue(install.wait_for_window())
+        shown = time.monotonic()
+        states = watch(install, stop_at=(OK,) + ERRORS)
+        self.assertEqual(lines_of(states)[-1:], [OK], f"saw {states}")
+        self.assertLess(time.monotonic() - shown, 2.5, "slow to find that nothing changed")
+        self.assertIsNotNone(install.wait_for_exit(5))
+        self.assertEqual(self.server.object_requests(), [])
+        self.assertEqual([r["path"] for r in self.server.nginx.requests()], ["/oficial/gamedata.vel"])
+        self.assertEqual(times, {p: os.stat(os.path.join(install.app, *p.split("/"))).st_mtime_ns for p in files})
+        self.assert_game_folder(install, files, published)
+        self.assert_game_started(install)
+
+
+class RefusedData(EngineRun):
+    def test_tampered_object_is_a_wrong_file_and_leaves_the_install_untouched(self):
+        old, first = self.publication(1, 1)
+        # A plain object, where only the hash can tell, and a compressed one,
+        # where unpacking meets the change first. Once the server has the
+        # right object, the next run must not stick to the bad download.
+        for path in ("readme.txt", "data/maps/world.pak"):
+            with self.subTest(path=path):
+                _, second = self.publication(2, 2, previous=first)
+                tamper_object(second, path)
+                self.server.serve(second)
+                install = self.installation(old, first)
+                self.run_to_error(install, WRONG_FILE)
+                self.end(install)
+                self.assert_untouched(install, old, first)
+
+                new, repaired = self.publication(2, 2, previous=first)
+                self.server.serve(repaired)
+                states = watch(install.start())
+                self.assertEqual(lines_of(states)[-1:], [OK], f"saw {states}")
+                self.assertIsNotNone(install.wait_for_exit(5))
+                self.assert_game_folder(install, new, repaired)
+
+    def test_tampered_or_wrongly_signed_manifest_is_invalid_and_nothing_is_fetched(self):
+        old, first = self.publication(1, 1)
+        other_key, _ = make_key(self.work)
+        _, tampered = self.publication(2, 2, previous=first)
+        tamper_manifest(tampered)
+        _, wrongly_signed = self.publication(2, 2, previous=first, key=other_key)
+        for name, publication in (("tampered", tampered), ("wrongly signed", wrongly_signed)):
+            with self.subTest(name):
+                self.server.serve(publication)
+                install = self.installation(old, first)
+                self.run_to_error(install, INVALID)
+                self.end(install)
+                self.assertEqual(self.server.object_requests(), [])
+                self.assert_untouched(install, old, first)
+
+    def test_rolled_back_or_expired_manifest_is_invalid(self):
+        _, first = self.publication(1, 1)
+        current, second = self.publication(2, 2, previous=first)
+        _, expired = self.publication(3, 3, previous=second, expires=EXPIRED)
+        # The first publication is well signed, but older than the install.
+        for name, publication in (("rolled back", first), ("expired", expired)):
+            with self.subTest(name):
+                self.server.serve(publication)
+                install = self.installation(current, second)
+                self.run_to_error(install, INVALID)
+                self.end(install)
+                self.assertEqual(self.server.object_requests(), [])
+                self.assert_untouched(install, current, second)
+
+
+class ServerTrouble(EngineRun):
+    def test_server_error_status(self):
+        old, first = self.publication(1, 1)
+        new, second = self.publication(2, 2, previous=first)
+        self.server.serve(second)
+        self.server.proxy.answer_error("/" + second.object_of("data/maps/harbor.pak"), 500)
+        install = self.installation(old, first)
+        self.run_to_error(install, SERVER_ERROR)
+        self.end(install)
+        self.assert_old_or_new(install, old, first, new)
+
+    def test_connection_dropped_in_a_file_then_the_next_run_resumes_it(self):
+        files, published = self.publication(1, 1)
+        self.server.serve(published)
+        noise = published.object_of("data/textures/noise.bin")
+        cut = 600000
+        self.server.proxy.drop_after("/" + noise, cut, times=1)
+        install = self.installation()
+        self.run_to_error(install, BROKEN_OFF)
+        self.cancel(install)
+        self.assertFalse(os.path.exists(os.path.join(install.libs, "gamedata.vel")))
+
+        states = watch(install.start())
+        self.assertIsNotNone(install.wait_for_exit(5), f"the second run did not end; saw {states}")
+        self.assertEqual(lines_of(states)[-1:], [OK], f"saw {states}")
+        self.assert_game_folder(install, files, published)
+        noise_requests = [r for r in self.server.object_requests() if r["path"].endswith("/" + noise)]
+        self.assertEqual(len(noise_requests), 2, noise_requests)
+        first_byte = re.fullmatch(r"bytes=(\d+)-(\d*)", noise_requests[1]["range"])
+        self.assertIsNotNone(first_byte, f"the second run did not resume: {noise_requests[1]}")
+        self.assertTrue(0 < int(first_byte.group(1)) <= cut, noise_requests[1])
+        self.assertEqual(noise_requests[1]["status"], 206)
+        self.assert_game_started(install)
+
+    def test_no_server_listening_is_no_connection(self):
+        self.server.close()
+        self.assertFalse(port_in_use(*program_address()))
+        install = self.installation()
+        self.run_to_error(install, NO_CONNECTION)
+        self.end(install)
+        self.assertFalse(os.path.exists(os.path.join(install.libs, "gamedata.vel")))
+        game = [name for name in os.listdir(install.app) if name not in ("VELUpdater.exe", "libs")]
+        self.assertEqual(game, [])
+
+
+class Interrupted(EngineRun):
+    def test_kill_during_an_update_then_the_next_run_completes(self):
+        old, first = self.publication(1, 1)
+        new, third = self.publication(3, 3, previous=first)
+        install = self.installation(old, first)
+        self.server.serve(third)
+        before = first.files()
+        to_fetch = sum(entry[3] for path, entry in third.files().items() if before.get(path, (None,))[0] != entry[0])
+        self.server.proxy.slow_down(to_fetch // 4)
+        install.start()
+        self.assertTrue(wait_until(lambda: self.server.proxy.bytes_sent("") > to_fetch // 2, 30),
+                        "the download did not get going")
+        install.process.kill()
+        install.process.wait(10)
+        self.assertTrue(wait_until(lambda: Window.read() is None, 5), "the window outlived the kill")
+        self.assert_old_or_new(install, old, first, new)
+
+        self.server.proxy.clear()
+        states = watch(install.start())
+        self.assertIsNotNone(install.wait_for_exit(5), f"the second run did not end; saw {states}")
+        self.assertEqual(lines_of(states)[-1:], [OK], f"saw {states}")
+        self.assert_game_folder(install, new, third)
+        self.assert_game_started(install)
+
+
+if __name__ == "__main__":
+    unittest.main()
