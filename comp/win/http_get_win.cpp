@@ -4,7 +4,6 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <thread>
 #include <utility>
 
 #include "core/decimal.h"
@@ -13,7 +12,8 @@
 
 namespace velmora::engine {
 
-// What the engine's thread and the helper share.
+// What the engine's thread and the helper share. The helper is a thread of
+// its own (not std::thread) because it ends with FreeLibraryAndExitThread.
 struct HttpGet::Exchange {
     std::shared_ptr<const InternetSession> session;
     std::string path;
@@ -166,6 +166,39 @@ void HttpGet::Exchange::Run() {
     CloseRequest();
 }
 
+namespace {
+
+// The module this code lives in when it is a DLL (comp.dll); null when it is
+// linked into a program. A helper thread holds a reference to the DLL, so
+// that unloading it while a helper still waits on the network is safe.
+HMODULE PinnedLibrary();
+
+DWORD WINAPI HelperThread(void* parameter) {
+    HMODULE library = nullptr;
+    {
+        const std::unique_ptr<std::shared_ptr<HttpGet::Exchange>> exchange(
+            static_cast<std::shared_ptr<HttpGet::Exchange>*>(parameter));
+        try {
+            (*exchange)->Run();
+        } catch (...) {
+            (*exchange)->Fail({EngineStatus::ConnectionFailed, "out of memory in the request"});
+            (*exchange)->CloseRequest();
+        }
+        library = PinnedLibrary();
+    }
+    if (library) ::FreeLibraryAndExitThread(library, 0);
+    return 0;
+}
+
+HMODULE PinnedLibrary() {
+    HMODULE self = nullptr;
+    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                         reinterpret_cast<LPCWSTR>(&HelperThread), &self);
+    return self == ::GetModuleHandleW(nullptr) ? nullptr : self;
+}
+
+}  // namespace
+
 HttpGet::HttpGet(std::shared_ptr<const InternetSession> session, std::string path, std::uint64_t rangeFrom,
                  std::uint64_t bodyLimit)
     : exchange_(std::make_shared<Exchange>()) {
@@ -173,16 +206,16 @@ HttpGet::HttpGet(std::shared_ptr<const InternetSession> session, std::string pat
     exchange_->path = std::move(path);
     exchange_->rangeFrom = rangeFrom;
     exchange_->bodyLimit = bodyLimit;
-    try {
-        std::thread([exchange = exchange_] {
-            try {
-                exchange->Run();
-            } catch (...) {
-                exchange->Fail({EngineStatus::ConnectionFailed, "out of memory in the request"});
-                exchange->CloseRequest();
-            }
-        }).detach();
-    } catch (const std::system_error&) {
+
+    HMODULE pinned = nullptr;
+    if (PinnedLibrary())
+        ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&HelperThread),
+                             &pinned);
+    auto* shared = new std::shared_ptr<Exchange>(exchange_);
+    const UniqueHandle thread(::CreateThread(nullptr, 0, HelperThread, shared, 0, nullptr));
+    if (!thread) {
+        delete shared;
+        if (pinned) ::FreeLibrary(pinned);
         exchange_->failure = EngineError{EngineStatus::ConnectionFailed, "cannot start the request's thread"};
     }
 }

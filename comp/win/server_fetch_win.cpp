@@ -4,6 +4,7 @@
 #include "core/manifest.h"
 #include "file_ops_win.h"
 #include "http_get_win.h"
+#include "object_check_win.h"
 #include "system_text_win.h"
 #include "transfer_rules.h"
 
@@ -31,13 +32,10 @@ Result<std::string> FetchManifest(const std::shared_ptr<const InternetSession>& 
 }
 
 Result<void> DownloadObject(const std::shared_ptr<const InternetSession>& session, const ObjectDownload& download,
-                            const DownloadProgress& progress, const CancelFlag& cancel) {
-    std::uint64_t offset = PlainFileSize(download.partPath).value_or(0);
-    if (offset > download.storedSize) {
-        if (!DeleteIfPresent(download.partPath)) return LocalFileError("cannot delete", download.partPath);
-        offset = 0;
-    }
-    if (offset == download.storedSize && PlainFileSize(download.partPath)) return {};
+                            ObjectCheck& check, const DownloadProgress& progress, const CancelFlag& cancel) {
+    // A partial file as long as the object or longer is of no use here: it
+    // is rewritten (the run checks a complete one with MakeReady instead).
+    std::uint64_t offset = download.begun < download.storedSize ? download.begun : 0;
 
     HttpGet get(session, ObjectPath(session->Url(), download.object), offset, download.storedSize);
     auto head = get.Head(cancel);
@@ -49,9 +47,12 @@ Result<void> DownloadObject(const std::shared_ptr<const InternetSession>& sessio
         offset = 0;
     }
 
-    UniqueFileHandle part(::CreateFileW(download.partPath.c_str(), GENERIC_WRITE, 0, nullptr,
+    UniqueFileHandle part(::CreateFileW(download.partPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                         offset > 0 ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!part) return LocalFileError("cannot open", download.partPath);
+    if (auto started = check.Start(); !started) return started;
+    // The bytes an earlier run got are checked before the rest is appended.
+    if (auto fed = FeedFromFile(check, part.get(), offset, download.partPath, cancel); !fed) return fed;
     LARGE_INTEGER position{};
     position.QuadPart = static_cast<LONGLONG>(offset);
     if (!::SetFilePointerEx(part.get(), position, nullptr, FILE_BEGIN) || !::SetEndOfFile(part.get()))
@@ -71,9 +72,11 @@ Result<void> DownloadObject(const std::shared_ptr<const InternetSession>& sessio
             return LocalFileError("cannot write", download.partPath);
         received += bytes.size();
         progress.Received(bytes.size());
+        if (auto fed = check.Feed(bytes); !fed) return fed;
     }
     if (!::FlushFileBuffers(part.get())) return LocalFileError("cannot flush", download.partPath);
-    return {};
+    part.reset();
+    return check.Finish();
 }
 
 }  // namespace velmora::engine

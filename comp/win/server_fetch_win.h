@@ -10,6 +10,7 @@
 #include "cancel_flag.h"
 #include "core/engine_status.h"
 #include "internet_session_win.h"
+#include "object_check_win.h"
 
 namespace velmora::engine {
 
@@ -20,7 +21,8 @@ Result<std::string> FetchManifest(const std::shared_ptr<const InternetSession>& 
 struct ObjectDownload {
     std::string object;          // name under objects/
     std::uint64_t storedSize = 0;
-    std::wstring partPath;       // staging\<object>.part, possibly begun
+    std::wstring partPath;       // staging\<object>.part
+    std::uint64_t begun = 0;     // bytes an earlier run left in it
 };
 
 // Hooks into the run's progress: `Received` after every piece written,
@@ -31,12 +33,14 @@ struct DownloadProgress {
     std::function<void(std::uint64_t bytes)> Restarted;
 };
 
-// Brings the partial file to the object's stored size: asks for the rest
-// with a Range request (a 206 with the right Content-Range continues the
-// file, a 200 starts it over), writes each piece and flushes at the end.
-// Errors: the network's, -5 for an HTTP error, -6 when the body broke off,
-// -7 when the server's object is shorter or of another size than signed.
+// Brings the partial file to the object's stored size and checks the
+// object on the way (object_check_win.h): asks for the rest with a Range
+// request (a 206 with the right Content-Range continues the file, a 200
+// starts it over), writes each piece, flushes, and finishes the check.
+// Errors: the network's, -5
+// for an HTTP error, -6 when the body broke off, -7 when the server's object
+// is not the signed one (the caller discards it then).
 Result<void> DownloadObject(const std::shared_ptr<const InternetSession>& session, const ObjectDownload& download,
-                            const DownloadProgress& progress, const CancelFlag& cancel);
+                            ObjectCheck& check, const DownloadProgress& progress, const CancelFlag& cancel);
 
 }  // namespace velmora::engine

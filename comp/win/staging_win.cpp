@@ -5,7 +5,7 @@
 #include "common/owners_win.h"
 #include "core/hex.h"
 #include "file_ops_win.h"
-#include "inflate_stream.h"
+#include "object_check_win.h"
 #include "sha256_win.h"
 #include "system_text_win.h"
 
@@ -30,86 +30,48 @@ Result<void> StagingFolder::Create() const { return CreateFolders(path_); }
 
 // Object names are lowercase hex and ".z" (the manifest's rules), so the
 // ASCII widening is exact.
-std::wstring StagingFolder::PartPath(std::string_view object) const { return path_ + L"\\" + AsciiWide(object) + L".part"; }
-std::wstring StagingFolder::ReadyPath(std::string_view object) const { return path_ + L"\\" + AsciiWide(object) + L".ready"; }
+std::wstring StagingFolder::PartName(std::string_view object) const { return AsciiWide(object) + L".part"; }
+std::wstring StagingFolder::ReadyName(std::string_view object) const { return AsciiWide(object) + L".ready"; }
+std::wstring StagingFolder::UnpackPath(std::string_view object) const { return path_ + L"\\" + AsciiWide(object) + L".unpack"; }
 std::wstring StagingFolder::CopyPath(std::string_view object) const { return path_ + L"\\" + AsciiWide(object) + L".copy"; }
 std::wstring StagingFolder::ManifestPath() const { return path_ + L"\\gamedata.vel.new"; }
 
-bool StagingFolder::HasReady(const ObjectToFetch& object) const {
-    return PlainFileSize(ReadyPath(object.object)) == object.size;
+Result<std::unordered_map<std::wstring, std::uint64_t>> StagingFolder::List() const {
+    std::unordered_map<std::wstring, std::uint64_t> files;
+    WIN32_FIND_DATAW entry{};
+    UniqueFindHandle search(::FindFirstFileW((path_ + L"\\*").c_str(), &entry));
+    if (!search) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return files;
+        return LocalFileError("cannot list", path_);
+    }
+    do {
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            files.emplace(entry.cFileName, (std::uint64_t{entry.nFileSizeHigh} << 32) | entry.nFileSizeLow);
+    } while (::FindNextFileW(search.get(), &entry));
+    return files;
+}
+
+std::wstring StagingFolder::ContentPath(const ObjectToFetch& object) const {
+    return object.object.ends_with(".z") ? ReadyPath(object.object) : PartPath(object.object);
 }
 
 Result<void> StagingFolder::MakeReady(const ObjectToFetch& object, const CancelFlag& cancel) const {
     const std::wstring part = PartPath(object.object);
-    if (object.object.ends_with(".z")) {
-        auto unpacked = Unpack(object, cancel);
-        if (!unpacked && !IsStop(unpacked.Error())) DeleteIfPresent(part);
-        return unpacked;
-    }
-    auto digest = DigestOfFile(part, cancel);
-    if (!digest) return digest.Error();
-    if (auto matches = Matches(object, digest.Value(), part); !matches) {
-        DeleteIfPresent(part);
-        return matches;
-    }
-    return ReplaceWith(part, ReadyPath(object.object));
-}
-
-Result<void> StagingFolder::Unpack(const ObjectToFetch& object, const CancelFlag& cancel) const {
-    const std::wstring part = PartPath(object.object);
-    const std::wstring unpacking = path_ + L"\\" + AsciiWide(object.object) + L".unpack";
-    {
+    ObjectCheck check(*this, object, cancel);
+    Result<void> outcome = check.Start();
+    if (outcome) {
         UniqueFileHandle input(::CreateFileW(part.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (!input) return LocalFileError("cannot open", part);
-        UniqueFileHandle output(::CreateFileW(unpacking.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!output) return LocalFileError("cannot create", unpacking);
-
-        Sha256 hash;
-        InflateStream inflate(object.size, [&](std::span<const std::uint8_t> bytes) -> Result<void> {
-            if (auto hashed = hash.Update(bytes); !hashed) return hashed;
-            DWORD written = 0;
-            if (!::WriteFile(output.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-                written != bytes.size())
-                return LocalFileError("cannot write", unpacking);
-            return {};
-        });
-        std::vector<std::uint8_t> buffer(256 * 1024);
-        Result<void> outcome;
-        for (;;) {
-            if (cancel.Raised()) {
-                outcome = Stopped();
-                break;
-            }
-            DWORD got = 0;
-            if (!::ReadFile(input.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
-                outcome = LocalFileError("cannot read", part);
-                break;
-            }
-            if (got == 0) {
-                outcome = inflate.Finish();
-                break;
-            }
-            if (outcome = inflate.Feed(std::span(buffer.data(), got)); !outcome) break;
-        }
-        if (outcome) {
-            auto digest = hash.Finish();
-            if (!digest)
-                outcome = digest.Error();
-            else
-                outcome = Matches(object, FileDigest{object.size, digest.Value()}, part);
-        }
-        if (outcome && !::FlushFileBuffers(output.get())) outcome = LocalFileError("cannot flush", unpacking);
-        if (!outcome) {
-            output.reset();
-            DeleteIfPresent(unpacking);
-            return outcome;
-        }
+        outcome = FeedFromFile(check, input.get(), object.storedSize, part, cancel);
+        // Anything beyond the stored size is not the object either.
+        if (outcome && PlainFileSize(part) != object.storedSize)
+            outcome = EngineError{EngineStatus::WrongFile, Utf8(part) + " is not of the stored size"};
     }
-    if (auto renamed = ReplaceWith(unpacking, ReadyPath(object.object)); !renamed) return renamed;
-    DeleteIfPresent(part);
-    return {};
+    if (outcome) outcome = check.Finish();
+    if (!outcome && outcome.Error().status == EngineStatus::WrongFile) check.Discard();
+    return outcome;
 }
 
 Result<void> StagingFolder::CheckReady(const ObjectToFetch& object, const CancelFlag& cancel) const {

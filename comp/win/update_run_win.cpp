@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 #include "core/engine_version.h"
@@ -14,6 +15,7 @@
 #include "game_folder_win.h"
 #include "internet_session_win.h"
 #include "local_manifest_win.h"
+#include "object_check_win.h"
 #include "server_fetch_win.h"
 #include "sha256_win.h"
 #include "signature_win.h"
@@ -58,6 +60,7 @@ private:
     StagingFolder staging_;
     std::shared_ptr<const InternetSession> session_;
     const Manifest* remote_ = nullptr;
+    std::unordered_set<std::string> readyBefore_;  // compressed objects with a .ready from an earlier run
 };
 
 Result<void> Run::Execute() {
@@ -144,12 +147,23 @@ Result<std::vector<ObjectToFetch>> Run::DropFilesInPlace(std::vector<ObjectToFet
 }
 
 Result<void> Run::Download(const std::vector<ObjectToFetch>& objects) {
-    std::vector<const ObjectToFetch*> wanted;
+    auto leftovers = staging_.List();
+    if (!leftovers) return leftovers.Error();
+    const auto sizeOf = [&](const std::wstring& name) -> std::optional<std::uint64_t> {
+        const auto found = leftovers.Value().find(name);
+        if (found == leftovers.Value().end()) return std::nullopt;
+        return found->second;
+    };
+
+    std::vector<std::pair<const ObjectToFetch*, ObjectDownload>> wanted;
     std::uint64_t total = 0;
     for (const ObjectToFetch& object : objects) {
-        if (staging_.HasReady(object)) continue;
-        wanted.push_back(&object);
-        const std::uint64_t begun = PlainFileSize(staging_.PartPath(object.object)).value_or(0);
+        if (object.object.ends_with(".z") && sizeOf(staging_.ReadyName(object.object)) == object.size) {
+            readyBefore_.insert(object.object);
+            continue;
+        }
+        const std::uint64_t begun = sizeOf(staging_.PartName(object.object)).value_or(0);
+        wanted.push_back({&object, {object.object, object.storedSize, staging_.PartPath(object.object), begun}});
         total += begun <= object.storedSize ? object.storedSize - begun : object.storedSize;
     }
     std::uint64_t done = 0;
@@ -159,25 +173,29 @@ Result<void> Run::Download(const std::vector<ObjectToFetch>& objects) {
         [&](std::uint64_t bytes) { status_.Done(done += bytes); },
         [&](std::uint64_t bytes) { status_.Total(total += bytes); },
     };
-    for (const ObjectToFetch* object : wanted) {
-        const ObjectDownload download{object->object, object->storedSize, staging_.PartPath(object->object)};
-        if (auto fetched = DownloadObject(session_, download, progress, cancel_); !fetched) return fetched;
+    for (const auto& [object, download] : wanted) {
+        if (download.begun == download.storedSize && download.begun > 0) {
+            // Completed by an earlier run that stopped before checking it.
+            if (auto ready = staging_.MakeReady(*object, cancel_); !ready) return ready;
+            continue;
+        }
+        ObjectCheck check(staging_, *object, cancel_);
+        auto fetched = DownloadObject(session_, download, check, progress, cancel_);
+        if (!fetched) {
+            if (fetched.Error().status == EngineStatus::WrongFile) check.Discard();
+            return fetched;
+        }
     }
     return {};
 }
 
+// Objects fetched in this run were checked as they came; a .ready an earlier
+// run left is checked again before use.
 Result<void> Run::Verify(const std::vector<ObjectToFetch>& objects) const {
     for (const ObjectToFetch& object : objects) {
         if (auto go = Check(); !go) return go;
-        // A .ready left by an earlier run is checked again before use; any
-        // other object has a complete .part by now.
-        if (staging_.HasReady(object)) {
-            if (auto ready = staging_.CheckReady(object, cancel_); !ready) return ready;
-            DeleteIfPresent(staging_.PartPath(object.object));
-            continue;
-        }
-        auto ready = staging_.MakeReady(object, cancel_);
-        if (!ready) return ready;
+        if (!readyBefore_.contains(object.object)) continue;
+        if (auto ready = staging_.CheckReady(object, cancel_); !ready) return ready;
     }
     return {};
 }
@@ -186,7 +204,7 @@ Result<void> Run::Verify(const std::vector<ObjectToFetch>& objects) const {
 // object get copies; the last one gets the verified file itself.
 Result<void> Run::Place(const std::vector<ObjectToFetch>& objects) const {
     for (const ObjectToFetch& object : objects) {
-        const std::wstring ready = staging_.ReadyPath(object.object);
+        const std::wstring ready = staging_.ContentPath(object);
         for (std::size_t i = 0; i < object.files.size(); ++i) {
             if (auto go = Check(); !go) return go;
             const std::string& path = remote_->files[object.files[i].index].path;

@@ -86,14 +86,15 @@ TEST(UpdateEngineFiles, StagedObjectBecomesReadyOnlyWhenItUnpacksToTheSignedFile
         const Result<void> made = staging.MakeReady(object, cancel);
         EXPECT_EQ(made.Ok(), c.ready) << c.name;
         if (c.ready) {
-            EXPECT_EQ(ReadTextFile(staging.ReadyPath(object.object)), content) << c.name;
-            EXPECT_TRUE(staging.HasReady(object)) << c.name;
+            EXPECT_EQ(ReadTextFile(staging.ContentPath(object)), content) << c.name;
+            EXPECT_EQ(Exists(staging.PartPath(object.object)), !c.compressed) << c.name;
+            ASSERT_TRUE(staging.List());
+            EXPECT_EQ(staging.List().Value().size(), 1u) << c.name << ": no scratch file of the unpacking is left";
         } else {
             EXPECT_EQ(made.Error().status, EngineStatus::WrongFile) << c.name;
             EXPECT_FALSE(Exists(staging.ReadyPath(object.object))) << c.name;
             EXPECT_FALSE(Exists(staging.PartPath(object.object))) << c.name << ": a bad object is fetched anew";
         }
-        // Only the .ready (or nothing) is left: no scratch file of the unpacking.
         ASSERT_TRUE(staging.RemoveLeftovers()) << c.name;
         EXPECT_FALSE(Exists(folder.Path())) << c.name;
         ::CreateDirectoryW(folder.Path().c_str(), nullptr);  // for TestFolder to remove
