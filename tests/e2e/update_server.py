@@ -5,10 +5,13 @@ chosen answers (cut a body short, answer with an error status, slow the
 transfer down); and helpers that make release folders, publish them, and
 tamper with what was published.
 
-Run as a script it serves one site until interrupted (the demo uses that):
-    python3 update_server.py serve <site folder> [host:port]
+Run as a script it serves one site until interrupted (the demo uses that),
+at the program's address unless told otherwise, and with --rate sends each
+answer at most that many bytes a second, like a player's line:
+    python3 update_server.py serve <site folder> [--address host:port] [--rate 4m]
 """
 
+import argparse
 import hashlib
 import http.client
 import os
@@ -17,7 +20,6 @@ import shutil
 import signal
 import socket
 import subprocess
-import sys
 import tempfile
 import threading
 import time
@@ -61,6 +63,16 @@ def port_in_use(host, port):
         return s.connect_ex((host, port)) == 0
 
 
+def wait_for_free_address(host, port, timeout=120):
+    """Waits while something listens on the address: another test run on
+    this machine may hold it for a while."""
+    deadline = time.monotonic() + timeout
+    while port_in_use(host, port):
+        if time.monotonic() > deadline:
+            raise RuntimeError(f"something else listens on {host}:{port}")
+        time.sleep(0.5)
+
+
 def _wait_for_listener(host, port, timeout, alive):
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
@@ -78,8 +90,9 @@ class Nginx:
     address. The access log has one line per request: method, path, status,
     body bytes sent and the Range header."""
 
-    def __init__(self, root, port, host="127.0.0.1", workdir=None):
+    def __init__(self, root, port, host="127.0.0.1", workdir=None, rate=None):
         self.root = os.path.abspath(root)
+        self.rate = rate
         self.host = host
         self.port = port
         self.workdir = workdir or tempfile.mkdtemp(prefix="nginx-")
@@ -113,12 +126,15 @@ http {{
     server {{
         listen {self.host}:{self.port};
         root {self.root};
-        location / {{ }}
+        location / {{ {f"limit_rate {self.rate};" if self.rate else ""} }}
     }}
 }}
 """
 
     def start(self):
+        # A listener already there would pass for this nginx below.
+        if port_in_use(self.host, self.port):
+            raise RuntimeError(f"{self.host}:{self.port} is taken")
         config = os.path.join(self.workdir, "nginx.conf")
         with open(config, "w") as f:
             f.write(self._config())
@@ -320,12 +336,7 @@ class UpdateServer:
         self.site = os.path.join(workdir, "site")
         os.makedirs(self.site, exist_ok=True)
         host, port = address or program_address()
-        # Another test run on this machine may hold the address for a while.
-        deadline = time.monotonic() + 120
-        while port_in_use(host, port):
-            if time.monotonic() > deadline:
-                raise RuntimeError(f"something else listens on {host}:{port}, the program's update server address")
-            time.sleep(0.5)
+        wait_for_free_address(host, port)
         self.address = (host, port)
         nginx_port = free_port() if proxy else port
         self.nginx = Nginx(self.site, nginx_port, host="127.0.0.1" if proxy else host,
@@ -482,11 +493,13 @@ def sha256_of(path):
     return digest.hexdigest()
 
 
-def _serve_main(site, address):
-    host, _, port = address.rpartition(":")
-    server = Nginx(site, int(port), host=host, workdir=tempfile.mkdtemp(prefix="nginx-"))
+def _serve_main(site, address, rate):
+    host, port = address
+    wait_for_free_address(host, port)
+    server = Nginx(site, port, host=host, workdir=tempfile.mkdtemp(prefix="nginx-"), rate=rate)
     server.start()
-    print(f"serving {site} on http://{address}/", flush=True)
+    limit = f", at most {rate} bytes a second per answer" if rate else ""
+    print(f"serving {site} on http://{host}:{port}/{limit}", flush=True)
     stop = threading.Event()
     signal.signal(signal.SIGTERM, lambda *_: stop.set())
     signal.signal(signal.SIGINT, lambda *_: stop.set())
@@ -499,8 +512,15 @@ def _serve_main(site, address):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) in (3, 4) and sys.argv[1] == "serve":
-        host, port = program_address() if len(sys.argv) == 3 else (None, None)
-        _serve_main(sys.argv[2], sys.argv[3] if len(sys.argv) == 4 else f"{host}:{port}")
+    parser = argparse.ArgumentParser(description="Serves a site of publications with nginx.")
+    parser.add_argument("command", choices=["serve"])
+    parser.add_argument("site")
+    parser.add_argument("--address", help="host:port (default: the program's update server)")
+    parser.add_argument("--rate", help="nginx limit_rate of each answer, such as 4m")
+    arguments = parser.parse_args()
+    if arguments.address:
+        name, _, number = arguments.address.rpartition(":")
+        address = (name, int(number))
     else:
-        sys.exit(__doc__)
+        address = program_address()
+    _serve_main(arguments.site, address, arguments.rate)
