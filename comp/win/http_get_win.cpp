@@ -30,8 +30,10 @@ struct HttpGet::Exchange {
     bool bodyEnded = false;
     std::deque<std::vector<std::uint8_t>> pieces;
 
-    static constexpr std::size_t kPieceSize = 64 * 1024;
-    static constexpr std::size_t kMaxQueued = 8;
+    // Large reads: under Wine each socket read costs a round trip to the
+    // wine server, and fewer of them make the download faster.
+    static constexpr std::size_t kPieceSize = 512 * 1024;
+    static constexpr std::size_t kMaxQueued = 4;
 
     void Run();
     void Fail(EngineError error) {

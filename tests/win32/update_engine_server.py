@@ -1,26 +1,17 @@
 #!/usr/bin/env python3
-"""Publishes the engine's test releases and serves them over HTTP on
-loopback while a Windows test program runs against them.
+"""Publishes the engine's test releases with velmora-publish and serves
+them on loopback while it runs a Windows test program:
 
     update_engine_server.py --publish-tool PATH -- wine update_engine_server_tests.exe
 
-Made under a temporary folder (removed afterwards):
-    releases/<name>/   the release folders, as the installed game must look
-    server/<name>/     server folders made by velmora-publish from them
-    requests.log       one line per request: "<path>\t<range or ->\t<status>"
-
-The server serves server/ at "/". A path that starts with
+In a temporary folder: releases/<name>/ (what the installed game must hold),
+server/<name>/ (the published folders, some tampered) and requests.log (one
+"<path>\t<Range or ->\t<status>" line per request). A request path starting
 "/_fault/<fault>/" is served from the rest of the path with that fault on
-requests for objects/ (the manifest is served as is):
-    drop=N      announce the whole object, send N bytes, close the connection
-    stall=N     send the head and N bytes, then nothing for up to 30 s
-    norange     ignore Range headers: always the whole object with 200
-    endless     no Content-Length: the object, then filler until the client goes
-    status=N    answer N without a body
-
-The test program learns where everything is from the environment:
-VELMORA_TEST_SERVER (http://127.0.0.1:<port>), VELMORA_TEST_DATA (the
-temporary folder as a Windows path under Wine's Z: drive).
+objects: drop=N (announce all, send N bytes, close), stall=N (send N bytes,
+then nothing for up to 30 s), endless (the object then filler, no length),
+status=N (answer N). The test program finds the server in VELMORA_TEST_SERVER
+and the folder, as a Wine path, in VELMORA_TEST_DATA.
 """
 import argparse
 import http.server
@@ -130,7 +121,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.endless(body)
         start = 0
         requested = self.headers.get("Range")
-        if requested and fault != "norange":
+        if requested:
             start = int(requested.split("=")[1].split("-")[0])
             if start >= len(body):
                 return self.answer(416)
