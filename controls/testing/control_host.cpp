@@ -274,10 +274,10 @@ Picture Render(HWND window) {
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    const controls::UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
-    const controls::UniqueBitmap bitmap(::CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const velmora::UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
+    const velmora::UniqueBitmap bitmap(::CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!bitmap) return picture;
-    const controls::SelectedObject selected(dc.get(), bitmap.get());
+    const velmora::SelectedObject selected(dc.get(), bitmap.get());
     ::SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);
     ::GdiFlush();
     const auto* pixels = static_cast<const DWORD*>(bits);

@@ -68,24 +68,50 @@ struct ModuleTraits {
     static void Close(Type h) noexcept { ::FreeLibrary(h); }
 };
 
+template <typename T = HGDIOBJ>
 struct GdiObjectTraits {
-    using Type = HGDIOBJ;
+    using Type = T;
     static Type Empty() noexcept { return nullptr; }
     static void Close(Type h) noexcept { ::DeleteObject(h); }
 };
 
-struct DcTraits {
+struct MemoryDcTraits {
     using Type = HDC;
     static Type Empty() noexcept { return nullptr; }
     static void Close(Type h) noexcept { ::DeleteDC(h); }
+};
+
+struct WindowTraits {
+    using Type = HWND;
+    static Type Empty() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::DestroyWindow(h); }
 };
 
 using UniqueHandle = UniqueResource<HandleTraits>;
 using UniqueFileHandle = UniqueResource<FileHandleTraits>;
 using UniqueFindHandle = UniqueResource<FindHandleTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
-using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
-using UniqueMemoryDc = UniqueResource<DcTraits>;
+using UniqueGdiObject = UniqueResource<GdiObjectTraits<>>;
+using UniqueFont = UniqueResource<GdiObjectTraits<HFONT>>;
+using UniqueBitmap = UniqueResource<GdiObjectTraits<HBITMAP>>;
+using UniqueMemoryDc = UniqueResource<MemoryDcTraits>;
+using UniqueWindow = UniqueResource<WindowTraits>;
+
+// Selects an object into a device context and puts the previous one back.
+class SelectedObject {
+public:
+    SelectedObject(HDC dc, HGDIOBJ object) noexcept
+        : dc_(dc), previous_(object ? ::SelectObject(dc, object) : nullptr) {}
+    ~SelectedObject() {
+        if (previous_) ::SelectObject(dc_, previous_);
+    }
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
 
 // An owned COM interface pointer: one reference, released on destruction.
 template <typename T>

@@ -60,20 +60,7 @@ LRESULT CALLBACK ClickAreaProcedure(HWND area, UINT message, WPARAM wParam, LPAR
 }  // namespace
 
 HWND CreateClickArea(HWND parent, const RECT& place, HBITMAP skin, int id) {
-    const HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(parent, GWLP_HINSTANCE));
-    static const ATOM registered = [instance] {
-        WNDCLASSEXW type{};
-        type.cbSize = sizeof type;
-        type.lpfnWndProc = ClickAreaProcedure;
-        type.hInstance = instance;
-        type.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-        type.lpszClassName = kClassName;
-        return ::RegisterClassExW(&type);
-    }();
-    (void)registered;
-    return ::CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE, place.left, place.top,
-                             place.right - place.left, place.bottom - place.top, parent,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, skin);
+    return CreateSkinChild(kClassName, ClickAreaProcedure, parent, place, id, skin);
 }
 
 }  // namespace velmora

@@ -11,6 +11,11 @@ namespace velmora {
 // behind `child` into `target`, in child coordinates.
 void PaintSkinBehind(HDC target, HWND child, HBITMAP skin);
 
+// A visible child window of the class, registered on first use, at the
+// place; `parameter` reaches the class's WM_NCCREATE.
+HWND CreateSkinChild(const wchar_t* className, WNDPROC procedure, HWND parent, const RECT& place, int id,
+                     void* parameter);
+
 // The status line: its text is the window text (WM_SETTEXT / WM_GETTEXT),
 // drawn light grey and centred over the skin.
 HWND CreateStatusLabel(HWND parent, const RECT& place, HBITMAP skin, HFONT font);

@@ -18,21 +18,20 @@ void Paint(HWND label, const LabelLook& look) {
     HDC screen = ::BeginPaint(label, &paint);
     RECT client;
     ::GetClientRect(label, &client);
-    UniqueMemoryDc buffer(::CreateCompatibleDC(screen));
-    UniqueGdiObject bitmap(::CreateCompatibleBitmap(screen, client.right, client.bottom));
-    HGDIOBJ oldBitmap = ::SelectObject(buffer.get(), bitmap.get());
+    {
+        UniqueMemoryDc buffer(::CreateCompatibleDC(screen));
+        UniqueBitmap bitmap(::CreateCompatibleBitmap(screen, client.right, client.bottom));
+        const SelectedObject selectedBitmap(buffer.get(), bitmap.get());
 
-    PaintSkinBehind(buffer.get(), label, look.skin);
-    wchar_t text[512] = {};
-    ::GetWindowTextW(label, text, 512);
-    HGDIOBJ oldFont = ::SelectObject(buffer.get(), look.font);
-    ::SetBkMode(buffer.get(), TRANSPARENT);
-    ::SetTextColor(buffer.get(), kTextColour);
-    ::DrawTextW(buffer.get(), text, -1, &client, DT_CENTER | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
-    ::SelectObject(buffer.get(), oldFont);
-
-    ::BitBlt(screen, 0, 0, client.right, client.bottom, buffer.get(), 0, 0, SRCCOPY);
-    ::SelectObject(buffer.get(), oldBitmap);
+        PaintSkinBehind(buffer.get(), label, look.skin);
+        wchar_t text[512] = {};
+        ::GetWindowTextW(label, text, 512);
+        const SelectedObject selectedFont(buffer.get(), look.font);
+        ::SetBkMode(buffer.get(), TRANSPARENT);
+        ::SetTextColor(buffer.get(), kTextColour);
+        ::DrawTextW(buffer.get(), text, -1, &client, DT_CENTER | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
+        ::BitBlt(screen, 0, 0, client.right, client.bottom, buffer.get(), 0, 0, SRCCOPY);
+    }
     ::EndPaint(label, &paint);
 }
 
@@ -74,27 +73,31 @@ void PaintSkinBehind(HDC target, HWND child, HBITMAP skin) {
     POINT origin{0, 0};
     ::MapWindowPoints(child, ::GetParent(child), &origin, 1);
     UniqueMemoryDc source(::CreateCompatibleDC(target));
-    HGDIOBJ old = ::SelectObject(source.get(), skin);
+    const SelectedObject selected(source.get(), skin);
     // Where the child reaches past the skin the window's black shows.
     ::BitBlt(target, 0, 0, client.right, client.bottom, source.get(), origin.x, origin.y, SRCCOPY);
-    ::SelectObject(source.get(), old);
+}
+
+HWND CreateSkinChild(const wchar_t* className, WNDPROC procedure, HWND parent, const RECT& place, int id,
+                     void* parameter) {
+    const auto instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(parent, GWLP_HINSTANCE));
+    WNDCLASSEXW type{};
+    if (!::GetClassInfoExW(instance, className, &type)) {
+        type.cbSize = sizeof type;
+        type.lpfnWndProc = procedure;
+        type.hInstance = instance;
+        type.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        type.lpszClassName = className;
+        if (!::RegisterClassExW(&type)) return nullptr;
+    }
+    return ::CreateWindowExW(0, className, L"", WS_CHILD | WS_VISIBLE, place.left, place.top,
+                             place.right - place.left, place.bottom - place.top, parent,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, parameter);
 }
 
 HWND CreateStatusLabel(HWND parent, const RECT& place, HBITMAP skin, HFONT font) {
-    const HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(parent, GWLP_HINSTANCE));
-    static const ATOM registered = [instance] {
-        WNDCLASSEXW type{};
-        type.cbSize = sizeof type;
-        type.lpfnWndProc = LabelProcedure;
-        type.hInstance = instance;
-        type.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-        type.lpszClassName = kClassName;
-        return ::RegisterClassExW(&type);
-    }();
-    (void)registered;
     LabelLook look{skin, font};
-    return ::CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE, place.left, place.top,
-                             place.right - place.left, place.bottom - place.top, parent, nullptr, instance, &look);
+    return CreateSkinChild(kClassName, LabelProcedure, parent, place, 0, &look);
 }
 
 }  // namespace velmora

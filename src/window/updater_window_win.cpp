@@ -98,7 +98,8 @@ UpdaterWindow::UpdaterWindow(HINSTANCE instance)
 std::unique_ptr<UpdaterWindow> UpdaterWindow::Load(HINSTANCE instance) {
     std::unique_ptr<UpdaterWindow> window(new UpdaterWindow(instance));
     RegisterWindowClass(instance, &Procedure);
-    window->skin_.reset(::LoadImageW(instance, MAKEINTRESOURCEW(IDB_SKIN), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    window->skin_.reset(static_cast<HBITMAP>(
+        ::LoadImageW(instance, MAKEINTRESOURCEW(IDB_SKIN), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     if (!window->skin_) throw FailureFromLastError();
     // Trebuchet MS 11.25 points, bold: 15 pixels at 96 dots per inch.
     window->labelFont_.reset(::CreateFontW(-15, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET,
@@ -127,12 +128,12 @@ UpdaterWindow::~UpdaterWindow() {
 void UpdaterWindow::CreateChildren() {
     // Created in this order so that the bar lies above the status line on
     // the pixel row they share.
-    label1_ = CreateStatusLabel(window_, Place(layout::kLabel1), static_cast<HBITMAP>(skin_.get()),
-                                static_cast<HFONT>(labelFont_.get()));
+    label1_ = CreateStatusLabel(window_, Place(layout::kLabel1), skin_.get(),
+                                labelFont_.get());
     if (!label1_) throw FailureFromLastError();
     progressBar1_ = std::make_unique<HostedControl>(window_, L"MBProgressBar.ProgressBar",
                                                     Place(layout::kProgressBar1), ProgressBarSettings().get());
-    image1_ = CreateClickArea(window_, Place(layout::kImage1), static_cast<HBITMAP>(skin_.get()), kImage1Id);
+    image1_ = CreateClickArea(window_, Place(layout::kImage1), skin_.get(), kImage1Id);
     if (!image1_) throw FailureFromLastError();
     tabStrip1_ = std::make_unique<HostedControl>(window_, L"MSComctlLib.TabStrip", Place(layout::kTabStrip1), nullptr);
     richTextBox1_ = std::make_unique<HostedControl>(window_, L"RichTextLib.RichTextBox",
@@ -238,12 +239,11 @@ void UpdaterWindow::OnPaint() {
     ::GetClientRect(window_, &client);
     ::FillRect(dc, &client, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
     UniqueMemoryDc source(::CreateCompatibleDC(dc));
-    HGDIOBJ old = ::SelectObject(source.get(), skin_.get());
+    const SelectedObject selected(source.get(), skin_.get());
     BITMAP skin{};
     ::GetObjectW(skin_.get(), sizeof skin, &skin);
     // Unscaled at the top-left corner.
     ::BitBlt(dc, 0, 0, skin.bmWidth, skin.bmHeight, source.get(), 0, 0, SRCCOPY);
-    ::SelectObject(source.get(), old);
     ::EndPaint(window_, &paint);
 }
 

@@ -59,8 +59,8 @@ private:
 
     HINSTANCE instance_;
     HWND window_ = nullptr;
-    UniqueGdiObject skin_;
-    UniqueGdiObject labelFont_;
+    UniqueBitmap skin_;
+    UniqueFont labelFont_;
     HWND label1_ = nullptr;
     HWND image1_ = nullptr;
     std::unique_ptr<HostedControl> progressBar1_;

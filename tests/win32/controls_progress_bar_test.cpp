@@ -249,7 +249,7 @@ protected:
         EXPECT_EQ(PutProperty(dispatch.get(), id, IntByReference(&referenced)), S_OK);
     }
 
-    controls::UniqueWindow host{::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPED | WS_CLIPCHILDREN, 0, 0, 640,
+    velmora::UniqueWindow host{::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPED | WS_CLIPCHILDREN, 0, 0, 640,
                                                   240, nullptr, nullptr, nullptr, nullptr)};
     RecordingSite site{host.get(), kBarRectangle};
     HWND window = nullptr;

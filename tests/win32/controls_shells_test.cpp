@@ -16,7 +16,7 @@ namespace {
 
 TEST(ControlShells, HostHiddenShowDrawAndGoWithoutTrace) {
     const OleInitialization ole;
-    const controls::UniqueWindow host(::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPED | WS_CLIPCHILDREN, 0,
+    const velmora::UniqueWindow host(::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPED | WS_CLIPCHILDREN, 0,
                                                         0, 640, 240, nullptr, nullptr, nullptr, nullptr));
     const ComPtr<IFont> font = MakeFont(L"MS Sans Serif", 85000, FW_NORMAL);
     struct Case {
