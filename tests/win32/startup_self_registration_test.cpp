@@ -108,8 +108,10 @@ TEST(StartupSelfRegistration, EntryPointThatRunsTooLongIsLeftRunning) {
         std::chrono::steady_clock::now() - start);
 
     ExpectPlainBoxes(boxes.Seen(), {kFailureB}, "time-out");
+    // Ten seconds of waiting, plus the time the watcher takes to confirm the
+    // message on a busy machine.
     EXPECT_GE(elapsed.count(), 9900);
-    EXPECT_LT(elapsed.count(), 15000);
+    EXPECT_LT(elapsed.count(), 20000);
     EXPECT_EQ(::GetCursor(), Cursor(IDC_ARROW));
     // The worker still runs in the library, which stays loaded under it.
     const auto waiting = ReadLines(log);
@@ -119,7 +121,7 @@ TEST(StartupSelfRegistration, EntryPointThatRunsTooLongIsLeftRunning) {
 
     ::SetEvent(release);
     std::vector<std::string> lines;
-    for (int i = 0; i < 100 && lines.size() < 2; ++i) {
+    for (int i = 0; i < 500 && lines.size() < 2; ++i) {
         ::Sleep(20);
         lines = ReadLines(log);
     }
