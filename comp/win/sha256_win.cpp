@@ -1,7 +1,9 @@
 #include "sha256_win.h"
 
+#include <cstring>
 #include <vector>
 
+#include "sha256_x86.h"
 #include "system_text_win.h"
 
 namespace velmora::engine {
@@ -11,9 +13,19 @@ EngineError CngError(const char* what, NTSTATUS status) {
     return {EngineStatus::WrongFile, std::string("CNG ") + what + " failed: " + HexCode(static_cast<std::uint32_t>(status))};
 }
 
+EngineError SpentError() { return {EngineStatus::WrongFile, "SHA-256 used after its digest was taken"}; }
+
+constexpr std::array<std::uint32_t, 8> kInitialState = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                                                         0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+
 }  // namespace
 
-Sha256::Sha256() {
+Sha256::Sha256(Sha256Method method) {
+    if (method == Sha256Method::Fastest && CpuHasShaExtensions()) {
+        extensions_ = true;
+        state_ = kInitialState;
+        return;
+    }
     BCRYPT_ALG_HANDLE provider = nullptr;
     failure_ = ::BCryptOpenAlgorithmProvider(&provider, BCRYPT_SHA256_ALGORITHM, nullptr, 0);
     if (!BCRYPT_SUCCESS(failure_)) return;
@@ -24,6 +36,26 @@ Sha256::Sha256() {
 }
 
 Result<void> Sha256::Update(std::span<const std::uint8_t> data) {
+    if (extensions_) {
+        if (spent_) return SpentError();
+        if (data.empty()) return {};
+        length_ += data.size();
+        if (pendingSize_ > 0) {
+            const std::size_t take = data.size() < 64 - pendingSize_ ? data.size() : 64 - pendingSize_;
+            std::memcpy(pending_.data() + pendingSize_, data.data(), take);
+            pendingSize_ += take;
+            data = data.subspan(take);
+            if (pendingSize_ < 64) return {};
+            Sha256CompressShaExtensions(state_.data(), pending_.data(), 1);
+            pendingSize_ = 0;
+        }
+        const std::size_t blocks = data.size() / 64;
+        if (blocks > 0) Sha256CompressShaExtensions(state_.data(), data.data(), blocks);
+        data = data.subspan(blocks * 64);
+        if (!data.empty()) std::memcpy(pending_.data(), data.data(), data.size());
+        pendingSize_ = data.size();
+        return {};
+    }
     if (!hash_) return CngError("SHA-256 set-up", failure_);
     // BCryptHashData takes a ULONG length: hand over large data in pieces.
     while (!data.empty()) {
@@ -37,6 +69,27 @@ Result<void> Sha256::Update(std::span<const std::uint8_t> data) {
 }
 
 Result<Sha256Digest> Sha256::Finish() {
+    if (extensions_) {
+        if (spent_) return SpentError();
+        spent_ = true;
+        // Padding: 0x80, zeros up to 56 bytes into a block, the length in
+        // bits as a big-endian 64-bit number.
+        const std::uint64_t bits = length_ * 8;
+        pending_[pendingSize_++] = 0x80;
+        if (pendingSize_ > 56) {
+            std::memset(pending_.data() + pendingSize_, 0, 64 - pendingSize_);
+            Sha256CompressShaExtensions(state_.data(), pending_.data(), 1);
+            pendingSize_ = 0;
+        }
+        std::memset(pending_.data() + pendingSize_, 0, 56 - pendingSize_);
+        for (int i = 0; i < 8; ++i) pending_[56 + i] = static_cast<std::uint8_t>(bits >> (56 - 8 * i));
+        Sha256CompressShaExtensions(state_.data(), pending_.data(), 1);
+        Sha256Digest digest{};
+        for (std::size_t i = 0; i < 8; ++i)
+            for (std::size_t b = 0; b < 4; ++b)
+                digest[4 * i + b] = static_cast<std::uint8_t>(state_[i] >> (24 - 8 * b));
+        return digest;
+    }
     if (!hash_) return CngError("SHA-256 set-up", failure_);
     Sha256Digest digest{};
     const NTSTATUS status = ::BCryptFinishHash(hash_.get(), digest.data(), static_cast<ULONG>(digest.size()), 0);

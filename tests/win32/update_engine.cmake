@@ -3,7 +3,7 @@
 # from engine\comp.dll beside the test program (not fixtures\, where the
 # scripted engine of the same name lies).
 velmora_win32_test(update_engine_parts_tests
-  SOURCES update_engine_crypto_test.cpp update_engine_files_test.cpp
+  SOURCES update_engine_crypto_test.cpp update_engine_files_test.cpp update_engine_sha256_test.cpp
   LIBS velmora_engine_win)
 
 # Against a local HTTP server: update_engine_server.py publishes the test
