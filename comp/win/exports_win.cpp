@@ -10,9 +10,8 @@ extern "C" {
 
 std::int32_t __stdcall VelUpdaterInit() { return 0; }
 
-std::int16_t __stdcall VelUpdateStart(const char* url, const char* localPath,
-                                                            std::int16_t* status, std::int32_t* done,
-                                                            std::int32_t* total) {
+std::int16_t __stdcall VelUpdateStart(const char* url, const char* localPath, std::int16_t* status,
+                                      std::int32_t* done, std::int32_t* total) {
     try {
         return velmora::engine::StartEngine(url, localPath, status, done, total);
     } catch (...) {
