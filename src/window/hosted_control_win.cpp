@@ -69,7 +69,8 @@ HostedControl::~HostedControl() {
     object_->SetClientSite(nullptr);
 }
 
-bool HostedControl::Visible() const { return ::IsWindowVisible(window_) != FALSE; }
+// The control's own visibility, whether or not the host window is shown yet.
+bool HostedControl::Visible() const { return (::GetWindowLongW(window_, GWL_STYLE) & WS_VISIBLE) != 0; }
 
 void HostedControl::SetVisible(bool visible) { ::ShowWindow(window_, visible ? SW_SHOWNA : SW_HIDE); }
 
