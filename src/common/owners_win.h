@@ -68,7 +68,7 @@ struct ModuleTraits {
     static void Close(Type h) noexcept { ::FreeLibrary(h); }
 };
 
-template <typename T = HGDIOBJ>
+template <typename T>
 struct GdiObjectTraits {
     using Type = T;
     static Type Empty() noexcept { return nullptr; }
@@ -91,7 +91,6 @@ using UniqueHandle = UniqueResource<HandleTraits>;
 using UniqueFileHandle = UniqueResource<FileHandleTraits>;
 using UniqueFindHandle = UniqueResource<FindHandleTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
-using UniqueGdiObject = UniqueResource<GdiObjectTraits<>>;
 using UniqueFont = UniqueResource<GdiObjectTraits<HFONT>>;
 using UniqueBitmap = UniqueResource<GdiObjectTraits<HBITMAP>>;
 using UniqueMemoryDc = UniqueResource<MemoryDcTraits>;

@@ -13,13 +13,4 @@ std::string ToSystemCodePage(std::wstring_view text) {
     return narrow;
 }
 
-std::wstring FromSystemCodePage(std::string_view text) {
-    if (text.empty()) return {};
-    const int narrowLength = static_cast<int>(text.size());
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), narrowLength, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), narrowLength, wide.data(), length);
-    return wide;
-}
-
 }  // namespace velmora

@@ -1,5 +1,5 @@
 #pragma once
-// Conversions between the program's wide texts and the 8-bit texts in the
+// The conversion of the program's wide texts into the 8-bit texts in the
 // system code page that library loading and the engine take.
 #include <string>
 #include <string_view>
@@ -7,6 +7,5 @@
 namespace velmora {
 
 std::string ToSystemCodePage(std::wstring_view text);
-std::wstring FromSystemCodePage(std::string_view text);
 
 }  // namespace velmora

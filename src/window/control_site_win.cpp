@@ -60,10 +60,7 @@ HRESULT ControlSite::ContextSensitiveHelp(BOOL) { return E_NOTIMPL; }
 
 // IOleInPlaceSite
 HRESULT ControlSite::CanInPlaceActivate() { return S_OK; }
-HRESULT ControlSite::OnInPlaceActivate() {
-    inPlaceActive_ = true;
-    return S_OK;
-}
+HRESULT ControlSite::OnInPlaceActivate() { return S_OK; }
 HRESULT ControlSite::OnUIActivate() { return S_OK; }
 
 HRESULT ControlSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, RECT* position,
@@ -85,7 +82,6 @@ HRESULT ControlSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWin
 HRESULT ControlSite::Scroll(SIZE) { return E_NOTIMPL; }
 HRESULT ControlSite::OnUIDeactivate(BOOL) { return S_OK; }
 HRESULT ControlSite::OnInPlaceDeactivate() {
-    inPlaceActive_ = false;
     inPlaceObject_.reset();
     return S_OK;
 }

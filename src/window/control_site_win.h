@@ -22,7 +22,6 @@ public:
     // asks for a new position.
     void SetInPlaceObject(IOleInPlaceObject* object) { inPlaceObject_ = ComPtr<IOleInPlaceObject>::Share(object); }
     void ForgetInPlaceObject() { inPlaceObject_.reset(); }
-    bool InPlaceActive() const { return inPlaceActive_; }
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
@@ -91,7 +90,6 @@ private:
     ULONG references_ = 1;
     HWND host_;
     RECT position_;
-    bool inPlaceActive_ = false;
     ComPtr<IOleInPlaceObject> inPlaceObject_;
 };
 

@@ -3,6 +3,7 @@
 #include <ocidl.h>
 
 #include "common/system_error_win.h"
+#include "window/window_layout.h"
 
 namespace velmora {
 
@@ -43,7 +44,8 @@ HostedControl::HostedControl(HWND host, const wchar_t* className, const RECT& po
         LoadSettings(object_.get(), settings);
         if (!siteFirst) Check(object_->SetClientSite(site_.get()));
 
-        SIZEL extent{(position.right - position.left) * 2540 / 96, (position.bottom - position.top) * 2540 / 96};
+        SIZEL extent{layout::PixelsToHimetric(position.right - position.left),
+                     layout::PixelsToHimetric(position.bottom - position.top)};
         object_->SetExtent(DVASPECT_CONTENT, &extent);
 
         // In-place activation without the focus a SHOW verb would take.

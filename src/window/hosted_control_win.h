@@ -29,7 +29,6 @@ public:
     // control come back as Failure.
     void PutProperty(DISPID id, VARIANT value);
     void CallMethod(DISPID id);
-    IDispatch* Dispatch() const { return dispatch_.get(); }
 
 private:
     void Invoke(DISPID id, WORD flags, DISPPARAMS& parameters);
