@@ -10,7 +10,7 @@ import tempfile
 import time
 import unittest
 
-from harness import BUILD, Installation, Window, wait_until, xdotool
+from harness import BUILD, Installation, Window, wait_until, watch_window, xdotool
 from update_server import (EXPIRED, UpdateServer, make_key, port_in_use, program_address, publish,
                            release_files, tamper_manifest, tamper_object, write_release)
 
@@ -42,25 +42,10 @@ def bar_total(text):
 
 
 def watch(install, stop_at=(), timeout=40):
-    """Reads the status line and the bar until the program ends, a line of
-    stop_at shows, or the time is up; returns the states seen, in order,
-    without repeats."""
-    seen = []
-    deadline = time.monotonic() + timeout
-    while install.running() and time.monotonic() < deadline:
-        window = Window.read()
-        if window and window.visible:
-            label, bar = window.child_at(LABEL1), window.child_at(BAR)
-            state = (label["text"] if label else None, bar["text"] if bar and bar["visible"] else None)
-            # A window without its status line is one being taken down.
-            if state[0] is None:
-                continue
-            if not seen or seen[-1] != state:
-                seen.append(state)
-            if state[0] in stop_at:
-                break
-        time.sleep(0.1)
-    return seen
+    """The states of the status line and the bar until the program ends, a
+    line of stop_at shows, or the time is up, in order, without repeats."""
+    states, _ = watch_window(timeout, stop_at)
+    return states
 
 
 def lines_of(states):

@@ -196,6 +196,33 @@ def registered_server(prog_id):
     return None
 
 
+def watch_window(timeout=40, stop_at=()):
+    """Follows the status line and the bar from one probe that polls every
+    20 ms (a probe started per read could miss a window that lives a second),
+    from the window's appearance until it is gone or hidden, a status line of
+    stop_at shows, or the time is up. Returns the states seen, in order,
+    as (status line, bar text or None), and the places of controls that
+    showed although they must stay hidden."""
+    states, shown = [], []
+    probe_process = subprocess.Popen(["wine", PROBE, "watch", str(int(timeout * 1000))],
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    try:
+        for raw in probe_process.stdout:
+            fields = raw.decode("utf-8", "replace").rstrip("\r\n").split("\t")
+            if fields[0] == "shown":
+                shown.append(fields[1])
+            elif fields[0] == "state" and len(fields) == 3:
+                states.append((fields[1], None if fields[2] == "-" else fields[2]))
+                if fields[1] in stop_at:
+                    break
+    finally:
+        if probe_process.poll() is None:
+            probe_process.kill()
+        probe_process.wait(timeout=10)
+        probe_process.stdout.close()
+    return states, shown
+
+
 def message_box(press_ok=False):
     code, values = probe("messagebox", *(["ok"] if press_ok else []))
     return values if code == 0 else None

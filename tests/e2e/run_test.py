@@ -5,34 +5,20 @@ import re
 import time
 import unittest
 
-from harness import Installation, Window, message_box, wait_for_message_box, wait_until, xdotool
+from harness import Installation, Window, message_box, wait_for_message_box, wait_until, watch_window, xdotool
 
 LABEL1 = (104, 64, 385, 25)
 BAR = (112, 88, 361, 17)
-HIDDEN_CONTROLS = ((464, 152, 73, 57), (528, 40, 49, 65))  # the tab strip and the rich text box
 PROGRESS_TEXT = re.compile(r"^-?[0-9.]+ (B|KB|MB|GB) / 50 MB a -?[0-9.]+ (B|KB|MB|GB)/s$")
 
 
 def observe(install, until_exit=20):
-    """Reads the status line and the bar until the program ends; returns
-    what was seen, in order, without repeats. The tab strip and the rich text
-    box must stay hidden throughout."""
-    seen = []
-    deadline = time.monotonic() + until_exit
-    while install.running() and time.monotonic() < deadline:
-        window = Window.read()
-        if window and window.visible:
-            label = window.child_at(LABEL1)
-            bar = window.child_at(BAR)
-            state = (label["text"] if label else None, bar["text"] if bar and bar["visible"] else None)
-            # (A read that races the program's exit may miss a child; what
-            # is read must be hidden.)
-            for control in window.children():
-                assert not (control["rect"] in HIDDEN_CONTROLS and control["visible"]), f"shown: {control}"
-            if not seen or seen[-1] != state:
-                seen.append(state)
-        time.sleep(0.2)
-    return seen
+    """The states of the status line and the bar until the program ends, in
+    order, without repeats. The tab strip and the rich text box must stay
+    hidden throughout."""
+    states, shown = watch_window(until_exit)
+    assert not shown, f"controls that must stay hidden showed at {shown}"
+    return states
 
 
 class WholeRun(unittest.TestCase):
