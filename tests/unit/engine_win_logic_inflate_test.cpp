@@ -6,18 +6,12 @@
 #include <string>
 
 #include "inflate_stream.h"
+#include "zlib_compress.h"
 
 namespace velmora::engine {
 namespace {
 
-std::string Compressed(const std::string& content) {
-    uLongf size = compressBound(static_cast<uLong>(content.size()));
-    std::string out(size, '\0');
-    compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(content.data()),
-              static_cast<uLong>(content.size()), 9);
-    out.resize(size);
-    return out;
-}
+using testing::Compressed;
 
 // The result of unpacking `packed` in pieces of `piece` bytes to a file of
 // `expected` bytes; `out` receives what came out.

@@ -17,6 +17,7 @@
 #include "sha256_win.h"
 #include "staging_win.h"
 #include "support/test_folder.h"
+#include "../unit/zlib_compress.h"
 
 namespace velmora::engine {
 namespace {
@@ -31,14 +32,7 @@ Sha256Digest DigestOf(const std::string& content) {
     return hash.Finish().Value();
 }
 
-std::string Compressed(const std::string& content) {
-    uLongf size = compressBound(static_cast<uLong>(content.size()));
-    std::string out(size, '\0');
-    compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(content.data()),
-              static_cast<uLong>(content.size()), 9);
-    out.resize(size);
-    return out;
-}
+using testing::Compressed;
 
 std::string ReadShared(const std::wstring& path) {
     HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
