@@ -118,7 +118,10 @@ TEST(UpdateEngineFiles, PutInPlaceReplacesCreatesFoldersAndRefusesAFolder) {
 
 // A reader that opens the file over and over while it is replaced sees the
 // old content or the new one, whole, every time. (It shares delete access,
-// as a reader must for a file to be replaced under it on Windows.)
+// as a reader must for a file to be replaced under it on Windows.) The
+// system refuses to replace a file while any handle to it is open, so the
+// reader pauses between reads as a game would; one that never let go would
+// block the replacement for as long as it read, on any machine.
 TEST(UpdateEngineFiles, ReaderSeesOldOrNewNeverHalf) {
     TestFolder game;
     const GameFolder folder(game.Path());
@@ -132,6 +135,7 @@ TEST(UpdateEngineFiles, ReaderSeesOldOrNewNeverHalf) {
             const std::string seen = ReadShared(game / L"game.pak");
             if (seen != versions[0] && seen != versions[1]) ++torn;
             ++reads;
+            ::Sleep(1);
         }
     });
     int replaced = 0;

@@ -1,25 +1,28 @@
 # Installs what building and testing need on a Debian machine, and only what
-# is missing: the MinGW-w64 cross compiler, 32-bit Wine (after adding the
-# i386 architecture), Xvfb and xdotool for the window tests, ImageMagick for
-# screenshots, GoogleTest sources, CMake and Ninja, nginx as the game's web
-# server in the engine's tests and the demo, and a Spanish locale for the
-# comma decimal separator.
+# is missing: the MinGW-w64 cross compilers for i686 and x86_64, Wine (the
+# 64-bit loader always; the 32-bit one, after adding the i386 architecture,
+# only where this machine runs 32-bit programs), Xvfb and xdotool for the
+# window tests, ImageMagick for screenshots, GoogleTest sources, CMake and
+# Ninja, nginx as the game's web server in the engine's tests and the demo,
+# and a Spanish locale for the comma decimal separator.
+# Needs VELMORA_RUNS_32BIT from velmora_choose_windows_target.
 
 velmora_as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
 velmora_install_dependencies() {
-  local packages=(cmake ninja-build g++ googletest g++-mingw-w64-i686-posix
-    wine wine32:i386 xvfb xdotool imagemagick locales python3 x11-utils
+  local packages=(cmake ninja-build g++ googletest g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+    wine wine64 xvfb xdotool imagemagick locales python3 x11-utils
     libssl-dev zlib1g-dev clang libclang-rt-dev nginx libz-mingw-w64-dev)
+  [ "$VELMORA_RUNS_32BIT" = 1 ] && packages+=(wine32:i386)
   local missing=()
   for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
   done
   if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
-    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    if [ "$VELMORA_RUNS_32BIT" = 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
       velmora_as_root dpkg --add-architecture i386 || return 1
     fi
     velmora_as_root apt-get update -qq || return 1

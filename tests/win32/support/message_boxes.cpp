@@ -15,12 +15,16 @@ std::wstring ClassOf(HWND window) {
 }
 
 // WM_GETTEXT rather than GetWindowText: it also reads controls of another
-// process. A box that stopped answering gives an empty text.
+// process. A box that does not answer within the time gives an empty text.
+// Not SMTO_ABORTIFHUNG: a thread that retrieved no message for five seconds
+// counts as hung until its next retrieval, and a box that follows a long
+// wait (the registration's ten seconds) shows itself before its dialog loop
+// retrieves anything, so its texts would read back empty.
 std::wstring TextOf(HWND window) {
     if (!window) return {};
     wchar_t text[2048] = {};
     DWORD_PTR ignored = 0;
-    ::SendMessageTimeoutW(window, WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+    ::SendMessageTimeoutW(window, WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text), SMTO_NORMAL,
                           2000, &ignored);
     return text;
 }
