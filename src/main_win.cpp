@@ -20,8 +20,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     };
     try {
         if (!velmora::RunEntryRoutine(operations)) return 0;
-    } catch (const velmora::Failure& failure) {
-        velmora::EndProgramWithFailure(failure);
+    } catch (...) {
+        // Ours or not (a failed allocation, say): reported, never silent.
+        velmora::EndProgramWithFailure(velmora::FailureOfCurrentException());
     }
     MSG message;
     while (::GetMessageW(&message, nullptr, 0, 0) > 0) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/folder_path.h"
 #include "common/system_error_win.h"
 
 namespace velmora {
@@ -18,10 +19,9 @@ std::wstring ApplicationFolder() {
         }
         path.resize(path.size() * 2);
     }
-    const size_t separator = path.find_last_of(L'\\');
-    if (separator == std::wstring::npos) throw FailureFromError(ERROR_BAD_PATHNAME);
-    path.resize(separator);
-    return path;
+    std::optional<std::wstring> folder = FolderOfFile(path);
+    if (!folder) throw FailureFromError(ERROR_BAD_PATHNAME);
+    return *std::move(folder);
 }
 
 void SetWorkingFolder(const std::wstring& folder) {

@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <new>
 #include <string>
+
+#include "common/system_error_win.h"
 
 namespace velmora {
 
@@ -15,6 +18,22 @@ void ShowMessage(std::wstring_view text, std::wstring_view caption) {
 void EndProgramWithFailure(const Failure& failure) {
     ShowMessage(DescribeFailure(failure));
     ::ExitProcess(1);
+}
+
+Failure FailureOfCurrentException() {
+    try {
+        throw;
+    } catch (const Failure& failure) {
+        return failure;
+    } catch (const std::bad_alloc&) {
+        return FailureFromHresult(E_OUTOFMEMORY);
+    } catch (...) {
+        Failure failure = FailureFromHresult(E_UNEXPECTED);
+        // Not every system has a text for this code (Wine has none), and the
+        // report must say something.
+        if (failure.Description().empty()) return Failure(failure.Number(), L"Unexpected failure");
+        return failure;
+    }
 }
 
 }  // namespace velmora

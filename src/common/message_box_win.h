@@ -14,4 +14,9 @@ void ShowMessage(std::wstring_view text, std::wstring_view caption = kProgramTit
 // ends the program at once.
 [[noreturn]] void EndProgramWithFailure(const Failure& failure);
 
+// The exception being handled as a failure: ours as it is, a failed
+// allocation as E_OUTOFMEMORY, anything else as E_UNEXPECTED, each with the
+// system's text. Call it only inside a catch block.
+Failure FailureOfCurrentException();
+
 }  // namespace velmora

@@ -1,18 +1,13 @@
 #include "startup/control_table.h"
 
+#include "common/folder_path.h"
+
 namespace velmora {
 
-std::wstring LibsFolder(std::wstring_view applicationFolder) {
-    std::wstring folder(applicationFolder);
-    folder += L"\\libs";
-    return folder;
-}
+std::wstring LibsFolder(std::wstring_view applicationFolder) { return JoinPath(applicationFolder, L"libs"); }
 
 std::wstring ControlLibraryPath(std::wstring_view applicationFolder, std::wstring_view file) {
-    std::wstring path = LibsFolder(applicationFolder);
-    path += L'\\';
-    path += file;
-    return path;
+    return JoinPath(LibsFolder(applicationFolder), file);
 }
 
 std::wstring FallbackCommandLine(std::wstring_view applicationFolder, std::wstring_view file) {

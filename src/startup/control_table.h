@@ -1,7 +1,8 @@
 #pragma once
 // The three control libraries the window is built from, in the order every
 // step of the start-up uses them, and the paths and command lines made from
-// them. Everything is built afresh by plain concatenation on each use.
+// them. Everything is built afresh on each use, with one backslash between
+// folder and name (an install at a drive's root, "V:\", gets no second).
 #include <array>
 #include <string>
 #include <string_view>

@@ -38,6 +38,16 @@ LRESULT CALLBACK ClickAreaProcedure(HWND area, UINT message, WPARAM wParam, LPAR
             if (state) state->pressed = true;
             ::SetCapture(area);
             return 0;
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+            // Not a click, but the pointer's events are the area's until the
+            // release all the same: a press here never drags the window.
+            ::SetCapture(area);
+            return 0;
+        case WM_RBUTTONUP:
+        case WM_MBUTTONUP:
+            if (::GetCapture() == area && !(state && state->pressed)) ::ReleaseCapture();
+            return 0;
         case WM_LBUTTONUP: {
             const bool wasPressed = state && state->pressed;
             if (state) state->pressed = false;

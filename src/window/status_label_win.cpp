@@ -53,6 +53,19 @@ LRESULT CALLBACK LabelProcedure(HWND label, UINT message, WPARAM wParam, LPARAM 
             ::InvalidateRect(label, nullptr, FALSE);
             return result;
         }
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+            // The pointer's events belong to the label until the release,
+            // wherever the pointer goes meanwhile: a press here never drags
+            // the window.
+            ::SetCapture(label);
+            return 0;
+        case WM_LBUTTONUP:
+        case WM_RBUTTONUP:
+        case WM_MBUTTONUP:
+            if (::GetCapture() == label) ::ReleaseCapture();
+            return 0;
         case WM_ERASEBKGND: return 1;  // painted whole in WM_PAINT
         case WM_PAINT:
             if (look) {

@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include "common/folder_path.h"
 #include "common/folders_win.h"
 #include "common/message_box_win.h"
 #include "common/system_error_win.h"
@@ -145,10 +146,19 @@ void UpdaterWindow::CreateChildren() {
 // against which its local data path is relative.
 void UpdaterWindow::RunLoadStep() {
     const std::wstring application = ApplicationFolder();
-    SetWorkingFolder(application + L"\\libs");
+    SetWorkingFolder(JoinPath(application, L"libs"));
     ProgramEngine().Init();
-    SetWorkingFolder(application);
-    const std::int16_t result = ProgramEngine().Start(kUpdateUrl, kLocalDataPath, ProgramStatusVariables());
+    std::int16_t result = 0;
+    try {
+        SetWorkingFolder(application);
+        result = ProgramEngine().Start(kUpdateUrl, kLocalDataPath, ProgramStatusVariables());
+    } catch (...) {
+        // The load fails and the start-up may load the window again: the
+        // engine initialised here is released first, so that every
+        // initialisation has its one cleanup.
+        ProgramEngine().Cleanup();
+        throw;
+    }
     if (result < 0) ShowMessage(L"ERROR: " + std::to_wstring(result));
 }
 
@@ -180,10 +190,8 @@ LRESULT CALLBACK UpdaterWindow::Procedure(HWND window, UINT message, WPARAM wPar
     // no handler takes care of ends the program with its report.
     try {
         return self->Handle(message, wParam, lParam);
-    } catch (const Failure& failure) {
-        EndProgramWithFailure(failure);
-    } catch (const std::exception&) {
-        EndProgramWithFailure(Failure(static_cast<std::uint32_t>(E_UNEXPECTED), SystemErrorText(static_cast<DWORD>(E_UNEXPECTED))));
+    } catch (...) {
+        EndProgramWithFailure(FailureOfCurrentException());
     }
 }
 
@@ -205,6 +213,19 @@ LRESULT UpdaterWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             ::ReleaseCapture();
             return 0;
         case WM_MOUSEMOVE: OnPointerMove(lParam); return 0;
+        case WM_PARENTNOTIFY:
+            // A press on a control (the status line, the Cancel area, the
+            // bar) is that control's gesture. A drag left over from an
+            // earlier press on the surface ends here: otherwise the first
+            // move over the surface after this gesture would find the left
+            // button pressed since the last query and jump the window back
+            // to that earlier press point.
+            switch (LOWORD(wParam)) {
+                case WM_LBUTTONDOWN:
+                case WM_RBUTTONDOWN:
+                case WM_MBUTTONDOWN: drag_.dragging = false; break;
+            }
+            return 0;
         case WM_COMMAND:
             if (LOWORD(wParam) == kImage1Id && HIWORD(wParam) == BN_CLICKED) OnCancelClick();
             return 0;

@@ -184,6 +184,20 @@ class Updates(EngineRun):
         self.assertEqual(fetched, sorted({entry[2] for entry in published.files().values()}))
         self.assert_game_started(install)
 
+    def test_install_at_the_root_of_a_drive(self):
+        # The engine is initialised in V:\libs and started in V:\, which must
+        # not be "V:", the drive's current folder (still V:\libs then).
+        files, published = self.publication(1, 1)
+        self.server.serve(published)
+        install = self.installation()
+        states = watch(install.start(drive="V"))
+        self.assertIsNotNone(install.wait_for_exit(5), f"the program did not end; saw {states}")
+        self.assertEqual(lines_of(states)[-1], OK, f"saw {states}")
+        self.assert_game_folder(install, files, published)
+        self.assertFalse(os.path.exists(os.path.join(install.libs, "libs")))
+        self.assert_game_started(install)
+        self.assertEqual(install.game_starts()[0].split("\t")[1], "V:\\")
+
     def test_incremental_update_fetches_only_the_changed_objects(self):
         old, first = self.publication(1, 1)
         new, second = self.publication(2, 2, previous=first)

@@ -82,15 +82,25 @@ class Installation:
         if regsvr32_recorder:
             shutil.copy(REGSVR32_RECORDER, self.app)
         self.process = None
+        self.drive_link = None
 
     def write_scenario(self, text):
         with open(os.path.join(self.libs, "comp-scenario.txt"), "w") as f:
             f.write(text)
 
-    def start(self):
-        self.process = subprocess.Popen(
-            ["wine", windows_path(os.path.join(self.app, "VELUpdater.exe"))],
-            cwd=self.root, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    def start(self, drive=None):
+        """Starts the program; with a drive letter, from that drive's root,
+        to which the application folder is mapped for the run."""
+        program = windows_path(os.path.join(self.app, "VELUpdater.exe"))
+        if drive:
+            link = os.path.join(os.environ["WINEPREFIX"], "dosdevices", drive.lower() + ":")
+            if os.path.islink(link):
+                os.remove(link)
+            os.symlink(self.app, link)
+            self.drive_link = link
+            program = drive.upper() + ":\\VELUpdater.exe"
+        self.process = subprocess.Popen(["wine", program], cwd=self.root,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return self
 
     def wait_for_window(self, timeout_ms=20000):
@@ -134,6 +144,8 @@ class Installation:
         if self.running():
             self.process.kill()
             self.process.wait(timeout=10)
+        if self.drive_link:
+            os.remove(self.drive_link)
         shutil.rmtree(self.root, ignore_errors=True)
 
 

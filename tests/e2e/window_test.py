@@ -2,13 +2,14 @@
 the Cancel area, closing, and a failed engine start."""
 
 import os
+import shutil
 import struct
 import subprocess
 import tempfile
 import time
 import unittest
 
-from harness import (DIST, Installation, Window, message_box, probe, screenshot, wait_for_message_box,
+from harness import (BUILD, DIST, Installation, Window, message_box, probe, screenshot, wait_for_message_box,
                      wait_until, xdotool)
 
 SKIN = os.path.join(os.environ["VELMORA_SOURCE"], "src", "window", "assets", "skin.bmp")
@@ -123,29 +124,70 @@ class Dragging(unittest.TestCase):
     def tearDown(self):
         self.install.close()
 
-    def drag(self, start, offset):
+    def drag(self, start, offset, button=1):
+        """Presses at start (window coordinates), moves by offset with the
+        button held, releases, and moves once more to end a left-over drag.
+        Returns the window's origin before and after."""
         x, y = Window.read().origin
         sx, sy = x + start[0], y + start[1]
         xdotool("mousemove", sx, sy)
         time.sleep(0.2)
-        xdotool("mousedown", 1)
+        xdotool("mousedown", button)
         time.sleep(0.2)
         for step in range(1, 5):
             xdotool("mousemove", sx + offset[0] * step // 4, sy + offset[1] * step // 4)
             time.sleep(0.15)
-        xdotool("mouseup", 1)
+        xdotool("mouseup", button)
         time.sleep(0.2)
-        xdotool("mousemove", sx + offset[0] + 3, sy + offset[1] + 3)  # ends the drag
+        xdotool("mousemove", sx + offset[0] + 3, sy + offset[1] + 3)
         time.sleep(0.3)
         return (x, y), Window.read().origin
 
-    def test_drag_on_the_surface_moves_by_exactly_the_displacement(self):
-        before, after = self.drag((20, 20), (20, 10))
-        self.assertEqual(after, (before[0] + 20, before[1] + 10))
+    def test_presses_drag_only_from_the_surface_and_with_the_left_button_held(self):
+        # (press point, displacement, button, whether the window follows)
+        # The right-button case follows a left drag that a move with the
+        # button up ended, so the left button's "pressed since the last
+        # query" bit is clear when its first move asks.
+        cases = [((20, 20), (20, 10), 1, True),
+                 ((20, 20), (25, 15), 3, False),     # right button: the first move ends it
+                 ((231, 190), (-30, 12), 1, True),   # just left of the Cancel area
+                 ((300, 70), (40, 30), 1, False),    # the status line
+                 ((300, 190), (40, 30), 1, False)]   # the Cancel area, released outside it
+        for start, offset, button, follows in cases:
+            with self.subTest(start=start, button=button):
+                before, after = self.drag(start, offset, button)
+                expected = (before[0] + offset[0], before[1] + offset[1]) if follows else before
+                self.assertEqual(after, expected)
+        self.assertTrue(self.install.running())
 
-    def test_press_on_the_status_line_does_not_drag(self):
-        before, after = self.drag((300, 70), (40, 30))
-        self.assertEqual(after, before)
+    def test_press_on_the_status_line_after_a_drag_without_a_move_between(self):
+        # A pointer that jumps (a pen, a touch screen): a drag on the surface
+        # ends with the release, then the next press lands on the status line
+        # and, still held, moves off it onto the surface.
+        x, y = Window.read().origin
+        xdotool("mousemove", x + 20, y + 20)
+        time.sleep(0.2)
+        xdotool("mousedown", 1)
+        time.sleep(0.2)
+        xdotool("mousemove", x + 40, y + 30)
+        time.sleep(0.3)
+        xdotool("mouseup", 1)
+        time.sleep(0.2)
+        dragged = Window.read().origin
+        self.assertEqual(dragged, (x + 20, y + 10))
+        xdotool("mousemove", dragged[0] + 300, dragged[1] + 70)
+        time.sleep(0.2)
+        xdotool("mousedown", 1)
+        time.sleep(0.2)
+        for point in ((300, 120), (350, 140)):
+            xdotool("mousemove", dragged[0] + point[0], dragged[1] + point[1])
+            time.sleep(0.2)
+        self.assertEqual(Window.read().origin, dragged, "moved while the press held the status line")
+        xdotool("mouseup", 1)
+        time.sleep(0.2)
+        xdotool("mousemove", dragged[0] + 360, dragged[1] + 150)
+        time.sleep(0.3)
+        self.assertEqual(Window.read().origin, dragged, "moved after the press on the status line")
 
 
 class CancelArea(unittest.TestCase):
@@ -193,6 +235,23 @@ class Closing(unittest.TestCase):
 
 
 class EngineStart(unittest.TestCase):
+    def test_engine_initialised_by_a_failed_load_is_released_before_the_next(self):
+        install = Installation("start 0\n", regsvr32_recorder=True)
+        shutil.copy(os.path.join(BUILD, "fixtures", "scripted_engine", "engine_without_start.dll"),
+                    os.path.join(install.libs, "comp.dll"))
+        try:
+            install.start()
+            box = wait_for_message_box(30)
+            self.assertIsNotNone(box, "no failure report")
+            self.assertTrue(box["text"].startswith("Error 127"), box["text"])
+            message_box(press_ok=True)
+            self.assertIsNotNone(install.wait_for_exit(10), "the program did not end")
+            calls = [line.split("\t")[0] for line in install.log_lines("comp-log.txt")]
+            self.assertEqual(calls, ["VelUpdaterInit", "VelUpdaterCleanup"] * 2)
+        finally:
+            install.close()
+
+
     def test_failed_start_reports_its_number_before_the_window_shows(self):
         install = Installation("start -1\n").start()
         try:

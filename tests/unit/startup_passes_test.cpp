@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/failure.h"
+#include "common/folder_path.h"
 #include "startup/control_table.h"
 #include "startup/self_registration.h"
 #include "startup/startup_passes.h"
@@ -258,24 +259,32 @@ TEST(StartupPasses, MissingControlFileIsReportedOncePerPassBeforeTheLoadTest) {
                                     LoadTest(), Fallback()}));
 }
 
-TEST(ControlTable, PathsAreConcatenatedAsTheyAre) {
+TEST(ControlTable, PathsAreJoinedWithOneBackslash) {
     const struct {
-        std::wstring app;
-        std::wstring libs, path, commandLine;
+        std::wstring program;  // the executable's full path
+        std::wstring app, libs, path, commandLine;
     } cases[] = {
-        {L"C:\\Games\\Velmora", L"C:\\Games\\Velmora\\libs", L"C:\\Games\\Velmora\\libs\\mscomctl.ocx",
-         L"regsvr32 /s \"C:\\Games\\Velmora\\libs\\mscomctl.ocx\""},
-        // Nothing is inserted or removed, even where a separator doubles.
-        {L"C:\\", L"C:\\\\libs", L"C:\\\\libs\\mscomctl.ocx", L"regsvr32 /s \"C:\\\\libs\\mscomctl.ocx\""},
-        {L"D:\\Program Files (x86)\\Velmora", L"D:\\Program Files (x86)\\Velmora\\libs",
-         L"D:\\Program Files (x86)\\Velmora\\libs\\mscomctl.ocx",
+        {L"C:\\Games\\Velmora\\VELUpdater.exe", L"C:\\Games\\Velmora", L"C:\\Games\\Velmora\\libs",
+         L"C:\\Games\\Velmora\\libs\\mscomctl.ocx", L"regsvr32 /s \"C:\\Games\\Velmora\\libs\\mscomctl.ocx\""},
+        // A drive's root keeps its backslash ("V:" alone is the drive's
+        // current folder) and gets no second one.
+        {L"V:\\VELUpdater.exe", L"V:\\", L"V:\\libs", L"V:\\libs\\mscomctl.ocx",
+         L"regsvr32 /s \"V:\\libs\\mscomctl.ocx\""},
+        {L"\\\\?\\V:\\VELUpdater.exe", L"\\\\?\\V:\\", L"\\\\?\\V:\\libs", L"\\\\?\\V:\\libs\\mscomctl.ocx",
+         L"regsvr32 /s \"\\\\?\\V:\\libs\\mscomctl.ocx\""},
+        {L"\\\\server\\share\\VELUpdater.exe", L"\\\\server\\share", L"\\\\server\\share\\libs",
+         L"\\\\server\\share\\libs\\mscomctl.ocx", L"regsvr32 /s \"\\\\server\\share\\libs\\mscomctl.ocx\""},
+        {L"D:\\Program Files (x86)\\Velmora\\VELUpdater.exe", L"D:\\Program Files (x86)\\Velmora",
+         L"D:\\Program Files (x86)\\Velmora\\libs", L"D:\\Program Files (x86)\\Velmora\\libs\\mscomctl.ocx",
          L"regsvr32 /s \"D:\\Program Files (x86)\\Velmora\\libs\\mscomctl.ocx\""},
     };
     for (const auto& c : cases) {
+        EXPECT_EQ(FolderOfFile(c.program), c.app);
         EXPECT_EQ(LibsFolder(c.app), c.libs);
         EXPECT_EQ(ControlLibraryPath(c.app, L"mscomctl.ocx"), c.path);
         EXPECT_EQ(FallbackCommandLine(c.app, L"mscomctl.ocx"), c.commandLine);
     }
+    EXPECT_EQ(FolderOfFile(L"VELUpdater.exe"), std::nullopt);
 }
 
 }  // namespace

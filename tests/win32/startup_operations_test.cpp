@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "common/failure.h"
 #include "common/folders_win.h"
+#include "common/message_box_win.h"
 #include "common/process_win.h"
 #include "common/system_error_win.h"
 #include "startup/control_table.h"
@@ -34,10 +37,37 @@ private:
     std::wstring previous_ = WorkingFolder();
 };
 
+// Whatever escapes the entry routine or a window handler is reported by a
+// number and the system's text before the program ends, never silently.
+TEST(FailureOfCurrentException, EveryExceptionHasANumberAndTheSystemsText) {
+    const auto caught = [](auto raise) {
+        try {
+            raise();
+        } catch (...) {
+            return FailureOfCurrentException();
+        }
+        return Failure(0, L"nothing raised");
+    };
+    const struct {
+        Failure failure;
+        std::uint32_t number;
+    } cases[] = {
+        {caught([] { throw Failure(ERROR_ACCESS_DENIED, L"ours"); }), ERROR_ACCESS_DENIED},
+        {caught([] { throw std::bad_alloc(); }), static_cast<std::uint32_t>(E_OUTOFMEMORY)},
+        {caught([] { throw std::runtime_error("other"); }), static_cast<std::uint32_t>(E_UNEXPECTED)},
+        {caught([] { throw 42; }), static_cast<std::uint32_t>(E_UNEXPECTED)},
+    };
+    EXPECT_EQ(cases[0].failure.Description(), L"ours");
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.failure.Number(), c.number);
+        EXPECT_FALSE(c.failure.Description().empty()) << c.number;
+    }
+    EXPECT_EQ(cases[1].failure.Description(), SystemErrorText(static_cast<DWORD>(E_OUTOFMEMORY)));
+}
+
 TEST_F(StartupOperations, ApplicationFolderHoldsTheProgram) {
     const std::wstring folder = ApplicationFolder();
     EXPECT_EQ(folder, ProgramFolder());
-    EXPECT_NE(folder.back(), L'\\');
     EXPECT_NE(::GetFileAttributesW((folder + L"\\startup_win_tests.exe").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
