@@ -1,0 +1,22 @@
+# Which update hosts a build for players accepts: run with cmake -P.
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/release-guard.cmake)
+
+set(refused "" "127.0.0.1:8780" "127.0.0.1" "127.1.2.3:80" "LOCALHOST:8080" "localhost" "[::1]:8780" "0.0.0.0"
+  "updates example.com" "http://updates.example.com")
+set(accepted "updates.velmora.example" "updates.velmora.example:8080" "203.0.113.7" "CDN-1.Example.com")
+set(wrong "")
+foreach(host IN LISTS refused)
+  velmora_release_host_problem("${host}" problem)
+  if(NOT problem)
+    string(APPEND wrong "accepted '${host}'\n")
+  endif()
+endforeach()
+foreach(host IN LISTS accepted)
+  velmora_release_host_problem("${host}" problem)
+  if(problem)
+    string(APPEND wrong "refused '${host}': ${problem}\n")
+  endif()
+endforeach()
+if(wrong)
+  message(FATAL_ERROR "${wrong}")
+endif()
