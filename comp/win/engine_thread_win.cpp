@@ -9,9 +9,9 @@
 #include <thread>
 
 #include "cancel_flag.h"
-#include "data_url.h"
+#include "core/data_url.h"
 #include "file_ops_win.h"
-#include "status_writer.h"
+#include "core/status_writer.h"
 #include "system_text_win.h"
 #include "update_run_win.h"
 

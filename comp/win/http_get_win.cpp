@@ -8,7 +8,7 @@
 
 #include "core/decimal.h"
 #include "system_text_win.h"
-#include "transfer_rules.h"
+#include "core/transfer_rules.h"
 
 namespace velmora::engine {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "core/engine_status.h"
-#include "data_url.h"
+#include "core/data_url.h"
 #include "engine_handles_win.h"
 
 namespace velmora::engine {

@@ -14,7 +14,7 @@
 #include "common/owners_win.h"
 #include "core/engine_status.h"
 #include "core/update_plan.h"
-#include "inflate_stream.h"
+#include "core/inflate_stream.h"
 #include "sha256_win.h"
 
 namespace velmora::engine {

@@ -6,7 +6,7 @@
 #include "http_get_win.h"
 #include "object_check_win.h"
 #include "system_text_win.h"
-#include "transfer_rules.h"
+#include "core/transfer_rules.h"
 
 namespace velmora::engine {
 

@@ -8,8 +8,8 @@
 
 #include "cancel_flag.h"
 #include "core/engine_status.h"
-#include "data_url.h"
-#include "status_writer.h"
+#include "core/data_url.h"
+#include "core/status_writer.h"
 
 namespace velmora::engine {
 

@@ -18,7 +18,7 @@ sources=("$here/manifest_fuzz.cpp" "$root"/comp/core/*.cpp)
 if [ ! -x "$binary" ] || [ -n "$(find "${sources[@]}" "$root"/comp/core/*.h -newer "$binary" 2>/dev/null)" ]; then
   echo "fuzz: building $binary"
   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    -I "$root/comp" "${sources[@]}" -o "$binary.new"
+    -I "$root/comp" "${sources[@]}" -lz -o "$binary.new"
   mv "$binary.new" "$binary"
 fi
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "inflate_stream.h"
+#include "core/inflate_stream.h"
 #include "zlib_compress.h"
 
 namespace velmora::engine {

@@ -2,9 +2,9 @@
 // and HTTP answers mean, and the 32-bit byte counts.
 #include <gtest/gtest.h>
 
-#include "data_url.h"
-#include "status_writer.h"
-#include "transfer_rules.h"
+#include "core/data_url.h"
+#include "core/status_writer.h"
+#include "core/transfer_rules.h"
 
 namespace velmora::engine {
 namespace {

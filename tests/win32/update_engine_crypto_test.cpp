@@ -6,11 +6,11 @@
 #include <array>
 #include <string>
 
-#include "cancel_flag.h"
+#include "win/cancel_flag.h"
 #include "core/hex.h"
 #include "core/manifest_parse.h"
-#include "sha256_win.h"
-#include "signature_win.h"
+#include "win/sha256_win.h"
+#include "win/signature_win.h"
 #include "support/test_folder.h"
 
 namespace velmora::engine {

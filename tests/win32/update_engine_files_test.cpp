@@ -10,12 +10,12 @@
 #include <thread>
 
 #include "core/hex.h"
-#include "file_ops_win.h"
-#include "folder_lock_win.h"
-#include "game_folder_win.h"
-#include "local_manifest_win.h"
-#include "sha256_win.h"
-#include "staging_win.h"
+#include "win/file_ops_win.h"
+#include "win/folder_lock_win.h"
+#include "win/game_folder_win.h"
+#include "win/local_manifest_win.h"
+#include "win/sha256_win.h"
+#include "win/staging_win.h"
 #include "support/test_folder.h"
 #include "../unit/zlib_compress.h"
 

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "core/hex.h"
-#include "sha256_win.h"
-#include "sha256_x86.h"
+#include "win/sha256_win.h"
+#include "win/sha256_x86.h"
 
 namespace velmora::engine {
 namespace {

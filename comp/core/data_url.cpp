@@ -1,4 +1,4 @@
-#include "data_url.h"
+#include "core/data_url.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "inflate_stream.h"
+#include "core/inflate_stream.h"
 
 #include <zlib.h>
 

@@ -1,4 +1,4 @@
-#include "status_writer.h"
+#include "core/status_writer.h"
 
 #include <limits>
 

@@ -1,4 +1,4 @@
-#include "transfer_rules.h"
+#include "core/transfer_rules.h"
 
 #include "core/decimal.h"
 
