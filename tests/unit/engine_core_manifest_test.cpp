@@ -5,7 +5,7 @@
 #include "core/hex.h"
 #include "core/manifest_parse.h"
 #include "core/manifest_write.h"
-#include "engine_test_support.h"
+#include "engine_core_test_support.h"
 
 namespace velmora::engine {
 namespace {

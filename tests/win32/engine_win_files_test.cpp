@@ -50,7 +50,7 @@ bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()
 
 // What lies in staging as <object>.part, and whether it becomes the .ready
 // of `content`.
-TEST(UpdateEngineFiles, StagedObjectBecomesReadyOnlyWhenItUnpacksToTheSignedFile) {
+TEST(EngineWinFiles, StagedObjectBecomesReadyOnlyWhenItUnpacksToTheSignedFile) {
     const std::string content = std::string(100000, 'v') + "elmora";
     const std::string packed = Compressed(content);
     const std::string bigger = Compressed(content + "x");
@@ -91,7 +91,7 @@ TEST(UpdateEngineFiles, StagedObjectBecomesReadyOnlyWhenItUnpacksToTheSignedFile
     }
 }
 
-TEST(UpdateEngineFiles, PutInPlaceReplacesCreatesFoldersAndRefusesAFolder) {
+TEST(EngineWinFiles, PutInPlaceReplacesCreatesFoldersAndRefusesAFolder) {
     TestFolder game;
     const GameFolder folder(game.Path());
     const auto put = [&](const std::string& content, const std::string& path) {
@@ -122,7 +122,7 @@ TEST(UpdateEngineFiles, PutInPlaceReplacesCreatesFoldersAndRefusesAFolder) {
 // system refuses to replace a file while any handle to it is open, so the
 // reader pauses between reads as a game would; one that never let go would
 // block the replacement for as long as it read, on any machine.
-TEST(UpdateEngineFiles, ReaderSeesOldOrNewNeverHalf) {
+TEST(EngineWinFiles, ReaderSeesOldOrNewNeverHalf) {
     TestFolder game;
     const GameFolder folder(game.Path());
     const std::string versions[2] = {std::string(200000, 'a'), std::string(300000, 'b')};
@@ -151,7 +151,7 @@ TEST(UpdateEngineFiles, ReaderSeesOldOrNewNeverHalf) {
     EXPECT_EQ(torn.load(), 0);
 }
 
-TEST(UpdateEngineFiles, LocalManifestIsWrittenInOneStepAndReadBackOnlyWhenSigned) {
+TEST(EngineWinFiles, LocalManifestIsWrittenInOneStepAndReadBackOnlyWhenSigned) {
     // Published with velmora-publish and the test key (see the crypto test).
     const std::string signedManifest =
         "VELMANIFEST 1\nversion 7\nexpires 2099-01-01T00:00:00Z\nmin-updater 1\n"
@@ -177,7 +177,7 @@ TEST(UpdateEngineFiles, LocalManifestIsWrittenInOneStepAndReadBackOnlyWhenSigned
     EXPECT_FALSE(ReadLocalManifest(libs / L"missing.vel").has_value());
 }
 
-TEST(UpdateEngineFiles, SecondLockOnTheFolderIsRefusedUntilTheFirstGoes) {
+TEST(EngineWinFiles, SecondLockOnTheFolderIsRefusedUntilTheFirstGoes) {
     TestFolder libs;
     const std::wstring path = libs / L"gamedata.lock";
     {

@@ -7,7 +7,7 @@
 
 #include "core/manifest_parse.h"
 #include "core/manifest_write.h"
-#include "engine_test_support.h"
+#include "engine_core_test_support.h"
 #include "key_header.h"
 #include "keys/test-public.h"
 #include "signature_check.h"

@@ -35,7 +35,7 @@ constexpr std::string_view kSignedManifest =
     "signature 721406bf853799fe1f964f18f92737e40e6e56f64e0ba09a9cf5d46d917f774f"
     "94d3f547fedc26442265444ae1b4023ff69f5d9aa5f073d03112a0d704b49f69\n";
 
-TEST(UpdateEngineCrypto, Sha256OfKnownTexts) {
+TEST(EngineWinCrypto, Sha256OfKnownTexts) {
     const struct {
         std::string text;
         std::size_t pieces;  // fed in this many parts
@@ -58,7 +58,7 @@ TEST(UpdateEngineCrypto, Sha256OfKnownTexts) {
     }
 }
 
-TEST(UpdateEngineCrypto, DigestOfFileGivesSizeAndHashOrWrongFile) {
+TEST(EngineWinCrypto, DigestOfFileGivesSizeAndHashOrWrongFile) {
     TestFolder folder;
     WriteTextFile(folder / L"abc.txt", "abc");
     CancelFlag cancel;
@@ -78,7 +78,7 @@ TEST(UpdateEngineCrypto, DigestOfFileGivesSizeAndHashOrWrongFile) {
 }
 
 // Each case changes one thing of a manifest the publishing tool signed.
-TEST(UpdateEngineCrypto, ManifestSignatureChecksOutOnlyAsSigned) {
+TEST(EngineWinCrypto, ManifestSignatureChecksOutOnlyAsSigned) {
     auto parsed = ParseManifest(kSignedManifest);
     ASSERT_TRUE(parsed) << parsed.Error().reason;
     const SignedManifest& manifest = parsed.Value();

@@ -11,7 +11,7 @@
 #include "command_line.h"
 #include "core/hex.h"
 #include "core/manifest_parse.h"
-#include "engine_test_support.h"
+#include "engine_core_test_support.h"
 #include "file_digest.h"
 #include "object_store.h"
 #include "publish_error.h"

@@ -1,5 +1,5 @@
 // The whole engine, comp.dll loaded as the program loads it, against the
-// local server of update_engine_server.py: installs, updates, refusals,
+// local server of engine_win_server.py: installs, updates, refusals,
 // broken transfers and their resumption, and stopping.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -65,11 +65,11 @@ std::string Sequence(const std::vector<std::int16_t>& statuses) {
 
 // An application folder with libs\, entered as the working folder for the
 // start call the way the window enters it.
-class UpdateEngineServer : public ::testing::Test {
+class EngineWinServer : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_NE(Engine().start, nullptr) << "engine\\comp.dll did not load";
-        ASSERT_FALSE(Environment("VELMORA_TEST_SERVER").empty()) << "run through update_engine_server.py";
+        ASSERT_FALSE(Environment("VELMORA_TEST_SERVER").empty()) << "run through engine_win_server.py";
         ASSERT_TRUE(::CreateDirectoryW(libs().c_str(), nullptr));
     }
 
@@ -162,7 +162,7 @@ bool InRunOrder(const std::vector<std::int16_t>& seen) {
     return true;
 }
 
-TEST_F(UpdateEngineServer, FreshInstallPutsEveryFileInPlaceThenNothingIsLeftToDo) {
+TEST_F(EngineWinServer, FreshInstallPutsEveryFileInPlaceThenNothingIsLeftToDo) {
     const RunResult run = Update("/first");
     ASSERT_EQ(run.startResult, 0);
     EXPECT_EQ(Final(run), 1) << Sequence(run.statuses);
@@ -182,7 +182,7 @@ TEST_F(UpdateEngineServer, FreshInstallPutsEveryFileInPlaceThenNothingIsLeftToDo
     EXPECT_EQ(NewRequests(), std::vector<std::string>{"/first/gamedata.vel\t-\t200"}) << "nothing to do";
 }
 
-TEST_F(UpdateEngineServer, UpdateFetchesOnlyTheChangedObjectsAndNeverGoesBack) {
+TEST_F(EngineWinServer, UpdateFetchesOnlyTheChangedObjectsAndNeverGoesBack) {
     ASSERT_EQ(Final(Update("/first")), 1);
     NewRequests();
     const RunResult update = Update("/second");
@@ -200,7 +200,7 @@ TEST_F(UpdateEngineServer, UpdateFetchesOnlyTheChangedObjectsAndNeverGoesBack) {
     ExpectInstalled("second");
 }
 
-TEST_F(UpdateEngineServer, FileAlreadyPutInPlaceByAStoppedRunIsNotFetchedAgain) {
+TEST_F(EngineWinServer, FileAlreadyPutInPlaceByAStoppedRunIsNotFetchedAgain) {
     ASSERT_EQ(Final(Update("/first")), 1);
     // A run of the second release stopped after it moved world.pak in place.
     ASSERT_TRUE(fs::copy_file(DataFolder() / "releases/second/data/maps/world.pak", Installed("data/maps/world.pak"),
@@ -213,7 +213,7 @@ TEST_F(UpdateEngineServer, FileAlreadyPutInPlaceByAStoppedRunIsNotFetchedAgain) 
     EXPECT_EQ(update.total, 50000);
 }
 
-TEST_F(UpdateEngineServer, TamperedObjectIsTheWrongFileAndLeavesTheInstallAlone) {
+TEST_F(EngineWinServer, TamperedObjectIsTheWrongFileAndLeavesTheInstallAlone) {
     ASSERT_EQ(Final(Update("/first")), 1);
     const RunResult run = Update("/tampered");
     EXPECT_EQ(Final(run), -7) << Sequence(run.statuses);
@@ -223,7 +223,7 @@ TEST_F(UpdateEngineServer, TamperedObjectIsTheWrongFileAndLeavesTheInstallAlone)
 }
 
 // Manifests and servers the engine must refuse before it writes anything.
-TEST_F(UpdateEngineServer, RefusalsEndWithTheirStatusAndWriteNothing) {
+TEST_F(EngineWinServer, RefusalsEndWithTheirStatusAndWriteNothing) {
     const struct {
         const char* folder;
         std::int16_t status;
@@ -243,7 +243,7 @@ TEST_F(UpdateEngineServer, RefusalsEndWithTheirStatusAndWriteNothing) {
     }
 }
 
-TEST_F(UpdateEngineServer, NoConnectionStatuses) {
+TEST_F(EngineWinServer, NoConnectionStatuses) {
     // A port nobody listens on: the server's own, plus one, is free enough
     // on loopback for a test (the server binds a random port).
     const std::string server = Environment("VELMORA_TEST_SERVER");
@@ -261,7 +261,7 @@ TEST_F(UpdateEngineServer, NoConnectionStatuses) {
     }
 }
 
-TEST_F(UpdateEngineServer, DroppedConnectionIsResumedWithARangeRequest) {
+TEST_F(EngineWinServer, DroppedConnectionIsResumedWithARangeRequest) {
     const RunResult broken = Update("/_fault/drop=100000/first");
     EXPECT_EQ(Final(broken), -6) << Sequence(broken.statuses);
     const std::vector<std::string> parts = StagingFiles();
@@ -284,13 +284,13 @@ TEST_F(UpdateEngineServer, DroppedConnectionIsResumedWithARangeRequest) {
     EXPECT_EQ(resumed.done, resumed.total);
 }
 
-TEST_F(UpdateEngineServer, EndlessBodyIsReadOnlyUpToTheSignedSize) {
+TEST_F(EngineWinServer, EndlessBodyIsReadOnlyUpToTheSignedSize) {
     const RunResult run = Update("/_fault/endless/first");
     EXPECT_EQ(Final(run), 1) << Sequence(run.statuses);
     ExpectInstalled("first");
 }
 
-TEST_F(UpdateEngineServer, SecondEngineOnTheSameFolderReportsMinusFive) {
+TEST_F(EngineWinServer, SecondEngineOnTheSameFolderReportsMinusFive) {
     HANDLE held = ::CreateFileW((libs() + L"\\gamedata.lock").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
@@ -300,7 +300,7 @@ TEST_F(UpdateEngineServer, SecondEngineOnTheSameFolderReportsMinusFive) {
     EXPECT_FALSE(fs::exists(Installed("velmora.exe")));
 }
 
-TEST_F(UpdateEngineServer, CleanupStopsAStalledDownloadWithinTwoSeconds) {
+TEST_F(EngineWinServer, CleanupStopsAStalledDownloadWithinTwoSeconds) {
     EngineStatusVariables variables;
     const std::string url = ServerUrl("/_fault/stall=20000/first") + "/gamedata.vel";
     ASSERT_EQ(Start(url.c_str(), "libs\\gamedata.vel", variables), 0);
@@ -321,7 +321,7 @@ TEST_F(UpdateEngineServer, CleanupStopsAStalledDownloadWithinTwoSeconds) {
 }
 
 // Start refuses what it cannot work with, at once.
-TEST_F(UpdateEngineServer, StartRefusesBadArguments) {
+TEST_F(EngineWinServer, StartRefusesBadArguments) {
     EngineStatusVariables variables;
     const std::string good = ServerUrl("/first") + "/gamedata.vel";
     const struct {

@@ -52,7 +52,7 @@ std::vector<std::uint8_t> Pattern(std::size_t size) {
 // FastestTakesTheExtensionsExactlyWhenTheCpuHasThem).
 const Sha256Method kMethods[] = {Sha256Method::Fastest, Sha256Method::Cng};
 
-TEST(UpdateEngineSha256, KnownDigestsByEachMethod) {
+TEST(EngineWinSha256, KnownDigestsByEachMethod) {
     const std::string million(1000000, 'a');
     const struct {
         std::string text;
@@ -112,7 +112,7 @@ TEST(UpdateEngineSha256, KnownDigestsByEachMethod) {
 // cut at random places (unaligned pieces, empty pieces, pieces that end
 // inside, at and across block bounds): the fastest method must agree with
 // CNG.
-TEST(UpdateEngineSha256, FastestAgreesWithCngOnRandomDataCutAnywhere) {
+TEST(EngineWinSha256, FastestAgreesWithCngOnRandomDataCutAnywhere) {
     std::mt19937 random(20261208);
     std::vector<std::size_t> sizes;
     for (std::size_t size = 0; size <= 300; ++size) sizes.push_back(size);
@@ -162,7 +162,7 @@ std::optional<bool> LinuxSaysShaExtensions() {
     return std::nullopt;
 }
 
-TEST(UpdateEngineSha256, FastestTakesTheExtensionsExactlyWhenTheCpuHasThem) {
+TEST(EngineWinSha256, FastestTakesTheExtensionsExactlyWhenTheCpuHasThem) {
     const std::optional<bool> fromLinux = LinuxSaysShaExtensions();
     if (fromLinux) {
         EXPECT_EQ(CpuHasShaExtensions(), *fromLinux) << "CPUID and /proc/cpuinfo disagree";
@@ -174,7 +174,7 @@ TEST(UpdateEngineSha256, FastestTakesTheExtensionsExactlyWhenTheCpuHasThem) {
 }
 
 // Moving a hash half-way keeps what it has taken in, for both methods.
-TEST(UpdateEngineSha256, MovedHashCarriesOn) {
+TEST(EngineWinSha256, MovedHashCarriesOn) {
     for (Sha256Method method : kMethods) {
         Sha256 first(method);
         ASSERT_TRUE(first.Update(Bytes("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmn")));
@@ -187,7 +187,7 @@ TEST(UpdateEngineSha256, MovedHashCarriesOn) {
     }
 }
 
-TEST(UpdateEngineSha256, SpentHashRefusesMore) {
+TEST(EngineWinSha256, SpentHashRefusesMore) {
     for (Sha256Method method : kMethods) {
         Sha256 hash(method);
         ASSERT_TRUE(hash.Update(Bytes("abc")));

@@ -6,7 +6,7 @@
 #include "core/manifest_parse.h"
 #include "core/manifest_write.h"
 #include "core/update_plan.h"
-#include "engine_test_support.h"
+#include "engine_core_test_support.h"
 
 namespace velmora::engine {
 namespace {

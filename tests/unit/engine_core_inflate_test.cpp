@@ -28,7 +28,7 @@ Result<void> Unpack(const std::string& packed, std::size_t piece, std::uint64_t 
     return inflate.Finish();
 }
 
-TEST(EngineWinLogicInflate, OutputIsExactAndCappedWhateverThePieces) {
+TEST(EngineCoreInflate, OutputIsExactAndCappedWhateverThePieces) {
     // Highly compressible: a few input bytes make several 64 KiB output
     // buffers, the case where zlib holds output back.
     const std::string content(1 << 20, 'z');
@@ -62,7 +62,7 @@ TEST(EngineWinLogicInflate, OutputIsExactAndCappedWhateverThePieces) {
     }
 }
 
-TEST(EngineWinLogicInflate, SinkFailureStopsTheUnpacking) {
+TEST(EngineCoreInflate, SinkFailureStopsTheUnpacking) {
     const std::string packed = Compressed(std::string(200000, 'q'));
     int calls = 0;
     InflateStream inflate(200000, [&](std::span<const std::uint8_t>) -> Result<void> {

@@ -2,7 +2,7 @@
 """Publishes the engine's test releases with velmora-publish and serves
 them on loopback while it runs a Windows test program:
 
-    update_engine_server.py --publish-tool PATH -- wine update_engine_server_tests.exe
+    engine_win_server.py --publish-tool PATH -- wine engine_win_server_tests.exe
 
 In a temporary folder: releases/<name>/ (what the installed game must hold),
 server/<name>/ (the published folders, some tampered) and requests.log (one

@@ -6,7 +6,7 @@
 #include "core/engine_version.h"
 #include "core/manifest_acceptance.h"
 #include "core/utc_time.h"
-#include "engine_test_support.h"
+#include "engine_core_test_support.h"
 
 namespace velmora::engine {
 namespace {

@@ -9,7 +9,7 @@
 namespace velmora::engine {
 namespace {
 
-TEST(EngineWinLogicTransfer, DataUrlsAreTakenApart) {
+TEST(EngineCoreTransfer, DataUrlsAreTakenApart) {
     const struct {
         const char* url;
         bool secure;
@@ -32,7 +32,7 @@ TEST(EngineWinLogicTransfer, DataUrlsAreTakenApart) {
     }
 }
 
-TEST(EngineWinLogicTransfer, DataUrlsTheEngineCannotUseAreRefused) {
+TEST(EngineCoreTransfer, DataUrlsTheEngineCannotUseAreRefused) {
     for (const char* url : {
              "ftp://host/gamedata.vel",
              "http://host",                // no path
@@ -49,7 +49,7 @@ TEST(EngineWinLogicTransfer, DataUrlsTheEngineCannotUseAreRefused) {
         EXPECT_FALSE(ParseDataUrl(url).has_value()) << url;
 }
 
-TEST(EngineWinLogicTransfer, NetworkErrorsMapToTheirStatusByPhase) {
+TEST(EngineCoreTransfer, NetworkErrorsMapToTheirStatusByPhase) {
     using P = TransferPhase;
     using S = EngineStatus;
     const struct {
@@ -74,7 +74,7 @@ TEST(EngineWinLogicTransfer, NetworkErrorsMapToTheirStatusByPhase) {
         EXPECT_EQ(StatusForNetworkError(c.error, c.phase), c.status) << c.error;
 }
 
-TEST(EngineWinLogicTransfer, ObjectResponsesResumeRestartOrFail) {
+TEST(EngineCoreTransfer, ObjectResponsesResumeRestartOrFail) {
     constexpr std::uint64_t size = 1000;
     const struct {
         unsigned status;
@@ -110,7 +110,7 @@ TEST(EngineWinLogicTransfer, ObjectResponsesResumeRestartOrFail) {
     EXPECT_EQ(CheckManifestResponse(500).Error().status, EngineStatus::ServerError);
 }
 
-TEST(EngineWinLogicTransfer, ContentRangeForms) {
+TEST(EngineCoreTransfer, ContentRangeForms) {
     EXPECT_EQ(ParseContentRange("bytes 0-0/1")->length, 1u);
     EXPECT_EQ(ParseContentRange("bytes 5-9/*")->length, std::nullopt);
     for (const char* bad : {"bytes 9-5/10", "bytes 5-9/9", "bytes 5-/10", "bytes -9/10", "bytes 5-9", "bytes  5-9/10",
@@ -120,13 +120,13 @@ TEST(EngineWinLogicTransfer, ContentRangeForms) {
 
 // A body that ends before the object does: broken off, unless the server
 // delivered all it announced (then its object is not the signed one).
-TEST(EngineWinLogicTransfer, ShortBodiesAreBrokenOffOrTheWrongObject) {
+TEST(EngineCoreTransfer, ShortBodiesAreBrokenOffOrTheWrongObject) {
     EXPECT_EQ(ShortBody(100, 1000, 1000).status, EngineStatus::TransferBroken);
     EXPECT_EQ(ShortBody(100, 1000, std::nullopt).status, EngineStatus::TransferBroken);
     EXPECT_EQ(ShortBody(500, 1000, 500).status, EngineStatus::WrongFile);
 }
 
-TEST(EngineWinLogicTransfer, ByteCountsClampToThe32BitVariables) {
+TEST(EngineCoreTransfer, ByteCountsClampToThe32BitVariables) {
     EXPECT_EQ(ClampedByteCount(0), 0);
     EXPECT_EQ(ClampedByteCount(2147483647u), 2147483647);
     EXPECT_EQ(ClampedByteCount(2147483648u), 2147483647);
