@@ -56,6 +56,11 @@ class WholeRun(unittest.TestCase):
         install = Installation(DOWNLOAD).start()
         try:
             self.assertTrue(install.wait_for_window())
+            # The engine is initialised from libs and started from the
+            # application folder.
+            app, libs = windows_path(install.app), windows_path(install.libs)
+            self.assertEqual([c["cwd"] for c in engine_log(install, "VelUpdaterInit")], [libs])
+            self.assertEqual([c["cwd"] for c in engine_log(install, "VelUpdateStart")], [app])
             seen = observe(install)
             self.assertIsNotNone(install.wait_for_exit(5), f"the program did not end; saw {seen}")
             lines = without_repeats([text for text, _ in seen if text])
@@ -64,12 +69,6 @@ class WholeRun(unittest.TestCase):
             for text, bar in seen:
                 if text != "Bajando cambios":
                     self.assertIsNone(bar, f"bar shown with status line {text!r}")
-
-            # The engine is initialised from libs and started from the
-            # application folder.
-            app, libs = windows_path(install.app), windows_path(install.libs)
-            self.assertEqual([c["cwd"] for c in engine_log(install, "VelUpdaterInit")], [libs])
-            self.assertEqual([c["cwd"] for c in engine_log(install, "VelUpdateStart")], [app])
 
             # Status 1 is written 0.25 s before the refresh that sees it and
             # arms the hand-over timer, which fires 1 s later: about 1.25 s
