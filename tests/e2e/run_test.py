@@ -1,5 +1,5 @@
 """Whole runs with the scripted engine: the status line and the bar follow
-the engine, and success hands over to the game."""
+the engine, and success hands over to the game or says why it cannot."""
 
 import os
 import time
@@ -11,12 +11,13 @@ from harness import (Installation, Window, message_box, wait_for_message_box, wa
 LABEL1 = (104, 64, 385, 25)
 BAR = (112, 88, 361, 17)
 
-# The refresh runs every 0.5 s and the rate sample every 1.5 s, both from the
-# engine's start. The engine writes half-way between two samples and between
-# two refreshes, so each bar text below lasts at least 0.75 s with a refresh
-# 0.25 s from either end. A rate is the bytes done since the previous sample
-# over 1.5 s, rounded: 400 / 1.5 = 266.67 -> 267, 200 / 1.5 = 133.33 -> 133,
-# 301 / 1.5 = 200.67 -> 201.
+# The refresh runs every 0.5 s and the rate sample every 1.5 s, both timed
+# from the engine's start (the window starts them just before). The engine
+# writes half-way between two samples and between two refreshes, so each bar
+# text below lasts at least 0.75 s with a refresh 0.25 s from either end. A
+# rate is the bytes done since the previous sample over 1.5 s, rounded:
+# 400 / 1.5 = 266.67 -> 267, 200 / 1.5 = 133.33 -> 133, 301 / 1.5 = 200.67
+# -> 201.
 DOWNLOAD = ("start 0\n"
             "0 status 3\n"
             "2250 status 4 total 52428800 done 400\n"
