@@ -1,15 +1,37 @@
 """Whole runs with the scripted engine: the status line and the bar follow
-the engine, and success hands over to the game."""
+the engine, and success hands over to the game or says why it cannot."""
 
-import re
+import os
 import time
 import unittest
 
-from harness import Installation, Window, message_box, wait_for_message_box, wait_until, watch_window, xdotool
+from harness import (Installation, Window, message_box, wait_for_message_box, wait_until, watch_window,
+                     windows_path, xdotool)
 
 LABEL1 = (104, 64, 385, 25)
 BAR = (112, 88, 361, 17)
-PROGRESS_TEXT = re.compile(r"^-?[0-9.]+ (B|KB|MB|GB) / 50 MB a -?[0-9.]+ (B|KB|MB|GB)/s$")
+
+# The refresh runs every 0.5 s and the rate sample every 1.5 s, both timed
+# from the engine's start (the window starts them just before). The engine
+# writes half-way between two samples and between two refreshes, so each bar
+# text below lasts at least 0.75 s with a refresh 0.25 s from either end. A
+# rate is the bytes done since the previous sample over 1.5 s, rounded:
+# 400 / 1.5 = 266.67 -> 267, 200 / 1.5 = 133.33 -> 133, 301 / 1.5 = 200.67
+# -> 201.
+DOWNLOAD = ("start 0\n"
+            "0 status 3\n"
+            "2250 status 4 total 52428800 done 400\n"
+            "3750 done 600\n"
+            "5250 done 901\n"
+            "6750 status 1\n")
+DOWNLOAD_BARS = [
+    "400 B / 50 MB a 0 B/s",
+    "400 B / 50 MB a 267 B/s",
+    "600 B / 50 MB a 267 B/s",
+    "600 B / 50 MB a 133 B/s",
+    "901 B / 50 MB a 133 B/s",
+    "901 B / 50 MB a 201 B/s",
+]
 
 
 def observe(install, until_exit=20):
@@ -21,38 +43,47 @@ def observe(install, until_exit=20):
     return states
 
 
+def without_repeats(values):
+    return [v for i, v in enumerate(values) if i == 0 or values[i - 1] != v]
+
+
+def engine_log(install, name):
+    """The scripted engine's lines for one call or write, as key=value dicts."""
+    return [dict(part.split("=", 1) for part in line.split("\t")[1:]) for line in install.engine_calls(name)]
+
+
 class WholeRun(unittest.TestCase):
     def test_update_then_hand_over_to_the_game(self):
-        install = Installation(
-            "start 0\n"
-            "0 status 3\n"
-            "1500 status 4 total 52428800\n"
-            "1600 done 300000\n"
-            "3200 done 1500000\n"
-            "4800 done 3000000\n"
-            "6000 status 1\n").start()
+        install = Installation(DOWNLOAD).start()
         try:
             self.assertTrue(install.wait_for_window())
+            # The engine is initialised from libs and started from the
+            # application folder.
+            app, libs = windows_path(install.app), windows_path(install.libs)
+            self.assertEqual([c["cwd"] for c in engine_log(install, "VelUpdaterInit")], [libs])
+            self.assertEqual([c["cwd"] for c in engine_log(install, "VelUpdateStart")], [app])
             seen = observe(install)
             self.assertIsNotNone(install.wait_for_exit(5), f"the program did not end; saw {seen}")
-            lines = [text for text, _ in seen]
-            self.assertIn("Buscando cambios...", lines)
-            self.assertIn("Bajando cambios", lines)
-            self.assertIn("Actualizacion OK", lines)
-            self.assertLess(lines.index("Buscando cambios..."), lines.index("Bajando cambios"))
-            self.assertLess(lines.index("Bajando cambios"), lines.index("Actualizacion OK"))
-            bars = [bar for _, bar in seen if bar]
-            self.assertTrue(bars, f"the bar never showed: {seen}")
-            for bar in bars:
-                self.assertRegex(bar, PROGRESS_TEXT)
+            lines = without_repeats([text for text, _ in seen if text])
+            self.assertEqual(lines, ["Buscando cambios...", "Bajando cambios", "Actualizacion OK"])
+            self.assertEqual([bar for _, bar in seen if bar], DOWNLOAD_BARS)
             for text, bar in seen:
                 if text != "Bajando cambios":
                     self.assertIsNone(bar, f"bar shown with status line {text!r}")
-            self.assertEqual(len(install.engine_calls("VelUpdaterCleanup")), 1)
+
+            # Status 1 is written 0.25 s before the refresh that sees it and
+            # arms the hand-over timer, which fires 1 s later: about 1.25 s
+            # in all. By then the window is hidden, and the engine is
+            # released before the game starts.
+            finished = [w for w in engine_log(install, "Write") if w.get("status") == "1"]
+            cleanup = engine_log(install, "VelUpdaterCleanup")
+            self.assertEqual(len(cleanup), 1)
+            delay = int(cleanup[0]["tick"]) - int(finished[0]["tick"])
+            self.assertTrue(900 <= delay <= 1700, f"hand-over {delay} ms after status 1")
+            self.assertEqual((cleanup[0]["window"], cleanup[0]["game"]), ("hidden", "none"))
             # The game runs on its own and may log after the updater has gone.
             starts = wait_until(install.game_starts, 5)
-            self.assertEqual(len(starts), 1, starts)
-            self.assertEqual(starts[0].split("\t")[0], "velmora.exe /NOUPDATE")
+            self.assertEqual(starts, [f"velmora.exe /NOUPDATE\t{app}\tshow=1"])
         finally:
             install.close()
 
@@ -88,14 +119,17 @@ class ErrorStatus(unittest.TestCase):
             install.close()
 
 
-class MissingGame(unittest.TestCase):
-    def assert_reports_missing_game(self, install):
+class GameNotStarted(unittest.TestCase):
+    def assert_reported(self, install, text_pattern):
+        """One message box in place of the game, after the window has gone and
+        the engine has been released once; the program ends when it is
+        confirmed."""
         try:
             box = wait_for_message_box(20)
             self.assertIsNotNone(box, "no message")
             self.assertEqual(box["caption"], "Updater")
-            self.assertEqual(box["text"], "No se encuentra velmora.exe")
-            self.assertEqual(box["icon"], "0")
+            self.assertRegex(box["text"], text_pattern)
+            self.assertEqual((box["icon"], box["buttons"]), ("0", "1"))
             window = Window.read()
             self.assertFalse(window and window.visible, "the window is still shown")
             self.assertEqual(len(install.engine_calls("VelUpdaterCleanup")), 1)
@@ -109,12 +143,20 @@ class MissingGame(unittest.TestCase):
             install.close()
 
     def test_absent_game_is_reported(self):
-        self.assert_reports_missing_game(Installation("start 0\n0 status 1\n", game=False).start())
+        self.assert_reported(Installation("start 0\n0 status 1\n", game=False).start(),
+                             r"^No se encuentra velmora\.exe$")
 
     def test_hidden_game_counts_as_absent(self):
         install = Installation("start 0\n0 status 1\n")
         install.hide_game()
-        self.assert_reports_missing_game(install.start())
+        self.assert_reported(install.start(), r"^No se encuentra velmora\.exe$")
+
+    def test_game_that_cannot_start_is_reported_by_its_error(self):
+        install = Installation("start 0\n0 status 1\n", game=False)
+        with open(os.path.join(install.app, "velmora.exe"), "w") as f:
+            f.write("not a program\n")
+        # 193, ERROR_BAD_EXE_FORMAT, with the system's description.
+        self.assert_reported(install.start(), r"^Error 193: \S")
 
 
 if __name__ == "__main__":
