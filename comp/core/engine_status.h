@@ -1,39 +1,21 @@
 #pragma once
-// The status codes the engine writes into the front-end's status variable,
-// and the result type of the core: either a value or the error status the
-// engine reports, with a reason in English for whoever debugs it (the player
-// only ever sees the status line of the code).
+// The result type of the engine's core: either a value or the error status
+// the engine reports (one of the contract's status codes), with a reason in
+// English for whoever debugs it (the player only ever sees the status line of
+// the code).
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
 #include <variant>
 
+#include "contract/engine_contract.h"
+
 namespace velmora::engine {
 
-enum class EngineStatus : std::int16_t {
-    UpToDate = 1,             // the game folder matches the manifest
-    DownloadingClient = 2,    // no local manifest: the whole client
-    LookingForChanges = 3,    // fetching and checking the server's manifest
-    DownloadingChanges = 4,
-    Saving = 5,               // moving files into place, writing the local manifest
-    ReadingLocalManifest = 6,
-    Extracting = 7,           // unpacking and verifying
-    HostNotResolved = -1,
-    ConnectionRefused = -2,
-    TimedOut = -3,
-    ConnectionFailed = -4,
-    ServerError = -5,         // 4xx/5xx, or a second engine works on the folder
-    TransferBroken = -6,      // connection dropped, body shorter than announced
-    WrongFile = -7,           // size or SHA-256 does not match the manifest
-    UpdaterObsolete = -8,     // the manifest requires a newer engine
-    InvalidFormat = -9,       // unparseable, bad signature, unsafe path, rollback, expired
-};
-
-// The value written into the 16-bit status variable.
-constexpr std::int16_t StatusCode(EngineStatus status) noexcept {
-    return static_cast<std::int16_t>(status);
-}
+// The codes are the contract's; the core names them as its own.
+using velmora::EngineStatus;
+using velmora::StatusCode;
 
 struct EngineError {
     EngineStatus status;

@@ -1,17 +1,17 @@
-// The three functions comp.dll exports (undecorated, stdcall, through
-// comp.def). No exception leaves them: a failure is a negative start result
-// or a status.
+// The three functions comp.dll exports (undecorated, through comp.def). No
+// exception leaves them: a failure is a negative start result or a status.
 #include <cstdint>
 #include <new>
 
+#include "contract/engine_contract.h"
 #include "engine_thread_win.h"
 
 extern "C" {
 
-std::int32_t __stdcall VelUpdaterInit() { return 0; }
+std::int32_t VELMORA_ENGINE_CALL VelUpdaterInit() { return 0; }
 
-std::int16_t __stdcall VelUpdateStart(const char* url, const char* localPath, std::int16_t* status,
-                                      std::int32_t* done, std::int32_t* total) {
+std::int16_t VELMORA_ENGINE_CALL VelUpdateStart(const char* url, const char* localPath, std::int16_t* status,
+                                                std::int32_t* done, std::int32_t* total) {
     try {
         return velmora::engine::StartEngine(url, localPath, status, done, total);
     } catch (...) {
@@ -19,7 +19,7 @@ std::int16_t __stdcall VelUpdateStart(const char* url, const char* localPath, st
     }
 }
 
-std::int32_t __stdcall VelUpdaterCleanup() {
+std::int32_t VELMORA_ENGINE_CALL VelUpdaterCleanup() {
     try {
         velmora::engine::StopEngine();
     } catch (...) {

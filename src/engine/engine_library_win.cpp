@@ -15,18 +15,18 @@ FARPROC EngineLibrary::Bind(const char* name) {
     return function;
 }
 
-void EngineLibrary::Init() { Bound(init_, "VelUpdaterInit")(); }
+void EngineLibrary::Init() { Bound(init_, kEngineInitName)(); }
 
 std::int16_t EngineLibrary::Start(const std::wstring& url, const std::wstring& localPath,
                                   EngineStatusVariables& variables) {
-    const StartFunction start = Bound(start_, "VelUpdateStart");
+    const EngineStartFunction start = Bound(start_, kEngineStartName);
     const std::string narrowUrl = ToSystemCodePage(url);
     const std::string narrowPath = ToSystemCodePage(localPath);
     return start(narrowUrl.c_str(), narrowPath.c_str(), &variables.status, &variables.done,
                  &variables.total);
 }
 
-void EngineLibrary::Cleanup() { Bound(cleanup_, "VelUpdaterCleanup")(); }
+void EngineLibrary::Cleanup() { Bound(cleanup_, kEngineCleanupName)(); }
 
 EngineLibrary& ProgramEngine() {
     static EngineLibrary engine;

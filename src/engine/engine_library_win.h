@@ -10,6 +10,7 @@
 #include <string>
 
 #include "common/owners_win.h"
+#include "contract/engine_contract.h"
 #include "engine/status_variables.h"
 
 namespace velmora {
@@ -26,12 +27,6 @@ public:
     void Cleanup();
 
 private:
-    using InitFunction = std::int32_t(__stdcall*)();
-    using StartFunction = std::int16_t(__stdcall*)(const char* url, const char* localPath,
-                                                    std::int16_t* status, std::int32_t* done,
-                                                    std::int32_t* total);
-    using CleanupFunction = std::int32_t(__stdcall*)();
-
     FARPROC Bind(const char* name);
     template <typename F>
     F Bound(F& slot, const char* name) {
@@ -41,9 +36,9 @@ private:
 
     std::string fileName_;
     UniqueModule module_;
-    InitFunction init_ = nullptr;
-    StartFunction start_ = nullptr;
-    CleanupFunction cleanup_ = nullptr;
+    EngineInitFunction init_ = nullptr;
+    EngineStartFunction start_ = nullptr;
+    EngineCleanupFunction cleanup_ = nullptr;
 };
 
 // The program's one engine.

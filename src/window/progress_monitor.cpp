@@ -3,18 +3,11 @@
 #include <limits>
 
 #include "common/rounding.h"
+#include "contract/engine_contract.h"
 #include "text/format_bytes.h"
 #include "text/status_text.h"
 
 namespace velmora {
-
-namespace {
-
-constexpr std::int16_t kUpdateFinished = 1;
-constexpr std::int16_t kDownloadingClient = 2;
-constexpr std::int16_t kDownloadingChanges = 4;
-
-}  // namespace
 
 std::wstring ProgressText(std::int32_t done, std::int32_t total, std::int32_t rate,
                           std::wstring_view decimalSeparator) {
@@ -27,7 +20,7 @@ void MonitorTick(const EngineReadings& engine, ProgressView& view, std::int32_t 
     view.SetStatusLine(GetStatusText(engine.Status()));
 
     const std::int16_t status = engine.Status();
-    if (status == kDownloadingChanges || status == kDownloadingClient) {
+    if (status == StatusCode(EngineStatus::DownloadingChanges) || status == StatusCode(EngineStatus::DownloadingClient)) {
         if (!view.BarVisible()) view.SetBarVisible(true);
         if (engine.Done() != 0 && engine.Total() != 0) {
             view.SetBarMaximum(engine.Total());
@@ -42,7 +35,7 @@ void MonitorTick(const EngineReadings& engine, ProgressView& view, std::int32_t 
         view.SetBarVisible(false);
     }
 
-    if (engine.Status() == kUpdateFinished && !view.HandOverTimerRunning()) view.StartHandOverTimer();
+    if (engine.Status() == StatusCode(EngineStatus::UpToDate) && !view.HandOverTimerRunning()) view.StartHandOverTimer();
 }
 
 void RateSampler::Tick(const EngineReadings& engine, std::uint32_t intervalMs, std::int32_t& rate) {

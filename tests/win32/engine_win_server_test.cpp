@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "contract/engine_contract.h"
 #include "engine/status_variables.h"
 #include "support/test_folder.h"
 
@@ -32,9 +33,9 @@ fs::path DataFolder() { return fs::path(Environment("VELMORA_TEST_DATA")); }
 
 // comp.dll, loaded once and never unloaded, as the program does.
 struct EngineFunctions {
-    std::int32_t(__stdcall* init)() = nullptr;
-    std::int16_t(__stdcall* start)(const char*, const char*, std::int16_t*, std::int32_t*, std::int32_t*) = nullptr;
-    std::int32_t(__stdcall* cleanup)() = nullptr;
+    EngineInitFunction init = nullptr;
+    EngineStartFunction start = nullptr;
+    EngineCleanupFunction cleanup = nullptr;
 };
 
 const EngineFunctions& Engine() {
@@ -42,9 +43,9 @@ const EngineFunctions& Engine() {
         EngineFunctions f;
         HMODULE library = ::LoadLibraryW((ProgramFolder() + L"\\engine\\comp.dll").c_str());
         if (!library) return f;
-        f.init = reinterpret_cast<decltype(f.init)>(reinterpret_cast<void*>(::GetProcAddress(library, "VelUpdaterInit")));
-        f.start = reinterpret_cast<decltype(f.start)>(reinterpret_cast<void*>(::GetProcAddress(library, "VelUpdateStart")));
-        f.cleanup = reinterpret_cast<decltype(f.cleanup)>(reinterpret_cast<void*>(::GetProcAddress(library, "VelUpdaterCleanup")));
+        f.init = reinterpret_cast<decltype(f.init)>(reinterpret_cast<void*>(::GetProcAddress(library, kEngineInitName)));
+        f.start = reinterpret_cast<decltype(f.start)>(reinterpret_cast<void*>(::GetProcAddress(library, kEngineStartName)));
+        f.cleanup = reinterpret_cast<decltype(f.cleanup)>(reinterpret_cast<void*>(::GetProcAddress(library, kEngineCleanupName)));
         return f;
     }();
     return functions;
