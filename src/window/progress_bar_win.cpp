@@ -1,5 +1,7 @@
 #include "window/progress_bar_win.h"
 
+#include "window/property_bag_win.h"
+
 namespace velmora::progress_bar {
 
 namespace {
@@ -28,17 +30,8 @@ void SetMinimum(HostedControl& bar, std::int32_t minimum) { PutByValue(bar, kMin
 void SetValue(HostedControl& bar, std::int32_t value) { PutByReference(bar, kValue, value); }
 
 void SetText(HostedControl& bar, const std::wstring& text) {
-    VARIANT argument;
-    ::VariantInit(&argument);
-    argument.vt = VT_BSTR;
-    argument.bstrVal = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-    try {
-        bar.PutProperty(kText, argument);
-    } catch (...) {
-        ::VariantClear(&argument);
-        throw;
-    }
-    ::VariantClear(&argument);
+    const Variant argument = Variant::Text(text.c_str());
+    bar.PutProperty(kText, *argument.source());
 }
 
 void Refresh(HostedControl& bar) { bar.CallMethod(kRefresh); }

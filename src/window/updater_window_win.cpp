@@ -30,10 +30,6 @@ constexpr UINT_PTR kTimerStartId = 3;
 constexpr wchar_t kUpdateUrl[] = L"http://" VELMORA_UPDATE_HOST L"/oficial/gamedata.vel";
 constexpr wchar_t kLocalDataPath[] = L"libs\\gamedata.vel";
 
-// The transfer rate in bytes per second: written by the rate timer, shown
-// by the progress text; it lives for the whole run.
-std::int32_t transferRate = 0;
-
 // The engine's variables, each read afresh with an atomic load.
 class ProgramEngineReadings final : public EngineReadings {
 public:
@@ -189,13 +185,13 @@ LRESULT CALLBACK UpdaterWindow::Procedure(HWND window, UINT message, WPARAM wPar
     // No exception may unwind through the system's dispatch: a failure that
     // no handler takes care of ends the program with its report.
     try {
-        return self->Handle(message, wParam, lParam);
+        return self->HandleMessage(message, wParam, lParam);
     } catch (...) {
         EndProgramWithFailure(FailureOfCurrentException());
     }
 }
 
-LRESULT UpdaterWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT UpdaterWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_PAINT: OnPaint(); return 0;
         case WM_ERASEBKGND: return 1;  // the skin covers the window in WM_PAINT
@@ -318,10 +314,10 @@ void UpdaterWindow::OnTimer(UINT_PTR id) {
 
 void UpdaterWindow::OnTimer1Tick() {
     View view(*this);
-    MonitorTick(ProgramEngineReadings(), view, transferRate, UserDecimalSeparator());
+    MonitorTick(ProgramEngineReadings(), view, transferRate_, UserDecimalSeparator());
 }
 
-void UpdaterWindow::OnTimerBWTick() { rateSampler_.Tick(ProgramEngineReadings(), timerBW_.interval, transferRate); }
+void UpdaterWindow::OnTimerBWTick() { rateSampler_.Tick(ProgramEngineReadings(), timerBW_.interval, transferRate_); }
 
 // Hands over to the game: the window hides, the engine is released (before
 // the game is looked for, so its files are free), the game starts or the

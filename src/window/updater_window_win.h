@@ -27,7 +27,6 @@ public:
     // Shows the window without taking an owner; from now on its destruction
     // ends the program's message loop.
     void Show();
-    HWND Handle() const { return window_; }
 
 private:
     struct Timer {
@@ -40,7 +39,7 @@ private:
 
     explicit UpdaterWindow(HINSTANCE instance);
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     void CreateChildren();
     void RunLoadStep();
@@ -71,6 +70,9 @@ private:
     Timer timerStart_;
     DragState drag_;
     RateSampler rateSampler_;
+    // The transfer rate in bytes per second: written by the rate timer,
+    // shown in the progress text.
+    std::int32_t transferRate_ = 0;
     bool handingOver_ = false;
     bool shown_ = false;
     bool unloaded_ = false;
