@@ -4,7 +4,7 @@
 
 #include "common/message_box_win.h"
 #include "common/process_win.h"
-#include "text/file_exists.h"
+#include "window/file_exists.h"
 
 namespace velmora {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "text/file_exists.h"
+#include "window/file_exists.h"
 
 namespace velmora {
 namespace {

@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "support/test_folder.h"
-#include "text/file_exists.h"
+#include "window/file_exists.h"
 #include "text/status_text.h"
 
 namespace velmora {

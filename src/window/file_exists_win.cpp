@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "common/owners_win.h"
-#include "text/file_exists.h"
+#include "window/file_exists.h"
 
 namespace velmora {
 

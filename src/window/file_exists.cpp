@@ -1,4 +1,4 @@
-#include "text/file_exists.h"
+#include "window/file_exists.h"
 
 namespace velmora {
 
