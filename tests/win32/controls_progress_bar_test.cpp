@@ -6,7 +6,7 @@
 
 #include "progress_bar/progress_bar_class.h"
 #include "support/test_folder.h"
-#include "testing/control_host.h"
+#include "support/control_host.h"
 
 namespace velmora::testing {
 namespace {

@@ -9,7 +9,7 @@
 #include "rich_text_box/rich_text_box_class.h"
 #include "support/test_folder.h"
 #include "tab_strip/tab_strip_class.h"
-#include "testing/control_host.h"
+#include "support/control_host.h"
 
 namespace velmora::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "testing/control_host.h"
+#include "support/control_host.h"
 
 #include <gtest/gtest.h>
 
