@@ -8,22 +8,17 @@
 #include "common/message_box_win.h"
 #include "common/owners_win.h"
 #include "startup/entry_routine_win.h"
-#include "window/updater_window_win.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     velmora::OleInitialization ole;
     std::unique_ptr<velmora::UpdaterWindow> window;
-    const velmora::UpdaterWindowOperations operations{
-        [&] { window = velmora::UpdaterWindow::Load(instance); },
-        [&] { window->Show(); },
-        [&] { window.reset(); },
-    };
     try {
-        if (!velmora::RunEntryRoutine(operations)) return 0;
+        window = velmora::RunEntryRoutine(instance);
     } catch (...) {
         // Ours or not (a failed allocation, say): reported, never silent.
         velmora::EndProgramWithFailure(velmora::FailureOfCurrentException());
     }
+    if (!window) return 0;
     MSG message;
     while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
         ::TranslateMessage(&message);

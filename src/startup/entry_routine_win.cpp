@@ -12,29 +12,33 @@ namespace {
 
 class Win32StartupOperations final : public StartupOperations {
 public:
-    explicit Win32StartupOperations(const UpdaterWindowOperations& window) : window_(window) {}
+    explicit Win32StartupOperations(HINSTANCE instance) : instance_(instance) {}
 
     std::wstring ApplicationFolder() override { return velmora::ApplicationFolder(); }
     void SetWorkingFolder(const std::wstring& folder) override { velmora::SetWorkingFolder(folder); }
     void SelfRegister(const std::wstring& path) override { SelfRegisterLibrary(path, L""); }
     bool LoadLibraryByName(std::wstring_view fileName) override { return LoadLibraryForGood(fileName); }
     void StartCommandLine(const std::wstring& commandLine) override { StartProcess(commandLine, SW_SHOWMINIMIZED); }
-    void LoadWindow() override { window_.load(); }
-    void ShowWindow() override { window_.show(); }
-    void DiscardWindow() override { window_.discard(); }
+    void LoadWindow() override { window_ = UpdaterWindow::Load(instance_); }
+    void ShowWindow() override { window_->Show(); }
+    void DiscardWindow() override { window_.reset(); }
     void ShowMessage(std::wstring_view text, std::wstring_view caption) override {
         velmora::ShowMessage(text, caption);
     }
 
+    std::unique_ptr<UpdaterWindow> TakeWindow() { return std::move(window_); }
+
 private:
-    const UpdaterWindowOperations& window_;
+    HINSTANCE instance_;
+    std::unique_ptr<UpdaterWindow> window_;
 };
 
 }  // namespace
 
-bool RunEntryRoutine(const UpdaterWindowOperations& window) {
-    Win32StartupOperations operations(window);
-    return RunStartupPasses(operations);
+std::unique_ptr<UpdaterWindow> RunEntryRoutine(HINSTANCE instance) {
+    Win32StartupOperations operations(instance);
+    if (!RunStartupPasses(operations)) return nullptr;
+    return operations.TakeWindow();
 }
 
 }  // namespace velmora

@@ -10,13 +10,26 @@ namespace {
 
 constexpr std::int16_t kPassLimit = 2;
 
-enum class Step { PassTest, Registration, LoadTest, Fallback, Window };
+// Registers each control library through its own entry point, then
+// load-tests all three by bare name, whatever the earlier ones gave.
+bool RegisterAndLoadTest(StartupOperations& ops, const std::wstring& applicationFolder) {
+    for (std::wstring_view file : kControlLibraries) ops.SelfRegister(ControlLibraryPath(applicationFolder, file));
+    bool allLoaded = true;
+    for (std::wstring_view file : kControlLibraries)
+        if (!ops.LoadLibraryByName(file)) allLoaded = false;
+    return allLoaded;
+}
+
+// Starts the system's registration tool on each library and does not wait
+// for it: the next pass starts at once.
+void StartFallback(StartupOperations& ops, const std::wstring& applicationFolder) {
+    for (std::wstring_view file : kControlLibraries)
+        ops.StartCommandLine(FallbackCommandLine(applicationFolder, file));
+}
 
 }  // namespace
 
-bool RunStartupPasses(StartupOperations& operations) {
-    auto& ops = operations;
-
+bool RunStartupPasses(StartupOperations& ops) {
     std::wstring applicationFolder;
     try {
         applicationFolder = ops.ApplicationFolder();
@@ -28,50 +41,28 @@ bool RunStartupPasses(StartupOperations& operations) {
         return false;
     }
 
-    std::int16_t passes = 0;
     bool errorPathTaken = false;
-    Step step = Step::PassTest;
-    for (;;) {
+    for (std::int16_t pass = 1; pass <= kPassLimit; ++pass) {
+        bool windowStarted = false;
         try {
-            switch (step) {
-            case Step::PassTest:
-                if (passes == kPassLimit) return false;
-                ++passes;
-                step = Step::Registration;
-                break;
-            case Step::Registration:
-                for (std::wstring_view file : kControlLibraries)
-                    ops.SelfRegister(ControlLibraryPath(applicationFolder, file));
-                step = Step::LoadTest;
-                break;
-            case Step::LoadTest: {
-                // All three are tried, whatever the earlier ones gave.
-                bool allLoaded = true;
-                for (std::wstring_view file : kControlLibraries)
-                    if (!ops.LoadLibraryByName(file)) allLoaded = false;
-                step = allLoaded ? Step::Window : Step::Fallback;
-                break;
-            }
-            case Step::Fallback:
-                // The tool is not waited for: the next pass starts at once.
-                for (std::wstring_view file : kControlLibraries)
-                    ops.StartCommandLine(FallbackCommandLine(applicationFolder, file));
-                step = Step::PassTest;
-                break;
-            case Step::Window:
+            if (RegisterAndLoadTest(ops, applicationFolder)) {
+                windowStarted = true;
                 ops.LoadWindow();
                 ops.ShowWindow();
                 return true;
             }
+            StartFallback(ops, applicationFolder);
         } catch (const Failure&) {
-            // The component error path serves once per run; a second
-            // failure leaves for the caller, which reports it and ends.
+            // A failure abandons the pass for the fallback, once per run; a
+            // second one (the fallback's own included) leaves for the
+            // caller, which reports it and ends.
             if (errorPathTaken) throw;
             errorPathTaken = true;
-            if (step == Step::Window) ops.DiscardWindow();
-            step = Step::Fallback;
+            if (windowStarted) ops.DiscardWindow();
+            StartFallback(ops, applicationFolder);
         }
     }
+    return false;
 }
 
 }  // namespace velmora
