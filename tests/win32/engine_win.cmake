@@ -7,8 +7,9 @@ velmora_win32_test(engine_win_parts_tests
   LIBS velmora_engine_win)
 
 # Against a local HTTP server: engine_win_server.py publishes the test
-# releases with the native build's velmora-publish, serves them with faults
-# on request, and runs the whole test program once while it serves.
+# releases with the native build's velmora-publish, serves them with nginx
+# and the test proxy (tools/lib/update_server.py) with faults on request,
+# and runs the whole test program once while it serves.
 add_executable(engine_win_server_tests engine_win_server_test.cpp)
 target_link_libraries(engine_win_server_tests PRIVATE velmora_win win32_test_support GTest::gtest_main)
 # A copy of comp.dll made again whenever the library changes.
@@ -26,4 +27,5 @@ add_test(NAME EngineWinServer
   COMMAND ${PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/engine_win_server.py
           --publish-tool ${VELMORA_PUBLISH_TOOL} -- ${CMAKE_CROSSCOMPILING_EMULATOR}
           $<TARGET_FILE:engine_win_server_tests>)
-set_tests_properties(EngineWinServer PROPERTIES TIMEOUT 240)
+set_tests_properties(EngineWinServer PROPERTIES TIMEOUT 240
+  ENVIRONMENT "PYTHONPATH=${CMAKE_SOURCE_DIR}/tools/lib")

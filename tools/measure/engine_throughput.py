@@ -22,7 +22,7 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tests", "e2e"))
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "lib"))
 from harness import BUILD, DIST, windows_path  # noqa: E402
 from update_server import DATA_FOLDER, Nginx, Publication, free_port, publish, sha256_of  # noqa: E402
 

@@ -11,7 +11,7 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tests", "e2e"))
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "lib"))
 from harness import BUILD, Installation, windows_path  # noqa: E402
 
 LAUNCH_TIMER = os.path.join(BUILD, "fixtures", "launch_timer", "launch_timer.exe")

@@ -1,9 +1,9 @@
 """The game's web server for tests, the benchmark and the demo: Debian's
 nginx, run as a process of our own on loopback, serving folders made by
 velmora-publish; a small HTTP proxy that can sit in front of it and spoil
-chosen answers (cut a body short, answer with an error status, slow the
-transfer down); and helpers that make release folders, publish them, and
-tamper with what was published.
+chosen answers (cut a body short, answer with an error status, stall, send
+without end, slow the transfer down); and helpers that make release
+folders, publish them, and tamper with what was published.
 
 Run as a script it serves one site until interrupted (the demo uses that),
 at the program's address unless told otherwise, and with --rate sends each
@@ -212,18 +212,25 @@ class FaultProxy(ThreadingHTTPServer):
       the first N bytes of the body, then close the connection;
     - answer_error: answer with an error status instead of asking nginx;
     - slow_down: send bodies at a limited rate.
-    It counts the body bytes it has sent per path."""
+    A request path may also name a fault for the objects below it, as
+    /_fault/<fault>/<path>: drop=N and status=N as above, stall=N (send N
+    bytes of the body, then nothing for up to 30 s), endless (the object,
+    then filler without end and without a length).
+    It counts the body bytes it has sent per path, and with request_log
+    writes a line "<path>\t<Range or ->\t<status>" per request."""
 
     daemon_threads = True
     allow_reuse_address = True
 
-    def __init__(self, host, port, upstream_port, upstream_host="127.0.0.1"):
+    def __init__(self, host, port, upstream_port, upstream_host="127.0.0.1", request_log=None):
         super().__init__((host, port), _ProxyHandler)
         self.upstream = (upstream_host, upstream_port)
         self.faults = []
         self.rate = None
         self.rate_path_end = ""
         self.sent = {}
+        self.request_log = request_log
+        self.stopping = threading.Event()
         self.lock = threading.Lock()
         self.thread = threading.Thread(target=self.serve_forever, kwargs={"poll_interval": 0.05}, daemon=True)
 
@@ -232,6 +239,7 @@ class FaultProxy(ThreadingHTTPServer):
         return self
 
     def stop(self):
+        self.stopping.set()
         self.shutdown()
         self.server_close()
 
@@ -258,19 +266,31 @@ class FaultProxy(ThreadingHTTPServer):
             return sum(n for path, n in self.sent.items() if path.endswith(path_end))
 
     def _take_fault(self, path):
-        """The first fault for the path, used up once, and the rate limit."""
+        """The fault the path names or the first one set for it (used up
+        once), the path to ask nginx for, and the rate limit."""
+        if path.startswith("/_fault/"):
+            named, _, rest = path[len("/_fault/"):].partition("/")
+            path = "/" + rest
+            if "/objects/" in path:
+                kind, _, value = named.partition("=")
+                kind = {"status": "error"}.get(kind, kind)
+                return _Fault("", kind, int(value) if value else None, 1), path, None
         with self.lock:
             rate = self.rate if self.rate and path.endswith(self.rate_path_end) else None
             for fault in self.faults:
                 if path.endswith(fault.path_end) and fault.times != 0:
                     if fault.times is not None:
                         fault.times -= 1
-                    return fault, rate
-        return None, rate
+                    return fault, path, rate
+        return None, path, rate
+
+    def _record(self, handler, status):
+        if self.request_log:
+            with self.lock, open(self.request_log, "a") as log:
+                log.write(f"{handler.path}\t{handler.headers.get('Range', '-')}\t{status}\n")
 
     def relay(self, handler, with_body):
-        path = handler.path
-        fault, rate = self._take_fault(path)
+        fault, path, rate = self._take_fault(handler.path)
         try:
             if fault is not None and fault.kind == "error":
                 body = b"spoiled by the test proxy\n"
@@ -278,6 +298,7 @@ class FaultProxy(ThreadingHTTPServer):
                 handler.send_header("Content-Type", "text/plain")
                 handler.send_header("Content-Length", str(len(body)))
                 handler.end_headers()
+                self._record(handler, fault.value)
                 if with_body:
                     handler.wfile.write(body)
                 return
@@ -286,12 +307,24 @@ class FaultProxy(ThreadingHTTPServer):
                 headers = {k: v for k, v in handler.headers.items() if k.lower() not in _ProxyHandler.HOP_BY_HOP}
                 upstream.request(handler.command, path, headers=headers)
                 answer = upstream.getresponse()
+                endless = fault is not None and fault.kind == "endless" and answer.status == 200
                 handler.send_response_only(answer.status, answer.reason)
                 for key, value in answer.getheaders():
-                    if key.lower() not in _ProxyHandler.HOP_BY_HOP:
+                    if key.lower() not in _ProxyHandler.HOP_BY_HOP and not (endless and key.lower() == "content-length"):
                         handler.send_header(key, value)
+                if endless:
+                    handler.send_header("Connection", "close")
                 handler.end_headers()
-                if with_body:
+                self._record(handler, answer.status)
+                if not with_body:
+                    return
+                if endless:
+                    self._send_endless(handler, answer)
+                elif fault is not None and fault.kind == "stall":
+                    self._send_body(handler, path, answer, fault.value, rate, close=False)
+                    self.stopping.wait(30)
+                    handler.close_connection = True
+                else:
                     limit = fault.value if fault is not None and fault.kind == "drop" else None
                     self._send_body(handler, path, answer, limit, rate)
             finally:
@@ -299,7 +332,18 @@ class FaultProxy(ThreadingHTTPServer):
         except (BrokenPipeError, ConnectionResetError, socket.timeout, OSError):
             handler.close_connection = True
 
-    def _send_body(self, handler, path, answer, limit, rate):
+    def _send_endless(self, handler, answer):
+        """The body, then at most 64 MB of filler, then the end of the
+        connection: a body longer than any size the client was told."""
+        handler.close_connection = True
+        handler.wfile.write(answer.read())
+        filler = b"\0" * 65536
+        for _ in range(1024):
+            if self.stopping.is_set():
+                return
+            handler.wfile.write(filler)
+
+    def _send_body(self, handler, path, answer, limit, rate, close=True):
         started = time.monotonic()
         count = 0
         chunk_size = 8192 if rate else 65536
@@ -317,11 +361,12 @@ class FaultProxy(ThreadingHTTPServer):
                         time.sleep(delay)
                 continue
             if limit is not None and count >= limit:
-                # The announced length was not sent: end the connection so
-                # the client sees the body broken off.
                 handler.wfile.flush()
-                handler.close_connection = True
-                handler.connection.shutdown(socket.SHUT_RDWR)
+                if close:
+                    # The announced length was not sent: end the connection
+                    # so the client sees the body broken off.
+                    handler.close_connection = True
+                    handler.connection.shutdown(socket.SHUT_RDWR)
             return
 
 
@@ -442,11 +487,13 @@ class Publication:
         return os.path.join(self.path, "objects", name)
 
 
-def publish(release, out, version, *, expires=NOT_EXPIRING, key=TEST_KEY, previous=None):
+def publish(release, out, version, *, expires=NOT_EXPIRING, key=TEST_KEY, previous=None, min_updater=None):
     command = [PUBLISH_TOOL, "publish", "--key", key, "--release", release, "--out", out,
                "--version", str(version), "--expires", expires]
     if previous:
         command += ["--previous", previous.path]
+    if min_updater is not None:
+        command += ["--min-updater", str(min_updater)]
     result = subprocess.run(command, capture_output=True, text=True, timeout=120)
     if result.returncode != 0:
         raise RuntimeError(f"velmora-publish failed: {result.stderr.strip()}")
