@@ -1,37 +1,39 @@
 #pragma once
 // Owners for the handles of WinINet and CNG, in the style of the program's
 // owners (src/common/owners_win.h): NULL is empty, and closing keeps
-// GetLastError.
+// GetLastError. They close through the late-bound functions
+// (system_libraries_win.h) that opened them.
 #include <windows.h>
 #include <bcrypt.h>
 #include <wininet.h>
 
 #include "common/owners_win.h"
+#include "system_libraries_win.h"
 
 namespace velmora::engine {
 
 struct InternetHandleTraits {
     using Type = HINTERNET;
     static Type Empty() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::InternetCloseHandle(h); }
+    static void Close(Type h) noexcept { wininet::InternetCloseHandle(h); }
 };
 
 struct AlgorithmProviderTraits {
     using Type = BCRYPT_ALG_HANDLE;
     static Type Empty() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::BCryptCloseAlgorithmProvider(h, 0); }
+    static void Close(Type h) noexcept { cng::BCryptCloseAlgorithmProvider(h, 0); }
 };
 
 struct CryptoKeyTraits {
     using Type = BCRYPT_KEY_HANDLE;
     static Type Empty() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::BCryptDestroyKey(h); }
+    static void Close(Type h) noexcept { cng::BCryptDestroyKey(h); }
 };
 
 struct HashObjectTraits {
     using Type = BCRYPT_HASH_HANDLE;
     static Type Empty() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::BCryptDestroyHash(h); }
+    static void Close(Type h) noexcept { cng::BCryptDestroyHash(h); }
 };
 
 using UniqueInternetHandle = UniqueResource<InternetHandleTraits>;

@@ -48,7 +48,7 @@ struct HttpGet::Exchange {
             std::lock_guard lock(mutex);
             open = std::exchange(request, nullptr);
         }
-        if (open) ::InternetCloseHandle(open);
+        if (open) wininet::InternetCloseHandle(open);
     }
 };
 
@@ -59,7 +59,7 @@ std::optional<std::wstring> QueryText(HINTERNET request, DWORD info) {
     for (int attempt = 0; attempt < 2; ++attempt) {
         DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
         DWORD index = 0;
-        if (::HttpQueryInfoW(request, info, text.data(), &bytes, &index)) {
+        if (wininet::HttpQueryInfoW(request, info, text.data(), &bytes, &index)) {
             text.resize(bytes / sizeof(wchar_t));
             return text;
         }
@@ -88,7 +88,7 @@ EngineError NetworkError(const char* what, TransferPhase phase) {
 
 void HttpGet::Exchange::Run() {
     const InternetSession& server = *session;
-    UniqueInternetHandle connection(::InternetConnectW(server.Handle(), server.Host().c_str(), server.Url().port,
+    UniqueInternetHandle connection(wininet::InternetConnectW(server.Handle(), server.Host().c_str(), server.Url().port,
                                                        nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) return Fail(NetworkError("InternetConnect", TransferPhase::Connecting));
 
@@ -97,14 +97,14 @@ void HttpGet::Exchange::Run() {
     DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
                   INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI;
     if (server.Url().secure) flags |= INTERNET_FLAG_SECURE;
-    HINTERNET opened = ::HttpOpenRequestW(connection.get(), L"GET", widePath->c_str(), L"HTTP/1.1", nullptr,
+    HINTERNET opened = wininet::HttpOpenRequestW(connection.get(), L"GET", widePath->c_str(), L"HTTP/1.1", nullptr,
                                           nullptr, flags, 0);
     if (!opened) return Fail(NetworkError("HttpOpenRequest", TransferPhase::Connecting));
     InternetSession::SetTimeouts(opened);
     {
         std::lock_guard lock(mutex);
         if (abandoned) {
-            ::InternetCloseHandle(opened);
+            wininet::InternetCloseHandle(opened);
             return;
         }
         request = opened;
@@ -117,7 +117,7 @@ void HttpGet::Exchange::Run() {
     }
     // The calls below use `opened` without the lock: closing it from the
     // engine's thread is how Windows aborts a call in progress.
-    if (!::HttpSendRequestW(opened, headers.empty() ? nullptr : headers.c_str(), static_cast<DWORD>(headers.size()),
+    if (!wininet::HttpSendRequestW(opened, headers.empty() ? nullptr : headers.c_str(), static_cast<DWORD>(headers.size()),
                             nullptr, 0)) {
         Fail(NetworkError("HttpSendRequest", TransferPhase::Connecting));
         return CloseRequest();
@@ -125,7 +125,7 @@ void HttpGet::Exchange::Run() {
     ResponseHead response;
     DWORD status = 0;
     DWORD size = sizeof status;
-    if (!::HttpQueryInfoW(opened, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) {
+    if (!wininet::HttpQueryInfoW(opened, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) {
         Fail(NetworkError("HttpQueryInfo", TransferPhase::Connecting));
         return CloseRequest();
     }
@@ -149,7 +149,7 @@ void HttpGet::Exchange::Run() {
         const std::uint64_t left = bodyLimit - received;
         std::vector<std::uint8_t> piece(left < kPieceSize ? static_cast<std::size_t>(left) : kPieceSize);
         DWORD got = 0;
-        if (!::InternetReadFile(opened, piece.data(), static_cast<DWORD>(piece.size()), &got)) {
+        if (!wininet::InternetReadFile(opened, piece.data(), static_cast<DWORD>(piece.size()), &got)) {
             Fail(NetworkError("InternetReadFile", TransferPhase::ReceivingBody));
             return CloseRequest();
         }

@@ -8,7 +8,7 @@ Result<std::shared_ptr<const InternetSession>> InternetSession::Open(const DataU
     const std::optional<std::wstring> host = WideFromUtf8(url.host);
     if (!host) return EngineError{EngineStatus::ConnectionFailed, "host name is not text"};
     UniqueInternetHandle session(
-        ::InternetOpenW(L"VELUpdater", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+        wininet::InternetOpenW(L"VELUpdater", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) return EngineError{EngineStatus::ConnectionFailed, "InternetOpen: " + LastErrorText()};
     SetTimeouts(session.get());
     return std::shared_ptr<const InternetSession>(new InternetSession(url, *host, std::move(session)));
@@ -18,7 +18,7 @@ void InternetSession::SetTimeouts(HINTERNET handle) noexcept {
     DWORD timeout = kNetworkTimeoutMs;
     for (const DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
                                INTERNET_OPTION_RECEIVE_TIMEOUT})
-        ::InternetSetOptionW(handle, option, &timeout, sizeof timeout);
+        wininet::InternetSetOptionW(handle, option, &timeout, sizeof timeout);
 }
 
 }  // namespace velmora::engine

@@ -27,11 +27,11 @@ Sha256::Sha256(Sha256Method method) {
         return;
     }
     BCRYPT_ALG_HANDLE provider = nullptr;
-    failure_ = ::BCryptOpenAlgorithmProvider(&provider, BCRYPT_SHA256_ALGORITHM, nullptr, 0);
+    failure_ = cng::BCryptOpenAlgorithmProvider(&provider, BCRYPT_SHA256_ALGORITHM, nullptr, 0);
     if (!BCRYPT_SUCCESS(failure_)) return;
     provider_.reset(provider);
     BCRYPT_HASH_HANDLE hash = nullptr;
-    failure_ = ::BCryptCreateHash(provider, &hash, nullptr, 0, nullptr, 0, 0);
+    failure_ = cng::BCryptCreateHash(provider, &hash, nullptr, 0, nullptr, 0, 0);
     if (BCRYPT_SUCCESS(failure_)) hash_.reset(hash);
 }
 
@@ -60,7 +60,7 @@ Result<void> Sha256::Update(std::span<const std::uint8_t> data) {
     // BCryptHashData takes a ULONG length: hand over large data in pieces.
     while (!data.empty()) {
         const std::size_t piece = data.size() < (std::size_t{1} << 30) ? data.size() : (std::size_t{1} << 30);
-        const NTSTATUS status = ::BCryptHashData(hash_.get(), const_cast<PUCHAR>(data.data()),
+        const NTSTATUS status = cng::BCryptHashData(hash_.get(), const_cast<PUCHAR>(data.data()),
                                                  static_cast<ULONG>(piece), 0);
         if (!BCRYPT_SUCCESS(status)) return CngError("hashing", status);
         data = data.subspan(piece);
@@ -92,7 +92,7 @@ Result<Sha256Digest> Sha256::Finish() {
     }
     if (!hash_) return CngError("SHA-256 set-up", failure_);
     Sha256Digest digest{};
-    const NTSTATUS status = ::BCryptFinishHash(hash_.get(), digest.data(), static_cast<ULONG>(digest.size()), 0);
+    const NTSTATUS status = cng::BCryptFinishHash(hash_.get(), digest.data(), static_cast<ULONG>(digest.size()), 0);
     hash_.reset();
     if (!BCRYPT_SUCCESS(status)) return CngError("finishing the hash", status);
     return digest;

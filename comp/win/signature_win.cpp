@@ -29,7 +29,7 @@ Result<void> VerifySignature(std::span<const std::uint8_t> signedBytes, const Ma
     if (!digest) return Invalid(digest.Error().reason);
 
     BCRYPT_ALG_HANDLE rawProvider = nullptr;
-    NTSTATUS status = ::BCryptOpenAlgorithmProvider(&rawProvider, BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0);
+    NTSTATUS status = cng::BCryptOpenAlgorithmProvider(&rawProvider, BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0);
     if (!BCRYPT_SUCCESS(status)) return Invalid("CNG has no ECDSA P-256: " + HexCode(static_cast<std::uint32_t>(status)));
     const UniqueAlgorithmProvider provider(rawProvider);
 
@@ -39,12 +39,12 @@ Result<void> VerifySignature(std::span<const std::uint8_t> signedBytes, const Ma
     std::memcpy(blob.data(), &header, sizeof header);
     std::memcpy(blob.data() + sizeof header, key.data(), key.size());
     BCRYPT_KEY_HANDLE rawKey = nullptr;
-    status = ::BCryptImportKeyPair(provider.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, &rawKey, blob.data(),
+    status = cng::BCryptImportKeyPair(provider.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, &rawKey, blob.data(),
                                    static_cast<ULONG>(blob.size()), 0);
     if (!BCRYPT_SUCCESS(status)) return Invalid("public key not accepted: " + HexCode(static_cast<std::uint32_t>(status)));
     const UniqueCryptoKey publicKey(rawKey);
 
-    status = ::BCryptVerifySignature(publicKey.get(), nullptr, digest.Value().data(),
+    status = cng::BCryptVerifySignature(publicKey.get(), nullptr, digest.Value().data(),
                                      static_cast<ULONG>(digest.Value().size()),
                                      const_cast<PUCHAR>(signature.data()), static_cast<ULONG>(signature.size()), 0);
     if (!BCRYPT_SUCCESS(status)) return Invalid("does not match (" + HexCode(static_cast<std::uint32_t>(status)) + ")");

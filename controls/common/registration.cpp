@@ -49,16 +49,37 @@ std::vector<Entry> ProgIdEntries(const ControlClass& control) {
     };
 }
 
-LSTATUS WriteEntry(const Entry& entry) {
-    HKEY raw = nullptr;
-    LSTATUS status = ::RegCreateKeyExW(HKEY_CLASSES_ROOT, entry.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                       KEY_SET_VALUE, nullptr, &raw, nullptr);
-    if (status != ERROR_SUCCESS) return status;
-    const UniqueRegistryKey key(raw);
-    if (!entry.data) return ERROR_SUCCESS;
-    const auto bytes = static_cast<DWORD>((entry.data->size() + 1) * sizeof(wchar_t));
-    return ::RegSetValueExW(key.get(), entry.valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(entry.data->c_str()),
-                            bytes);
+bool Beneath(const std::wstring& key, const std::wstring& parent) {
+    return key.size() > parent.size() && key[parent.size()] == L'\\' && key.compare(0, parent.size(), parent) == 0;
+}
+
+// Writes the entries in order with as few registry calls as they allow:
+// each key is created once and its values are all set through that one
+// handle, and a key without a value of its own is not created apart from
+// the entry right after it that lies beneath it (creating a key creates the
+// keys above it).
+LSTATUS WriteEntries(const std::vector<Entry>& entries) {
+    UniqueRegistryKey key;
+    const std::wstring* keyName = nullptr;  // the name of the key `key` holds open
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const Entry& entry = entries[i];
+        const bool createdWithNext = !entry.data && i + 1 < entries.size() && Beneath(entries[i + 1].key, entry.key);
+        if (createdWithNext) continue;
+        if (!keyName || *keyName != entry.key) {
+            HKEY raw = nullptr;
+            const LSTATUS status = ::RegCreateKeyExW(HKEY_CLASSES_ROOT, entry.key.c_str(), 0, nullptr,
+                                                     REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &raw, nullptr);
+            if (status != ERROR_SUCCESS) return status;
+            key.reset(raw);
+            keyName = &entry.key;
+        }
+        if (!entry.data) continue;
+        const auto bytes = static_cast<DWORD>((entry.data->size() + 1) * sizeof(wchar_t));
+        const LSTATUS status = ::RegSetValueExW(key.get(), entry.valueName, 0, REG_SZ,
+                                                reinterpret_cast<const BYTE*>(entry.data->c_str()), bytes);
+        if (status != ERROR_SUCCESS) return status;
+    }
+    return ERROR_SUCCESS;
 }
 
 std::optional<std::wstring> ReadDefaultValue(const std::wstring& key) {
@@ -107,10 +128,7 @@ HRESULT RegisterControl(const ControlClass& control, const std::wstring& moduleP
     if (modulePath.empty()) return E_UNEXPECTED;
     auto entries = ClassEntries(control, modulePath);
     for (auto& entry : ProgIdEntries(control)) entries.push_back(std::move(entry));
-    for (const auto& entry : entries) {
-        if (const LSTATUS status = WriteEntry(entry); status != ERROR_SUCCESS) return ToResult(status);
-    }
-    return S_OK;
+    return ToResult(WriteEntries(entries));
 }
 
 HRESULT UnregisterControl(const ControlClass& control) {

@@ -20,13 +20,17 @@ STARTS = 5
 IDLE_SECONDS = 10
 
 
-def linux_process(name):
-    """The newest Linux process whose command line names the program."""
+def linux_process(program):
+    """The Linux process of the started program: the newest one whose command
+    line holds the program's own full path. The base name alone would also
+    match the same program started from other folders, by other runs on the
+    machine."""
+    path = windows_path(program).encode()
     found = []
     for pid in filter(str.isdigit, os.listdir("/proc")):
         try:
             with open(f"/proc/{pid}/cmdline", "rb") as f:
-                if name.encode() in f.read():
+                if path in f.read():
                     found.append(int(pid))
         except OSError:
             pass
@@ -65,7 +69,9 @@ def measure(window_class, program):
         if "shown_ms" not in values:
             raise SystemExit(f"{name}: no window ({text})")
         shown.append(float(values["shown_ms"]))
-        pid = linux_process(name)
+        pid = linux_process(program)
+        if pid is None:
+            raise SystemExit(f"{name}: its process is not found")
         if attempt == STARTS - 1:
             time.sleep(1)
             before = cpu_seconds(pid)
