@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "common/message_box_win.h"
-#include "common/owners_win.h"
+#include "winsupport/owners_win.h"
 #include "startup/entry_routine_win.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {

@@ -7,7 +7,7 @@
 #include <bcrypt.h>
 #include <wininet.h>
 
-#include "common/owners_win.h"
+#include "winsupport/owners_win.h"
 #include "system_libraries_win.h"
 
 namespace velmora::engine {

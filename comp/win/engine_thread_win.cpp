@@ -92,7 +92,7 @@ Engine& TheEngine() {
 }
 
 std::optional<RunPaths> ResolvePaths(const char* localPath) {
-    const std::optional<std::wstring> relative = WideFromAnsi(localPath);
+    const std::optional<std::wstring> relative = FromSystemCodePage(localPath ? localPath : "");
     if (!relative || relative->empty()) return std::nullopt;
     const DWORD length = ::GetFullPathNameW(relative->c_str(), 0, nullptr, nullptr);
     if (length == 0) return std::nullopt;

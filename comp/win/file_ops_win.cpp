@@ -1,6 +1,6 @@
 #include "file_ops_win.h"
 
-#include "common/owners_win.h"
+#include "winsupport/owners_win.h"
 #include "system_text_win.h"
 
 namespace velmora::engine {

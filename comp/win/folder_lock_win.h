@@ -5,7 +5,7 @@
 // deleted when the last handle goes, also when the process is killed.
 #include <string>
 
-#include "common/owners_win.h"
+#include "winsupport/owners_win.h"
 #include "core/engine_status.h"
 
 namespace velmora::engine {

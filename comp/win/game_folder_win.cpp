@@ -7,7 +7,7 @@
 namespace velmora::engine {
 
 std::optional<std::wstring> GameFolder::FullPath(std::string_view manifestPath) const {
-    const std::optional<std::wstring> relative = WideFromUtf8(ToWindowsRelativePath(manifestPath));
+    const std::optional<std::wstring> relative = FromUtf8(ToWindowsRelativePath(manifestPath));
     if (!relative) return std::nullopt;
     return path_ + L"\\" + *relative;
 }

@@ -92,7 +92,7 @@ void HttpGet::Exchange::Run() {
                                                        nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) return Fail(NetworkError("InternetConnect", TransferPhase::Connecting));
 
-    const std::optional<std::wstring> widePath = WideFromAnsi(path.c_str());
+    const std::optional<std::wstring> widePath = FromSystemCodePage(path);
     if (!widePath) return Fail({EngineStatus::ConnectionFailed, "request path is not text"});
     DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
                   INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI;

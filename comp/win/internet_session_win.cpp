@@ -5,7 +5,7 @@
 namespace velmora::engine {
 
 Result<std::shared_ptr<const InternetSession>> InternetSession::Open(const DataUrl& url) {
-    const std::optional<std::wstring> host = WideFromUtf8(url.host);
+    const std::optional<std::wstring> host = FromUtf8(url.host);
     if (!host) return EngineError{EngineStatus::ConnectionFailed, "host name is not text"};
     UniqueInternetHandle session(
         wininet::InternetOpenW(L"VELUpdater", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));

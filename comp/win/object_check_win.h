@@ -11,7 +11,7 @@
 #include <string>
 
 #include "cancel_flag.h"
-#include "common/owners_win.h"
+#include "winsupport/owners_win.h"
 #include "core/engine_status.h"
 #include "core/update_plan.h"
 #include "core/inflate_stream.h"

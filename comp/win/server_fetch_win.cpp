@@ -1,6 +1,6 @@
 #include "server_fetch_win.h"
 
-#include "common/owners_win.h"
+#include "winsupport/owners_win.h"
 #include "core/manifest.h"
 #include "file_ops_win.h"
 #include "http_get_win.h"

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "common/owners_win.h"
+#include "winsupport/owners_win.h"
 #include "core/hex.h"
 #include "file_ops_win.h"
 #include "object_check_win.h"

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "common/property_bag.h"
-#include "common/variant.h"
+#include "framework/property_bag.h"
+#include "framework/variant.h"
 #include "progress_bar/progress_bar_class.h"
 
 namespace velmora::controls {

@@ -22,7 +22,7 @@
 // Minimum and maximum start at 0 and 100.
 #include <span>
 
-#include "common/control_base.h"
+#include "framework/control_base.h"
 
 namespace velmora::controls {
 

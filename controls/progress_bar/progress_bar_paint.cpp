@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "common/gdi.h"
+#include "framework/gdi.h"
 #include "progress_bar/progress_bar.h"
 
 namespace velmora::controls {

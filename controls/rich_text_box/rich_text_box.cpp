@@ -2,9 +2,9 @@
 // (and the dispatch member Text, DISPID 0) is the box's text and its
 // window's text. Nothing is editable; it exists so that a window that asks
 // for a rich text box gets a real one.
-#include "common/control_base.h"
-#include "common/property_bag.h"
-#include "common/variant.h"
+#include "framework/control_base.h"
+#include "framework/property_bag.h"
+#include "framework/variant.h"
 #include "rich_text_box/rich_text_box_class.h"
 
 namespace velmora::controls {

@@ -3,7 +3,7 @@
 // a window that asks for a tab strip gets a real one.
 #include <iterator>
 
-#include "common/control_base.h"
+#include "framework/control_base.h"
 #include "tab_strip/tab_strip_class.h"
 
 namespace velmora::controls {

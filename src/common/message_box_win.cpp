@@ -5,7 +5,7 @@
 #include <new>
 #include <string>
 
-#include "common/system_error_win.h"
+#include "common/failure_win.h"
 
 namespace velmora {
 

@@ -1,7 +1,7 @@
 #include "common/process_win.h"
 
-#include "common/owners_win.h"
-#include "common/system_error_win.h"
+#include "winsupport/owners_win.h"
+#include "common/failure_win.h"
 
 namespace velmora {
 

@@ -1,7 +1,7 @@
 #include "engine/engine_library_win.h"
 
-#include "common/system_error_win.h"
-#include "common/text_conversion_win.h"
+#include "common/failure_win.h"
+#include "winsupport/text_win.h"
 
 namespace velmora {
 

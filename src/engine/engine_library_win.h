@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "common/owners_win.h"
+#include "winsupport/owners_win.h"
 #include "contract/engine_contract.h"
 #include "engine/status_variables.h"
 

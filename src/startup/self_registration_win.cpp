@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "common/message_box_win.h"
-#include "common/text_conversion_win.h"
-#include "startup/application_pointer_win.h"
+#include "winsupport/text_win.h"
+#include "winsupport/application_pointer_win.h"
 #include "startup/self_registration.h"
 
 namespace velmora {
@@ -43,7 +43,7 @@ public:
     EntryPointId FindEntryPoint(LibraryId library, const char* name) override {
         return ToId<EntryPointId>(::GetProcAddress(FromId<HMODULE>(library), name));
     }
-    void SetPointer(PointerShape shape) override { SetApplicationPointer(shape); }
+    void SetPointer(PointerShape shape) override { SetApplicationPointerBusy(shape == PointerShape::Busy); }
     WorkerId StartWorker(EntryPointId entryPoint) override {
         DWORD threadId = 0;  // not used, but older systems want somewhere to put it
         return ToId<WorkerId>(

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "common/text_conversion_win.h"
+#include "winsupport/text_win.h"
 
 namespace velmora {
 

@@ -1,6 +1,6 @@
 #pragma once
 // The persisted settings the window creates its hosted controls with.
-#include "common/owners_win.h"
+#include "winsupport/owners_win.h"
 #include "window/property_bag_win.h"
 
 namespace velmora {

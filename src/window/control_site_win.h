@@ -6,7 +6,7 @@
 #include <ocidl.h>
 #include <oleidl.h>
 
-#include "common/owners_win.h"
+#include "winsupport/owners_win.h"
 
 namespace velmora {
 

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "common/owners_win.h"
+#include "winsupport/owners_win.h"
 #include "window/file_exists.h"
 
 namespace velmora {

@@ -2,7 +2,7 @@
 
 #include <ocidl.h>
 
-#include "common/system_error_win.h"
+#include "common/failure_win.h"
 #include "window/window_layout.h"
 
 namespace velmora {

@@ -6,7 +6,7 @@
 #include <oaidl.h>
 #include <oleidl.h>
 
-#include "common/owners_win.h"
+#include "winsupport/owners_win.h"
 #include "window/control_site_win.h"
 #include "window/property_bag_win.h"
 

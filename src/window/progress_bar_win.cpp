@@ -1,6 +1,6 @@
 #include "window/progress_bar_win.h"
 
-#include "window/property_bag_win.h"
+#include "winsupport/variant_win.h"
 
 namespace velmora::progress_bar {
 
@@ -30,8 +30,8 @@ void SetMinimum(HostedControl& bar, std::int32_t minimum) { PutByValue(bar, kMin
 void SetValue(HostedControl& bar, std::int32_t value) { PutByReference(bar, kValue, value); }
 
 void SetText(HostedControl& bar, const std::wstring& text) {
-    const Variant argument = Variant::Text(text.c_str());
-    bar.PutProperty(kText, *argument.source());
+    const Variant argument = Variant::Text(text);
+    bar.PutProperty(kText, argument);
 }
 
 void Refresh(HostedControl& bar) { bar.CallMethod(kRefresh); }

@@ -7,35 +7,6 @@
 
 namespace velmora {
 
-Variant Variant::Int32(long value) {
-    Variant v;
-    v.value_.vt = VT_I4;
-    v.value_.lVal = value;
-    return v;
-}
-
-Variant Variant::Bool(bool value) {
-    Variant v;
-    v.value_.vt = VT_BOOL;
-    v.value_.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
-    return v;
-}
-
-Variant Variant::Text(const wchar_t* value) {
-    Variant v;
-    v.value_.vt = VT_BSTR;
-    v.value_.bstrVal = ::SysAllocString(value);
-    return v;
-}
-
-Variant Variant::Object(IUnknown* value) {
-    Variant v;
-    v.value_.vt = VT_UNKNOWN;
-    v.value_.punkVal = value;
-    if (value) value->AddRef();
-    return v;
-}
-
 ComPtr<PropertyBag> PropertyBag::Create() { return ComPtr<PropertyBag>::Attach(new PropertyBag); }
 
 void PropertyBag::Add(std::wstring name, const Variant& value) { properties_.emplace_back(std::move(name), value); }
@@ -66,9 +37,8 @@ HRESULT PropertyBag::Read(LPCOLESTR name, VARIANT* value, IErrorLog*) {
         if (::_wcsicmp(key.c_str(), name) != 0) continue;
         const VARTYPE wanted = value->vt;
         ::VariantInit(value);
-        if (wanted == VT_EMPTY || wanted == stored.get()->vt)
-            return ::VariantCopy(value, stored.source());
-        return ::VariantChangeType(value, stored.source(), 0, wanted);
+        if (wanted == VT_EMPTY || wanted == stored.vt) return ::VariantCopy(value, &stored);
+        return ::VariantChangeType(value, &stored, 0, wanted);
     }
     return E_INVALIDARG;
 }
@@ -76,12 +46,12 @@ HRESULT PropertyBag::Read(LPCOLESTR name, VARIANT* value, IErrorLog*) {
 HRESULT PropertyBag::Write(LPCOLESTR name, VARIANT* value) {
     if (!name || !value) return E_POINTER;
     Variant copy;
-    const HRESULT hr = ::VariantCopy(copy.get(), value);
+    const HRESULT hr = ::VariantCopy(&copy, value);
     if (FAILED(hr)) return hr;
     for (auto& [key, stored] : properties_) {
         if (::_wcsicmp(key.c_str(), name) == 0) {
-            ::VariantClear(stored.get());
-            return ::VariantCopy(stored.get(), copy.get());
+            stored = copy;
+            return S_OK;
         }
     }
     properties_.emplace_back(name, copy);

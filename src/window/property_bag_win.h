@@ -8,31 +8,10 @@
 #include <utility>
 #include <vector>
 
-#include "common/owners_win.h"
+#include "winsupport/owners_win.h"
+#include "winsupport/variant_win.h"
 
 namespace velmora {
-
-// A VARIANT that clears itself.
-class Variant {
-public:
-    Variant() noexcept { ::VariantInit(&value_); }
-    ~Variant() { ::VariantClear(&value_); }
-    Variant(const Variant& other) : Variant() { ::VariantCopy(&value_, other.source()); }
-    Variant& operator=(const Variant&) = delete;
-
-    static Variant Int32(long value);
-    static Variant Bool(bool value);
-    static Variant Text(const wchar_t* value);
-    static Variant Object(IUnknown* value);  // adds a reference; null means "none"
-
-    VARIANT* get() noexcept { return &value_; }
-    // For the system's copy and conversion functions, some of whose
-    // declarations lack const on the source although they never change it.
-    VARIANT* source() const noexcept { return const_cast<VARIANT*>(&value_); }
-
-private:
-    VARIANT value_;
-};
 
 class PropertyBag final : public IPropertyBag {
 public:

@@ -1,6 +1,6 @@
 #include "window/skin_child_win.h"
 
-#include "common/owners_win.h"
+#include "winsupport/owners_win.h"
 
 namespace velmora {
 

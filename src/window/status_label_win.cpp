@@ -1,4 +1,4 @@
-#include "common/owners_win.h"
+#include "winsupport/owners_win.h"
 #include "window/skin_child_win.h"
 
 namespace velmora {

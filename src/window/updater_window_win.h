@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "common/owners_win.h"
+#include "winsupport/owners_win.h"
 #include "window/drag.h"
 #include "window/hosted_control_win.h"
 #include "window/progress_monitor.h"

@@ -4,8 +4,8 @@
 # Test-only container pieces: property bag, recording client site, library
 # loader, dispatch and rendering helpers.
 add_library(velmora_control_testing STATIC support/control_host.cpp)
-target_include_directories(velmora_control_testing PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/controls ${CMAKE_SOURCE_DIR}/src)
-target_link_libraries(velmora_control_testing PUBLIC GTest::gtest ole32 oleaut32 uuid gdi32 user32)
+target_include_directories(velmora_control_testing PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/controls)
+target_link_libraries(velmora_control_testing PUBLIC velmora_winsupport GTest::gtest ole32 oleaut32 uuid gdi32 user32)
 
 # The libraries copied into fixtures\ whenever they are rebuilt, also when
 # the test programs themselves are not relinked.

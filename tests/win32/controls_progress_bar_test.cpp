@@ -98,7 +98,7 @@ TEST_F(ControlProgressBarSettings, AreReadFromTheBagAndSavedBack) {
           {L"value2", Short(42)},
           {L"percentage2", Int(99)},  // derived from the value, not read
           {L"font", Unknown(arial.get())},
-          {L"backpicture", OwnedVariant()},
+          {L"backpicture", Variant()},
           {L"barpicture", Unknown(nullptr)},
           {L"textaftercaption", Int(5)}},
          {{L"_extentx", "I4:1000"},
@@ -130,8 +130,8 @@ TEST_F(ControlProgressBarSettings, AreReadFromTheBagAndSavedBack) {
         ASSERT_EQ(control.query<IPersistPropertyBag>()->Save(&saved, TRUE, TRUE), S_OK);
         for (const auto& [name, expected] : c.saved) {
             const VARIANT* value = saved.Find(name);
-            ASSERT_NE(value, nullptr) << Narrow(name);
-            EXPECT_EQ(Describe(*value), expected) << Narrow(name);
+            ASSERT_NE(value, nullptr) << Utf8(name);
+            EXPECT_EQ(Describe(*value), expected) << Utf8(name);
         }
         SIZEL extent{};
         EXPECT_EQ(control->GetExtent(DVASPECT_CONTENT, &extent), S_OK);
@@ -160,7 +160,7 @@ TEST_F(ControlProgressBarDispatch, IdentifiersSetRangeAndValueWithinIt) {
     struct Step {
         const char* what;
         DISPID id;
-        OwnedVariant argument;
+        Variant argument;
         bool byReference;  // pass a VT_I4 argument as VT_BYREF | VT_I4
         HRESULT result;
         LONG maximum, minimum, value;
@@ -182,7 +182,7 @@ TEST_F(ControlProgressBarDispatch, IdentifiersSetRangeAndValueWithinIt) {
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.what);
-        LONG referenced = step.argument.get().lVal;
+        LONG referenced = step.argument.lVal;
         UINT argumentError = 99;
         EXPECT_EQ(PutProperty(dispatch.get(), step.id, step.byReference ? IntByReference(&referenced) : step.argument,
                               &argumentError),
@@ -207,8 +207,8 @@ TEST_F(ControlProgressBarDispatch, NamesGiveTheIdentifiers) {
         LPOLESTR asked = const_cast<LPOLESTR>(name);
         DISPID id = 12345;
         const HRESULT hr = dispatch->GetIDsOfNames(IID_NULL, &asked, 1, LOCALE_USER_DEFAULT, &id);
-        EXPECT_EQ(hr, expected == DISPID_UNKNOWN ? DISP_E_UNKNOWNNAME : S_OK) << Narrow(name);
-        EXPECT_EQ(id, expected) << Narrow(name);
+        EXPECT_EQ(hr, expected == DISPID_UNKNOWN ? DISP_E_UNKNOWNNAME : S_OK) << Utf8(name);
+        EXPECT_EQ(id, expected) << Utf8(name);
     }
 }
 
@@ -292,7 +292,7 @@ TEST_F(ControlProgressBarHosting, WindowTextIsTheBarText) {
     const std::wstring progress = L"292.97 KB / 50 MB a 195.31 KB/s";
     EXPECT_EQ(PutProperty(dispatch.get(), kText, Text(progress)), S_OK);
     EXPECT_EQ(WindowText(window), progress);
-    EXPECT_EQ(Read(dispatch.get(), kText), "BSTR:" + Narrow(progress));
+    EXPECT_EQ(Read(dispatch.get(), kText), "BSTR:" + Utf8(progress));
     ::SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"set from outside"));
     EXPECT_EQ(Read(dispatch.get(), kText), "BSTR:set from outside");
     TearDownControl();
@@ -315,7 +315,7 @@ TEST_F(ControlProgressBarDrawing, HalfFullBarFillsTheLeftHalf) {
     TearDownControl();
     struct Case {
         const char* what;
-        std::vector<std::pair<std::wstring, OwnedVariant>> settings;
+        std::vector<std::pair<std::wstring, Variant>> settings;
         const wchar_t* text;
         bool smooth;
         bool textShown;
@@ -332,7 +332,7 @@ TEST_F(ControlProgressBarDrawing, HalfFullBarFillsTheLeftHalf) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         MemoryPropertyBag bag = WindowSettings();
-        for (auto setting : c.settings) bag.Write(setting.first.c_str(), const_cast<VARIANT*>(&setting.second.get()));
+        for (auto setting : c.settings) bag.Write(setting.first.c_str(), &setting.second);
         Activate(bag);
         Put(kMaximum, 200);
         Put(kValue, 100);

@@ -41,7 +41,7 @@ const Library kLibraries[] = {
 void Collect(HKEY parent, const std::wstring& path, const std::wstring& shown, std::vector<std::string>& lines) {
     HKEY key = nullptr;
     if (::RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-    lines.push_back(Narrow(shown));
+    lines.push_back(Utf8(shown));
     for (DWORD i = 0;; ++i) {
         wchar_t name[256];
         wchar_t data[512];
@@ -52,7 +52,7 @@ void Collect(HKEY parent, const std::wstring& path, const std::wstring& shown, s
             ERROR_SUCCESS)
             break;
         const std::wstring text = type == REG_SZ ? std::wstring(data) : L"<type " + std::to_wstring(type) + L">";
-        lines.push_back(Narrow(shown + L"|" + (nameLength ? name : L"@") + L"=" + text));
+        lines.push_back(Utf8(shown + L"|" + (nameLength ? name : L"@") + L"=" + text));
     }
     std::vector<std::wstring> children;
     for (DWORD i = 0;; ++i) {
@@ -74,7 +74,7 @@ std::vector<std::string> Tree(const std::wstring& path) {
 
 std::vector<std::string> Sorted(std::vector<std::wstring> lines) {
     std::vector<std::string> narrow;
-    for (const auto& line : lines) narrow.push_back(Narrow(line));
+    for (const auto& line : lines) narrow.push_back(Utf8(line));
     std::sort(narrow.begin(), narrow.end());
     return narrow;
 }
@@ -222,7 +222,7 @@ TEST_P(ControlCreationByProgId, AfterRegistrationOnly) {
 }
 
 std::string LibraryName(const ::testing::TestParamInfo<Library>& info) {
-    std::string name = Narrow(info.param.file);
+    std::string name = Utf8(info.param.file);
     return name.substr(0, name.find('.'));
 }
 

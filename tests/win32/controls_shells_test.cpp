@@ -38,7 +38,7 @@ TEST(ControlShells, HostHiddenShowDrawAndGoWithoutTrace) {
          {{L"text", "BSTR:RichTextBox1"}, {L"font", FontText(L"MS Sans Serif", 85000, FW_NORMAL)}, {L"_extentx", "I4:735"}}},
     };
     for (auto& c : cases) {
-        SCOPED_TRACE(Narrow(c.file));
+        SCOPED_TRACE(Utf8(c.file));
         ControlLibrary library(FixturePath(c.file));
         ASSERT_TRUE(library.Loaded());
         ComPtr<IOleObject> control = library.Create(c.clsid);
@@ -63,8 +63,8 @@ TEST(ControlShells, HostHiddenShowDrawAndGoWithoutTrace) {
         MemoryPropertyBag saved;
         ASSERT_EQ(control.query<IPersistPropertyBag>()->Save(&saved, TRUE, TRUE), S_OK);
         for (const auto& [name, expected] : c.saved) {
-            ASSERT_NE(saved.Find(name), nullptr) << Narrow(name);
-            EXPECT_EQ(Describe(*saved.Find(name)), expected) << Narrow(name);
+            ASSERT_NE(saved.Find(name), nullptr) << Utf8(name);
+            EXPECT_EQ(Describe(*saved.Find(name)), expected) << Utf8(name);
         }
 
         EXPECT_EQ(control.query<IOleInPlaceObject>()->InPlaceDeactivate(), S_OK);

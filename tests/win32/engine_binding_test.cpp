@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "common/system_error_win.h"
+#include "common/failure_win.h"
 #include "engine/engine_library_win.h"
 #include "support/test_folder.h"
 
@@ -55,13 +55,13 @@ TEST_F(EngineLibraryTest, PassesTheExactArgumentsAndResult) {
 
     const auto init = LinesNamed(log(), "VelUpdaterInit");
     ASSERT_EQ(init.size(), 1u);
-    EXPECT_EQ(Field(init[0], "cwd"), Narrow(libs()));
+    EXPECT_EQ(Field(init[0], "cwd"), Utf8(libs()));
 
     const auto start = LinesNamed(log(), "VelUpdateStart");
     ASSERT_EQ(start.size(), 1u);
     EXPECT_EQ(Field(start[0], "url"), "http://127.0.0.1:8780/oficial/gamedata.vel");
     EXPECT_EQ(Field(start[0], "path"), "libs\\gamedata.vel");
-    EXPECT_EQ(Field(start[0], "cwd"), Narrow(app.Path()));
+    EXPECT_EQ(Field(start[0], "cwd"), Utf8(app.Path()));
     EXPECT_EQ(Field(start[0], "status"), Hex(&variables.status));
     EXPECT_EQ(Field(start[0], "done"), Hex(&variables.done));
     EXPECT_EQ(Field(start[0], "total"), Hex(&variables.total));
@@ -117,7 +117,7 @@ TEST(EngineLibraryFailures, MissingLibraryRaisesTheSystemError) {
 TEST(EngineLibraryFailures, MissingFunctionRaisesTheSystemError) {
     TestFolder folder;
     CopyFixture(L"partial_engine.dll", folder / L"partial_engine.dll");
-    EngineLibrary engine(Narrow(folder / L"partial_engine.dll"));
+    EngineLibrary engine(Utf8(folder / L"partial_engine.dll"));
     engine.Init();  // present in the library
     try {
         engine.Cleanup();

@@ -10,7 +10,7 @@
 #include "common/folders_win.h"
 #include "common/message_box_win.h"
 #include "common/process_win.h"
-#include "common/system_error_win.h"
+#include "common/failure_win.h"
 #include "startup/control_table.h"
 #include "startup/entry_routine_win.h"
 #include "startup/startup_operations_win.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "startup/application_pointer_win.h"
+#include "winsupport/application_pointer_win.h"
 #include "startup/self_registration_win.h"
 #include "support/message_boxes.h"
 #include "support/test_folder.h"
@@ -58,7 +58,7 @@ TEST(StartupSelfRegistration, EachLibraryAndCommand) {
         {nullptr, L"", {kLoadFailed}, nullptr, Library::NeverLoaded},
     };
     for (const auto& c : cases) {
-        const std::string context = Narrow(c.fixture ? c.fixture : L"(no file)") + " \"" + Narrow(c.command) + "\"";
+        const std::string context = Utf8(c.fixture ? c.fixture : L"(no file)") + " \"" + Utf8(c.command) + "\"";
         // A blank and a letter outside ASCII: the path crosses into the
         // system in its 8-bit code page.
         TestFolder folder(L"velmora libs \u00f1");
@@ -149,7 +149,7 @@ TEST(StartupMessageBoxWatcher, SeesIconsAndEveryButtonAndPressesOk) {
 }
 
 TEST(StartupApplicationPointer, BusyShapeStandsUntilSetBack) {
-    SetApplicationPointer(PointerShape::Busy);
+    SetApplicationPointerBusy(true);
     EXPECT_EQ(::GetCursor(), Cursor(IDC_WAIT));
     // A window that sets its own pointer is overruled while busy...
     ::SetCursor(Cursor(IDC_CROSS));
@@ -157,7 +157,7 @@ TEST(StartupApplicationPointer, BusyShapeStandsUntilSetBack) {
     EXPECT_EQ(::GetCursor(), Cursor(IDC_WAIT));
 
     // ...and chooses its own again afterwards.
-    SetApplicationPointer(PointerShape::Default);
+    SetApplicationPointerBusy(false);
     EXPECT_EQ(::GetCursor(), Cursor(IDC_ARROW));
     ::SetCursor(Cursor(IDC_CROSS));
     EXPECT_FALSE(ApplyApplicationPointer());

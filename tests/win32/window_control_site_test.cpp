@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "common/system_error_win.h"
+#include "common/failure_win.h"
 #include "support/test_folder.h"
 #include "window/control_settings_win.h"
 #include "window/hosted_control_win.h"

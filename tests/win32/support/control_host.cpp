@@ -4,55 +4,31 @@
 
 #include <cstdio>
 
-#include "common/gdi.h"
+#include "framework/gdi.h"
 
 namespace velmora::testing {
 
-OwnedVariant::OwnedVariant(const VARIANT& value) {
-    ::VariantInit(&value_);
-    ::VariantCopy(&value_, const_cast<VARIANT*>(&value));
+Variant Int(LONG value) { return Variant::Int32(value); }
+Variant Short(SHORT value) {
+    Variant v;
+    v.vt = VT_I2;
+    v.iVal = value;
+    return v;
 }
-
-OwnedVariant& OwnedVariant::operator=(const OwnedVariant& other) {
-    if (this != &other) ::VariantCopy(&value_, const_cast<VARIANT*>(&other.value_));
-    return *this;
+Variant Unsigned(ULONG value) {
+    Variant v;
+    v.vt = VT_UI4;
+    v.ulVal = value;
+    return v;
 }
-
-namespace {
-OwnedVariant Make(VARTYPE type, auto assign) {
-    VARIANT value;
-    ::VariantInit(&value);
-    value.vt = type;
-    assign(value);
-    OwnedVariant owned(value);
-    ::VariantClear(&value);
-    return owned;
-}
-}  // namespace
-
-OwnedVariant Int(LONG value) { return Make(VT_I4, [&](VARIANT& v) { v.lVal = value; }); }
-OwnedVariant Short(SHORT value) { return Make(VT_I2, [&](VARIANT& v) { v.iVal = value; }); }
-OwnedVariant Unsigned(ULONG value) { return Make(VT_UI4, [&](VARIANT& v) { v.ulVal = value; }); }
-OwnedVariant Bool(bool value) {
-    return Make(VT_BOOL, [&](VARIANT& v) { v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE; });
-}
-OwnedVariant Text(const std::wstring& value) {
-    return Make(VT_BSTR, [&](VARIANT& v) { v.bstrVal = ::SysAllocString(value.c_str()); });
-}
-OwnedVariant Unknown(IUnknown* object, VARTYPE type) {
-    // VariantCopy adds the reference the copy holds.
-    VARIANT value;
-    ::VariantInit(&value);
-    value.vt = type;
-    value.punkVal = object;
-    return OwnedVariant(value);
-}
-OwnedVariant IntByReference(LONG* target) {
-    VARIANT value;
-    ::VariantInit(&value);
-    value.vt = VT_BYREF | VT_I4;
-    value.plVal = target;
-    return OwnedVariant(value);
+Variant Bool(bool value) { return Variant::Bool(value); }
+Variant Text(const std::wstring& value) { return Variant::Text(value); }
+Variant Unknown(IUnknown* object, VARTYPE type) { return Variant::Object(object, type); }
+Variant IntByReference(LONG* target) {
+    Variant v;
+    v.vt = VT_BYREF | VT_I4;
+    v.plVal = target;
+    return v;
 }
 
 ComPtr<IFont> MakeFont(const wchar_t* name, LONGLONG size, SHORT weight) {
@@ -69,7 +45,7 @@ ComPtr<IFont> MakeFont(const wchar_t* name, LONGLONG size, SHORT weight) {
 
 std::string FontText(const wchar_t* name, LONGLONG size, SHORT weight) {
     const ComPtr<IFont> font = MakeFont(name, size, weight);
-    return Describe(Unknown(font.get()).get());
+    return Describe(Unknown(font.get()));
 }
 
 std::string Describe(const VARIANT& value) {
@@ -124,7 +100,7 @@ HRESULT MemoryPropertyBag::QueryInterface(REFIID iid, void** object) {
 
 const VARIANT* MemoryPropertyBag::Find(const std::wstring& name) const {
     for (const auto& [key, value] : values_) {
-        if (key == name) return &value.get();
+        if (key == name) return &value;
     }
     return nullptr;
 }
@@ -139,7 +115,7 @@ HRESULT MemoryPropertyBag::Write(LPCOLESTR name, VARIANT* value) {
     for (auto& [key, stored] : values_) {
         if (key == name) return ::VariantCopy(stored.put(), value);
     }
-    values_.emplace_back(name, OwnedVariant(*value));
+    values_.emplace_back(name, Variant(*value));
     return S_OK;
 }
 
@@ -223,8 +199,8 @@ HRESULT ControlLibrary::Unregister() const { return CallEntry(Entry("DllUnregist
 
 // --- Dispatch helpers -------------------------------------------------------
 
-HRESULT PutProperty(IDispatch* object, DISPID id, const OwnedVariant& value, UINT* argumentError) {
-    VARIANT argument = value.get();  // borrowed: Invoke does not own its arguments
+HRESULT PutProperty(IDispatch* object, DISPID id, const Variant& value, UINT* argumentError) {
+    VARIANT argument = value;  // borrowed: Invoke does not own its arguments
     DISPID named = DISPID_PROPERTYPUT;
     DISPPARAMS params{&argument, &named, 1, 1};
     UINT error = 0;
@@ -232,7 +208,7 @@ HRESULT PutProperty(IDispatch* object, DISPID id, const OwnedVariant& value, UIN
                           argumentError ? argumentError : &error);
 }
 
-HRESULT GetProperty(IDispatch* object, DISPID id, OwnedVariant& result) {
+HRESULT GetProperty(IDispatch* object, DISPID id, Variant& result) {
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, result.put(), nullptr,
                           nullptr);
@@ -244,14 +220,14 @@ HRESULT CallMethod(IDispatch* object, DISPID id) {
 }
 
 std::string Read(IDispatch* object, DISPID id) {
-    OwnedVariant value;
+    Variant value;
     const HRESULT hr = GetProperty(object, id, value);
     if (FAILED(hr)) {
         char text[32];
         std::snprintf(text, sizeof text, "error 0x%08lX", static_cast<unsigned long>(hr));
         return text;
     }
-    return Describe(value.get());
+    return Describe(value);
 }
 
 std::wstring WindowText(HWND window) {

@@ -12,37 +12,21 @@
 #include <utility>
 #include <vector>
 
-#include "common/gdi.h"
-#include "common/owners_win.h"
+#include "framework/gdi.h"
+#include "winsupport/owners_win.h"
+#include "winsupport/variant_win.h"
 
 namespace velmora::testing {
 
-// A VARIANT that owns its contents and can be copied.
-class OwnedVariant {
-public:
-    OwnedVariant() { ::VariantInit(&value_); }
-    OwnedVariant(const VARIANT& value);
-    OwnedVariant(const OwnedVariant& other) : OwnedVariant(other.value_) {}
-    OwnedVariant& operator=(const OwnedVariant& other);
-    ~OwnedVariant() { ::VariantClear(&value_); }
-    const VARIANT& get() const { return value_; }
-    VARIANT* put() {
-        ::VariantClear(&value_);
-        return &value_;
-    }
-
-private:
-    VARIANT value_;
-};
-
-OwnedVariant Int(LONG value);
-OwnedVariant Short(SHORT value);
-OwnedVariant Unsigned(ULONG value);
-OwnedVariant Bool(bool value);
-OwnedVariant Text(const std::wstring& value);
-OwnedVariant Unknown(IUnknown* object, VARTYPE type = VT_UNKNOWN);  // null allowed
+// Values of the kinds the tests hand the controls.
+Variant Int(LONG value);
+Variant Short(SHORT value);
+Variant Unsigned(ULONG value);
+Variant Bool(bool value);
+Variant Text(const std::wstring& value);
+Variant Unknown(IUnknown* object, VARTYPE type = VT_UNKNOWN);  // null allowed
 // VT_BYREF | VT_I4 pointing at `target`, as a caller passing by reference.
-OwnedVariant IntByReference(LONG* target);
+Variant IntByReference(LONG* target);
 // A font as OleCreateFontIndirect makes it (ANSI, not italic).
 ComPtr<IFont> MakeFont(const wchar_t* name, LONGLONG size, SHORT weight);
 // How Describe() shows a font of that description. A font object reports
@@ -60,7 +44,7 @@ std::string Describe(const VARIANT& value);
 class MemoryPropertyBag final : public IPropertyBag {
 public:
     MemoryPropertyBag() = default;
-    MemoryPropertyBag(std::initializer_list<std::pair<std::wstring, OwnedVariant>> values) : values_(values) {}
+    MemoryPropertyBag(std::initializer_list<std::pair<std::wstring, Variant>> values) : values_(values) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
@@ -68,12 +52,12 @@ public:
     HRESULT STDMETHODCALLTYPE Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override;
     HRESULT STDMETHODCALLTYPE Write(LPCOLESTR name, VARIANT* value) override;
 
-    const std::vector<std::pair<std::wstring, OwnedVariant>>& Values() const { return values_; }
+    const std::vector<std::pair<std::wstring, Variant>>& Values() const { return values_; }
     const VARIANT* Find(const std::wstring& name) const;
     ULONG References() const { return references_; }
 
 private:
-    std::vector<std::pair<std::wstring, OwnedVariant>> values_;
+    std::vector<std::pair<std::wstring, Variant>> values_;
     ULONG references_ = 1;
 };
 
@@ -140,8 +124,8 @@ private:
 };
 
 // IDispatch calls as a Visual Basic style caller makes them.
-HRESULT PutProperty(IDispatch* object, DISPID id, const OwnedVariant& value, UINT* argumentError = nullptr);
-HRESULT GetProperty(IDispatch* object, DISPID id, OwnedVariant& result);
+HRESULT PutProperty(IDispatch* object, DISPID id, const Variant& value, UINT* argumentError = nullptr);
+HRESULT GetProperty(IDispatch* object, DISPID id, Variant& result);
 HRESULT CallMethod(IDispatch* object, DISPID id);
 // The property's value as Describe() gives it, or "error 0x..." when the get fails.
 std::string Read(IDispatch* object, DISPID id);

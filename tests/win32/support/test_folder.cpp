@@ -43,7 +43,7 @@ void RemoveTree(const std::wstring& path) {
 void WriteTextFile(const std::wstring& path, const std::string& content) {
     std::ofstream file(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
     file << content;
-    if (!file) throw std::runtime_error("cannot write " + Narrow(path));
+    if (!file) throw std::runtime_error("cannot write " + Utf8(path));
 }
 
 std::string ReadTextFile(const std::wstring& path) {
@@ -78,25 +78,13 @@ std::string Field(const std::string& line, const std::string& key) {
     return line.substr(from, line.find('\t', from) - from);
 }
 
-std::wstring ProgramFolder() {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder = path;
-    return folder.substr(0, folder.find_last_of(L'\\'));
-}
+std::wstring ProgramFolder() { return ModuleFolder(nullptr); }
 
 std::wstring FixturePath(const std::wstring& fileName) { return ProgramFolder() + L"\\fixtures\\" + fileName; }
 
 void CopyFixture(const std::wstring& fileName, const std::wstring& destination) {
     if (!::CopyFileW(FixturePath(fileName).c_str(), destination.c_str(), FALSE))
-        throw std::runtime_error("cannot copy fixture " + Narrow(fileName));
-}
-
-std::string Narrow(const std::wstring& text) {
-    const int length = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<size_t>(length > 0 ? length - 1 : 0), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, narrow.data(), length, nullptr, nullptr);
-    return narrow;
+        throw std::runtime_error("cannot copy fixture " + Utf8(fileName));
 }
 
 }  // namespace velmora::testing

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "winsupport/system_text_win.h"
+#include "winsupport/text_win.h"
+
 namespace velmora::testing {
 
 // A new empty folder under the system's temporary folder, removed with
@@ -38,7 +41,5 @@ std::string Field(const std::string& line, const std::string& key);
 std::wstring ProgramFolder();
 std::wstring FixturePath(const std::wstring& fileName);
 void CopyFixture(const std::wstring& fileName, const std::wstring& destination);
-
-std::string Narrow(const std::wstring& text);
 
 }  // namespace velmora::testing

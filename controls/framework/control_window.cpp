@@ -1,8 +1,8 @@
 // The control's child window: its class, its messages and its flicker-free
 // painting.
-#include "common/control_window.h"
+#include "framework/control_window.h"
 
-#include "common/control_base.h"
+#include "framework/control_base.h"
 
 namespace velmora::controls {
 

@@ -1,6 +1,8 @@
-#include "common/module.h"
+#include "framework/module.h"
 
 #include <atomic>
+
+#include "winsupport/system_text_win.h"
 
 namespace velmora::controls {
 namespace {
@@ -18,18 +20,7 @@ HMODULE ThisModule() noexcept {
     return module;
 }
 
-std::wstring ThisModulePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = ::GetModuleFileNameW(ThisModule(), path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return {};
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
+std::wstring ThisModulePath() { return ModulePath(ThisModule()); }
 
 void LockModule() noexcept { ++moduleUsers; }
 void UnlockModule() noexcept { --moduleUsers; }

@@ -1,11 +1,11 @@
 // The container protocol of WindowedControl: identity, client site,
 // activation, extent, persistence and dispatch.
-#include "common/control_base.h"
+#include "framework/control_base.h"
 
 #include <new>
 
-#include "common/property_bag.h"
-#include "common/variant.h"
+#include "framework/property_bag.h"
+#include "framework/variant.h"
 
 namespace velmora::controls {
 namespace {
@@ -360,9 +360,7 @@ HRESULT WindowedControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPAR
         Variant value;
         const HRESULT hr = GetProperty(id, value);
         if (SUCCEEDED(hr) && result) {
-            ::VariantInit(result);
-            *static_cast<VARIANT*>(result) = value;
-            value.vt = VT_EMPTY;  // ownership went to the caller
+            *result = value.release();  // the caller owns it now
         }
         return hr;
     });

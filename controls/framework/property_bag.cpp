@@ -1,6 +1,6 @@
-#include "common/property_bag.h"
+#include "framework/property_bag.h"
 
-#include "common/variant.h"
+#include "framework/variant.h"
 
 namespace velmora::controls {
 namespace {

@@ -1,4 +1,4 @@
-#include "common/gdi.h"
+#include "framework/gdi.h"
 
 namespace velmora::controls {
 

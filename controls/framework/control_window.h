@@ -3,7 +3,7 @@
 // on first use, removed when the library may unload.
 #include <windows.h>
 
-#include "common/control_class.h"
+#include "framework/control_class.h"
 
 namespace velmora::controls {
 

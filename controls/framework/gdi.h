@@ -1,11 +1,11 @@
 #pragma once
 // The few drawing helpers the controls share. (Owners for GDI objects,
-// device contexts and windows are the program's, in common/owners_win.h.)
+// device contexts and windows are in winsupport/owners_win.h.)
 #include <windows.h>
 #include <ole2.h>
 #include <olectl.h>
 
-#include "common/owners_win.h"
+#include "winsupport/owners_win.h"
 
 namespace velmora::controls {
 

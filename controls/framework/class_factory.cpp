@@ -1,4 +1,4 @@
-#include "common/class_factory.h"
+#include "framework/class_factory.h"
 
 #include <new>
 

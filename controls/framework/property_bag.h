@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "common/font.h"
+#include "framework/font.h"
 
 namespace velmora::controls {
 

@@ -7,11 +7,11 @@
 
 #include <new>
 
-#include "common/class_factory.h"
-#include "common/control_class.h"
-#include "common/control_window.h"
-#include "common/module.h"
-#include "common/registration.h"
+#include "framework/class_factory.h"
+#include "framework/control_class.h"
+#include "framework/control_window.h"
+#include "framework/module.h"
+#include "framework/registration.h"
 
 using namespace velmora::controls;
 

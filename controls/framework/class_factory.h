@@ -6,7 +6,7 @@
 
 #include <atomic>
 
-#include "common/module.h"
+#include "framework/module.h"
 
 namespace velmora::controls {
 

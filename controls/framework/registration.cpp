@@ -1,19 +1,12 @@
-#include "common/registration.h"
+#include "framework/registration.h"
 
 #include <optional>
 #include <vector>
 
-#include "common/owners_win.h"
+#include "winsupport/owners_win.h"
 
 namespace velmora::controls {
 namespace {
-
-struct RegistryKeyTraits {
-    using Type = HKEY;
-    static Type Empty() noexcept { return nullptr; }
-    static void Close(Type key) noexcept { ::RegCloseKey(key); }
-};
-using UniqueRegistryKey = UniqueResource<RegistryKeyTraits>;
 
 // The ActiveX control category.
 constexpr wchar_t kControlCategory[] = L"{40FC6ED4-2438-11CF-A3DB-080036F12502}";

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "common/control_class.h"
+#include "framework/control_class.h"
 
 namespace velmora::controls {
 

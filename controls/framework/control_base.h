@@ -13,10 +13,10 @@
 #include <span>
 #include <string>
 
-#include "common/control_class.h"
-#include "common/font.h"
-#include "common/gdi.h"
-#include "common/module.h"
+#include "framework/control_class.h"
+#include "framework/font.h"
+#include "framework/gdi.h"
+#include "framework/module.h"
 
 namespace velmora::controls {
 

@@ -1,21 +1,15 @@
 #pragma once
-// An owned VARIANT and the coercions the controls accept their values by:
-// whatever VariantChangeType turns into the wanted type, by value or by
-// reference.
+// The coercions the controls accept their values by: whatever
+// VariantChangeType turns into the wanted type, by value or by reference.
 #include <windows.h>
 #include <ole2.h>
 #include <olectl.h>
 
 #include <string>
 
-namespace velmora::controls {
+#include "winsupport/variant_win.h"
 
-struct Variant : VARIANT {
-    Variant() noexcept : VARIANT{} { ::VariantInit(this); }
-    ~Variant() { ::VariantClear(this); }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
-};
+namespace velmora::controls {
 
 // DISP_E_TYPEMISMATCH or DISP_E_OVERFLOW when the value does not convert.
 HRESULT ToInt32(const VARIANT& value, LONG& result);

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "common/gdi.h"
+#include "framework/gdi.h"
 
 namespace velmora::controls {
 

@@ -3,13 +3,11 @@
 // the system's own text for it.
 #include <windows.h>
 
-#include <string>
-
 #include "common/failure.h"
+#include "winsupport/system_text_win.h"
 
 namespace velmora {
 
-std::wstring SystemErrorText(DWORD code);
 Failure FailureFromError(DWORD code);
 Failure FailureFromLastError();
 Failure FailureFromHresult(HRESULT hr);

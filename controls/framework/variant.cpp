@@ -1,4 +1,4 @@
-#include "common/variant.h"
+#include "framework/variant.h"
 
 namespace velmora::controls {
 namespace {

@@ -1,4 +1,4 @@
-#include "common/font.h"
+#include "framework/font.h"
 
 #include <cmath>
 #include <new>

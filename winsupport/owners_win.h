@@ -87,6 +87,12 @@ struct WindowTraits {
     static void Close(Type h) noexcept { ::DestroyWindow(h); }
 };
 
+struct RegistryKeyTraits {
+    using Type = HKEY;
+    static Type Empty() noexcept { return nullptr; }
+    static void Close(Type key) noexcept { ::RegCloseKey(key); }
+};
+
 using UniqueHandle = UniqueResource<HandleTraits>;
 using UniqueFileHandle = UniqueResource<FileHandleTraits>;
 using UniqueFindHandle = UniqueResource<FindHandleTraits>;
@@ -95,6 +101,7 @@ using UniqueFont = UniqueResource<GdiObjectTraits<HFONT>>;
 using UniqueBitmap = UniqueResource<GdiObjectTraits<HBITMAP>>;
 using UniqueMemoryDc = UniqueResource<MemoryDcTraits>;
 using UniqueWindow = UniqueResource<WindowTraits>;
+using UniqueRegistryKey = UniqueResource<RegistryKeyTraits>;
 
 // Selects an object into a device context and puts the previous one back.
 class SelectedObject {

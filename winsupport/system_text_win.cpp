@@ -1,0 +1,41 @@
+#include "winsupport/system_text_win.h"
+
+namespace velmora {
+
+std::wstring SystemErrorText(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text;
+    if (length && buffer) text.assign(buffer, length);
+    ::LocalFree(buffer);
+    // The system ends its texts with a line break, which has no place in a
+    // one-line report.
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+        text.pop_back();
+    return text;
+}
+
+std::wstring ModulePath(HMODULE module) {
+    // Paths may be longer than MAX_PATH; grow until the name fits.
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+std::wstring ModuleFolder(HMODULE module) {
+    std::wstring path = ModulePath(module);
+    const std::size_t separator = path.find_last_of(L'\\');
+    path.resize(separator == std::wstring::npos ? 0 : separator);
+    return path;
+}
+
+}  // namespace velmora

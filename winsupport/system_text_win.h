@@ -1,0 +1,20 @@
+#pragma once
+// The system's own texts: the description of an error code, and the paths
+// of loaded modules.
+#include <windows.h>
+
+#include <string>
+
+namespace velmora {
+
+// The system's description of a Win32 error code or an HRESULT, on one
+// line; empty when the system has none.
+std::wstring SystemErrorText(DWORD code);
+
+// The full path of a loaded module (nullptr: the running program), however
+// long; empty when the system cannot tell.
+std::wstring ModulePath(HMODULE module);
+// The folder that holds it, without a final backslash.
+std::wstring ModuleFolder(HMODULE module);
+
+}  // namespace velmora
