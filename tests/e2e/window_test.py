@@ -124,24 +124,28 @@ class Dragging(unittest.TestCase):
     def tearDown(self):
         self.install.close()
 
+    @staticmethod
+    def pointer(*steps):
+        """Plays pointer steps given in window coordinates: ("move", x, y),
+        ("down", button) or ("up", button), each followed by a short pause."""
+        x, y = Window.read().origin
+        for kind, *values in steps:
+            if kind == "move":
+                xdotool("mousemove", x + values[0], y + values[1])
+            else:
+                xdotool("mouse" + kind, values[0])
+            time.sleep(0.2)
+
     def drag(self, start, offset, button=1):
         """Presses at start (window coordinates), moves by offset with the
         button held, releases, and moves once more to end a left-over drag.
         Returns the window's origin before and after."""
-        x, y = Window.read().origin
-        sx, sy = x + start[0], y + start[1]
-        xdotool("mousemove", sx, sy)
-        time.sleep(0.2)
-        xdotool("mousedown", button)
-        time.sleep(0.2)
-        for step in range(1, 5):
-            xdotool("mousemove", sx + offset[0] * step // 4, sy + offset[1] * step // 4)
-            time.sleep(0.15)
-        xdotool("mouseup", button)
-        time.sleep(0.2)
-        xdotool("mousemove", sx + offset[0] + 3, sy + offset[1] + 3)
-        time.sleep(0.3)
-        return (x, y), Window.read().origin
+        before = Window.read().origin
+        moves = [("move", start[0] + offset[0] * step // 4, start[1] + offset[1] * step // 4) for step in range(1, 5)]
+        # Every later point is taken from the window's first place.
+        self.pointer(("move", *start), ("down", button), *moves, ("up", button),
+                     ("move", start[0] + offset[0] + 3, start[1] + offset[1] + 3))
+        return before, Window.read().origin
 
     def test_presses_drag_only_from_the_surface_and_with_the_left_button_held(self):
         # (press point, displacement, button, whether the window follows)
@@ -165,28 +169,12 @@ class Dragging(unittest.TestCase):
         # ends with the release, then the next press lands on the status line
         # and, still held, moves off it onto the surface.
         x, y = Window.read().origin
-        xdotool("mousemove", x + 20, y + 20)
-        time.sleep(0.2)
-        xdotool("mousedown", 1)
-        time.sleep(0.2)
-        xdotool("mousemove", x + 40, y + 30)
-        time.sleep(0.3)
-        xdotool("mouseup", 1)
-        time.sleep(0.2)
+        self.pointer(("move", 20, 20), ("down", 1), ("move", 40, 30), ("up", 1))
         dragged = Window.read().origin
         self.assertEqual(dragged, (x + 20, y + 10))
-        xdotool("mousemove", dragged[0] + 300, dragged[1] + 70)
-        time.sleep(0.2)
-        xdotool("mousedown", 1)
-        time.sleep(0.2)
-        for point in ((300, 120), (350, 140)):
-            xdotool("mousemove", dragged[0] + point[0], dragged[1] + point[1])
-            time.sleep(0.2)
+        self.pointer(("move", 300, 70), ("down", 1), ("move", 300, 120), ("move", 350, 140))
         self.assertEqual(Window.read().origin, dragged, "moved while the press held the status line")
-        xdotool("mouseup", 1)
-        time.sleep(0.2)
-        xdotool("mousemove", dragged[0] + 360, dragged[1] + 150)
-        time.sleep(0.3)
+        self.pointer(("up", 1), ("move", 360, 150))
         self.assertEqual(Window.read().origin, dragged, "moved after the press on the status line")
 
 
