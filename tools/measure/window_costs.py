@@ -1,6 +1,6 @@
 """Measures what the updater costs to run, against a bare window program of
 ours measured the same way in the same run: time from start to the window
-shown (median of several starts), CPU time over 10 seconds with the window
+shown (median of several starts, the two programs taking turns), CPU time over 10 seconds with the window
 open and the engine idle, peak memory, and file size. Run it through
 tools/measure/window-costs, which sets up Wine and Xvfb."""
 
@@ -16,7 +16,7 @@ from harness import BUILD, Installation, windows_path  # noqa: E402
 
 LAUNCH_TIMER = os.path.join(BUILD, "fixtures", "launch_timer", "launch_timer.exe")
 BARE_WINDOW = os.path.join(BUILD, "fixtures", "bare_window", "bare_window.exe")
-STARTS = 5
+STARTS = 15
 IDLE_SECONDS = 10
 
 
@@ -54,43 +54,53 @@ def peak_memory_kib(pid):
     return 0
 
 
-def measure(window_class, program):
+def start_once(window_class, program):
+    """Starts the program and waits for its window: (ms to shown, pid)."""
     name = os.path.basename(program)
-    shown = []
-    for attempt in range(STARTS):
-        # Through a file, not a pipe: the started program inherits the
-        # timer's output and would hold a pipe open for as long as it runs.
-        with tempfile.TemporaryFile("w+") as output:
-            subprocess.run(["wine", LAUNCH_TIMER, window_class, windows_path(program)], stdout=output,
-                           stderr=subprocess.DEVNULL, timeout=60)
-            output.seek(0)
-            text = output.read()
-        values = dict(line.split("=", 1) for line in text.split() if "=" in line)
-        if "shown_ms" not in values:
-            raise SystemExit(f"{name}: no window ({text})")
-        shown.append(float(values["shown_ms"]))
-        pid = linux_process(program)
-        if pid is None:
-            raise SystemExit(f"{name}: its process is not found")
-        if attempt == STARTS - 1:
-            time.sleep(1)
-            before = cpu_seconds(pid)
-            time.sleep(IDLE_SECONDS)
-            cpu = (cpu_seconds(pid) - before) * 1000
-            memory = peak_memory_kib(pid)
-        os.kill(pid, 9)
-        time.sleep(0.5)
-    return {"shown_ms": statistics.median(shown), "cpu_ms": cpu, "peak_kib": memory,
-            "size_bytes": os.path.getsize(program)}
+    # Through a file, not a pipe: the started program inherits the timer's
+    # output and would hold a pipe open for as long as it runs.
+    with tempfile.TemporaryFile("w+") as output:
+        subprocess.run(["wine", LAUNCH_TIMER, window_class, windows_path(program)], stdout=output,
+                       stderr=subprocess.DEVNULL, timeout=60)
+        output.seek(0)
+        text = output.read()
+    values = dict(line.split("=", 1) for line in text.split() if "=" in line)
+    if "shown_ms" not in values:
+        raise SystemExit(f"{name}: no window ({text})")
+    pid = linux_process(program)
+    if pid is None:
+        raise SystemExit(f"{name}: its process is not found")
+    return float(values["shown_ms"]), pid
+
+
+def idle_costs(pid):
+    time.sleep(1)
+    before = cpu_seconds(pid)
+    time.sleep(IDLE_SECONDS)
+    return (cpu_seconds(pid) - before) * 1000, peak_memory_kib(pid)
 
 
 def main():
     install = Installation("start 0\n")
+    programs = {"updater": ("VELUpdater", os.path.join(install.app, "VELUpdater.exe")),
+                "bare": ("BareWindow", BARE_WINDOW)}
+    results = {key: {"shown": [], "size_bytes": os.path.getsize(program)} for key, (_, program) in programs.items()}
     try:
-        updater = measure("VELUpdater", os.path.join(install.app, "VELUpdater.exe"))
+        # The two programs take turns, so that whatever else the machine
+        # does weighs on both alike.
+        for attempt in range(STARTS):
+            for key, (window_class, program) in programs.items():
+                shown, pid = start_once(window_class, program)
+                results[key]["shown"].append(shown)
+                if attempt == STARTS - 1:
+                    results[key]["cpu_ms"], results[key]["peak_kib"] = idle_costs(pid)
+                os.kill(pid, 9)
+                time.sleep(0.5)
     finally:
         install.close()
-    bare = measure("BareWindow", BARE_WINDOW)
+    for result in results.values():
+        result["shown_ms"] = statistics.median(result["shown"])
+    updater, bare = results["updater"], results["bare"]
     rows = (("start to window shown (ms, median of %d)" % STARTS, "shown_ms", "%.1f"),
             ("CPU over %d s idle (ms)" % IDLE_SECONDS, "cpu_ms", "%.1f"),
             ("peak memory (KiB)", "peak_kib", "%d"),
