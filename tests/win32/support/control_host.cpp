@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "framework/gdi.h"
+#include "winsupport/text_win.h"
 
 namespace velmora::testing {
 
@@ -57,11 +58,8 @@ std::string Describe(const VARIANT& value) {
         return "I4:" + std::to_string(value.lVal);
     case VT_BOOL:
         return value.boolVal ? "BOOL:true" : "BOOL:false";
-    case VT_BSTR: {
-        const int length = ::WideCharToMultiByte(CP_UTF8, 0, value.bstrVal, static_cast<int>(::SysStringLen(value.bstrVal)),
-                                                 text, sizeof text - 1, nullptr, nullptr);
-        return "BSTR:" + std::string(text, static_cast<size_t>(length));
-    }
+    case VT_BSTR:
+        return "BSTR:" + Utf8(std::wstring_view(value.bstrVal ? value.bstrVal : L"", ::SysStringLen(value.bstrVal)));
     case VT_UNKNOWN:
     case VT_DISPATCH: {
         if (!value.punkVal) return "UNKNOWN:null";
