@@ -1,5 +1,8 @@
 #include "game_folder_win.h"
 
+#include <algorithm>
+
+#include "core/dropped_files.h"
 #include "core/path_rules.h"
 #include "file_ops_win.h"
 #include "system_text_win.h"
@@ -24,6 +27,31 @@ Result<void> GameFolder::PutInPlace(const std::wstring& verified, std::string_vi
         return EngineError{EngineStatus::WrongFile, "a folder stands where " + Utf8(*target) + " belongs"};
     if (auto folders = CreateFolders(ParentFolder(*target)); !folders) return folders;
     return ReplaceWith(verified, *target);
+}
+
+Result<void> GameFolder::RemoveFiles(const std::vector<std::string>& manifestPaths) const {
+    for (const std::string& path : manifestPaths) {
+        const std::optional<std::wstring> full = FullPath(path);
+        if (!full || IsFolder(*full)) continue;
+        const DWORD attributes = ::GetFileAttributesW(full->c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+            ::SetFileAttributesW(full->c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+        if (!DeleteIfPresent(*full)) return LocalFileError("cannot remove", *full);
+    }
+    // Deepest first, so that a folder's emptied subfolders are gone before
+    // it is tried. Removing a folder fails while anything is left inside.
+    std::vector<std::string_view> folders;
+    for (const std::string& path : manifestPaths)
+        for (std::string_view folder : ParentFolders(path)) folders.push_back(folder);
+    const auto depth = [](std::string_view folder) { return std::count(folder.begin(), folder.end(), '/'); };
+    std::sort(folders.begin(), folders.end(), [&](std::string_view a, std::string_view b) {
+        return depth(a) != depth(b) ? depth(a) > depth(b) : a < b;
+    });
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    for (std::string_view folder : folders) {
+        if (const std::optional<std::wstring> full = FullPath(folder)) ::RemoveDirectoryW(full->c_str());
+    }
+    return {};
 }
 
 }  // namespace velmora::engine

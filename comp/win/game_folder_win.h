@@ -4,6 +4,7 @@
 // its place in one step.
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/engine_status.h"
 #include "core/update_plan.h"
@@ -25,6 +26,12 @@ public:
     // to the manifest path, replacing the old file in one step and creating
     // the folders it needs. The file is either old or new at every moment.
     Result<void> PutInPlace(const std::wstring& verified, std::string_view manifestPath) const;
+
+    // Deletes the plain files at these manifest paths (a file already gone
+    // is fine), then each folder above them that is left empty, up to the
+    // game folder itself. A folder that still holds anything (a player's own
+    // file) stays. A file that cannot be deleted fails the call.
+    Result<void> RemoveFiles(const std::vector<std::string>& manifestPaths) const;
 
 private:
     std::wstring path_;

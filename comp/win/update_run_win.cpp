@@ -6,6 +6,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "core/dropped_files.h"
 #include "core/engine_version.h"
 #include "core/manifest_acceptance.h"
 #include "core/manifest_parse.h"
@@ -77,7 +78,9 @@ Result<void> Run::Execute() {
     if (!remote) return remote.Error();
     remote_ = &remote.Value().parsed.manifest;
 
-    const UpdatePlan plan = PlanUpdate(local ? &local->parsed.manifest : nullptr, *remote_, game_);
+    const Manifest* applied = local ? &local->parsed.manifest : nullptr;
+    const UpdatePlan plan = PlanUpdate(applied, *remote_, game_);
+    const DroppedFiles dropped = FindDroppedFiles(applied, *remote_);
     auto objects = DropFilesInPlace(plan.objects);
     if (!objects) return objects.Error();
 
@@ -88,8 +91,17 @@ Result<void> Run::Execute() {
         status_.Status(EngineStatus::Extracting);
         if (auto verified = Verify(objects.Value()); !verified) return verified;
         status_.Status(EngineStatus::Saving);
+        // A file that became a folder, or the files of a folder that became
+        // a file, make way for the new files.
+        if (auto cleared = game_.RemoveFiles(dropped.inTheWay); !cleared) return cleared;
         if (auto placed = Place(objects.Value()); !placed) return placed;
     }
+    // Files the release dropped go once the new ones are in place, and
+    // before the local manifest stops listing them: a run stopped before
+    // this point removes them next time.
+    if (!dropped.inTheWay.empty() || !dropped.afterwards.empty()) status_.Status(EngineStatus::Saving);
+    if (auto cleared = game_.RemoveFiles(dropped.inTheWay); !cleared) return cleared;
+    if (auto cleared = game_.RemoveFiles(dropped.afterwards); !cleared) return cleared;
     if (!local || local->bytes != remote.Value().bytes) {
         status_.Status(EngineStatus::Saving);
         if (auto made = staging_.Create(); !made) return made;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <map>
 
+#include "core/dropped_files.h"
 #include "core/manifest_parse.h"
 #include "core/manifest_write.h"
 #include "core/update_plan.h"
@@ -163,6 +164,43 @@ TEST(UpdatePlan, TenThousandUnchangedFilesTakeWellUnderASecond) {
     RecordProperty("milliseconds", static_cast<int>(ms));
     std::printf("10,000 unchanged files: two parses and a plan in %lld ms\n", static_cast<long long>(ms));
     EXPECT_LT(ms, 1000);
+}
+
+}  // namespace
+}  // namespace velmora::engine
+
+namespace velmora::engine {
+namespace {
+
+// Only files a manifest of ours listed are ever dropped; those that stand
+// where the new release puts a folder or a file go before it is placed.
+TEST(DroppedFiles, ListedBeforeAndNoLongerListed) {
+    const auto manifest = [](std::uint64_t version, const std::vector<const char*>& paths) {
+        std::vector<ManifestFile> files;
+        std::uint8_t content = 1;
+        for (const char* path : paths) files.push_back(FileEntry(path, content++, 10, 10));
+        return ManifestWith(version, files);
+    };
+    const struct {
+        const char* name;
+        std::vector<const char*> before, after;
+        std::vector<std::string> inTheWay, afterwards;
+    } cases[] = {
+        {"a file dropped", {"velmora.exe", "a.txt"}, {"velmora.exe"}, {}, {"a.txt"}},
+        {"case changed only", {"README.TXT"}, {"readme.txt"}, {}, {}},
+        {"a file became a folder", {"data/x", "data/z"}, {"data/x/y.txt", "data/z"}, {"data/x"}, {}},
+        {"a folder became a file", {"data/x/y.txt", "data/x/w/v.txt", "data/q.txt"}, {"data/x"},
+         {"data/x/y.txt", "data/x/w/v.txt"}, {"data/q.txt"}},
+    };
+    for (const auto& c : cases) {
+        const Manifest local = manifest(1, c.before);
+        const Manifest next = manifest(2, c.after);
+        const DroppedFiles dropped = FindDroppedFiles(&local, next);
+        EXPECT_EQ(dropped.inTheWay, c.inTheWay) << c.name;
+        EXPECT_EQ(dropped.afterwards, c.afterwards) << c.name;
+        const DroppedFiles fresh = FindDroppedFiles(nullptr, next);
+        EXPECT_TRUE(fresh.inTheWay.empty() && fresh.afterwards.empty()) << c.name;
+    }
 }
 
 }  // namespace

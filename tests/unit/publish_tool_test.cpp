@@ -170,13 +170,19 @@ TEST_F(PublishTool, ASecondPublicationReportsItsChangesAndReplacesTheFirst) {
     EXPECT_TRUE(Leftovers().empty());
 
     // Against an explicit earlier publication, into another folder.
+    // new.txt becomes a folder, data a file.
     const fs::path elsewhere = folder.Path() / "server-3";
-    folder.Write("release/new.txt", "newer");
+    fs::remove(Release() / "new.txt");
+    folder.Write("release/new.txt/part.txt", "newer");
+    fs::remove_all(Release() / "data");
+    folder.Write("release/data", "d");
     const ToolRun third = Tool({"publish", "--key", kKeys + "/test-private.pem", "--release", Release().string(),
                             "--out", elsewhere.string(), "--version", "3", "--expires", "2099-01-01T00:00:00Z",
                             "--previous", Server().string(), "--min-updater", "7"});
     ASSERT_EQ(third.exitCode, 0) << third.err;
-    EXPECT_NE(third.out.find("0 added, 1 changed, 0 removed; 5 bytes to download"), std::string::npos) << third.out;
+    EXPECT_NE(third.out.find("now a folder new.txt\n"), std::string::npos) << third.out;
+    EXPECT_NE(third.out.find("now a file data\n"), std::string::npos) << third.out;
+    EXPECT_NE(third.out.find("2 added, 0 changed, 2 removed; 6 bytes to download"), std::string::npos) << third.out;
     EXPECT_EQ(ServerManifest(elsewhere).manifest.minUpdater, 7u);
 }
 

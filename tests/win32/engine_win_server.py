@@ -37,7 +37,13 @@ def make_releases(root):
     second = dict(first)
     second["data/maps/world.pak"] = noise[:200_000] + b"changed" + noise[200_007:]
     second["data/new/extra.bin"] = bytes(rng.getrandbits(8) for _ in range(50_000))
-    for name, files in {"first": first, "second": second}.items():
+    # Drops a file, makes a file a folder and a folder a file.
+    third = {
+        "velmora.exe": first["velmora.exe"],
+        "data/notes.txt/part.txt": b"the notes are a folder now\n",
+        "data/maps": b"the maps are one file now\n",
+    }
+    for name, files in {"first": first, "second": second, "third": third}.items():
         write_release(os.path.join(root, "releases", name), files)
 
 
@@ -46,6 +52,7 @@ def make_server_folders(root):
     out = lambda name: os.path.join(root, "server", name)  # noqa: E731
     publish(release("first"), out("first"), 1)
     publish(release("second"), out("second"), 2)
+    publish(release("third"), out("third"), 4)
     publish(release("first"), out("expired"), 3, expires=EXPIRED)
     publish(release("second"), out("obsolete"), 3, min_updater=99)
     # One object of the second release changed on the server, size kept.

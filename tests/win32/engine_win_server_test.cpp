@@ -214,6 +214,23 @@ TEST_F(EngineWinServer, FileAlreadyPutInPlaceByAStoppedRunIsNotFetchedAgain) {
     EXPECT_EQ(update.total, 50000);
 }
 
+// Files a release drops go, also where a file becomes a folder or a folder a
+// file; a player's own file stays.
+TEST_F(EngineWinServer, DroppedFilesGoAndFilesAndFoldersTradePlaces) {
+    ASSERT_EQ(Final(Update("/first")), 1);
+    const fs::path save = Installed("data/saves/slot1.sav");
+    fs::create_directories(save.parent_path());
+    WriteTextFile(save.wstring(), "the player's own");
+
+    const RunResult run = Update("/third");
+    EXPECT_EQ(Final(run), 1) << Sequence(run.statuses);
+    ExpectInstalled("third");
+    EXPECT_FALSE(fs::exists(Installed("data/notes-copy.txt"))) << "a dropped file";
+    EXPECT_TRUE(fs::is_regular_file(Installed("data/maps")));
+    EXPECT_TRUE(fs::is_directory(Installed("data/notes.txt")));
+    EXPECT_EQ(ReadTextFile(save.wstring()), "the player's own");
+}
+
 TEST_F(EngineWinServer, TamperedObjectIsTheWrongFileAndLeavesTheInstallAlone) {
     ASSERT_EQ(Final(Update("/first")), 1);
     const RunResult run = Update("/tampered");

@@ -3,6 +3,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "core/dropped_files.h"
 #include "core/path_rules.h"
 #include "core/update_plan.h"
 
@@ -26,6 +27,15 @@ private:
     std::unordered_map<std::string, std::uint64_t> sizes_;
 };
 
+// Every folder that holds a listed file, in the folded form.
+std::unordered_set<std::string> FoldedFolders(const engine::Manifest* manifest) {
+    std::unordered_set<std::string> folders;
+    if (!manifest) return folders;
+    for (const auto& file : manifest->files)
+        for (std::string_view folder : engine::ParentFolders(file.path)) folders.insert(engine::FoldAsciiCase(folder));
+    return folders;
+}
+
 }  // namespace
 
 ChangeReport CompareManifests(const engine::Manifest* previous, const engine::Manifest& next) {
@@ -48,6 +58,12 @@ ChangeReport CompareManifests(const engine::Manifest* previous, const engine::Ma
     if (previous)
         for (const auto& file : previous->files)
             if (!stillListed.contains(engine::FoldAsciiCase(file.path))) report.removed.push_back(file.path);
+    const std::unordered_set<std::string> foldersBefore = FoldedFolders(previous);
+    const std::unordered_set<std::string> foldersAfter = FoldedFolders(&next);
+    for (const auto& path : report.removed)
+        if (foldersAfter.contains(engine::FoldAsciiCase(path))) report.nowFolders.push_back(path);
+    for (const auto& path : report.added)
+        if (foldersBefore.contains(engine::FoldAsciiCase(path))) report.nowFiles.push_back(path);
     report.bytesToDownload = engine::PlanUpdate(previous, next, DiskMatching(previous)).totalStoredBytes;
     return report;
 }
@@ -57,6 +73,8 @@ std::string FormatChangeReport(const ChangeReport& report) {
     for (const auto& path : report.added) text += "added   " + path + "\n";
     for (const auto& path : report.changed) text += "changed " + path + "\n";
     for (const auto& path : report.removed) text += "removed " + path + "\n";
+    for (const auto& path : report.nowFolders) text += "now a folder " + path + "\n";
+    for (const auto& path : report.nowFiles) text += "now a file " + path + "\n";
     text += std::to_string(report.added.size()) + " added, " + std::to_string(report.changed.size()) +
             " changed, " + std::to_string(report.removed.size()) + " removed; " +
             std::to_string(report.bytesToDownload) + " bytes to download\n";

@@ -11,7 +11,11 @@ namespace velmora::publish {
 struct ChangeReport {
     std::vector<std::string> added;    // paths, in the order of the manifests
     std::vector<std::string> changed;  // other SHA-256 or size
-    std::vector<std::string> removed;  // no longer listed (players keep them)
+    std::vector<std::string> removed;  // no longer listed: the engine removes them
+    // Paths whose kind changes: a removed file where a folder now stands,
+    // an added file where a folder stood.
+    std::vector<std::string> nowFolders;
+    std::vector<std::string> nowFiles;
     // What the engine downloads for a player with every previous file in
     // place: the stored size of each object it needs, once.
     std::uint64_t bytesToDownload = 0;
@@ -21,8 +25,9 @@ struct ChangeReport {
 // `previous` is null for a first publication.
 ChangeReport CompareManifests(const engine::Manifest* previous, const engine::Manifest& next);
 
-// One line per path ("added   <path>", "changed <path>", "removed <path>"),
-// then "<n> added, <n> changed, <n> removed; <n> bytes to download".
+// One line per path ("added   <path>", "changed <path>", "removed <path>",
+// "now a folder <path>", "now a file <path>"), then
+// "<n> added, <n> changed, <n> removed; <n> bytes to download".
 std::string FormatChangeReport(const ChangeReport& report);
 
 }  // namespace velmora::publish

@@ -1,0 +1,32 @@
+#pragma once
+// The files a new release drops: listed by the manifest last applied in full
+// and not by the new one. Only such files are ever removed from the game
+// folder: a player's own files (saves, settings, screenshots) were never
+// listed by a manifest of ours, and are never touched.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/manifest.h"
+
+namespace velmora::engine {
+
+struct DroppedFiles {
+    // Dropped files that stand where the new release puts something: a file
+    // where it puts a folder (the file became a folder), or a file inside a
+    // folder where it puts a file (the folder became a file). They go before
+    // the new files are placed.
+    std::vector<std::string> inTheWay;
+    // The others, removed once the new files are in place.
+    std::vector<std::string> afterwards;
+};
+
+// Paths are compared without ASCII case, as the plan compares them. Nothing
+// is dropped without a local manifest (`local` null).
+DroppedFiles FindDroppedFiles(const Manifest* local, const Manifest& next);
+
+// The folders that hold a manifest path, deepest first:
+// "a/b/c.txt" gives "a/b", then "a".
+std::vector<std::string_view> ParentFolders(std::string_view path);
+
+}  // namespace velmora::engine
