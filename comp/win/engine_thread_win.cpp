@@ -10,6 +10,7 @@
 
 #include "cancel_flag.h"
 #include "core/data_url.h"
+#include "core/long_path.h"
 #include "file_ops_win.h"
 #include "core/status_writer.h"
 #include "system_text_win.h"
@@ -106,6 +107,10 @@ std::optional<RunPaths> ResolvePaths(const char* localPath) {
         return std::nullopt;
     // "C:\" keeps its backslash; joined paths must not get a second one.
     if (paths.gameFolder.back() == L'\\') paths.gameFolder.pop_back();
+    // Every path the run makes is joined onto these two.
+    paths.localManifest = ExtendedLengthPath(paths.localManifest);
+    paths.libsFolder = ExtendedLengthPath(paths.libsFolder);
+    paths.gameFolder = ExtendedLengthPath(paths.gameFolder);
     return paths;
 }
 

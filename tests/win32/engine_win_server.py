@@ -43,7 +43,11 @@ def make_releases(root):
         "data/notes.txt/part.txt": b"the notes are a folder now\n",
         "data/maps": b"the maps are one file now\n",
     }
-    for name, files in {"first": first, "second": second, "third": third}.items():
+    # A file whose full path in the game folder is longer than 260 characters.
+    deep = "data/" + "/".join(["a-long-folder-name-of-the-game-data-%02d" % i for i in range(5)]) + "/file.pak"
+    long_paths = dict(first)
+    long_paths[deep] = b"deep inside\n"
+    for name, files in {"first": first, "second": second, "third": third, "long": long_paths}.items():
         write_release(os.path.join(root, "releases", name), files)
 
 
@@ -53,6 +57,7 @@ def make_server_folders(root):
     publish(release("first"), out("first"), 1)
     publish(release("second"), out("second"), 2)
     publish(release("third"), out("third"), 4)
+    publish(release("long"), out("long"), 5)
     publish(release("first"), out("expired"), 3, expires=EXPIRED)
     publish(release("second"), out("obsolete"), 3, min_updater=99)
     # One object of the second release changed on the server, size kept.

@@ -231,6 +231,15 @@ TEST_F(EngineWinServer, DroppedFilesGoAndFilesAndFoldersTradePlaces) {
     EXPECT_EQ(ReadTextFile(save.wstring()), "the player's own");
 }
 
+// A full path over 260 characters, far inside the game folder. Wine takes
+// such paths in any form; this keeps the engine's long form working end to
+// end, including a game folder at a drive's root (the end-to-end tests).
+TEST_F(EngineWinServer, FilesBeyondTheOldPathLimitAreInstalled) {
+    const RunResult run = Update("/long");
+    EXPECT_EQ(Final(run), 1) << Sequence(run.statuses);
+    ExpectInstalled("long");
+}
+
 TEST_F(EngineWinServer, TamperedObjectIsTheWrongFileAndLeavesTheInstallAlone) {
     ASSERT_EQ(Final(Update("/first")), 1);
     const RunResult run = Update("/tampered");
