@@ -5,6 +5,7 @@
 #include "core/dropped_files.h"
 #include "core/path_rules.h"
 #include "file_ops_win.h"
+#include "winsupport/owners_win.h"
 #include "system_text_win.h"
 
 namespace velmora::engine {
@@ -27,6 +28,27 @@ Result<void> GameFolder::PutInPlace(const std::wstring& verified, std::string_vi
         return EngineError{EngineStatus::WrongFile, "a folder stands where " + Utf8(*target) + " belongs"};
     if (auto folders = CreateFolders(ParentFolder(*target)); !folders) return folders;
     return ReplaceWith(verified, *target);
+}
+
+Result<void> GameFolder::CheckFree(const std::vector<std::string>& manifestPaths, unsigned waitMilliseconds) const {
+    const ULONGLONG deadline = ::GetTickCount64() + waitMilliseconds;
+    for (const std::string& path : manifestPaths) {
+        const std::optional<std::wstring> full = FullPath(path);
+        if (!full) continue;
+        for (;;) {
+            // Opened with no sharing at all, the file is free exactly when no
+            // other handle to it is open; the system would refuse to replace
+            // or delete it otherwise.
+            const UniqueFileHandle probe(::CreateFileW(full->c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (probe) break;
+            const DWORD error = ::GetLastError();
+            if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || IsFolder(*full)) break;
+            if (::GetTickCount64() >= deadline) return LocalFileError("another program holds", *full);
+            ::Sleep(100);
+        }
+    }
+    return {};
 }
 
 Result<void> GameFolder::RemoveFiles(const std::vector<std::string>& manifestPaths) const {

@@ -27,6 +27,12 @@ public:
     // the folders it needs. The file is either old or new at every moment.
     Result<void> PutInPlace(const std::wstring& verified, std::string_view manifestPath) const;
 
+    // Whether every existing file at these manifest paths can be replaced or
+    // removed now: no other program holds it open. A file held open is
+    // asked again for up to `waitMilliseconds` (the game may be closing);
+    // still held, it fails the call, naming it.
+    Result<void> CheckFree(const std::vector<std::string>& manifestPaths, unsigned waitMilliseconds) const;
+
     // Deletes the plain files at these manifest paths (a file already gone
     // is fine), then each folder above them that is left empty, up to the
     // game folder itself. A folder that still holds anything (a player's own

@@ -52,6 +52,7 @@ private:
     Result<void> Download(const std::vector<ObjectToFetch>& objects);
     Result<void> Verify(const std::vector<ObjectToFetch>& objects) const;
     Result<void> Place(const std::vector<ObjectToFetch>& objects) const;
+    Result<void> CheckTargetsFree(const std::vector<ObjectToFetch>& objects, const DroppedFiles& dropped) const;
 
     const DataUrl& url_;
     const RunPaths& paths_;
@@ -91,6 +92,9 @@ Result<void> Run::Execute() {
         status_.Status(EngineStatus::Extracting);
         if (auto verified = Verify(objects.Value()); !verified) return verified;
         status_.Status(EngineStatus::Saving);
+        // Nothing moves while the game (or anything else) holds a file that
+        // would change: a running game means nothing applied, not half.
+        if (auto free = CheckTargetsFree(objects.Value(), dropped); !free) return free;
         // A file that became a folder, or the files of a folder that became
         // a file, make way for the new files.
         if (auto cleared = game_.RemoveFiles(dropped.inTheWay); !cleared) return cleared;
@@ -210,6 +214,19 @@ Result<void> Run::Verify(const std::vector<ObjectToFetch>& objects) const {
         if (auto ready = staging_.CheckReady(object, cancel_); !ready) return ready;
     }
     return {};
+}
+
+// How long a file held open by another program is waited for before the
+// run gives up without having moved anything: long enough for a game that
+// is closing, short enough for a player who waits.
+constexpr unsigned kHeldFileWaitMilliseconds = 3000;
+
+Result<void> Run::CheckTargetsFree(const std::vector<ObjectToFetch>& objects, const DroppedFiles& dropped) const {
+    std::vector<std::string> targets = dropped.inTheWay;
+    targets.insert(targets.end(), dropped.afterwards.begin(), dropped.afterwards.end());
+    for (const ObjectToFetch& object : objects)
+        for (const FileToWrite& file : object.files) targets.push_back(remote_->files[file.index].path);
+    return game_.CheckFree(targets, kHeldFileWaitMilliseconds);
 }
 
 // Each file becomes its new version in one rename. Files that share an

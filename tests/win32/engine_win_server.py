@@ -47,7 +47,12 @@ def make_releases(root):
     deep = "data/" + "/".join(["a-long-folder-name-of-the-game-data-%02d" % i for i in range(5)]) + "/file.pak"
     long_paths = dict(first)
     long_paths[deep] = b"deep inside\n"
-    for name, files in {"first": first, "second": second, "third": third, "long": long_paths}.items():
+    # Changes two files of the first release.
+    fourth = dict(first)
+    fourth["data/notes.txt"] = text + b"one more line\n"
+    fourth["data/maps/world.pak"] = noise[:1000] + b"moved" + noise[1005:]
+    releases = {"first": first, "second": second, "third": third, "long": long_paths, "fourth": fourth}
+    for name, files in releases.items():
         write_release(os.path.join(root, "releases", name), files)
 
 
@@ -58,6 +63,7 @@ def make_server_folders(root):
     publish(release("second"), out("second"), 2)
     publish(release("third"), out("third"), 4)
     publish(release("long"), out("long"), 5)
+    publish(release("fourth"), out("fourth"), 6)
     publish(release("first"), out("expired"), 3, expires=EXPIRED)
     publish(release("second"), out("obsolete"), 3, min_updater=99)
     # One object of the second release changed on the server, size kept.

@@ -240,6 +240,24 @@ TEST_F(EngineWinServer, FilesBeyondTheOldPathLimitAreInstalled) {
     ExpectInstalled("long");
 }
 
+// A file the game holds open: nothing is moved, not even the files before it,
+// and the next run, with the file let go, applies the release.
+TEST_F(EngineWinServer, FileHeldOpenMeansNothingApplied) {
+    ASSERT_EQ(Final(Update("/first")), 1);
+    // Listed after data/maps/world.pak, which changes too.
+    HANDLE held = ::CreateFileW(Installed("data/notes.txt").wstring().c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const RunResult blocked = Update("/fourth");
+    ::CloseHandle(held);
+    EXPECT_EQ(Final(blocked), -7) << Sequence(blocked.statuses);
+    ExpectInstalled("first");
+
+    const RunResult run = Update("/fourth");
+    EXPECT_EQ(Final(run), 1) << Sequence(run.statuses);
+    ExpectInstalled("fourth");
+}
+
 TEST_F(EngineWinServer, TamperedObjectIsTheWrongFileAndLeavesTheInstallAlone) {
     ASSERT_EQ(Final(Update("/first")), 1);
     const RunResult run = Update("/tampered");
