@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <unordered_set>
 #include <vector>
@@ -24,6 +25,16 @@
 
 namespace velmora::engine {
 namespace {
+
+// Adds what `more` drops to `dropped`, each path once.
+void AddDropped(DroppedFiles& dropped, const DroppedFiles& more) {
+    const auto add = [](std::vector<std::string>& to, const std::vector<std::string>& from) {
+        for (const std::string& path : from)
+            if (std::find(to.begin(), to.end(), path) == to.end()) to.push_back(path);
+    };
+    add(dropped.inTheWay, more.inTheWay);
+    add(dropped.afterwards, more.afterwards);
+}
 
 std::int64_t SecondsSince1970() {
     FILETIME now{};
@@ -72,19 +83,31 @@ Result<void> Run::Execute() {
 
     status_.Status(EngineStatus::ReadingLocalManifest);
     const std::optional<ManifestText> local = ReadLocalManifest(paths_.localManifest);
+    // A journal is the manifest of an apply that began and did not finish:
+    // the disk may hold any mix of the two releases.
+    const std::wstring journalPath = paths_.libsFolder + L"\\gamedata.journal";
+    const std::optional<ManifestText> journal = ReadLocalManifest(journalPath);
     if (auto go = Check(); !go) return go;
 
+    // The rollback floor is the higher of the two versions.
+    const ManifestText* floor = local ? &*local : nullptr;
+    if (journal && (!floor || journal->parsed.manifest.version > floor->parsed.manifest.version)) floor = &*journal;
     status_.Status(EngineStatus::LookingForChanges);
-    auto remote = FetchRemote(local ? &*local : nullptr);
+    auto remote = FetchRemote(floor);
     if (!remote) return remote.Error();
     remote_ = &remote.Value().parsed.manifest;
 
     const Manifest* applied = local ? &local->parsed.manifest : nullptr;
-    const UpdatePlan plan = PlanUpdate(applied, *remote_, game_);
-    const DroppedFiles dropped = FindDroppedFiles(applied, *remote_);
+    // After an interrupted apply no file is taken on trust: every file of
+    // the right size is hashed before anything is fetched for it.
+    UpdatePlan plan = PlanUpdate(journal ? nullptr : applied, *remote_, game_);
+    if (applied && plan.status == EngineStatus::DownloadingClient) plan.status = EngineStatus::DownloadingChanges;
+    DroppedFiles dropped = FindDroppedFiles(applied, *remote_);
+    if (journal) AddDropped(dropped, FindDroppedFiles(&journal->parsed.manifest, *remote_));
     auto objects = DropFilesInPlace(plan.objects);
     if (!objects) return objects.Error();
 
+    const bool changesFiles = !objects.Value().empty() || !dropped.inTheWay.empty() || !dropped.afterwards.empty();
     if (!objects.Value().empty()) {
         if (auto made = staging_.Create(); !made) return made;
         status_.Status(plan.status);
@@ -95,17 +118,21 @@ Result<void> Run::Execute() {
         // Nothing moves while the game (or anything else) holds a file that
         // would change: a running game means nothing applied, not half.
         if (auto free = CheckTargetsFree(objects.Value(), dropped); !free) return free;
+    }
+    if (changesFiles) {
+        status_.Status(EngineStatus::Saving);
+        // From the first move on, the journal says which release the disk
+        // is on its way to, whatever stops the run.
+        if (auto made = staging_.Create(); !made) return made;
+        if (auto written = WriteLocalManifest(journalPath, staging_.ManifestPath(), remote.Value().bytes); !written)
+            return written;
         // A file that became a folder, or the files of a folder that became
         // a file, make way for the new files.
         if (auto cleared = game_.RemoveFiles(dropped.inTheWay); !cleared) return cleared;
         if (auto placed = Place(objects.Value()); !placed) return placed;
+        // Files the release dropped go once the new ones are in place.
+        if (auto cleared = game_.RemoveFiles(dropped.afterwards); !cleared) return cleared;
     }
-    // Files the release dropped go once the new ones are in place, and
-    // before the local manifest stops listing them: a run stopped before
-    // this point removes them next time.
-    if (!dropped.inTheWay.empty() || !dropped.afterwards.empty()) status_.Status(EngineStatus::Saving);
-    if (auto cleared = game_.RemoveFiles(dropped.inTheWay); !cleared) return cleared;
-    if (auto cleared = game_.RemoveFiles(dropped.afterwards); !cleared) return cleared;
     if (!local || local->bytes != remote.Value().bytes) {
         status_.Status(EngineStatus::Saving);
         if (auto made = staging_.Create(); !made) return made;
@@ -113,6 +140,8 @@ Result<void> Run::Execute() {
             !written)
             return written;
     }
+    // The local manifest now says what the journal said.
+    if (!DeleteIfPresent(journalPath)) return LocalFileError("cannot remove", journalPath);
     if (auto tidy = staging_.RemoveLeftovers(); !tidy) return tidy;
     status_.Status(EngineStatus::UpToDate);
     return {};

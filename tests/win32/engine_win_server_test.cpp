@@ -258,6 +258,26 @@ TEST_F(EngineWinServer, FileHeldOpenMeansNothingApplied) {
     ExpectInstalled("fourth");
 }
 
+// A run from the first to the second release stopped after it moved
+// world.pak (same size, new content) into place: its journal keeps the
+// second release as the floor, so a stale server's first release is refused
+// rather than taken as "nothing to do" on a mix, and the next run finishes.
+TEST_F(EngineWinServer, InterruptedApplyIsFinishedNotMixed) {
+    ASSERT_EQ(Final(Update("/first")), 1);
+    ASSERT_TRUE(fs::copy_file(DataFolder() / "server/second/gamedata.vel", fs::path(libs()) / "gamedata.journal"));
+    ASSERT_TRUE(fs::copy_file(DataFolder() / "releases/second/data/maps/world.pak", Installed("data/maps/world.pak"),
+                              fs::copy_options::overwrite_existing));
+
+    const RunResult stale = Update("/first");
+    EXPECT_EQ(Final(stale), -9) << Sequence(stale.statuses);
+
+    const RunResult run = Update("/second");
+    EXPECT_EQ(Final(run), 1) << Sequence(run.statuses);
+    ExpectInstalled("second");
+    EXPECT_FALSE(fs::exists(fs::path(libs()) / "gamedata.journal"));
+    EXPECT_EQ(ReadTextFile(libs() + L"\\gamedata.vel"), ServerManifest("second"));
+}
+
 TEST_F(EngineWinServer, TamperedObjectIsTheWrongFileAndLeavesTheInstallAlone) {
     ASSERT_EQ(Final(Update("/first")), 1);
     const RunResult run = Update("/tampered");
