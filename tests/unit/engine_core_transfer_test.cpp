@@ -90,7 +90,11 @@ TEST(EngineCoreTransfer, ObjectResponsesResumeRestartOrFail) {
         {206, 400, "bytes 300-999/1000", std::nullopt, EngineStatus::ServerError},  // not where asked
         {206, 400, std::nullopt, std::nullopt, EngineStatus::ServerError},
         {206, 400, "items 400-999/1000", std::nullopt, EngineStatus::ServerError},
-        {206, 400, "bytes 400-1998/1999", std::nullopt, EngineStatus::WrongFile},  // not the signed size
+        // Not the rest of the signed object: asked again from byte 0.
+        {206, 400, "bytes 400-499/1000", ResponseUse::Restart, {}},   // ends early
+        {206, 400, "bytes 400-1998/1999", ResponseUse::Restart, {}},  // total is not the signed size
+        {206, 400, "bytes 400-499/*", ResponseUse::Restart, {}},
+        {206, 400, "bytes 400-1000/*", ResponseUse::Restart, {}},     // runs past the end
         {206, 0, "bytes 0-999/1000", std::nullopt, EngineStatus::ServerError},   // no Range was sent
         {416, 400, std::nullopt, std::nullopt, EngineStatus::WrongFile},
         {404, 0, std::nullopt, std::nullopt, EngineStatus::ServerError},

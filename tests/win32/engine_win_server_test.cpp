@@ -285,6 +285,23 @@ TEST_F(EngineWinServer, DroppedConnectionIsResumedWithARangeRequest) {
     EXPECT_EQ(resumed.done, resumed.total);
 }
 
+TEST_F(EngineWinServer, RangeAnswerThatEndsEarlyStartsThatObjectOver) {
+    ASSERT_EQ(Final(Update("/_fault/drop=100000/first")), -6);
+    NewRequests();
+    // Every resume is answered with bytes 100000-100999 of the object.
+    const RunResult run = Update("/_fault/partial=1000/first");
+    EXPECT_EQ(Final(run), 1) << Sequence(run.statuses);
+    ExpectInstalled("first");
+    EXPECT_EQ(run.done, run.total) << "the bytes fetched again count in the total";
+    const std::vector<std::string> requests = NewRequests();
+    const auto resumed = std::find_if(requests.begin(), requests.end(), [](const std::string& line) {
+        return line.find("\tbytes=100000-\t206") != std::string::npos;
+    });
+    ASSERT_NE(resumed, requests.end());
+    const std::string object = resumed->substr(0, resumed->find('\t'));
+    EXPECT_EQ(std::count(requests.begin(), requests.end(), object + "\t-\t200"), 1) << "asked for again, whole";
+}
+
 TEST_F(EngineWinServer, EndlessBodyIsReadOnlyUpToTheSignedSize) {
     const RunResult run = Update("/_fault/endless/first");
     EXPECT_EQ(Final(run), 1) << Sequence(run.statuses);

@@ -215,7 +215,9 @@ class FaultProxy(ThreadingHTTPServer):
     A request path may also name a fault for the objects below it, as
     /_fault/<fault>/<path>: drop=N and status=N as above, stall=N (send N
     bytes of the body, then nothing for up to 30 s), endless (the object,
-    then filler without end and without a length).
+    then filler without end and without a length), partial=N (a Range
+    request "bytes=A-" is asked of nginx as "bytes=A-<A+N-1>", so its 206
+    ends N bytes after where the client asked to resume).
     It counts the body bytes it has sent per path, and with request_log
     writes a line "<path>\t<Range or ->\t<status>" per request."""
 
@@ -305,6 +307,8 @@ class FaultProxy(ThreadingHTTPServer):
             upstream = http.client.HTTPConnection(*self.upstream, timeout=30)
             try:
                 headers = {k: v for k, v in handler.headers.items() if k.lower() not in _ProxyHandler.HOP_BY_HOP}
+                if fault is not None and fault.kind == "partial":
+                    headers = _cut_range(headers, fault.value)
                 upstream.request(handler.command, path, headers=headers)
                 answer = upstream.getresponse()
                 endless = fault is not None and fault.kind == "endless" and answer.status == 200
@@ -368,6 +372,17 @@ class FaultProxy(ThreadingHTTPServer):
                     handler.close_connection = True
                     handler.connection.shutdown(socket.SHUT_RDWR)
             return
+
+
+def _cut_range(headers, length):
+    """The headers with an open Range "bytes=A-" made "bytes=A-<A+length-1>"."""
+    cut = {}
+    for key, value in headers.items():
+        if key.lower() == "range" and value.startswith("bytes=") and value.endswith("-"):
+            first = int(value[len("bytes="):-1])
+            value = f"bytes={first}-{first + length - 1}"
+        cut[key] = value
+    return cut
 
 
 class UpdateServer:
