@@ -2,7 +2,8 @@
 nginx, run as a process of our own on loopback, serving folders made by
 velmora-publish; a small HTTP proxy that can sit in front of it and spoil
 chosen answers (cut a body short, answer with an error status, stall, send
-without end, slow the transfer down); and helpers that make release
+without end, slow the transfer down, answer a resume with a short range,
+trickle); and helpers that make release
 folders, publish them, and tamper with what was published.
 
 Run as a script it serves one site until interrupted (the demo uses that),
@@ -217,7 +218,8 @@ class FaultProxy(ThreadingHTTPServer):
     bytes of the body, then nothing for up to 30 s), endless (the object,
     then filler without end and without a length), partial=N (a Range
     request "bytes=A-" is asked of nginx as "bytes=A-<A+N-1>", so its 206
-    ends N bytes after where the client asked to resume).
+    ends N bytes after where the client asked to resume), trickle=N (send
+    N bytes of the body, then one byte every 0.2 s).
     It counts the body bytes it has sent per path, and with request_log
     writes a line "<path>\t<Range or ->\t<status>" per request."""
 
@@ -324,6 +326,14 @@ class FaultProxy(ThreadingHTTPServer):
                     return
                 if endless:
                     self._send_endless(handler, answer)
+                elif fault is not None and fault.kind == "trickle":
+                    self._send_body(handler, path, answer, fault.value, rate, close=False)
+                    while not self.stopping.wait(0.2):
+                        byte = answer.read(1)
+                        if not byte:
+                            break
+                        handler.wfile.write(byte)
+                        handler.wfile.flush()
                 elif fault is not None and fault.kind == "stall":
                     self._send_body(handler, path, answer, fault.value, rate, close=False)
                     self.stopping.wait(30)
