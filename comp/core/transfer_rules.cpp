@@ -79,10 +79,9 @@ Result<ResponseUse> CheckObjectResponse(unsigned httpStatus, std::uint64_t offse
             return EngineError{EngineStatus::ServerError,
                                "206 answer to a resume from " + Number(offset) + " with Content-Range '" +
                                    std::string(contentRange.value_or("")) + "'"};
-        if (range->length && *range->length != storedSize)
-            return EngineError{EngineStatus::WrongFile, "server object has " + Number(*range->length) +
-                                                            " bytes, the manifest says " + Number(storedSize)};
-        return ResponseUse::Resume;
+        const bool toTheEnd = range->last + 1 == storedSize;
+        const bool signedTotal = !range->length || *range->length == storedSize;
+        return toTheEnd && signedTotal ? ResponseUse::Resume : ResponseUse::Restart;
     }
     if (httpStatus == 416 && offset > 0)
         return EngineError{EngineStatus::WrongFile, "server object is shorter than the " + Number(offset) +

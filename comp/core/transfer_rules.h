@@ -38,9 +38,15 @@ std::string RangeHeader(std::uint64_t offset);
 
 // What to do with an object's response. `offset` is the size of the partial
 // download the request asked to resume from (0: no Range header was sent).
+// A 206 resumes only when its Content-Range runs from `offset` to the last
+// byte of the signed stored size (and names that size as the total, when it
+// names one); any other range from `offset` (one that ends early, runs past
+// the end or counts another total) is no part of the signed object that
+// can be trusted, so the object is asked for again without a Range header.
 enum class ResponseUse {
     FromStart,   // a whole object: the partial download is discarded
     Resume,      // the rest of the object, from `offset`
+    Restart,     // not the rest of the object: discard the partial download, ask for all of it
 };
 Result<ResponseUse> CheckObjectResponse(unsigned httpStatus, std::uint64_t offset,
                                         std::optional<std::string_view> contentRange,

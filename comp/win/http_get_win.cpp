@@ -1,5 +1,6 @@
 #include "http_get_win.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -19,6 +20,7 @@ struct HttpGet::Exchange {
     std::string path;
     std::uint64_t rangeFrom = 0;
     std::uint64_t bodyLimit = 0;
+    RateFloorLimits floor;
 
     std::mutex mutex;
     std::condition_variable changed;
@@ -77,6 +79,11 @@ std::optional<std::string> Ascii(const std::optional<std::wstring>& text) {
         narrow += static_cast<char>(c);
     }
     return narrow;
+}
+
+std::chrono::milliseconds Now() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
 }
 
 EngineError NetworkError(const char* what, TransferPhase phase) {
@@ -140,14 +147,31 @@ void HttpGet::Exchange::Run() {
     }
 
     std::uint64_t received = 0;
+    RateFloor rate(floor, Now());
     while (received < bodyLimit) {
         {
             std::unique_lock lock(mutex);
-            changed.wait(lock, [&] { return abandoned || pieces.size() < kMaxQueued; });
+            if (!abandoned && pieces.size() >= kMaxQueued) {
+                changed.wait(lock, [&] { return abandoned || pieces.size() < kMaxQueued; });
+                // The engine was behind, not the server: that time says
+                // nothing of the transfer's rate.
+                rate.Restart(Now(), received);
+            }
             if (abandoned) break;
         }
-        const std::uint64_t left = bodyLimit - received;
-        std::vector<std::uint8_t> piece(left < kPieceSize ? static_cast<std::size_t>(left) : kPieceSize);
+        // Waits for data, then reads no more than came: a synchronous
+        // InternetReadFile returns once its buffer is full, so the bytes of
+        // a slow line would be seen (and counted against the floor) only
+        // then. The floor is checked as bytes come; a longer gap than the
+        // receive time-out ends the read with -3 anyway.
+        DWORD available = 0;
+        if (!wininet::InternetQueryDataAvailable(opened, &available, 0, 0)) {
+            Fail(NetworkError("InternetQueryDataAvailable", TransferPhase::ReceivingBody));
+            return CloseRequest();
+        }
+        const std::uint64_t wanted =
+            std::min<std::uint64_t>({bodyLimit - received, kPieceSize, std::max<DWORD>(available, 1)});
+        std::vector<std::uint8_t> piece(static_cast<std::size_t>(wanted));
         DWORD got = 0;
         if (!wininet::InternetReadFile(opened, piece.data(), static_cast<DWORD>(piece.size()), &got)) {
             Fail(NetworkError("InternetReadFile", TransferPhase::ReceivingBody));
@@ -156,6 +180,12 @@ void HttpGet::Exchange::Run() {
         if (got == 0) break;
         piece.resize(got);
         received += got;
+        if (received < bodyLimit && rate.TooSlow(Now(), received)) {
+            Fail({EngineStatus::TimedOut, "body slower than " + std::to_string(floor.bytesPerSecond) +
+                                              " bytes a second for " + std::to_string(floor.window.count()) +
+                                              " ms, " + std::to_string(received) + " bytes in"});
+            return CloseRequest();
+        }
         std::lock_guard lock(mutex);
         pieces.push_back(std::move(piece));
         changed.notify_all();
@@ -202,8 +232,9 @@ HMODULE PinnedLibrary() {
 }  // namespace
 
 HttpGet::HttpGet(std::shared_ptr<const InternetSession> session, std::string path, std::uint64_t rangeFrom,
-                 std::uint64_t bodyLimit)
+                 std::uint64_t bodyLimit, RateFloorLimits floor)
     : exchange_(std::make_shared<Exchange>()) {
+    exchange_->floor = floor;
     exchange_->session = std::move(session);
     exchange_->path = std::move(path);
     exchange_->rangeFrom = rangeFrom;

@@ -16,6 +16,7 @@
 
 #include "cancel_flag.h"
 #include "core/engine_status.h"
+#include "core/rate_floor.h"
 #include "internet_session_win.h"
 
 namespace velmora::engine {
@@ -30,9 +31,11 @@ class HttpGet {
 public:
     // Starts GET `path` on the session's server, with a Range header from
     // `rangeFrom` when it is not 0. The helper reads at most `bodyLimit`
-    // bytes of the body: more is never needed (endless data).
+    // bytes of the body: more is never needed (endless data). A body that
+    // comes slower than `floor` for its whole window ends with -3; the time
+    // the engine falls behind in taking the pieces does not count.
     HttpGet(std::shared_ptr<const InternetSession> session, std::string path, std::uint64_t rangeFrom,
-            std::uint64_t bodyLimit);
+            std::uint64_t bodyLimit, RateFloorLimits floor = kTransferRateFloor);
     // Abandons the request: closes its handle and leaves the helper to end.
     ~HttpGet();
     HttpGet(const HttpGet&) = delete;
@@ -41,7 +44,8 @@ public:
     // The response's status line and headers; -1 to -4 when no response came.
     Result<ResponseHead> Head(const CancelFlag& cancel);
     // The next piece of the body, valid until the next call; empty once the
-    // body ended (or `bodyLimit` bytes came). -3, -6 when the transfer broke.
+    // body ended (or `bodyLimit` bytes came). -3 when it timed out or
+    // crawled below the floor, -6 when the transfer broke.
     Result<std::span<const std::uint8_t>> NextPiece(const CancelFlag& cancel);
 
     struct Exchange;

@@ -31,21 +31,47 @@ Result<std::string> FetchManifest(const std::shared_ptr<const InternetSession>& 
     return bytes;
 }
 
+namespace {
+
+struct ObjectAnswer {
+    std::unique_ptr<HttpGet> get;
+    ResponseHead head;
+};
+
+// Requests the object from `offset` and returns the answer to read, with
+// `offset` set to where its body goes in the partial file. An answer that is
+// not the rest of the signed object is dropped and the object asked for
+// again without a Range header; that request cannot be answered with a 206,
+// so it is the last.
+Result<ObjectAnswer> RequestObject(const std::shared_ptr<const InternetSession>& session,
+                                   const ObjectDownload& download, std::uint64_t& offset,
+                                   const DownloadProgress& progress, const CancelFlag& cancel) {
+    for (;;) {
+        auto get = std::make_unique<HttpGet>(session, ObjectPath(session->Url(), download.object), offset,
+                                             download.storedSize);
+        auto head = get->Head(cancel);
+        if (!head) return head.Error();
+        auto use = CheckObjectResponse(head.Value().status, offset, head.Value().contentRange, download.storedSize);
+        if (!use) return use.Error();
+        if (use.Value() != ResponseUse::Resume && offset > 0) {
+            progress.Restarted(offset);
+            offset = 0;
+        }
+        if (use.Value() != ResponseUse::Restart) return ObjectAnswer{std::move(get), std::move(head).Value()};
+    }
+}
+
+}  // namespace
+
 Result<void> DownloadObject(const std::shared_ptr<const InternetSession>& session, const ObjectDownload& download,
                             ObjectCheck& check, const DownloadProgress& progress, const CancelFlag& cancel) {
     // A partial file as long as the object or longer is of no use here: it
     // is rewritten (the run checks a complete one with MakeReady instead).
     std::uint64_t offset = download.begun < download.storedSize ? download.begun : 0;
-
-    HttpGet get(session, ObjectPath(session->Url(), download.object), offset, download.storedSize);
-    auto head = get.Head(cancel);
-    if (!head) return head.Error();
-    auto use = CheckObjectResponse(head.Value().status, offset, head.Value().contentRange, download.storedSize);
-    if (!use) return use.Error();
-    if (use.Value() == ResponseUse::FromStart && offset > 0) {
-        progress.Restarted(offset);
-        offset = 0;
-    }
+    auto answer = RequestObject(session, download, offset, progress, cancel);
+    if (!answer) return answer.Error();
+    HttpGet& get = *answer.Value().get;
+    const ResponseHead& head = answer.Value().head;
 
     UniqueFileHandle part(::CreateFileW(download.partPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                         offset > 0 ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -64,7 +90,7 @@ Result<void> DownloadObject(const std::shared_ptr<const InternetSession>& sessio
         auto piece = get.NextPiece(cancel);
         if (!piece) return piece.Error();
         std::span<const std::uint8_t> bytes = piece.Value();
-        if (bytes.empty()) return ShortBody(received, wanted, head.Value().contentLength);
+        if (bytes.empty()) return ShortBody(received, wanted, head.contentLength);
         if (bytes.size() > wanted - received) bytes = bytes.first(static_cast<std::size_t>(wanted - received));
         DWORD written = 0;
         if (!::WriteFile(part.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||

@@ -26,8 +26,9 @@ struct ObjectDownload {
 };
 
 // Hooks into the run's progress: `Received` after every piece written,
-// `Restarted` when the server ignored the Range request and the partial
-// file's bytes must come again (the run raises its total by that many).
+// `Restarted` when the server ignored the Range request, or answered it
+// with a range that is not the rest of the object, and the partial file's
+// bytes must come again (the run raises its total by that many).
 struct DownloadProgress {
     std::function<void(std::uint64_t bytes)> Received;
     std::function<void(std::uint64_t bytes)> Restarted;
@@ -35,8 +36,10 @@ struct DownloadProgress {
 
 // Brings the partial file to the object's stored size and checks the
 // object on the way (object_check_win.h): asks for the rest with a Range
-// request (a 206 with the right Content-Range continues the file, a 200
-// starts it over), writes each piece, flushes, and finishes the check.
+// request (a 206 whose Content-Range runs to the end of the signed object
+// continues the file, a 200 starts it over, any other 206 makes it ask
+// again for the whole object), writes each piece, flushes, and finishes the
+// check.
 // Errors: the network's, -5
 // for an HTTP error, -6 when the body broke off, -7 when the server's object
 // is not the signed one (the caller discards it then).

@@ -97,6 +97,10 @@ BOOL InternetReadFile(HINTERNET file, LPVOID buffer, DWORD toRead, LPDWORD read)
     VELMORA_FORWARD(WinInet, InternetReadFile, FALSE, file, buffer, toRead, read);
 }
 
+BOOL InternetQueryDataAvailable(HINTERNET file, LPDWORD available, DWORD flags, DWORD_PTR context) {
+    VELMORA_FORWARD(WinInet, InternetQueryDataAvailable, FALSE, file, available, flags, context);
+}
+
 BOOL InternetSetOptionW(HINTERNET handle, DWORD option, LPVOID buffer, DWORD bufferLength) {
     VELMORA_FORWARD(WinInet, InternetSetOptionW, FALSE, handle, option, buffer, bufferLength);
 }

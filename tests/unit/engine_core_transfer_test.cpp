@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/data_url.h"
+#include "core/rate_floor.h"
 #include "core/status_writer.h"
 #include "core/transfer_rules.h"
 
@@ -90,7 +91,11 @@ TEST(EngineCoreTransfer, ObjectResponsesResumeRestartOrFail) {
         {206, 400, "bytes 300-999/1000", std::nullopt, EngineStatus::ServerError},  // not where asked
         {206, 400, std::nullopt, std::nullopt, EngineStatus::ServerError},
         {206, 400, "items 400-999/1000", std::nullopt, EngineStatus::ServerError},
-        {206, 400, "bytes 400-1998/1999", std::nullopt, EngineStatus::WrongFile},  // not the signed size
+        // Not the rest of the signed object: asked again from byte 0.
+        {206, 400, "bytes 400-499/1000", ResponseUse::Restart, {}},   // ends early
+        {206, 400, "bytes 400-1998/1999", ResponseUse::Restart, {}},  // total is not the signed size
+        {206, 400, "bytes 400-499/*", ResponseUse::Restart, {}},
+        {206, 400, "bytes 400-1000/*", ResponseUse::Restart, {}},     // runs past the end
         {206, 0, "bytes 0-999/1000", std::nullopt, EngineStatus::ServerError},   // no Range was sent
         {416, 400, std::nullopt, std::nullopt, EngineStatus::WrongFile},
         {404, 0, std::nullopt, std::nullopt, EngineStatus::ServerError},
@@ -116,6 +121,39 @@ TEST(EngineCoreTransfer, ContentRangeForms) {
     for (const char* bad : {"bytes 9-5/10", "bytes 5-9/9", "bytes 5-/10", "bytes -9/10", "bytes 5-9", "bytes  5-9/10",
                             "bytes 05-9/10"})
         EXPECT_FALSE(ParseContentRange(bad).has_value()) << bad;
+}
+
+// A floor of 1000 bytes a second over 10 s: a transfer ends when the bytes
+// of the last window (measured to within a tenth of it) fall below 10000.
+TEST(EngineCoreTransfer, RateFloorEndsOnlyASustainedCrawl) {
+    using std::chrono::milliseconds;
+    const RateFloorLimits limits{1000, milliseconds(10000)};
+    const struct {
+        const char* name;
+        std::vector<std::pair<int, std::uint64_t>> samples;  // (ms, bytes so far), the last one decides
+        bool tooSlow;
+    } cases[] = {
+        {"no verdict before a window passed", {{9999, 0}}, false},
+        {"nothing for a window", {{10000, 0}}, true},
+        {"just at the floor", {{10000, 10000}}, false},
+        {"just below the floor", {{10000, 9999}}, true},
+        {"a byte every few seconds", {{3000, 1}, {6000, 2}, {9000, 3}, {12000, 4}}, true},
+        {"fast start, then a crawl for a window", {{1000, 500000}, {5000, 500001}, {11500, 500002}}, true},
+        {"fast start, crawl not yet a window long", {{1000, 500000}, {5000, 500001}, {10500, 500002}}, false},
+        {"steady at twice the floor", {{5000, 10000}, {10000, 20000}, {15000, 30000}, {20000, 40000}}, false},
+        {"slow but in bursts above the floor", {{9000, 12000}, {18000, 24000}, {27000, 36000}, {30000, 36000}}, false},
+    };
+    for (const auto& c : cases) {
+        RateFloor floor(limits, milliseconds(0));
+        bool tooSlow = false;
+        for (const auto& [at, bytes] : c.samples) tooSlow = floor.TooSlow(milliseconds(at), bytes);
+        EXPECT_EQ(tooSlow, c.tooSlow) << c.name;
+    }
+    // Starting again forgets the time before: the window counts from there.
+    RateFloor restarted(limits, milliseconds(0));
+    restarted.Restart(milliseconds(20000), 7);
+    EXPECT_FALSE(restarted.TooSlow(milliseconds(29000), 7));
+    EXPECT_TRUE(restarted.TooSlow(milliseconds(30000), 7));
 }
 
 // A body that ends before the object does: broken off, unless the server

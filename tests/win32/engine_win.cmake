@@ -11,7 +11,9 @@ velmora_win32_test(engine_win_parts_tests
 # and the test proxy (tools/lib/update_server.py) with faults on request,
 # and runs the whole test program once while it serves.
 add_executable(engine_win_server_tests engine_win_server_test.cpp)
-target_link_libraries(engine_win_server_tests PRIVATE velmora_win win32_test_support GTest::gtest_main)
+# It links the engine's parts too, to test a request with limits of its own.
+target_link_libraries(engine_win_server_tests PRIVATE velmora_win velmora_engine_win win32_test_support
+  GTest::gtest_main)
 # A copy of comp.dll made again whenever the library changes.
 add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/engine/comp.dll
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/engine

@@ -13,6 +13,9 @@
 #include <vector>
 
 #include "contract/engine_contract.h"
+#include "core/data_url.h"
+#include "core/rate_floor.h"
+#include "win/http_get_win.h"
 #include "engine/status_variables.h"
 #include "support/test_folder.h"
 
@@ -349,10 +352,71 @@ TEST_F(EngineWinServer, DroppedConnectionIsResumedWithARangeRequest) {
     EXPECT_EQ(resumed.done, resumed.total);
 }
 
+TEST_F(EngineWinServer, RangeAnswerThatEndsEarlyStartsThatObjectOver) {
+    ASSERT_EQ(Final(Update("/_fault/drop=100000/first")), -6);
+    NewRequests();
+    // Every resume is answered with bytes 100000-100999 of the object.
+    const RunResult run = Update("/_fault/partial=1000/first");
+    EXPECT_EQ(Final(run), 1) << Sequence(run.statuses);
+    ExpectInstalled("first");
+    EXPECT_EQ(run.done, run.total) << "the bytes fetched again count in the total";
+    const std::vector<std::string> requests = NewRequests();
+    const auto resumed = std::find_if(requests.begin(), requests.end(), [](const std::string& line) {
+        return line.find("\tbytes=100000-\t206") != std::string::npos;
+    });
+    ASSERT_NE(resumed, requests.end());
+    const std::string object = resumed->substr(0, resumed->find('\t'));
+    EXPECT_EQ(std::count(requests.begin(), requests.end(), object + "\t-\t200"), 1) << "asked for again, whole";
+}
+
 TEST_F(EngineWinServer, EndlessBodyIsReadOnlyUpToTheSignedSize) {
     const RunResult run = Update("/_fault/endless/first");
     EXPECT_EQ(Final(run), 1) << Sequence(run.statuses);
     ExpectInstalled("first");
+}
+
+// The rate floor through the real server, with a window of 1 s instead of
+// the engine's 30 s: a body that trickles ends with -3 soon after a window
+// of it, a whole one at full speed is not cut.
+TEST_F(EngineWinServer, BodyBelowTheRateFloorEndsAsTimedOut) {
+    using namespace velmora::engine;
+    const std::string manifest = ServerManifest("first");
+    const std::size_t line = manifest.rfind("\nfile ", manifest.find(" data/maps/world.pak\n"));
+    ASSERT_NE(line, std::string::npos);
+    // "file <sha256> <size> <object> ...": a plain object, named by its hash.
+    const std::string object = manifest.substr(line + 6, 64);
+    const struct {
+        const char* folder;
+        bool crawls;
+    } cases[] = {{"/_fault/trickle=1000/first", true}, {"/first", false}};
+    for (const auto& c : cases) {
+        const std::optional<DataUrl> url = ParseDataUrl(ServerUrl(c.folder) + "/gamedata.vel");
+        ASSERT_TRUE(url.has_value()) << c.folder;
+        auto session = InternetSession::Open(*url);
+        ASSERT_TRUE(session) << c.folder;
+        const CancelFlag cancel;
+        HttpGet get(session.Value(), ObjectPath(*url, object), 0, 300000, {1024, std::chrono::seconds(1)});
+        ASSERT_TRUE(get.Head(cancel)) << c.folder;
+        const auto started = Clock::now();
+        std::uint64_t received = 0;
+        std::optional<EngineError> failure;
+        while (Clock::now() - started < std::chrono::seconds(5)) {  // a trickle never ends by itself
+            auto piece = get.NextPiece(cancel);
+            if (!piece) failure = piece.Error();
+            if (!piece || piece.Value().empty()) break;
+            received += piece.Value().size();
+        }
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
+        if (c.crawls) {
+            ASSERT_TRUE(failure.has_value()) << c.folder;
+            EXPECT_EQ(failure->status, EngineStatus::TimedOut) << failure->reason;
+            EXPECT_LT(received, 1100u);
+            EXPECT_LT(took, 3000);
+        } else {
+            EXPECT_FALSE(failure.has_value()) << failure->reason;
+            EXPECT_EQ(received, 300000u);
+        }
+    }
 }
 
 TEST_F(EngineWinServer, SecondEngineOnTheSameFolderReportsMinusFive) {

@@ -2,7 +2,8 @@
 nginx, run as a process of our own on loopback, serving folders made by
 velmora-publish; a small HTTP proxy that can sit in front of it and spoil
 chosen answers (cut a body short, answer with an error status, stall, send
-without end, slow the transfer down); and helpers that make release
+without end, slow the transfer down, answer a resume with a short range,
+trickle); and helpers that make release
 folders, publish them, and tamper with what was published.
 
 Run as a script it serves one site until interrupted (the demo uses that),
@@ -215,7 +216,10 @@ class FaultProxy(ThreadingHTTPServer):
     A request path may also name a fault for the objects below it, as
     /_fault/<fault>/<path>: drop=N and status=N as above, stall=N (send N
     bytes of the body, then nothing for up to 30 s), endless (the object,
-    then filler without end and without a length).
+    then filler without end and without a length), partial=N (a Range
+    request "bytes=A-" is asked of nginx as "bytes=A-<A+N-1>", so its 206
+    ends N bytes after where the client asked to resume), trickle=N (send
+    N bytes of the body, then one byte every 0.2 s).
     It counts the body bytes it has sent per path, and with request_log
     writes a line "<path>\t<Range or ->\t<status>" per request."""
 
@@ -305,6 +309,8 @@ class FaultProxy(ThreadingHTTPServer):
             upstream = http.client.HTTPConnection(*self.upstream, timeout=30)
             try:
                 headers = {k: v for k, v in handler.headers.items() if k.lower() not in _ProxyHandler.HOP_BY_HOP}
+                if fault is not None and fault.kind == "partial":
+                    headers = _cut_range(headers, fault.value)
                 upstream.request(handler.command, path, headers=headers)
                 answer = upstream.getresponse()
                 endless = fault is not None and fault.kind == "endless" and answer.status == 200
@@ -320,6 +326,14 @@ class FaultProxy(ThreadingHTTPServer):
                     return
                 if endless:
                     self._send_endless(handler, answer)
+                elif fault is not None and fault.kind == "trickle":
+                    self._send_body(handler, path, answer, fault.value, rate, close=False)
+                    while not self.stopping.wait(0.2):
+                        byte = answer.read(1)
+                        if not byte:
+                            break
+                        handler.wfile.write(byte)
+                        handler.wfile.flush()
                 elif fault is not None and fault.kind == "stall":
                     self._send_body(handler, path, answer, fault.value, rate, close=False)
                     self.stopping.wait(30)
@@ -368,6 +382,17 @@ class FaultProxy(ThreadingHTTPServer):
                     handler.close_connection = True
                     handler.connection.shutdown(socket.SHUT_RDWR)
             return
+
+
+def _cut_range(headers, length):
+    """The headers with an open Range "bytes=A-" made "bytes=A-<A+length-1>"."""
+    cut = {}
+    for key, value in headers.items():
+        if key.lower() == "range" and value.startswith("bytes=") and value.endswith("-"):
+            first = int(value[len("bytes="):-1])
+            value = f"bytes={first}-{first + length - 1}"
+        cut[key] = value
+    return cut
 
 
 class UpdateServer:
