@@ -82,6 +82,12 @@ Result<ResponseUse> CheckObjectResponse(unsigned httpStatus, std::uint64_t offse
         if (range->length && *range->length != storedSize)
             return EngineError{EngineStatus::WrongFile, "server object has " + Number(*range->length) +
                                                             " bytes, the manifest says " + Number(storedSize)};
+        // With "*" for the length only the range's end tells the size: a
+        // range reaching past the signed size is another object's.
+        if (range->last >= storedSize)
+            return EngineError{EngineStatus::WrongFile, "server sends bytes up to " + Number(range->last) +
+                                                            " of an object the manifest says has " +
+                                                            Number(storedSize) + " bytes"};
         return ResponseUse::Resume;
     }
     if (httpStatus == 416 && offset > 0)

@@ -38,6 +38,8 @@ std::string RangeHeader(std::uint64_t offset);
 
 // What to do with an object's response. `offset` is the size of the partial
 // download the request asked to resume from (0: no Range header was sent).
+// A 206 answer resumes only from `offset`, with a range inside the signed
+// `storedSize` and, when it names the object's length, that length.
 enum class ResponseUse {
     FromStart,   // a whole object: the partial download is discarded
     Resume,      // the rest of the object, from `offset`

@@ -91,6 +91,7 @@ TEST(EngineCoreTransfer, ObjectResponsesResumeRestartOrFail) {
         {206, 400, std::nullopt, std::nullopt, EngineStatus::ServerError},
         {206, 400, "items 400-999/1000", std::nullopt, EngineStatus::ServerError},
         {206, 400, "bytes 400-1998/1999", std::nullopt, EngineStatus::WrongFile},  // not the signed size
+        {206, 400, "bytes 400-1000/*", std::nullopt, EngineStatus::WrongFile},     // past the signed size
         {206, 0, "bytes 0-999/1000", std::nullopt, EngineStatus::ServerError},   // no Range was sent
         {416, 400, std::nullopt, std::nullopt, EngineStatus::WrongFile},
         {404, 0, std::nullopt, std::nullopt, EngineStatus::ServerError},
