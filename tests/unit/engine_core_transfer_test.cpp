@@ -45,6 +45,8 @@ TEST(EngineCoreTransfer, DataUrlsTheEngineCannotUseAreRefused) {
              "http://host/game data.vel",
              "http://host/gamedata.vel?v=2",
              "http://[::1/gamedata.vel",
+             "http://[1]/gamedata.vel",        // brackets around no IPv6 address
+             "http://[1.2.3.4]/gamedata.vel",
          })
         EXPECT_FALSE(ParseDataUrl(url).has_value()) << url;
 }
