@@ -57,7 +57,11 @@ std::optional<DataUrl> ParseDataUrl(std::string_view url) {
         const std::size_t close = authority.find(']');
         if (close == std::string_view::npos) return std::nullopt;
         host = authority.substr(1, close - 1);
-        if (host.empty() || !std::all_of(host.begin(), host.end(), IsIpv6Char)) return std::nullopt;
+        // Every IPv6 address has two colons at least; brackets around
+        // anything else ("[1]", "[1.2.3.4]") would reach WinINet as a bare
+        // name or IPv4 address the URL did not write.
+        if (std::count(host.begin(), host.end(), ':') < 2 || !std::all_of(host.begin(), host.end(), IsIpv6Char))
+            return std::nullopt;
         const std::string_view after = authority.substr(close + 1);
         if (!after.empty()) {
             if (after.front() != ':') return std::nullopt;

@@ -17,9 +17,10 @@ struct DataUrl {
 };
 
 // The parts of "http://host[:port]/path" (or https), or nothing when the
-// text is not such a URL: another scheme, no host, a bad port, a path that
-// does not name a file, a query or fragment, user information, or any blank
-// or control character.
+// text is not such a URL: another scheme, no host, brackets around no IPv6
+// address (fewer than two colons), a bad port, a path that does not name a
+// file, a query or fragment, user information, or any blank or control
+// character.
 std::optional<DataUrl> ParseDataUrl(std::string_view url);
 
 // The server path of an object: the manifest's folder, "objects/", the name.

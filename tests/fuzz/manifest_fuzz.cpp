@@ -7,8 +7,6 @@
 //   to do, and a fresh plan fetches each distinct object once.
 // Every refusal is InvalidFormat with a reason.
 #include <cstdint>
-#include <cstdlib>
-#include <cstdio>
 #include <set>
 #include <string_view>
 #include <unordered_map>
@@ -17,17 +15,12 @@
 #include "core/manifest_write.h"
 #include "core/path_rules.h"
 #include "core/update_plan.h"
+#include "fuzz_check.h"
 
 namespace {
 
 using namespace velmora::engine;
-
-void Check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "check failed: %s\n", what);
-        std::abort();
-    }
-}
+using velmora::fuzz::Check;
 
 class Disk : public InstalledFiles {
 public:

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <map>
 #include <random>
 #include <set>
@@ -11,6 +12,7 @@
 #include "command_line.h"
 #include "core/hex.h"
 #include "core/manifest_parse.h"
+#include "core/utc_time.h"
 #include "engine_core_test_support.h"
 #include "file_digest.h"
 #include "object_store.h"
@@ -25,6 +27,9 @@ using testing::ReadFile;
 using testing::TemporaryFolder;
 
 const std::string kKeys = VELMORA_ENGINE_TEST_KEYS;
+constexpr std::int64_t kDay = 24 * 60 * 60;
+// An expiry the tool takes without --allow-far-expiry: a month from now.
+const std::string kExpires = FormatUtcTime(static_cast<std::int64_t>(std::time(nullptr)) + 30 * kDay);
 
 struct ToolRun {
     int exitCode;
@@ -51,7 +56,7 @@ protected:
     ToolRun Publish(const std::string& version, std::vector<std::string> extra = {}) const {
         std::vector<std::string> arguments = {"publish", "--key", kKeys + "/test-private.pem", "--release",
                                               Release().string(), "--out", Server().string(), "--version",
-                                              version, "--expires", "2099-01-01T00:00:00Z"};
+                                              version, "--expires", kExpires};
         arguments.insert(arguments.end(), extra.begin(), extra.end());
         return Tool(arguments);
     }
@@ -104,7 +109,7 @@ TEST_F(PublishTool, PublishesASignedServerFolderWithEachContentOnce) {
 
     const Manifest manifest = ServerManifest(Server()).manifest;
     EXPECT_EQ(manifest.version, 1u);
-    EXPECT_EQ(manifest.expires, *ParseUtcTime("2099-01-01T00:00:00Z"));
+    EXPECT_EQ(manifest.expires, *ParseUtcTime(kExpires));
     EXPECT_EQ(manifest.minUpdater, 1u);
     ASSERT_EQ(manifest.files.size(), 4u);
     std::map<std::string, const ManifestFile*> byPath;
@@ -169,21 +174,30 @@ TEST_F(PublishTool, ASecondPublicationReportsItsChangesAndReplacesTheFirst) {
     EXPECT_EQ(ServerManifest(Server()).manifest.version, 2u);
     EXPECT_TRUE(Leftovers().empty());
 
-    // Against an explicit earlier publication, into another folder.
-    // new.txt becomes a folder, data a file.
+    // Against an explicit earlier publication, into another folder, with
+    // a far expiry: refused until --allow-far-expiry is given. new.txt
+    // becomes a folder, data a file.
     const fs::path elsewhere = folder.Path() / "server-3";
     fs::remove(Release() / "new.txt");
     folder.Write("release/new.txt/part.txt", "newer");
     fs::remove_all(Release() / "data");
     folder.Write("release/data", "d");
-    const ToolRun third = Tool({"publish", "--key", kKeys + "/test-private.pem", "--release", Release().string(),
-                            "--out", elsewhere.string(), "--version", "3", "--expires", "2099-01-01T00:00:00Z",
-                            "--previous", Server().string(), "--min-updater", "7"});
+    std::vector<std::string> arguments = {"publish", "--key", kKeys + "/test-private.pem", "--release",
+                                          Release().string(), "--out", elsewhere.string(), "--version", "3",
+                                          "--expires", "2099-01-01T00:00:00Z", "--previous", Server().string(),
+                                          "--min-updater", "7"};
+    const ToolRun far = Tool(arguments);
+    EXPECT_EQ(far.exitCode, 2);
+    EXPECT_NE(far.err.find("--allow-far-expiry"), std::string::npos) << far.err;
+    EXPECT_FALSE(fs::exists(elsewhere));
+    arguments.push_back("--allow-far-expiry");
+    const ToolRun third = Tool(arguments);
     ASSERT_EQ(third.exitCode, 0) << third.err;
     EXPECT_NE(third.out.find("now a folder new.txt\n"), std::string::npos) << third.out;
     EXPECT_NE(third.out.find("now a file data\n"), std::string::npos) << third.out;
     EXPECT_NE(third.out.find("2 added, 0 changed, 2 removed; 6 bytes to download"), std::string::npos) << third.out;
     EXPECT_EQ(ServerManifest(elsewhere).manifest.minUpdater, 7u);
+    EXPECT_EQ(ServerManifest(elsewhere).manifest.expires, *ParseUtcTime("2099-01-01T00:00:00Z"));
 }
 
 TEST_F(PublishTool, RefusesAVersionNotHigherThanThePreviousOne) {
@@ -313,6 +327,9 @@ TEST_F(PublishTool, KeygenWritesAPrivateKeyOnlyItsOwnerReadsAndNeverOverwrites) 
 }
 
 TEST(PublishCommandLine, RefusesIncompleteOrMalformedCommands) {
+    // 2030-01-01 is 214 days after this "now"; the limit is 400 days.
+    const std::int64_t now = *ParseUtcTime("2029-06-01T00:00:00Z");
+    const std::string limit = FormatUtcTime(now + 400 * kDay), pastLimit = FormatUtcTime(now + 400 * kDay + 1);
     const std::vector<std::vector<std::string_view>> bad = {
         {},
         {"sign"},
@@ -329,19 +346,42 @@ TEST(PublishCommandLine, RefusesIncompleteOrMalformedCommands) {
         {"publish", "--key", "k", "--release", "r", "--out", "o", "--version", "1", "--expires",
          "2030-01-01T00:00:00Z", "--colour", "red"},
         {"publish", "--key", "k", "--release", "r", "--out", "o", "--version", "1", "--expires"},
+        {"publish", "--key", "k", "--release", "r", "--out", "o", "--version", "1", "--expires", pastLimit},
+        {"publish", "--key", "k", "--release", "r", "--out", "o", "--version", "1", "--expires",
+         "2099-12-31T00:00:00Z"},
+        {"publish", "--key", "k", "--release", "r", "--out", "o", "--version", "1", "--expires",
+         "2099-12-31T00:00:00Z", "--allow-far-expiry", "--allow-far-expiry"},
+        {"keygen", "a", "b", "--allow-far-expiry"},
         {"verify", "server"},
         {"verify", "--public", "k.h"},
     };
     for (const auto& arguments : bad)
-        EXPECT_THROW(publish::ParseCommandLine(arguments), publish::PublishError) << ::testing::PrintToString(arguments);
+        EXPECT_THROW(publish::ParseCommandLine(arguments, now), publish::PublishError)
+            << ::testing::PrintToString(arguments);
 
-    const std::vector<std::string_view> good = {"publish", "--expires", "2030-01-01T00:00:00Z", "--out", "o",
-                                                "--version", "12", "--key", "k", "--release", "r"};
-    const auto options = std::get<publish::PublishOptions>(publish::ParseCommandLine(good));
-    EXPECT_EQ(options.version, 12u);
-    EXPECT_EQ(options.minUpdater, 1u);
-    EXPECT_FALSE(options.previous);
-    EXPECT_EQ(options.expires, *ParseUtcTime("2030-01-01T00:00:00Z"));
+    const struct {
+        std::vector<std::string_view> arguments;
+        std::string expires;
+    } good[] = {
+        {{"publish", "--expires", "2030-01-01T00:00:00Z", "--out", "o", "--version", "12", "--key", "k",
+          "--release", "r"},
+         "2030-01-01T00:00:00Z"},
+        {{"publish", "--key", "k", "--release", "r", "--out", "o", "--version", "12", "--expires", limit}, limit},
+        {{"publish", "--key", "k", "--release", "r", "--out", "o", "--allow-far-expiry", "--version", "12",
+          "--expires", "2099-12-31T00:00:00Z"},
+         "2099-12-31T00:00:00Z"},
+        // An expiry already past is no far expiry (the tool warns about it).
+        {{"publish", "--key", "k", "--release", "r", "--out", "o", "--version", "12", "--expires",
+          "2001-01-01T00:00:00Z"},
+         "2001-01-01T00:00:00Z"},
+    };
+    for (const auto& g : good) {
+        const auto options = std::get<publish::PublishOptions>(publish::ParseCommandLine(g.arguments, now));
+        EXPECT_EQ(options.version, 12u) << g.expires;
+        EXPECT_EQ(options.minUpdater, 1u) << g.expires;
+        EXPECT_FALSE(options.previous) << g.expires;
+        EXPECT_EQ(options.expires, *ParseUtcTime(g.expires)) << g.expires;
+    }
 }
 
 TEST(ObjectStore, CompressionPaysFromATenthSaved) {

@@ -13,6 +13,7 @@ answer at most that many bytes a second, like a player's line:
 """
 
 import argparse
+import datetime
 import hashlib
 import http.client
 import os
@@ -30,7 +31,10 @@ SOURCE = os.environ.get("VELMORA_SOURCE") or os.path.abspath(os.path.join(os.pat
 PUBLISH_TOOL = os.environ.get("VELMORA_PUBLISH_TOOL") or os.path.join(
     SOURCE, "build", "native", "tools", "publish", "velmora-publish")
 TEST_KEY = os.path.join(SOURCE, "comp", "keys", "test-private.pem")
-NOT_EXPIRING = "2099-12-31T00:00:00Z"
+# An expiry velmora-publish takes without --allow-far-expiry (at most 400
+# days ahead): 90 days from now, far beyond any test run.
+NOT_EXPIRING = (datetime.datetime.now(datetime.timezone.utc) + datetime.timedelta(days=90)).strftime(
+    "%Y-%m-%dT%H:%M:%SZ")
 EXPIRED = "2001-01-01T00:00:00Z"
 # The data URL's folder under the server's root, as the program names it.
 DATA_FOLDER = "oficial"

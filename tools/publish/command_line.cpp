@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -17,24 +18,29 @@ const char kUsage[] =
     "  velmora-publish keygen <private-key.pem> <public-key.h>\n"
     "  velmora-publish publish --key <private.pem> --release <folder> --out <server folder>\n"
     "                          --version <n> --expires <YYYY-MM-DDTHH:MM:SSZ>\n"
-    "                          [--min-updater <n>] [--previous <server folder>]\n"
+    "                          [--min-updater <n>] [--previous <server folder>] [--allow-far-expiry]\n"
     "  velmora-publish verify --public <public-key.h or .pem> <server folder>\n";
 
 namespace {
 
-// "--name value" pairs and the plain arguments among them.
+// "--name value" pairs, "--name" flags and the plain arguments among them.
 struct Arguments {
     std::map<std::string, std::string, std::less<>> options;
+    std::set<std::string, std::less<>> flags;
     std::vector<std::string> plain;
 };
 
-Arguments Collect(std::span<const std::string_view> arguments,
-                  std::initializer_list<std::string_view> known) {
+Arguments Collect(std::span<const std::string_view> arguments, std::initializer_list<std::string_view> known,
+                  std::initializer_list<std::string_view> knownFlags = {}) {
     Arguments result;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view argument = arguments[i];
         if (!argument.starts_with("--")) {
             result.plain.emplace_back(argument);
+            continue;
+        }
+        if (std::find(knownFlags.begin(), knownFlags.end(), argument) != knownFlags.end()) {
+            if (!result.flags.emplace(argument).second) throw PublishError(std::string(argument) + " given twice");
             continue;
         }
         if (std::find(known.begin(), known.end(), argument) == known.end())
@@ -58,6 +64,20 @@ std::uint64_t Number(std::string_view name, const std::string& text) {
     return *value;
 }
 
+// The expiry of --expires, refused when it lies further ahead of `now` than
+// the limit and --allow-far-expiry is not given.
+std::int64_t Expiry(const Arguments& arguments, std::int64_t now) {
+    const std::string& text = Required(arguments, "--expires");
+    const auto time = engine::ParseUtcTime(text);
+    if (!time) throw PublishError("--expires must be a UTC time such as 2027-01-31T00:00:00Z, not '" + text + "'");
+    if (*time - now > kMaxExpiryAheadSeconds && !arguments.flags.contains("--allow-far-expiry"))
+        throw PublishError("--expires " + text + " is more than " +
+                           std::to_string(kMaxExpiryAheadSeconds / (24 * 60 * 60)) +
+                           " days ahead; anyone could serve this manifest until then. "
+                           "Give --allow-far-expiry to publish it anyway");
+    return *time;
+}
+
 void RequirePlainCount(const Arguments& arguments, std::size_t count, std::string_view command) {
     if (arguments.plain.size() != count)
         throw PublishError(std::string(command) + " takes " + std::to_string(count) + " file argument" +
@@ -66,7 +86,7 @@ void RequirePlainCount(const Arguments& arguments, std::size_t count, std::strin
 
 }  // namespace
 
-Command ParseCommandLine(std::span<const std::string_view> arguments) {
+Command ParseCommandLine(std::span<const std::string_view> arguments, std::int64_t now) {
     if (arguments.empty()) throw PublishError("no command given");
     const std::string_view command = arguments[0];
     const auto rest = arguments.subspan(1);
@@ -76,18 +96,16 @@ Command ParseCommandLine(std::span<const std::string_view> arguments) {
         return KeygenOptions{parsed.plain[0], parsed.plain[1]};
     }
     if (command == "publish") {
-        const Arguments parsed = Collect(
-            rest, {"--key", "--release", "--out", "--version", "--expires", "--min-updater", "--previous"});
+        const Arguments parsed =
+            Collect(rest, {"--key", "--release", "--out", "--version", "--expires", "--min-updater", "--previous"},
+                    {"--allow-far-expiry"});
         RequirePlainCount(parsed, 0, command);
         PublishOptions options;
         options.key = Required(parsed, "--key");
         options.release = Required(parsed, "--release");
         options.out = Required(parsed, "--out");
         options.version = Number("--version", Required(parsed, "--version"));
-        const std::string& expires = Required(parsed, "--expires");
-        const auto time = engine::ParseUtcTime(expires);
-        if (!time) throw PublishError("--expires must be a UTC time such as 2027-01-31T00:00:00Z, not '" + expires + "'");
-        options.expires = *time;
+        options.expires = Expiry(parsed, now);
         options.minUpdater = engine::kEngineVersion;
         if (parsed.options.contains("--min-updater"))
             options.minUpdater = Number("--min-updater", Required(parsed, "--min-updater"));

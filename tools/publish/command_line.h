@@ -24,6 +24,13 @@ struct PublishOptions {
     std::optional<std::filesystem::path> previous;
 };
 
+// How far ahead of now --expires may lie without --allow-far-expiry: 400
+// days, a yearly release with a month to spare. A signed manifest can be
+// served again by anyone until it expires (to a fresh install, or to a
+// player whose local manifest is older), so its expiry bounds how long an
+// old publication stays usable against the players' will.
+inline constexpr std::int64_t kMaxExpiryAheadSeconds = 400 * 24 * 60 * 60;
+
 struct VerifyOptions {
     std::filesystem::path publicKey;  // .h from keygen, or PEM
     std::filesystem::path serverFolder;
@@ -31,10 +38,12 @@ struct VerifyOptions {
 
 using Command = std::variant<KeygenOptions, PublishOptions, VerifyOptions>;
 
-// The command named by `arguments` (without the program name). Throws
-// PublishError for an unknown command, a missing, repeated or unknown
-// option, or a bad number or time.
-Command ParseCommandLine(std::span<const std::string_view> arguments);
+// The command named by `arguments` (without the program name); `now` is
+// the current time in seconds since 1970. Throws PublishError for an
+// unknown command, a missing, repeated or unknown option, a bad number or
+// time, or an expiry more than kMaxExpiryAheadSeconds after `now` without
+// --allow-far-expiry.
+Command ParseCommandLine(std::span<const std::string_view> arguments, std::int64_t now);
 
 // How to call the tool, for errors and for no arguments.
 extern const char kUsage[];

@@ -1,5 +1,6 @@
 // velmora-publish: makes the studio's signing keys, turns a release folder
 // into a signed server folder for the update engine, and checks one.
+#include <ctime>
 #include <iostream>
 #include <string_view>
 #include <vector>
@@ -22,7 +23,7 @@ int main(int argc, char** argv) {
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
     Command command;
     try {
-        command = ParseCommandLine(arguments);
+        command = ParseCommandLine(arguments, static_cast<std::int64_t>(std::time(nullptr)));
     } catch (const PublishError& error) {
         std::cerr << "velmora-publish: " << error.what() << "\n" << kUsage;
         return 2;
