@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "core/case_fold.h"
 #include "core/hex.h"
 #include "core/path_rules.h"
 
@@ -48,7 +49,7 @@ Result<void> CheckManifestFiles(const std::vector<ManifestFile>& files) {
     storedSizeOfObject.reserve(files.size());
     for (const ManifestFile& file : files) {
         if (const char* problem = PathProblem(file.path)) return FileError(file, problem);
-        folded.push_back(FoldAsciiCase(file.path));
+        folded.push_back(FoldCase(file.path));
         if (!paths.insert(folded.back()).second)
             return FileError(file, "listed twice (letters compared without case)");
         if (file.size > kMaxFileSize || file.storedSize > kMaxFileSize)

@@ -15,6 +15,7 @@
 
 #include "core/manifest_parse.h"
 #include "core/manifest_write.h"
+#include "core/case_fold.h"
 #include "core/path_rules.h"
 #include "core/update_plan.h"
 
@@ -33,10 +34,10 @@ class Disk : public InstalledFiles {
 public:
     explicit Disk(const Manifest* matching) {
         if (matching)
-            for (const auto& file : matching->files) sizes_[FoldAsciiCase(file.path)] = file.size;
+            for (const auto& file : matching->files) sizes_[FoldCase(file.path)] = file.size;
     }
     std::optional<std::uint64_t> FileSize(std::string_view path) const override {
-        const auto found = sizes_.find(FoldAsciiCase(path));
+        const auto found = sizes_.find(FoldCase(path));
         if (found == sizes_.end()) return std::nullopt;
         return found->second;
     }

@@ -3,7 +3,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "core/path_rules.h"
+#include "core/case_fold.h"
 #include "core/update_plan.h"
 
 namespace velmora::publish {
@@ -14,10 +14,10 @@ class DiskMatching : public engine::InstalledFiles {
 public:
     explicit DiskMatching(const engine::Manifest* manifest) {
         if (!manifest) return;
-        for (const auto& file : manifest->files) sizes_.emplace(engine::FoldAsciiCase(file.path), file.size);
+        for (const auto& file : manifest->files) sizes_.emplace(engine::FoldCase(file.path), file.size);
     }
     std::optional<std::uint64_t> FileSize(std::string_view path) const override {
-        const auto found = sizes_.find(engine::FoldAsciiCase(path));
+        const auto found = sizes_.find(engine::FoldCase(path));
         if (found == sizes_.end()) return std::nullopt;
         return found->second;
     }
@@ -32,10 +32,10 @@ ChangeReport CompareManifests(const engine::Manifest* previous, const engine::Ma
     ChangeReport report;
     std::unordered_map<std::string, const engine::ManifestFile*> before;
     if (previous)
-        for (const auto& file : previous->files) before.emplace(engine::FoldAsciiCase(file.path), &file);
+        for (const auto& file : previous->files) before.emplace(engine::FoldCase(file.path), &file);
     std::unordered_set<std::string> stillListed;
     for (const auto& file : next.files) {
-        const std::string key = engine::FoldAsciiCase(file.path);
+        const std::string key = engine::FoldCase(file.path);
         const auto found = before.find(key);
         if (found == before.end()) {
             report.added.push_back(file.path);
@@ -47,7 +47,7 @@ ChangeReport CompareManifests(const engine::Manifest* previous, const engine::Ma
     }
     if (previous)
         for (const auto& file : previous->files)
-            if (!stillListed.contains(engine::FoldAsciiCase(file.path))) report.removed.push_back(file.path);
+            if (!stillListed.contains(engine::FoldCase(file.path))) report.removed.push_back(file.path);
     report.bytesToDownload = engine::PlanUpdate(previous, next, DiskMatching(previous)).totalStoredBytes;
     return report;
 }
