@@ -130,8 +130,15 @@ TEST(ManifestParse, RefusesEveryKindOfBadManifest) {
         {"duplicate path", fileLine2, fileLine2 + fileLine2, "listed twice"},
         {"duplicate in other case", fileLine2,
          fileLine2 + "file " + kSha1 + " 1 " + kSha1 + " 1 VELMORA.EXE\n", "listed twice"},
+        {"duplicate in other case beyond ASCII", "velmora.exe\n",
+         "\xC3\x89.txt\n" + fileLine1.substr(0, fileLine1.rfind(' ')) + " \xC3\xA9.txt\n", "listed twice"},
         {"file is also a folder", fileLine2,
          fileLine2 + "file " + kSha1 + " 1048576 " + kSha1 + ".z 400213 velmora.exe/x\n", "both a file and a folder"},
+        // "data/maps-x" sorts between the two; the folder is in another case.
+        {"file is also a folder in other case", fileLine2,
+         fileLine2 + "file " + kSha2 + " 532 " + kSha2 + " 532 data/maps-x\nfile " + kSha2 + " 532 " + kSha2 +
+             " 532 DATA/MAPS/WORLD.PAK/\xC3\xA9\n",
+         "both a file and a folder"},
         {"same content other size", fileLine2, fileLine2 + "file " + kSha1 + " 5 " + kSha1 + " 5 other\n",
          "same SHA-256 as another file but another size"},
         {"same object other stored size", fileLine2,
