@@ -68,14 +68,15 @@ char16_t UpcaseUnit(char16_t unit) {
 }
 
 std::string FoldCase(std::string_view text) {
-    std::string folded;
-    folded.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        if (const char c = text[i]; static_cast<unsigned char>(c) < 0x80) {
-            folded += c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-            ++i;
-            continue;
-        }
+    std::string folded(text);
+    std::size_t i = 0;
+    for (; i < folded.size() && static_cast<unsigned char>(folded[i]) < 0x80; ++i)
+        if (folded[i] >= 'a' && folded[i] <= 'z') folded[i] = static_cast<char>(folded[i] - 'a' + 'A');
+    if (i == folded.size()) return folded;
+    // Beyond ASCII an uppercase form may take more or fewer bytes (U+0131
+    // becomes 'I'): the rest is written anew.
+    folded.resize(i);
+    while (i < text.size()) {
         const Decoded d = DecodeAt(text, i);
         if (d.fold) {
             AppendUtf8(folded, UpcaseUnit(d.unit));

@@ -49,6 +49,9 @@ std::optional<std::size_t> Utf16Length(std::string_view text) {
 bool IsDeviceName(std::string_view segment) {
     std::string_view base = segment.substr(0, segment.find('.'));
     while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
+    // Every device name takes 3 to 7 bytes, also with a letter that folds
+    // to ASCII ("con\xC4\xB1n$"): most segments are done here.
+    if (base.size() < 3 || base.size() > 7) return false;
     static constexpr std::array<std::string_view, 6> kNames = {"con", "prn", "aux", "nul", "conin$",
                                                                "conout$"};
     for (const std::string_view name : kNames)
