@@ -61,11 +61,11 @@ protected:
 
     SignedManifest ServerManifest(const fs::path& server) const {
         const std::string text = ReadFile(server / "gamedata.vel");
-        auto parsed = ParseManifest(text);
-        EXPECT_TRUE(parsed) << parsed.Error().reason;
         const auto key = publish::LoadPublicKeyFile(kKeys + "/test-public.h");
-        EXPECT_TRUE(publish::SignatureMatches(key, std::string_view(text).substr(0, parsed.Value().signedLength),
-                                              parsed.Value().signature));
+        auto parsed = ParseSignedManifest(text, [&](std::string_view signedPart, const ManifestSignature& signature) {
+            return publish::SignatureMatches(key, signedPart, signature) ? Result<void>() : InvalidFormat("signature");
+        });
+        EXPECT_TRUE(parsed) << parsed.Error().reason;
         return std::move(parsed).Value();
     }
 
@@ -264,10 +264,16 @@ TEST_F(PublishTool, VerifyFindsDamageAndWrongKeys) {
     EXPECT_NE(wrongKey.exitCode, 0);
     EXPECT_NE(wrongKey.err.find("signature"), std::string::npos) << wrongKey.err;
 
-    std::string tampered = original;
-    tampered[tampered.find("version 1") + 8] = '9';
-    folder.Write("server/gamedata.vel", tampered);
-    EXPECT_NE(verify(kKeys + "/test-public.h").exitCode, 0);
+    // Changed so that it still parses, and so that it does not: either way
+    // the signature refuses it before its lines are read.
+    for (const char changed : {'9', 'x'}) {
+        std::string tampered = original;
+        tampered[tampered.find("version 1") + 8] = changed;
+        folder.Write("server/gamedata.vel", tampered);
+        const ToolRun run = verify(kKeys + "/test-public.h");
+        EXPECT_NE(run.exitCode, 0) << changed;
+        EXPECT_NE(run.err.find("signature does not match"), std::string::npos) << run.err;
+    }
     folder.Write("server/gamedata.vel", original);
 
     // Damaged objects: one cut short, one with the right size but other
