@@ -2,7 +2,7 @@
 
 #include <unordered_set>
 
-#include "core/path_rules.h"
+#include "core/case_fold.h"
 
 namespace velmora::engine {
 
@@ -21,7 +21,7 @@ DroppedFiles FindDroppedFiles(const Manifest* local, const Manifest& next) {
     std::unordered_set<std::string> files;
     std::unordered_set<std::string> folders;
     for (const ManifestFile& file : next.files) {
-        const std::string folded = FoldAsciiCase(file.path);
+        const std::string folded = FoldCase(file.path);
         for (std::string_view folder : ParentFolders(folded)) {
             // Deeper folders were added with an earlier file of this folder.
             if (!folders.emplace(folder).second) break;
@@ -29,7 +29,7 @@ DroppedFiles FindDroppedFiles(const Manifest* local, const Manifest& next) {
         files.insert(folded);
     }
     for (const ManifestFile& file : local->files) {
-        const std::string folded = FoldAsciiCase(file.path);
+        const std::string folded = FoldCase(file.path);
         if (files.contains(folded)) continue;
         bool inTheWay = folders.contains(folded);
         for (std::string_view folder : ParentFolders(folded)) inTheWay = inTheWay || files.contains(std::string(folder));

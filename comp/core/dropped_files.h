@@ -21,7 +21,7 @@ struct DroppedFiles {
     std::vector<std::string> afterwards;
 };
 
-// Paths are compared without ASCII case, as the plan compares them. Nothing
+// Paths are compared as Windows compares names, as the plan compares them. Nothing
 // is dropped without a local manifest (`local` null).
 DroppedFiles FindDroppedFiles(const Manifest* local, const Manifest& next);
 

@@ -2,9 +2,9 @@
 
 #include <cstring>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "core/hex.h"
+#include "core/path_collisions.h"
 #include "core/path_rules.h"
 
 namespace velmora::engine {
@@ -36,21 +36,25 @@ struct DigestHash {
 }  // namespace
 
 Result<void> CheckManifestFiles(const std::vector<ManifestFile>& files) {
-    // Folded paths, and a set of views into them (the vector never grows
-    // past its reserve, so the views stay valid).
-    std::vector<std::string> folded;
-    folded.reserve(files.size());
-    std::unordered_set<std::string_view> paths;
     std::unordered_map<Sha256Digest, std::uint64_t, DigestHash> sizeOfContent;
     std::unordered_map<std::string_view, std::uint64_t> storedSizeOfObject;
-    paths.reserve(files.size());
     sizeOfContent.reserve(files.size());
     storedSizeOfObject.reserve(files.size());
+    // Safe paths first: the collision check relies on them.
+    std::vector<std::string_view> paths;
+    paths.reserve(files.size());
     for (const ManifestFile& file : files) {
         if (const char* problem = PathProblem(file.path)) return FileError(file, problem);
-        folded.push_back(FoldAsciiCase(file.path));
-        if (!paths.insert(folded.back()).second)
-            return FileError(file, "listed twice (letters compared without case)");
+        paths.push_back(file.path);
+    }
+    if (const std::optional<PathCollision> collision = FindPathCollision(paths)) {
+        const ManifestFile& first = files[collision->first];
+        const ManifestFile& second = files[collision->second];
+        if (collision->kind == PathCollision::Kind::SameFile)
+            return FileError(second, "listed twice (as '" + first.path + "'; names compared as Windows compares them)");
+        return InvalidFormat("'" + first.path + "' is both a file and a folder (of '" + second.path + "')");
+    }
+    for (const ManifestFile& file : files) {
         if (file.size > kMaxFileSize || file.storedSize > kMaxFileSize)
             return FileError(file, "size above 1 TiB");
         if (auto named = CheckObjectName(file); !named) return named;
@@ -60,14 +64,6 @@ Result<void> CheckManifestFiles(const std::vector<ManifestFile>& files) {
         const auto object = storedSizeOfObject.try_emplace(file.object, file.storedSize).first;
         if (object->second != file.storedSize)
             return FileError(file, "same object as another file but another stored size");
-    }
-    // A path that is also another path's folder cannot be both on disk.
-    for (const std::string_view path : paths) {
-        for (std::size_t slash = path.find('/'); slash != std::string_view::npos;
-             slash = path.find('/', slash + 1)) {
-            if (paths.contains(path.substr(0, slash)))
-                return InvalidFormat("'" + std::string(path.substr(0, slash)) + "' is both a file and a folder");
-        }
     }
     return {};
 }

@@ -8,7 +8,8 @@ namespace velmora::engine {
 
 // InvalidFormat when any file breaks a rule:
 // - its path is unsafe (path_rules.h);
-// - two paths are the same when ASCII letters are compared without case;
+// - two paths are the same when compared as Windows compares names
+//   (case_fold.h);
 // - a path is also the folder of another path ("a" and "a/b");
 // - its size or stored size exceeds kMaxFileSize;
 // - its object is not its SHA-256 in hex, optionally followed by ".z";

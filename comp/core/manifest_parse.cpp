@@ -124,50 +124,62 @@ Result<ManifestFile> ParseFileLine(std::string_view fields, std::size_t n) {
     return file;
 }
 
-Result<ManifestSignature> ParseSignatureLine(std::string_view line, std::size_t n) {
-    ManifestSignature signature;
-    if (!FromHex(line, signature)) return LineError(n, "bad signature (128 lowercase hex digits)");
-    return signature;
-}
-
 }  // namespace
 
-Result<SignedManifest> ParseManifest(std::string_view bytes) {
+Result<ManifestParts> SplitSignatureLine(std::string_view bytes) {
     if (bytes.size() > kMaxManifestBytes) return InvalidFormat("manifest larger than the limit");
     if (bytes.empty()) return InvalidFormat("empty manifest");
     if (bytes.back() != '\n') return InvalidFormat("manifest does not end with a line break");
+    const std::size_t previousBreak = bytes.rfind('\n', bytes.size() - 2);
+    const std::size_t lineStart = previousBreak == std::string_view::npos ? 0 : previousBreak + 1;
+    const Split line = SplitAtBlank(bytes.substr(lineStart, bytes.size() - 1 - lineStart));
+    if (line.head != "signature") {
+        if (bytes.starts_with("signature ") || bytes.find("\nsignature ") != std::string_view::npos)
+            return InvalidFormat("text after the signature line");
+        return InvalidFormat("missing signature line (the last line)");
+    }
+    if (!line.hadBlank) return InvalidFormat("'signature' without its fields");
+    ManifestParts parts;
+    if (!FromHex(line.rest, parts.signature)) return InvalidFormat("bad signature (128 lowercase hex digits)");
+    parts.signedPart = bytes.substr(0, lineStart);
+    return parts;
+}
 
-    SignedManifest result;
-    Lines lines(bytes);
+Result<Manifest> ParseManifestBody(std::string_view signedPart) {
+    if (signedPart.empty()) return LineError(1, "not a Velmora manifest");
+    Manifest manifest;
+    Lines lines(signedPart);
     if (auto header = ParseHeader(lines); !header) return header.Error();
-    if (auto keys = ParseKeys(lines, result.manifest); !keys) return keys.Error();
-
-    while (true) {
-        if (lines.AtEnd()) return LineError(lines.Number(), "missing signature line");
-        const std::size_t lineStart = lines.Offset();
+    if (auto keys = ParseKeys(lines, manifest); !keys) return keys.Error();
+    while (!lines.AtEnd()) {
         const Split line = SplitAtBlank(lines.Next());
         const std::size_t n = lines.Number();
-        if ((line.head == "file" || line.head == "signature") && !line.hadBlank) {
-            return LineError(n, "'" + std::string(line.head) + "' without its fields");
+        if (line.head == "file" && !line.hadBlank) {
+            return LineError(n, "'file' without its fields");
         } else if (line.head == "file") {
             auto file = ParseFileLine(line.rest, n);
             if (!file) return file.Error();
-            result.manifest.files.push_back(std::move(file).Value());
+            manifest.files.push_back(std::move(file).Value());
         } else if (line.head == "signature") {
-            auto signature = ParseSignatureLine(line.rest, n);
-            if (!signature) return signature.Error();
-            if (!lines.AtEnd()) return LineError(n + 1, "text after the signature line");
-            result.signature = signature.Value();
-            result.signedLength = lineStart;
-            break;
+            return LineError(n + 1, "text after the signature line");
         } else if (IsKnownKey(line.head)) {
             return LineError(n, "repeated key '" + std::string(line.head) + "'");
         } else {
             return LineError(n, "unknown key '" + std::string(line.head) + "'");
         }
     }
-    if (auto content = CheckManifestFiles(result.manifest.files); !content) return content.Error();
-    return result;
+    if (auto content = CheckManifestFiles(manifest.files); !content) return content.Error();
+    return manifest;
+}
+
+Result<SignedManifest> ParseSignedManifest(std::string_view bytes, const SignatureCheck& check) {
+    auto parts = SplitSignatureLine(bytes);
+    if (!parts) return parts.Error();
+    const ManifestParts& split = parts.Value();
+    if (auto checked = check(split.signedPart, split.signature); !checked) return checked.Error();
+    auto manifest = ParseManifestBody(split.signedPart);
+    if (!manifest) return manifest.Error();
+    return SignedManifest{std::move(manifest).Value(), split.signedPart.size(), split.signature};
 }
 
 }  // namespace velmora::engine

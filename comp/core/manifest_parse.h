@@ -1,5 +1,7 @@
 #pragma once
-// Reading `gamedata.vel` from its raw bytes.
+// Reading `gamedata.vel` from its raw bytes: the signature line first, then,
+// once the caller's check of the signature has passed, the rest.
+#include <functional>
 #include <string_view>
 
 #include "core/engine_status.h"
@@ -7,16 +9,31 @@
 
 namespace velmora::engine {
 
-// The manifest in `bytes`, its signature and the length of the part the
-// signature covers; InvalidFormat (-9) with the line and the reason when the
-// text breaks any rule of docs/update-format.md (format version, line
-// order, missing, repeated or unknown keys, numbers, hex, dates, paths,
-// duplicates, the signature line, size above kMaxManifestBytes).
-//
-// Nothing here checks the signature: the caller verifies `signature` over
-// the first `signedLength` bytes against the compiled-in public key before
-// it acts on any of the manifest's content, then applies the acceptance
-// checks of manifest_acceptance.h.
-Result<SignedManifest> ParseManifest(std::string_view bytes);
+// The text cut at its last line, the signature line.
+struct ManifestParts {
+    std::string_view signedPart;  // every byte before the signature line
+    ManifestSignature signature{};
+};
+
+// Looks at nothing but the size limit, the final line break and the last
+// line: InvalidFormat (-9) unless the text is at most kMaxManifestBytes and
+// ends with `signature <128 lowercase hex digits>\n`.
+Result<ManifestParts> SplitSignatureLine(std::string_view bytes);
+
+// The manifest in the signed part: InvalidFormat with the line and the
+// reason when it breaks any rule of docs/update-format.md (format version,
+// line order, missing, repeated or unknown keys, numbers, hex, dates, paths,
+// duplicates). Call it only on a part whose signature checked out.
+Result<Manifest> ParseManifestBody(std::string_view signedPart);
+
+// Checks `signature` over `signedPart`: the engine's with CNG against the
+// compiled-in key, the publishing tool's with OpenSSL.
+using SignatureCheck = std::function<Result<void>(std::string_view signedPart, const ManifestSignature& signature)>;
+
+// Splits off the signature line, checks the signature with `check` and
+// parses the signed part only when it passed: nothing of an unsigned or
+// wrongly signed manifest is parsed. The acceptance checks of
+// manifest_acceptance.h come after.
+Result<SignedManifest> ParseSignedManifest(std::string_view bytes, const SignatureCheck& check);
 
 }  // namespace velmora::engine

@@ -4,6 +4,8 @@
 #include <array>
 #include <optional>
 
+#include "core/case_fold.h"
+
 namespace velmora::engine {
 namespace {
 
@@ -47,12 +49,15 @@ std::optional<std::size_t> Utf16Length(std::string_view text) {
 bool IsDeviceName(std::string_view segment) {
     std::string_view base = segment.substr(0, segment.find('.'));
     while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
+    // Every device name takes 3 to 7 bytes, also with a letter that folds
+    // to ASCII ("con\xC4\xB1n$"): most segments are done here.
+    if (base.size() < 3 || base.size() > 7) return false;
     static constexpr std::array<std::string_view, 6> kNames = {"con", "prn", "aux", "nul", "conin$",
                                                                "conout$"};
     for (const std::string_view name : kNames)
-        if (EqualIgnoringAsciiCase(base, name)) return true;
-    if (base.size() < 4 || (!EqualIgnoringAsciiCase(base.substr(0, 3), "com") &&
-                            !EqualIgnoringAsciiCase(base.substr(0, 3), "lpt")))
+        if (EqualIgnoringCase(base, name)) return true;
+    if (base.size() < 4 || (!EqualIgnoringCase(base.substr(0, 3), "com") &&
+                            !EqualIgnoringCase(base.substr(0, 3), "lpt")))
         return false;
     const std::string_view number = base.substr(3);
     // COM0-COM9 and LPT0-LPT9, and the superscript digits 1 to 3 that
@@ -80,24 +85,6 @@ const char* SegmentProblem(std::string_view segment) {
 
 }  // namespace
 
-bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
-std::string FoldAsciiCase(std::string_view text) {
-    std::string folded(text);
-    for (char& c : folded)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return folded;
-}
-
 const char* PathProblem(std::string_view path) {
     if (path.empty()) return "empty path";
     const std::optional<std::size_t> length = Utf16Length(path);
@@ -118,11 +105,11 @@ const char* PathProblem(std::string_view path) {
         const std::string_view segment =
             path.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
         if (const char* problem = SegmentProblem(segment)) return problem;
-        if (start == 0 && EqualIgnoringAsciiCase(segment, "libs")) return "inside the updater's libs folder";
+        if (start == 0 && EqualIgnoringCase(segment, "libs")) return "inside the updater's libs folder";
         if (end == std::string_view::npos) break;
         start = end + 1;
     }
-    if (EqualIgnoringAsciiCase(path, "velupdater.exe")) return "the updater's own program";
+    if (EqualIgnoringCase(path, "velupdater.exe")) return "the updater's own program";
     return nullptr;
 }
 

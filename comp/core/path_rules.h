@@ -21,11 +21,4 @@ inline bool IsSafeManifestPath(std::string_view path) { return PathProblem(path)
 // UTF-8; the Windows side converts it to UTF-16.
 std::string ToWindowsRelativePath(std::string_view path);
 
-// ASCII letters lowered, every other byte as it is: the key under which two
-// paths count as the same file.
-std::string FoldAsciiCase(std::string_view text);
-
-// Whether two texts are equal when ASCII letters are compared without case.
-bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
-
 }  // namespace velmora::engine

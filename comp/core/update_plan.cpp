@@ -2,7 +2,7 @@
 
 #include <unordered_map>
 
-#include "core/path_rules.h"
+#include "core/case_fold.h"
 
 namespace velmora::engine {
 
@@ -10,7 +10,7 @@ UpdatePlan PlanUpdate(const Manifest* local, const Manifest& remote, const Insta
     std::unordered_map<std::string, const ManifestFile*> installed;
     if (local) {
         installed.reserve(local->files.size());
-        for (const ManifestFile& file : local->files) installed.emplace(FoldAsciiCase(file.path), &file);
+        for (const ManifestFile& file : local->files) installed.emplace(FoldCase(file.path), &file);
     }
 
     UpdatePlan plan;
@@ -19,7 +19,7 @@ UpdatePlan PlanUpdate(const Manifest* local, const Manifest& remote, const Insta
         const ManifestFile& file = remote.files[i];
         const std::optional<std::uint64_t> sizeOnDisk = disk.FileSize(file.path);
         const bool sizeMatches = sizeOnDisk == file.size;
-        const auto before = installed.find(FoldAsciiCase(file.path));
+        const auto before = installed.find(FoldCase(file.path));
         if (sizeMatches && before != installed.end() && before->second->sha256 == file.sha256 &&
             before->second->size == file.size) {
             ++plan.filesUpToDate;

@@ -9,8 +9,8 @@ namespace velmora::engine {
 std::optional<ManifestText> ReadLocalManifest(const std::wstring& path) {
     std::optional<std::string> bytes = ReadFileUpTo(path, kMaxManifestBytes);
     if (!bytes) return std::nullopt;
-    auto parsed = ParseManifest(*bytes);
-    if (!parsed || !VerifyManifest(*bytes, parsed.Value())) return std::nullopt;
+    auto parsed = ParseSignedManifest(*bytes, VerifyManifestSignature);
+    if (!parsed) return std::nullopt;
     return ManifestText{std::move(*bytes), std::move(parsed).Value()};
 }
 

@@ -51,10 +51,9 @@ Result<void> VerifySignature(std::span<const std::uint8_t> signedBytes, const Ma
     return {};
 }
 
-Result<void> VerifyManifest(std::string_view text, const SignedManifest& manifest) {
-    if (manifest.signedLength > text.size()) return Invalid("signed length beyond the text");
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-    return VerifySignature(std::span(bytes, manifest.signedLength), manifest.signature, ManifestPublicKey());
+Result<void> VerifyManifestSignature(std::string_view signedPart, const ManifestSignature& signature) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(signedPart.data());
+    return VerifySignature(std::span(bytes, signedPart.size()), signature, ManifestPublicKey());
 }
 
 }  // namespace velmora::engine

@@ -21,8 +21,8 @@ PublicKeyBytes ManifestPublicKey();
 Result<void> VerifySignature(std::span<const std::uint8_t> signedBytes, const ManifestSignature& signature,
                              PublicKeyBytes key);
 
-// The signed part of a parsed manifest's text checked against the compiled-in
-// key.
-Result<void> VerifyManifest(std::string_view text, const SignedManifest& manifest);
+// The signed part of a manifest's text checked against the compiled-in key:
+// the check ParseSignedManifest runs before it parses anything.
+Result<void> VerifyManifestSignature(std::string_view signedPart, const ManifestSignature& signature);
 
 }  // namespace velmora::engine

@@ -147,17 +147,16 @@ Result<void> Run::Execute() {
     return {};
 }
 
-// Nothing of the server's manifest is looked at before its signature
-// checks out.
+// Nothing of the server's manifest but its last line is looked at before
+// its signature checks out.
 Result<ManifestText> Run::FetchRemote(const ManifestText* local) {
     auto session = InternetSession::Open(url_);
     if (!session) return session.Error();
     session_ = std::move(session).Value();
     auto bytes = FetchManifest(session_, cancel_);
     if (!bytes) return bytes.Error();
-    auto parsed = ParseManifest(bytes.Value());
+    auto parsed = ParseSignedManifest(bytes.Value(), VerifyManifestSignature);
     if (!parsed) return parsed.Error();
-    if (auto signature = VerifyManifest(bytes.Value(), parsed.Value()); !signature) return signature.Error();
     if (auto accepted = CheckRemoteManifest(parsed.Value().manifest, local ? &local->parsed.manifest : nullptr,
                                             SecondsSince1970(), kEngineVersion);
         !accepted)

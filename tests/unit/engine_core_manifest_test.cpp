@@ -47,7 +47,7 @@ TEST(ManifestFormat, TheDocumentedExampleReadsAndWritesByteForByte) {
     signature.fill(0xaa);
     EXPECT_EQ(WithSignature(ManifestBody(manifest), signature), ValidText());
 
-    const auto parsed = ParseManifest(ValidText());
+    const auto parsed = testing::ParseAnySigned(ValidText());
     ASSERT_TRUE(parsed) << parsed.Error().reason;
     EXPECT_EQ(parsed.Value().manifest, manifest);
     EXPECT_EQ(parsed.Value().signature, signature);
@@ -65,7 +65,7 @@ TEST(ManifestWrite, ParsingWhatWasWrittenGivesTheSameManifest) {
     for (const Manifest& manifest : manifests) {
         const std::string body = ManifestBody(manifest);
         const std::string text = WithSignature(body, SomeSignature());
-        const auto parsed = ParseManifest(text);
+        const auto parsed = testing::ParseAnySigned(text);
         ASSERT_TRUE(parsed) << parsed.Error().reason << "\n" << text;
         EXPECT_EQ(parsed.Value().manifest, manifest) << text;
         EXPECT_EQ(parsed.Value().signedLength, body.size());
@@ -130,8 +130,15 @@ TEST(ManifestParse, RefusesEveryKindOfBadManifest) {
         {"duplicate path", fileLine2, fileLine2 + fileLine2, "listed twice"},
         {"duplicate in other case", fileLine2,
          fileLine2 + "file " + kSha1 + " 1 " + kSha1 + " 1 VELMORA.EXE\n", "listed twice"},
+        {"duplicate in other case beyond ASCII", "velmora.exe\n",
+         "\xC3\x89.txt\n" + fileLine1.substr(0, fileLine1.rfind(' ')) + " \xC3\xA9.txt\n", "listed twice"},
         {"file is also a folder", fileLine2,
          fileLine2 + "file " + kSha1 + " 1048576 " + kSha1 + ".z 400213 velmora.exe/x\n", "both a file and a folder"},
+        // "data/maps-x" sorts between the two; the folder is in another case.
+        {"file is also a folder in other case", fileLine2,
+         fileLine2 + "file " + kSha2 + " 532 " + kSha2 + " 532 data/maps-x\nfile " + kSha2 + " 532 " + kSha2 +
+             " 532 DATA/MAPS/WORLD.PAK/\xC3\xA9\n",
+         "both a file and a folder"},
         {"same content other size", fileLine2, fileLine2 + "file " + kSha1 + " 5 " + kSha1 + " 5 other\n",
          "same SHA-256 as another file but another size"},
         {"same object other stored size", fileLine2,
@@ -151,7 +158,7 @@ TEST(ManifestParse, RefusesEveryKindOfBadManifest) {
         const std::size_t at = text.find(c.from);
         ASSERT_NE(at, std::string::npos) << c.name;
         text.replace(at, c.from.size(), c.to);
-        const auto parsed = ParseManifest(text);
+        const auto parsed = testing::ParseAnySigned(text);
         ASSERT_FALSE(parsed) << c.name;
         EXPECT_EQ(parsed.Error().status, EngineStatus::InvalidFormat) << c.name;
         EXPECT_NE(parsed.Error().reason.find(c.reason), std::string::npos)
@@ -159,13 +166,41 @@ TEST(ManifestParse, RefusesEveryKindOfBadManifest) {
     }
 }
 
+// The check sees exactly the bytes before the last line; what it refuses is
+// not parsed, however broken, and a broken last line reaches no check.
+TEST(ManifestParse, TheSignatureIsCheckedBeforeTheRestIsRead) {
+    ManifestSignature last;
+    last.fill(0xaa);
+    std::string seen;
+    int calls = 0;
+    const SignatureCheck refuse = [&](std::string_view signedPart, const ManifestSignature& signature) {
+        seen = signedPart;
+        ++calls;
+        EXPECT_EQ(signature, last);
+        return Result<void>(InvalidFormat("refused by the check"));
+    };
+    const std::string valid = ValidText();
+    const std::string broken[] = {valid, "VELMANIFESTO 1\n" + valid.substr(valid.find("version")),
+                                  valid.substr(0, valid.find("file")) + "file x\n" + valid.substr(valid.find("signature"))};
+    for (const std::string& text : broken) {
+        const auto parsed = ParseSignedManifest(text, refuse);
+        ASSERT_FALSE(parsed);
+        EXPECT_EQ(parsed.Error().reason, "refused by the check");
+        EXPECT_EQ(seen, text.substr(0, text.find("signature ")));
+    }
+    EXPECT_EQ(calls, 3);
+    for (const std::string& text : {valid + "x\n", valid.substr(0, valid.size() - 2) + "\n"})
+        EXPECT_FALSE(ParseSignedManifest(text, refuse));
+    EXPECT_EQ(calls, 3);
+}
+
 TEST(ManifestParse, RefusesEmptyAndOversizedInput) {
-    EXPECT_FALSE(ParseManifest(""));
+    EXPECT_FALSE(testing::ParseAnySigned(""));
     // Over the limit it is refused before any line is read, even though the
     // start is valid.
     std::string huge = ValidText();
     huge.resize(kMaxManifestBytes + 1, '\n');
-    const auto parsed = ParseManifest(huge);
+    const auto parsed = testing::ParseAnySigned(huge);
     ASSERT_FALSE(parsed);
     EXPECT_NE(parsed.Error().reason.find("larger than the limit"), std::string::npos);
 }
@@ -173,7 +208,7 @@ TEST(ManifestParse, RefusesEmptyAndOversizedInput) {
 TEST(ManifestParse, ReasonsNameTheLine) {
     std::string text = ValidText();
     text.replace(text.find(" 532 " + kSha2) + 1, 3, "5z2");
-    const auto parsed = ParseManifest(text);
+    const auto parsed = testing::ParseAnySigned(text);
     ASSERT_FALSE(parsed);
     EXPECT_EQ(parsed.Error().reason, "line 6: bad size");
 }

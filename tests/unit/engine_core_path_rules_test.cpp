@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/case_fold.h"
 #include "core/path_rules.h"
 
 namespace velmora::engine {
@@ -55,6 +56,7 @@ TEST(PathRules, RefusesEveryUnsafePath) {
         "libs", "libs/comp.dll", "LIBS/gamedata.vel", "Libs/x/y",
         "VELUpdater.exe", "velupdater.EXE",
         "VELUPD~1.EXE", "data/PROGRA~2/x",
+        "l\xC4\xB1" "b\xC5\xBF/comp.dll",  // dotless i and long s upper-case to I and S: LIBS
         std::string(241, 'a'),
         Repeated("\xC3\xB1", 241),
         Repeated("\xF0\x9F\x8E\xAE", 121),
@@ -69,10 +71,41 @@ TEST(PathRules, WindowsFormUsesBackslashes) {
     EXPECT_EQ(ToWindowsRelativePath("a b/\xC3\xB1.txt"), "a b\\\xC3\xB1.txt");
 }
 
-TEST(PathRules, FoldingLowersOnlyAsciiLetters) {
-    EXPECT_EQ(FoldAsciiCase("Data/World.PAK"), "data/world.pak");
-    EXPECT_EQ(FoldAsciiCase("\xC3\x91"), "\xC3\x91");  // N-tilde keeps its case
-    EXPECT_EQ(FoldAsciiCase("@[`{"), "@[`{");        // neighbours of the letter ranges
+// Windows upper-cases each UTF-16 code unit of a name to compare it.
+TEST(PathRules, NamesCompareAsWindowsComparesThem) {
+    const struct {
+        const char* a;
+        const char* b;
+        bool same;
+    } cases[] = {
+        {"Data/World.PAK", "data/world.pak", true},
+        {"@[`{", "@[`{", true},                              // neighbours of the ASCII letters
+        {"@", "`", false}, {"[", "{", false},
+        {"\xC3\x89.txt", "\xC3\xA9.txt", true},              // Latin-1: E and e acute
+        {"\xC3\xBF", "\xC5\xB8", true},                      // y diaeresis, whose capital is in Extended-A
+        {"\xC5\x81\xC5\xBE", "\xC5\x82\xC5\xBD", true},      // Extended-A: L stroke, z caron
+        {"\xC7\x85", "\xC7\x86", true},                      // Extended-B: title case Dz caron and dz caron
+        {"\xC6\x92", "\xC6\x91", true},                      // Extended-B: f hook
+        {"\xC4\xB1", "i", true},                             // dotless i upper-cases to I
+        {"\xC4\xB0", "i", false},                            // capital I with dot stays itself
+        {"\xC5\xBF", "S", true},                             // long s
+        {"\xCE\xA3", "\xCF\x82", true}, {"\xCF\x83", "\xCF\x82", true},  // Greek sigma, final sigma
+        {"\xC2\xB5", "\xCE\x9C", true},                      // micro sign and capital mu
+        {"\xD0\x96\xD1\x90", "\xD0\xB6\xD0\x80", true},      // Cyrillic zhe, ie grave
+        {"\xD4\xB1", "\xD5\xA1", true},                      // Armenian ayb
+        {"\xEF\xBC\xA1", "\xEF\xBD\x81", true},              // full-width A and a
+        {"\xEF\xBC\xA1", "A", false},                        // full-width is another letter
+        {"\xC3\x9F", "SS", false}, {"\xC3\x9F", "ss", false},  // sharp s has no one-unit capital
+        {"\xE2\x84\xAA", "k", false},                        // Kelvin sign: k upper-cases to K
+        {"\xF0\x90\x90\x80", "\xF0\x90\x90\xA8", false},      // Deseret: surrogate pairs keep their case
+        {"\xC3\x89", "E", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(EqualIgnoringCase(c.a, c.b), c.same) << c.a << " / " << c.b;
+        EXPECT_EQ(FoldCase(c.a) == FoldCase(c.b), c.same) << c.a << " / " << c.b;
+    }
+    // Bytes that are not UTF-8 pass as they are; letters around them fold.
+    EXPECT_EQ(FoldCase("a\xFF\xC3" "b\xED\xA0\x80" "c"), "A\xFF\xC3" "B\xED\xA0\x80" "C");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "core/hex.h"
 #include "core/manifest.h"
+#include "core/manifest_parse.h"
 #include "core/utc_time.h"
 
 namespace velmora::engine::testing {
@@ -28,6 +29,12 @@ inline ManifestFile FileEntry(std::string path, std::uint8_t content, std::uint6
                               std::uint64_t storedSize) {
     const Sha256Digest sha = DigestOf(content);
     return {sha, size, ToHex(sha) + (storedSize == size ? "" : ".z"), storedSize, std::move(path)};
+}
+
+// For tests of what the parser reads, whatever the signature: the parse
+// goes through ParseSignedManifest as the engine's does.
+inline Result<SignedManifest> ParseAnySigned(std::string_view bytes) {
+    return ParseSignedManifest(bytes, [](std::string_view, const ManifestSignature&) { return Result<void>(); });
 }
 
 inline Manifest ManifestWith(std::uint64_t version, std::vector<ManifestFile> files) {

@@ -148,12 +148,12 @@ TEST(UpdatePlan, TenThousandUnchangedFilesTakeWellUnderASecond) {
         files.push_back(std::move(file));
     }
     const std::string text = WithSignature(ManifestBody(ManifestWith(3, std::move(files))), {});
-    const FakeDisk disk(ParseManifest(text).Value().manifest);
+    const FakeDisk disk(testing::ParseAnySigned(text).Value().manifest);
 
     // What the engine does when nothing changed: read both manifests, plan.
     const auto start = std::chrono::steady_clock::now();
-    const auto local = ParseManifest(text);
-    const auto remote = ParseManifest(text);
+    const auto local = testing::ParseAnySigned(text);
+    const auto remote = testing::ParseAnySigned(text);
     ASSERT_TRUE(local && remote);
     const UpdatePlan plan = PlanUpdate(&local.Value().manifest, remote.Value().manifest, disk);
     const auto elapsed = std::chrono::steady_clock::now() - start;

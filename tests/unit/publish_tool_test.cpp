@@ -66,11 +66,11 @@ protected:
 
     SignedManifest ServerManifest(const fs::path& server) const {
         const std::string text = ReadFile(server / "gamedata.vel");
-        auto parsed = ParseManifest(text);
-        EXPECT_TRUE(parsed) << parsed.Error().reason;
         const auto key = publish::LoadPublicKeyFile(kKeys + "/test-public.h");
-        EXPECT_TRUE(publish::SignatureMatches(key, std::string_view(text).substr(0, parsed.Value().signedLength),
-                                              parsed.Value().signature));
+        auto parsed = ParseSignedManifest(text, [&](std::string_view signedPart, const ManifestSignature& signature) {
+            return publish::SignatureMatches(key, signedPart, signature) ? Result<void>() : InvalidFormat("signature");
+        });
+        EXPECT_TRUE(parsed) << parsed.Error().reason;
         return std::move(parsed).Value();
     }
 
@@ -219,13 +219,12 @@ TEST_F(PublishTool, AFailedPublicationLeavesNothingBehind) {
     ASSERT_EQ(Publish("1").exitCode, 0);
     const std::string before = ReadFile(Server() / "gamedata.vel");
 
-    // Two names Windows sees as one file: found only once the objects are
-    // written, so the temporary folder exists when the failure comes.
+    // Two names Windows sees as one file, found by the release folder scan.
     folder.Write("release/Data.pak", "one");
     folder.Write("release/data.pak", "two");
     const ToolRun run = Publish("2");
     EXPECT_NE(run.exitCode, 0);
-    EXPECT_NE(run.err.find("listed twice"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("one file on Windows"), std::string::npos) << run.err;
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;  // one message
     EXPECT_TRUE(Leftovers().empty()) << Leftovers()[0];
     EXPECT_EQ(ReadFile(Server() / "gamedata.vel"), before);
@@ -235,15 +234,19 @@ TEST_F(PublishTool, RefusesReleasePathsTheEngineWouldRefuse) {
     const struct {
         const char* file;
         const char* reason;
+        const char* other = nullptr;  // a second file the first collides with
     } cases[] = {{"con.txt", "device name"},
                  {"libs/comp.dll", "libs folder"},
                  {"VELUpdater.exe", "the updater's own program"},
                  {"trailing.", "ends in a dot"},
-                 {"a:b", "colon"}};
+                 {"a:b", "colon"},
+                 {"\xC3\x89.txt", "one file on Windows", "\xC3\xA9.txt"},
+                 {"\xD0\x96", "also a folder", "\xD0\xB6/x"}};
     for (const auto& c : cases) {
         fs::remove_all(Release());
         folder.Write("release/velmora.exe", "program");
         folder.Write(std::string("release/") + c.file, "x");
+        if (c.other) folder.Write(std::string("release/") + c.other, "y");
         const ToolRun run = Publish("1");
         EXPECT_NE(run.exitCode, 0) << c.file;
         EXPECT_NE(run.err.find(c.file), std::string::npos) << run.err;
@@ -281,10 +284,16 @@ TEST_F(PublishTool, VerifyFindsDamageAndWrongKeys) {
     EXPECT_NE(wrongKey.exitCode, 0);
     EXPECT_NE(wrongKey.err.find("signature"), std::string::npos) << wrongKey.err;
 
-    std::string tampered = original;
-    tampered[tampered.find("version 1") + 8] = '9';
-    folder.Write("server/gamedata.vel", tampered);
-    EXPECT_NE(verify(kKeys + "/test-public.h").exitCode, 0);
+    // Changed so that it still parses, and so that it does not: either way
+    // the signature refuses it before its lines are read.
+    for (const char changed : {'9', 'x'}) {
+        std::string tampered = original;
+        tampered[tampered.find("version 1") + 8] = changed;
+        folder.Write("server/gamedata.vel", tampered);
+        const ToolRun run = verify(kKeys + "/test-public.h");
+        EXPECT_NE(run.exitCode, 0) << changed;
+        EXPECT_NE(run.err.find("signature does not match"), std::string::npos) << run.err;
+    }
     folder.Write("server/gamedata.vel", original);
 
     // Damaged objects: one cut short, one with the right size but other

@@ -79,7 +79,7 @@ TEST(EngineWinCrypto, DigestOfFileGivesSizeAndHashOrWrongFile) {
 
 // Each case changes one thing of a manifest the publishing tool signed.
 TEST(EngineWinCrypto, ManifestSignatureChecksOutOnlyAsSigned) {
-    auto parsed = ParseManifest(kSignedManifest);
+    auto parsed = ParseSignedManifest(kSignedManifest, VerifyManifestSignature);
     ASSERT_TRUE(parsed) << parsed.Error().reason;
     const SignedManifest& manifest = parsed.Value();
     const std::span<const std::uint8_t> body = Bytes(kSignedManifest.substr(0, manifest.signedLength));
@@ -117,7 +117,8 @@ TEST(EngineWinCrypto, ManifestSignatureChecksOutOnlyAsSigned) {
             EXPECT_EQ(verdict.Error().status, EngineStatus::InvalidFormat) << c.name;
         }
     }
-    EXPECT_TRUE(VerifyManifest(kSignedManifest, manifest));
+    EXPECT_FALSE(ParseSignedManifest(changedBody + std::string(kSignedManifest.substr(manifest.signedLength)),
+                                     VerifyManifestSignature));
 }
 
 }  // namespace

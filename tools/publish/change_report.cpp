@@ -4,7 +4,7 @@
 #include <unordered_set>
 
 #include "core/dropped_files.h"
-#include "core/path_rules.h"
+#include "core/case_fold.h"
 #include "core/update_plan.h"
 
 namespace velmora::publish {
@@ -15,10 +15,10 @@ class DiskMatching : public engine::InstalledFiles {
 public:
     explicit DiskMatching(const engine::Manifest* manifest) {
         if (!manifest) return;
-        for (const auto& file : manifest->files) sizes_.emplace(engine::FoldAsciiCase(file.path), file.size);
+        for (const auto& file : manifest->files) sizes_.emplace(engine::FoldCase(file.path), file.size);
     }
     std::optional<std::uint64_t> FileSize(std::string_view path) const override {
-        const auto found = sizes_.find(engine::FoldAsciiCase(path));
+        const auto found = sizes_.find(engine::FoldCase(path));
         if (found == sizes_.end()) return std::nullopt;
         return found->second;
     }
@@ -32,7 +32,7 @@ std::unordered_set<std::string> FoldedFolders(const engine::Manifest* manifest) 
     std::unordered_set<std::string> folders;
     if (!manifest) return folders;
     for (const auto& file : manifest->files)
-        for (std::string_view folder : engine::ParentFolders(file.path)) folders.insert(engine::FoldAsciiCase(folder));
+        for (std::string_view folder : engine::ParentFolders(file.path)) folders.insert(engine::FoldCase(folder));
     return folders;
 }
 
@@ -42,10 +42,10 @@ ChangeReport CompareManifests(const engine::Manifest* previous, const engine::Ma
     ChangeReport report;
     std::unordered_map<std::string, const engine::ManifestFile*> before;
     if (previous)
-        for (const auto& file : previous->files) before.emplace(engine::FoldAsciiCase(file.path), &file);
+        for (const auto& file : previous->files) before.emplace(engine::FoldCase(file.path), &file);
     std::unordered_set<std::string> stillListed;
     for (const auto& file : next.files) {
-        const std::string key = engine::FoldAsciiCase(file.path);
+        const std::string key = engine::FoldCase(file.path);
         const auto found = before.find(key);
         if (found == before.end()) {
             report.added.push_back(file.path);
@@ -57,13 +57,13 @@ ChangeReport CompareManifests(const engine::Manifest* previous, const engine::Ma
     }
     if (previous)
         for (const auto& file : previous->files)
-            if (!stillListed.contains(engine::FoldAsciiCase(file.path))) report.removed.push_back(file.path);
+            if (!stillListed.contains(engine::FoldCase(file.path))) report.removed.push_back(file.path);
     const std::unordered_set<std::string> foldersBefore = FoldedFolders(previous);
     const std::unordered_set<std::string> foldersAfter = FoldedFolders(&next);
     for (const auto& path : report.removed)
-        if (foldersAfter.contains(engine::FoldAsciiCase(path))) report.nowFolders.push_back(path);
+        if (foldersAfter.contains(engine::FoldCase(path))) report.nowFolders.push_back(path);
     for (const auto& path : report.added)
-        if (foldersBefore.contains(engine::FoldAsciiCase(path))) report.nowFiles.push_back(path);
+        if (foldersBefore.contains(engine::FoldCase(path))) report.nowFiles.push_back(path);
     report.bytesToDownload = engine::PlanUpdate(previous, next, DiskMatching(previous)).totalStoredBytes;
     return report;
 }

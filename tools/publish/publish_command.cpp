@@ -33,13 +33,13 @@ std::optional<ServerManifest> PreviousPublication(const PublishOptions& options)
     if (fs::exists(options.out, error)) {
         if (!fs::is_directory(options.out, error))
             throw PublishError(options.out.string() + " exists and is not a folder");
-        current = ReadServerManifest(options.out);
+        current = ReadServerManifest(options.out, std::nullopt);
         if (!current && !fs::is_empty(options.out, error))
             throw PublishError("refusing to replace " + options.out.string() +
                                ": it is not a server folder (it has no gamedata.vel)");
     }
     if (!options.previous) return current;
-    auto previous = ReadServerManifest(*options.previous);
+    auto previous = ReadServerManifest(*options.previous, std::nullopt);
     if (!previous) throw PublishError(options.previous->string() + " has no gamedata.vel");
     return previous;
 }
@@ -75,9 +75,13 @@ std::string SignedManifestText(const engine::Manifest& manifest, const SigningKe
     const std::string body = engine::ManifestBody(manifest);
     const engine::ManifestSignature signature = key.Sign(body);
     std::string text = engine::WithSignature(body, signature);
-    const auto reread = engine::ParseManifest(text);
-    if (!reread || reread.Value().manifest != manifest || reread.Value().signedLength != body.size() ||
-        !SignatureMatches(key.PublicKey(), body, signature))
+    const auto check = [&](std::string_view signedPart,
+                           const engine::ManifestSignature& read) -> engine::Result<void> {
+        if (!SignatureMatches(key.PublicKey(), signedPart, read)) return engine::InvalidFormat("signature");
+        return {};
+    };
+    const auto reread = engine::ParseSignedManifest(text, check);
+    if (!reread || reread.Value().manifest != manifest || reread.Value().signedLength != body.size())
         throw PublishError("the written manifest does not read back as written; nothing was published");
     return text;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/path_collisions.h"
 #include "core/path_rules.h"
 #include "publish_error.h"
 
@@ -29,6 +30,18 @@ std::vector<ReleaseFile> ListReleaseFiles(const fs::path& folder) {
     if (files.empty()) throw PublishError("release folder " + folder.string() + " holds no files");
     std::sort(files.begin(), files.end(),
               [](const ReleaseFile& a, const ReleaseFile& b) { return a.path < b.path; });
+    // Found here, before any file is hashed: names this file system keeps
+    // apart that Windows takes for one file ("É.txt" and "é.txt").
+    std::vector<std::string_view> paths;
+    for (const ReleaseFile& file : files) paths.push_back(file.path);
+    if (const auto collision = engine::FindPathCollision(paths)) {
+        const std::string& first = files[collision->first].path;
+        const std::string& second = files[collision->second].path;
+        if (collision->kind == engine::PathCollision::Kind::SameFile)
+            throw PublishError("release files '" + first + "' and '" + second +
+                               "' are one file on Windows (listed twice when names are compared as Windows compares them)");
+        throw PublishError("release file '" + first + "' is also a folder on Windows (of '" + second + "')");
+    }
     return files;
 }
 

@@ -14,9 +14,10 @@ struct ReleaseFile {
 
 // Every plain file under `folder`, recursively, ordered by manifest path.
 // Throws PublishError when the folder is missing or empty, when a path
-// breaks the path rules (naming the path and the rule), or for anything
-// that is neither a plain file nor a folder (symbolic links included: what
-// they point at is not part of the release folder).
+// breaks the path rules (naming the path and the rule), when two paths are
+// one file, or a file and a folder, on Windows (core/path_collisions.h), or
+// for anything that is neither a plain file nor a folder (symbolic links
+// included: what they point at is not part of the release folder).
 std::vector<ReleaseFile> ListReleaseFiles(const std::filesystem::path& folder);
 
 }  // namespace velmora::publish

@@ -3,15 +3,23 @@
 #include "core/manifest_parse.h"
 #include "file_io.h"
 #include "publish_error.h"
+#include "signature_check.h"
 
 namespace velmora::publish {
 
-std::optional<ServerManifest> ReadServerManifest(const std::filesystem::path& folder) {
+std::optional<ServerManifest> ReadServerManifest(const std::filesystem::path& folder,
+                                                 const std::optional<PublicKeyBytes>& key) {
     const std::filesystem::path file = folder / kManifestFileName;
     std::error_code error;
     if (!std::filesystem::exists(file, error)) return std::nullopt;
     std::string text = ReadWholeFile(file);
-    auto parsed = engine::ParseManifest(text);
+    const engine::SignatureCheck check = [&](std::string_view signedPart,
+                                             const engine::ManifestSignature& signature) -> engine::Result<void> {
+        if (key && !SignatureMatches(*key, signedPart, signature))
+            return engine::InvalidFormat("the signature does not match the public key");
+        return {};
+    };
+    auto parsed = engine::ParseSignedManifest(text, check);
     if (!parsed) throw PublishError(file.string() + " is not a valid manifest: " + parsed.Error().reason);
     return ServerManifest{std::move(text), std::move(parsed).Value()};
 }

@@ -13,12 +13,14 @@ namespace velmora::publish {
 void RunVerify(const VerifyOptions& options, std::ostream& out, std::ostream& warnings) {
     namespace fs = std::filesystem;
     const PublicKeyBytes key = LoadPublicKeyFile(options.publicKey);
-    const auto server = ReadServerManifest(options.serverFolder);
+    std::optional<ServerManifest> server;
+    try {
+        server = ReadServerManifest(options.serverFolder, key);
+    } catch (const PublishError& refused) {
+        throw PublishError(std::string(refused.what()) + " (" + options.publicKey.string() + ")");
+    }
     if (!server) throw PublishError(options.serverFolder.string() + " has no gamedata.vel");
     const engine::SignedManifest& signedManifest = server->parsed;
-    if (!SignatureMatches(key, std::string_view(server->text).substr(0, signedManifest.signedLength),
-                          signedManifest.signature))
-        throw PublishError("the signature of gamedata.vel does not match " + options.publicKey.string());
 
     std::string problems;
     std::set<std::string> checked;

@@ -1,0 +1,23 @@
+#pragma once
+// Paths Windows cannot hold side by side in one folder tree: two that name
+// the same file (compared as case_fold.h compares them), or one that is a
+// folder of another ("a" and "A/b").
+#include <cstddef>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace velmora::engine {
+
+struct PathCollision {
+    enum class Kind { SameFile, FileIsFolder };
+    Kind kind;
+    std::size_t first;   // index into the paths; for FileIsFolder, the file
+    std::size_t second;  // the later-listed duplicate, or a path inside `first`
+};
+
+// A collision among `paths` (safe manifest paths: no control characters),
+// or nothing. In n log n comparisons of the folded paths.
+std::optional<PathCollision> FindPathCollision(const std::vector<std::string_view>& paths);
+
+}  // namespace velmora::engine
