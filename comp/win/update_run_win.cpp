@@ -7,6 +7,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "core/accepted_floor.h"
 #include "core/dropped_files.h"
 #include "core/engine_version.h"
 #include "core/manifest_acceptance.h"
@@ -25,6 +26,22 @@
 
 namespace velmora::engine {
 namespace {
+
+Result<AcceptedFloor> FloorOf(std::string_view bytes, const Manifest& manifest) {
+    Sha256 hash;
+    if (auto added = hash.Update({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}); !added)
+        return added.Error();
+    auto digest = hash.Finish();
+    if (!digest) return digest.Error();
+    return AcceptedFloor{manifest.version, digest.Value()};
+}
+
+std::optional<AcceptedFloor> FloorOf(const std::optional<ManifestText>& text) {
+    if (!text) return std::nullopt;
+    auto floor = FloorOf(text->bytes, text->parsed.manifest);
+    if (!floor) return std::nullopt;
+    return floor.Value();
+}
 
 // Adds what `more` drops to `dropped`, each path once.
 void AddDropped(DroppedFiles& dropped, const DroppedFiles& more) {
@@ -58,7 +75,8 @@ public:
 
 private:
     Result<void> Check() const { return cancel_.Raised() ? Result<void>(Stopped()) : Result<void>(); }
-    Result<ManifestText> FetchRemote(const ManifestText* local);
+    Result<ManifestText> FetchRemote(const std::optional<AcceptedFloor>& floor);
+    Result<void> RaiseFloor(const std::optional<AcceptedFloor>& record, const std::string& bytes) const;
     Result<std::vector<ObjectToFetch>> DropFilesInPlace(std::vector<ObjectToFetch> objects) const;
     Result<void> Download(const std::vector<ObjectToFetch>& objects);
     Result<void> Verify(const std::vector<ObjectToFetch>& objects) const;
@@ -89,9 +107,13 @@ Result<void> Run::Execute() {
     const std::optional<ManifestText> journal = ReadLocalManifest(journalPath);
     if (auto go = Check(); !go) return go;
 
-    // The rollback floor is the higher of the two versions.
-    const ManifestText* floor = local ? &*local : nullptr;
-    if (journal && (!floor || journal->parsed.manifest.version > floor->parsed.manifest.version)) floor = &*journal;
+    // The rollback floor: the record of the highest manifest gone to, or
+    // the journal's or the local manifest where they are higher (an install
+    // from before the record, or a record lost).
+    const std::wstring floorPath = paths_.libsFolder + L"\\gamedata.floor";
+    const std::optional<std::string> recordText = ReadFileUpTo(floorPath, 1024);
+    const std::optional<AcceptedFloor> record = recordText ? ParseFloorRecord(*recordText) : std::nullopt;
+    const std::optional<AcceptedFloor> floor = HigherFloor(HigherFloor(record, FloorOf(journal)), FloorOf(local));
     status_.Status(EngineStatus::LookingForChanges);
     auto remote = FetchRemote(floor);
     if (!remote) return remote.Error();
@@ -124,6 +146,7 @@ Result<void> Run::Execute() {
         // From the first move on, the journal says which release the disk
         // is on its way to, whatever stops the run.
         if (auto made = staging_.Create(); !made) return made;
+        if (auto raised = RaiseFloor(record, remote.Value().bytes); !raised) return raised;
         if (auto written = WriteLocalManifest(journalPath, staging_.ManifestPath(), remote.Value().bytes); !written)
             return written;
         // A file that became a folder, or the files of a folder that became
@@ -136,6 +159,7 @@ Result<void> Run::Execute() {
     if (!local || local->bytes != remote.Value().bytes) {
         status_.Status(EngineStatus::Saving);
         if (auto made = staging_.Create(); !made) return made;
+        if (auto raised = RaiseFloor(record, remote.Value().bytes); !raised) return raised;
         if (auto written = WriteLocalManifest(paths_.localManifest, staging_.ManifestPath(), remote.Value().bytes);
             !written)
             return written;
@@ -147,9 +171,18 @@ Result<void> Run::Execute() {
     return {};
 }
 
+// Records the remote manifest as the floor when it lies above the record.
+Result<void> Run::RaiseFloor(const std::optional<AcceptedFloor>& record, const std::string& bytes) const {
+    auto floor = FloorOf(bytes, *remote_);
+    if (!floor) return floor.Error();
+    if (record == floor.Value()) return {};
+    return WriteLocalManifest(paths_.libsFolder + L"\\gamedata.floor", staging_.ManifestPath(),
+                              FloorRecordText(floor.Value()));
+}
+
 // Nothing of the server's manifest but its last line is looked at before
 // its signature checks out.
-Result<ManifestText> Run::FetchRemote(const ManifestText* local) {
+Result<ManifestText> Run::FetchRemote(const std::optional<AcceptedFloor>& floor) {
     auto session = InternetSession::Open(url_);
     if (!session) return session.Error();
     session_ = std::move(session).Value();
@@ -157,8 +190,10 @@ Result<ManifestText> Run::FetchRemote(const ManifestText* local) {
     if (!bytes) return bytes.Error();
     auto parsed = ParseSignedManifest(bytes.Value(), VerifyManifestSignature);
     if (!parsed) return parsed.Error();
-    if (auto accepted = CheckRemoteManifest(parsed.Value().manifest, local ? &local->parsed.manifest : nullptr,
-                                            SecondsSince1970(), kEngineVersion);
+    auto remoteFloor = FloorOf(bytes.Value(), parsed.Value().manifest);
+    if (!remoteFloor) return remoteFloor.Error();
+    if (auto above = CheckAgainstFloor(floor, remoteFloor.Value()); !above) return above.Error();
+    if (auto accepted = CheckRemoteManifest(parsed.Value().manifest, nullptr, SecondsSince1970(), kEngineVersion);
         !accepted)
         return accepted.Error();
     return ManifestText{std::move(bytes).Value(), std::move(parsed).Value()};

@@ -3,6 +3,7 @@
 #include <ctime>
 #include <random>
 
+#include "core/accepted_floor.h"
 #include "core/engine_version.h"
 #include "core/manifest_acceptance.h"
 #include "core/utc_time.h"
@@ -29,6 +30,38 @@ TEST(ManifestAcceptance, RollbackRefusesOnlyOlderVersions) {
             EXPECT_EQ(result.Error().status, EngineStatus::InvalidFormat);
         }
     }
+}
+
+// The floor record: below it, or at its version with other bytes, is refused;
+// the record reads back only in its own form.
+TEST(ManifestAcceptance, FloorRefusesLowerVersionsAndTheSameVersionWithOtherBytes) {
+    const Sha256Digest mine{1, 2, 3};
+    const Sha256Digest other{9};
+    const struct {
+        std::optional<AcceptedFloor> floor;
+        AcceptedFloor remote;
+        bool accepted;
+    } cases[] = {
+        {std::nullopt, {3, other}, true},   {AcceptedFloor{5, mine}, {6, other}, true},
+        {AcceptedFloor{5, mine}, {5, mine}, true}, {AcceptedFloor{5, mine}, {5, other}, false},
+        {AcceptedFloor{5, mine}, {4, mine}, false},
+    };
+    for (const auto& c : cases) {
+        const auto result = CheckAgainstFloor(c.floor, c.remote);
+        EXPECT_EQ(result.Ok(), c.accepted) << "remote " << c.remote.version;
+        if (!result) {
+            EXPECT_EQ(result.Error().status, EngineStatus::InvalidFormat);
+        }
+    }
+    const AcceptedFloor floor{18446744073709551615u, {0xAB, 0xCD}};
+    EXPECT_EQ(ParseFloorRecord(FloorRecordText(floor)), floor);
+    const std::string text = FloorRecordText(floor);
+    for (const std::string& broken : std::vector<std::string>{text.substr(0, text.size() - 1), text + "x", "version 1\n",
+                                      "version x\nsha256 " + std::string(64, '0') + "\n", std::string()}) {
+        EXPECT_EQ(ParseFloorRecord(broken), std::nullopt) << broken;
+    }
+    EXPECT_EQ(HigherFloor(AcceptedFloor{2, mine}, AcceptedFloor{3, other})->version, 3u);
+    EXPECT_EQ(HigherFloor(std::nullopt, AcceptedFloor{1, other})->version, 1u);
 }
 
 TEST(ManifestAcceptance, ExpiryRefusesFromTheExpiryTimeOn) {

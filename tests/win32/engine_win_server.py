@@ -64,6 +64,8 @@ def make_server_folders(root):
     publish(release("third"), out("third"), 4)
     publish(release("long"), out("long"), 5)
     publish(release("fourth"), out("fourth"), 6)
+    # The first release signed again as version 2: not the second's bytes.
+    publish(release("first"), out("resigned"), 2)
     publish(release("first"), out("expired"), 3, expires=EXPIRED)
     publish(release("second"), out("obsolete"), 3, min_updater=99)
     # One object of the second release changed on the server, size kept.

@@ -281,6 +281,17 @@ TEST_F(EngineWinServer, InterruptedApplyIsFinishedNotMixed) {
     EXPECT_EQ(ReadTextFile(libs() + L"\\gamedata.vel"), ServerManifest("second"));
 }
 
+// The floor outlives the local manifest, and one version means one content.
+TEST_F(EngineWinServer, FloorHoldsWithoutTheLocalManifest) {
+    ASSERT_EQ(Final(Update("/second")), 1);
+    const RunResult resigned = Update("/resigned");
+    EXPECT_EQ(Final(resigned), -9) << "the same version with other bytes: " << Sequence(resigned.statuses);
+    ASSERT_TRUE(fs::remove(fs::path(libs()) / "gamedata.vel"));
+    const RunResult older = Update("/first");
+    EXPECT_EQ(Final(older), -9) << "below the floor: " << Sequence(older.statuses);
+    ExpectInstalled("second");
+}
+
 TEST_F(EngineWinServer, TamperedObjectIsTheWrongFileAndLeavesTheInstallAlone) {
     ASSERT_EQ(Final(Update("/first")), 1);
     const RunResult run = Update("/tampered");
