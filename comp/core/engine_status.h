@@ -20,7 +20,15 @@ using velmora::StatusCode;
 struct EngineError {
     EngineStatus status;
     std::string reason;
+    // The machine's trouble (a full disk, a file another program holds),
+    // not the data's: what was downloaded so far is kept for the next run.
+    bool local = false;
 };
+
+// Only data that failed its check is thrown away.
+inline bool FailedVerification(const EngineError& error) {
+    return error.status == EngineStatus::WrongFile && !error.local;
+}
 
 inline EngineError InvalidFormat(std::string reason) {
     return {EngineStatus::InvalidFormat, std::move(reason)};

@@ -6,7 +6,7 @@
 namespace velmora::engine {
 
 EngineError LocalFileError(std::string what, const std::wstring& path) {
-    return {EngineStatus::WrongFile, what + " " + Utf8(path) + ": " + LastErrorText()};
+    return {EngineStatus::WrongFile, what + " " + Utf8(path) + ": " + LastErrorText(), true};
 }
 
 std::optional<std::uint64_t> PlainFileSize(const std::wstring& path) {

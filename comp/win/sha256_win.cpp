@@ -101,7 +101,7 @@ Result<Sha256Digest> Sha256::Finish() {
 Result<FileDigest> DigestOfFile(const std::wstring& path, const CancelFlag& cancel) {
     UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                         FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) return EngineError{EngineStatus::WrongFile, "cannot open " + Utf8(path) + ": " + LastErrorText()};
+    if (!file) return EngineError{EngineStatus::WrongFile, "cannot open " + Utf8(path) + ": " + LastErrorText(), true};
     Sha256 hash;
     FileDigest digest;
     std::vector<std::uint8_t> buffer(256 * 1024);
@@ -109,7 +109,7 @@ Result<FileDigest> DigestOfFile(const std::wstring& path, const CancelFlag& canc
         if (cancel.Raised()) return Stopped();
         DWORD got = 0;
         if (!::ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
-            return EngineError{EngineStatus::WrongFile, "cannot read " + Utf8(path) + ": " + LastErrorText()};
+            return EngineError{EngineStatus::WrongFile, "cannot read " + Utf8(path) + ": " + LastErrorText(), true};
         if (got == 0) break;
         digest.size += got;
         if (auto hashed = hash.Update(std::span(buffer.data(), got)); !hashed) return hashed.Error();

@@ -70,7 +70,7 @@ Result<void> StagingFolder::MakeReady(const ObjectToFetch& object, const CancelF
             outcome = EngineError{EngineStatus::WrongFile, Utf8(part) + " is not of the stored size"};
     }
     if (outcome) outcome = check.Finish();
-    if (!outcome && outcome.Error().status == EngineStatus::WrongFile) check.Discard();
+    if (!outcome && FailedVerification(outcome.Error())) check.Discard();
     return outcome;
 }
 

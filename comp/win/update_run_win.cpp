@@ -261,7 +261,7 @@ Result<void> Run::Download(const std::vector<ObjectToFetch>& objects) {
         ObjectCheck check(staging_, *object, cancel_);
         auto fetched = DownloadObject(session_, download, check, progress, cancel_);
         if (!fetched) {
-            if (fetched.Error().status == EngineStatus::WrongFile) check.Discard();
+            if (FailedVerification(fetched.Error())) check.Discard();
             return fetched;
         }
     }

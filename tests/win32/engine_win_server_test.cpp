@@ -380,6 +380,31 @@ TEST_F(EngineWinServer, RangeAnswerThatEndsEarlyStartsThatObjectOver) {
     EXPECT_EQ(std::count(requests.begin(), requests.end(), object + "\t-\t200"), 1) << "asked for again, whole";
 }
 
+// Local trouble is not bad data: a partial download that another program
+// holds (it may read and delete, not write) fails the run, and is kept for
+// the next one to resume.
+TEST_F(EngineWinServer, PartialDownloadHeldByAnotherProgramIsKept) {
+    ASSERT_EQ(Final(Update("/_fault/drop=100000/first")), -6);
+    const std::vector<std::string> parts = StagingFiles();
+    ASSERT_EQ(parts.size(), 1u);
+    const fs::path part = fs::path(libs()) / "staging" / parts[0];
+    HANDLE held = ::CreateFileW(part.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const RunResult blocked = Update("/first");
+    ::CloseHandle(held);
+    EXPECT_EQ(Final(blocked), -7) << Sequence(blocked.statuses);
+    ASSERT_TRUE(fs::exists(part)) << "the resume data went";
+    EXPECT_EQ(fs::file_size(part), 100000u);
+
+    NewRequests();
+    EXPECT_EQ(Final(Update("/first")), 1);
+    const std::vector<std::string> requests = NewRequests();
+    EXPECT_EQ(std::count_if(requests.begin(), requests.end(),
+                            [](const std::string& line) { return line.find("\tbytes=100000-\t206") != std::string::npos; }),
+              1);
+}
+
 TEST_F(EngineWinServer, EndlessBodyIsReadOnlyUpToTheSignedSize) {
     const RunResult run = Update("/_fault/endless/first");
     EXPECT_EQ(Final(run), 1) << Sequence(run.statuses);
