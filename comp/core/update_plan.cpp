@@ -44,3 +44,20 @@ std::uint64_t TotalStoredBytes(const std::vector<ObjectToFetch>& objects) {
 }
 
 }  // namespace velmora::engine
+
+namespace velmora::engine {
+
+std::uint64_t StagingBytesNeeded(const std::vector<ObjectToFetch>& objects, const std::vector<std::uint64_t>& begun) {
+    std::uint64_t needed = 0;
+    std::uint64_t largestCopy = 0;
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        const ObjectToFetch& object = objects[i];
+        const std::uint64_t already = i < begun.size() ? begun[i] : 0;
+        needed += already < object.storedSize ? object.storedSize - already : 0;
+        if (object.object.ends_with(".z")) needed += object.size;
+        if (object.files.size() > 1 && object.size > largestCopy) largestCopy = object.size;
+    }
+    return needed + largestCopy;
+}
+
+}  // namespace velmora::engine

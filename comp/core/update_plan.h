@@ -62,3 +62,14 @@ UpdatePlan PlanUpdate(const Manifest* local, const Manifest& remote, const Insta
 std::uint64_t TotalStoredBytes(const std::vector<ObjectToFetch>& objects);
 
 }  // namespace velmora::engine
+
+namespace velmora::engine {
+
+// The most the staging folder holds at once while these objects are
+// fetched and placed: what is left to download of each (`begun` bytes of
+// each, in the same order, are there already), the unpacked content of each
+// compressed one, and the largest copy made for a file that shares its
+// object with others. Checked against the free space before any download.
+std::uint64_t StagingBytesNeeded(const std::vector<ObjectToFetch>& objects, const std::vector<std::uint64_t>& begun);
+
+}  // namespace velmora::engine

@@ -23,6 +23,7 @@
 #include "sha256_win.h"
 #include "signature_win.h"
 #include "staging_win.h"
+#include "winsupport/text_win.h"
 
 namespace velmora::engine {
 namespace {
@@ -41,6 +42,19 @@ std::optional<AcceptedFloor> FloorOf(const std::optional<ManifestText>& text) {
     auto floor = FloorOf(text->bytes, text->parsed.manifest);
     if (!floor) return std::nullopt;
     return floor.Value();
+}
+
+// Stops a run that would fill the disk before it downloads anything: a
+// full disk half-way is local trouble that wastes the player's time.
+Result<void> CheckFreeSpace(const std::wstring& folder, std::uint64_t needed) {
+    ULARGE_INTEGER available{};
+    if (!::GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr))
+        return LocalFileError("cannot ask the free space of", folder);
+    if (available.QuadPart >= needed) return {};
+    return EngineError{EngineStatus::WrongFile,
+                       "not enough free space: the update needs " + std::to_string(needed) + " bytes in " +
+                           Utf8(folder) + ", " + std::to_string(available.QuadPart) + " are free",
+                       true};
 }
 
 // Adds what `more` drops to `dropped`, each path once.
@@ -233,6 +247,10 @@ Result<void> Run::Download(const std::vector<ObjectToFetch>& objects) {
         if (found == leftovers.Value().end()) return std::nullopt;
         return found->second;
     };
+
+    std::vector<std::uint64_t> begunSizes;
+    for (const ObjectToFetch& object : objects) begunSizes.push_back(sizeOf(staging_.PartName(object.object)).value_or(0));
+    if (auto room = CheckFreeSpace(staging_.Path(), StagingBytesNeeded(objects, begunSizes)); !room) return room;
 
     std::vector<std::pair<const ObjectToFetch*, ObjectDownload>> wanted;
     std::uint64_t total = 0;

@@ -172,6 +172,29 @@ TEST(UpdatePlan, TenThousandUnchangedFilesTakeWellUnderASecond) {
 namespace velmora::engine {
 namespace {
 
+// What the staging folder must have room for before anything is fetched.
+TEST(UpdatePlan, StagingRoomCountsWhatIsLeftTheUnpackedAndTheLargestCopy) {
+    const auto object = [](std::string name, std::uint64_t stored, std::uint64_t size, std::size_t files) {
+        ObjectToFetch o{std::move(name), stored, {}, size, {}};
+        o.files.resize(files);
+        return o;
+    };
+    const struct {
+        const char* name;
+        std::vector<ObjectToFetch> objects;
+        std::vector<std::uint64_t> begun;
+        std::uint64_t needed;
+    } cases[] = {
+        {"nothing", {}, {}, 0},
+        {"stored as is", {object("a", 1000, 1000, 1)}, {0}, 1000},
+        {"partly there", {object("a", 1000, 1000, 1)}, {400}, 600},
+        {"compressed: the part and the unpacked", {object("b.z", 300, 1000, 1)}, {100}, 200 + 1000},
+        {"shared by three files: one copy at a time",
+         {object("a", 1000, 1000, 3), object("c", 50, 5000, 2)}, {0, 0}, 1050 + 5000},
+    };
+    for (const auto& c : cases) EXPECT_EQ(StagingBytesNeeded(c.objects, c.begun), c.needed) << c.name;
+}
+
 // Only files a manifest of ours listed are ever dropped; those that stand
 // where the new release puts a folder or a file go before it is placed.
 TEST(DroppedFiles, ListedBeforeAndNoLongerListed) {
