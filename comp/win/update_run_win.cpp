@@ -155,12 +155,15 @@ Result<void> Run::Execute() {
         // would change: a running game means nothing applied, not half.
         if (auto free = CheckTargetsFree(objects.Value(), dropped); !free) return free;
     }
-    if (changesFiles) {
+    const bool rewritesManifest = !local || local->bytes != remote.Value().bytes;
+    if (changesFiles || rewritesManifest) {
         status_.Status(EngineStatus::Saving);
-        // From the first move on, the journal says which release the disk
-        // is on its way to, whatever stops the run.
         if (auto made = staging_.Create(); !made) return made;
         if (auto raised = RaiseFloor(record, remote.Value().bytes); !raised) return raised;
+    }
+    if (changesFiles) {
+        // From the first move on, the journal says which release the disk
+        // is on its way to, whatever stops the run.
         if (auto written = WriteLocalManifest(journalPath, staging_.ManifestPath(), remote.Value().bytes); !written)
             return written;
         // A file that became a folder, or the files of a folder that became
@@ -170,10 +173,7 @@ Result<void> Run::Execute() {
         // Files the release dropped go once the new ones are in place.
         if (auto cleared = game_.RemoveFiles(dropped.afterwards); !cleared) return cleared;
     }
-    if (!local || local->bytes != remote.Value().bytes) {
-        status_.Status(EngineStatus::Saving);
-        if (auto made = staging_.Create(); !made) return made;
-        if (auto raised = RaiseFloor(record, remote.Value().bytes); !raised) return raised;
+    if (rewritesManifest) {
         if (auto written = WriteLocalManifest(paths_.localManifest, staging_.ManifestPath(), remote.Value().bytes);
             !written)
             return written;

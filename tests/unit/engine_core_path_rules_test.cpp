@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/case_fold.h"
+#include "core/long_path.h"
 #include "core/path_rules.h"
 
 namespace velmora::engine {
@@ -106,6 +107,21 @@ TEST(PathRules, NamesCompareAsWindowsComparesThem) {
     }
     // Bytes that are not UTF-8 pass as they are; letters around them fold.
     EXPECT_EQ(FoldCase("a\xFF\xC3" "b\xED\xA0\x80" "c"), "A\xFF\xC3" "B\xED\xA0\x80" "C");
+}
+
+TEST(ExtendedLengthPath, DriveAndNetworkPathsTakeTheLongForm) {
+    const struct {
+        const wchar_t* path;
+        const wchar_t* extended;
+    } cases[] = {
+        {L"C:\\Program Files (x86)\\Velmora\\libs", L"\\\\?\\C:\\Program Files (x86)\\Velmora\\libs"},
+        {L"v:", L"\\\\?\\v:"},
+        {L"\\\\server\\share\\Velmora", L"\\\\?\\UNC\\server\\share\\Velmora"},
+        {L"\\\\?\\C:\\Velmora", L"\\\\?\\C:\\Velmora"},  // already long
+        {L"\\\\.\\pipe\\x", L"\\\\.\\pipe\\x"},          // a device: as it is
+        {L"relative\\path", L"relative\\path"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ExtendedLengthPath(c.path), c.extended);
 }
 
 }  // namespace

@@ -102,30 +102,31 @@ TEST_F(EngineLibraryTest, CleanupStopsTheEngineBeforeItReturns) {
     EXPECT_EQ(Field(lines.back(), "thread"), "stopped");
 }
 
-TEST(EngineLibraryFailures, MissingLibraryRaisesTheSystemError) {
-    EngineLibrary engine("velmora-no-such-engine.dll");
-    try {
-        engine.Init();
-        FAIL() << "no failure raised";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.Number(), static_cast<std::uint32_t>(ERROR_MOD_NOT_FOUND));
-        EXPECT_EQ(failure.Description(), SystemErrorText(ERROR_MOD_NOT_FOUND));
-        EXPECT_FALSE(failure.Description().empty());
-    }
-}
-
-TEST(EngineLibraryFailures, MissingFunctionRaisesTheSystemError) {
+// A library or function that is not there raises the system's error.
+TEST(EngineLibraryFailures, MissingLibraryOrFunctionRaisesTheSystemError) {
     TestFolder folder;
     CopyFixture(L"partial_engine.dll", folder / L"partial_engine.dll");
-    EngineLibrary engine(Utf8(folder / L"partial_engine.dll"));
-    engine.Init();  // present in the library
-    try {
-        engine.Cleanup();
-        FAIL() << "no failure raised";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.Number(), static_cast<std::uint32_t>(ERROR_PROC_NOT_FOUND));
-        EXPECT_EQ(failure.Description(), SystemErrorText(ERROR_PROC_NOT_FOUND));
-        EXPECT_FALSE(failure.Description().empty());
+    EngineLibrary noLibrary("velmora-no-such-engine.dll");
+    EngineLibrary partial(Utf8(folder / L"partial_engine.dll"));
+    partial.Init();  // present in the library
+    const struct {
+        const char* name;
+        EngineLibrary& engine;
+        void (EngineLibrary::*call)();
+        DWORD error;
+    } cases[] = {
+        {"no library", noLibrary, &EngineLibrary::Init, ERROR_MOD_NOT_FOUND},
+        {"no VelUpdaterCleanup", partial, &EngineLibrary::Cleanup, ERROR_PROC_NOT_FOUND},
+    };
+    for (const auto& c : cases) {
+        try {
+            (c.engine.*c.call)();
+            ADD_FAILURE() << c.name << ": no failure raised";
+        } catch (const Failure& failure) {
+            EXPECT_EQ(failure.Number(), static_cast<std::uint32_t>(c.error)) << c.name;
+            EXPECT_EQ(failure.Description(), SystemErrorText(c.error)) << c.name;
+            EXPECT_FALSE(failure.Description().empty()) << c.name;
+        }
     }
 }
 

@@ -37,21 +37,20 @@ def make_releases(root):
     second = dict(first)
     second["data/maps/world.pak"] = noise[:200_000] + b"changed" + noise[200_007:]
     second["data/new/extra.bin"] = bytes(rng.getrandbits(8) for _ in range(50_000))
-    # Drops a file, makes a file a folder and a folder a file.
+    # Drops a file, makes a file a folder and a folder a file, and adds one
+    # whose full path in the game folder is longer than 260 characters.
+    deep = "data/" + "/".join(["a-long-folder-name-of-the-game-data-%02d" % i for i in range(5)]) + "/file.pak"
     third = {
         "velmora.exe": first["velmora.exe"],
         "data/notes.txt/part.txt": b"the notes are a folder now\n",
         "data/maps": b"the maps are one file now\n",
+        deep: b"deep inside\n",
     }
-    # A file whose full path in the game folder is longer than 260 characters.
-    deep = "data/" + "/".join(["a-long-folder-name-of-the-game-data-%02d" % i for i in range(5)]) + "/file.pak"
-    long_paths = dict(first)
-    long_paths[deep] = b"deep inside\n"
     # Changes two files of the first release.
     fourth = dict(first)
     fourth["data/notes.txt"] = text + b"one more line\n"
     fourth["data/maps/world.pak"] = noise[:1000] + b"moved" + noise[1005:]
-    releases = {"first": first, "second": second, "third": third, "long": long_paths, "fourth": fourth}
+    releases = {"first": first, "second": second, "third": third, "fourth": fourth}
     for name, files in releases.items():
         write_release(os.path.join(root, "releases", name), files)
 
@@ -62,7 +61,6 @@ def make_server_folders(root):
     publish(release("first"), out("first"), 1)
     publish(release("second"), out("second"), 2)
     publish(release("third"), out("third"), 4)
-    publish(release("long"), out("long"), 5)
     publish(release("fourth"), out("fourth"), 6)
     # The first release signed again as version 2: not the second's bytes.
     publish(release("first"), out("resigned"), 2)
