@@ -21,6 +21,25 @@ bool IsFolder(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool IsLinkedFolder(const std::wstring& path) {
+    constexpr DWORD kLinkAttributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & kLinkAttributes) != kLinkAttributes) return false;
+    // The search entry carries the reparse tag; the cloud tags differ only
+    // in the bits 12 to 15.
+    WIN32_FIND_DATAW entry{};
+    const UniqueFindHandle found(::FindFirstFileW(path.c_str(), &entry));
+    constexpr DWORD kCloudTagMask = 0xFFFF0FFF;
+    return !found || (entry.dwReserved0 & kCloudTagMask) != IO_REPARSE_TAG_CLOUD;
+}
+
+EngineError LinkedFolderError(const std::wstring& path) {
+    return {EngineStatus::WrongFile,
+            Utf8(path) + " is a link to another place (a junction or a symbolic link): nothing is written or "
+                         "deleted through it",
+            true};
+}
+
 std::optional<std::string> ReadFileUpTo(const std::wstring& path, std::uint64_t limit) {
     UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));

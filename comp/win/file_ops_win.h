@@ -21,6 +21,15 @@ std::optional<std::uint64_t> PlainFileSize(const std::wstring& path);
 
 bool IsFolder(const std::wstring& path);
 
+// A folder that is a junction, a symbolic link or a mount point: what lies
+// behind it is not the game's, so the engine never writes, deletes or cleans
+// through one. A placeholder of a cloud drive is a reparse point too, but it
+// is the folder itself, not a way elsewhere.
+bool IsLinkedFolder(const std::wstring& path);
+
+// -7, naming the link; local trouble, so downloads are kept.
+EngineError LinkedFolderError(const std::wstring& path);
+
 // The whole file when it exists and holds at most `limit` bytes.
 std::optional<std::string> ReadFileUpTo(const std::wstring& path, std::uint64_t limit);
 

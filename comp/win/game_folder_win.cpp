@@ -1,6 +1,7 @@
 #include "game_folder_win.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "core/dropped_files.h"
 #include "core/path_rules.h"
@@ -30,7 +31,20 @@ Result<void> GameFolder::PutInPlace(const std::wstring& verified, std::string_vi
     return ReplaceWith(verified, *target);
 }
 
+Result<void> GameFolder::CheckNoLinks(const std::vector<std::string>& manifestPaths) const {
+    std::unordered_set<std::string_view> seen;
+    for (const std::string& path : manifestPaths) {
+        for (std::string_view folder : ParentFolders(path)) {
+            if (!seen.insert(folder).second) continue;
+            const std::optional<std::wstring> full = FullPath(folder);
+            if (full && IsLinkedFolder(*full)) return LinkedFolderError(*full);
+        }
+    }
+    return {};
+}
+
 Result<void> GameFolder::CheckFree(const std::vector<std::string>& manifestPaths, unsigned waitMilliseconds) const {
+    if (auto noLinks = CheckNoLinks(manifestPaths); !noLinks) return noLinks;
     const ULONGLONG deadline = ::GetTickCount64() + waitMilliseconds;
     for (const std::string& path : manifestPaths) {
         const std::optional<std::wstring> full = FullPath(path);

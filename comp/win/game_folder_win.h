@@ -28,7 +28,8 @@ public:
     Result<void> PutInPlace(const std::wstring& verified, std::string_view manifestPath) const;
 
     // Whether every existing file at these manifest paths can be replaced or
-    // removed now: no other program holds it open. A file held open is
+    // removed now: no folder on its way inside the game folder is a link
+    // elsewhere (refused at once), and no other program holds it open. A file held open is
     // asked again for up to `waitMilliseconds` (the game may be closing);
     // still held, it fails the call, naming it.
     Result<void> CheckFree(const std::vector<std::string>& manifestPaths, unsigned waitMilliseconds) const;
@@ -40,6 +41,8 @@ public:
     Result<void> RemoveFiles(const std::vector<std::string>& manifestPaths) const;
 
 private:
+    Result<void> CheckNoLinks(const std::vector<std::string>& manifestPaths) const;
+
     std::wstring path_;
 };
 

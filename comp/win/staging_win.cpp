@@ -26,7 +26,10 @@ Result<void> Matches(const ObjectToFetch& object, const FileDigest& digest, cons
 
 }  // namespace
 
-Result<void> StagingFolder::Create() const { return CreateFolders(path_); }
+Result<void> StagingFolder::Create() const {
+    if (IsLinkedFolder(path_)) return LinkedFolderError(path_);
+    return CreateFolders(path_);
+}
 
 // Object names are lowercase hex and ".z" (the manifest's rules), so the
 // ASCII widening is exact.
@@ -86,6 +89,7 @@ Result<void> StagingFolder::CheckReady(const ObjectToFetch& object, const Cancel
 }
 
 Result<void> StagingFolder::RemoveLeftovers() const {
+    if (IsLinkedFolder(path_)) return LinkedFolderError(path_);
     WIN32_FIND_DATAW entry{};
     UniqueFindHandle search(::FindFirstFileW((path_ + L"\\*").c_str(), &entry));
     if (!search) {

@@ -26,6 +26,7 @@ public:
     explicit StagingFolder(std::wstring path) : path_(std::move(path)) {}
 
     const std::wstring& Path() const noexcept { return path_; }
+    // Creates the folder; -7 when it is a link to elsewhere.
     Result<void> Create() const;
 
     std::wstring PartName(std::string_view object) const;
@@ -58,7 +59,8 @@ public:
     Result<void> CheckReady(const ObjectToFetch& object, const CancelFlag& cancel) const;
 
     // Deletes every file in the folder, then the folder: after a run that
-    // completed, whatever lies here is a leftover.
+    // completed, whatever lies here is a leftover. Subfolders are not the
+    // engine's and stay; a folder that is a link is refused (-7).
     Result<void> RemoveLeftovers() const;
 
 private:

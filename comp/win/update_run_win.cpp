@@ -150,9 +150,12 @@ Result<void> Run::Execute() {
         if (auto downloaded = Download(objects.Value()); !downloaded) return downloaded;
         status_.Status(EngineStatus::Extracting);
         if (auto verified = Verify(objects.Value()); !verified) return verified;
+    }
+    if (changesFiles) {
         status_.Status(EngineStatus::Saving);
         // Nothing moves while the game (or anything else) holds a file that
-        // would change: a running game means nothing applied, not half.
+        // would change, or while a folder on the way is a link elsewhere: a
+        // running game means nothing applied, not half.
         if (auto free = CheckTargetsFree(objects.Value(), dropped); !free) return free;
     }
     const bool rewritesManifest = !local || local->bytes != remote.Value().bytes;

@@ -252,6 +252,29 @@ TEST_F(EngineWinServer, FileHeldOpenMeansNothingApplied) {
     ExpectInstalled("fourth");
 }
 
+// A folder inside the game folder that leads elsewhere is never written,
+// deleted or cleaned through: the run ends with -7 before anything moves.
+TEST_F(EngineWinServer, LinksInsideTheGameFolderAreNotFollowed) {
+    TestFolder elsewhere;
+    WriteTextFile(elsewhere / L"keep.txt", "not the game's");
+    const struct {
+        const char* link;
+        const char* release;
+    } cases[] = {{"data", "/first"}, {"libs/staging", "/second"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.link);
+        ASSERT_TRUE(MakeFolderLink(Installed(c.link).wstring(), elsewhere.Path()));
+        const RunResult run = Update(c.release);
+        EXPECT_EQ(Final(run), -7) << Sequence(run.statuses);
+        EXPECT_EQ(std::distance(fs::directory_iterator(elsewhere.Path()), fs::directory_iterator()), 1);
+        EXPECT_EQ(ReadTextFile(elsewhere / L"keep.txt"), "not the game's");
+        RemoveLink(Installed(c.link).wstring());
+        // Without the link the same release installs.
+        ASSERT_EQ(Final(Update(c.release)), 1);
+        ExpectInstalled(c.release + 1);
+    }
+}
+
 // A run from the first to the second release stopped after it moved
 // world.pak (same size, new content) into place: its journal keeps the
 // second release as the floor, so a stale server's first release is refused

@@ -1,5 +1,6 @@
 #include "support/test_folder.h"
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -30,7 +31,9 @@ void RemoveTree(const std::wstring& path) {
             if (name == L"." || name == L"..") continue;
             const std::wstring child = path + L"\\" + name;
             ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                RemoveLink(child);
+            else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 RemoveTree(child);
             else
                 ::DeleteFileW(child.c_str());
@@ -38,6 +41,64 @@ void RemoveTree(const std::wstring& path) {
         ::FindClose(search);
     }
     ::RemoveDirectoryW(path.c_str());
+}
+
+namespace {
+
+using UnixFileNameFunction = char* (*)(const wchar_t*);
+
+// Starts a program of the host with Unix paths: under Wine a Windows
+// program can start one, but cannot wait for it or learn its exit code.
+bool RunOnTheHost(const wchar_t* program, const std::vector<std::wstring>& paths) {
+    const auto unixName = reinterpret_cast<UnixFileNameFunction>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!unixName) return false;
+    std::wstring command = program;
+    for (const std::wstring& path : paths) {
+        char* name = unixName(path.c_str());
+        if (!name) return false;
+        command += L" \"" + std::wstring(name, name + std::strlen(name)) + L"\"";
+        ::HeapFree(::GetProcessHeap(), 0, name);
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return true;
+}
+
+bool IsReparsePoint(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+template <typename Condition>
+bool Eventually(Condition condition) {
+    for (int tries = 0; tries < 100; ++tries) {
+        if (condition()) return true;
+        ::Sleep(50);
+    }
+    return false;
+}
+
+}  // namespace
+
+bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
+    if (::CreateSymbolicLinkW(link.c_str(), target.c_str(),
+                              SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) &&
+        IsReparsePoint(link))
+        return true;
+    // Wine's CreateSymbolicLinkW reports success and makes nothing; a link
+    // the host makes is shown as a reparse point.
+    return RunOnTheHost(L"Z:\\bin\\ln -s", {target, link}) && Eventually([&] { return IsReparsePoint(link); });
+}
+
+void RemoveLink(const std::wstring& link) {
+    if (::RemoveDirectoryW(link.c_str()) || ::DeleteFileW(link.c_str()) || !IsReparsePoint(link)) return;
+    if (RunOnTheHost(L"Z:\\bin\\rm", {link})) Eventually([&] { return !IsReparsePoint(link); });
 }
 
 void WriteTextFile(const std::wstring& path, const std::string& content) {

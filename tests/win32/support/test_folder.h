@@ -28,7 +28,13 @@ private:
     std::wstring path_;
 };
 
+// Deletes a folder and all it holds; a link inside is removed, not
+// followed.
 void RemoveTree(const std::wstring& path);
+// Makes `link` a symbolic link to the folder `target` (under Wine, through
+// the host); false when no link could be made.
+bool MakeFolderLink(const std::wstring& link, const std::wstring& target);
+void RemoveLink(const std::wstring& link);
 void WriteTextFile(const std::wstring& path, const std::string& content);
 std::string ReadTextFile(const std::wstring& path);
 std::vector<std::string> ReadLines(const std::wstring& path);
