@@ -8,6 +8,8 @@
 #include <span>
 #include <vector>
 
+#include "core/manifest.h"
+
 namespace velmora::engine {
 
 // An average of 128 KiB keeps the manifest to about one 100-byte line per
@@ -22,7 +24,8 @@ namespace velmora::engine {
 // later release, and each player downloads the whole game once more.
 inline constexpr std::uint64_t kMinChunkSize = 32 * 1024;
 inline constexpr std::uint64_t kAverageChunkSize = 128 * 1024;
-inline constexpr std::uint64_t kMaxChunkSize = 512 * 1024;
+// kMaxChunkSize (512 KiB) is the manifest's: no chunk the engine takes is
+// larger.
 
 // Fed a stream in pieces of any size, it gives the lengths of its chunks as
 // they complete. The lengths depend on the bytes alone, never on how they
