@@ -10,7 +10,7 @@ import tempfile
 import time
 import unittest
 
-from harness import BUILD, Installation, Window, wait_until, watch_window, xdotool
+from harness import BUILD, DIST, Installation, Window, wait_until, watch_window, xdotool
 from update_server import (EXPIRED, UpdateServer, make_key, port_in_use, program_address, publish,
                            release_files, tamper_manifest, tamper_object, write_release)
 
@@ -25,8 +25,12 @@ INVALID = "ERROR: Formato inválido"
 SERVER_ERROR = "Error interno del servidor"
 BROKEN_OFF = "Error bajando datos. Comprueba si se cortó la conexión"
 NO_CONNECTION = "ERROR: Comprueba tu conexion a internet"
-ERRORS = (WRONG_FILE, INVALID, SERVER_ERROR, BROKEN_OFF, NO_CONNECTION,
-          "ERROR: Este updater es obsoleto")
+OBSOLETE = "ERROR: Este updater es obsoleto"
+ERRORS = (WRONG_FILE, INVALID, SERVER_ERROR, BROKEN_OFF, NO_CONNECTION, OBSOLETE)
+
+# The real engine built as version 2: what a release brings to mend the
+# updater.
+NEXT_ENGINE = os.path.join(BUILD, "fixtures", "next_engine", "comp.dll")
 
 BAR_TEXT = re.compile(r"^(\S+) (B|KB|MB|GB) / (\S+) (B|KB|MB|GB) a \S+ (B|KB|MB|GB)/s$")
 UNIT_SHIFT = {"B": 0, "KB": 10, "MB": 20, "GB": 30}
@@ -358,6 +362,90 @@ class Interrupted(EngineRun):
         self.assertEqual(lines_of(states)[-1:], [OK], f"saw {states}")
         self.assert_game_folder(install, new, third)
         self.assert_game_started(install)
+
+
+
+class SelfUpdate(EngineRun):
+    """Releases that bring the updater's own files: the engine and a control
+    library are in use while the run places them."""
+
+    @staticmethod
+    def updater_files():
+        """A newer engine, and the progress bar library with bytes appended
+        (it loads the same, but is another file)."""
+        with open(NEXT_ENGINE, "rb") as f:
+            engine = f.read()
+        with open(os.path.join(DIST, "libs", "mbprgbar.ocx"), "rb") as f:
+            control = f.read() + b"\0the next edition\0" * 4
+        return {"libs/comp.dll": engine, "libs/mbprgbar.ocx": control}
+
+    def release_with_updater(self, first, **options):
+        new = dict(release_files(2), **self.updater_files())
+        self.count += 1
+        release = write_release(os.path.join(self.work, f"release-{self.count}"), new)
+        published = publish(release, os.path.join(self.work, f"published-{self.count}"), 2, previous=first, **options)
+        return new, published
+
+    def agents(self):
+        return {r["agent"] for r in self.server.nginx.requests()}
+
+    def leftovers(self, install):
+        return [name for name in os.listdir(install.libs) if name.endswith(".velmora-old")]
+
+    def test_release_replaces_the_engine_and_a_control_which_the_next_start_runs(self):
+        old, first = self.publication(1, 1)
+        install = self.installation(old, first)
+        new, second = self.release_with_updater(first)
+        self.server.serve(second)
+
+        states = watch(install.start())
+        self.assertEqual(lines_of(states)[-1:], [OK], f"saw {states}")
+        self.assert_game_folder(install, new, second)
+        self.assert_game_started(install)
+        self.assertEqual(self.agents(), {"VELUpdater/1"})
+        install.wait_for_exit(10)
+
+        # The next start registers and loads the new control, runs the new
+        # engine, which finds nothing to do, and clears what was set aside.
+        states = watch(install.start())
+        self.assertEqual(lines_of(states)[-1:], [OK], f"saw {states}")
+        self.assertEqual(self.agents(), {"VELUpdater/1", "VELUpdater/2"})
+        self.assertEqual(self.leftovers(install), [])
+        self.assert_game_folder(install, new, second)
+
+    def test_release_for_a_newer_updater_brings_it_then_the_next_start_updates_the_game(self):
+        old, first = self.publication(1, 1)
+        install = self.installation(old, first)
+        new, second = self.release_with_updater(first, min_updater=2)
+        self.server.serve(second)
+
+        self.run_to_error(install, OBSOLETE)
+        self.end(install)
+        # The updater's files are the new ones; the game's are untouched.
+        for path in set(old) | set(new):
+            with self.subTest(path=path):
+                full = os.path.join(install.app, *path.split("/"))
+                actual = open(full, "rb").read() if os.path.exists(full) else None
+                self.assertTrue(actual == (new[path] if path.startswith("libs/") else old.get(path)))
+
+        states = watch(install.start())
+        self.assertEqual(lines_of(states)[-1:], [OK], f"saw {states}")
+        self.assert_game_folder(install, new, second)
+        self.assert_game_started(install)
+
+    def test_switch_stopped_between_its_two_renames_starts_and_finishes(self):
+        old, first = self.publication(1, 1)
+        install = self.installation(old, first)
+        new, second = self.release_with_updater(first)
+        self.server.serve(second)
+        # As a run killed right after it set the old engine aside leaves it.
+        engine = os.path.join(install.libs, "comp.dll")
+        os.rename(engine, engine + ".velmora-old")
+
+        states = watch(install.start())
+        self.assertEqual(lines_of(states)[-1:], [OK], f"saw {states}")
+        self.assert_game_folder(install, new, second)
+        self.assertEqual(self.agents(), {"VELUpdater/1"})
 
 
 if __name__ == "__main__":

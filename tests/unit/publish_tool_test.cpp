@@ -236,8 +236,7 @@ TEST_F(PublishTool, RefusesReleasePathsTheEngineWouldRefuse) {
         const char* reason;
         const char* other = nullptr;  // a second file the first collides with
     } cases[] = {{"con.txt", "device name"},
-                 {"libs/comp.dll", "libs folder"},
-                 {"VELUpdater.exe", "the updater's own program"},
+                 {"libs/gamedata.vel", "libs folder"},
                  {"trailing.", "ends in a dot"},
                  {"a:b", "colon"},
                  {"\xC3\x89.txt", "one file on Windows", "\xC3\xA9.txt"},

@@ -442,7 +442,7 @@ TEST_F(EngineWinServer, BodyBelowTheRateFloorEndsAsTimedOut) {
     for (const auto& c : cases) {
         const std::optional<DataUrl> url = ParseDataUrl(ServerUrl(c.folder) + "/gamedata.vel");
         ASSERT_TRUE(url.has_value()) << c.folder;
-        auto session = InternetSession::Open(*url);
+        auto session = InternetSession::Open(*url, 1);
         ASSERT_TRUE(session) << c.folder;
         const CancelFlag cancel;
         HttpGet get(session.Value(), ObjectPath(*url, object), 0, 300000, {1024, std::chrono::seconds(1)});
