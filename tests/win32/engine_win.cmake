@@ -1,10 +1,12 @@
 # Windows tests of the update engine comp.dll (comp/win/). The parts are
 # linked in directly; the whole engine is loaded as the program loads it,
 # from engine\comp.dll beside the test program (not fixtures\, where the
-# scripted engine of the same name lies).
+# scripted engine of the same name lies). The parts trust the test key,
+# whatever list the build's comp.dll was configured with.
+velmora_trusted_keys_library(engine_win_test_keys KEYS ${CMAKE_SOURCE_DIR}/comp/keys/test-public.h)
 velmora_win32_test(engine_win_parts_tests
   SOURCES engine_win_crypto_test.cpp engine_win_files_test.cpp engine_win_sha256_test.cpp
-  LIBS velmora_engine_win)
+  LIBS velmora_engine_win engine_win_test_keys)
 
 # Against a local HTTP server: engine_win_server.py publishes the test
 # releases with the native build's velmora-publish, serves them with nginx
