@@ -24,6 +24,14 @@ add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/engine/comp.dll
   VERBATIM)
 add_custom_target(engine_win_test_copy ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/engine/comp.dll)
 add_dependencies(engine_win_server_tests engine_win_test_copy)
+# The engines of a key rotation, beside it: one trusting the test key and
+# the next test key (what a studio ships before it signs with its new key),
+# and one trusting only the next (once it has dropped the old key).
+velmora_add_engine(engine_trusting_test_and_next FOLDER ${CMAKE_CURRENT_BINARY_DIR}/engine-test-and-next
+  KEYS ${CMAKE_SOURCE_DIR}/comp/keys/test-public.h ${CMAKE_SOURCE_DIR}/comp/keys/test-next-public.h)
+velmora_add_engine(engine_trusting_next FOLDER ${CMAKE_CURRENT_BINARY_DIR}/engine-next
+  KEYS ${CMAKE_SOURCE_DIR}/comp/keys/test-next-public.h)
+add_dependencies(engine_win_server_tests engine_trusting_test_and_next engine_trusting_next)
 find_program(PYTHON3 python3 REQUIRED)
 set(VELMORA_PUBLISH_TOOL ${CMAKE_SOURCE_DIR}/build/native/tools/publish/velmora-publish CACHE FILEPATH
   "velmora-publish from the native build, for the engine's server tests")
