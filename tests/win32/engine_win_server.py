@@ -23,6 +23,9 @@ import tempfile
 import update_server
 from update_server import EXPIRED, FaultProxy, Nginx, free_port, publish, tamper_manifest, tamper_object, write_release
 
+# The second test key pair, which the engines of the key rotation test trust.
+NEXT_KEY = os.path.join(update_server.SOURCE, "comp", "keys", "test-next-private.pem")
+
 
 def make_releases(root):
     rng = random.Random(6)
@@ -70,6 +73,8 @@ def make_server_folders(root):
     tamper_object(publish(release("second"), out("tampered"), 2), "data/maps/world.pak")
     # A manifest whose signature does not match its text.
     tamper_manifest(publish(release("first"), out("badsig"), 1))
+    # The fourth release signed with the next key.
+    publish(release("fourth"), out("next-fourth"), 6, key=NEXT_KEY)
 
 
 def windows_path(path):
