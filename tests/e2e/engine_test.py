@@ -11,7 +11,7 @@ import time
 import unittest
 
 from harness import BUILD, DIST, Installation, Window, wait_until, watch_window, xdotool
-from update_server import (EXPIRED, UpdateServer, make_key, port_in_use, program_address, publish,
+from update_server import (EXPIRED, NEXT_KEY, TEST_KEY, UpdateServer, make_key, port_in_use, program_address, publish,
                            release_files, tamper_manifest, tamper_object, write_release)
 
 LABEL1 = (104, 64, 385, 25)
@@ -31,6 +31,10 @@ ERRORS = (WRONG_FILE, INVALID, SERVER_ERROR, BROKEN_OFF, NO_CONNECTION, OBSOLETE
 # The real engine built as version 2: what a release brings to mend the
 # updater.
 NEXT_ENGINE = os.path.join(BUILD, "fixtures", "next_engine", "comp.dll")
+# The engines of a key rotation: trusting the test key and the next one,
+# then the next one alone.
+ENGINE_OLD_AND_NEW_KEY = os.path.join(BUILD, "tests", "win32", "engine-test-and-next", "comp.dll")
+ENGINE_NEW_KEY = os.path.join(BUILD, "tests", "win32", "engine-next", "comp.dll")
 
 BAR_TEXT = re.compile(r"^(\S+) (B|KB|MB|GB) / (\S+) (B|KB|MB|GB) a \S+ (B|KB|MB|GB)/s$")
 UNIT_SHIFT = {"B": 0, "KB": 10, "MB": 20, "GB": 30}
@@ -433,6 +437,26 @@ class SelfUpdate(EngineRun):
         self.assertEqual(lines_of(states)[-1:], [OK], f"saw {states}")
         self.assert_game_folder(install, new, second)
         self.assert_game_started(install)
+
+    def test_key_rotation_through_releases_then_the_retired_key_is_refused(self):
+        """The studio ships an engine trusting its old and new keys in a
+        release signed with the old, signs the next with the new, then ships
+        one trusting the new alone: the old key no longer passes."""
+        old, first = self.publication(1, 1)
+        install = self.installation(old, first)
+        steps = [(2, TEST_KEY, ENGINE_OLD_AND_NEW_KEY, OK), (3, NEXT_KEY, ENGINE_OLD_AND_NEW_KEY, OK),
+                 (4, NEXT_KEY, ENGINE_NEW_KEY, OK), (5, TEST_KEY, ENGINE_NEW_KEY, INVALID)]
+        for version, key, engine, line in steps:
+            with self.subTest(version=version):
+                with open(engine, "rb") as f:
+                    files = dict(release_files(2), **{"libs/comp.dll": f.read()})
+                self.count += 1
+                release = write_release(os.path.join(self.work, f"release-{self.count}"), files)
+                self.server.serve(publish(release, os.path.join(self.work, f"published-{self.count}"), version,
+                                          key=key))
+                states = watch(install.start(), stop_at=(OK,) + ERRORS)
+                self.assertEqual(lines_of(states)[-1:], [line], f"saw {states}")
+                self.end(install)
 
     def test_switch_stopped_between_its_two_renames_starts_and_finishes(self):
         old, first = self.publication(1, 1)

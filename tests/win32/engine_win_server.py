@@ -21,10 +21,9 @@ import sys
 import tempfile
 
 import update_server
-from update_server import EXPIRED, FaultProxy, Nginx, free_port, publish, tamper_manifest, tamper_object, write_release
+from update_server import EXPIRED, NEXT_KEY, FaultProxy, Nginx, free_port, publish, tamper_manifest, tamper_object, write_release
 
 # The second test key pair, which the engines of the key rotation test trust.
-NEXT_KEY = os.path.join(update_server.SOURCE, "comp", "keys", "test-next-private.pem")
 
 
 def make_releases(root):

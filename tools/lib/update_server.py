@@ -32,6 +32,8 @@ SOURCE = os.environ.get("VELMORA_SOURCE") or os.path.abspath(os.path.join(os.pat
 PUBLISH_TOOL = os.environ.get("VELMORA_PUBLISH_TOOL") or os.path.join(
     SOURCE, "build", "native", "tools", "publish", "velmora-publish")
 TEST_KEY = os.path.join(SOURCE, "comp", "keys", "test-private.pem")
+# The second test key, for a key rotation.
+NEXT_KEY = os.path.join(SOURCE, "comp", "keys", "test-next-private.pem")
 # An expiry velmora-publish takes without --allow-far-expiry (at most 400
 # days ahead): 90 days from now, far beyond any test run.
 NOT_EXPIRING = (datetime.datetime.now(datetime.timezone.utc) + datetime.timedelta(days=90)).strftime(
