@@ -36,6 +36,13 @@ std::int32_t VELMORA_ENGINE_CALL VelUpdaterCleanup();
 
 namespace velmora {
 
+// A release may replace the updater's own files (the program, comp.dll and
+// the control libraries) while they are in use: the engine renames each old
+// one to its name plus this suffix, then puts the new one in its place.
+// Should a run stop between the two renames, the updater's start-up renames
+// the set-aside file back before it registers or loads anything.
+inline constexpr wchar_t kSetAsideSuffix[] = L".velmora-old";
+
 // The export names and the function types to bind them by.
 inline constexpr char kEngineInitName[] = "VelUpdaterInit";
 inline constexpr char kEngineStartName[] = "VelUpdateStart";

@@ -105,12 +105,18 @@ const char* PathProblem(std::string_view path) {
         const std::string_view segment =
             path.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
         if (const char* problem = SegmentProblem(segment)) return problem;
-        if (start == 0 && EqualIgnoringCase(segment, "libs")) return "inside the updater's libs folder";
+        if (start == 0 && EqualIgnoringCase(segment, "libs") && !IsUpdaterFile(path))
+            return "inside the updater's libs folder (only its own libraries may be named there)";
         if (end == std::string_view::npos) break;
         start = end + 1;
     }
-    if (EqualIgnoringCase(path, "velupdater.exe")) return "the updater's own program";
     return nullptr;
+}
+
+bool IsUpdaterFile(std::string_view path) {
+    for (const std::string_view file : kUpdaterFiles)
+        if (EqualIgnoringCase(path, file)) return true;
+    return false;
 }
 
 std::string ToWindowsRelativePath(std::string_view path) {

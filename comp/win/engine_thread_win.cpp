@@ -23,6 +23,7 @@ namespace {
 struct RunState {
     DataUrl url;
     RunPaths paths;
+    std::uint64_t engineVersion = 0;
     StatusWriter status;
     CancelFlag cancel;
     std::atomic<bool> finished{false};
@@ -65,7 +66,7 @@ private:
     static void Work(RunState& state) {
         Result<void> outcome;
         try {
-            outcome = RunUpdate(state.url, state.paths, state.status, state.cancel);
+            outcome = RunUpdate(state.url, state.paths, state.engineVersion, state.status, state.cancel);
         } catch (const std::bad_alloc&) {
             outcome = EngineError{EngineStatus::ConnectionFailed, "out of memory"};
         } catch (const std::exception& error) {
@@ -117,7 +118,7 @@ std::optional<RunPaths> ResolvePaths(const char* localPath) {
 }  // namespace
 
 std::int16_t StartEngine(const char* url, const char* localPath, std::int16_t* status, std::int32_t* done,
-                         std::int32_t* total) {
+                         std::int32_t* total, std::uint64_t engineVersion) {
     if (!url || !localPath || !StatusWriter::CanWrite(status, done, total)) return kBadArguments;
     std::optional<DataUrl> parsed = ParseDataUrl(url);
     if (!parsed) return kBadUrl;
@@ -127,6 +128,7 @@ std::int16_t StartEngine(const char* url, const char* localPath, std::int16_t* s
     auto state = std::make_unique<RunState>();
     state->url = std::move(*parsed);
     state->paths = std::move(*paths);
+    state->engineVersion = engineVersion;
     state->status = StatusWriter(status, done, total);
     return TheEngine().Start(std::move(state));
 }

@@ -19,7 +19,7 @@ enum StartResult : std::int16_t {
 };
 
 std::int16_t StartEngine(const char* url, const char* localPath, std::int16_t* status, std::int32_t* done,
-                         std::int32_t* total);
+                         std::int32_t* total, std::uint64_t engineVersion);
 
 // Stops a run in progress (or a finished one) and waits for its thread.
 void StopEngine();

@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "core/dropped_files.h"
+#include "contract/engine_contract.h"
 #include "core/path_rules.h"
 #include "file_ops_win.h"
 #include "winsupport/owners_win.h"
@@ -31,6 +32,27 @@ Result<void> GameFolder::PutInPlace(const std::wstring& verified, std::string_vi
     return ReplaceWith(verified, *target);
 }
 
+std::wstring SetAsidePath(const std::wstring& path) { return path + kSetAsideSuffix; }
+
+Result<void> GameFolder::PutUpdaterFileInPlace(const std::wstring& verified, std::string_view manifestPath) const {
+    const std::optional<std::wstring> target = FullPath(manifestPath);
+    if (!target) return InvalidFormat("path is not UTF-8: " + std::string(manifestPath));
+    if (PlainFileSize(*target)) {
+        const std::wstring aside = SetAsidePath(*target);
+        if (!DeleteIfPresent(aside)) return LocalFileError("cannot remove", aside);
+        if (!::MoveFileExW(target->c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH))
+            return LocalFileError("cannot set aside", *target);
+    }
+    return ReplaceWith(verified, *target);
+}
+
+void GameFolder::ClearSetAsideFiles() const {
+    for (const std::string_view file : kUpdaterFiles) {
+        const std::optional<std::wstring> full = FullPath(file);
+        if (full && PlainFileSize(*full)) ::DeleteFileW(SetAsidePath(*full).c_str());
+    }
+}
+
 Result<void> GameFolder::CheckNoLinks(const std::vector<std::string>& manifestPaths) const {
     std::unordered_set<std::string_view> seen;
     for (const std::string& path : manifestPaths) {
@@ -47,6 +69,8 @@ Result<void> GameFolder::CheckFree(const std::vector<std::string>& manifestPaths
     if (auto noLinks = CheckNoLinks(manifestPaths); !noLinks) return noLinks;
     const ULONGLONG deadline = ::GetTickCount64() + waitMilliseconds;
     for (const std::string& path : manifestPaths) {
+        // The updater's own files are in use by design; they are set aside.
+        if (IsUpdaterFile(path)) continue;
         const std::optional<std::wstring> full = FullPath(path);
         if (!full) continue;
         for (;;) {

@@ -11,6 +11,9 @@
 
 namespace velmora::engine {
 
+// Where an updater file is set aside while a new one takes its place.
+std::wstring SetAsidePath(const std::wstring& path);
+
 class GameFolder final : public InstalledFiles {
 public:
     explicit GameFolder(std::wstring path) : path_(std::move(path)) {}
@@ -26,6 +29,20 @@ public:
     // to the manifest path, replacing the old file in one step and creating
     // the folders it needs. The file is either old or new at every moment.
     Result<void> PutInPlace(const std::wstring& verified, std::string_view manifestPath) const;
+
+    // The same for one of the updater's own files (kUpdaterFiles), which may
+    // be in use: a running program or a loaded library can be renamed but
+    // not replaced, so the old file is first set aside under
+    // SetAsidePath() (it goes on working there) and the verified one
+    // renamed into its place. Between the two renames the file is missing;
+    // the updater's start-up puts a set-aside file back where it finds its
+    // place empty.
+    Result<void> PutUpdaterFileInPlace(const std::wstring& verified, std::string_view manifestPath) const;
+
+    // Deletes the set-aside updater files whose place holds a file again. A
+    // file still in use (by an updater that has not ended yet) stays for a
+    // later run.
+    void ClearSetAsideFiles() const;
 
     // Whether every existing file at these manifest paths can be replaced or
     // removed now: no folder on its way inside the game folder is a link

@@ -4,11 +4,11 @@
 
 namespace velmora::engine {
 
-Result<std::shared_ptr<const InternetSession>> InternetSession::Open(const DataUrl& url) {
+Result<std::shared_ptr<const InternetSession>> InternetSession::Open(const DataUrl& url, std::uint64_t engineVersion) {
     const std::optional<std::wstring> host = FromUtf8(url.host);
     if (!host) return EngineError{EngineStatus::ConnectionFailed, "host name is not text"};
     UniqueInternetHandle session(
-        wininet::InternetOpenW(L"VELUpdater", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+        wininet::InternetOpenW((L"VELUpdater/" + std::to_wstring(engineVersion)).c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) return EngineError{EngineStatus::ConnectionFailed, "InternetOpen: " + LastErrorText()};
     SetTimeouts(session.get());
     return std::shared_ptr<const InternetSession>(new InternetSession(url, *host, std::move(session)));

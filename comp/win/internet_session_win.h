@@ -20,8 +20,10 @@ inline constexpr DWORD kNetworkTimeoutMs = 15000;
 
 class InternetSession {
 public:
-    // -4 when WinINet cannot be set up.
-    static Result<std::shared_ptr<const InternetSession>> Open(const DataUrl& url);
+    // -4 when WinINet cannot be set up. Requests name the engine and its
+    // version ("VELUpdater/<version>"), so that the studio's server logs
+    // show which updaters its players run.
+    static Result<std::shared_ptr<const InternetSession>> Open(const DataUrl& url, std::uint64_t engineVersion);
 
     HINTERNET Handle() const noexcept { return session_.get(); }
     const DataUrl& Url() const noexcept { return url_; }

@@ -4,33 +4,35 @@
 #include <bcrypt.h>
 
 #include <cstring>
+#include <optional>
+#include <string>
 #include <vector>
 
+#include "core/trusted_keys.h"
 #include "engine_handles_win.h"
 #include "sha256_win.h"
 #include "system_text_win.h"
-
-#include VELMORA_ENGINE_PUBLIC_KEY_HEADER
 
 namespace velmora::engine {
 namespace {
 
 EngineError Invalid(std::string reason) { return InvalidFormat("manifest signature: " + std::move(reason)); }
 
-}  // namespace
-
-PublicKeyBytes ManifestPublicKey() { return PublicKeyBytes(kManifestPublicKey, sizeof kManifestPublicKey); }
-
-Result<void> VerifySignature(std::span<const std::uint8_t> signedBytes, const ManifestSignature& signature,
-                             PublicKeyBytes key) {
+Result<Sha256Digest> DigestOf(std::span<const std::uint8_t> bytes) {
     Sha256 hash;
-    if (auto hashed = hash.Update(signedBytes); !hashed) return Invalid(hashed.Error().reason);
+    if (auto hashed = hash.Update(bytes); !hashed) return Invalid(hashed.Error().reason);
     auto digest = hash.Finish();
     if (!digest) return Invalid(digest.Error().reason);
+    return digest;
+}
 
+// Why `key` refuses `signature` over the bytes of `digest`; nothing when it
+// accepts it.
+std::optional<std::string> KeyRefusal(const Sha256Digest& digest, const ManifestSignature& signature,
+                                      PublicKeyBytes key) {
     BCRYPT_ALG_HANDLE rawProvider = nullptr;
     NTSTATUS status = cng::BCryptOpenAlgorithmProvider(&rawProvider, BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0);
-    if (!BCRYPT_SUCCESS(status)) return Invalid("CNG has no ECDSA P-256: " + HexCode(static_cast<std::uint32_t>(status)));
+    if (!BCRYPT_SUCCESS(status)) return "CNG has no ECDSA P-256: " + HexCode(static_cast<std::uint32_t>(status));
     const UniqueAlgorithmProvider provider(rawProvider);
 
     // A BCRYPT_ECCPUBLIC_BLOB: the header, then X and Y.
@@ -41,19 +43,38 @@ Result<void> VerifySignature(std::span<const std::uint8_t> signedBytes, const Ma
     BCRYPT_KEY_HANDLE rawKey = nullptr;
     status = cng::BCryptImportKeyPair(provider.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, &rawKey, blob.data(),
                                    static_cast<ULONG>(blob.size()), 0);
-    if (!BCRYPT_SUCCESS(status)) return Invalid("public key not accepted: " + HexCode(static_cast<std::uint32_t>(status)));
+    if (!BCRYPT_SUCCESS(status)) return "public key not accepted: " + HexCode(static_cast<std::uint32_t>(status));
     const UniqueCryptoKey publicKey(rawKey);
 
-    status = cng::BCryptVerifySignature(publicKey.get(), nullptr, digest.Value().data(),
-                                     static_cast<ULONG>(digest.Value().size()),
+    status = cng::BCryptVerifySignature(publicKey.get(), nullptr, const_cast<PUCHAR>(digest.data()),
+                                     static_cast<ULONG>(digest.size()),
                                      const_cast<PUCHAR>(signature.data()), static_cast<ULONG>(signature.size()), 0);
-    if (!BCRYPT_SUCCESS(status)) return Invalid("does not match (" + HexCode(static_cast<std::uint32_t>(status)) + ")");
+    if (!BCRYPT_SUCCESS(status)) return "does not match (" + HexCode(static_cast<std::uint32_t>(status)) + ")";
+    return std::nullopt;
+}
+
+}  // namespace
+
+Result<void> VerifySignature(std::span<const std::uint8_t> signedBytes, const ManifestSignature& signature,
+                             PublicKeyBytes key) {
+    const auto digest = DigestOf(signedBytes);
+    if (!digest) return digest.Error();
+    if (auto refusal = KeyRefusal(digest.Value(), signature, key)) return Invalid(std::move(*refusal));
     return {};
 }
 
 Result<void> VerifyManifestSignature(std::string_view signedPart, const ManifestSignature& signature) {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(signedPart.data());
-    return VerifySignature(std::span(bytes, signedPart.size()), signature, ManifestPublicKey());
+    // Hashed once, however many keys are tried: the text can be 32 MiB.
+    const auto digest = DigestOf(std::span(bytes, signedPart.size()));
+    if (!digest) return digest.Error();
+    std::string refusals;
+    for (const TrustedKey& key : TrustedKeys()) {
+        const auto refusal = KeyRefusal(digest.Value(), signature, key.point);
+        if (!refusal) return {};
+        refusals += (refusals.empty() ? "" : "; ") + std::string(key.name) + ": " + *refusal;
+    }
+    return Invalid("no trusted key accepts it (" + refusals + ")");
 }
 
 }  // namespace velmora::engine

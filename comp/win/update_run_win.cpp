@@ -9,9 +9,9 @@
 
 #include "core/accepted_floor.h"
 #include "core/dropped_files.h"
-#include "core/engine_version.h"
 #include "core/manifest_acceptance.h"
 #include "core/manifest_parse.h"
+#include "core/path_rules.h"
 #include "core/update_plan.h"
 #include "file_ops_win.h"
 #include "folder_lock_win.h"
@@ -57,6 +57,14 @@ Result<void> CheckFreeSpace(const std::wstring& folder, std::uint64_t needed) {
                        true};
 }
 
+// Drops every file but the updater's own from the objects, and the objects
+// left without files.
+void KeepOnlyUpdaterFiles(const Manifest& remote, std::vector<ObjectToFetch>& objects) {
+    for (ObjectToFetch& object : objects)
+        std::erase_if(object.files, [&](const FileToWrite& file) { return !IsUpdaterFile(remote.files[file.index].path); });
+    std::erase_if(objects, [](const ObjectToFetch& object) { return object.files.empty(); });
+}
+
 // Adds what `more` drops to `dropped`, each path once.
 void AddDropped(DroppedFiles& dropped, const DroppedFiles& more) {
     const auto add = [](std::vector<std::string>& to, const std::vector<std::string>& from) {
@@ -77,9 +85,11 @@ std::int64_t SecondsSince1970() {
 
 class Run {
 public:
-    Run(const DataUrl& url, const RunPaths& paths, const StatusWriter& status, const CancelFlag& cancel)
+    Run(const DataUrl& url, const RunPaths& paths, std::uint64_t engineVersion, const StatusWriter& status,
+        const CancelFlag& cancel)
         : url_(url),
           paths_(paths),
+          engineVersion_(engineVersion),
           status_(status),
           cancel_(cancel),
           game_(paths.gameFolder),
@@ -95,10 +105,14 @@ private:
     Result<void> Download(const std::vector<ObjectToFetch>& objects);
     Result<void> Verify(const std::vector<ObjectToFetch>& objects) const;
     Result<void> Place(const std::vector<ObjectToFetch>& objects) const;
+    Result<void> PlaceObject(const ObjectToFetch& object, const std::vector<std::string_view>& paths,
+                             bool updaterFiles) const;
+    bool HasUpdaterFile(const ObjectToFetch& object) const;
     Result<void> CheckTargetsFree(const std::vector<ObjectToFetch>& objects, const DroppedFiles& dropped) const;
 
     const DataUrl& url_;
     const RunPaths& paths_;
+    const std::uint64_t engineVersion_;
     const StatusWriter& status_;
     const CancelFlag& cancel_;
     GameFolder game_;
@@ -106,6 +120,8 @@ private:
     std::shared_ptr<const InternetSession> session_;
     const Manifest* remote_ = nullptr;
     std::unordered_set<std::string> readyBefore_;  // compressed objects with a .ready from an earlier run
+    // Set when the server's manifest needs a newer engine than this one.
+    std::optional<EngineError> obsolete_;
 };
 
 Result<void> Run::Execute() {
@@ -113,6 +129,9 @@ Result<void> Run::Execute() {
     auto lock = FolderLock::Acquire(paths_.libsFolder + L"\\gamedata.lock");
     if (!lock) return lock.Error();
 
+    // What an earlier switch of the updater's files set aside, now that
+    // the updater that used it has ended.
+    game_.ClearSetAsideFiles();
     status_.Status(EngineStatus::ReadingLocalManifest);
     const std::optional<ManifestText> local = ReadLocalManifest(paths_.localManifest);
     // A journal is the manifest of an apply that began and did not finish:
@@ -140,6 +159,13 @@ Result<void> Run::Execute() {
     if (applied && plan.status == EngineStatus::DownloadingClient) plan.status = EngineStatus::DownloadingChanges;
     DroppedFiles dropped = FindDroppedFiles(applied, *remote_);
     if (journal) AddDropped(dropped, FindDroppedFiles(&journal->parsed.manifest, *remote_));
+    if (obsolete_) {
+        // Only the updater's own files are brought to the release; the newer
+        // updater they make does the rest at its next start.
+        KeepOnlyUpdaterFiles(*remote_, plan.objects);
+        if (plan.objects.empty()) return *obsolete_;
+        dropped = {};
+    }
     auto objects = DropFilesInPlace(plan.objects);
     if (!objects) return objects.Error();
 
@@ -158,7 +184,7 @@ Result<void> Run::Execute() {
         // running game means nothing applied, not half.
         if (auto free = CheckTargetsFree(objects.Value(), dropped); !free) return free;
     }
-    const bool rewritesManifest = !local || local->bytes != remote.Value().bytes;
+    const bool rewritesManifest = !obsolete_ && (!local || local->bytes != remote.Value().bytes);
     if (changesFiles || rewritesManifest) {
         status_.Status(EngineStatus::Saving);
         if (auto made = staging_.Create(); !made) return made;
@@ -166,9 +192,12 @@ Result<void> Run::Execute() {
     }
     if (changesFiles) {
         // From the first move on, the journal says which release the disk
-        // is on its way to, whatever stops the run.
-        if (auto written = WriteLocalManifest(journalPath, staging_.ManifestPath(), remote.Value().bytes); !written)
-            return written;
+        // is on its way to, whatever stops the run. Placing only the
+        // updater's files takes the game no nearer to the release.
+        if (!obsolete_)
+            if (auto written = WriteLocalManifest(journalPath, staging_.ManifestPath(), remote.Value().bytes);
+                !written)
+                return written;
         // A file that became a folder, or the files of a folder that became
         // a file, make way for the new files.
         if (auto cleared = game_.RemoveFiles(dropped.inTheWay); !cleared) return cleared;
@@ -181,6 +210,7 @@ Result<void> Run::Execute() {
             !written)
             return written;
     }
+    if (obsolete_) return *obsolete_;
     // The local manifest now says what the journal said.
     if (!DeleteIfPresent(journalPath)) return LocalFileError("cannot remove", journalPath);
     if (auto tidy = staging_.RemoveLeftovers(); !tidy) return tidy;
@@ -200,7 +230,7 @@ Result<void> Run::RaiseFloor(const std::optional<AcceptedFloor>& record, const s
 // Nothing of the server's manifest but its last line is looked at before
 // its signature checks out.
 Result<ManifestText> Run::FetchRemote(const std::optional<AcceptedFloor>& floor) {
-    auto session = InternetSession::Open(url_);
+    auto session = InternetSession::Open(url_, engineVersion_);
     if (!session) return session.Error();
     session_ = std::move(session).Value();
     auto bytes = FetchManifest(session_, cancel_);
@@ -210,9 +240,13 @@ Result<ManifestText> Run::FetchRemote(const std::optional<AcceptedFloor>& floor)
     auto remoteFloor = FloorOf(bytes.Value(), parsed.Value().manifest);
     if (!remoteFloor) return remoteFloor.Error();
     if (auto above = CheckAgainstFloor(floor, remoteFloor.Value()); !above) return above.Error();
-    if (auto accepted = CheckRemoteManifest(parsed.Value().manifest, nullptr, SecondsSince1970(), kEngineVersion);
-        !accepted)
-        return accepted.Error();
+    if (auto accepted = CheckRemoteManifest(parsed.Value().manifest, nullptr, SecondsSince1970(), engineVersion_);
+        !accepted) {
+        // A manifest for a newer updater is still good for one thing: the
+        // updater's own files it lists.
+        if (accepted.Error().status != EngineStatus::UpdaterObsolete) return accepted.Error();
+        obsolete_ = accepted.Error();
+    }
     return ManifestText{std::move(bytes).Value(), std::move(parsed).Value()};
 }
 
@@ -314,30 +348,53 @@ Result<void> Run::CheckTargetsFree(const std::vector<ObjectToFetch>& objects, co
 }
 
 // Each file becomes its new version in one rename. Files that share an
-// object get copies; the last one gets the verified file itself.
+// object get copies; the last one gets the verified file itself. The game's
+// files go first; the updater's own files follow one right after another,
+// so that they switch as a set as nearly as renames allow.
 Result<void> Run::Place(const std::vector<ObjectToFetch>& objects) const {
-    for (const ObjectToFetch& object : objects) {
-        const std::wstring ready = staging_.ContentPath(object);
-        for (std::size_t i = 0; i < object.files.size(); ++i) {
-            if (auto go = Check(); !go) return go;
-            const std::string& path = remote_->files[object.files[i].index].path;
-            if (i + 1 == object.files.size()) {
-                if (auto placed = game_.PutInPlace(ready, path); !placed) return placed;
-            } else {
-                const std::wstring copy = staging_.CopyPath(object.object);
-                if (auto copied = CopyFlushed(ready, copy); !copied) return copied;
-                if (auto placed = game_.PutInPlace(copy, path); !placed) return placed;
+    for (const bool updaterFiles : {false, true}) {
+        for (const ObjectToFetch& object : objects) {
+            std::vector<std::string_view> paths;
+            for (const FileToWrite& file : object.files) {
+                const std::string& path = remote_->files[file.index].path;
+                if (IsUpdaterFile(path) == updaterFiles) paths.push_back(path);
             }
+            if (auto placed = PlaceObject(object, paths, updaterFiles); !placed) return placed;
         }
     }
     return {};
 }
 
+// Puts the object's content at these paths. The last path takes the
+// verified file itself, so `paths` must be all of the object's paths that
+// remain to be placed.
+Result<void> Run::PlaceObject(const ObjectToFetch& object, const std::vector<std::string_view>& paths,
+                              bool updaterFiles) const {
+    const std::wstring ready = staging_.ContentPath(object);
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (auto go = Check(); !go) return go;
+        std::wstring source = ready;
+        const bool lastOfAll = i + 1 == paths.size() && (updaterFiles || !HasUpdaterFile(object));
+        if (!lastOfAll) {
+            source = staging_.CopyPath(object.object);
+            if (auto copied = CopyFlushed(ready, source); !copied) return copied;
+        }
+        auto placed = updaterFiles ? game_.PutUpdaterFileInPlace(source, paths[i]) : game_.PutInPlace(source, paths[i]);
+        if (!placed) return placed;
+    }
+    return {};
+}
+
+bool Run::HasUpdaterFile(const ObjectToFetch& object) const {
+    return std::any_of(object.files.begin(), object.files.end(),
+                       [&](const FileToWrite& file) { return IsUpdaterFile(remote_->files[file.index].path); });
+}
+
 }  // namespace
 
-Result<void> RunUpdate(const DataUrl& url, const RunPaths& paths, const StatusWriter& status,
-                       const CancelFlag& cancel) {
-    return Run(url, paths, status, cancel).Execute();
+Result<void> RunUpdate(const DataUrl& url, const RunPaths& paths, std::uint64_t engineVersion,
+                       const StatusWriter& status, const CancelFlag& cancel) {
+    return Run(url, paths, engineVersion, status, cancel).Execute();
 }
 
 }  // namespace velmora::engine

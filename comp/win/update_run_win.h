@@ -4,6 +4,7 @@
 // server's (3), plan, download (2 or 4), unpack and verify (7), move into
 // place and write the local manifest last (5), done (1). Every failure ends
 // the run with its status; a raised cancel flag ends it with Stopped().
+#include <cstdint>
 #include <string>
 
 #include "cancel_flag.h"
@@ -22,7 +23,8 @@ struct RunPaths {
 // The statuses of the run go to `status` as it goes; the result is success
 // (the last status written was 1) or the error that ended it (not yet
 // written).
-Result<void> RunUpdate(const DataUrl& url, const RunPaths& paths, const StatusWriter& status,
-                       const CancelFlag& cancel);
+// `engineVersion` is compared with the manifest's `min-updater`.
+Result<void> RunUpdate(const DataUrl& url, const RunPaths& paths, std::uint64_t engineVersion,
+                       const StatusWriter& status, const CancelFlag& cancel);
 
 }  // namespace velmora::engine

@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "framework/registration_scopes.h"
 #include "winsupport/owners_win.h"
 
 namespace velmora::controls {
@@ -11,7 +12,17 @@ namespace {
 // The ActiveX control category.
 constexpr wchar_t kControlCategory[] = L"{40FC6ED4-2438-11CF-A3DB-080036F12502}";
 
-// One key under HKEY_CLASSES_ROOT and, when data is given, one string value
+// Each scope's classes: the machine's (HKEY_LOCAL_MACHINE) or the user's
+// (HKEY_CURRENT_USER) "Software\Classes". These are named apart rather
+// than written through HKEY_CLASSES_ROOT, the merged view, because the
+// view sends a write to whichever of the two already holds the key.
+HKEY RootOf(RegistrationScope scope) {
+    return scope == RegistrationScope::Machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+}
+
+std::wstring InClasses(const std::wstring& key) { return L"Software\\Classes\\" + key; }
+
+// One key under a scope's classes and, when data is given, one string value
 // in it (valueName nullptr: the key's default value). Parents come before
 // their children.
 struct Entry {
@@ -51,7 +62,7 @@ bool Beneath(const std::wstring& key, const std::wstring& parent) {
 // handle, and a key without a value of its own is not created apart from
 // the entry right after it that lies beneath it (creating a key creates the
 // keys above it).
-LSTATUS WriteEntries(const std::vector<Entry>& entries) {
+LSTATUS WriteEntries(HKEY root, const std::vector<Entry>& entries) {
     UniqueRegistryKey key;
     const std::wstring* keyName = nullptr;  // the name of the key `key` holds open
     for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -60,7 +71,7 @@ LSTATUS WriteEntries(const std::vector<Entry>& entries) {
         if (createdWithNext) continue;
         if (!keyName || *keyName != entry.key) {
             HKEY raw = nullptr;
-            const LSTATUS status = ::RegCreateKeyExW(HKEY_CLASSES_ROOT, entry.key.c_str(), 0, nullptr,
+            const LSTATUS status = ::RegCreateKeyExW(root, InClasses(entry.key).c_str(), 0, nullptr,
                                                      REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &raw, nullptr);
             if (status != ERROR_SUCCESS) return status;
             key.reset(raw);
@@ -75,26 +86,27 @@ LSTATUS WriteEntries(const std::vector<Entry>& entries) {
     return ERROR_SUCCESS;
 }
 
-std::optional<std::wstring> ReadDefaultValue(const std::wstring& key) {
+std::optional<std::wstring> ReadDefaultValue(HKEY root, const std::wstring& key) {
     wchar_t text[64] = {};
     DWORD bytes = sizeof text;
-    if (::RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, text, &bytes) !=
+    if (::RegGetValueW(root, InClasses(key).c_str(), nullptr, RRF_RT_REG_SZ, nullptr, text, &bytes) !=
         ERROR_SUCCESS)
         return std::nullopt;
     return std::wstring(text);
 }
 
-LSTATUS DeleteValue(const Entry& entry) {
+LSTATUS DeleteValue(HKEY root, const Entry& entry) {
     HKEY raw = nullptr;
-    LSTATUS status = ::RegOpenKeyExW(HKEY_CLASSES_ROOT, entry.key.c_str(), 0, KEY_SET_VALUE, &raw);
+    LSTATUS status = ::RegOpenKeyExW(root, InClasses(entry.key).c_str(), 0, KEY_SET_VALUE, &raw);
     if (status != ERROR_SUCCESS) return status;
     const UniqueRegistryKey key(raw);
     return ::RegDeleteValueW(key.get(), entry.valueName);
 }
 
-LSTATUS DeleteKeyIfEmpty(const std::wstring& path) {
+LSTATUS DeleteKeyIfEmpty(HKEY root, const std::wstring& key) {
+    const std::wstring path = InClasses(key);
     HKEY raw = nullptr;
-    LSTATUS status = ::RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE, &raw);
+    LSTATUS status = ::RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, &raw);
     if (status != ERROR_SUCCESS) return status;
     DWORD subkeys = 0;
     DWORD values = 0;
@@ -104,8 +116,48 @@ LSTATUS DeleteKeyIfEmpty(const std::wstring& path) {
                                     nullptr, nullptr, nullptr, nullptr);
     }
     if (status != ERROR_SUCCESS || subkeys != 0 || values != 0) return status;
-    return ::RegDeleteKeyW(HKEY_CLASSES_ROOT, path.c_str());
+    return ::RegDeleteKeyW(root, path.c_str());
 }
+
+LSTATUS RemoveEntries(HKEY root, const ControlClass& control) {
+    auto entries = ClassEntries(control, {});
+    // Another library may have taken the ProgID over since; then it is theirs.
+    const auto progIdClass = ReadDefaultValue(root, std::wstring(control.progId) + L"\\CLSID");
+    if (progIdClass && ::CompareStringOrdinal(progIdClass->c_str(), -1, GuidText(control.clsid).c_str(), -1,
+                                              TRUE) == CSTR_EQUAL) {
+        for (auto& entry : ProgIdEntries(control)) entries.push_back(std::move(entry));
+    }
+    LSTATUS firstFailure = ERROR_SUCCESS;
+    auto note = [&](LSTATUS status) {
+        if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND && firstFailure == ERROR_SUCCESS)
+            firstFailure = status;
+    };
+    // Children first, so that each key is empty by the time it is looked at.
+    for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+        if (entry->data) note(DeleteValue(root, *entry));
+        note(DeleteKeyIfEmpty(root, entry->key));
+    }
+    return firstFailure;
+}
+
+// The class's entries in either scope; the decision which scope is used
+// lies in registration_scopes.h.
+class ControlClassEntries final : public ScopedClassEntries {
+public:
+    ControlClassEntries(const ControlClass& control, const std::wstring& modulePath)
+        : control_(control), modulePath_(modulePath) {}
+
+    RegistryStatus Write(RegistrationScope scope) override {
+        auto entries = ClassEntries(control_, modulePath_);
+        for (auto& entry : ProgIdEntries(control_)) entries.push_back(std::move(entry));
+        return WriteEntries(RootOf(scope), entries);
+    }
+    RegistryStatus Remove(RegistrationScope scope) override { return RemoveEntries(RootOf(scope), control_); }
+
+private:
+    const ControlClass& control_;
+    std::wstring modulePath_;
+};
 
 HRESULT ToResult(LSTATUS status) { return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status); }
 
@@ -119,30 +171,13 @@ std::wstring GuidText(REFGUID guid) {
 
 HRESULT RegisterControl(const ControlClass& control, const std::wstring& modulePath) {
     if (modulePath.empty()) return E_UNEXPECTED;
-    auto entries = ClassEntries(control, modulePath);
-    for (auto& entry : ProgIdEntries(control)) entries.push_back(std::move(entry));
-    return ToResult(WriteEntries(entries));
+    ControlClassEntries entries(control, modulePath);
+    return ToResult(RegisterForMachineOrUser(entries));
 }
 
 HRESULT UnregisterControl(const ControlClass& control) {
-    auto entries = ClassEntries(control, {});
-    // Another library may have taken the ProgID over since; then it is theirs.
-    const auto progIdClass = ReadDefaultValue(std::wstring(control.progId) + L"\\CLSID");
-    if (progIdClass && ::CompareStringOrdinal(progIdClass->c_str(), -1, GuidText(control.clsid).c_str(), -1,
-                                              TRUE) == CSTR_EQUAL) {
-        for (auto& entry : ProgIdEntries(control)) entries.push_back(std::move(entry));
-    }
-    LSTATUS firstFailure = ERROR_SUCCESS;
-    auto note = [&](LSTATUS status) {
-        if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND && firstFailure == ERROR_SUCCESS)
-            firstFailure = status;
-    };
-    // Children first, so that each key is empty by the time it is looked at.
-    for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
-        if (entry->data) note(DeleteValue(*entry));
-        note(DeleteKeyIfEmpty(entry->key));
-    }
-    return ToResult(firstFailure);
+    ControlClassEntries entries(control, {});
+    return ToResult(UnregisterFromBoth(entries));
 }
 
 }  // namespace velmora::controls

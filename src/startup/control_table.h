@@ -17,6 +17,9 @@ inline constexpr std::array<std::wstring_view, 3> kControlLibraries = {
     L"richtx32.ocx",
 };
 
+// The update engine's library, in the libs folder beside the controls.
+inline constexpr std::wstring_view kEngineLibraryFileName = L"comp.dll";
+
 // application folder + "\libs"
 std::wstring LibsFolder(std::wstring_view applicationFolder);
 

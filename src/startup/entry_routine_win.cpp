@@ -3,7 +3,9 @@
 #include "common/folders_win.h"
 #include "common/message_box_win.h"
 #include "common/process_win.h"
+#include "winsupport/system_text_win.h"
 #include "startup/self_registration_win.h"
+#include "startup/set_aside_repair_win.h"
 #include "startup/startup_operations_win.h"
 #include "startup/startup_passes.h"
 
@@ -37,6 +39,9 @@ private:
 
 std::unique_ptr<UpdaterWindow> RunEntryRoutine(HINSTANCE instance) {
     Win32StartupOperations operations(instance);
+    // Before anything is registered or loaded: an update that stopped while
+    // it switched the updater's libraries may have left one's place empty.
+    if (const std::wstring folder = ModuleFolder(nullptr); !folder.empty()) RestoreSetAsideLibraries(folder);
     if (!RunStartupPasses(operations)) return nullptr;
     return operations.TakeWindow();
 }

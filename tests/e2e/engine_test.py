@@ -10,8 +10,8 @@ import tempfile
 import time
 import unittest
 
-from harness import BUILD, Installation, Window, wait_until, watch_window, xdotool
-from update_server import (EXPIRED, UpdateServer, make_key, port_in_use, program_address, publish,
+from harness import BUILD, DIST, Installation, Window, wait_until, watch_window, xdotool
+from update_server import (EXPIRED, NEXT_KEY, TEST_KEY, UpdateServer, make_key, port_in_use, program_address, publish,
                            release_files, tamper_manifest, tamper_object, write_release)
 
 LABEL1 = (104, 64, 385, 25)
@@ -25,8 +25,16 @@ INVALID = "ERROR: Formato inválido"
 SERVER_ERROR = "Error interno del servidor"
 BROKEN_OFF = "Error bajando datos. Comprueba si se cortó la conexión"
 NO_CONNECTION = "ERROR: Comprueba tu conexion a internet"
-ERRORS = (WRONG_FILE, INVALID, SERVER_ERROR, BROKEN_OFF, NO_CONNECTION,
-          "ERROR: Este updater es obsoleto")
+OBSOLETE = "ERROR: Este updater es obsoleto"
+ERRORS = (WRONG_FILE, INVALID, SERVER_ERROR, BROKEN_OFF, NO_CONNECTION, OBSOLETE)
+
+# The real engine built as version 2: what a release brings to mend the
+# updater.
+NEXT_ENGINE = os.path.join(BUILD, "fixtures", "next_engine", "comp.dll")
+# The engines of a key rotation: trusting the test key and the next one,
+# then the next one alone.
+ENGINE_OLD_AND_NEW_KEY = os.path.join(BUILD, "tests", "win32", "engine-test-and-next", "comp.dll")
+ENGINE_NEW_KEY = os.path.join(BUILD, "tests", "win32", "engine-next", "comp.dll")
 
 BAR_TEXT = re.compile(r"^(\S+) (B|KB|MB|GB) / (\S+) (B|KB|MB|GB) a \S+ (B|KB|MB|GB)/s$")
 UNIT_SHIFT = {"B": 0, "KB": 10, "MB": 20, "GB": 30}
@@ -226,8 +234,9 @@ class Updates(EngineRun):
         install.start()
         self.assertTrue(install.wait_for_window())
         shown = time.monotonic()
-        states = watch(install, stop_at=(OK,) + ERRORS)
-        self.assertEqual(lines_of(states)[-1:], [OK], f"saw {states}")
+        # The game starts only after "Actualizacion OK". A probe started now
+        # to follow the status line could come up after so short a run.
+        self.assertTrue(wait_until(install.game_starts, 10), "the game was not started")
         self.assertLess(time.monotonic() - shown, 2.5, "slow to find that nothing changed")
         self.assertIsNotNone(install.wait_for_exit(5))
         self.assertEqual(self.server.object_requests(), [])
@@ -358,6 +367,110 @@ class Interrupted(EngineRun):
         self.assertEqual(lines_of(states)[-1:], [OK], f"saw {states}")
         self.assert_game_folder(install, new, third)
         self.assert_game_started(install)
+
+
+
+class SelfUpdate(EngineRun):
+    """Releases that bring the updater's own files: the engine and a control
+    library are in use while the run places them."""
+
+    @staticmethod
+    def updater_files():
+        """A newer engine, and the progress bar library with bytes appended
+        (it loads the same, but is another file)."""
+        with open(NEXT_ENGINE, "rb") as f:
+            engine = f.read()
+        with open(os.path.join(DIST, "libs", "mbprgbar.ocx"), "rb") as f:
+            control = f.read() + b"\0the next edition\0" * 4
+        return {"libs/comp.dll": engine, "libs/mbprgbar.ocx": control}
+
+    def release_with_updater(self, first, **options):
+        new = dict(release_files(2), **self.updater_files())
+        self.count += 1
+        release = write_release(os.path.join(self.work, f"release-{self.count}"), new)
+        published = publish(release, os.path.join(self.work, f"published-{self.count}"), 2, previous=first, **options)
+        return new, published
+
+    def agents(self):
+        return {r["agent"] for r in self.server.nginx.requests()}
+
+    def leftovers(self, install):
+        return [name for name in os.listdir(install.libs) if name.endswith(".velmora-old")]
+
+    def test_release_replaces_the_engine_and_a_control_which_the_next_start_runs(self):
+        old, first = self.publication(1, 1)
+        install = self.installation(old, first)
+        new, second = self.release_with_updater(first)
+        self.server.serve(second)
+
+        states = watch(install.start())
+        self.assertEqual(lines_of(states)[-1:], [OK], f"saw {states}")
+        self.assert_game_folder(install, new, second)
+        self.assert_game_started(install)
+        self.assertEqual(self.agents(), {"VELUpdater/1"})
+        install.wait_for_exit(10)
+
+        # The next start registers and loads the new control, runs the new
+        # engine, which finds nothing to do, and clears what was set aside.
+        states = watch(install.start())
+        self.assertEqual(lines_of(states)[-1:], [OK], f"saw {states}")
+        self.assertEqual(self.agents(), {"VELUpdater/1", "VELUpdater/2"})
+        self.assertEqual(self.leftovers(install), [])
+        self.assert_game_folder(install, new, second)
+
+    def test_release_for_a_newer_updater_brings_it_then_the_next_start_updates_the_game(self):
+        old, first = self.publication(1, 1)
+        install = self.installation(old, first)
+        new, second = self.release_with_updater(first, min_updater=2)
+        self.server.serve(second)
+
+        self.run_to_error(install, OBSOLETE)
+        self.end(install)
+        # The updater's files are the new ones; the game's are untouched.
+        for path in set(old) | set(new):
+            with self.subTest(path=path):
+                full = os.path.join(install.app, *path.split("/"))
+                actual = open(full, "rb").read() if os.path.exists(full) else None
+                self.assertTrue(actual == (new[path] if path.startswith("libs/") else old.get(path)))
+
+        states = watch(install.start())
+        self.assertEqual(lines_of(states)[-1:], [OK], f"saw {states}")
+        self.assert_game_folder(install, new, second)
+        self.assert_game_started(install)
+
+    def test_key_rotation_through_releases_then_the_retired_key_is_refused(self):
+        """The studio ships an engine trusting its old and new keys in a
+        release signed with the old, signs the next with the new, then ships
+        one trusting the new alone: the old key no longer passes."""
+        old, first = self.publication(1, 1)
+        install = self.installation(old, first)
+        steps = [(2, TEST_KEY, ENGINE_OLD_AND_NEW_KEY, OK), (3, NEXT_KEY, ENGINE_OLD_AND_NEW_KEY, OK),
+                 (4, NEXT_KEY, ENGINE_NEW_KEY, OK), (5, TEST_KEY, ENGINE_NEW_KEY, INVALID)]
+        for version, key, engine, line in steps:
+            with self.subTest(version=version):
+                with open(engine, "rb") as f:
+                    files = dict(release_files(2), **{"libs/comp.dll": f.read()})
+                self.count += 1
+                release = write_release(os.path.join(self.work, f"release-{self.count}"), files)
+                self.server.serve(publish(release, os.path.join(self.work, f"published-{self.count}"), version,
+                                          key=key))
+                states = watch(install.start(), stop_at=(OK,) + ERRORS)
+                self.assertEqual(lines_of(states)[-1:], [line], f"saw {states}")
+                self.end(install)
+
+    def test_switch_stopped_between_its_two_renames_starts_and_finishes(self):
+        old, first = self.publication(1, 1)
+        install = self.installation(old, first)
+        new, second = self.release_with_updater(first)
+        self.server.serve(second)
+        # As a run killed right after it set the old engine aside leaves it.
+        engine = os.path.join(install.libs, "comp.dll")
+        os.rename(engine, engine + ".velmora-old")
+
+        states = watch(install.start())
+        self.assertEqual(lines_of(states)[-1:], [OK], f"saw {states}")
+        self.assert_game_folder(install, new, second)
+        self.assertEqual(self.agents(), {"VELUpdater/1"})
 
 
 if __name__ == "__main__":

@@ -30,6 +30,8 @@ TEST(PathRules, AcceptsOrdinaryGamePaths) {
         "x/libs/y",        // only the top-level libs folder is the updater's
         "libsx/a",
         "velupdater.exe.bak",
+        // The updater's own files, which a release may mend.
+        "VELUpdater.exe", "velupdater.EXE", "libs/comp.dll", "LIBS/MSCOMCTL.OCX", "libs/richtx32.ocx",
         "my~file.txt",     // a tilde not followed by a digit is no short name
         std::string(240, 'a'),
         // The limit counts UTF-16 code units, as Windows does: 240 n-tildes
@@ -54,10 +56,9 @@ TEST(PathRules, RefusesEveryUnsafePath) {
         "CON .txt", "conin$", "CONOUT$.x", "COM\xC2\xB9", "lpt\xC2\xB3.txt",
         "a<b", "a>b", "a\"b", "a|b", "a?b", "a*b",
         std::string("a\0b", 3), "a\tb", "a\nb", "a\rb", "a\x1f", "a\x7f",
-        "libs", "libs/comp.dll", "LIBS/gamedata.vel", "Libs/x/y",
-        "VELUpdater.exe", "velupdater.EXE",
+        "libs", "LIBS/gamedata.vel", "Libs/x/y", "libs/comp.dll/x", "libs/staging/comp.dll", "libs/comp.dll.velmora-old",
         "VELUPD~1.EXE", "data/PROGRA~2/x",
-        "l\xC4\xB1" "b\xC5\xBF/comp.dll",  // dotless i and long s upper-case to I and S: LIBS
+        "l\xC4\xB1" "b\xC5\xBF/gamedata.vel",  // dotless i and long s upper-case to I and S: LIBS
         std::string(241, 'a'),
         Repeated("\xC3\xB1", 241),
         Repeated("\xF0\x9F\x8E\xAE", 121),

@@ -236,8 +236,7 @@ TEST_F(PublishTool, RefusesReleasePathsTheEngineWouldRefuse) {
         const char* reason;
         const char* other = nullptr;  // a second file the first collides with
     } cases[] = {{"con.txt", "device name"},
-                 {"libs/comp.dll", "libs folder"},
-                 {"VELUpdater.exe", "the updater's own program"},
+                 {"libs/gamedata.vel", "libs folder"},
                  {"trailing.", "ends in a dot"},
                  {"a:b", "colon"},
                  {"\xC3\x89.txt", "one file on Windows", "\xC3\xA9.txt"},
@@ -276,13 +275,24 @@ TEST_F(PublishTool, VerifyFindsDamageAndWrongKeys) {
     const std::string otherHeader = (folder.Path() / "other.h").string();
     ASSERT_EQ(Tool({"keygen", otherPrivate, otherHeader}).exitCode, 0);
 
-    const auto verify = [&](const std::string& key) { return Tool({"verify", "--public", key, Server().string()}); };
-    EXPECT_EQ(verify(kKeys + "/test-public.h").exitCode, 0);
+    // verify --public key1 --public key2 ... server
+    const auto verify = [&](const auto&... keys) {
+        std::vector<std::string> arguments = {"verify"};
+        ((arguments.push_back("--public"), arguments.push_back(keys)), ...);
+        arguments.push_back(Server().string());
+        return Tool(arguments);
+    };
+    const ToolRun byHeader = verify(kKeys + "/test-public.h");
+    EXPECT_EQ(byHeader.exitCode, 0) << byHeader.err;
+    EXPECT_NE(byHeader.out.find("signed with key test (" + kKeys + "/test-public.h)\n"), std::string::npos)
+        << byHeader.out;
     EXPECT_EQ(verify(kKeys + "/test-private.pem").exitCode, 0);  // a PEM key serves too
 
-    const ToolRun wrongKey = verify(otherHeader);
-    EXPECT_NE(wrongKey.exitCode, 0);
-    EXPECT_NE(wrongKey.err.find("signature"), std::string::npos) << wrongKey.err;
+    const ToolRun wrongKeys = verify(otherHeader, kKeys + "/test-next-public.h");
+    EXPECT_NE(wrongKeys.exitCode, 0);
+    EXPECT_NE(wrongKeys.err.find("does not match any of the keys given: other (" + otherHeader + "), test-next ("),
+              std::string::npos)
+        << wrongKeys.err;
 
     // Changed so that it still parses, and so that it does not: either way
     // the signature refuses it before its lines are read.
@@ -292,7 +302,7 @@ TEST_F(PublishTool, VerifyFindsDamageAndWrongKeys) {
         folder.Write("server/gamedata.vel", tampered);
         const ToolRun run = verify(kKeys + "/test-public.h");
         EXPECT_NE(run.exitCode, 0) << changed;
-        EXPECT_NE(run.err.find("signature does not match"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("does not match any of the keys given"), std::string::npos) << run.err;
     }
     folder.Write("server/gamedata.vel", original);
 
@@ -315,6 +325,16 @@ TEST_F(PublishTool, VerifyFindsDamageAndWrongKeys) {
         folder.Write("server/objects/" + file.object, content);
     }
     EXPECT_EQ(verify(kKeys + "/test-public.h").exitCode, 0);
+
+    // The next publication signed with another key, as a studio does once
+    // its players' engines trust it: verify names that key among the two.
+    const ToolRun next = Tool({"publish", "--key", kKeys + "/test-next-private.pem", "--release", Release().string(),
+                               "--out", Server().string(), "--version", "2", "--expires", kExpires});
+    ASSERT_EQ(next.exitCode, 0) << next.err;
+    EXPECT_NE(next.out.find("signed with key test-next\n"), std::string::npos) << next.out;
+    const ToolRun rotated = verify(kKeys + "/test-public.h", kKeys + "/test-next-public.h");
+    EXPECT_EQ(rotated.exitCode, 0) << rotated.err;
+    EXPECT_NE(rotated.out.find("signed with key test-next ("), std::string::npos) << rotated.out;
 }
 
 TEST_F(PublishTool, KeygenWritesAPrivateKeyOnlyItsOwnerReadsAndNeverOverwrites) {
@@ -391,6 +411,11 @@ TEST(PublishCommandLine, RefusesIncompleteOrMalformedCommands) {
         EXPECT_FALSE(options.previous) << g.expires;
         EXPECT_EQ(options.expires, *ParseUtcTime(g.expires)) << g.expires;
     }
+
+    const std::vector<std::string_view> verify = {"verify", "--public", "a.h", "server", "--public", "b.pem"};
+    const auto options = std::get<publish::VerifyOptions>(publish::ParseCommandLine(verify, now));
+    EXPECT_EQ(options.publicKeys, (std::vector<fs::path>{"a.h", "b.pem"}));
+    EXPECT_EQ(options.serverFolder, "server");
 }
 
 TEST(ObjectStore, CompressionPaysFromATenthSaved) {

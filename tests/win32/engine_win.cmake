@@ -1,10 +1,12 @@
 # Windows tests of the update engine comp.dll (comp/win/). The parts are
 # linked in directly; the whole engine is loaded as the program loads it,
 # from engine\comp.dll beside the test program (not fixtures\, where the
-# scripted engine of the same name lies).
+# scripted engine of the same name lies). The parts trust the test key,
+# whatever list the build's comp.dll was configured with.
+velmora_trusted_keys_library(engine_win_test_keys KEYS ${CMAKE_SOURCE_DIR}/comp/keys/test-public.h)
 velmora_win32_test(engine_win_parts_tests
   SOURCES engine_win_crypto_test.cpp engine_win_files_test.cpp engine_win_sha256_test.cpp
-  LIBS velmora_engine_win)
+  LIBS velmora_engine_win engine_win_test_keys)
 
 # Against a local HTTP server: engine_win_server.py publishes the test
 # releases with the native build's velmora-publish, serves them with nginx
@@ -22,6 +24,14 @@ add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/engine/comp.dll
   VERBATIM)
 add_custom_target(engine_win_test_copy ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/engine/comp.dll)
 add_dependencies(engine_win_server_tests engine_win_test_copy)
+# The engines of a key rotation, beside it: one trusting the test key and
+# the next test key (what a studio ships before it signs with its new key),
+# and one trusting only the next (once it has dropped the old key).
+velmora_add_engine(engine_trusting_test_and_next FOLDER ${CMAKE_CURRENT_BINARY_DIR}/engine-test-and-next
+  KEYS ${CMAKE_SOURCE_DIR}/comp/keys/test-public.h ${CMAKE_SOURCE_DIR}/comp/keys/test-next-public.h)
+velmora_add_engine(engine_trusting_next FOLDER ${CMAKE_CURRENT_BINARY_DIR}/engine-next
+  KEYS ${CMAKE_SOURCE_DIR}/comp/keys/test-next-public.h)
+add_dependencies(engine_win_server_tests engine_trusting_test_and_next engine_trusting_next)
 find_program(PYTHON3 python3 REQUIRED)
 set(VELMORA_PUBLISH_TOOL ${CMAKE_SOURCE_DIR}/build/native/tools/publish/velmora-publish CACHE FILEPATH
   "velmora-publish from the native build, for the engine's server tests")

@@ -9,6 +9,7 @@
 #include "win/cancel_flag.h"
 #include "core/hex.h"
 #include "core/manifest_parse.h"
+#include "core/trusted_keys.h"
 #include "win/sha256_win.h"
 #include "win/signature_win.h"
 #include "support/test_folder.h"
@@ -83,8 +84,9 @@ TEST(EngineWinCrypto, ManifestSignatureChecksOutOnlyAsSigned) {
     ASSERT_TRUE(parsed) << parsed.Error().reason;
     const SignedManifest& manifest = parsed.Value();
     const std::span<const std::uint8_t> body = Bytes(kSignedManifest.substr(0, manifest.signedLength));
-    std::array<std::uint8_t, 64> otherKey{};
-    std::copy(ManifestPublicKey().begin(), ManifestPublicKey().end(), otherKey.begin());
+    // These tests are built trusting the test key alone.
+    const PublicKeyBytes testKey(TrustedKeys().front().point);
+    std::array<std::uint8_t, 64> otherKey = TrustedKeys().front().point;
     otherKey[63] ^= 1;  // no longer a point of the curve
 
     const std::string changedBody = [&] {
@@ -103,11 +105,11 @@ TEST(EngineWinCrypto, ManifestSignatureChecksOutOnlyAsSigned) {
         PublicKeyBytes key;
         bool valid;
     } cases[] = {
-        {"as signed", body, &manifest.signature, ManifestPublicKey(), true},
-        {"one byte of the text changed", Bytes(changedBody), &manifest.signature, ManifestPublicKey(), false},
-        {"one bit of s changed", body, &flipped, ManifestPublicKey(), false},
-        {"r and s zero", body, &zero, ManifestPublicKey(), false},
-        {"text cut short", body.first(body.size() - 1), &manifest.signature, ManifestPublicKey(), false},
+        {"as signed", body, &manifest.signature, testKey, true},
+        {"one byte of the text changed", Bytes(changedBody), &manifest.signature, testKey, false},
+        {"one bit of s changed", body, &flipped, testKey, false},
+        {"r and s zero", body, &zero, testKey, false},
+        {"text cut short", body.first(body.size() - 1), &manifest.signature, testKey, false},
         {"another key", body, &manifest.signature, PublicKeyBytes(otherKey), false},
     };
     for (const auto& c : cases) {

@@ -21,7 +21,9 @@ import sys
 import tempfile
 
 import update_server
-from update_server import EXPIRED, FaultProxy, Nginx, free_port, publish, tamper_manifest, tamper_object, write_release
+from update_server import EXPIRED, NEXT_KEY, FaultProxy, Nginx, free_port, publish, tamper_manifest, tamper_object, write_release
+
+# The second test key pair, which the engines of the key rotation test trust.
 
 
 def make_releases(root):
@@ -70,6 +72,8 @@ def make_server_folders(root):
     tamper_object(publish(release("second"), out("tampered"), 2), "data/maps/world.pak")
     # A manifest whose signature does not match its text.
     tamper_manifest(publish(release("first"), out("badsig"), 1))
+    # The fourth release signed with the next key.
+    publish(release("fourth"), out("next-fourth"), 6, key=NEXT_KEY)
 
 
 def windows_path(path):

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -41,18 +42,22 @@ struct EngineFunctions {
     EngineCleanupFunction cleanup = nullptr;
 };
 
-const EngineFunctions& Engine() {
-    static const EngineFunctions functions = [] {
-        EngineFunctions f;
-        HMODULE library = ::LoadLibraryW((ProgramFolder() + L"\\engine\\comp.dll").c_str());
-        if (!library) return f;
-        f.init = reinterpret_cast<decltype(f.init)>(reinterpret_cast<void*>(::GetProcAddress(library, kEngineInitName)));
-        f.start = reinterpret_cast<decltype(f.start)>(reinterpret_cast<void*>(::GetProcAddress(library, kEngineStartName)));
-        f.cleanup = reinterpret_cast<decltype(f.cleanup)>(reinterpret_cast<void*>(::GetProcAddress(library, kEngineCleanupName)));
-        return f;
-    }();
-    return functions;
+// The comp.dll in `folder` beside the test program: engine\ holds the
+// build's own, other folders engines trusting other keys.
+const EngineFunctions& EngineIn(const std::wstring& folder) {
+    static std::map<std::wstring, EngineFunctions> loaded;
+    const auto [at, fresh] = loaded.try_emplace(folder);
+    EngineFunctions& f = at->second;
+    if (!fresh) return f;
+    HMODULE library = ::LoadLibraryW((ProgramFolder() + L"\\" + folder + L"\\comp.dll").c_str());
+    if (!library) return f;
+    f.init = reinterpret_cast<decltype(f.init)>(reinterpret_cast<void*>(::GetProcAddress(library, kEngineInitName)));
+    f.start = reinterpret_cast<decltype(f.start)>(reinterpret_cast<void*>(::GetProcAddress(library, kEngineStartName)));
+    f.cleanup = reinterpret_cast<decltype(f.cleanup)>(reinterpret_cast<void*>(::GetProcAddress(library, kEngineCleanupName)));
+    return f;
 }
+
+const EngineFunctions& Engine() { return EngineIn(L"engine"); }
 
 struct RunResult {
     std::int16_t startResult = 0;
@@ -82,23 +87,24 @@ protected:
 
     // Starts the engine with the application folder as the working folder,
     // as the window does.
-    std::int16_t Start(const char* url, const char* path, EngineStatusVariables& variables, bool give = true) {
+    std::int16_t Start(const char* url, const char* path, EngineStatusVariables& variables, bool give = true,
+                       const EngineFunctions& engine = Engine()) {
         wchar_t previous[MAX_PATH] = {};
         ::GetCurrentDirectoryW(MAX_PATH, previous);
         ::SetCurrentDirectoryW(app.Path().c_str());
-        const std::int16_t result = Engine().start(url, path, give ? &variables.status : nullptr, &variables.done,
-                                                   &variables.total);
+        const std::int16_t result = engine.start(url, path, give ? &variables.status : nullptr, &variables.done,
+                                                 &variables.total);
         ::SetCurrentDirectoryW(previous);
         return result;
     }
 
     // Starts the engine, samples the status as it goes until it ends (1 or
     // an error), then cleans up.
-    RunResult UpdateFrom(const std::string& url) {
+    RunResult UpdateFrom(const std::string& url, const EngineFunctions& engine = Engine()) {
         RunResult result;
         EngineStatusVariables variables;
-        Engine().init();
-        result.startResult = Start(url.c_str(), "libs\\gamedata.vel", variables);
+        engine.init();
+        result.startResult = Start(url.c_str(), "libs\\gamedata.vel", variables, true, engine);
         const auto deadline = Clock::now() + std::chrono::seconds(60);
         while (result.startResult == 0 && Clock::now() < deadline) {
             const std::int16_t status = LoadShared(variables.status);
@@ -107,12 +113,14 @@ protected:
             if (status == 1 || status < 0) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
-        Engine().cleanup();
+        engine.cleanup();
         result.done = LoadShared(variables.done);
         result.total = LoadShared(variables.total);
         return result;
     }
-    RunResult Update(const std::string& folder) { return UpdateFrom(ServerUrl(folder) + "/gamedata.vel"); }
+    RunResult Update(const std::string& folder, const EngineFunctions& engine = Engine()) {
+        return UpdateFrom(ServerUrl(folder) + "/gamedata.vel", engine);
+    }
 
     std::int16_t Final(const RunResult& run) const { return run.statuses.empty() ? 0 : run.statuses.back(); }
 
@@ -315,6 +323,45 @@ TEST_F(EngineWinServer, TamperedObjectIsTheWrongFileAndLeavesTheInstallAlone) {
     EXPECT_FALSE(fs::exists(Installed("data/new/extra.bin"))) << "nothing is placed before all is verified";
 }
 
+// A studio rotating its key, seen by one player: the build's own engine
+// trusts the test key only, the engine of the transition the test and the
+// next key, the last engine the next key alone. Each manifest refused here
+// is accepted at a later step by another engine, so the keys are the only
+// reason for the refusals.
+TEST_F(EngineWinServer, RotatedKeyIsTrustedWhereverTheEngineListsIt) {
+    const EngineFunctions& old = Engine();
+    const EngineFunctions& both = EngineIn(L"engine-test-and-next");
+    const EngineFunctions& next = EngineIn(L"engine-next");
+    ASSERT_NE(both.start, nullptr) << "engine-test-and-next\\comp.dll did not load";
+    ASSERT_NE(next.start, nullptr) << "engine-next\\comp.dll did not load";
+    ASSERT_TRUE(old.start != both.start && both.start != next.start) << "one library loaded for two engines";
+    const struct {
+        const char* engine;
+        const EngineFunctions& functions;
+        const char* folder;  // "/next-..." is signed with the next key, the others with the test key
+        std::int16_t status;
+        const char* installed;  // the release in place afterwards, if any
+    } steps[] = {
+        {"test", old, "/next-fourth", -9, nullptr},
+        {"test and next", both, "/first", 1, "first"},
+        {"next", next, "/second", -9, "first"},
+        {"test and next", both, "/second", 1, "second"},
+        // Its local manifest, signed with the test key, counts as absent.
+        {"next", next, "/next-fourth", 1, "fourth"},
+        {"test and next", both, "/next-fourth", 1, "fourth"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(std::string("engine trusting ") + step.engine + ", " + step.folder);
+        const RunResult run = Update(step.folder, step.functions);
+        EXPECT_EQ(Final(run), step.status) << Sequence(run.statuses);
+        if (step.installed) {
+            ExpectInstalled(step.installed);
+        } else {
+            EXPECT_FALSE(fs::exists(Installed("velmora.exe")));
+        }
+    }
+}
+
 // Manifests and servers the engine must refuse before it writes anything.
 TEST_F(EngineWinServer, RefusalsEndWithTheirStatusAndWriteNothing) {
     const struct {
@@ -442,7 +489,7 @@ TEST_F(EngineWinServer, BodyBelowTheRateFloorEndsAsTimedOut) {
     for (const auto& c : cases) {
         const std::optional<DataUrl> url = ParseDataUrl(ServerUrl(c.folder) + "/gamedata.vel");
         ASSERT_TRUE(url.has_value()) << c.folder;
-        auto session = InternetSession::Open(*url);
+        auto session = InternetSession::Open(*url, 1);
         ASSERT_TRUE(session) << c.folder;
         const CancelFlag cancel;
         HttpGet get(session.Value(), ObjectPath(*url, object), 0, 300000, {1024, std::chrono::seconds(1)});

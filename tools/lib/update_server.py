@@ -17,6 +17,7 @@ import datetime
 import hashlib
 import http.client
 import os
+import re
 import random
 import shutil
 import signal
@@ -31,6 +32,8 @@ SOURCE = os.environ.get("VELMORA_SOURCE") or os.path.abspath(os.path.join(os.pat
 PUBLISH_TOOL = os.environ.get("VELMORA_PUBLISH_TOOL") or os.path.join(
     SOURCE, "build", "native", "tools", "publish", "velmora-publish")
 TEST_KEY = os.path.join(SOURCE, "comp", "keys", "test-private.pem")
+# The second test key, for a key rotation.
+NEXT_KEY = os.path.join(SOURCE, "comp", "keys", "test-next-private.pem")
 # An expiry velmora-publish takes without --allow-far-expiry (at most 400
 # days ahead): 90 days from now, far beyond any test run.
 NOT_EXPIRING = (datetime.datetime.now(datetime.timezone.utc) + datetime.timedelta(days=90)).strftime(
@@ -89,11 +92,14 @@ def _wait_for_listener(host, port, timeout, alive):
     return False
 
 
+ACCESS_LINE = re.compile(r'^(\S+) (\S+) (\d+) (\d+) "([^"]*)" "([^"]*)"$')
+
+
 class Nginx:
     """Debian's nginx as one foreground process with its own configuration,
     pid file, logs and temporary folders, serving a root folder on one
     address. The access log has one line per request: method, path, status,
-    body bytes sent and the Range header."""
+    body bytes sent, the Range header and the User-Agent."""
 
     def __init__(self, root, port, host="127.0.0.1", workdir=None, rate=None):
         self.root = os.path.abspath(root)
@@ -124,7 +130,7 @@ http {{
     {paths}
     types {{ }}
     default_type application/octet-stream;
-    log_format fetches '$request_method $uri $status $body_bytes_sent "$http_range"';
+    log_format fetches '$request_method $uri $status $body_bytes_sent "$http_range" "$http_user_agent"';
     access_log {self.access_log} fetches;
     sendfile on;
     keepalive_requests 100000;
@@ -168,11 +174,9 @@ http {{
             return []
         entries = []
         for line in lines:
-            head, _, quoted = line.partition(' "')
-            method, path, status, sent = head.split(" ")
-            header = quoted[:-1] if quoted.endswith('"') else quoted
+            method, path, status, sent, header, agent = ACCESS_LINE.match(line).groups()
             entries.append({"method": method, "path": path, "status": int(status), "bytes": int(sent),
-                            "range": "" if header == "-" else header})
+                            "range": "" if header == "-" else header, "agent": agent})
         return entries
 
     def stop(self):

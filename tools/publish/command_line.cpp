@@ -19,19 +19,23 @@ const char kUsage[] =
     "  velmora-publish publish --key <private.pem> --release <folder> --out <server folder>\n"
     "                          --version <n> --expires <YYYY-MM-DDTHH:MM:SSZ>\n"
     "                          [--min-updater <n>] [--previous <server folder>] [--allow-far-expiry]\n"
-    "  velmora-publish verify --public <public-key.h or .pem> <server folder>\n";
+    "  velmora-publish verify --public <public-key.h or .pem> [--public <another key>...] <server folder>\n"
+    "A key is named by its file: studio-2026-private.pem and studio-2026-public.h are studio-2026.\n";
 
 namespace {
 
-// "--name value" pairs, "--name" flags and the plain arguments among them.
+// "--name value" pairs, the values of options that may be given more than
+// once, "--name" flags and the plain arguments among them.
 struct Arguments {
     std::map<std::string, std::string, std::less<>> options;
+    std::map<std::string, std::vector<std::string>, std::less<>> repeated;
     std::set<std::string, std::less<>> flags;
     std::vector<std::string> plain;
 };
 
 Arguments Collect(std::span<const std::string_view> arguments, std::initializer_list<std::string_view> known,
-                  std::initializer_list<std::string_view> knownFlags = {}) {
+                  std::initializer_list<std::string_view> knownFlags = {},
+                  std::initializer_list<std::string_view> repeatable = {}) {
     Arguments result;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view argument = arguments[i];
@@ -43,9 +47,14 @@ Arguments Collect(std::span<const std::string_view> arguments, std::initializer_
             if (!result.flags.emplace(argument).second) throw PublishError(std::string(argument) + " given twice");
             continue;
         }
-        if (std::find(known.begin(), known.end(), argument) == known.end())
+        const bool repeats = std::find(repeatable.begin(), repeatable.end(), argument) != repeatable.end();
+        if (!repeats && std::find(known.begin(), known.end(), argument) == known.end())
             throw PublishError("unknown option " + std::string(argument));
         if (i + 1 == arguments.size()) throw PublishError(std::string(argument) + " needs a value");
+        if (repeats) {
+            result.repeated[std::string(argument)].emplace_back(arguments[++i]);
+            continue;
+        }
         if (!result.options.emplace(argument, arguments[++i]).second)
             throw PublishError(std::string(argument) + " given twice");
     }
@@ -113,9 +122,11 @@ Command ParseCommandLine(std::span<const std::string_view> arguments, std::int64
         return options;
     }
     if (command == "verify") {
-        const Arguments parsed = Collect(rest, {"--public"});
+        const Arguments parsed = Collect(rest, {}, {}, {"--public"});
         RequirePlainCount(parsed, 1, command);
-        return VerifyOptions{Required(parsed, "--public"), parsed.plain[0]};
+        const auto keys = parsed.repeated.find("--public");
+        if (keys == parsed.repeated.end()) throw PublishError("--public is required");
+        return VerifyOptions{{keys->second.begin(), keys->second.end()}, parsed.plain[0]};
     }
     throw PublishError("unknown command '" + std::string(command) + "'");
 }

@@ -6,6 +6,7 @@
 #include <span>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace velmora::publish {
 
@@ -15,7 +16,7 @@ struct KeygenOptions {
 };
 
 struct PublishOptions {
-    std::filesystem::path key;
+    std::filesystem::path key;  // PEM; its file names the key (key_name.h)
     std::filesystem::path release;
     std::filesystem::path out;
     std::uint64_t version = 0;
@@ -32,7 +33,9 @@ struct PublishOptions {
 inline constexpr std::int64_t kMaxExpiryAheadSeconds = 400 * 24 * 60 * 60;
 
 struct VerifyOptions {
-    std::filesystem::path publicKey;  // .h from keygen, or PEM
+    // The candidates, each a .h from keygen or PEM, from --public given once
+    // or more: verify names the one that signed.
+    std::vector<std::filesystem::path> publicKeys;
     std::filesystem::path serverFolder;
 };
 

@@ -7,6 +7,7 @@
 
 #include "command_line.h"
 #include "commands.h"
+#include "key_name.h"
 #include "publish_error.h"
 
 namespace {
@@ -31,7 +32,10 @@ int main(int argc, char** argv) {
     try {
         std::visit(Overloaded{
                        [](const KeygenOptions& options) { RunKeygen(options, std::cout); },
-                       [](const PublishOptions& options) { RunPublish(options, std::cout, std::cerr); },
+                       [](const PublishOptions& options) {
+                           RunPublish(options, std::cout, std::cerr);
+                           std::cout << "signed with key " << KeyName(options.key) << "\n";
+                       },
                        [](const VerifyOptions& options) { RunVerify(options, std::cout, std::cerr); },
                    },
                    command);

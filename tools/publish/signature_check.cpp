@@ -7,6 +7,7 @@
 
 #include "file_io.h"
 #include "key_header.h"
+#include "key_name.h"
 #include "publish_error.h"
 
 namespace velmora::publish {
@@ -55,6 +56,17 @@ PublicKeyBytes LoadPublicKeyFile(const std::filesystem::path& file) {
     if (!key) FailWithOpenSslError(file.string() + " holds no PEM public or private key");
     RequireP256(key.get(), file.string());
     return PublicPointOf(key.get());
+}
+
+NamedPublicKey LoadNamedPublicKey(const std::filesystem::path& file) {
+    return {KeyName(file), file, LoadPublicKeyFile(file)};
+}
+
+const NamedPublicKey* FindSigningKey(std::span<const NamedPublicKey> candidates, std::string_view data,
+                                     const engine::ManifestSignature& signature) {
+    for (const NamedPublicKey& candidate : candidates)
+        if (SignatureMatches(candidate.key, data, signature)) return &candidate;
+    return nullptr;
 }
 
 }  // namespace velmora::publish

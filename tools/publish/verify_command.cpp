@@ -1,24 +1,45 @@
 #include <ctime>
 #include <set>
+#include <vector>
 
 #include "commands.h"
+#include "core/manifest_parse.h"
 #include "core/utc_time.h"
+#include "file_io.h"
 #include "object_store.h"
 #include "publish_error.h"
 #include "server_folder.h"
 #include "signature_check.h"
 
 namespace velmora::publish {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The candidate that signed the manifest of `folder`, found from its
+// signature line alone, as the engine checks it before it reads the rest.
+NamedPublicKey SigningKeyOf(const fs::path& folder, const std::vector<NamedPublicKey>& candidates) {
+    const fs::path file = folder / kManifestFileName;
+    std::error_code error;
+    if (!fs::exists(file, error)) throw PublishError(folder.string() + " has no gamedata.vel");
+    const std::string text = ReadWholeFile(file);
+    const auto parts = engine::SplitSignatureLine(text);
+    if (!parts) throw PublishError(file.string() + " is not a valid manifest: " + parts.Error().reason);
+    if (const NamedPublicKey* signer = FindSigningKey(candidates, parts.Value().signedPart, parts.Value().signature))
+        return *signer;
+    std::string tried;
+    for (const NamedPublicKey& candidate : candidates)
+        tried += (tried.empty() ? "" : ", ") + candidate.name + " (" + candidate.file.string() + ")";
+    throw PublishError("the signature of " + file.string() + " does not match any of the keys given: " + tried);
+}
+
+}  // namespace
 
 void RunVerify(const VerifyOptions& options, std::ostream& out, std::ostream& warnings) {
-    namespace fs = std::filesystem;
-    const PublicKeyBytes key = LoadPublicKeyFile(options.publicKey);
-    std::optional<ServerManifest> server;
-    try {
-        server = ReadServerManifest(options.serverFolder, key);
-    } catch (const PublishError& refused) {
-        throw PublishError(std::string(refused.what()) + " (" + options.publicKey.string() + ")");
-    }
+    std::vector<NamedPublicKey> candidates;
+    for (const fs::path& file : options.publicKeys) candidates.push_back(LoadNamedPublicKey(file));
+    const NamedPublicKey signer = SigningKeyOf(options.serverFolder, candidates);
+    const std::optional<ServerManifest> server = ReadServerManifest(options.serverFolder, signer.key);
     if (!server) throw PublishError(options.serverFolder.string() + " has no gamedata.vel");
     const engine::SignedManifest& signedManifest = server->parsed;
 
@@ -54,7 +75,8 @@ void RunVerify(const VerifyOptions& options, std::ostream& out, std::ostream& wa
     const engine::Manifest& manifest = signedManifest.manifest;
     out << "ok: version " << manifest.version << ", expires " << engine::FormatUtcTime(manifest.expires)
         << ", min-updater " << manifest.minUpdater << ", " << manifest.files.size() << " files, "
-        << checked.size() << " objects, " << storedBytes << " bytes stored\n";
+        << checked.size() << " objects, " << storedBytes << " bytes stored\n"
+        << "signed with key " << signer.name << " (" << signer.file.string() << ")\n";
     if (manifest.expires <= static_cast<std::int64_t>(std::time(nullptr)))
         warnings << "warning: this manifest has expired; engines refuse it\n";
 }
