@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "core/digest_hash.h"
 #include "core/hex.h"
 #include "core/path_collisions.h"
 #include "core/path_rules.h"
@@ -15,13 +16,6 @@ EngineError FileError(const ManifestFile& file, std::string_view problem) {
     return InvalidFormat("file '" + file.path + "': " + std::string(problem));
 }
 
-struct DigestHash {
-    std::size_t operator()(const Sha256Digest& digest) const noexcept {
-        std::size_t hash;  // a digest's bytes are already uniformly spread
-        std::memcpy(&hash, digest.data(), sizeof hash);
-        return hash;
-    }
-};
 
 }  // namespace
 
