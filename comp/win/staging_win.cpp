@@ -5,7 +5,6 @@
 #include "winsupport/owners_win.h"
 #include "core/hex.h"
 #include "file_ops_win.h"
-#include "object_check_win.h"
 #include "sha256_win.h"
 #include "system_text_win.h"
 
@@ -14,13 +13,13 @@ namespace {
 
 std::wstring AsciiWide(std::string_view text) { return std::wstring(text.begin(), text.end()); }
 
-Result<void> Matches(const ObjectToFetch& object, const FileDigest& digest, const std::wstring& path) {
-    if (digest.size != object.size)
+Result<void> Matches(const ContentToBuild& content, const FileDigest& digest, const std::wstring& path) {
+    if (digest.size != content.size)
         return EngineError{EngineStatus::WrongFile, Utf8(path) + " has " + std::to_string(digest.size) +
-                                                        " bytes, the manifest says " + std::to_string(object.size)};
-    if (digest.sha256 != object.sha256)
+                                                        " bytes, the manifest says " + std::to_string(content.size)};
+    if (digest.sha256 != content.sha256)
         return EngineError{EngineStatus::WrongFile, Utf8(path) + " has SHA-256 " + ToHex(digest.sha256) +
-                                                        ", the manifest says " + ToHex(object.sha256)};
+                                                        ", the manifest says " + ToHex(content.sha256)};
     return {};
 }
 
@@ -31,12 +30,11 @@ Result<void> StagingFolder::Create() const {
     return CreateFolders(path_);
 }
 
-// Object names are lowercase hex and ".z" (the manifest's rules), so the
-// ASCII widening is exact.
-std::wstring StagingFolder::PartName(std::string_view object) const { return AsciiWide(object) + L".part"; }
-std::wstring StagingFolder::ReadyName(std::string_view object) const { return AsciiWide(object) + L".ready"; }
-std::wstring StagingFolder::UnpackPath(std::string_view object) const { return path_ + L"\\" + AsciiWide(object) + L".unpack"; }
-std::wstring StagingFolder::CopyPath(std::string_view object) const { return path_ + L"\\" + AsciiWide(object) + L".copy"; }
+std::wstring StagingFolder::BuildName(const Sha256Digest& content) const { return AsciiWide(ToHex(content)) + L".build"; }
+std::wstring StagingFolder::ReadyName(const Sha256Digest& content) const { return AsciiWide(ToHex(content)) + L".ready"; }
+std::wstring StagingFolder::CopyPath(const Sha256Digest& content) const {
+    return path_ + L"\\" + AsciiWide(ToHex(content)) + L".copy";
+}
 std::wstring StagingFolder::ManifestPath() const { return path_ + L"\\gamedata.vel.new"; }
 
 Result<std::unordered_map<std::wstring, std::uint64_t>> StagingFolder::List() const {
@@ -55,33 +53,11 @@ Result<std::unordered_map<std::wstring, std::uint64_t>> StagingFolder::List() co
     return files;
 }
 
-std::wstring StagingFolder::ContentPath(const ObjectToFetch& object) const {
-    return object.object.ends_with(".z") ? ReadyPath(object.object) : PartPath(object.object);
-}
-
-Result<void> StagingFolder::MakeReady(const ObjectToFetch& object, const CancelFlag& cancel) const {
-    const std::wstring part = PartPath(object.object);
-    ObjectCheck check(*this, object, cancel);
-    Result<void> outcome = check.Start();
-    if (outcome) {
-        UniqueFileHandle input(::CreateFileW(part.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        if (!input) return LocalFileError("cannot open", part);
-        outcome = FeedFromFile(check, input.get(), object.storedSize, part, cancel);
-        // Anything beyond the stored size is not the object either.
-        if (outcome && PlainFileSize(part) != object.storedSize)
-            outcome = EngineError{EngineStatus::WrongFile, Utf8(part) + " is not of the stored size"};
-    }
-    if (outcome) outcome = check.Finish();
-    if (!outcome && FailedVerification(outcome.Error())) check.Discard();
-    return outcome;
-}
-
-Result<void> StagingFolder::CheckReady(const ObjectToFetch& object, const CancelFlag& cancel) const {
-    const std::wstring ready = ReadyPath(object.object);
+Result<void> StagingFolder::CheckReady(const ContentToBuild& content, const CancelFlag& cancel) const {
+    const std::wstring ready = ReadyPath(content.sha256);
     auto digest = DigestOfFile(ready, cancel);
     if (!digest) return digest.Error();
-    if (auto matches = Matches(object, digest.Value(), ready); !matches) {
+    if (auto matches = Matches(content, digest.Value(), ready); !matches) {
         DeleteIfPresent(ready);
         return matches;
     }
