@@ -21,7 +21,7 @@ import sys
 import tempfile
 
 import update_server
-from update_server import EXPIRED, NEXT_KEY, FaultProxy, Nginx, free_port, publish, tamper_manifest, tamper_object, write_release
+from update_server import EXPIRED, NEXT_KEY, FaultProxy, Nginx, free_port, publish, tamper_manifest, tamper_chunk, write_release
 
 # The second test key pair, which the engines of the key rotation test trust.
 
@@ -69,7 +69,7 @@ def make_server_folders(root):
     publish(release("first"), out("expired"), 3, expires=EXPIRED)
     publish(release("second"), out("obsolete"), 3, min_updater=99)
     # One object of the second release changed on the server, size kept.
-    tamper_object(publish(release("second"), out("tampered"), 2), "data/maps/world.pak")
+    tamper_chunk(publish(release("second"), out("tampered"), 2), "data/maps/world.pak")
     # A manifest whose signature does not match its text.
     tamper_manifest(publish(release("first"), out("badsig"), 1))
     # The fourth release signed with the next key.

@@ -224,8 +224,9 @@ class FaultProxy(ThreadingHTTPServer):
     - slow_down: send bodies at a limited rate.
     A request path may also name a fault for the packs below it, as
     /_fault/<fault>/<path>: drop=N and status=N as above, stall=N (send N
-    bytes of the body, then nothing for up to 30 s), endless (the pack,
-    then filler without end and without a length), partial=N (a Range
+    bytes of the body, then nothing for up to 30 s), endless (the whole
+    pack, whatever range was asked, then filler without end and without a
+    length), partial=N (a Range
     request "bytes=A-B" is asked of nginx as "bytes=A-<A+N-1>", so its 206
     ends N bytes after its start), whole (the Range header is dropped: nginx
     answers with the whole pack, as a server that ignores ranges does),
@@ -321,7 +322,7 @@ class FaultProxy(ThreadingHTTPServer):
                 headers = {k: v for k, v in handler.headers.items() if k.lower() not in _ProxyHandler.HOP_BY_HOP}
                 if fault is not None and fault.kind == "partial":
                     headers = _cut_range(headers, fault.value)
-                if fault is not None and fault.kind == "whole":
+                if fault is not None and fault.kind in ("whole", "endless"):
                     headers = {k: v for k, v in headers.items() if k.lower() != "range"}
                 upstream.request(handler.command, path, headers=headers)
                 answer = upstream.getresponse()
@@ -530,15 +531,20 @@ class Publication:
                 chunks.append(Chunk(int(pack), int(offset), sha, int(size), int(stored)))
         return entries
 
-    def stored_bytes(self, paths=None):
-        """The stored bytes of the distinct chunks of these files (all by
-        default): what a player without any of them downloads, gaps aside."""
-        seen = {}
-        for path, (_, _, chunks) in self.files().items():
-            if paths is None or path in paths:
-                for chunk in chunks:
-                    seen[chunk.sha256] = chunk.stored
-        return sum(seen.values())
+    def chunks(self):
+        """sha256 -> stored size of every distinct chunk."""
+        return {chunk.sha256: chunk.stored for _, _, chunks in self.files().values() for chunk in chunks}
+
+    def stored_bytes(self, beyond=None):
+        """The stored bytes of the distinct chunks, leaving out those the
+        publication `beyond` lists: what a player on it downloads (gaps
+        between ranges aside), or without it a fresh install."""
+        have = beyond.chunks() if beyond else {}
+        return sum(stored for sha, stored in self.chunks().items() if sha not in have)
+
+    def pack_of(self, path):
+        """The name of the pack that holds a file's first chunk."""
+        return self.packs()[self.files()[path][2][0].pack][0]
 
     def pack_path(self, index):
         return os.path.join(self.path, "packs", self.packs()[index][0])
@@ -571,12 +577,14 @@ def tamper_chunk(publication, path):
     chunk, in its pack, keeping every size, so only the chunk check can
     notice."""
     chunk = publication.files()[path][2][0]
-    with open(publication.pack_path(chunk.pack), "r+b") as f:
-        at = chunk.offset + chunk.stored // 2
-        f.seek(at)
-        byte = f.read(1)
-        f.seek(at)
-        f.write(bytes([byte[0] ^ 0x5A]))
+    pack = publication.pack_path(chunk.pack)
+    with open(pack, "rb") as f:
+        data = bytearray(f.read())
+    data[chunk.offset + chunk.stored // 2] ^= 0x5A
+    # A new file: the pack may be a hard link into an earlier publication.
+    with open(pack + ".new", "wb") as f:
+        f.write(data)
+    os.replace(pack + ".new", pack)
 
 
 def tamper_manifest(publication):
