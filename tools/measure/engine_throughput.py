@@ -2,8 +2,9 @@
 comp.dll as the program calls it) against nginx on loopback:
 
 1. a fresh install of a 200 MB release, against curl fetching the same
-   objects to disk and sha256sum checking them, in the same run (best of a
-   few rounds each; the ratio is the tools' time over the engine's);
+   packs to disk and sha256sum checking them (a pack is named by its
+   SHA-256), in the same run (best of a few rounds each; the ratio is the
+   tools' time over the engine's);
 2. the engine's peak memory in that install and in one of a release a tenth
    its size, whose largest file is a tenth as large: the peak must not
    follow the file size;
@@ -118,25 +119,26 @@ def check_install(game, release):
                 raise SystemExit(f"the engine's install differs at {os.path.relpath(source, release)}")
 
 
-def object_sums(work, publication):
-    """The objects to fetch, and a sha256sum list of them as stored."""
-    objects = sorted({entry[2] for entry in publication.files().values()})
-    sums = os.path.join(work, "objects.sha256")
+def pack_sums(work, publication):
+    """The packs to fetch, and a sha256sum list of them: each is named by
+    the SHA-256 of its bytes."""
+    packs = [name for name, _ in publication.packs()]
+    sums = os.path.join(work, "packs.sha256")
     with open(sums, "w") as f:
-        for name in objects:
-            f.write(f"{sha256_of(publication.object_path(name))}  {name}\n")
-    return objects, sums
+        for name in packs:
+            f.write(f"{name}  {name}\n")
+    return packs, sums
 
 
-def standard_tools(work, site, objects, sums):
-    """curl fetches every object to disk over one connection, sha256sum
+def standard_tools(work, site, packs, sums):
+    """curl fetches every pack to disk over one connection, sha256sum
     checks them; returns the seconds both took."""
     target = os.path.join(work, "curl")
     shutil.rmtree(target, ignore_errors=True)
     os.makedirs(target)
     command = ["curl", "-s", "--fail"]
-    for name in objects:
-        command += ["-o", name, f"{site.base}/objects/{name}"]
+    for name in packs:
+        command += ["-o", name, f"{site.base}/packs/{name}"]
     started = time.monotonic()
     subprocess.run(command, cwd=target, check=True, timeout=900)
     subprocess.run(["sha256sum", "--quiet", "-c", sums], cwd=target, check=True, timeout=900)
@@ -158,15 +160,15 @@ def throughput(work):
     started = time.monotonic()
     publication = publish(release, os.path.join(work, "published"), 1)
     publish_seconds = time.monotonic() - started
-    stored = sum(entry[3] for entry in publication.files().values())
+    stored = publication.stored_bytes()
     site = Site(work, publication)
     try:
         read_all(publication.path)
-        objects, sums = object_sums(work, publication)
+        packs, sums = pack_sums(work, publication)
         game = os.path.join(work, "engine-install")
         engine_seconds, tool_seconds, runs = [], [], []
         for _ in range(ROUNDS):
-            tool_seconds.append(standard_tools(work, site, objects, sums))
+            tool_seconds.append(standard_tools(work, site, packs, sums))
             empty_game_folder(game)
             values = run_engine(game, f"{site.base}/gamedata.vel")
             engine_seconds.append(float(values["run_ms"]) / 1000)
@@ -206,7 +208,7 @@ def no_change(work):
         checks = [float(run_engine(game, url)["run_ms"]) for _ in range(ROUNDS)]
         fetched = [r["path"] for r in site.nginx.requests()[fetched_before:]]
         if any(not path.endswith("/gamedata.vel") for path in fetched):
-            raise SystemExit("the engine fetched objects for an install that matched")
+            raise SystemExit("the engine fetched packs for an install that matched")
     finally:
         site.close()
     return {"fresh_s": float(fresh["run_ms"]) / 1000, "check_ms": statistics.median(checks), "checks": checks,
@@ -229,7 +231,7 @@ def main():
           f"best of {ROUNDS}")
     print(f"  engine (comp.dll through engine_driver)       {big['engine_s']:7.2f} s  "
           f"{mb / big['engine_s']:6.1f} MiB/s   runs {', '.join('%.2f' % s for s in big['engine_all'])}")
-    print(f"  curl to disk + sha256sum -c, same objects      {big['tools_s']:7.2f} s  "
+    print(f"  curl to disk + sha256sum -c, same packs        {big['tools_s']:7.2f} s  "
           f"{mb / big['tools_s']:6.1f} MiB/s   runs {', '.join('%.2f' % s for s in big['tools_all'])}")
     print(f"  ratio (tools time / engine time)               {big['tools_s'] / big['engine_s']:7.2f}   (aim >= 0.8)")
     print(f"  publishing it with velmora-publish             {big['publish_s']:7.2f} s")
