@@ -221,7 +221,8 @@ class FaultProxy(ThreadingHTTPServer):
     - drop_after: send the status and headers of the real answer, then only
       the first N bytes of the body, then close the connection;
     - answer_error: answer with an error status instead of asking nginx;
-    - slow_down: send bodies at a limited rate.
+    - slow_down: send bodies at a limited rate;
+    - delay_answers: wait before every answer, as a far server does.
     A request path may also name a fault for the packs below it, as
     /_fault/<fault>/<path>: drop=N and status=N as above, stall=N (send N
     bytes of the body, then nothing for up to 30 s), endless (the whole
@@ -243,6 +244,7 @@ class FaultProxy(ThreadingHTTPServer):
         self.faults = []
         self.rate = None
         self.rate_path_end = ""
+        self.delay = 0
         self.sent = {}
         self.request_log = request_log
         self.stopping = threading.Event()
@@ -270,6 +272,12 @@ class FaultProxy(ThreadingHTTPServer):
         with self.lock:
             self.rate = bytes_per_second
             self.rate_path_end = path_end
+
+    def delay_answers(self, seconds):
+        """Waits this long before every answer: the round trip to a far
+        server."""
+        with self.lock:
+            self.delay = seconds
 
     def clear(self):
         with self.lock:
@@ -306,6 +314,8 @@ class FaultProxy(ThreadingHTTPServer):
 
     def relay(self, handler, with_body):
         fault, path, rate = self._take_fault(handler.path)
+        if self.delay:
+            time.sleep(self.delay)
         try:
             if fault is not None and fault.kind == "error":
                 body = b"spoiled by the test proxy\n"
