@@ -70,6 +70,10 @@ def make_server_folders(root):
     publish(release("second"), out("obsolete"), 3, min_updater=99)
     # One object of the second release changed on the server, size kept.
     tamper_chunk(publish(release("second"), out("tampered"), 2), "data/maps/world.pak")
+    # The first release with its pack cut short by 1000 bytes.
+    cut = publish(release("first"), out("cut"), 1)
+    pack = cut.pack_path(0)
+    os.truncate(pack, os.path.getsize(pack) - 1000)
     # A manifest whose signature does not match its text.
     tamper_manifest(publish(release("first"), out("badsig"), 1))
     # The fourth release signed with the next key.

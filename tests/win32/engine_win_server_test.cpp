@@ -379,7 +379,8 @@ TEST_F(EngineWinServer, RefusalsEndWithTheirStatusAndWriteNothing) {
         {"/expired", -9},         // past its expiry
         {"/obsolete", -8},        // min-updater above this engine
         {"/missing", -5},         // 404 for the manifest
-        {"/_fault/status=503/first", -5},  // 503 for every object
+        {"/_fault/status=503/first", -5},  // 503 for every pack
+        {"/cut", -7},             // the pack shorter than signed
     };
     for (const auto& c : cases) {
         const RunResult run = Update(c.folder);
