@@ -3,12 +3,12 @@
 #include <unordered_set>
 
 #include "amount_text.h"
-#include "digest_hash.h"
+#include "core/digest_hash.h"
 
 namespace velmora::publish {
 
 Download DownloadFrom(const engine::Manifest* installed, const engine::Manifest& next) {
-    std::unordered_set<engine::Sha256Digest, DigestHash> held;
+    std::unordered_set<engine::Sha256Digest, engine::DigestHash> held;
     if (installed)
         for (const engine::ManifestFile& file : installed->files)
             for (const engine::ManifestChunk& chunk : file.chunks) held.insert(chunk.sha256);

@@ -6,7 +6,7 @@
 #include <unordered_map>
 
 #include "core/manifest.h"
-#include "digest_hash.h"
+#include "core/digest_hash.h"
 
 namespace velmora::publish {
 
@@ -26,10 +26,10 @@ public:
     const KnownChunk* Find(const engine::Sha256Digest& sha256) const;
 
 private:
-    std::unordered_map<engine::Sha256Digest, KnownChunk, DigestHash> chunks_;
+    std::unordered_map<engine::Sha256Digest, KnownChunk, engine::DigestHash> chunks_;
     // The size of each pack seen so far in the folder, by name; nothing
     // when it is not there.
-    std::unordered_map<engine::Sha256Digest, std::optional<std::uint64_t>, DigestHash> packSizes_;
+    std::unordered_map<engine::Sha256Digest, std::optional<std::uint64_t>, engine::DigestHash> packSizes_;
 };
 
 }  // namespace velmora::publish

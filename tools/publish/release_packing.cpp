@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "chunk_codec.h"
+#include "core/digest_hash.h"
 #include "core/hex.h"
 #include "file_chunks.h"
 #include "file_digest.h"
@@ -69,8 +70,8 @@ private:
     PackWriter writer_;
     const EarlierChunks* earlier_;
     PackedRelease result_;
-    std::unordered_map<engine::Sha256Digest, engine::ManifestChunk, DigestHash> placed_;
-    std::unordered_map<engine::Sha256Digest, std::size_t, DigestHash> earlierPackIndex_;
+    std::unordered_map<engine::Sha256Digest, engine::ManifestChunk, engine::DigestHash> placed_;
+    std::unordered_map<engine::Sha256Digest, std::size_t, engine::DigestHash> earlierPackIndex_;
     std::vector<std::size_t> newPackIndex_;  // the manifest's number of each new pack
 };
 

@@ -7,7 +7,7 @@
 #include "core/hex.h"
 #include "core/manifest_parse.h"
 #include "core/utc_time.h"
-#include "digest_hash.h"
+#include "core/digest_hash.h"
 #include "file_digest.h"
 #include "file_io.h"
 #include "pack_reader.h"
@@ -74,7 +74,7 @@ std::vector<bool> CheckPacks(const fs::path& folder, const engine::Manifest& man
 // its size and SHA-256, and together hash to the file's SHA-256. The first
 // chunk that fails is reported, once however many files share it.
 void CheckFile(const engine::Manifest& manifest, const engine::ManifestFile& file, const std::vector<bool>& packPresent,
-               PackReader& reader, std::unordered_set<engine::Sha256Digest, DigestHash>& reportedChunks,
+               PackReader& reader, std::unordered_set<engine::Sha256Digest, engine::DigestHash>& reportedChunks,
                Problems& problems) {
     Sha256Stream whole;
     for (const engine::ManifestChunk& chunk : file.chunks) {
@@ -106,7 +106,7 @@ void RunVerify(const VerifyOptions& options, std::ostream& out, std::ostream& wa
     Problems problems;
     const std::vector<bool> packPresent = CheckPacks(options.serverFolder, manifest, problems);
     PackReader reader(options.serverFolder);
-    std::unordered_set<engine::Sha256Digest, DigestHash> checkedFiles, chunks, reportedChunks;
+    std::unordered_set<engine::Sha256Digest, engine::DigestHash> checkedFiles, chunks, reportedChunks;
     for (const engine::ManifestFile& file : manifest.files) {
         for (const engine::ManifestChunk& chunk : file.chunks) chunks.insert(chunk.sha256);
         if (checkedFiles.insert(file.sha256).second)
