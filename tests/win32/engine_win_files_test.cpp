@@ -142,14 +142,15 @@ TEST(EngineWinFiles, ReaderSeesOldOrNewNeverHalf) {
 TEST(EngineWinFiles, LocalManifestIsWrittenInOneStepAndReadBackOnlyWhenSigned) {
     // Published with velmora-publish and the test key (see the crypto test).
     const std::string signedManifest =
-        "VELMANIFEST 1\nversion 7\nexpires 2099-01-01T00:00:00Z\nmin-updater 1\n"
-        "file 5891b5b522d5df086d0ff0b110fbd9d21bb4fc7163af34d08286a2e846f6be03 6 "
-        "5891b5b522d5df086d0ff0b110fbd9d21bb4fc7163af34d08286a2e846f6be03 6 hello.txt\n"
-        "signature 721406bf853799fe1f964f18f92737e40e6e56f64e0ba09a9cf5d46d917f774f"
-        "94d3f547fedc26442265444ae1b4023ff69f5d9aa5f073d03112a0d704b49f69\n";
+        "VELMANIFEST 2\nversion 7\nexpires 2099-01-01T00:00:00Z\nmin-updater 1\n"
+        "pack 5891b5b522d5df086d0ff0b110fbd9d21bb4fc7163af34d08286a2e846f6be03 6\n"
+        "file 5891b5b522d5df086d0ff0b110fbd9d21bb4fc7163af34d08286a2e846f6be03 6 hello.txt\n"
+        "chunk 0 0 5891b5b522d5df086d0ff0b110fbd9d21bb4fc7163af34d08286a2e846f6be03 6 6\n"
+        "signature ae64a14b9d9c17ae5366f64203a2bafe3b071aba9653444ab70d7d60b40f31aa"
+        "af76a7868dba5991da430556b0a5ac88a6b07ce139ef27f71efed1f7f2b87000\n";
     TestFolder libs;
     const std::wstring path = libs / L"gamedata.vel";
-    WriteTextFile(path, "VELMANIFEST 1\nthe old one\n");
+    WriteTextFile(path, "VELMANIFEST 2\nthe old one\n");
     ASSERT_TRUE(WriteLocalManifest(path, libs / L"gamedata.vel.new", signedManifest));
     EXPECT_FALSE(Exists(libs / L"gamedata.vel.new"));
 

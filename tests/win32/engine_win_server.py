@@ -68,8 +68,8 @@ def make_server_folders(root):
     publish(release("first"), out("resigned"), 2)
     publish(release("first"), out("expired"), 3, expires=EXPIRED)
     publish(release("second"), out("obsolete"), 3, min_updater=99)
-    # One object of the second release changed on the server, size kept.
-    tamper_chunk(publish(release("second"), out("tampered"), 2), "data/maps/world.pak")
+    # A chunk new in the second release changed on the server, size kept.
+    tamper_chunk(publish(release("second"), out("tampered"), 2), "data/new/extra.bin")
     # The first release with its pack cut short by 1000 bytes.
     cut = publish(release("first"), out("cut"), 1)
     pack = cut.pack_path(0)
