@@ -66,12 +66,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(same.filesUpToDate == manifest.files.size(), "every file up to date");
 
     const UpdatePlan fresh = PlanUpdate(nullptr, manifest, Disk(nullptr));
+    // A content is built from the chunks of the first file that has it.
     std::set<Sha256Digest> contents;
     std::set<Sha256Digest> chunks;
-    for (const auto& file : manifest.files) {
-        contents.insert(file.sha256);
-        for (const auto& chunk : file.chunks) chunks.insert(chunk.sha256);
-    }
+    for (const auto& file : manifest.files)
+        if (contents.insert(file.sha256).second)
+            for (const auto& chunk : file.chunks) chunks.insert(chunk.sha256);
     Check(fresh.contents.size() == contents.size(), "each content built once");
     Check(fresh.status == (contents.empty() ? EngineStatus::UpToDate : EngineStatus::DownloadingClient),
           "fresh status");
