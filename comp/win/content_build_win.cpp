@@ -20,7 +20,7 @@ Result<std::vector<std::size_t>> ContentBuild::Prepare(
         }
         const bool resumed = leftover(staging_.BuildName(content.sha256), content.size);
         if (!resumed)
-            if (auto made = CreateSized(staging_.BuildPath(content.sha256), content.size); !made) return made.Error();
+            if (auto made = staging_.CreateBuild(content); !made) return made.Error();
         building_.push_back(content);
         resumed_.push_back(resumed);
     }

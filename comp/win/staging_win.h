@@ -7,9 +7,11 @@
 // was checked, and a rename is the only way anything gets there, so a
 // .ready is never half written.
 //
-// The folder is listed once per run rather than asked name by name: under
-// Wine every look-up of a name that is not there reads the whole folder,
-// which with thousands of files costs minutes.
+// The files lie in subfolders named by the first two hex digits of their
+// content's SHA-256, and the folder is listed once per run rather than
+// asked name by name: under Wine every look-up of a name that is not there
+// (each file created or renamed to) reads the whole folder, which with
+// thousands of files in one folder costs minutes.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -31,14 +33,16 @@ public:
 
     std::wstring BuildName(const Sha256Digest& content) const;
     std::wstring ReadyName(const Sha256Digest& content) const;
-    std::wstring BuildPath(const Sha256Digest& content) const { return path_ + L"\\" + BuildName(content); }
-    std::wstring ReadyPath(const Sha256Digest& content) const { return path_ + L"\\" + ReadyName(content); }
+    std::wstring BuildPath(const Sha256Digest& content) const;
+    std::wstring ReadyPath(const Sha256Digest& content) const;
+    // Creates the content's .build at its size (and its subfolder).
+    Result<void> CreateBuild(const ContentToBuild& content) const;
     // Where a content is copied before it is renamed into place.
     std::wstring CopyPath(const Sha256Digest& content) const;
     // Where the local manifest is written before it replaces the old one.
     std::wstring ManifestPath() const;
 
-    // The files in the folder by name, with their sizes.
+    // The files in the folder and its subfolders by name, with their sizes.
     Result<std::unordered_map<std::wstring, std::uint64_t>> List() const;
 
     // Checks a .ready left by an earlier run before it is used; a .ready that
@@ -51,6 +55,8 @@ public:
     Result<void> RemoveLeftovers() const;
 
 private:
+    std::wstring Subfolder(const Sha256Digest& content) const;
+
     std::wstring path_;
 };
 

@@ -156,11 +156,13 @@ protected:
         return fresh;
     }
 
+    // The files in staging, as paths relative to it.
     std::vector<std::string> StagingFiles() const {
+        const fs::path staging = fs::path(libs()) / "staging";
         std::vector<std::string> names;
         std::error_code error;
-        for (const auto& entry : fs::directory_iterator(fs::path(libs()) / "staging", error))
-            names.push_back(entry.path().filename().string());
+        for (const auto& entry : fs::recursive_directory_iterator(staging, error))
+            if (entry.is_regular_file()) names.push_back(fs::relative(entry.path(), staging).string());
         return names;
     }
 
