@@ -41,11 +41,13 @@ public:
     // threads may write different chunks at once.
     Result<void> Write(std::size_t chunk, std::span<const std::uint8_t> content) const;
 
-    // Once every chunk is in: each .build is flushed and renamed to .ready.
+    // Once every chunk is in: each .build is flushed and renamed to .ready
+    // (a content of one chunk is a flushed .ready from the start).
     Result<void> Finish() const;
 
 private:
     Result<bool> Restock(std::size_t chunk, std::vector<bool>& placed) const;
+    Result<void> WriteTo(const ChunkTarget& target, std::span<const std::uint8_t> content) const;
     std::wstring BuildPath(const ChunkTarget& target) const { return staging_.BuildPath(building_[target.content].sha256); }
 
     const Manifest& remote_;
@@ -55,6 +57,7 @@ private:
     const CancelFlag& cancel_;
     std::vector<ContentToBuild> building_;  // the contents without a good .ready
     std::vector<bool> resumed_;             // their .build comes from an earlier run
+    std::vector<bool> whole_;               // of one chunk: written whole as the .ready
     std::vector<NeededChunk> needed_;
     std::vector<std::vector<bool>> placed_;  // per chunk, per target: already in its place
 };

@@ -13,6 +13,7 @@
 // (each file created or renamed to) reads the whole folder, which with
 // thousands of files in one folder costs minutes.
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -37,6 +38,8 @@ public:
     std::wstring ReadyPath(const Sha256Digest& content) const;
     // Creates the content's .build at its size (and its subfolder).
     Result<void> CreateBuild(const ContentToBuild& content) const;
+    // Writes a content's checked bytes whole as its .ready, flushed.
+    Result<void> WriteReady(const ContentToBuild& content, std::span<const std::uint8_t> bytes) const;
     // Where a content is copied before it is renamed into place.
     std::wstring CopyPath(const Sha256Digest& content) const;
     // Where the local manifest is written before it replaces the old one.
@@ -56,6 +59,7 @@ public:
 
 private:
     std::wstring Subfolder(const Sha256Digest& content) const;
+    Result<void> CreateSubfolder(const Sha256Digest& content) const;
 
     std::wstring path_;
 };
