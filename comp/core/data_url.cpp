@@ -90,11 +90,11 @@ std::optional<DataUrl> ParseDataUrl(std::string_view url) {
     return result;
 }
 
-std::string ObjectPath(const DataUrl& url, std::string_view object) {
+std::string PackPath(const DataUrl& url, std::string_view pack) {
     const std::string_view path = url.manifestPath;
     std::string result(path.substr(0, path.rfind('/') + 1));
-    result += "objects/";
-    result += object;
+    result += "packs/";
+    result += pack;
     return result;
 }
 

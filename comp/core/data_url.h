@@ -23,7 +23,7 @@ struct DataUrl {
 // character.
 std::optional<DataUrl> ParseDataUrl(std::string_view url);
 
-// The server path of an object: the manifest's folder, "objects/", the name.
-std::string ObjectPath(const DataUrl& url, std::string_view object);
+// The server path of a pack: the manifest's folder, "packs/", the name.
+std::string PackPath(const DataUrl& url, std::string_view pack);
 
 }  // namespace velmora::engine

@@ -10,7 +10,7 @@
 namespace velmora::engine {
 
 // The format version this engine reads and the publishing tool writes.
-inline constexpr std::uint64_t kManifestFormat = 1;
+inline constexpr std::uint64_t kManifestFormat = 2;
 
 // A manifest larger than this is refused before it is read any further; the
 // Windows side stops downloading one at this size.
@@ -19,19 +19,42 @@ inline constexpr std::size_t kMaxManifestBytes = 32u * 1024 * 1024;
 // Sizes above this (1 TiB) are refused, so that no sum of them can overflow.
 inline constexpr std::uint64_t kMaxFileSize = std::uint64_t{1} << 40;
 
+// The largest chunk content: what the engine holds in memory at once to
+// check or unpack one chunk.
+inline constexpr std::uint32_t kMaxChunkSize = 512u * 1024;
+
 using Sha256Digest = std::array<std::uint8_t, 32>;
 
 // ECDSA P-256 signature as r then s, 32 bytes each, big-endian.
 using ManifestSignature = std::array<std::uint8_t, 64>;
 
+// A file on the server, packs/<hex of name>, holding stored chunks one
+// after another.
+struct ManifestPack {
+    Sha256Digest name{};        // the SHA-256 of the pack's bytes
+    std::uint64_t size = 0;
+
+    friend bool operator==(const ManifestPack&, const ManifestPack&) = default;
+};
+
+// A piece of a file's content and where the server keeps it.
+struct ManifestChunk {
+    std::uint32_t pack = 0;         // index into Manifest::packs
+    std::uint64_t offset = 0;       // of the stored bytes in the pack
+    Sha256Digest sha256{};          // of the content
+    std::uint32_t size = 0;         // of the content
+    std::uint32_t storedSize = 0;   // in the pack: smaller when compressed
+
+    bool IsCompressed() const { return storedSize < size; }
+    friend bool operator==(const ManifestChunk&, const ManifestChunk&) = default;
+};
+
 struct ManifestFile {
     Sha256Digest sha256{};      // of the file's content
     std::uint64_t size = 0;     // of the file's content
-    std::string object;         // name under objects/: hex SHA-256, ".z" when compressed
-    std::uint64_t storedSize = 0;  // of the object as the server stores it
     std::string path;           // relative, '/'-separated UTF-8
+    std::vector<ManifestChunk> chunks;  // the content in order; none when empty
 
-    bool IsCompressed() const { return object.size() > 2 && object.ends_with(".z"); }
     friend bool operator==(const ManifestFile&, const ManifestFile&) = default;
 };
 
@@ -39,6 +62,7 @@ struct Manifest {
     std::uint64_t version = 0;
     std::int64_t expires = 0;       // seconds since 1970-01-01T00:00:00Z
     std::uint64_t minUpdater = 0;   // lowest engine version that may apply it
+    std::vector<ManifestPack> packs;
     std::vector<ManifestFile> files;
 
     friend bool operator==(const Manifest&, const Manifest&) = default;

@@ -2,7 +2,9 @@
 
 #include <cstring>
 #include <unordered_map>
+#include <unordered_set>
 
+#include "core/digest_hash.h"
 #include "core/hex.h"
 #include "core/path_collisions.h"
 #include "core/path_rules.h"
@@ -14,32 +16,11 @@ EngineError FileError(const ManifestFile& file, std::string_view problem) {
     return InvalidFormat("file '" + file.path + "': " + std::string(problem));
 }
 
-Result<void> CheckObjectName(const ManifestFile& file) {
-    Sha256Digest named;
-    const std::string_view object = file.object;
-    const bool compressed = object.size() == 66 && object.ends_with(".z");
-    if ((object.size() != 64 && !compressed) || !FromHex(object.substr(0, 64), named) || named != file.sha256)
-        return FileError(file, "object '" + file.object + "' is not named after its SHA-256");
-    if (!compressed && file.storedSize != file.size)
-        return FileError(file, "object stored as is with a stored size other than its size");
-    return {};
-}
-
-struct DigestHash {
-    std::size_t operator()(const Sha256Digest& digest) const noexcept {
-        std::size_t hash;  // a digest's bytes are already uniformly spread
-        std::memcpy(&hash, digest.data(), sizeof hash);
-        return hash;
-    }
-};
 
 }  // namespace
 
-Result<void> CheckManifestFiles(const std::vector<ManifestFile>& files) {
-    std::unordered_map<Sha256Digest, std::uint64_t, DigestHash> sizeOfContent;
-    std::unordered_map<std::string_view, std::uint64_t> storedSizeOfObject;
-    sizeOfContent.reserve(files.size());
-    storedSizeOfObject.reserve(files.size());
+Result<void> CheckManifestContent(const Manifest& manifest) {
+    const std::vector<ManifestFile>& files = manifest.files;
     // Safe paths first: the collision check relies on them.
     std::vector<std::string_view> paths;
     paths.reserve(files.size());
@@ -54,16 +35,33 @@ Result<void> CheckManifestFiles(const std::vector<ManifestFile>& files) {
             return FileError(second, "listed twice (as '" + first.path + "'; names compared as Windows compares them)");
         return InvalidFormat("'" + first.path + "' is both a file and a folder (of '" + second.path + "')");
     }
+
+    std::unordered_set<Sha256Digest, DigestHash> packNames;
+    for (const ManifestPack& pack : manifest.packs) {
+        if (pack.size > kMaxFileSize) return InvalidFormat("pack " + ToHex(pack.name) + ": size above 1 TiB");
+        if (!packNames.insert(pack.name).second) return InvalidFormat("pack " + ToHex(pack.name) + " listed twice");
+    }
+    std::unordered_map<Sha256Digest, std::uint64_t, DigestHash> sizeOfContent;
+    std::unordered_map<Sha256Digest, std::uint32_t, DigestHash> sizeOfChunk;
+    sizeOfContent.reserve(files.size());
     for (const ManifestFile& file : files) {
-        if (file.size > kMaxFileSize || file.storedSize > kMaxFileSize)
-            return FileError(file, "size above 1 TiB");
-        if (auto named = CheckObjectName(file); !named) return named;
+        if (file.size > kMaxFileSize) return FileError(file, "size above 1 TiB");
         const auto content = sizeOfContent.try_emplace(file.sha256, file.size).first;
-        if (content->second != file.size)
-            return FileError(file, "same SHA-256 as another file but another size");
-        const auto object = storedSizeOfObject.try_emplace(file.object, file.storedSize).first;
-        if (object->second != file.storedSize)
-            return FileError(file, "same object as another file but another stored size");
+        if (content->second != file.size) return FileError(file, "same SHA-256 as another file but another size");
+        std::uint64_t chunked = 0;
+        for (const ManifestChunk& chunk : file.chunks) {
+            if (chunk.size == 0 || chunk.size > kMaxChunkSize) return FileError(file, "a chunk is empty or too large");
+            if (chunk.storedSize == 0 || chunk.storedSize > chunk.size)
+                return FileError(file, "a chunk's stored size is 0 or above its size");
+            if (chunk.pack >= manifest.packs.size()) return FileError(file, "a chunk names a pack not listed");
+            const std::uint64_t packSize = manifest.packs[chunk.pack].size;
+            if (chunk.offset > packSize || chunk.storedSize > packSize - chunk.offset)
+                return FileError(file, "a chunk lies outside its pack");
+            const auto same = sizeOfChunk.try_emplace(chunk.sha256, chunk.size).first;
+            if (same->second != chunk.size) return FileError(file, "same chunk SHA-256 as another but another size");
+            chunked += chunk.size;
+        }
+        if (chunked != file.size) return FileError(file, "its chunks do not add up to its size");
     }
     return {};
 }

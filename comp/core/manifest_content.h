@@ -6,16 +6,17 @@
 
 namespace velmora::engine {
 
-// InvalidFormat when any file breaks a rule:
-// - its path is unsafe (path_rules.h);
+// InvalidFormat when the packs or files break a rule:
+// - a file's path is unsafe (path_rules.h);
 // - two paths are the same when compared as Windows compares names
 //   (case_fold.h);
 // - a path is also the folder of another path ("a" and "a/b");
-// - its size or stored size exceeds kMaxFileSize;
-// - its object is not its SHA-256 in hex, optionally followed by ".z";
-// - its object is stored as is but the stored size differs from the size;
-// - two files with the same SHA-256 differ in size, or two files name the
-//   same object with different stored sizes.
-Result<void> CheckManifestFiles(const std::vector<ManifestFile>& files);
+// - a file or pack size exceeds kMaxFileSize, or two packs have one name;
+// - a file's chunk sizes do not add up to its size;
+// - a chunk is empty or larger than kMaxChunkSize, its stored size is 0 or
+//   above its size, or its stored bytes lie outside its pack;
+// - two files with the same SHA-256 differ in size, or two chunks with the
+//   same SHA-256 differ in size.
+Result<void> CheckManifestContent(const Manifest& manifest);
 
 }  // namespace velmora::engine

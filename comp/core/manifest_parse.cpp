@@ -1,6 +1,8 @@
 #include "core/manifest_parse.h"
 
 #include <array>
+#include <limits>
+#include <optional>
 
 #include "core/decimal.h"
 #include "core/hex.h"
@@ -81,7 +83,7 @@ Result<void> ParseKeys(Lines& lines, Manifest& manifest) {
             for (std::size_t seen = 0; seen < k; ++seen)
                 if (line.head == kKeys[seen])
                     return LineError(n, "repeated key '" + std::string(line.head) + "'");
-            if (IsKnownKey(line.head) || line.head == "file" || line.head == "signature")
+            if (IsKnownKey(line.head) || line.head == "pack" || line.head == "file" || line.head == "signature")
                 return LineError(n, "missing key '" + expected + "'");
             return LineError(n, "unknown key '" + std::string(line.head) + "'");
         }
@@ -103,25 +105,68 @@ Result<void> ParseKeys(Lines& lines, Manifest& manifest) {
     return {};
 }
 
-// `file <sha256> <size> <object> <stored-size> <path>` after the key word.
+// Takes the next blank-separated field off `rest`; the last field of a line
+// has no blank after it.
+std::optional<std::string_view> TakeField(std::string_view& rest, bool last) {
+    const Split split = SplitAtBlank(rest);
+    if (split.hadBlank == last || split.head.empty()) return std::nullopt;
+    rest = split.rest;
+    return split.head;
+}
+
+template <typename Number>
+std::optional<Number> TakeNumber(std::string_view& rest, bool last) {
+    const std::optional<std::string_view> field = TakeField(rest, last);
+    if (!field) return std::nullopt;
+    const auto value = ParseDecimal(*field);
+    if (!value || *value > std::numeric_limits<Number>::max()) return std::nullopt;
+    return static_cast<Number>(*value);
+}
+
+bool TakeDigest(std::string_view& rest, Sha256Digest& digest, bool last) {
+    const std::optional<std::string_view> field = TakeField(rest, last);
+    return field && FromHex(*field, digest);
+}
+
+// `pack <sha256> <size>` after the key word.
+Result<ManifestPack> ParsePackLine(std::string_view fields, std::size_t n) {
+    ManifestPack pack;
+    if (!TakeDigest(fields, pack.name, false)) return LineError(n, "bad pack name (a SHA-256)");
+    const auto size = TakeNumber<std::uint64_t>(fields, true);
+    if (!size) return LineError(n, "bad pack size");
+    pack.size = *size;
+    return pack;
+}
+
+// `file <sha256> <size> <path>` after the key word.
 Result<ManifestFile> ParseFileLine(std::string_view fields, std::size_t n) {
     ManifestFile file;
-    const Split sha = SplitAtBlank(fields);
-    if (!sha.hadBlank || !FromHex(sha.head, file.sha256)) return LineError(n, "bad SHA-256");
-    const Split size = SplitAtBlank(sha.rest);
-    const auto fileSize = ParseDecimal(size.head);
-    if (!size.hadBlank || !fileSize) return LineError(n, "bad size");
-    const Split object = SplitAtBlank(size.rest);
-    if (!object.hadBlank || object.head.empty()) return LineError(n, "missing object");
-    const Split stored = SplitAtBlank(object.rest);
-    const auto storedSize = ParseDecimal(stored.head);
-    if (!storedSize) return LineError(n, "bad stored size");
-    if (!stored.hadBlank) return LineError(n, "missing path");
-    file.size = *fileSize;
-    file.object = std::string(object.head);
-    file.storedSize = *storedSize;
-    file.path = std::string(stored.rest);
+    if (!TakeDigest(fields, file.sha256, false)) return LineError(n, "bad SHA-256");
+    const auto size = TakeNumber<std::uint64_t>(fields, false);
+    if (!size) return LineError(n, "bad size");
+    if (fields.empty()) return LineError(n, "missing path");
+    file.size = *size;
+    file.path = std::string(fields);
     return file;
+}
+
+// `chunk <pack> <offset> <sha256> <size> <stored-size>` after the key word.
+Result<ManifestChunk> ParseChunkLine(std::string_view fields, std::size_t n) {
+    ManifestChunk chunk;
+    const auto pack = TakeNumber<std::uint32_t>(fields, false);
+    if (!pack) return LineError(n, "bad pack number");
+    const auto offset = TakeNumber<std::uint64_t>(fields, false);
+    if (!offset) return LineError(n, "bad offset");
+    if (!TakeDigest(fields, chunk.sha256, false)) return LineError(n, "bad SHA-256");
+    const auto size = TakeNumber<std::uint32_t>(fields, false);
+    if (!size) return LineError(n, "bad size");
+    const auto storedSize = TakeNumber<std::uint32_t>(fields, true);
+    if (!storedSize) return LineError(n, "bad stored size");
+    chunk.pack = *pack;
+    chunk.offset = *offset;
+    chunk.size = *size;
+    chunk.storedSize = *storedSize;
+    return chunk;
 }
 
 }  // namespace
@@ -154,12 +199,23 @@ Result<Manifest> ParseManifestBody(std::string_view signedPart) {
     while (!lines.AtEnd()) {
         const Split line = SplitAtBlank(lines.Next());
         const std::size_t n = lines.Number();
-        if (line.head == "file" && !line.hadBlank) {
-            return LineError(n, "'file' without its fields");
+        const bool known = line.head == "pack" || line.head == "file" || line.head == "chunk";
+        if (known && !line.hadBlank) {
+            return LineError(n, "'" + std::string(line.head) + "' without its fields");
+        } else if (line.head == "pack") {
+            if (!manifest.files.empty()) return LineError(n, "a pack line after the first file line");
+            auto pack = ParsePackLine(line.rest, n);
+            if (!pack) return pack.Error();
+            manifest.packs.push_back(pack.Value());
         } else if (line.head == "file") {
             auto file = ParseFileLine(line.rest, n);
             if (!file) return file.Error();
             manifest.files.push_back(std::move(file).Value());
+        } else if (line.head == "chunk") {
+            if (manifest.files.empty()) return LineError(n, "a chunk line before the first file line");
+            auto chunk = ParseChunkLine(line.rest, n);
+            if (!chunk) return chunk.Error();
+            manifest.files.back().chunks.push_back(chunk.Value());
         } else if (line.head == "signature") {
             return LineError(n + 1, "text after the signature line");
         } else if (IsKnownKey(line.head)) {
@@ -168,7 +224,7 @@ Result<Manifest> ParseManifestBody(std::string_view signedPart) {
             return LineError(n, "unknown key '" + std::string(line.head) + "'");
         }
     }
-    if (auto content = CheckManifestFiles(manifest.files); !content) return content.Error();
+    if (auto content = CheckManifestContent(manifest); !content) return content.Error();
     return manifest;
 }
 

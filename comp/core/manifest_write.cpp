@@ -7,23 +7,39 @@ namespace velmora::engine {
 
 std::string ManifestBody(const Manifest& manifest) {
     std::string text;
-    text.reserve(128 + manifest.files.size() * 200);
+    text.reserve(128 + manifest.files.size() * 200 + manifest.packs.size() * 80);
     text += "VELMANIFEST " + std::to_string(kManifestFormat) + "\n";
     text += "version " + std::to_string(manifest.version) + "\n";
     text += "expires " + FormatUtcTime(manifest.expires) + "\n";
     text += "min-updater " + std::to_string(manifest.minUpdater) + "\n";
+    for (const ManifestPack& pack : manifest.packs) {
+        text += "pack ";
+        text += ToHex(pack.name);
+        text += ' ';
+        text += std::to_string(pack.size);
+        text += '\n';
+    }
     for (const ManifestFile& file : manifest.files) {
         text += "file ";
         text += ToHex(file.sha256);
         text += ' ';
         text += std::to_string(file.size);
         text += ' ';
-        text += file.object;
-        text += ' ';
-        text += std::to_string(file.storedSize);
-        text += ' ';
         text += file.path;
         text += '\n';
+        for (const ManifestChunk& chunk : file.chunks) {
+            text += "chunk ";
+            text += std::to_string(chunk.pack);
+            text += ' ';
+            text += std::to_string(chunk.offset);
+            text += ' ';
+            text += ToHex(chunk.sha256);
+            text += ' ';
+            text += std::to_string(chunk.size);
+            text += ' ';
+            text += std::to_string(chunk.storedSize);
+            text += '\n';
+        }
     }
     return text;
 }

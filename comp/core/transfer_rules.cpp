@@ -66,26 +66,22 @@ std::optional<ContentRange> ParseContentRange(std::string_view text) {
     return range;
 }
 
-std::string RangeHeader(std::uint64_t offset) { return "Range: bytes=" + Number(offset) + "-"; }
+std::string RangeHeader(std::uint64_t first, std::uint64_t last) {
+    return "Range: bytes=" + Number(first) + "-" + Number(last);
+}
 
-Result<ResponseUse> CheckObjectResponse(unsigned httpStatus, std::uint64_t offset,
-                                        std::optional<std::string_view> contentRange,
-                                        std::uint64_t storedSize) {
-    if (httpStatus == 200) return ResponseUse::FromStart;
-    if (httpStatus == 206 && offset > 0) {
-        const std::optional<ContentRange> range =
-            contentRange ? ParseContentRange(*contentRange) : std::nullopt;
-        if (!range || range->first != offset)
-            return EngineError{EngineStatus::ServerError,
-                               "206 answer to a resume from " + Number(offset) + " with Content-Range '" +
-                                   std::string(contentRange.value_or("")) + "'"};
-        const bool toTheEnd = range->last + 1 == storedSize;
-        const bool signedTotal = !range->length || *range->length == storedSize;
-        return toTheEnd && signedTotal ? ResponseUse::Resume : ResponseUse::Restart;
+Result<PackAnswer> CheckPackResponse(unsigned httpStatus, std::optional<std::string_view> contentRange,
+                                     std::uint64_t first, std::uint64_t last, std::uint64_t packSize) {
+    if (httpStatus == 200) return PackAnswer::WholePack;
+    if (httpStatus == 206) {
+        const std::optional<ContentRange> range = contentRange ? ParseContentRange(*contentRange) : std::nullopt;
+        const bool asked = range && range->first == first && range->last == last;
+        const bool signedTotal = range && (!range->length || *range->length == packSize);
+        return asked && signedTotal ? PackAnswer::AskedRange : PackAnswer::AskWhole;
     }
-    if (httpStatus == 416 && offset > 0)
-        return EngineError{EngineStatus::WrongFile, "server object is shorter than the " + Number(offset) +
-                                                        " bytes already downloaded"};
+    if (httpStatus == 416)
+        return EngineError{EngineStatus::WrongFile, "server pack is shorter than its signed " + Number(packSize) +
+                                                        " bytes"};
     return EngineError{EngineStatus::ServerError, "HTTP status " + Number(httpStatus)};
 }
 

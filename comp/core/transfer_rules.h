@@ -33,24 +33,23 @@ struct ContentRange {
 // "bytes <first>-<last>/<length or *>", or nothing when it is not that.
 std::optional<ContentRange> ParseContentRange(std::string_view text);
 
-// The request header that resumes a download at `offset`.
-std::string RangeHeader(std::uint64_t offset);
+// The request header for bytes `first` to `last` (inclusive) of a pack.
+std::string RangeHeader(std::uint64_t first, std::uint64_t last);
 
-// What to do with an object's response. `offset` is the size of the partial
-// download the request asked to resume from (0: no Range header was sent).
-// A 206 resumes only when its Content-Range runs from `offset` to the last
-// byte of the signed stored size (and names that size as the total, when it
-// names one); any other range from `offset` (one that ends early, runs past
-// the end or counts another total) is no part of the signed object that
-// can be trusted, so the object is asked for again without a Range header.
-enum class ResponseUse {
-    FromStart,   // a whole object: the partial download is discarded
-    Resume,      // the rest of the object, from `offset`
-    Restart,     // not the rest of the object: discard the partial download, ask for all of it
+// What to make of a pack's answer to a request for bytes `first` to `last`.
+// A 206 serves only when its Content-Range is exactly that range (and names
+// the signed size as the total, when it names one): any other range is no
+// part of the signed pack that can be placed, so the pack is asked for
+// whole, without a Range header. A 200 is the whole pack (a server that
+// ignores ranges). 416 means the server's pack is shorter than signed (-7);
+// any other status is -5.
+enum class PackAnswer {
+    AskedRange,  // the body is bytes first..last
+    WholePack,   // the body is the pack from its first byte
+    AskWhole,    // not the range asked for: ask again for the whole pack
 };
-Result<ResponseUse> CheckObjectResponse(unsigned httpStatus, std::uint64_t offset,
-                                        std::optional<std::string_view> contentRange,
-                                        std::uint64_t storedSize);
+Result<PackAnswer> CheckPackResponse(unsigned httpStatus, std::optional<std::string_view> contentRange,
+                                     std::uint64_t first, std::uint64_t last, std::uint64_t packSize);
 
 // For the manifest: only 200 will do; 4xx, 5xx and anything else are -5.
 Result<void> CheckManifestResponse(unsigned httpStatus);

@@ -3,6 +3,7 @@
 #include <unordered_map>
 
 #include "core/case_fold.h"
+#include "core/digest_hash.h"
 
 namespace velmora::engine {
 
@@ -14,7 +15,7 @@ UpdatePlan PlanUpdate(const Manifest* local, const Manifest& remote, const Insta
     }
 
     UpdatePlan plan;
-    std::unordered_map<std::string_view, std::size_t> objectIndex;
+    std::unordered_map<Sha256Digest, std::size_t, DigestHash> contentIndex;
     for (std::size_t i = 0; i < remote.files.size(); ++i) {
         const ManifestFile& file = remote.files[i];
         const std::optional<std::uint64_t> sizeOnDisk = disk.FileSize(file.path);
@@ -25,39 +26,24 @@ UpdatePlan PlanUpdate(const Manifest* local, const Manifest& remote, const Insta
             ++plan.filesUpToDate;
             continue;
         }
-        const auto [slot, added] = objectIndex.try_emplace(file.object, plan.objects.size());
-        if (added) {
-            plan.objects.push_back({file.object, file.storedSize, file.sha256, file.size, {}});
-            plan.totalStoredBytes += file.storedSize;
-        }
-        plan.objects[slot->second].files.push_back({i, sizeMatches});
+        const auto [slot, added] = contentIndex.try_emplace(file.sha256, plan.contents.size());
+        if (added) plan.contents.push_back({i, file.sha256, file.size, {}});
+        plan.contents[slot->second].files.push_back({i, sizeMatches});
     }
-    if (!plan.objects.empty())
+    if (!plan.contents.empty())
         plan.status = local ? EngineStatus::DownloadingChanges : EngineStatus::DownloadingClient;
     return plan;
 }
 
-std::uint64_t TotalStoredBytes(const std::vector<ObjectToFetch>& objects) {
-    std::uint64_t total = 0;
-    for (const ObjectToFetch& object : objects) total += object.storedSize;
-    return total;
-}
-
-}  // namespace velmora::engine
-
-namespace velmora::engine {
-
-std::uint64_t StagingBytesNeeded(const std::vector<ObjectToFetch>& objects, const std::vector<std::uint64_t>& begun) {
+std::uint64_t StagingBytesNeeded(const std::vector<ContentToBuild>& contents, std::uint64_t present) {
     std::uint64_t needed = 0;
     std::uint64_t largestCopy = 0;
-    for (std::size_t i = 0; i < objects.size(); ++i) {
-        const ObjectToFetch& object = objects[i];
-        const std::uint64_t already = i < begun.size() ? begun[i] : 0;
-        needed += already < object.storedSize ? object.storedSize - already : 0;
-        if (object.object.ends_with(".z")) needed += object.size;
-        if (object.files.size() > 1 && object.size > largestCopy) largestCopy = object.size;
+    for (const ContentToBuild& content : contents) {
+        needed += content.size;
+        if (content.files.size() > 1 && content.size > largestCopy) largestCopy = content.size;
     }
-    return needed + largestCopy;
+    needed += largestCopy;
+    return needed > present ? needed - present : 0;
 }
 
 }  // namespace velmora::engine

@@ -28,48 +28,44 @@ struct FileToWrite {
     std::size_t index = 0;  // into the remote manifest's files
     // A file of the remote size already lies there. It may already hold the
     // new content (a run that was stopped after moving it into place), so
-    // the Windows side hashes it before it downloads anything for it.
+    // the Windows side hashes it before it builds anything for it.
     bool sizeOnDiskMatches = false;
 };
 
-// One object to download; several files may share it (same content).
-struct ObjectToFetch {
-    std::string object;          // name under objects/
-    std::uint64_t storedSize = 0;
-    Sha256Digest sha256{};       // of the content once unpacked
-    std::uint64_t size = 0;      // of the content once unpacked
+// One file content the run builds in the staging folder from its chunks;
+// several files may share it (same content).
+struct ContentToBuild {
+    std::size_t source = 0;      // a remote file with this content: its chunks
+    Sha256Digest sha256{};       // of the content
+    std::uint64_t size = 0;
     std::vector<FileToWrite> files;
 };
 
 struct UpdatePlan {
-    // UpToDate when there is nothing to fetch; else DownloadingClient without
-    // a local manifest, DownloadingChanges with one.
+    // UpToDate when there is nothing to build; else DownloadingClient
+    // without a local manifest, DownloadingChanges with one.
     EngineStatus status = EngineStatus::UpToDate;
-    std::vector<ObjectToFetch> objects;  // in the order the remote lists their first file
-    std::uint64_t totalStoredBytes = 0;  // each object's stored size, once
+    std::vector<ContentToBuild> contents;  // in the order the remote lists their first file
     std::size_t filesUpToDate = 0;
 };
 
 // A file is up to date, and is not read, when the local manifest lists it
-// (path compared without ASCII case) with the remote SHA-256 and size and
-// the disk has a file of that size there. Every other file needs its
-// object. Files the local manifest lists and the remote does not are left
-// alone. `local` is null when there is no valid local manifest.
+// (path compared as Windows compares names) with the remote SHA-256 and size
+// and the disk has a file of that size there. Every other file needs its
+// content built. Files the local manifest lists and the remote does not are
+// left alone here (dropped_files.h). `local` is null when there is no valid
+// local manifest.
 UpdatePlan PlanUpdate(const Manifest* local, const Manifest& remote, const InstalledFiles& disk);
-
-// The sum of the stored sizes, for a caller that drops objects from a plan
-// (their files turned out to hold the new content already).
-std::uint64_t TotalStoredBytes(const std::vector<ObjectToFetch>& objects);
 
 }  // namespace velmora::engine
 
 namespace velmora::engine {
 
-// The most the staging folder holds at once while these objects are
-// fetched and placed: what is left to download of each (`begun` bytes of
-// each, in the same order, are there already), the unpacked content of each
-// compressed one, and the largest copy made for a file that shares its
-// object with others. Checked against the free space before any download.
-std::uint64_t StagingBytesNeeded(const std::vector<ObjectToFetch>& objects, const std::vector<std::uint64_t>& begun);
+// The most the staging folder holds at once while these contents are built
+// and placed: each content whole (its chunks are written into it as they
+// come), and the largest copy made for a file that shares its content with
+// others. `present` bytes of staging files an earlier run left count as
+// there already. Checked against the free space before anything is fetched.
+std::uint64_t StagingBytesNeeded(const std::vector<ContentToBuild>& contents, std::uint64_t present);
 
 }  // namespace velmora::engine

@@ -75,6 +75,61 @@ Result<void> WriteFileFlushed(const std::wstring& path, std::string_view bytes) 
     return {};
 }
 
+namespace {
+
+bool MoveTo(HANDLE file, std::uint64_t offset) {
+    LARGE_INTEGER position{};
+    position.QuadPart = static_cast<LONGLONG>(offset);
+    return ::SetFilePointerEx(file, position, nullptr, FILE_BEGIN) != 0;
+}
+
+}  // namespace
+
+Result<std::vector<std::uint8_t>> ReadAt(const std::wstring& path, std::uint64_t offset, std::uint32_t size) {
+    UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return LocalFileError("cannot open", path);
+    if (!MoveTo(file.get(), offset)) return LocalFileError("cannot position in", path);
+    std::vector<std::uint8_t> bytes(size);
+    std::size_t have = 0;
+    while (have < bytes.size()) {
+        DWORD read = 0;
+        if (!::ReadFile(file.get(), bytes.data() + have, static_cast<DWORD>(bytes.size() - have), &read, nullptr))
+            return LocalFileError("cannot read", path);
+        if (read == 0) break;
+        have += read;
+    }
+    bytes.resize(have);
+    return bytes;
+}
+
+Result<void> WriteAt(const std::wstring& path, std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+    UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return LocalFileError("cannot open", path);
+    if (!MoveTo(file.get(), offset)) return LocalFileError("cannot position in", path);
+    DWORD written = 0;
+    if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size())
+        return LocalFileError("cannot write", path);
+    return {};
+}
+
+Result<void> CreateSized(const std::wstring& path, std::uint64_t size) {
+    UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return LocalFileError("cannot create", path);
+    if (!MoveTo(file.get(), size) || !::SetEndOfFile(file.get())) return LocalFileError("cannot size", path);
+    return {};
+}
+
+Result<void> Flush(const std::wstring& path) {
+    UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file || !::FlushFileBuffers(file.get())) return LocalFileError("cannot flush", path);
+    return {};
+}
+
 Result<void> CreateFolders(const std::wstring& folder) {
     if (folder.empty() || IsFolder(folder)) return {};
     const std::wstring parent = ParentFolder(folder);

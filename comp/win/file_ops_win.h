@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <span>
 #include <string_view>
+#include <vector>
 
 #include "core/engine_status.h"
 
@@ -35,6 +37,19 @@ std::optional<std::string> ReadFileUpTo(const std::wstring& path, std::uint64_t 
 
 // Writes `bytes` to a new or truncated file and flushes it to the disk.
 Result<void> WriteFileFlushed(const std::wstring& path, std::string_view bytes);
+
+// `size` bytes of the file at `offset`; fewer when the file ends first.
+Result<std::vector<std::uint8_t>> ReadAt(const std::wstring& path, std::uint64_t offset, std::uint32_t size);
+
+// Writes `bytes` into the existing file at `offset`. Other handles may
+// write other parts of the file at the same time.
+Result<void> WriteAt(const std::wstring& path, std::uint64_t offset, std::span<const std::uint8_t> bytes);
+
+// A new (or truncated) file of `size` bytes, to be filled by WriteAt.
+Result<void> CreateSized(const std::wstring& path, std::uint64_t size);
+
+// Flushes what was written to the file to the disk.
+Result<void> Flush(const std::wstring& path);
 
 // Creates `folder` and every missing folder above it.
 Result<void> CreateFolders(const std::wstring& folder);

@@ -18,7 +18,7 @@ namespace velmora::engine {
 struct HttpGet::Exchange {
     std::shared_ptr<const InternetSession> session;
     std::string path;
-    std::uint64_t rangeFrom = 0;
+    std::optional<ByteRange> range;
     std::uint64_t bodyLimit = 0;
     RateFloorLimits floor;
 
@@ -118,8 +118,8 @@ void HttpGet::Exchange::Run() {
     }
 
     std::wstring headers;
-    if (rangeFrom > 0) {
-        for (const char c : RangeHeader(rangeFrom)) headers += static_cast<wchar_t>(c);
+    if (range) {
+        for (const char c : RangeHeader(range->first, range->last)) headers += static_cast<wchar_t>(c);
         headers += L"\r\n";
     }
     // The calls below use `opened` without the lock: closing it from the
@@ -231,13 +231,13 @@ HMODULE PinnedLibrary() {
 
 }  // namespace
 
-HttpGet::HttpGet(std::shared_ptr<const InternetSession> session, std::string path, std::uint64_t rangeFrom,
+HttpGet::HttpGet(std::shared_ptr<const InternetSession> session, std::string path, std::optional<ByteRange> range,
                  std::uint64_t bodyLimit, RateFloorLimits floor)
     : exchange_(std::make_shared<Exchange>()) {
     exchange_->floor = floor;
     exchange_->session = std::move(session);
     exchange_->path = std::move(path);
-    exchange_->rangeFrom = rangeFrom;
+    exchange_->range = range;
     exchange_->bodyLimit = bodyLimit;
 
     HMODULE pinned = nullptr;

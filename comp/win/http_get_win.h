@@ -27,14 +27,20 @@ struct ResponseHead {
     std::optional<std::string> contentRange;
 };
 
+// Bytes `first` to `last` (inclusive) of a file.
+struct ByteRange {
+    std::uint64_t first = 0;
+    std::uint64_t last = 0;
+};
+
 class HttpGet {
 public:
     // Starts GET `path` on the session's server, with a Range header from
-    // `rangeFrom` when it is not 0. The helper reads at most `bodyLimit`
+    // `range` when there is one. The helper reads at most `bodyLimit`
     // bytes of the body: more is never needed (endless data). A body that
     // comes slower than `floor` for its whole window ends with -3; the time
     // the engine falls behind in taking the pieces does not count.
-    HttpGet(std::shared_ptr<const InternetSession> session, std::string path, std::uint64_t rangeFrom,
+    HttpGet(std::shared_ptr<const InternetSession> session, std::string path, std::optional<ByteRange> range,
             std::uint64_t bodyLimit, RateFloorLimits floor = kTransferRateFloor);
     // Abandons the request: closes its handle and leaves the helper to end.
     ~HttpGet();

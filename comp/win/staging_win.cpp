@@ -5,7 +5,6 @@
 #include "winsupport/owners_win.h"
 #include "core/hex.h"
 #include "file_ops_win.h"
-#include "object_check_win.h"
 #include "sha256_win.h"
 #include "system_text_win.h"
 
@@ -14,14 +13,40 @@ namespace {
 
 std::wstring AsciiWide(std::string_view text) { return std::wstring(text.begin(), text.end()); }
 
-Result<void> Matches(const ObjectToFetch& object, const FileDigest& digest, const std::wstring& path) {
-    if (digest.size != object.size)
+Result<void> Matches(const ContentToBuild& content, const FileDigest& digest, const std::wstring& path) {
+    if (digest.size != content.size)
         return EngineError{EngineStatus::WrongFile, Utf8(path) + " has " + std::to_string(digest.size) +
-                                                        " bytes, the manifest says " + std::to_string(object.size)};
-    if (digest.sha256 != object.sha256)
+                                                        " bytes, the manifest says " + std::to_string(content.size)};
+    if (digest.sha256 != content.sha256)
         return EngineError{EngineStatus::WrongFile, Utf8(path) + " has SHA-256 " + ToHex(digest.sha256) +
-                                                        ", the manifest says " + ToHex(object.sha256)};
+                                                        ", the manifest says " + ToHex(content.sha256)};
     return {};
+}
+
+// Calls `visit` with each entry of the folder but "." and ".."; a missing
+// folder has none.
+template <typename Visit>
+Result<void> ForEachEntry(const std::wstring& folder, Visit visit) {
+    WIN32_FIND_DATAW entry{};
+    UniqueFindHandle search(::FindFirstFileW((folder + L"\\*").c_str(), &entry));
+    if (!search) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {};
+        return LocalFileError("cannot list", folder);
+    }
+    do {
+        const std::wstring_view name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (auto visited = visit(entry); !visited) return visited;
+    } while (::FindNextFileW(search.get(), &entry));
+    return {};
+}
+
+// The engine's subfolders: two lowercase hex digits.
+bool IsSubfolderName(const WIN32_FIND_DATAW& entry) {
+    const std::wstring_view name = entry.cFileName;
+    const auto hex = [](wchar_t c) { return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f'); };
+    return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name.size() == 2 && hex(name[0]) && hex(name[1]);
 }
 
 }  // namespace
@@ -31,57 +56,64 @@ Result<void> StagingFolder::Create() const {
     return CreateFolders(path_);
 }
 
-// Object names are lowercase hex and ".z" (the manifest's rules), so the
-// ASCII widening is exact.
-std::wstring StagingFolder::PartName(std::string_view object) const { return AsciiWide(object) + L".part"; }
-std::wstring StagingFolder::ReadyName(std::string_view object) const { return AsciiWide(object) + L".ready"; }
-std::wstring StagingFolder::UnpackPath(std::string_view object) const { return path_ + L"\\" + AsciiWide(object) + L".unpack"; }
-std::wstring StagingFolder::CopyPath(std::string_view object) const { return path_ + L"\\" + AsciiWide(object) + L".copy"; }
+std::wstring StagingFolder::BuildName(const Sha256Digest& content) const { return AsciiWide(ToHex(content)) + L".build"; }
+std::wstring StagingFolder::ReadyName(const Sha256Digest& content) const { return AsciiWide(ToHex(content)) + L".ready"; }
+std::wstring StagingFolder::Subfolder(const Sha256Digest& content) const {
+    return path_ + L"\\" + AsciiWide(ToHex(content).substr(0, 2));
+}
+std::wstring StagingFolder::BuildPath(const Sha256Digest& content) const {
+    return Subfolder(content) + L"\\" + BuildName(content);
+}
+std::wstring StagingFolder::ReadyPath(const Sha256Digest& content) const {
+    return Subfolder(content) + L"\\" + ReadyName(content);
+}
+std::wstring StagingFolder::CopyPath(const Sha256Digest& content) const {
+    return Subfolder(content) + L"\\" + AsciiWide(ToHex(content)) + L".copy";
+}
+
+Result<void> StagingFolder::CreateSubfolder(const Sha256Digest& content) const {
+    const std::wstring subfolder = Subfolder(content);
+    if (!::CreateDirectoryW(subfolder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
+        return LocalFileError("cannot create the folder", subfolder);
+    return {};
+}
+
+Result<void> StagingFolder::CreateBuild(const ContentToBuild& content) const {
+    if (auto made = CreateSubfolder(content.sha256); !made) return made;
+    return CreateSized(BuildPath(content.sha256), content.size);
+}
+
+Result<void> StagingFolder::WriteReady(const ContentToBuild& content, std::span<const std::uint8_t> bytes) const {
+    if (auto made = CreateSubfolder(content.sha256); !made) return made;
+    return WriteFileFlushed(ReadyPath(content.sha256),
+                            std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
 std::wstring StagingFolder::ManifestPath() const { return path_ + L"\\gamedata.vel.new"; }
 
 Result<std::unordered_map<std::wstring, std::uint64_t>> StagingFolder::List() const {
     std::unordered_map<std::wstring, std::uint64_t> files;
-    WIN32_FIND_DATAW entry{};
-    UniqueFindHandle search(::FindFirstFileW((path_ + L"\\*").c_str(), &entry));
-    if (!search) {
-        const DWORD error = ::GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return files;
-        return LocalFileError("cannot list", path_);
+    std::vector<std::wstring> subfolders;
+    auto listed = ForEachEntry(path_, [&](const WIN32_FIND_DATAW& entry) {
+        if (IsSubfolderName(entry)) subfolders.push_back(path_ + L"\\" + entry.cFileName);
+        return Result<void>();
+    });
+    if (!listed) return listed.Error();
+    for (const std::wstring& subfolder : subfolders) {
+        auto inside = ForEachEntry(subfolder, [&](const WIN32_FIND_DATAW& entry) {
+            if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                files.emplace(entry.cFileName, (std::uint64_t{entry.nFileSizeHigh} << 32) | entry.nFileSizeLow);
+            return Result<void>();
+        });
+        if (!inside) return inside.Error();
     }
-    do {
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            files.emplace(entry.cFileName, (std::uint64_t{entry.nFileSizeHigh} << 32) | entry.nFileSizeLow);
-    } while (::FindNextFileW(search.get(), &entry));
     return files;
 }
 
-std::wstring StagingFolder::ContentPath(const ObjectToFetch& object) const {
-    return object.object.ends_with(".z") ? ReadyPath(object.object) : PartPath(object.object);
-}
-
-Result<void> StagingFolder::MakeReady(const ObjectToFetch& object, const CancelFlag& cancel) const {
-    const std::wstring part = PartPath(object.object);
-    ObjectCheck check(*this, object, cancel);
-    Result<void> outcome = check.Start();
-    if (outcome) {
-        UniqueFileHandle input(::CreateFileW(part.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        if (!input) return LocalFileError("cannot open", part);
-        outcome = FeedFromFile(check, input.get(), object.storedSize, part, cancel);
-        // Anything beyond the stored size is not the object either.
-        if (outcome && PlainFileSize(part) != object.storedSize)
-            outcome = EngineError{EngineStatus::WrongFile, Utf8(part) + " is not of the stored size"};
-    }
-    if (outcome) outcome = check.Finish();
-    if (!outcome && FailedVerification(outcome.Error())) check.Discard();
-    return outcome;
-}
-
-Result<void> StagingFolder::CheckReady(const ObjectToFetch& object, const CancelFlag& cancel) const {
-    const std::wstring ready = ReadyPath(object.object);
+Result<void> StagingFolder::CheckReady(const ContentToBuild& content, const CancelFlag& cancel) const {
+    const std::wstring ready = ReadyPath(content.sha256);
     auto digest = DigestOfFile(ready, cancel);
     if (!digest) return digest.Error();
-    if (auto matches = Matches(object, digest.Value(), ready); !matches) {
+    if (auto matches = Matches(content, digest.Value(), ready); !matches) {
         DeleteIfPresent(ready);
         return matches;
     }
@@ -90,23 +122,33 @@ Result<void> StagingFolder::CheckReady(const ObjectToFetch& object, const Cancel
 
 Result<void> StagingFolder::RemoveLeftovers() const {
     if (IsLinkedFolder(path_)) return LinkedFolderError(path_);
-    WIN32_FIND_DATAW entry{};
-    UniqueFindHandle search(::FindFirstFileW((path_ + L"\\*").c_str(), &entry));
-    if (!search) {
-        const DWORD error = ::GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {};
-        return LocalFileError("cannot list", path_);
-    }
-    do {
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        const std::wstring file = path_ + L"\\" + entry.cFileName;
-        if (!DeleteIfPresent(file)) return LocalFileError("cannot delete", file);
-    } while (::FindNextFileW(search.get(), &entry));
-    search.reset();
-    if (!::RemoveDirectoryW(path_.c_str()) && IsFolder(path_)) {
-        // A folder someone put inside keeps it; that is not the engine's
-        // to remove.
-        if (::GetLastError() != ERROR_DIR_NOT_EMPTY) return LocalFileError("cannot remove", path_);
+    std::vector<std::wstring> subfolders;
+    auto cleared = ForEachEntry(path_, [&](const WIN32_FIND_DATAW& entry) -> Result<void> {
+        const std::wstring path = path_ + L"\\" + entry.cFileName;
+        if (IsSubfolderName(entry)) {
+            subfolders.push_back(path);
+        } else if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !DeleteIfPresent(path)) {
+            return LocalFileError("cannot delete", path);
+        }
+        return {};
+    });
+    if (!cleared) return cleared;
+    subfolders.push_back(path_);
+    for (const std::wstring& subfolder : subfolders) {
+        if (IsLinkedFolder(subfolder)) return LinkedFolderError(subfolder);
+        if (subfolder != path_) {
+            auto emptied = ForEachEntry(subfolder, [&](const WIN32_FIND_DATAW& entry) -> Result<void> {
+                const std::wstring file = subfolder + L"\\" + entry.cFileName;
+                if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !DeleteIfPresent(file))
+                    return LocalFileError("cannot delete", file);
+                return {};
+            });
+            if (!emptied) return emptied;
+        }
+        // A folder someone put inside keeps its folder; that is not the
+        // engine's to remove.
+        if (!::RemoveDirectoryW(subfolder.c_str()) && IsFolder(subfolder) && ::GetLastError() != ERROR_DIR_NOT_EMPTY)
+            return LocalFileError("cannot remove", subfolder);
     }
     return {};
 }

@@ -1,16 +1,19 @@
 #pragma once
-// libs\staging: objects being downloaded (<object>.part), and unpacked file
-// contents waiting to be moved into place (<object>.ready). Both outlive a
-// stopped run and are picked up by the next one, which checks them again.
-// Nothing reaches a .ready name before its size and SHA-256 match the
-// manifest, and a rename is the only way anything gets there, so a .ready is
-// never half written. An object stored as is needs no .ready: once its .part
-// checks out, the .part itself goes into place.
+// libs\staging: file contents being built from their chunks
+// (<sha256>.build), and built contents waiting to be moved into place
+// (<sha256>.ready). Both outlive a stopped run and are picked up by the
+// next one, which checks them again: a .build chunk by chunk, a .ready
+// whole. Nothing reaches a .ready name before every chunk written into it
+// was checked, and a rename is the only way anything gets there, so a
+// .ready is never half written.
 //
-// The folder is listed once per run rather than asked name by name: under
-// Wine every look-up of a name that is not there reads the whole folder,
-// which with thousands of objects costs minutes.
+// The files lie in subfolders named by the first two hex digits of their
+// content's SHA-256, and the folder is listed once per run rather than
+// asked name by name: under Wine every look-up of a name that is not there
+// (each file created or renamed to) reads the whole folder, which with
+// thousands of files in one folder costs minutes.
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -29,34 +32,25 @@ public:
     // Creates the folder; -7 when it is a link to elsewhere.
     Result<void> Create() const;
 
-    std::wstring PartName(std::string_view object) const;
-    std::wstring ReadyName(std::string_view object) const;
-    std::wstring PartPath(std::string_view object) const { return path_ + L"\\" + PartName(object); }
-    std::wstring ReadyPath(std::string_view object) const { return path_ + L"\\" + ReadyName(object); }
-    // Where a compressed object is unpacked before it is checked.
-    std::wstring UnpackPath(std::string_view object) const;
-    // Where a file's content is copied before it is renamed into place.
-    std::wstring CopyPath(std::string_view object) const;
+    std::wstring BuildName(const Sha256Digest& content) const;
+    std::wstring ReadyName(const Sha256Digest& content) const;
+    std::wstring BuildPath(const Sha256Digest& content) const;
+    std::wstring ReadyPath(const Sha256Digest& content) const;
+    // Creates the content's .build at its size (and its subfolder).
+    Result<void> CreateBuild(const ContentToBuild& content) const;
+    // Writes a content's checked bytes whole as its .ready, flushed.
+    Result<void> WriteReady(const ContentToBuild& content, std::span<const std::uint8_t> bytes) const;
+    // Where a content is copied before it is renamed into place.
+    std::wstring CopyPath(const Sha256Digest& content) const;
     // Where the local manifest is written before it replaces the old one.
     std::wstring ManifestPath() const;
 
-    // The files in the folder by name, with their sizes.
+    // The files in the folder and its subfolders by name, with their sizes.
     Result<std::unordered_map<std::wstring, std::uint64_t>> List() const;
-
-    // The file that goes into place once verified: the .part of an object
-    // stored as is, the .ready of a compressed one.
-    std::wstring ContentPath(const ObjectToFetch& object) const;
-
-    // Checks a complete .part (object_check_win.h): an object stored as is
-    // must match size and SHA-256; a compressed one is unpacked (at most its
-    // file size), checked and renamed to .ready, and its .part deleted. -7
-    // when they do not match; the .part is deleted then, so the next run
-    // fetches it anew.
-    Result<void> MakeReady(const ObjectToFetch& object, const CancelFlag& cancel) const;
 
     // Checks a .ready left by an earlier run before it is used; a .ready that
     // does not match is deleted and reported as -7.
-    Result<void> CheckReady(const ObjectToFetch& object, const CancelFlag& cancel) const;
+    Result<void> CheckReady(const ContentToBuild& content, const CancelFlag& cancel) const;
 
     // Deletes every file in the folder, then the folder: after a run that
     // completed, whatever lies here is a leftover. Subfolders are not the
@@ -64,6 +58,9 @@ public:
     Result<void> RemoveLeftovers() const;
 
 private:
+    std::wstring Subfolder(const Sha256Digest& content) const;
+    Result<void> CreateSubfolder(const Sha256Digest& content) const;
+
     std::wstring path_;
 };
 

@@ -12,13 +12,15 @@
 #include "core/manifest_acceptance.h"
 #include "core/manifest_parse.h"
 #include "core/path_rules.h"
+#include "core/chunk_plan.h"
 #include "core/update_plan.h"
 #include "file_ops_win.h"
 #include "folder_lock_win.h"
 #include "game_folder_win.h"
 #include "internet_session_win.h"
 #include "local_manifest_win.h"
-#include "object_check_win.h"
+#include "content_build_win.h"
+#include "pack_fetch_win.h"
 #include "server_fetch_win.h"
 #include "sha256_win.h"
 #include "signature_win.h"
@@ -57,12 +59,12 @@ Result<void> CheckFreeSpace(const std::wstring& folder, std::uint64_t needed) {
                        true};
 }
 
-// Drops every file but the updater's own from the objects, and the objects
-// left without files.
-void KeepOnlyUpdaterFiles(const Manifest& remote, std::vector<ObjectToFetch>& objects) {
-    for (ObjectToFetch& object : objects)
-        std::erase_if(object.files, [&](const FileToWrite& file) { return !IsUpdaterFile(remote.files[file.index].path); });
-    std::erase_if(objects, [](const ObjectToFetch& object) { return object.files.empty(); });
+// Drops every file but the updater's own from the contents, and the
+// contents left without files.
+void KeepOnlyUpdaterFiles(const Manifest& remote, std::vector<ContentToBuild>& contents) {
+    for (ContentToBuild& content : contents)
+        std::erase_if(content.files, [&](const FileToWrite& file) { return !IsUpdaterFile(remote.files[file.index].path); });
+    std::erase_if(contents, [](const ContentToBuild& content) { return content.files.empty(); });
 }
 
 // Adds what `more` drops to `dropped`, each path once.
@@ -101,14 +103,13 @@ private:
     Result<void> Check() const { return cancel_.Raised() ? Result<void>(Stopped()) : Result<void>(); }
     Result<ManifestText> FetchRemote(const std::optional<AcceptedFloor>& floor);
     Result<void> RaiseFloor(const std::optional<AcceptedFloor>& record, const std::string& bytes) const;
-    Result<std::vector<ObjectToFetch>> DropFilesInPlace(std::vector<ObjectToFetch> objects) const;
-    Result<void> Download(const std::vector<ObjectToFetch>& objects);
-    Result<void> Verify(const std::vector<ObjectToFetch>& objects) const;
-    Result<void> Place(const std::vector<ObjectToFetch>& objects) const;
-    Result<void> PlaceObject(const ObjectToFetch& object, const std::vector<std::string_view>& paths,
+    Result<std::vector<ContentToBuild>> DropFilesInPlace(std::vector<ContentToBuild> contents) const;
+    Result<void> Build(const std::vector<ContentToBuild>& contents, EngineStatus downloading);
+    Result<void> Place(const std::vector<ContentToBuild>& contents) const;
+    Result<void> PlaceContent(const ContentToBuild& content, const std::vector<std::string_view>& paths,
                              bool updaterFiles) const;
-    bool HasUpdaterFile(const ObjectToFetch& object) const;
-    Result<void> CheckTargetsFree(const std::vector<ObjectToFetch>& objects, const DroppedFiles& dropped) const;
+    bool HasUpdaterFile(const ContentToBuild& content) const;
+    Result<void> CheckTargetsFree(const std::vector<ContentToBuild>& contents, const DroppedFiles& dropped) const;
 
     const DataUrl& url_;
     const RunPaths& paths_;
@@ -119,7 +120,8 @@ private:
     StagingFolder staging_;
     std::shared_ptr<const InternetSession> session_;
     const Manifest* remote_ = nullptr;
-    std::unordered_set<std::string> readyBefore_;  // compressed objects with a .ready from an earlier run
+    // The manifest applied last: its files' chunks may serve the new ones.
+    const Manifest* local_ = nullptr;
     // Set when the server's manifest needs a newer engine than this one.
     std::optional<EngineError> obsolete_;
 };
@@ -153,6 +155,7 @@ Result<void> Run::Execute() {
     remote_ = &remote.Value().parsed.manifest;
 
     const Manifest* applied = local ? &local->parsed.manifest : nullptr;
+    local_ = applied;
     // After an interrupted apply no file is taken on trust: every file of
     // the right size is hashed before anything is fetched for it.
     UpdatePlan plan = PlanUpdate(journal ? nullptr : applied, *remote_, game_);
@@ -162,27 +165,24 @@ Result<void> Run::Execute() {
     if (obsolete_) {
         // Only the updater's own files are brought to the release; the newer
         // updater they make does the rest at its next start.
-        KeepOnlyUpdaterFiles(*remote_, plan.objects);
-        if (plan.objects.empty()) return *obsolete_;
+        KeepOnlyUpdaterFiles(*remote_, plan.contents);
+        if (plan.contents.empty()) return *obsolete_;
         dropped = {};
     }
-    auto objects = DropFilesInPlace(plan.objects);
-    if (!objects) return objects.Error();
+    auto contents = DropFilesInPlace(plan.contents);
+    if (!contents) return contents.Error();
 
-    const bool changesFiles = !objects.Value().empty() || !dropped.inTheWay.empty() || !dropped.afterwards.empty();
-    if (!objects.Value().empty()) {
+    const bool changesFiles = !contents.Value().empty() || !dropped.inTheWay.empty() || !dropped.afterwards.empty();
+    if (!contents.Value().empty()) {
         if (auto made = staging_.Create(); !made) return made;
-        status_.Status(plan.status);
-        if (auto downloaded = Download(objects.Value()); !downloaded) return downloaded;
-        status_.Status(EngineStatus::Extracting);
-        if (auto verified = Verify(objects.Value()); !verified) return verified;
+        if (auto built = Build(contents.Value(), plan.status); !built) return built;
     }
     if (changesFiles) {
         status_.Status(EngineStatus::Saving);
         // Nothing moves while the game (or anything else) holds a file that
         // would change, or while a folder on the way is a link elsewhere: a
         // running game means nothing applied, not half.
-        if (auto free = CheckTargetsFree(objects.Value(), dropped); !free) return free;
+        if (auto free = CheckTargetsFree(contents.Value(), dropped); !free) return free;
     }
     const bool rewritesManifest = !obsolete_ && (!local || local->bytes != remote.Value().bytes);
     if (changesFiles || rewritesManifest) {
@@ -201,7 +201,7 @@ Result<void> Run::Execute() {
         // A file that became a folder, or the files of a folder that became
         // a file, make way for the new files.
         if (auto cleared = game_.RemoveFiles(dropped.inTheWay); !cleared) return cleared;
-        if (auto placed = Place(objects.Value()); !placed) return placed;
+        if (auto placed = Place(contents.Value()); !placed) return placed;
         // Files the release dropped go once the new ones are in place.
         if (auto cleared = game_.RemoveFiles(dropped.afterwards); !cleared) return cleared;
     }
@@ -253,85 +253,59 @@ Result<ManifestText> Run::FetchRemote(const std::optional<AcceptedFloor>& floor)
 // A stopped run may have moved some files into place before it wrote the
 // local manifest: a file of the new size is hashed, and one that already
 // holds the new content is left alone.
-Result<std::vector<ObjectToFetch>> Run::DropFilesInPlace(std::vector<ObjectToFetch> objects) const {
-    std::vector<ObjectToFetch> kept;
-    for (ObjectToFetch& object : objects) {
+Result<std::vector<ContentToBuild>> Run::DropFilesInPlace(std::vector<ContentToBuild> contents) const {
+    std::vector<ContentToBuild> kept;
+    for (ContentToBuild& content : contents) {
         std::vector<FileToWrite> files;
-        for (const FileToWrite& file : object.files) {
+        for (const FileToWrite& file : content.files) {
             if (file.sizeOnDiskMatches) {
                 const std::optional<std::wstring> path = game_.FullPath(remote_->files[file.index].path);
                 if (path) {
                     auto digest = DigestOfFile(*path, cancel_);
                     if (!digest && IsStop(digest.Error())) return digest.Error();
-                    if (digest && digest.Value().sha256 == object.sha256) continue;
+                    if (digest && digest.Value().sha256 == content.sha256) continue;
                 }
             }
             files.push_back(file);
         }
         if (!files.empty()) {
-            object.files = std::move(files);
-            kept.push_back(std::move(object));
+            content.files = std::move(files);
+            kept.push_back(std::move(content));
         }
     }
     return kept;
 }
 
-Result<void> Run::Download(const std::vector<ObjectToFetch>& objects) {
+// Builds every content in the staging folder: from what is on the disk
+// first, then from the server's packs (status `downloading`, with done and
+// total counting the bytes of the ranges fetched), then checked whole (7).
+Result<void> Run::Build(const std::vector<ContentToBuild>& contents, EngineStatus downloading) {
     auto leftovers = staging_.List();
     if (!leftovers) return leftovers.Error();
-    const auto sizeOf = [&](const std::wstring& name) -> std::optional<std::uint64_t> {
-        const auto found = leftovers.Value().find(name);
-        if (found == leftovers.Value().end()) return std::nullopt;
-        return found->second;
-    };
+    std::uint64_t present = 0;
+    for (const ContentToBuild& content : contents)
+        for (const std::wstring& name : {staging_.BuildName(content.sha256), staging_.ReadyName(content.sha256)})
+            if (const auto found = leftovers.Value().find(name); found != leftovers.Value().end())
+                present += found->second;
+    if (auto room = CheckFreeSpace(staging_.Path(), StagingBytesNeeded(contents, present)); !room) return room;
 
-    std::vector<std::uint64_t> begunSizes;
-    for (const ObjectToFetch& object : objects) begunSizes.push_back(sizeOf(staging_.PartName(object.object)).value_or(0));
-    if (auto room = CheckFreeSpace(staging_.Path(), StagingBytesNeeded(objects, begunSizes)); !room) return room;
-
-    std::vector<std::pair<const ObjectToFetch*, ObjectDownload>> wanted;
-    std::uint64_t total = 0;
-    for (const ObjectToFetch& object : objects) {
-        if (object.object.ends_with(".z") && sizeOf(staging_.ReadyName(object.object)) == object.size) {
-            readyBefore_.insert(object.object);
-            continue;
-        }
-        const std::uint64_t begun = sizeOf(staging_.PartName(object.object)).value_or(0);
-        wanted.push_back({&object, {object.object, object.storedSize, staging_.PartPath(object.object), begun}});
-        total += begun <= object.storedSize ? object.storedSize - begun : object.storedSize;
-    }
+    ContentBuild build(*remote_, local_, game_, staging_, cancel_);
+    auto wanted = build.Prepare(contents, leftovers.Value());
+    if (!wanted) return wanted.Error();
+    const std::vector<PackRange> ranges = JoinIntoRanges(build.Needed(), wanted.Value());
+    status_.Status(downloading);
     std::uint64_t done = 0;
-    status_.Total(total);
+    status_.Total(RangeBytes(ranges));
     status_.Done(done);
-    const DownloadProgress progress{
-        [&](std::uint64_t bytes) { status_.Done(done += bytes); },
-        [&](std::uint64_t bytes) { status_.Total(total += bytes); },
+    const auto deliver = [&](std::size_t chunk, std::span<const std::uint8_t> content) {
+        return build.Write(chunk, content);
     };
-    for (const auto& [object, download] : wanted) {
-        if (download.begun == download.storedSize && download.begun > 0) {
-            // Completed by an earlier run that stopped before checking it.
-            if (auto ready = staging_.MakeReady(*object, cancel_); !ready) return ready;
-            continue;
-        }
-        ObjectCheck check(staging_, *object, cancel_);
-        auto fetched = DownloadObject(session_, download, check, progress, cancel_);
-        if (!fetched) {
-            if (FailedVerification(fetched.Error())) check.Discard();
-            return fetched;
-        }
-    }
-    return {};
-}
-
-// Objects fetched in this run were checked as they came; a .ready an earlier
-// run left is checked again before use.
-Result<void> Run::Verify(const std::vector<ObjectToFetch>& objects) const {
-    for (const ObjectToFetch& object : objects) {
-        if (auto go = Check(); !go) return go;
-        if (!readyBefore_.contains(object.object)) continue;
-        if (auto ready = staging_.CheckReady(object, cancel_); !ready) return ready;
-    }
-    return {};
+    if (auto fetched = FetchRanges(session_, *remote_, build.Needed(), ranges, deliver,
+                                   [&](std::uint64_t bytes) { status_.Done(done += bytes); }, cancel_);
+        !fetched)
+        return fetched;
+    status_.Status(EngineStatus::Extracting);
+    return build.Finish();
 }
 
 // How long a file held open by another program is waited for before the
@@ -339,44 +313,44 @@ Result<void> Run::Verify(const std::vector<ObjectToFetch>& objects) const {
 // is closing, short enough for a player who waits.
 constexpr unsigned kHeldFileWaitMilliseconds = 3000;
 
-Result<void> Run::CheckTargetsFree(const std::vector<ObjectToFetch>& objects, const DroppedFiles& dropped) const {
+Result<void> Run::CheckTargetsFree(const std::vector<ContentToBuild>& contents, const DroppedFiles& dropped) const {
     std::vector<std::string> targets = dropped.inTheWay;
     targets.insert(targets.end(), dropped.afterwards.begin(), dropped.afterwards.end());
-    for (const ObjectToFetch& object : objects)
-        for (const FileToWrite& file : object.files) targets.push_back(remote_->files[file.index].path);
+    for (const ContentToBuild& content : contents)
+        for (const FileToWrite& file : content.files) targets.push_back(remote_->files[file.index].path);
     return game_.CheckFree(targets, kHeldFileWaitMilliseconds);
 }
 
-// Each file becomes its new version in one rename. Files that share an
-// object get copies; the last one gets the verified file itself. The game's
+// Each file becomes its new version in one rename. Files that share a
+// content get copies; the last one gets the built file itself. The game's
 // files go first; the updater's own files follow one right after another,
 // so that they switch as a set as nearly as renames allow.
-Result<void> Run::Place(const std::vector<ObjectToFetch>& objects) const {
+Result<void> Run::Place(const std::vector<ContentToBuild>& contents) const {
     for (const bool updaterFiles : {false, true}) {
-        for (const ObjectToFetch& object : objects) {
+        for (const ContentToBuild& content : contents) {
             std::vector<std::string_view> paths;
-            for (const FileToWrite& file : object.files) {
+            for (const FileToWrite& file : content.files) {
                 const std::string& path = remote_->files[file.index].path;
                 if (IsUpdaterFile(path) == updaterFiles) paths.push_back(path);
             }
-            if (auto placed = PlaceObject(object, paths, updaterFiles); !placed) return placed;
+            if (auto placed = PlaceContent(content, paths, updaterFiles); !placed) return placed;
         }
     }
     return {};
 }
 
-// Puts the object's content at these paths. The last path takes the
-// verified file itself, so `paths` must be all of the object's paths that
-// remain to be placed.
-Result<void> Run::PlaceObject(const ObjectToFetch& object, const std::vector<std::string_view>& paths,
-                              bool updaterFiles) const {
-    const std::wstring ready = staging_.ContentPath(object);
+// Puts the content at these paths. The last path takes the built file
+// itself, so `paths` must be all of the content's paths that remain to be
+// placed.
+Result<void> Run::PlaceContent(const ContentToBuild& content, const std::vector<std::string_view>& paths,
+                               bool updaterFiles) const {
+    const std::wstring ready = staging_.ReadyPath(content.sha256);
     for (std::size_t i = 0; i < paths.size(); ++i) {
         if (auto go = Check(); !go) return go;
         std::wstring source = ready;
-        const bool lastOfAll = i + 1 == paths.size() && (updaterFiles || !HasUpdaterFile(object));
+        const bool lastOfAll = i + 1 == paths.size() && (updaterFiles || !HasUpdaterFile(content));
         if (!lastOfAll) {
-            source = staging_.CopyPath(object.object);
+            source = staging_.CopyPath(content.sha256);
             if (auto copied = CopyFlushed(ready, source); !copied) return copied;
         }
         auto placed = updaterFiles ? game_.PutUpdaterFileInPlace(source, paths[i]) : game_.PutInPlace(source, paths[i]);
@@ -385,8 +359,8 @@ Result<void> Run::PlaceObject(const ObjectToFetch& object, const std::vector<std
     return {};
 }
 
-bool Run::HasUpdaterFile(const ObjectToFetch& object) const {
-    return std::any_of(object.files.begin(), object.files.end(),
+bool Run::HasUpdaterFile(const ContentToBuild& content) const {
+    return std::any_of(content.files.begin(), content.files.end(),
                        [&](const FileToWrite& file) { return IsUpdaterFile(remote_->files[file.index].path); });
 }
 

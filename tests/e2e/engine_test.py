@@ -1,6 +1,6 @@
 """The whole program with the real engine, against nginx on loopback at the
 address compiled into the program, with the test proxy in front to spoil
-answers: what the window shows, which objects were fetched (nginx's access
+answers: what the window shows, which packs were fetched (nginx's access
 log), and what ends up in the game folder, byte for byte."""
 
 import os
@@ -12,7 +12,7 @@ import unittest
 
 from harness import BUILD, DIST, Installation, Window, wait_until, watch_window, xdotool
 from update_server import (EXPIRED, NEXT_KEY, TEST_KEY, UpdateServer, make_key, port_in_use, program_address, publish,
-                           release_files, tamper_manifest, tamper_object, write_release)
+                           release_files, tamper_chunk, tamper_manifest, write_release)
 
 LABEL1 = (104, 64, 385, 25)
 BAR = (112, 88, 361, 17)
@@ -172,7 +172,7 @@ class Updates(EngineRun):
     def test_fresh_install_downloads_the_whole_client_and_starts_the_game(self):
         files, published = self.publication(1, 1)
         self.server.serve(published)
-        stored = sum(entry[3] for entry in published.files().values())
+        stored = published.stored_bytes()
         # Slow enough for the status line to show the download for a while.
         self.server.proxy.slow_down(stored // 3)
         install = self.installation()
@@ -188,8 +188,8 @@ class Updates(EngineRun):
         self.assertEqual(len(totals), 1, f"saw {states}")
         self.assertAlmostEqual(totals.pop(), stored, delta=stored * 0.005)
         self.assert_game_folder(install, files, published)
-        fetched = sorted(r["path"].rsplit("/", 1)[1] for r in self.server.object_requests())
-        self.assertEqual(fetched, sorted({entry[2] for entry in published.files().values()}))
+        fetched = {r["path"].rsplit("/", 1)[1] for r in self.server.pack_requests()}
+        self.assertEqual(fetched, {name for name, _ in published.packs()})
         self.assert_game_started(install)
 
     def test_install_at_the_root_of_a_drive(self):
@@ -206,14 +206,14 @@ class Updates(EngineRun):
         self.assert_game_started(install)
         self.assertEqual(install.game_starts()[0].split("\t")[1], "V:\\")
 
-    def test_incremental_update_fetches_only_the_changed_objects(self):
+    def test_incremental_update_fetches_only_the_new_chunks(self):
         old, first = self.publication(1, 1)
         new, second = self.publication(2, 2, previous=first)
         install = self.installation(old, first)
         self.server.serve(second)
-        before = first.files()
-        changed = {entry[2] for path, entry in second.files().items() if before.get(path, (None,))[0] != entry[0]}
-        self.assertEqual(len(changed), 3)  # readme, world map, a new map; the rest stays
+        new_bytes = second.stored_bytes(beyond=first)
+        # The readme, the world map and a new map; the rest is the first's.
+        self.assertLess(new_bytes, first.stored_bytes() / 2)
         self.server.proxy.slow_down(30000)
         states = watch(install.start())
         self.assertIsNotNone(install.wait_for_exit(5), f"the program did not end; saw {states}")
@@ -221,8 +221,7 @@ class Updates(EngineRun):
         self.assertIn(CHANGES, lines)
         self.assertNotIn(WHOLE_CLIENT, lines)
         self.assertEqual(lines[-1], OK, f"saw {states}")
-        fetched = [r["path"].rsplit("/", 1)[1] for r in self.server.object_requests()]
-        self.assertEqual(sorted(fetched), sorted(changed))
+        self.assertEqual(sum(r["bytes"] for r in self.server.pack_requests()), new_bytes)
         self.assert_game_folder(install, new, second)
         self.assert_game_started(install)
 
@@ -239,7 +238,7 @@ class Updates(EngineRun):
         self.assertTrue(wait_until(install.game_starts, 10), "the game was not started")
         self.assertLess(time.monotonic() - shown, 2.5, "slow to find that nothing changed")
         self.assertIsNotNone(install.wait_for_exit(5))
-        self.assertEqual(self.server.object_requests(), [])
+        self.assertEqual(self.server.pack_requests(), [])
         self.assertEqual([r["path"] for r in self.server.nginx.requests()], ["/oficial/gamedata.vel"])
         self.assertEqual(times, {p: os.stat(os.path.join(install.app, *p.split("/"))).st_mtime_ns for p in files})
         self.assert_game_folder(install, files, published)
@@ -247,15 +246,14 @@ class Updates(EngineRun):
 
 
 class RefusedData(EngineRun):
-    def test_tampered_object_is_a_wrong_file_and_leaves_the_install_untouched(self):
+    def test_tampered_chunk_is_a_wrong_file_and_leaves_the_install_untouched(self):
         old, first = self.publication(1, 1)
-        # A plain object, where only the hash can tell, and a compressed one,
-        # where unpacking meets the change first. Once the server has the
-        # right object, the next run must not stick to the bad download.
+        # A chunk stored as is, where only the hash can tell, and a
+        # compressed one, where unpacking meets the change first.
         for path in ("readme.txt", "data/maps/world.pak"):
             with self.subTest(path=path):
                 _, second = self.publication(2, 2, previous=first)
-                tamper_object(second, path)
+                tamper_chunk(second, path)
                 self.server.serve(second)
                 install = self.installation(old, first)
                 self.run_to_error(install, WRONG_FILE)
@@ -281,7 +279,7 @@ class RefusedData(EngineRun):
                 install = self.installation(old, first)
                 self.run_to_error(install, INVALID)
                 self.end(install)
-                self.assertEqual(self.server.object_requests(), [])
+                self.assertEqual(self.server.pack_requests(), [])
                 self.assert_untouched(install, old, first)
 
     def test_rolled_back_or_expired_manifest_is_invalid(self):
@@ -295,7 +293,7 @@ class RefusedData(EngineRun):
                 install = self.installation(current, second)
                 self.run_to_error(install, INVALID)
                 self.end(install)
-                self.assertEqual(self.server.object_requests(), [])
+                self.assertEqual(self.server.pack_requests(), [])
                 self.assert_untouched(install, current, second)
 
 
@@ -304,7 +302,7 @@ class ServerTrouble(EngineRun):
         old, first = self.publication(1, 1)
         new, second = self.publication(2, 2, previous=first)
         self.server.serve(second)
-        self.server.proxy.answer_error("/" + second.object_of("data/maps/harbor.pak"), 500)
+        self.server.proxy.answer_error("/" + second.pack_of("data/maps/harbor.pak"), 500)
         install = self.installation(old, first)
         self.run_to_error(install, SERVER_ERROR)
         self.end(install)
@@ -313,7 +311,7 @@ class ServerTrouble(EngineRun):
     def test_connection_dropped_in_a_file_then_the_next_run_resumes_it(self):
         files, published = self.publication(1, 1)
         self.server.serve(published)
-        noise = published.object_of("data/textures/noise.bin")
+        noise = published.pack_of("data/textures/noise.bin")
         cut = 600000
         self.server.proxy.drop_after("/" + noise, cut, times=1)
         install = self.installation()
@@ -325,7 +323,7 @@ class ServerTrouble(EngineRun):
         self.assertIsNotNone(install.wait_for_exit(5), f"the second run did not end; saw {states}")
         self.assertEqual(lines_of(states)[-1:], [OK], f"saw {states}")
         self.assert_game_folder(install, files, published)
-        noise_requests = [r for r in self.server.object_requests() if r["path"].endswith("/" + noise)]
+        noise_requests = [r for r in self.server.pack_requests() if r["path"].endswith("/" + noise)]
         self.assertEqual(len(noise_requests), 2, noise_requests)
         first_byte = re.fullmatch(r"bytes=(\d+)-(\d*)", noise_requests[1]["range"])
         self.assertIsNotNone(first_byte, f"the second run did not resume: {noise_requests[1]}")
@@ -350,8 +348,7 @@ class Interrupted(EngineRun):
         new, third = self.publication(3, 3, previous=first)
         install = self.installation(old, first)
         self.server.serve(third)
-        before = first.files()
-        to_fetch = sum(entry[3] for path, entry in third.files().items() if before.get(path, (None,))[0] != entry[0])
+        to_fetch = third.stored_bytes(beyond=first)
         self.server.proxy.slow_down(to_fetch // 4)
         install.start()
         self.assertTrue(wait_until(lambda: self.server.proxy.bytes_sent("") > to_fetch // 2, 30),

@@ -61,6 +61,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           "the rebuilt URL parses to the same parts");
 
     const std::string folder = url->manifestPath.substr(0, url->manifestPath.rfind('/') + 1);
-    Check(ObjectPath(*url, "ab.z") == folder + "objects/ab.z", "objects live in the manifest's folder");
+    Check(PackPath(*url, "ab") == folder + "packs/ab", "packs live in the manifest's folder");
     return 0;
 }

@@ -16,6 +16,7 @@
 #include "core/manifest_write.h"
 #include "core/case_fold.h"
 #include "core/path_rules.h"
+#include "core/chunk_plan.h"
 #include "core/update_plan.h"
 #include "fuzz_check.h"
 
@@ -61,17 +62,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const Manifest& manifest = result.manifest;
     const UpdatePlan same = PlanUpdate(&manifest, manifest, Disk(&manifest));
-    Check(same.status == EngineStatus::UpToDate && same.objects.empty(), "nothing to do against itself");
+    Check(same.status == EngineStatus::UpToDate && same.contents.empty(), "nothing to do against itself");
     Check(same.filesUpToDate == manifest.files.size(), "every file up to date");
 
     const UpdatePlan fresh = PlanUpdate(nullptr, manifest, Disk(nullptr));
-    std::set<std::string> objects;
-    std::uint64_t total = 0;
+    // A content is built from the chunks of the first file that has it.
+    std::set<Sha256Digest> contents;
+    std::set<Sha256Digest> chunks;
     for (const auto& file : manifest.files)
-        if (objects.insert(file.object).second) total += file.storedSize;
-    Check(fresh.objects.size() == objects.size(), "each object fetched once");
-    Check(fresh.totalStoredBytes == total, "total counts each object once");
-    Check(fresh.status == (objects.empty() ? EngineStatus::UpToDate : EngineStatus::DownloadingClient),
+        if (contents.insert(file.sha256).second)
+            for (const auto& chunk : file.chunks) chunks.insert(chunk.sha256);
+    Check(fresh.contents.size() == contents.size(), "each content built once");
+    Check(fresh.status == (contents.empty() ? EngineStatus::UpToDate : EngineStatus::DownloadingClient),
           "fresh status");
+    const std::vector<NeededChunk> needed = ListNeededChunks(manifest, fresh.contents, nullptr, Disk(nullptr));
+    Check(needed.size() == chunks.size(), "each chunk taken once");
+    std::vector<std::size_t> all(needed.size());
+    for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
+    std::size_t ranged = 0;
+    for (const PackRange& range : JoinIntoRanges(needed, all)) {
+        Check(range.begin < range.end && range.end <= manifest.packs[range.pack].size, "ranges lie in their pack");
+        ranged += range.chunks.size();
+    }
+    Check(ranged == needed.size(), "every chunk in one range");
     return 0;
 }

@@ -21,6 +21,11 @@ ManifestSignature SomeSignature() {
 
 const std::string kSha1 = std::string(64, '1');
 const std::string kSha2 = "2c26b46b68ffc68ff99b453c1d30413413422d706483bfa0f98a5e886266e7ae";
+const std::string kEmpty = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+const std::string kPack0 = std::string(64, 'e');
+const std::string kPack1 = std::string(64, 'f');
+const std::string kChunk1 = std::string(64, 'c');
+const std::string kChunk2 = std::string(64, 'd');
 
 Sha256Digest DigestFromHex(const std::string& hex) {
     Sha256Digest digest{};
@@ -30,19 +35,29 @@ Sha256Digest DigestFromHex(const std::string& hex) {
 
 // A valid manifest as text, in the form docs/update-format.md gives.
 std::string ValidText() {
-    return "VELMANIFEST 1\n"
+    return "VELMANIFEST 2\n"
            "version 42\n"
            "expires 2027-01-31T00:00:00Z\n"
            "min-updater 1\n"
-           "file " + kSha1 + " 1048576 " + kSha1 + ".z 400213 data/maps/world.pak\n"
-           "file " + kSha2 + " 532 " + kSha2 + " 532 velmora.exe\n"
+           "pack " + kPack0 + " 33554291\n"
+           "pack " + kPack1 + " 1048576\n"
+           "file " + kSha1 + " 262144 data/maps/world.pak\n"
+           "chunk 0 0 " + kChunk1 + " 131072 120034\n"
+           "chunk 0 120034 " + kChunk2 + " 131072 131072\n"
+           "file " + kSha2 + " 532 velmora.exe\n"
+           "chunk 1 0 " + kSha2 + " 532 532\n"
            "signature " + std::string(128, 'a') + "\n";
 }
 
 TEST(ManifestFormat, TheDocumentedExampleReadsAndWritesByteForByte) {
-    const Manifest manifest = {42, 1801353600, 1,
-                               {{DigestFromHex(kSha1), 1048576, kSha1 + ".z", 400213, "data/maps/world.pak"},
-                                {DigestFromHex(kSha2), 532, kSha2, 532, "velmora.exe"}}};
+    const Manifest manifest = {
+        42,
+        1801353600,
+        1,
+        {{DigestFromHex(kPack0), 33554291}, {DigestFromHex(kPack1), 1048576}},
+        {{DigestFromHex(kSha1), 262144, "data/maps/world.pak",
+          {{0, 0, DigestFromHex(kChunk1), 131072, 120034}, {0, 120034, DigestFromHex(kChunk2), 131072, 131072}}},
+         {DigestFromHex(kSha2), 532, "velmora.exe", {{1, 0, DigestFromHex(kSha2), 532, 532}}}}};
     ManifestSignature signature;
     signature.fill(0xaa);
     EXPECT_EQ(WithSignature(ManifestBody(manifest), signature), ValidText());
@@ -55,12 +70,21 @@ TEST(ManifestFormat, TheDocumentedExampleReadsAndWritesByteForByte) {
 }
 
 TEST(ManifestWrite, ParsingWhatWasWrittenGivesTheSameManifest) {
+    // Files of several chunks, shared chunks, an empty file, the largest
+    // numbers each field takes.
+    Manifest far = ManifestWith(7, {FileEntry("Ünïcode/ñandú.dat", 3, 3 * kMaxChunkSize + 5, 99),
+                                    FileEntry("same/as/first", 3, 3 * kMaxChunkSize + 5, 99),
+                                    FileEntry("deep/er/er/er/file.bin", 4, 5, 5)});
+    far.expires = 253402300799;
+    far.minUpdater = 123456789;
+    far.packs.push_back({testing::DigestOf(0xfd), kMaxFileSize});
+    far.files.push_back({testing::DigestOf(5), kMaxChunkSize, "last", {{1, kMaxFileSize - kMaxChunkSize,
+                                                                       testing::DigestOf(6), kMaxChunkSize,
+                                                                       kMaxChunkSize}}});
     const Manifest manifests[] = {
         ManifestWith(0, {}),
         ManifestWith(UINT64_MAX, {FileEntry("a b/c d.txt", 1, 10, 10), FileEntry("x", 2, 0, 0)}),
-        {7, 253402300799, 123456789,
-         {FileEntry("Ünïcode/ñandú.dat", 3, kMaxFileSize, 99), FileEntry("same/as/first", 3, kMaxFileSize, 99),
-          FileEntry("deep/er/er/er/file.bin", 4, 5, 5)}},
+        far,
     };
     for (const Manifest& manifest : manifests) {
         const std::string body = ManifestBody(manifest);
@@ -77,18 +101,22 @@ struct BadCase {
     const char* name;
     std::string from;  // replaced once in ValidText()
     std::string to;
-    const char* reason;  // part of the expected reason
+    std::string reason;  // part of the expected reason
 };
 
 TEST(ManifestParse, RefusesEveryKindOfBadManifest) {
-    const std::string fileLine1 = "file " + kSha1 + " 1048576 " + kSha1 + ".z 400213 data/maps/world.pak\n";
-    const std::string fileLine2 = "file " + kSha2 + " 532 " + kSha2 + " 532 velmora.exe\n";
+    const std::string packLine1 = "pack " + kPack1 + " 1048576\n";
+    const std::string fileLine1 = "file " + kSha1 + " 262144 data/maps/world.pak\n";
+    const std::string fileLine2 = "file " + kSha2 + " 532 velmora.exe\n";
+    const std::string chunkLine2 = "chunk 1 0 " + kSha2 + " 532 532\n";
+    const std::string emptyFile = "file " + kEmpty + " 0 ";
     const std::string signature = "signature " + std::string(128, 'a') + "\n";
     const BadCase cases[] = {
-        {"other magic", "VELMANIFEST 1", "VELMANIFESTO 1", "not a Velmora manifest"},
-        {"no format", "VELMANIFEST 1", "VELMANIFEST", "not a Velmora manifest"},
-        {"unknown format", "VELMANIFEST 1", "VELMANIFEST 2", "format 2 is not known"},
-        {"format with zero", "VELMANIFEST 1", "VELMANIFEST 01", "bad format version"},
+        {"other magic", "VELMANIFEST 2", "VELMANIFESTO 2", "not a Velmora manifest"},
+        {"no format", "VELMANIFEST 2", "VELMANIFEST", "not a Velmora manifest"},
+        {"earlier format", "VELMANIFEST 2", "VELMANIFEST 1", "format 1 is not known"},
+        {"later format", "VELMANIFEST 2", "VELMANIFEST 3", "format 3 is not known"},
+        {"format with zero", "VELMANIFEST 2", "VELMANIFEST 02", "bad format version"},
         {"missing version", "version 42\n", "", "missing key 'version'"},
         {"missing expires", "expires 2027-01-31T00:00:00Z\n", "", "missing key 'expires'"},
         {"missing min-updater", "min-updater 1\n", "", "missing key 'min-updater'"},
@@ -96,6 +124,7 @@ TEST(ManifestParse, RefusesEveryKindOfBadManifest) {
          "expires 2027-01-31T00:00:00Z\nversion 42\n", "missing key 'version'"},
         {"repeated key", "expires 2027", "version 42\nexpires 2027", "repeated key 'version'"},
         {"key after files", signature, "version 43\n" + signature, "repeated key 'version'"},
+        {"key among packs", packLine1, packLine1 + "min-updater 1\n", "repeated key 'min-updater'"},
         {"unknown key", "min-updater 1\n", "min-updater 1\nmirror http://x\n", "unknown key 'mirror'"},
         {"unknown key among keys", "expires", "mirror x\nexpires", "unknown key 'mirror'"},
         {"key without value", "version 42", "version", "without a value"},
@@ -112,46 +141,61 @@ TEST(ManifestParse, RefusesEveryKindOfBadManifest) {
         {"time zone", "T00:00:00Z", "T00:00:00+01", "bad expiry"},
         {"blank for T", "2027-01-31T", "2027-01-31 ", "bad expiry"},
         {"before 1970", "2027-01-31T", "1969-12-31T", "bad expiry"},
+        {"bad pack name", "pack " + kPack1, "pack " + kPack1.substr(2), "bad pack name"},
+        {"bad pack size", kPack1 + " 1048576", kPack1 + " 1048576x", "bad pack size"},
+        {"pack size above 1 TiB", kPack1 + " 1048576", kPack1 + " 1099511627777",
+         "pack " + kPack1 + ": size above 1 TiB"},
+        {"pack without fields", packLine1, "pack\n", "'pack' without its fields"},
+        {"pack listed twice", packLine1, packLine1 + packLine1, "listed twice"},
+        {"pack after a file", chunkLine2, chunkLine2 + packLine1, "a pack line after the first file line"},
         {"uppercase hex", "file " + kSha1.substr(0, 4), "file 1A11", "bad SHA-256"},
         {"short hash", "file " + kSha2, "file " + kSha2.substr(1), "bad SHA-256"},
-        {"bad size", " 532 " + kSha2, " 5x2 " + kSha2, "bad size"},
-        {"size above 1 TiB", " 532 " + kSha2 + " 532", " 1099511627777 " + kSha2 + " 1099511627777",
-         "size above 1 TiB"},
-        {"bad stored size", kSha2 + " 532 velmora", kSha2 + " -532 velmora", "bad stored size"},
-        {"no path", " 532 velmora.exe", " 532", "missing path"},
-        {"empty path", " 532 velmora.exe", " 532 ", "empty path"},
+        {"bad size", " 532 velmora", " 5x2 velmora", "bad size"},
+        {"size above 1 TiB", " 532 velmora", " 1099511627777 velmora", "size above 1 TiB"},
+        {"no path", " 532 velmora.exe\n", " 532 \n", "missing path"},
+        {"path of a blank", " 532 velmora.exe\n", " 532  \n", "ends in a dot or a blank"},
         {"file without fields", fileLine2, "file\n", "'file' without its fields"},
-        {"object of other content", kSha2 + " 532 " + kSha2, kSha2 + " 532 " + kSha1, "not named after"},
-        {"object with other suffix", kSha2 + " 532 " + kSha2, kSha2 + " 532 " + kSha2 + ".gz",
-         "not named after"},
-        {"plain object of other size", kSha2 + " 532", kSha2 + " 533", "stored size other than"},
+        {"chunk without fields", chunkLine2, "chunk\n", "'chunk' without its fields"},
+        {"chunk before any file", fileLine1, chunkLine2 + fileLine1, "a chunk line before the first file line"},
+        {"bad pack number", "chunk 1 0", "chunk x 0", "bad pack number"},
+        {"pack not listed", "chunk 1 0", "chunk 2 0", "a chunk names a pack not listed"},
+        {"bad offset", "chunk 1 0", "chunk 1 -0", "bad offset"},
+        {"bad stored size", kSha2 + " 532 532", kSha2 + " 532 -532", "bad stored size"},
+        {"chunk outside its pack", "chunk 1 0 ", "chunk 1 1048575 ", "a chunk lies outside its pack"},
+        {"chunk past the end of its pack", "chunk 1 0 ", "chunk 1 1048577 ", "a chunk lies outside its pack"},
+        {"chunks short of the file size", kSha2 + " 532 532", kSha2 + " 531 531",
+         "its chunks do not add up to its size"},
+        {"chunks past the file size", chunkLine2, chunkLine2 + chunkLine2, "its chunks do not add up to its size"},
+        {"file of chunks without any", chunkLine2, "", "its chunks do not add up to its size"},
+        {"empty chunk", kSha2 + " 532 532", kSha2 + " 0 0", "a chunk is empty or too large"},
+        {"chunk larger than 512 KiB", "131072 131072\n", "524289 131072\n", "a chunk is empty or too large"},
+        {"stored size above size", kSha2 + " 532 532", kSha2 + " 532 533",
+         "a chunk's stored size is 0 or above its size"},
+        {"stored size zero", kSha2 + " 532 532", kSha2 + " 532 0", "a chunk's stored size is 0 or above its size"},
+        {"same chunk hash other size", "chunk 1 0 " + kSha2, "chunk 1 0 " + kChunk1,
+         "same chunk SHA-256 as another but another size"},
         {"unsafe path", "velmora.exe\n", "../velmora.exe\n", "'.' or '..'"},
         {"carriage return", "velmora.exe\n", "velmora.exe\r\n", "control character"},
-        {"duplicate path", fileLine2, fileLine2 + fileLine2, "listed twice"},
-        {"duplicate in other case", fileLine2,
-         fileLine2 + "file " + kSha1 + " 1 " + kSha1 + " 1 VELMORA.EXE\n", "listed twice"},
-        {"duplicate in other case beyond ASCII", "velmora.exe\n",
-         "\xC3\x89.txt\n" + fileLine1.substr(0, fileLine1.rfind(' ')) + " \xC3\xA9.txt\n", "listed twice"},
-        {"file is also a folder", fileLine2,
-         fileLine2 + "file " + kSha1 + " 1048576 " + kSha1 + ".z 400213 velmora.exe/x\n", "both a file and a folder"},
+        {"duplicate path", fileLine2, fileLine2 + chunkLine2 + fileLine2, "listed twice"},
+        {"duplicate in other case", chunkLine2, chunkLine2 + emptyFile + "VELMORA.EXE\n", "listed twice"},
+        {"duplicate in other case beyond ASCII", chunkLine2,
+         chunkLine2 + emptyFile + "\xC3\x89.txt\n" + emptyFile + "\xC3\xA9.txt\n", "listed twice"},
+        {"file is also a folder", chunkLine2, chunkLine2 + emptyFile + "velmora.exe/x\n", "both a file and a folder"},
         // "data/maps-x" sorts between the two; the folder is in another case.
-        {"file is also a folder in other case", fileLine2,
-         fileLine2 + "file " + kSha2 + " 532 " + kSha2 + " 532 data/maps-x\nfile " + kSha2 + " 532 " + kSha2 +
-             " 532 DATA/MAPS/WORLD.PAK/\xC3\xA9\n",
+        {"file is also a folder in other case", chunkLine2,
+         chunkLine2 + emptyFile + "data/maps-x\n" + emptyFile + "DATA/MAPS/WORLD.PAK/\xC3\xA9\n",
          "both a file and a folder"},
-        {"same content other size", fileLine2, fileLine2 + "file " + kSha1 + " 5 " + kSha1 + " 5 other\n",
+        {"same content other size", chunkLine2, chunkLine2 + "file " + kSha2 + " 5 other\n",
          "same SHA-256 as another file but another size"},
-        {"same object other stored size", fileLine2,
-         fileLine2 + "file " + kSha1 + " 1048576 " + kSha1 + ".z 400214 other\n", "another stored size"},
         {"missing signature", signature, "", "missing signature line"},
         {"short signature", signature, "signature " + std::string(126, 'a') + "\n", "bad signature"},
         {"uppercase signature", signature, "signature " + std::string(128, 'A') + "\n", "bad signature"},
         {"signature without fields", signature, "signature\n", "'signature' without its fields"},
         {"text after signature", signature, signature + "\n", "text after the signature"},
-        {"file after signature", fileLine2 + signature, signature + fileLine2, "text after the signature"},
+        {"chunk after signature", chunkLine2 + signature, signature + chunkLine2, "text after the signature"},
         {"blank line", "min-updater 1\n", "min-updater 1\n\n", "unknown key ''"},
         {"no final line break", signature, signature.substr(0, signature.size() - 1), "line break"},
-        {"crlf everywhere", "VELMANIFEST 1\n", "VELMANIFEST 1\r\n", "bad format version"},
+        {"crlf everywhere", "VELMANIFEST 2\n", "VELMANIFEST 2\r\n", "bad format version"},
     };
     for (const BadCase& c : cases) {
         std::string text = ValidText();
@@ -180,7 +224,7 @@ TEST(ManifestParse, TheSignatureIsCheckedBeforeTheRestIsRead) {
         return Result<void>(InvalidFormat("refused by the check"));
     };
     const std::string valid = ValidText();
-    const std::string broken[] = {valid, "VELMANIFESTO 1\n" + valid.substr(valid.find("version")),
+    const std::string broken[] = {valid, "VELMANIFESTO 2\n" + valid.substr(valid.find("version")),
                                   valid.substr(0, valid.find("file")) + "file x\n" + valid.substr(valid.find("signature"))};
     for (const std::string& text : broken) {
         const auto parsed = ParseSignedManifest(text, refuse);
@@ -207,10 +251,10 @@ TEST(ManifestParse, RefusesEmptyAndOversizedInput) {
 
 TEST(ManifestParse, ReasonsNameTheLine) {
     std::string text = ValidText();
-    text.replace(text.find(" 532 " + kSha2) + 1, 3, "5z2");
+    text.replace(text.find(" 532 velmora") + 1, 3, "5z2");
     const auto parsed = testing::ParseAnySigned(text);
     ASSERT_FALSE(parsed);
-    EXPECT_EQ(parsed.Error().reason, "line 6: bad size");
+    EXPECT_EQ(parsed.Error().reason, "line 10: bad size");
 }
 
 }  // namespace

@@ -3,10 +3,14 @@
 // temporary folder that removes itself.
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/hex.h"
 #include "core/manifest.h"
@@ -23,12 +27,43 @@ inline Sha256Digest DigestOf(std::uint8_t fill) {
     return digest;
 }
 
-// A consistent file line: plain object when storedSize equals size,
-// compressed otherwise.
+// A file of `size` bytes named by `content`, cut into chunks of
+// kMaxChunkSize (the last one shorter) that take `storedSize` bytes
+// altogether: stored as they are when that is `size`, else compressed,
+// each chunk its share (at least 1 byte). A file of one chunk has the
+// chunk's digest; further chunks have digests of their own, the same for
+// the same content. ManifestWith gives the chunks their places.
 inline ManifestFile FileEntry(std::string path, std::uint8_t content, std::uint64_t size,
                               std::uint64_t storedSize) {
-    const Sha256Digest sha = DigestOf(content);
-    return {sha, size, ToHex(sha) + (storedSize == size ? "" : ".z"), storedSize, std::move(path)};
+    ManifestFile file{DigestOf(content), size, std::move(path), {}};
+    std::uint64_t cut = 0, storedSoFar = 0;
+    for (std::uint64_t index = 0; cut < size; ++index) {
+        const auto length = static_cast<std::uint32_t>(std::min<std::uint64_t>(size - cut, kMaxChunkSize));
+        Sha256Digest sha = file.sha256;
+        if (length < size)
+            for (int b = 0; b < 8; ++b) sha[31 - b] = static_cast<std::uint8_t>((index + 1) >> (8 * b));
+        cut += length;
+        const std::uint64_t storedEnd = storedSize * cut / size;
+        const auto stored = static_cast<std::uint32_t>(std::max<std::uint64_t>(storedEnd - storedSoFar, 1));
+        storedSoFar = storedEnd;
+        file.chunks.push_back({0, 0, sha, length, stored});
+    }
+    return file;
+}
+
+// The files' chunks placed one after another in one pack, each distinct
+// chunk once.
+inline std::vector<ManifestPack> PackFor(std::vector<ManifestFile>& files) {
+    std::uint64_t end = 0;
+    std::map<Sha256Digest, std::uint64_t> placed;
+    for (ManifestFile& file : files)
+        for (ManifestChunk& chunk : file.chunks) {
+            const auto [offset, fresh] = placed.try_emplace(chunk.sha256, end);
+            if (fresh) end += chunk.storedSize;
+            chunk.offset = offset->second;
+        }
+    if (end == 0) return {};
+    return {{DigestOf(0xfe), end}};
 }
 
 // For tests of what the parser reads, whatever the signature: the parse
@@ -37,8 +72,10 @@ inline Result<SignedManifest> ParseAnySigned(std::string_view bytes) {
     return ParseSignedManifest(bytes, [](std::string_view, const ManifestSignature&) { return Result<void>(); });
 }
 
+// Files made with FileEntry, their chunks placed by PackFor.
 inline Manifest ManifestWith(std::uint64_t version, std::vector<ManifestFile> files) {
-    return {version, *ParseUtcTime("2030-01-01T00:00:00Z"), 1, std::move(files)};
+    std::vector<ManifestPack> packs = PackFor(files);
+    return {version, *ParseUtcTime("2030-01-01T00:00:00Z"), 1, std::move(packs), std::move(files)};
 }
 
 class TemporaryFolder {
@@ -71,7 +108,9 @@ private:
 
 inline std::string ReadFile(const std::filesystem::path& file) {
     std::ifstream input(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>());
+    std::ostringstream content;
+    content << input.rdbuf();
+    return std::move(content).str();
 }
 
 }  // namespace velmora::engine::testing

@@ -16,12 +16,12 @@ TEST(EngineCoreTransfer, DataUrlsAreTakenApart) {
         bool secure;
         const char* host;
         std::uint16_t port;
-        const char* objectPath;  // of object "ab"
+        const char* packPath;  // of pack "ab"
     } cases[] = {
-        {"http://127.0.0.1:8780/oficial/gamedata.vel", false, "127.0.0.1", 8780, "/oficial/objects/ab"},
-        {"HTTP://Updates.Example/gamedata.vel", false, "Updates.Example", 80, "/objects/ab"},
-        {"https://cdn.example/a/b/gamedata.vel", true, "cdn.example", 443, "/a/b/objects/ab"},
-        {"http://[::1]:8080/x/gamedata.vel", false, "::1", 8080, "/x/objects/ab"},
+        {"http://127.0.0.1:8780/oficial/gamedata.vel", false, "127.0.0.1", 8780, "/oficial/packs/ab"},
+        {"HTTP://Updates.Example/gamedata.vel", false, "Updates.Example", 80, "/packs/ab"},
+        {"https://cdn.example/a/b/gamedata.vel", true, "cdn.example", 443, "/a/b/packs/ab"},
+        {"http://[::1]:8080/x/gamedata.vel", false, "::1", 8080, "/x/packs/ab"},
     };
     for (const auto& c : cases) {
         const std::optional<DataUrl> url = ParseDataUrl(c.url);
@@ -29,7 +29,7 @@ TEST(EngineCoreTransfer, DataUrlsAreTakenApart) {
         EXPECT_EQ(url->secure, c.secure) << c.url;
         EXPECT_EQ(url->host, c.host) << c.url;
         EXPECT_EQ(url->port, c.port) << c.url;
-        EXPECT_EQ(ObjectPath(*url, "ab"), c.objectPath) << c.url;
+        EXPECT_EQ(PackPath(*url, "ab"), c.packPath) << c.url;
     }
 }
 
@@ -75,42 +75,38 @@ TEST(EngineCoreTransfer, NetworkErrorsMapToTheirStatusByPhase) {
         EXPECT_EQ(StatusForNetworkError(c.error, c.phase), c.status) << c.error;
 }
 
-TEST(EngineCoreTransfer, ObjectResponsesResumeRestartOrFail) {
+TEST(EngineCoreTransfer, PackResponsesServeTheRangeTheWholePackOrFail) {
     constexpr std::uint64_t size = 1000;
     const struct {
         unsigned status;
-        std::uint64_t offset;
         std::optional<std::string_view> range;
-        std::optional<ResponseUse> use;      // or the error:
+        std::optional<PackAnswer> answer;      // or the error:
         EngineStatus error;
     } cases[] = {
-        {200, 0, std::nullopt, ResponseUse::FromStart, {}},
-        {200, 400, std::nullopt, ResponseUse::FromStart, {}},  // Range ignored: start over
-        {206, 400, "bytes 400-999/1000", ResponseUse::Resume, {}},
-        {206, 400, "bytes 400-999/*", ResponseUse::Resume, {}},
-        {206, 400, "bytes 300-999/1000", std::nullopt, EngineStatus::ServerError},  // not where asked
-        {206, 400, std::nullopt, std::nullopt, EngineStatus::ServerError},
-        {206, 400, "items 400-999/1000", std::nullopt, EngineStatus::ServerError},
-        // Not the rest of the signed object: asked again from byte 0.
-        {206, 400, "bytes 400-499/1000", ResponseUse::Restart, {}},   // ends early
-        {206, 400, "bytes 400-1998/1999", ResponseUse::Restart, {}},  // total is not the signed size
-        {206, 400, "bytes 400-499/*", ResponseUse::Restart, {}},
-        {206, 400, "bytes 400-1000/*", ResponseUse::Restart, {}},     // runs past the end
-        {206, 0, "bytes 0-999/1000", std::nullopt, EngineStatus::ServerError},   // no Range was sent
-        {416, 400, std::nullopt, std::nullopt, EngineStatus::WrongFile},
-        {404, 0, std::nullopt, std::nullopt, EngineStatus::ServerError},
-        {503, 400, std::nullopt, std::nullopt, EngineStatus::ServerError},
+        {206, "bytes 400-599/1000", PackAnswer::AskedRange, {}},
+        {206, "bytes 400-599/*", PackAnswer::AskedRange, {}},
+        {200, std::nullopt, PackAnswer::WholePack, {}},  // ranges ignored
+        // Not the range asked for, or not of the signed pack: ask for it whole.
+        {206, "bytes 300-599/1000", PackAnswer::AskWhole, {}},
+        {206, "bytes 400-499/1000", PackAnswer::AskWhole, {}},  // ends early
+        {206, "bytes 400-699/1000", PackAnswer::AskWhole, {}},  // runs on
+        {206, "bytes 400-599/1999", PackAnswer::AskWhole, {}},  // total is not the signed size
+        {206, std::nullopt, PackAnswer::AskWhole, {}},
+        {206, "items 400-599/1000", PackAnswer::AskWhole, {}},
+        {416, std::nullopt, std::nullopt, EngineStatus::WrongFile},
+        {404, std::nullopt, std::nullopt, EngineStatus::ServerError},
+        {503, std::nullopt, std::nullopt, EngineStatus::ServerError},
     };
     for (const auto& c : cases) {
-        const auto use = CheckObjectResponse(c.status, c.offset, c.range, size);
+        const auto answer = CheckPackResponse(c.status, c.range, 400, 599, size);
         const std::string name = std::to_string(c.status) + " " + std::string(c.range.value_or("-"));
-        ASSERT_EQ(use.Ok(), c.use.has_value()) << name;
-        if (use)
-            EXPECT_EQ(use.Value(), *c.use) << name;
+        ASSERT_EQ(answer.Ok(), c.answer.has_value()) << name;
+        if (answer)
+            EXPECT_EQ(answer.Value(), *c.answer) << name;
         else
-            EXPECT_EQ(use.Error().status, c.error) << name;
+            EXPECT_EQ(answer.Error().status, c.error) << name;
     }
-    EXPECT_EQ(RangeHeader(400), "Range: bytes=400-");
+    EXPECT_EQ(RangeHeader(400, 599), "Range: bytes=400-599");
     EXPECT_TRUE(CheckManifestResponse(200));
     EXPECT_EQ(CheckManifestResponse(500).Error().status, EngineStatus::ServerError);
 }

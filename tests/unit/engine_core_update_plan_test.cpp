@@ -3,17 +3,37 @@
 #include <chrono>
 #include <map>
 
+#include "core/chunk_plan.h"
 #include "core/dropped_files.h"
 #include "core/manifest_parse.h"
 #include "core/manifest_write.h"
 #include "core/update_plan.h"
+#include "core/utc_time.h"
 #include "engine_core_test_support.h"
 
 namespace velmora::engine {
 namespace {
 
-using testing::FileEntry;
-using testing::ManifestWith;
+using testing::DigestOf;
+
+// A file of one chunk (none when empty), stored as is in pack 0; the plan
+// never looks at where chunks are kept.
+ManifestFile FileEntry(std::string path, std::uint8_t content, std::uint64_t size) {
+    ManifestFile file{DigestOf(content), size, std::move(path), {}};
+    if (size > 0) file.chunks.push_back({0, 0, DigestOf(content), static_cast<std::uint32_t>(size),
+                                         static_cast<std::uint32_t>(size)});
+    return file;
+}
+
+Manifest ManifestWith(std::uint64_t version, std::vector<ManifestFile> files) {
+    Manifest manifest;
+    manifest.version = version;
+    manifest.expires = *ParseUtcTime("2030-01-01T00:00:00Z");
+    manifest.minUpdater = 1;
+    manifest.packs = {{DigestOf(0xEE), kMaxFileSize}};
+    manifest.files = std::move(files);
+    return manifest;
+}
 
 // A disk described by path and size; counts the questions asked.
 class FakeDisk : public InstalledFiles {
@@ -32,45 +52,42 @@ public:
     mutable int questions = 0;
 };
 
-// Paths of the files the plan writes, object by object.
+// Paths of the files the plan writes, content by content.
 std::vector<std::vector<std::string>> PlannedPaths(const UpdatePlan& plan, const Manifest& remote) {
     std::vector<std::vector<std::string>> paths;
-    for (const auto& object : plan.objects) {
+    for (const auto& content : plan.contents) {
         paths.emplace_back();
-        for (const auto& file : object.files) paths.back().push_back(remote.files[file.index].path);
+        for (const auto& file : content.files) paths.back().push_back(remote.files[file.index].path);
     }
     return paths;
 }
 
-const Manifest kVersion1 = ManifestWith(1, {FileEntry("velmora.exe", 1, 5000, 5000),
-                                            FileEntry("data/world.pak", 2, 100000, 40000),
-                                            FileEntry("data/sky.pak", 3, 70000, 30000)});
+const Manifest kVersion1 = ManifestWith(1, {FileEntry("velmora.exe", 1, 5000),
+                                            FileEntry("data/world.pak", 2, 100000),
+                                            FileEntry("data/sky.pak", 3, 70000)});
 
-TEST(UpdatePlan, FreshInstallFetchesEveryObjectOnce) {
-    // Two files with the same content share one object.
-    const Manifest remote = ManifestWith(1, {FileEntry("velmora.exe", 1, 5000, 5000),
-                                             FileEntry("data/a.pak", 2, 100000, 40000),
-                                             FileEntry("data/copy-of-a.pak", 2, 100000, 40000)});
+TEST(UpdatePlan, FreshInstallBuildsEveryContentOnce) {
+    // Two files with the same content share one build.
+    const Manifest remote = ManifestWith(1, {FileEntry("velmora.exe", 1, 5000),
+                                             FileEntry("data/a.pak", 2, 100000),
+                                             FileEntry("data/copy-of-a.pak", 2, 100000)});
     const UpdatePlan plan = PlanUpdate(nullptr, remote, FakeDisk());
     EXPECT_EQ(plan.status, EngineStatus::DownloadingClient);
-    EXPECT_EQ(plan.totalStoredBytes, 45000u);
     EXPECT_EQ(plan.filesUpToDate, 0u);
     const std::vector<std::vector<std::string>> expected = {{"velmora.exe"}, {"data/a.pak", "data/copy-of-a.pak"}};
     EXPECT_EQ(PlannedPaths(plan, remote), expected);
-    EXPECT_EQ(plan.objects[1].object, remote.files[1].object);
-    EXPECT_EQ(plan.objects[1].sha256, remote.files[1].sha256);
-    EXPECT_EQ(plan.objects[1].size, 100000u);
-    EXPECT_EQ(plan.objects[1].storedSize, 40000u);
+    EXPECT_EQ(plan.contents[1].source, 1u);
+    EXPECT_EQ(plan.contents[1].sha256, remote.files[1].sha256);
+    EXPECT_EQ(plan.contents[1].size, 100000u);
 }
 
 TEST(UpdatePlan, IncrementalUpdateFetchesOnlyChangedAndAddedFiles) {
-    const Manifest remote = ManifestWith(2, {FileEntry("velmora.exe", 1, 5000, 5000),
-                                             FileEntry("data/world.pak", 4, 100100, 40100),  // changed
-                                             FileEntry("data/sky.pak", 3, 70000, 30000),
-                                             FileEntry("data/new.pak", 5, 900, 900)});  // added
+    const Manifest remote = ManifestWith(2, {FileEntry("velmora.exe", 1, 5000),
+                                             FileEntry("data/world.pak", 4, 100100),  // changed
+                                             FileEntry("data/sky.pak", 3, 70000),
+                                             FileEntry("data/new.pak", 5, 900)});  // added
     const UpdatePlan plan = PlanUpdate(&kVersion1, remote, FakeDisk(kVersion1));
     EXPECT_EQ(plan.status, EngineStatus::DownloadingChanges);
-    EXPECT_EQ(plan.totalStoredBytes, 41000u);
     EXPECT_EQ(plan.filesUpToDate, 2u);
     const std::vector<std::vector<std::string>> expected = {{"data/world.pak"}, {"data/new.pak"}};
     EXPECT_EQ(PlannedPaths(plan, remote), expected);
@@ -107,17 +124,16 @@ TEST(UpdatePlan, DecidesEachFileFromManifestAndDisk) {
         for (const auto& paths : PlannedPaths(plan, kVersion1)) planned.insert(planned.end(), paths.begin(), paths.end());
         EXPECT_EQ(planned, c.planned) << c.name;
         EXPECT_EQ(plan.filesUpToDate, kVersion1.files.size() - planned.size()) << c.name;
-        if (!plan.objects.empty()) {
-            EXPECT_EQ(plan.objects[0].files[0].sizeOnDiskMatches, c.sizeMatchesOnFirstPlanned) << c.name;
+        if (!plan.contents.empty()) {
+            EXPECT_EQ(plan.contents[0].files[0].sizeOnDiskMatches, c.sizeMatchesOnFirstPlanned) << c.name;
         }
-        EXPECT_EQ(plan.totalStoredBytes, TotalStoredBytes(plan.objects)) << c.name;
         EXPECT_EQ(disk.questions, 3) << c.name;  // one question per listed file
     }
 }
 
 TEST(UpdatePlan, MatchesLocalEntriesWithoutRegardToAsciiCase) {
-    const Manifest local = ManifestWith(1, {FileEntry("Data/World.PAK", 2, 100000, 40000)});
-    const Manifest remote = ManifestWith(2, {FileEntry("data/world.pak", 2, 100000, 40000)});
+    const Manifest local = ManifestWith(1, {FileEntry("Data/World.PAK", 2, 100000)});
+    const Manifest remote = ManifestWith(2, {FileEntry("data/world.pak", 2, 100000)});
     FakeDisk disk;
     disk.sizes["data/world.pak"] = 100000;
     const UpdatePlan plan = PlanUpdate(&local, remote, disk);
@@ -125,26 +141,24 @@ TEST(UpdatePlan, MatchesLocalEntriesWithoutRegardToAsciiCase) {
     EXPECT_EQ(plan.filesUpToDate, 1u);
 }
 
-TEST(UpdatePlan, ASharedObjectIsFetchedForTheFilesThatNeedIt) {
-    const Manifest remote = ManifestWith(2, {FileEntry("data/world.pak", 2, 100000, 40000),
-                                             FileEntry("data/world-backup.pak", 2, 100000, 40000)});
-    const Manifest local = ManifestWith(1, {FileEntry("data/world.pak", 2, 100000, 40000)});
+TEST(UpdatePlan, ASharedContentIsBuiltForTheFilesThatNeedIt) {
+    const Manifest remote = ManifestWith(2, {FileEntry("data/world.pak", 2, 100000),
+                                             FileEntry("data/world-backup.pak", 2, 100000)});
+    const Manifest local = ManifestWith(1, {FileEntry("data/world.pak", 2, 100000)});
     FakeDisk disk;
     disk.sizes["data/world.pak"] = 100000;
     const UpdatePlan plan = PlanUpdate(&local, remote, disk);
     const std::vector<std::vector<std::string>> expected = {{"data/world-backup.pak"}};
     EXPECT_EQ(PlannedPaths(plan, remote), expected);
-    EXPECT_EQ(plan.totalStoredBytes, 40000u);
 }
 
 TEST(UpdatePlan, TenThousandUnchangedFilesTakeWellUnderASecond) {
     std::vector<ManifestFile> files;
     for (int i = 0; i < 10000; ++i) {
         ManifestFile file = FileEntry("data/folder" + std::to_string(i % 100) + "/file" + std::to_string(i) + ".pak",
-                                      0, 1000 + static_cast<std::uint64_t>(i), 1000 + static_cast<std::uint64_t>(i));
-        file.sha256[0] = static_cast<std::uint8_t>(i);
-        file.sha256[1] = static_cast<std::uint8_t>(i >> 8);
-        file.object = ToHex(file.sha256);
+                                      0, 1000 + static_cast<std::uint64_t>(i));
+        file.sha256[0] = file.chunks[0].sha256[0] = static_cast<std::uint8_t>(i);
+        file.sha256[1] = file.chunks[0].sha256[1] = static_cast<std::uint8_t>(i >> 8);
         files.push_back(std::move(file));
     }
     const std::string text = WithSignature(ManifestBody(ManifestWith(3, std::move(files))), {});
@@ -173,26 +187,98 @@ namespace velmora::engine {
 namespace {
 
 // What the staging folder must have room for before anything is fetched.
-TEST(UpdatePlan, StagingRoomCountsWhatIsLeftTheUnpackedAndTheLargestCopy) {
-    const auto object = [](std::string name, std::uint64_t stored, std::uint64_t size, std::size_t files) {
-        ObjectToFetch o{std::move(name), stored, {}, size, {}};
-        o.files.resize(files);
-        return o;
+TEST(UpdatePlan, StagingRoomCountsEachContentAndTheLargestCopy) {
+    const auto content = [](std::uint64_t size, std::size_t files) {
+        ContentToBuild c{0, {}, size, {}};
+        c.files.resize(files);
+        return c;
     };
     const struct {
         const char* name;
-        std::vector<ObjectToFetch> objects;
-        std::vector<std::uint64_t> begun;
+        std::vector<ContentToBuild> contents;
+        std::uint64_t present;
         std::uint64_t needed;
     } cases[] = {
-        {"nothing", {}, {}, 0},
-        {"stored as is", {object("a", 1000, 1000, 1)}, {0}, 1000},
-        {"partly there", {object("a", 1000, 1000, 1)}, {400}, 600},
-        {"compressed: the part and the unpacked", {object("b.z", 300, 1000, 1)}, {100}, 200 + 1000},
-        {"shared by three files: one copy at a time",
-         {object("a", 1000, 1000, 3), object("c", 50, 5000, 2)}, {0, 0}, 1050 + 5000},
+        {"nothing", {}, 0, 0},
+        {"one content", {content(1000, 1)}, 0, 1000},
+        {"partly there from an earlier run", {content(1000, 1)}, 400, 600},
+        {"shared by three files: one copy at a time", {content(1000, 3), content(5000, 2)}, 0, 6000 + 5000},
     };
-    for (const auto& c : cases) EXPECT_EQ(StagingBytesNeeded(c.objects, c.begun), c.needed) << c.name;
+    for (const auto& c : cases) EXPECT_EQ(StagingBytesNeeded(c.contents, c.present), c.needed) << c.name;
+}
+
+// Chunks come once each, from the install where an old file holds them,
+// and the rest in as few requests as sense allows.
+TEST(ChunkPlan, EachChunkOnceFromTheInstallOrInJoinedRanges) {
+    const auto chunk = [](std::uint8_t content, std::uint32_t pack, std::uint64_t offset, std::uint32_t size) {
+        return ManifestChunk{pack, offset, DigestOf(content), size, size};
+    };
+    const auto file = [](std::string path, std::vector<ManifestChunk> chunks) {
+        ManifestFile f{DigestOf(static_cast<std::uint8_t>(chunks.size() * 31 + path.size())), 0, std::move(path),
+                       std::move(chunks)};
+        for (const ManifestChunk& c : f.chunks) f.size += c.size;
+        return f;
+    };
+    constexpr std::uint32_t k = 64 * 1024;
+    Manifest local = ManifestWith(1, {file("big.pak", {chunk(1, 0, 0, k), chunk(2, 0, k, k), chunk(3, 0, 2 * k, k)})});
+    // The new big.pak keeps chunks 1 and 3, gets 4 in the middle and chunk 1
+    // again at its end; other.pak holds 5 and 6, stored apart in pack 1.
+    Manifest remote = ManifestWith(2, {file("big.pak", {chunk(1, 0, 0, k), chunk(4, 1, 0, k), chunk(3, 0, 2 * k, k),
+                                                        chunk(1, 0, 0, k)}),
+                                       file("other.pak", {chunk(5, 1, k, k), chunk(6, 1, 9 * k, k)})});
+    remote.packs.push_back({DigestOf(0xEF), kMaxFileSize});
+    FakeDisk disk(local);
+    const UpdatePlan plan = PlanUpdate(&local, remote, disk);
+    ASSERT_EQ(plan.contents.size(), 2u);
+    const std::vector<NeededChunk> needed = ListNeededChunks(remote, plan.contents, &local, disk);
+
+    ASSERT_EQ(needed.size(), 5u);  // 1, 4, 3, 5, 6
+    EXPECT_EQ(needed[0].targets.size(), 2u);
+    EXPECT_EQ(needed[0].targets[1].offset, 3u * k);
+    ASSERT_TRUE(needed[0].installed && needed[2].installed);
+    EXPECT_EQ(needed[2].installed->offset, 2u * k);
+    EXPECT_FALSE(needed[1].installed || needed[3].installed || needed[4].installed);
+    // With the old file gone (or another size), nothing comes from it.
+    FakeDisk empty;
+    for (const NeededChunk& n : ListNeededChunks(remote, plan.contents, &local, empty)) EXPECT_FALSE(n.installed);
+
+    // 4 and 5 are neighbours in pack 1 and share a request; 6 lies 7 chunks
+    // beyond, too far to bridge.
+    const std::vector<PackRange> ranges = JoinIntoRanges(needed, {4, 3, 1});
+    ASSERT_EQ(ranges.size(), 2u);
+    EXPECT_EQ(ranges[0].pack, 1u);
+    EXPECT_EQ(ranges[0].begin, 0u);
+    EXPECT_EQ(ranges[0].end, 2u * k);
+    EXPECT_EQ(ranges[0].chunks, (std::vector<std::size_t>{1, 3}));
+    EXPECT_EQ(ranges[1].begin, 9u * k);
+    EXPECT_EQ(RangeBytes(ranges), 3u * k);
+}
+
+// A gap up to kMaxRangeGap is fetched rather than asked for apart; no range
+// grows beyond kMaxRangeBytes, and chunks of another pack never join.
+TEST(ChunkPlan, RangesBridgeSmallGapsUpToTheirLimit) {
+    std::vector<ManifestChunk> stored;
+    const auto add = [&](std::uint32_t pack, std::uint64_t offset, std::uint32_t size) {
+        stored.push_back({pack, offset, DigestOf(static_cast<std::uint8_t>(stored.size())), size, size});
+    };
+    add(0, 0, 1000);
+    add(0, 1000 + kMaxRangeGap, 1000);              // the largest gap bridged
+    add(0, 2000 + 2 * kMaxRangeGap + 1, 1000);      // one byte too far
+    add(1, 0, 1000);                                // another pack
+    for (std::uint64_t at = 0; at < kMaxRangeBytes + kMaxChunkSize; at += kMaxChunkSize) add(2, at, kMaxChunkSize);
+    std::vector<NeededChunk> needed;
+    std::vector<std::size_t> all;
+    for (const ManifestChunk& chunk : stored) {
+        all.push_back(needed.size());
+        needed.push_back({&chunk, {}, std::nullopt});
+    }
+    const std::vector<PackRange> ranges = JoinIntoRanges(needed, all);
+    ASSERT_EQ(ranges.size(), 5u);
+    EXPECT_EQ(ranges[0].chunks.size(), 2u);
+    EXPECT_EQ(ranges[1].begin, 2000 + 2 * kMaxRangeGap + 1);
+    EXPECT_EQ(ranges[2].pack, 1u);
+    EXPECT_EQ(ranges[3].end - ranges[3].begin, kMaxRangeBytes);
+    EXPECT_EQ(ranges[4].chunks.size(), 1u);
 }
 
 // Only files a manifest of ours listed are ever dropped; those that stand
@@ -201,7 +287,7 @@ TEST(DroppedFiles, ListedBeforeAndNoLongerListed) {
     const auto manifest = [](std::uint64_t version, const std::vector<const char*>& paths) {
         std::vector<ManifestFile> files;
         std::uint8_t content = 1;
-        for (const char* path : paths) files.push_back(FileEntry(path, content++, 10, 10));
+        for (const char* path : paths) files.push_back(FileEntry(path, content++, 10));
         return ManifestWith(version, files);
     };
     const struct {

@@ -5,17 +5,20 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <cstring>
+#include <fstream>
 #include <map>
 #include <random>
 #include <set>
 
+#include "chunk_codec.h"
 #include "command_line.h"
 #include "core/hex.h"
 #include "core/manifest_parse.h"
 #include "core/utc_time.h"
 #include "engine_core_test_support.h"
 #include "file_digest.h"
-#include "object_store.h"
+#include "pack_writer.h"
 #include "publish_error.h"
 #include "signature_check.h"
 
@@ -23,6 +26,7 @@ namespace velmora::engine {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ParseAnySigned;
 using testing::ReadFile;
 using testing::TemporaryFolder;
 
@@ -79,75 +83,134 @@ protected:
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(folder.Path())) {
             const std::string name = entry.path().filename().string();
-            if (name != "release" && name != "server" && name != "stdout.txt" && name != "stderr.txt")
+            if (name != "release" && !name.starts_with("server") && name != "stdout.txt" && name != "stderr.txt")
                 names.push_back(name);
         }
         return names;
     }
 
     std::string RandomBytes(std::size_t count, unsigned seed) const {
-        std::mt19937 random(seed);
+        std::mt19937_64 random(seed);
         std::string bytes(count, '\0');
-        for (char& c : bytes) c = static_cast<char>(random());
+        for (std::size_t i = 0; i < count; i += 8) {
+            const std::uint64_t word = random();
+            std::memcpy(bytes.data() + i, &word, std::min<std::size_t>(8, count - i));
+        }
         return bytes;
+    }
+
+    static fs::path PackPath(const fs::path& server, const ManifestPack& pack) {
+        return server / "packs" / ToHex(pack.name);
+    }
+
+    // The chunk's content as the engine gets it: its stored bytes at its
+    // place in its pack, unpacked.
+    static std::string ChunkAt(const fs::path& server, const Manifest& manifest, const ManifestChunk& chunk) {
+        std::ifstream pack(PackPath(server, manifest.packs[chunk.pack]), std::ios::binary);
+        pack.seekg(static_cast<std::streamoff>(chunk.offset));
+        std::string stored(chunk.storedSize, '\0');
+        pack.read(stored.data(), static_cast<std::streamsize>(stored.size()));
+        const auto content = publish::ChunkContent(
+            std::span(reinterpret_cast<const std::uint8_t*>(stored.data()), stored.size()), chunk.size);
+        EXPECT_TRUE(content) << ToHex(chunk.sha256);
+        return content ? std::string(content->begin(), content->end()) : std::string();
+    }
+
+    // The names of the packs in a server folder.
+    static std::set<std::string> PacksIn(const fs::path& server) {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(server / "packs")) names.insert(entry.path().filename());
+        return names;
+    }
+
+    // "from version 1: 249.0 KiB in 2 chunks (254948 bytes)": the bytes.
+    static std::uint64_t DownloadBytes(const std::string& out, const std::string& from) {
+        const std::size_t line = out.find(from + ": ");
+        EXPECT_NE(line, std::string::npos) << out;
+        if (line == std::string::npos) return UINT64_MAX;
+        const std::size_t open = out.find('(', line);
+        return std::stoull(out.substr(open + 1));
+    }
+
+    ToolRun Verify(const fs::path& server) const {
+        return Tool({"verify", "--public", kKeys + "/test-public.h", server.string()});
     }
 
     TemporaryFolder folder;
 };
 
-TEST_F(PublishTool, PublishesASignedServerFolderWithEachContentOnce) {
+TEST_F(PublishTool, PublishesASignedServerFolderWithEachChunkOnce) {
+    // More than a pack holds, so a second pack opens; it sorts first.
+    const std::string big = RandomBytes(publish::kPackCloseSize + 1000000, 4);
     const std::string program = RandomBytes(3000, 1);  // does not compress
     const std::string zeros(100000, '\0');               // compresses well
+    folder.Write("release/data/big.pak", big);
     folder.Write("release/velmora.exe", program);
     folder.Write("release/data/world.pak", zeros);
     folder.Write("release/data/world-copy.pak", zeros);
     folder.Write("release/notes/read me.txt", "hello");
+    folder.Write("release/empty", "");
 
     const ToolRun run = Publish("1");
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(run.out.find("4 added, 0 changed, 0 removed"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("6 added, 0 changed, 0 removed"), std::string::npos) << run.out;
 
     const Manifest manifest = ServerManifest(Server()).manifest;
     EXPECT_EQ(manifest.version, 1u);
     EXPECT_EQ(manifest.expires, *ParseUtcTime(kExpires));
     EXPECT_EQ(manifest.minUpdater, 1u);
-    ASSERT_EQ(manifest.files.size(), 4u);
-    std::map<std::string, const ManifestFile*> byPath;
-    for (const auto& file : manifest.files) byPath[file.path] = &file;
     const struct {
         const char* path;
         const std::string& content;
         bool compressed;
-    } expected[] = {{"velmora.exe", program, false},
-                    {"data/world.pak", zeros, true},
-                    {"data/world-copy.pak", zeros, true},
-                    {"notes/read me.txt", "hello", false}};
-    std::set<std::string> objectsNamed;
-    for (const auto& e : expected) {
-        ASSERT_TRUE(byPath.contains(e.path)) << e.path;
-        const ManifestFile& file = *byPath[e.path];
+    } expected[] = {{"data/big.pak", big, false},       {"data/world-copy.pak", zeros, true},
+                    {"data/world.pak", zeros, true},    {"empty", "", false},
+                    {"notes/read me.txt", "hello", false}, {"velmora.exe", program, false}};
+    ASSERT_EQ(manifest.files.size(), std::size(expected));
+    // New chunks go into the packs in the order of the files: each chunk
+    // not seen before lies right after the one before it.
+    std::set<Sha256Digest> seen;
+    std::pair<std::uint32_t, std::uint64_t> next{0, 0};
+    std::uint64_t distinctStored = 0;
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        const auto& e = expected[i];
+        const ManifestFile& file = manifest.files[i];
+        EXPECT_EQ(file.path, e.path);
         EXPECT_EQ(file.sha256, publish::Sha256Of(e.content)) << e.path;
         EXPECT_EQ(file.size, e.content.size()) << e.path;
-        EXPECT_EQ(file.IsCompressed(), e.compressed) << e.path;
-        const fs::path object = Server() / "objects" / file.object;
-        ASSERT_TRUE(fs::exists(object)) << e.path;
-        EXPECT_EQ(fs::file_size(object), file.storedSize) << e.path;
-        if (!e.compressed) {
-            EXPECT_EQ(ReadFile(object), e.content) << e.path;
+        std::string content;
+        for (const ManifestChunk& chunk : file.chunks) {
+            EXPECT_EQ(chunk.IsCompressed(), e.compressed) << e.path;
+            content += ChunkAt(Server(), manifest, chunk);
+            if (!seen.insert(chunk.sha256).second) continue;
+            distinctStored += chunk.storedSize;
+            if (next.second >= publish::kPackCloseSize) next = {next.first + 1, 0};  // closed
+            EXPECT_EQ(std::make_pair(chunk.pack, chunk.offset), next) << e.path;
+            next.second = chunk.offset + chunk.storedSize;
         }
-        const publish::ObjectContent unpacked = publish::ReadObjectContent(object, file.IsCompressed());
-        EXPECT_EQ(unpacked.sha256, file.sha256) << e.path;
-        objectsNamed.insert(file.object);
+        EXPECT_EQ(content, e.content) << e.path;
     }
-    EXPECT_LT(byPath["data/world.pak"]->storedSize, 1000u);
-    std::set<std::string> objectsStored;
-    for (const auto& entry : fs::directory_iterator(Server() / "objects"))
-        objectsStored.insert(entry.path().filename().string());
-    EXPECT_EQ(objectsStored, objectsNamed);  // three objects, nothing else
-    EXPECT_EQ(objectsStored.size(), 3u);
+    EXPECT_GT(manifest.files[0].chunks.size(), 200u);  // about 128 KiB each
+    EXPECT_LT(manifest.files[2].chunks[0].storedSize, 1000u);
+    EXPECT_EQ(manifest.files[1].chunks, manifest.files[2].chunks);  // the copy is stored once
+
+    // Two packs, the first closed once it held kPackCloseSize, each named
+    // by its bytes, holding the distinct chunks once and nothing else.
+    ASSERT_EQ(manifest.packs.size(), 2u);
+    EXPECT_GE(manifest.packs[0].size, publish::kPackCloseSize);
+    EXPECT_LT(manifest.packs[0].size, publish::kPackCloseSize + kMaxChunkSize);
+    std::set<std::string> listed;
+    for (const ManifestPack& pack : manifest.packs) {
+        EXPECT_EQ(publish::Sha256Of(ReadFile(PackPath(Server(), pack))), pack.name);
+        EXPECT_EQ(fs::file_size(PackPath(Server(), pack)), pack.size);
+        listed.insert(ToHex(pack.name));
+    }
+    EXPECT_EQ(manifest.packs[0].size + manifest.packs[1].size, distinctStored);
+    EXPECT_EQ(PacksIn(Server()), listed);
+    EXPECT_FALSE(fs::exists(Server() / "history"));
     EXPECT_TRUE(Leftovers().empty());
 
-    const ToolRun verify = Tool({"verify", "--public", kKeys + "/test-public.h", Server().string()});
+    const ToolRun verify = Verify(Server());
     EXPECT_EQ(verify.exitCode, 0) << verify.err;
     EXPECT_NE(verify.out.find("ok: version 1"), std::string::npos) << verify.out;
 }
@@ -169,9 +232,12 @@ TEST_F(PublishTool, ASecondPublicationReportsItsChangesAndReplacesTheFirst) {
     EXPECT_NE(run.out.find("changed velmora.exe\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("removed old.txt\n"), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find("world.pak"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("1 added, 1 changed, 1 removed\n"), std::string::npos) << run.out;
     // The new program (stored as is) and the three bytes of new.txt.
-    EXPECT_NE(run.out.find("1 added, 1 changed, 1 removed; 3103 bytes to download"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("from version 1: 3.0 KiB in 2 chunks (3103 bytes)\n"), std::string::npos) << run.out;
     EXPECT_EQ(ServerManifest(Server()).manifest.version, 2u);
+    const std::string version1 = ReadFile(Server() / "history" / "1.vel");
+    EXPECT_EQ(ParseAnySigned(version1).Value().manifest.version, 1u);
     EXPECT_TRUE(Leftovers().empty());
 
     // Against an explicit earlier publication, into another folder, with
@@ -195,9 +261,89 @@ TEST_F(PublishTool, ASecondPublicationReportsItsChangesAndReplacesTheFirst) {
     ASSERT_EQ(third.exitCode, 0) << third.err;
     EXPECT_NE(third.out.find("now a folder new.txt\n"), std::string::npos) << third.out;
     EXPECT_NE(third.out.find("now a file data\n"), std::string::npos) << third.out;
-    EXPECT_NE(third.out.find("2 added, 0 changed, 2 removed; 6 bytes to download"), std::string::npos) << third.out;
+    EXPECT_NE(third.out.find("2 added, 0 changed, 2 removed\n"), std::string::npos) << third.out;
+    // Against each earlier release, newest first: "newer" and "d", and
+    // from version 1 the program as well.
+    EXPECT_NE(third.out.find("from version 2: 6 bytes in 2 chunks (6 bytes)\n"
+                             "from version 1: 3.0 KiB in 3 chunks (3106 bytes)\n"
+                             "fresh install: 3.0 KiB in 3 chunks (3106 bytes)\n"),
+              std::string::npos)
+        << third.out;
+    EXPECT_EQ(ReadFile(elsewhere / "history" / "2.vel"), ReadFile(Server() / "gamedata.vel"));
+    EXPECT_EQ(ReadFile(elsewhere / "history" / "1.vel"), version1);
+    EXPECT_EQ(Verify(elsewhere).exitCode, 0) << Verify(elsewhere).err;  // complete on its own
     EXPECT_EQ(ServerManifest(elsewhere).manifest.minUpdater, 7u);
     EXPECT_EQ(ServerManifest(elsewhere).manifest.expires, *ParseUtcTime("2099-01-01T00:00:00Z"));
+}
+
+// Content-defined chunks: an insertion in the middle of a large file
+// changes only the chunks around it, and the next release stores only
+// those, pointing into the earlier packs for the rest.
+TEST_F(PublishTool, AReleaseStoresOnlyTheChunksEarlierReleasesLack) {
+    const std::string big = RandomBytes(4 << 20, 5);
+    folder.Write("release/data/world.pak", big);
+    folder.Write("release/notes.txt", "one");
+    ASSERT_EQ(Publish("1").exitCode, 0);
+    const std::string edited = big.substr(0, 2 << 20) + RandomBytes(100 << 10, 6) + big.substr(2 << 20);
+    folder.Write("release/data/world.pak", edited);
+    const fs::path second = folder.Path() / "server-2";
+    const auto publishTo = [&](const fs::path& out, const std::string& version, std::vector<std::string> extra) {
+        std::vector<std::string> arguments = {"publish", "--key", kKeys + "/test-private.pem", "--release",
+                                              Release().string(), "--out", out.string(), "--version", version,
+                                              "--expires", kExpires};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        return Tool(arguments);
+    };
+    const ToolRun run = publishTo(second, "2", {"--previous", Server().string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+
+    const std::set<std::string> firstPacks = PacksIn(Server());
+    std::uint64_t newBytes = 0;
+    for (const std::string& name : PacksIn(second))
+        if (!firstPacks.contains(name)) newBytes += fs::file_size(second / "packs" / name);
+    EXPECT_GT(newBytes, 100u << 10);
+    EXPECT_LT(newBytes, 1u << 20) << run.out;
+    EXPECT_LT(DownloadBytes(run.out, "from version 1"), 1u << 20) << run.out;
+    EXPECT_EQ(DownloadBytes(run.out, "fresh install"), edited.size() + 3) << run.out;
+    const Manifest manifest = ServerManifest(second).manifest;
+    std::string content;
+    for (const ManifestChunk& chunk : manifest.files[0].chunks) content += ChunkAt(second, manifest, chunk);
+    EXPECT_EQ(content, edited);
+    EXPECT_EQ(Verify(second).exitCode, 0);
+
+    // One byte changed inside a pack, in a chunk both releases use: verify
+    // names it, and a publication that would reuse the chunk refuses and
+    // leaves nothing behind. (The pack is the first folder's too: the
+    // second links to it.)
+    const fs::path pack = second / "packs" / *firstPacks.begin();
+    std::string bytes = ReadFile(pack);
+    bytes[1000] ^= 0x20;
+    folder.Write("server-2/packs/" + pack.filename().string(), bytes);
+    const ToolRun damaged = Verify(second);
+    EXPECT_NE(damaged.exitCode, 0);
+    EXPECT_NE(damaged.err.find("pack " + pack.filename().string() + " does not hold chunk"), std::string::npos)
+        << damaged.err;
+    const ToolRun refused = publishTo(folder.Path() / "server-3", "3", {"--previous", second.string()});
+    EXPECT_NE(refused.exitCode, 0);
+    EXPECT_NE(refused.err.find("is damaged: pack " + pack.filename().string()), std::string::npos) << refused.err;
+    EXPECT_FALSE(fs::exists(folder.Path() / "server-3"));
+    bytes[1000] ^= 0x20;
+    folder.Write("server-2/packs/" + pack.filename().string(), bytes);
+
+    // Releases published in place keep one earlier manifest: the packs only
+    // versions 1 and 2 used go once no kept manifest names them.
+    fs::remove(Release() / "data" / "world.pak");
+    for (const std::string version : {"3", "4"}) {
+        folder.Write("release/notes.txt", "notes of " + version);
+        const ToolRun next = publishTo(second, version, {"--keep-releases", "1"});
+        ASSERT_EQ(next.exitCode, 0) << next.err;
+    }
+    EXPECT_EQ(PacksIn(second).size(), 2u);  // versions 3 and 4 stored one each
+    std::vector<std::string> history;
+    for (const auto& entry : fs::directory_iterator(second / "history")) history.push_back(entry.path().filename());
+    EXPECT_EQ(history, std::vector<std::string>{"3.vel"});
+    EXPECT_EQ(Verify(second).exitCode, 0);
+    EXPECT_TRUE(Leftovers().empty());
 }
 
 TEST_F(PublishTool, RefusesAVersionNotHigherThanThePreviousOne) {
@@ -306,23 +452,23 @@ TEST_F(PublishTool, VerifyFindsDamageAndWrongKeys) {
     }
     folder.Write("server/gamedata.vel", original);
 
-    // Damaged objects: one cut short, one with the right size but other
+    // Damaged packs: one cut short, one with the right size but other
     // bytes, one missing.
-    for (const auto& file : manifest.files) {
-        const fs::path object = Server() / "objects" / file.object;
-        const std::string content = ReadFile(object);
-        const std::string damaged[] = {content.substr(0, content.size() - 1),
-                                       std::string(content.size(), 'x')};
+    for (const ManifestPack& pack : manifest.packs) {
+        const fs::path file = PackPath(Server(), pack);
+        const std::string relative = "server/packs/" + file.filename().string();
+        const std::string content = ReadFile(file);
+        const std::string damaged[] = {content.substr(0, content.size() - 1), std::string(content.size(), 'x')};
         for (const std::string& bytes : damaged) {
-            folder.Write("server/objects/" + file.object, bytes);
+            folder.Write(relative, bytes);
             const ToolRun run = verify(kKeys + "/test-public.h");
-            EXPECT_NE(run.exitCode, 0) << file.path;
+            EXPECT_NE(run.exitCode, 0);
             EXPECT_NE(run.err.find("damaged"), std::string::npos) << run.err;
         }
-        fs::remove(object);
+        fs::remove(file);
         const ToolRun missing = verify(kKeys + "/test-public.h");
-        EXPECT_NE(missing.err.find("missing object " + file.object), std::string::npos) << missing.err;
-        folder.Write("server/objects/" + file.object, content);
+        EXPECT_NE(missing.err.find("missing pack " + file.filename().string()), std::string::npos) << missing.err;
+        folder.Write(relative, content);
     }
     EXPECT_EQ(verify(kKeys + "/test-public.h").exitCode, 0);
 
@@ -374,6 +520,8 @@ TEST(PublishCommandLine, RefusesIncompleteOrMalformedCommands) {
          "2030-01-01T00:00:00Z"},
         {"publish", "--key", "k", "--release", "r", "--out", "o", "--version", "1", "--expires",
          "2030-01-01T00:00:00Z", "--colour", "red"},
+        {"publish", "--key", "k", "--release", "r", "--out", "o", "--version", "1", "--expires",
+         "2030-01-01T00:00:00Z", "--keep-releases", "all"},
         {"publish", "--key", "k", "--release", "r", "--out", "o", "--version", "1", "--expires"},
         {"publish", "--key", "k", "--release", "r", "--out", "o", "--version", "1", "--expires", pastLimit},
         {"publish", "--key", "k", "--release", "r", "--out", "o", "--version", "1", "--expires",
@@ -409,8 +557,13 @@ TEST(PublishCommandLine, RefusesIncompleteOrMalformedCommands) {
         EXPECT_EQ(options.version, 12u) << g.expires;
         EXPECT_EQ(options.minUpdater, 1u) << g.expires;
         EXPECT_FALSE(options.previous) << g.expires;
+        EXPECT_EQ(options.keepReleases, 3u) << g.expires;
         EXPECT_EQ(options.expires, *ParseUtcTime(g.expires)) << g.expires;
     }
+
+    const std::vector<std::string_view> keepNone = {"publish", "--key", "k", "--release", "r", "--out", "o",
+                                                    "--version", "12", "--expires", limit, "--keep-releases", "0"};
+    EXPECT_EQ(std::get<publish::PublishOptions>(publish::ParseCommandLine(keepNone, now)).keepReleases, 0u);
 
     const std::vector<std::string_view> verify = {"verify", "--public", "a.h", "server", "--public", "b.pem"};
     const auto options = std::get<publish::VerifyOptions>(publish::ParseCommandLine(verify, now));
@@ -418,7 +571,7 @@ TEST(PublishCommandLine, RefusesIncompleteOrMalformedCommands) {
     EXPECT_EQ(options.serverFolder, "server");
 }
 
-TEST(ObjectStore, CompressionPaysFromATenthSaved) {
+TEST(ChunkCodec, CompressionPaysFromATenthSaved) {
     const struct {
         std::uint64_t size, compressed;
         bool pays;

@@ -27,14 +27,15 @@ std::span<const std::uint8_t> Bytes(std::string_view text) {
 // Published with `velmora-publish publish` from a release folder holding
 // hello.txt ("hello\n"), signed with comp/keys/test-private.pem.
 constexpr std::string_view kSignedManifest =
-    "VELMANIFEST 1\n"
+    "VELMANIFEST 2\n"
     "version 7\n"
     "expires 2099-01-01T00:00:00Z\n"
     "min-updater 1\n"
-    "file 5891b5b522d5df086d0ff0b110fbd9d21bb4fc7163af34d08286a2e846f6be03 6 "
-    "5891b5b522d5df086d0ff0b110fbd9d21bb4fc7163af34d08286a2e846f6be03 6 hello.txt\n"
-    "signature 721406bf853799fe1f964f18f92737e40e6e56f64e0ba09a9cf5d46d917f774f"
-    "94d3f547fedc26442265444ae1b4023ff69f5d9aa5f073d03112a0d704b49f69\n";
+    "pack 5891b5b522d5df086d0ff0b110fbd9d21bb4fc7163af34d08286a2e846f6be03 6\n"
+    "file 5891b5b522d5df086d0ff0b110fbd9d21bb4fc7163af34d08286a2e846f6be03 6 hello.txt\n"
+    "chunk 0 0 5891b5b522d5df086d0ff0b110fbd9d21bb4fc7163af34d08286a2e846f6be03 6 6\n"
+    "signature ae64a14b9d9c17ae5366f64203a2bafe3b071aba9653444ab70d7d60b40f31aa"
+    "af76a7868dba5991da430556b0a5ac88a6b07ce139ef27f71efed1f7f2b87000\n";
 
 TEST(EngineWinCrypto, Sha256OfKnownTexts) {
     const struct {

@@ -1,4 +1,4 @@
-// The engine's file work under Windows: staging objects into verified files
+// The engine's file work under Windows: chunks made into checked content
 // (with the unpacking cap), putting files in place (old or new, never half),
 // the local manifest, and the folder lock.
 #include <gtest/gtest.h>
@@ -10,12 +10,12 @@
 #include <thread>
 
 #include "core/hex.h"
+#include "win/chunk_check_win.h"
 #include "win/file_ops_win.h"
 #include "win/folder_lock_win.h"
 #include "win/game_folder_win.h"
 #include "win/local_manifest_win.h"
 #include "win/sha256_win.h"
-#include "win/staging_win.h"
 #include "support/test_folder.h"
 #include "../unit/zlib_compress.h"
 
@@ -48,46 +48,34 @@ std::string ReadShared(const std::wstring& path) {
 
 bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// What lies in staging as <object>.part, and whether it becomes the .ready
-// of `content`.
-TEST(EngineWinFiles, StagedObjectBecomesReadyOnlyWhenItUnpacksToTheSignedFile) {
+// A chunk's stored bytes, as a pack holds them, become its content only
+// when they are (or unpack to) exactly the signed chunk.
+TEST(EngineWinFiles, StoredChunkBecomesContentOnlyWhenItIsTheSignedChunk) {
     const std::string content = std::string(100000, 'v') + "elmora";
     const std::string packed = Compressed(content);
-    const std::string bigger = Compressed(content + "x");
     const struct {
         const char* name;
+        std::string stored;
         bool compressed;
-        std::string part;
-        bool ready;
+        bool taken;
     } cases[] = {
-        {"stored as is", false, content, true},
-        {"compressed", true, packed, true},
-        {"stored, one byte changed", false, std::string(content).replace(5, 1, "w"), false},
-        {"unpacks to one byte more than the file", true, bigger, false},  // the other cases: unit tests
+        {"stored as is", content, false, true},
+        {"compressed", packed, true, true},
+        {"stored, one byte changed", std::string(content).replace(5, 1, "w"), false, false},
+        {"unpacks to one byte more than the chunk", Compressed(content + "x"), true, false},
+        {"unpacks to one byte less", Compressed(content.substr(1)), true, false},  // the other cases: unit tests
     };
     for (const auto& c : cases) {
-        TestFolder folder;
-        const StagingFolder staging(folder.Path());
-        const Sha256Digest sha = DigestOf(content);
-        const ObjectToFetch object{ToHex(sha) + (c.compressed ? ".z" : ""), c.part.size(), sha, content.size(), {}};
-        WriteTextFile(staging.PartPath(object.object), c.part);
-
-        const CancelFlag cancel;
-        const Result<void> made = staging.MakeReady(object, cancel);
-        EXPECT_EQ(made.Ok(), c.ready) << c.name;
-        if (c.ready) {
-            EXPECT_EQ(ReadTextFile(staging.ContentPath(object)), content) << c.name;
-            EXPECT_EQ(Exists(staging.PartPath(object.object)), !c.compressed) << c.name;
-            ASSERT_TRUE(staging.List());
-            EXPECT_EQ(staging.List().Value().size(), 1u) << c.name << ": no scratch file of the unpacking is left";
-        } else {
+        const auto size = static_cast<std::uint32_t>(content.size());
+        const ManifestChunk chunk{0, 0, DigestOf(content), size,
+                                  c.compressed ? static_cast<std::uint32_t>(packed.size()) : size};
+        const auto stored = reinterpret_cast<const std::uint8_t*>(c.stored.data());
+        const auto made = ChunkContent(chunk, {stored, c.stored.size()});
+        ASSERT_EQ(made.Ok(), c.taken) << c.name;
+        if (c.taken)
+            EXPECT_EQ(std::string(made.Value().begin(), made.Value().end()), content) << c.name;
+        else
             EXPECT_EQ(made.Error().status, EngineStatus::WrongFile) << c.name;
-            EXPECT_FALSE(Exists(staging.ReadyPath(object.object))) << c.name;
-            EXPECT_FALSE(Exists(staging.PartPath(object.object))) << c.name << ": a bad object is fetched anew";
-        }
-        ASSERT_TRUE(staging.RemoveLeftovers()) << c.name;
-        EXPECT_FALSE(Exists(folder.Path())) << c.name;
-        ::CreateDirectoryW(folder.Path().c_str(), nullptr);  // for TestFolder to remove
     }
 }
 
@@ -154,14 +142,15 @@ TEST(EngineWinFiles, ReaderSeesOldOrNewNeverHalf) {
 TEST(EngineWinFiles, LocalManifestIsWrittenInOneStepAndReadBackOnlyWhenSigned) {
     // Published with velmora-publish and the test key (see the crypto test).
     const std::string signedManifest =
-        "VELMANIFEST 1\nversion 7\nexpires 2099-01-01T00:00:00Z\nmin-updater 1\n"
-        "file 5891b5b522d5df086d0ff0b110fbd9d21bb4fc7163af34d08286a2e846f6be03 6 "
-        "5891b5b522d5df086d0ff0b110fbd9d21bb4fc7163af34d08286a2e846f6be03 6 hello.txt\n"
-        "signature 721406bf853799fe1f964f18f92737e40e6e56f64e0ba09a9cf5d46d917f774f"
-        "94d3f547fedc26442265444ae1b4023ff69f5d9aa5f073d03112a0d704b49f69\n";
+        "VELMANIFEST 2\nversion 7\nexpires 2099-01-01T00:00:00Z\nmin-updater 1\n"
+        "pack 5891b5b522d5df086d0ff0b110fbd9d21bb4fc7163af34d08286a2e846f6be03 6\n"
+        "file 5891b5b522d5df086d0ff0b110fbd9d21bb4fc7163af34d08286a2e846f6be03 6 hello.txt\n"
+        "chunk 0 0 5891b5b522d5df086d0ff0b110fbd9d21bb4fc7163af34d08286a2e846f6be03 6 6\n"
+        "signature ae64a14b9d9c17ae5366f64203a2bafe3b071aba9653444ab70d7d60b40f31aa"
+        "af76a7868dba5991da430556b0a5ac88a6b07ce139ef27f71efed1f7f2b87000\n";
     TestFolder libs;
     const std::wstring path = libs / L"gamedata.vel";
-    WriteTextFile(path, "VELMANIFEST 1\nthe old one\n");
+    WriteTextFile(path, "VELMANIFEST 2\nthe old one\n");
     ASSERT_TRUE(WriteLocalManifest(path, libs / L"gamedata.vel.new", signedManifest));
     EXPECT_FALSE(Exists(libs / L"gamedata.vel.new"));
 

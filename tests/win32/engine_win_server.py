@@ -21,7 +21,7 @@ import sys
 import tempfile
 
 import update_server
-from update_server import EXPIRED, NEXT_KEY, FaultProxy, Nginx, free_port, publish, tamper_manifest, tamper_object, write_release
+from update_server import EXPIRED, NEXT_KEY, FaultProxy, Nginx, free_port, publish, tamper_manifest, tamper_chunk, write_release
 
 # The second test key pair, which the engines of the key rotation test trust.
 
@@ -68,8 +68,12 @@ def make_server_folders(root):
     publish(release("first"), out("resigned"), 2)
     publish(release("first"), out("expired"), 3, expires=EXPIRED)
     publish(release("second"), out("obsolete"), 3, min_updater=99)
-    # One object of the second release changed on the server, size kept.
-    tamper_object(publish(release("second"), out("tampered"), 2), "data/maps/world.pak")
+    # A chunk new in the second release changed on the server, size kept.
+    tamper_chunk(publish(release("second"), out("tampered"), 2), "data/new/extra.bin")
+    # The first release with its pack cut short by 1000 bytes.
+    cut = publish(release("first"), out("cut"), 1)
+    pack = cut.pack_path(0)
+    os.truncate(pack, os.path.getsize(pack) - 1000)
     # A manifest whose signature does not match its text.
     tamper_manifest(publish(release("first"), out("badsig"), 1))
     # The fourth release signed with the next key.

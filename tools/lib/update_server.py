@@ -13,6 +13,7 @@ answer at most that many bytes a second, like a player's line:
 """
 
 import argparse
+import collections
 import datetime
 import hashlib
 import http.client
@@ -220,14 +221,17 @@ class FaultProxy(ThreadingHTTPServer):
     - drop_after: send the status and headers of the real answer, then only
       the first N bytes of the body, then close the connection;
     - answer_error: answer with an error status instead of asking nginx;
-    - slow_down: send bodies at a limited rate.
-    A request path may also name a fault for the objects below it, as
+    - slow_down: send bodies at a limited rate;
+    - delay_answers: wait before every answer, as a far server does.
+    A request path may also name a fault for the packs below it, as
     /_fault/<fault>/<path>: drop=N and status=N as above, stall=N (send N
-    bytes of the body, then nothing for up to 30 s), endless (the object,
-    then filler without end and without a length), partial=N (a Range
-    request "bytes=A-" is asked of nginx as "bytes=A-<A+N-1>", so its 206
-    ends N bytes after where the client asked to resume), trickle=N (send
-    N bytes of the body, then one byte every 0.2 s).
+    bytes of the body, then nothing for up to 30 s), endless (the whole
+    pack, whatever range was asked, then filler without end and without a
+    length), partial=N (a Range
+    request "bytes=A-B" is asked of nginx as "bytes=A-<A+N-1>", so its 206
+    ends N bytes after its start), whole (the Range header is dropped: nginx
+    answers with the whole pack, as a server that ignores ranges does),
+    trickle=N (send N bytes of the body, then one byte every 0.2 s).
     It counts the body bytes it has sent per path, and with request_log
     writes a line "<path>\t<Range or ->\t<status>" per request."""
 
@@ -240,6 +244,7 @@ class FaultProxy(ThreadingHTTPServer):
         self.faults = []
         self.rate = None
         self.rate_path_end = ""
+        self.delay = 0
         self.sent = {}
         self.request_log = request_log
         self.stopping = threading.Event()
@@ -268,6 +273,12 @@ class FaultProxy(ThreadingHTTPServer):
             self.rate = bytes_per_second
             self.rate_path_end = path_end
 
+    def delay_answers(self, seconds):
+        """Waits this long before every answer: the round trip to a far
+        server."""
+        with self.lock:
+            self.delay = seconds
+
     def clear(self):
         with self.lock:
             self.faults = []
@@ -283,7 +294,7 @@ class FaultProxy(ThreadingHTTPServer):
         if path.startswith("/_fault/"):
             named, _, rest = path[len("/_fault/"):].partition("/")
             path = "/" + rest
-            if "/objects/" in path:
+            if "/packs/" in path:
                 kind, _, value = named.partition("=")
                 kind = {"status": "error"}.get(kind, kind)
                 return _Fault("", kind, int(value) if value else None, 1), path, None
@@ -303,6 +314,8 @@ class FaultProxy(ThreadingHTTPServer):
 
     def relay(self, handler, with_body):
         fault, path, rate = self._take_fault(handler.path)
+        if self.delay:
+            time.sleep(self.delay)
         try:
             if fault is not None and fault.kind == "error":
                 body = b"spoiled by the test proxy\n"
@@ -319,6 +332,8 @@ class FaultProxy(ThreadingHTTPServer):
                 headers = {k: v for k, v in handler.headers.items() if k.lower() not in _ProxyHandler.HOP_BY_HOP}
                 if fault is not None and fault.kind == "partial":
                     headers = _cut_range(headers, fault.value)
+                if fault is not None and fault.kind in ("whole", "endless"):
+                    headers = {k: v for k, v in headers.items() if k.lower() != "range"}
                 upstream.request(handler.command, path, headers=headers)
                 answer = upstream.getresponse()
                 endless = fault is not None and fault.kind == "endless" and answer.status == 200
@@ -393,11 +408,11 @@ class FaultProxy(ThreadingHTTPServer):
 
 
 def _cut_range(headers, length):
-    """The headers with an open Range "bytes=A-" made "bytes=A-<A+length-1>"."""
+    """The headers with a Range "bytes=A-" or "bytes=A-B" made "bytes=A-<A+length-1>"."""
     cut = {}
     for key, value in headers.items():
-        if key.lower() == "range" and value.startswith("bytes=") and value.endswith("-"):
-            first = int(value[len("bytes="):-1])
+        if key.lower() == "range" and value.startswith("bytes="):
+            first = int(value[len("bytes="):].split("-")[0])
             value = f"bytes={first}-{first + length - 1}"
         cut[key] = value
     return cut
@@ -447,9 +462,9 @@ class UpdateServer:
         if os.path.lexists(link):
             os.remove(link)
 
-    def object_requests(self):
-        """nginx's log entries for objects, oldest first."""
-        return [r for r in self.nginx.requests() if "/objects/" in r["path"]]
+    def pack_requests(self):
+        """nginx's log entries for packs, oldest first."""
+        return [r for r in self.nginx.requests() if "/packs/" in r["path"]]
 
     def close(self):
         if self.proxy:
@@ -490,6 +505,9 @@ def write_release(folder, files):
     return folder
 
 
+Chunk = collections.namedtuple("Chunk", "pack offset sha256 size stored")
+
+
 class Publication:
     """A server folder made by velmora-publish."""
 
@@ -504,20 +522,42 @@ class Publication:
         with open(self.manifest_path, "rb") as f:
             return f.read()
 
+    def packs(self):
+        """The packs in manifest order, as (name, size)."""
+        return [(line.split(" ")[1], int(line.split(" ")[2]))
+                for line in self.manifest().decode().splitlines() if line.startswith("pack ")]
+
     def files(self):
-        """path -> (sha256, size, object, stored size)."""
+        """path -> (sha256, size, chunks), each chunk a Chunk."""
         entries = {}
+        chunks = None
         for line in self.manifest().decode().splitlines():
             if line.startswith("file "):
-                _, sha, size, obj, stored, path = line.split(" ", 5)
-                entries[path] = (sha, int(size), obj, int(stored))
+                _, sha, size, path = line.split(" ", 3)
+                chunks = []
+                entries[path] = (sha, int(size), chunks)
+            elif line.startswith("chunk "):
+                _, pack, offset, sha, size, stored = line.split(" ")
+                chunks.append(Chunk(int(pack), int(offset), sha, int(size), int(stored)))
         return entries
 
-    def object_of(self, path):
-        return self.files()[path][2]
+    def chunks(self):
+        """sha256 -> stored size of every distinct chunk."""
+        return {chunk.sha256: chunk.stored for _, _, chunks in self.files().values() for chunk in chunks}
 
-    def object_path(self, name):
-        return os.path.join(self.path, "objects", name)
+    def stored_bytes(self, beyond=None):
+        """The stored bytes of the distinct chunks, leaving out those the
+        publication `beyond` lists: what a player on it downloads (gaps
+        between ranges aside), or without it a fresh install."""
+        have = beyond.chunks() if beyond else {}
+        return sum(stored for sha, stored in self.chunks().items() if sha not in have)
+
+    def pack_of(self, path):
+        """The name of the pack that holds a file's first chunk."""
+        return self.packs()[self.files()[path][2][0].pack][0]
+
+    def pack_path(self, index):
+        return os.path.join(self.path, "packs", self.packs()[index][0])
 
 
 def publish(release, out, version, *, expires=NOT_EXPIRING, key=TEST_KEY, previous=None, min_updater=None):
@@ -542,16 +582,19 @@ def make_key(folder):
     return private, header
 
 
-def tamper_object(publication, path):
-    """Changes one byte in the middle of the object of a file, keeping its
-    size, so only the content check can notice."""
-    name = publication.object_path(publication.object_of(path))
-    with open(name, "r+b") as f:
-        size = os.fstat(f.fileno()).st_size
-        f.seek(size // 2)
-        byte = f.read(1)
-        f.seek(size // 2)
-        f.write(bytes([byte[0] ^ 0x5A]))
+def tamper_chunk(publication, path):
+    """Changes one byte in the middle of the stored bytes of a file's first
+    chunk, in its pack, keeping every size, so only the chunk check can
+    notice."""
+    chunk = publication.files()[path][2][0]
+    pack = publication.pack_path(chunk.pack)
+    with open(pack, "rb") as f:
+        data = bytearray(f.read())
+    data[chunk.offset + chunk.stored // 2] ^= 0x5A
+    # A new file: the pack may be a hard link into an earlier publication.
+    with open(pack + ".new", "wb") as f:
+        f.write(data)
+    os.replace(pack + ".new", pack)
 
 
 def tamper_manifest(publication):

@@ -2,13 +2,19 @@
 comp.dll as the program calls it) against nginx on loopback:
 
 1. a fresh install of a 200 MB release, against curl fetching the same
-   objects to disk and sha256sum checking them, in the same run (best of a
-   few rounds each; the ratio is the tools' time over the engine's);
+   packs to disk and sha256sum checking them (a pack is named by its
+   SHA-256), in the same run (best of a few rounds each; the ratio is the
+   tools' time over the engine's);
 2. the engine's peak memory in that install and in one of a release a tenth
    its size, whose largest file is a tenth as large: the peak must not
    follow the file size;
-3. a fresh install of 10,000 small files, then the time the engine takes
-   to find that nothing changed in it.
+3. a fresh install of 10,000 files of 1 to 16 KiB, against curl fetching
+   the same packs, with the number of requests each made; then the time the
+   engine takes to find that nothing changed in it;
+4. both fresh installs again with the test proxy waiting 30 ms before every
+   answer, as a far server does;
+5. the bytes an update downloads when 1 MiB is inserted in the middle of a
+   256 MiB file and another 1 MiB overwritten elsewhere.
 
 Run it through tools/measure/engine-throughput, which builds and sets up
 Wine."""
@@ -24,11 +30,13 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "lib"))
 from harness import BUILD, DIST, windows_path  # noqa: E402
-from update_server import DATA_FOLDER, Nginx, Publication, free_port, publish, sha256_of  # noqa: E402
+from update_server import DATA_FOLDER, FaultProxy, Nginx, Publication, free_port, publish, sha256_of  # noqa: E402
 
 DRIVER = os.path.join(BUILD, "fixtures", "engine_driver", "engine_driver.exe")
 ENGINE = os.path.join(DIST, "libs", "comp.dll")
 ROUNDS = 3
+# What the test proxy waits before every answer in the far-server rounds.
+FAR_SERVER_DELAY = 0.03
 MIB = 1 << 20
 
 
@@ -63,7 +71,7 @@ def many_files_release(folder, count=10000):
         full = os.path.join(folder, f"pack{i // 100:03}", f"file{i:05}.dat")
         os.makedirs(os.path.dirname(full), exist_ok=True)
         with open(full, "wb") as f:
-            f.write(rng.randbytes(rng.randrange(64, 1024)))
+            f.write(rng.randbytes(rng.randrange(1024, 16 * 1024 + 1)))
     return folder
 
 
@@ -72,9 +80,10 @@ def tree_bytes(folder):
 
 
 class Site:
-    """nginx on a free loopback port serving one publication."""
+    """nginx on a free loopback port serving one publication; with a delay,
+    behind the test proxy, which waits that long before every answer."""
 
-    def __init__(self, work, publication):
+    def __init__(self, work, publication, delay=0):
         self.root = os.path.join(work, "site")
         os.makedirs(self.root, exist_ok=True)
         link = os.path.join(self.root, DATA_FOLDER)
@@ -82,9 +91,20 @@ class Site:
             os.remove(link)
         os.symlink(os.path.abspath(publication.path), link)
         self.nginx = Nginx(self.root, free_port(), workdir=tempfile.mkdtemp(prefix="nginx-", dir=work)).start()
-        self.base = f"http://127.0.0.1:{self.nginx.port}/{DATA_FOLDER}"
+        port = self.nginx.port
+        self.proxy = None
+        if delay:
+            self.proxy = FaultProxy("127.0.0.1", free_port(), self.nginx.port).start()
+            self.proxy.delay_answers(delay)
+            port = self.proxy.server_address[1]
+        self.base = f"http://127.0.0.1:{port}/{DATA_FOLDER}"
+
+    def pack_requests(self, since=0):
+        return [r for r in self.nginx.requests()[since:] if "/packs/" in r["path"]]
 
     def close(self):
+        if self.proxy:
+            self.proxy.stop()
         self.nginx.stop()
 
 
@@ -118,25 +138,26 @@ def check_install(game, release):
                 raise SystemExit(f"the engine's install differs at {os.path.relpath(source, release)}")
 
 
-def object_sums(work, publication):
-    """The objects to fetch, and a sha256sum list of them as stored."""
-    objects = sorted({entry[2] for entry in publication.files().values()})
-    sums = os.path.join(work, "objects.sha256")
+def pack_sums(work, publication):
+    """The packs to fetch, and a sha256sum list of them: each is named by
+    the SHA-256 of its bytes."""
+    packs = [name for name, _ in publication.packs()]
+    sums = os.path.join(work, "packs.sha256")
     with open(sums, "w") as f:
-        for name in objects:
-            f.write(f"{sha256_of(publication.object_path(name))}  {name}\n")
-    return objects, sums
+        for name in packs:
+            f.write(f"{name}  {name}\n")
+    return packs, sums
 
 
-def standard_tools(work, site, objects, sums):
-    """curl fetches every object to disk over one connection, sha256sum
+def standard_tools(work, site, packs, sums):
+    """curl fetches every pack to disk over one connection, sha256sum
     checks them; returns the seconds both took."""
     target = os.path.join(work, "curl")
     shutil.rmtree(target, ignore_errors=True)
     os.makedirs(target)
     command = ["curl", "-s", "--fail"]
-    for name in objects:
-        command += ["-o", name, f"{site.base}/objects/{name}"]
+    for name in packs:
+        command += ["-o", name, f"{site.base}/packs/{name}"]
     started = time.monotonic()
     subprocess.run(command, cwd=target, check=True, timeout=900)
     subprocess.run(["sha256sum", "--quiet", "-c", sums], cwd=target, check=True, timeout=900)
@@ -158,15 +179,15 @@ def throughput(work):
     started = time.monotonic()
     publication = publish(release, os.path.join(work, "published"), 1)
     publish_seconds = time.monotonic() - started
-    stored = sum(entry[3] for entry in publication.files().values())
+    stored = publication.stored_bytes()
     site = Site(work, publication)
     try:
         read_all(publication.path)
-        objects, sums = object_sums(work, publication)
+        packs, sums = pack_sums(work, publication)
         game = os.path.join(work, "engine-install")
         engine_seconds, tool_seconds, runs = [], [], []
         for _ in range(ROUNDS):
-            tool_seconds.append(standard_tools(work, site, objects, sums))
+            tool_seconds.append(standard_tools(work, site, packs, sums))
             empty_game_folder(game)
             values = run_engine(game, f"{site.base}/gamedata.vel")
             engine_seconds.append(float(values["run_ms"]) / 1000)
@@ -174,7 +195,14 @@ def throughput(work):
         check_install(game, release)
     finally:
         site.close()
+    far = Site(work, publication, delay=FAR_SERVER_DELAY)
+    try:
+        empty_game_folder(game)
+        far_seconds = float(run_engine(game, f"{far.base}/gamedata.vel")["run_ms"]) / 1000
+    finally:
+        far.close()
     return {"size": size, "stored": stored, "publish_s": publish_seconds, "engine_s": min(engine_seconds),
+            "far_s": far_seconds,
             "engine_all": engine_seconds, "tools_s": min(tool_seconds), "tools_all": tool_seconds,
             "peak_kib": max(int(r["peak_kib"]) for r in runs),
             "baseline_kib": min(int(r["baseline_peak_kib"]) for r in runs)}
@@ -193,24 +221,73 @@ def small_release_peak(work):
             "baseline_kib": int(values["baseline_peak_kib"])}
 
 
-def no_change(work):
+def many_files(work):
     release = many_files_release(os.path.join(work, "release-many"))
     publication = publish(release, os.path.join(work, "published-many"), 1)
     site = Site(work, publication)
     try:
-        game = empty_game_folder(os.path.join(work, "engine-install-many"))
-        url = f"{site.base}/gamedata.vel"
-        fresh = run_engine(game, url)
+        packs, sums = pack_sums(work, publication)
+        tool_seconds = min(standard_tools(work, site, packs, sums) for _ in range(ROUNDS))
+        game = os.path.join(work, "engine-install-many")
+        fresh_seconds = []
+        for _ in range(ROUNDS):
+            empty_game_folder(game)
+            since = len(site.nginx.requests())
+            fresh_seconds.append(float(run_engine(game, f"{site.base}/gamedata.vel")["run_ms"]) / 1000)
+            requests = len(site.pack_requests(since))
         check_install(game, release)
         fetched_before = len(site.nginx.requests())
-        checks = [float(run_engine(game, url)["run_ms"]) for _ in range(ROUNDS)]
+        checks = [float(run_engine(game, f"{site.base}/gamedata.vel")["run_ms"]) for _ in range(ROUNDS)]
         fetched = [r["path"] for r in site.nginx.requests()[fetched_before:]]
         if any(not path.endswith("/gamedata.vel") for path in fetched):
-            raise SystemExit("the engine fetched objects for an install that matched")
+            raise SystemExit("the engine fetched packs for an install that matched")
     finally:
         site.close()
-    return {"fresh_s": float(fresh["run_ms"]) / 1000, "check_ms": statistics.median(checks), "checks": checks,
-            "manifest_bytes": len(Publication(publication.path).manifest())}
+    far = Site(work, publication, delay=FAR_SERVER_DELAY)
+    try:
+        empty_game_folder(game)
+        far_seconds = float(run_engine(game, f"{far.base}/gamedata.vel")["run_ms"]) / 1000
+    finally:
+        far.close()
+    return {"fresh_s": min(fresh_seconds), "tools_s": tool_seconds, "requests": requests, "packs": len(packs),
+            "far_s": far_seconds, "check_ms": statistics.median(checks), "checks": checks,
+            "manifest_bytes": len(Publication(publication.path).manifest()), "stored": publication.stored_bytes()}
+
+
+def inserted_and_overwritten(work):
+    """A 256 MiB file, then the same with 1 MiB of new bytes inserted in its
+    middle and another 1 MiB overwritten elsewhere: what the update costs."""
+    old = os.urandom(256 * MIB)
+    new = old[:128 * MIB] + os.urandom(MIB) + old[128 * MIB:200 * MIB] + os.urandom(MIB) + old[201 * MIB:]
+    first = publish(write_file(os.path.join(work, "release-big-1"), "data/big.pak", old),
+                    os.path.join(work, "published-big-1"), 1)
+    second = publish(write_file(os.path.join(work, "release-big-2"), "data/big.pak", new),
+                     os.path.join(work, "published-big-2"), 2, previous=first)
+    game = empty_game_folder(os.path.join(work, "engine-install-big"))
+    site = Site(work, first)
+    try:
+        run_engine(game, f"{site.base}/gamedata.vel")
+    finally:
+        site.close()
+    site = Site(work, second)
+    try:
+        run_engine(game, f"{site.base}/gamedata.vel")
+        requests = site.pack_requests()
+        manifest_bytes = len(second.manifest())
+    finally:
+        site.close()
+    with open(os.path.join(game, "data", "big.pak"), "rb") as f:
+        if f.read() != new:
+            raise SystemExit("the updated 256 MiB file differs")
+    return {"bytes": sum(r["bytes"] for r in requests), "requests": len(requests), "manifest_bytes": manifest_bytes}
+
+
+def write_file(folder, path, content):
+    full = os.path.join(folder, *path.split("/"))
+    os.makedirs(os.path.dirname(full), exist_ok=True)
+    with open(full, "wb") as f:
+        f.write(content)
+    return folder
 
 
 def main():
@@ -221,7 +298,8 @@ def main():
     try:
         big = throughput(work)
         small = small_release_peak(work)
-        many = no_change(work)
+        many = many_files(work)
+        edit = inserted_and_overwritten(work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     mb = big["size"] / MIB
@@ -229,7 +307,7 @@ def main():
           f"best of {ROUNDS}")
     print(f"  engine (comp.dll through engine_driver)       {big['engine_s']:7.2f} s  "
           f"{mb / big['engine_s']:6.1f} MiB/s   runs {', '.join('%.2f' % s for s in big['engine_all'])}")
-    print(f"  curl to disk + sha256sum -c, same objects      {big['tools_s']:7.2f} s  "
+    print(f"  curl to disk + sha256sum -c, same packs        {big['tools_s']:7.2f} s  "
           f"{mb / big['tools_s']:6.1f} MiB/s   runs {', '.join('%.2f' % s for s in big['tools_all'])}")
     print(f"  ratio (tools time / engine time)               {big['tools_s'] / big['engine_s']:7.2f}   (aim >= 0.8)")
     print(f"  publishing it with velmora-publish             {big['publish_s']:7.2f} s")
@@ -240,10 +318,21 @@ def main():
     print(f"  {small['size'] / MIB:.0f} MiB install (largest file 8 MiB)              "
           f"{small['peak_kib'] / 1024:7.1f} MiB   before the start call {small['baseline_kib'] / 1024:.1f} MiB, "
           f"engine's part {(small['peak_kib'] - small['baseline_kib']) / 1024:.1f} MiB   (aim < 32 MiB, flat)")
-    print(f"10,000-file install (manifest {many['manifest_bytes'] / MIB:.1f} MiB)")
-    print(f"  fresh install by the engine                    {many['fresh_s']:7.2f} s")
+    print(f"  the same through a server 30 ms away           {big['far_s']:7.2f} s   "
+          f"ratio to loopback {big['far_s'] / big['engine_s']:.2f}   (aim <= 1.5)")
+    print(f"10,000 files of 1-16 KiB ({many['stored'] / MIB:.1f} MiB stored in {many['packs']} packs, "
+          f"manifest {many['manifest_bytes'] / MIB:.1f} MiB)")
+    print(f"  fresh install by the engine                    {many['fresh_s']:7.2f} s   "
+          f"{many['requests']} pack requests")
+    print(f"  curl to disk + sha256sum -c, same packs        {many['tools_s']:7.2f} s   "
+          f"ratio engine / tools {many['fresh_s'] / many['tools_s']:.2f}   (aim <= 2)")
+    print(f"  the same install through a server 30 ms away   {many['far_s']:7.2f} s   "
+          f"ratio to loopback {many['far_s'] / many['fresh_s']:.2f}   (aim <= 1.5)")
     print(f"  finding that nothing changed (median of {ROUNDS})      {many['check_ms'] / 1000:7.3f} s   "
           f"runs {', '.join('%.0f ms' % ms for ms in many['checks'])}   (aim < 1 s)")
+    print("a 256 MiB file with 1 MiB inserted in its middle and 1 MiB overwritten elsewhere")
+    print(f"  downloaded for the update                      {edit['bytes'] / MIB:7.2f} MiB in {edit['requests']} "
+          f"requests, beyond the manifest of {edit['manifest_bytes'] / 1024:.0f} KiB   (aim <= 3 MiB)")
 
 
 if __name__ == "__main__":

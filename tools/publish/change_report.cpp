@@ -5,27 +5,9 @@
 
 #include "core/dropped_files.h"
 #include "core/case_fold.h"
-#include "core/update_plan.h"
 
 namespace velmora::publish {
 namespace {
-
-// The disk of a player whose folder matches `manifest` exactly.
-class DiskMatching : public engine::InstalledFiles {
-public:
-    explicit DiskMatching(const engine::Manifest* manifest) {
-        if (!manifest) return;
-        for (const auto& file : manifest->files) sizes_.emplace(engine::FoldCase(file.path), file.size);
-    }
-    std::optional<std::uint64_t> FileSize(std::string_view path) const override {
-        const auto found = sizes_.find(engine::FoldCase(path));
-        if (found == sizes_.end()) return std::nullopt;
-        return found->second;
-    }
-
-private:
-    std::unordered_map<std::string, std::uint64_t> sizes_;
-};
 
 // Every folder that holds a listed file, in the folded form.
 std::unordered_set<std::string> FoldedFolders(const engine::Manifest* manifest) {
@@ -64,7 +46,6 @@ ChangeReport CompareManifests(const engine::Manifest* previous, const engine::Ma
         if (foldersAfter.contains(engine::FoldCase(path))) report.nowFolders.push_back(path);
     for (const auto& path : report.added)
         if (foldersBefore.contains(engine::FoldCase(path))) report.nowFiles.push_back(path);
-    report.bytesToDownload = engine::PlanUpdate(previous, next, DiskMatching(previous)).totalStoredBytes;
     return report;
 }
 
@@ -76,8 +57,7 @@ std::string FormatChangeReport(const ChangeReport& report) {
     for (const auto& path : report.nowFolders) text += "now a folder " + path + "\n";
     for (const auto& path : report.nowFiles) text += "now a file " + path + "\n";
     text += std::to_string(report.added.size()) + " added, " + std::to_string(report.changed.size()) +
-            " changed, " + std::to_string(report.removed.size()) + " removed; " +
-            std::to_string(report.bytesToDownload) + " bytes to download\n";
+            " changed, " + std::to_string(report.removed.size()) + " removed\n";
     return text;
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 // What a publication changes for a player who has the previous one.
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,18 +15,16 @@ struct ChangeReport {
     // an added file where a folder stood.
     std::vector<std::string> nowFolders;
     std::vector<std::string> nowFiles;
-    // What the engine downloads for a player with every previous file in
-    // place: the stored size of each object it needs, once.
-    std::uint64_t bytesToDownload = 0;
 };
 
-// Paths are matched without ASCII case, as the engine matches them.
+// Paths are matched as Windows compares names, as the engine matches them.
 // `previous` is null for a first publication.
 ChangeReport CompareManifests(const engine::Manifest* previous, const engine::Manifest& next);
 
 // One line per path ("added   <path>", "changed <path>", "removed <path>",
 // "now a folder <path>", "now a file <path>"), then
-// "<n> added, <n> changed, <n> removed; <n> bytes to download".
+// "<n> added, <n> changed, <n> removed". What it costs to download is
+// download_report.h's.
 std::string FormatChangeReport(const ChangeReport& report);
 
 }  // namespace velmora::publish

@@ -18,7 +18,8 @@ const char kUsage[] =
     "  velmora-publish keygen <private-key.pem> <public-key.h>\n"
     "  velmora-publish publish --key <private.pem> --release <folder> --out <server folder>\n"
     "                          --version <n> --expires <YYYY-MM-DDTHH:MM:SSZ>\n"
-    "                          [--min-updater <n>] [--previous <server folder>] [--allow-far-expiry]\n"
+    "                          [--min-updater <n>] [--previous <server folder>] [--keep-releases <n>]\n"
+    "                          [--allow-far-expiry]\n"
     "  velmora-publish verify --public <public-key.h or .pem> [--public <another key>...] <server folder>\n"
     "A key is named by its file: studio-2026-private.pem and studio-2026-public.h are studio-2026.\n";
 
@@ -106,7 +107,9 @@ Command ParseCommandLine(std::span<const std::string_view> arguments, std::int64
     }
     if (command == "publish") {
         const Arguments parsed =
-            Collect(rest, {"--key", "--release", "--out", "--version", "--expires", "--min-updater", "--previous"},
+            Collect(rest,
+                    {"--key", "--release", "--out", "--version", "--expires", "--min-updater", "--previous",
+                     "--keep-releases"},
                     {"--allow-far-expiry"});
         RequirePlainCount(parsed, 0, command);
         PublishOptions options;
@@ -119,6 +122,8 @@ Command ParseCommandLine(std::span<const std::string_view> arguments, std::int64
         if (parsed.options.contains("--min-updater"))
             options.minUpdater = Number("--min-updater", Required(parsed, "--min-updater"));
         if (parsed.options.contains("--previous")) options.previous = Required(parsed, "--previous");
+        if (parsed.options.contains("--keep-releases"))
+            options.keepReleases = Number("--keep-releases", Required(parsed, "--keep-releases"));
         return options;
     }
     if (command == "verify") {

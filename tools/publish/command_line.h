@@ -23,6 +23,9 @@ struct PublishOptions {
     std::int64_t expires = 0;  // seconds since 1970
     std::uint64_t minUpdater = 1;
     std::optional<std::filesystem::path> previous;
+    // How many earlier manifests history/ keeps, newest first; their packs
+    // stay in the server folder, so their chunks can be reused.
+    std::uint64_t keepReleases = 3;
 };
 
 // How far ahead of now --expires may lie without --allow-far-expiry: 400

@@ -15,9 +15,9 @@ void RunKeygen(const KeygenOptions& options, std::ostream& out);
 // for the options and docs/update-format.md for the result.
 void RunPublish(const PublishOptions& options, std::ostream& out, std::ostream& warnings);
 
-// Checks a server folder: the signature against the public key, and every
-// object present with its stored size and unpacking to its file's size and
-// SHA-256.
+// Checks a server folder: the signature against the public keys, every
+// pack present with its listed size, every chunk unpacking at its place to
+// its size and SHA-256, and each file's chunks making its content.
 void RunVerify(const VerifyOptions& options, std::ostream& out, std::ostream& warnings);
 
 }  // namespace velmora::publish

@@ -2,11 +2,7 @@
 
 #include <openssl/evp.h>
 
-#include <fstream>
-#include <vector>
-
 #include "openssl_support.h"
-#include "publish_error.h"
 
 namespace velmora::publish {
 
@@ -27,23 +23,14 @@ engine::Sha256Digest Sha256Stream::Finish() {
     return digest;
 }
 
-engine::Sha256Digest Sha256Of(std::string_view data) {
+engine::Sha256Digest Sha256Of(std::span<const std::uint8_t> data) {
     Sha256Stream stream;
     stream.Add(data.data(), data.size());
     return stream.Finish();
 }
 
-engine::Sha256Digest Sha256OfFile(const std::filesystem::path& file) {
-    std::ifstream input(file, std::ios::binary);
-    if (!input) throw PublishError("cannot read " + file.string());
-    Sha256Stream stream;
-    std::vector<char> buffer(1 << 16);
-    while (input) {
-        input.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        stream.Add(buffer.data(), static_cast<std::size_t>(input.gcount()));
-    }
-    if (input.bad()) throw PublishError("cannot read " + file.string());
-    return stream.Finish();
+engine::Sha256Digest Sha256Of(std::string_view data) {
+    return Sha256Of(std::span(reinterpret_cast<const std::uint8_t*>(data.data()), data.size()));
 }
 
 }  // namespace velmora::publish

@@ -1,6 +1,6 @@
 #pragma once
-// SHA-256 through OpenSSL, of bytes in memory or of a file read in chunks.
-#include <filesystem>
+// SHA-256 through OpenSSL, of bytes in memory or arriving in pieces.
+#include <span>
 #include <string_view>
 
 #include "core/manifest.h"
@@ -8,10 +8,8 @@
 
 namespace velmora::publish {
 
+engine::Sha256Digest Sha256Of(std::span<const std::uint8_t> data);
 engine::Sha256Digest Sha256Of(std::string_view data);
-
-// Throws PublishError when the file cannot be read.
-engine::Sha256Digest Sha256OfFile(const std::filesystem::path& file);
 
 // Incremental hashing for content that arrives in pieces.
 class Sha256Stream {

@@ -42,4 +42,13 @@ void WriteNewFile(const std::filesystem::path& file, std::string_view text, unsi
         throw PublishError("cannot write " + file.string() + ": " + std::strerror(errno));
 }
 
+void LinkOrCopy(const std::filesystem::path& from, const std::filesystem::path& to) {
+    std::error_code error;
+    std::filesystem::create_hard_link(from, to, error);
+    if (!error) return;
+    // Another file system, or one without hard links: the bytes are copied.
+    if (!std::filesystem::copy_file(from, to, error) || error)
+        throw PublishError("cannot copy " + from.string() + " to " + to.string() + ": " + error.message());
+}
+
 }  // namespace velmora::publish

@@ -13,4 +13,8 @@ std::string ReadWholeFile(const std::filesystem::path& file);
 // replace an existing file.
 void WriteNewFile(const std::filesystem::path& file, std::string_view text, unsigned mode);
 
+// Makes `to` a hard link to `from` where the file system allows, else a
+// copy of it. Throws PublishError.
+void LinkOrCopy(const std::filesystem::path& from, const std::filesystem::path& to);
+
 }  // namespace velmora::publish

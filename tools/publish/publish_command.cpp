@@ -1,19 +1,22 @@
 #include <algorithm>
 #include <ctime>
-#include <unordered_map>
 
+#include "amount_text.h"
+#include "carry_over.h"
 #include "change_report.h"
 #include "commands.h"
-#include "core/hex.h"
 #include "core/manifest_content.h"
 #include "core/manifest_parse.h"
 #include "core/manifest_write.h"
 #include "core/utc_time.h"
-#include "file_digest.h"
+#include "download_report.h"
 #include "file_io.h"
-#include "object_store.h"
+#include "known_chunks.h"
+#include "pack_reader.h"
+#include "previous_publication.h"
 #include "publish_error.h"
 #include "release_folder.h"
+#include "release_packing.h"
 #include "server_folder.h"
 #include "signature_check.h"
 #include "signing_key.h"
@@ -27,19 +30,19 @@ namespace fs = std::filesystem;
 // The publication the new one follows: --previous when given, else what
 // --out holds now. An existing --out must be a server folder (or empty), so
 // that a mistyped path never replaces an unrelated folder.
-std::optional<ServerManifest> PreviousPublication(const PublishOptions& options) {
+std::optional<PreviousPublication> FindPreviousPublication(const PublishOptions& options) {
     std::error_code error;
-    std::optional<ServerManifest> current;
+    std::optional<PreviousPublication> current;
     if (fs::exists(options.out, error)) {
         if (!fs::is_directory(options.out, error))
             throw PublishError(options.out.string() + " exists and is not a folder");
-        current = ReadServerManifest(options.out, std::nullopt);
+        current = ReadPreviousPublication(options.out);
         if (!current && !fs::is_empty(options.out, error))
             throw PublishError("refusing to replace " + options.out.string() +
                                ": it is not a server folder (it has no gamedata.vel)");
     }
     if (!options.previous) return current;
-    auto previous = ReadServerManifest(*options.previous, std::nullopt);
+    auto previous = ReadPreviousPublication(*options.previous);
     if (!previous) throw PublishError(options.previous->string() + " has no gamedata.vel");
     return previous;
 }
@@ -50,24 +53,32 @@ bool IsInside(const fs::path& inner, const fs::path& outer) {
     return end == b.end();
 }
 
-// Hashes every release file and stores each distinct content once.
-engine::Manifest BuildManifest(const PublishOptions& options, const std::vector<ReleaseFile>& files,
-                               const fs::path& objectsFolder) {
+struct BuiltRelease {
     engine::Manifest manifest;
-    manifest.version = options.version;
-    manifest.expires = options.expires;
-    manifest.minUpdater = options.minUpdater;
-    std::unordered_map<std::string, StoredObject> stored;  // by hex SHA-256
-    for (const ReleaseFile& file : files) {
-        const engine::Sha256Digest sha256 = Sha256OfFile(file.source);
-        const auto [slot, fresh] = stored.try_emplace(engine::ToHex(sha256));
-        if (fresh) slot->second = StoreObject(file.source, sha256, objectsFolder);
-        manifest.files.push_back(
-            {sha256, fs::file_size(file.source), slot->second.name, slot->second.storedSize, file.path});
+    PackingCounts counts;
+};
+
+// Cuts the release into chunks, stores the new ones in packs of
+// `serverFolder`, and gives the manifest that lists it all.
+BuiltRelease BuildRelease(const PublishOptions& options, const std::vector<ReleaseFile>& files,
+                          const fs::path& serverFolder, const PreviousPublication* previous) {
+    fs::create_directory(serverFolder / kPacksFolderName);
+    KnownChunks known;
+    std::optional<PackReader> earlierPacks;
+    std::optional<EarlierChunks> earlier;
+    if (previous) {
+        for (const ServerManifest* release : previous->Releases())
+            known.Add(release->parsed.manifest, previous->folder);
+        earlierPacks.emplace(previous->folder);
+        earlier.emplace(known, *earlierPacks);
     }
-    if (auto valid = engine::CheckManifestFiles(manifest.files); !valid)
+    PackedRelease packed = PackRelease(files, serverFolder, earlier ? &*earlier : nullptr);
+    BuiltRelease built{{options.version, options.expires, options.minUpdater, std::move(packed.packs),
+                        std::move(packed.files)},
+                       packed.counts};
+    if (auto valid = engine::CheckManifestContent(built.manifest); !valid)
         throw PublishError("the release cannot be published: " + valid.Error().reason);
-    return manifest;
+    return built;
 }
 
 // The signed file, read back as an engine reads it before it goes live.
@@ -90,8 +101,8 @@ std::string SignedManifestText(const engine::Manifest& manifest, const SigningKe
 
 void RunPublish(const PublishOptions& options, std::ostream& out, std::ostream& warnings) {
     const SigningKey key = SigningKey::LoadPem(options.key);
-    const std::optional<ServerManifest> previous = PreviousPublication(options);
-    const engine::Manifest* before = previous ? &previous->parsed.manifest : nullptr;
+    const std::optional<PreviousPublication> previous = FindPreviousPublication(options);
+    const engine::Manifest* before = previous ? &previous->current.parsed.manifest : nullptr;
     if (before && options.version <= before->version)
         throw PublishError("version " + std::to_string(options.version) +
                            " is not higher than the previous publication's version " +
@@ -104,16 +115,31 @@ void RunPublish(const PublishOptions& options, std::ostream& out, std::ostream& 
 
     const std::vector<ReleaseFile> files = ListReleaseFiles(options.release);
     StagingFolder staging(options.out);
-    const fs::path objects = staging.Path() / kObjectsFolderName;
-    fs::create_directory(objects);
-    const engine::Manifest manifest = BuildManifest(options, files, objects);
+    const BuiltRelease built = BuildRelease(options, files, staging.Path(), previous ? &*previous : nullptr);
+    const engine::Manifest& manifest = built.manifest;
+    std::optional<CarriedOver> carried;
+    if (previous)
+        carried =
+            CarryOver(*previous, KeptHistory(*previous, options.keepReleases), manifest, staging.Path(), warnings);
     WriteNewFile(staging.Path() / kManifestFileName, SignedManifestText(manifest, key), 0644);
     staging.ReplaceDestination();
 
     out << "published version " << manifest.version << " to " << options.out.string() << ": "
-        << manifest.files.size() << " files, expires " << engine::FormatUtcTime(manifest.expires) << "\n";
+        << manifest.files.size() << " files, expires " << engine::FormatUtcTime(manifest.expires) << "\n"
+        << "stored " << Counted(built.counts.newChunks, "new chunk") << ", " << SizeText(built.counts.newBytes)
+        << ", in " << Counted(built.counts.newPacks, "new pack") << "; reused "
+        << Counted(built.counts.reusedChunks, "chunk") << " of earlier releases\n";
+    if (carried)
+        out << "brought over " << Counted(carried->packs, "pack") << " of earlier releases; history keeps "
+            << Counted(carried->historyManifests, "manifest") << "\n";
     if (before) out << "changes against version " << before->version << ":\n";
     out << FormatChangeReport(CompareManifests(before, manifest));
+    // The releases history keeps, and the previous one in any case.
+    std::vector<const engine::Manifest*> earlier;
+    if (previous)
+        for (const ServerManifest* release : KeptHistory(*previous, std::max<std::uint64_t>(options.keepReleases, 1)))
+            earlier.push_back(&release->parsed.manifest);
+    out << "to download:\n" << FormatDownloads(manifest, earlier);
 }
 
 }  // namespace velmora::publish

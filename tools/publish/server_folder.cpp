@@ -1,5 +1,6 @@
 #include "server_folder.h"
 
+#include "core/hex.h"
 #include "core/manifest_parse.h"
 #include "file_io.h"
 #include "publish_error.h"
@@ -7,11 +8,7 @@
 
 namespace velmora::publish {
 
-std::optional<ServerManifest> ReadServerManifest(const std::filesystem::path& folder,
-                                                 const std::optional<PublicKeyBytes>& key) {
-    const std::filesystem::path file = folder / kManifestFileName;
-    std::error_code error;
-    if (!std::filesystem::exists(file, error)) return std::nullopt;
+ServerManifest ReadManifestFile(const std::filesystem::path& file, const std::optional<PublicKeyBytes>& key) {
     std::string text = ReadWholeFile(file);
     const engine::SignatureCheck check = [&](std::string_view signedPart,
                                              const engine::ManifestSignature& signature) -> engine::Result<void> {
@@ -22,6 +19,18 @@ std::optional<ServerManifest> ReadServerManifest(const std::filesystem::path& fo
     auto parsed = engine::ParseSignedManifest(text, check);
     if (!parsed) throw PublishError(file.string() + " is not a valid manifest: " + parsed.Error().reason);
     return ServerManifest{std::move(text), std::move(parsed).Value()};
+}
+
+std::optional<ServerManifest> ReadServerManifest(const std::filesystem::path& folder,
+                                                 const std::optional<PublicKeyBytes>& key) {
+    const std::filesystem::path file = folder / kManifestFileName;
+    std::error_code error;
+    if (!std::filesystem::exists(file, error)) return std::nullopt;
+    return ReadManifestFile(file, key);
+}
+
+std::filesystem::path PackFile(const std::filesystem::path& folder, const engine::Sha256Digest& name) {
+    return folder / kPacksFolderName / engine::ToHex(name);
 }
 
 }  // namespace velmora::publish

@@ -1,5 +1,6 @@
 #pragma once
-// A server folder: gamedata.vel and objects/, as the web server serves it.
+// A server folder: gamedata.vel, packs/ and history/, as the web server
+// serves it.
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -10,20 +11,28 @@
 namespace velmora::publish {
 
 inline constexpr char kManifestFileName[] = "gamedata.vel";
-inline constexpr char kObjectsFolderName[] = "objects";
+inline constexpr char kPacksFolderName[] = "packs";
+inline constexpr char kHistoryFolderName[] = "history";
 
 struct ServerManifest {
     std::string text;                 // the file as it is
     engine::SignedManifest parsed;
 };
 
-// The manifest of `folder`; nothing when the folder has no gamedata.vel.
-// With `key`, its signature is checked against it before anything else of
-// it is read. Without, it is read unchecked: only for the studio's own
-// earlier publication, which may be signed with an earlier key and is read
-// for its version and the change report, never served. Throws PublishError
-// when it is there but cannot be read, does not check out or does not parse.
+// The manifest in `file`. With `key`, its signature is checked against it
+// before anything else of it is read. Without, it is read unchecked: only
+// for the studio's own earlier publications, which may be signed with a
+// key since retired; the chunks reused from them are checked against the
+// release's own bytes (release_packing.h). Throws PublishError when it
+// cannot be read, does not check out or does not parse.
+ServerManifest ReadManifestFile(const std::filesystem::path& file, const std::optional<PublicKeyBytes>& key);
+
+// ReadManifestFile of the folder's gamedata.vel; nothing when the folder
+// has none.
 std::optional<ServerManifest> ReadServerManifest(const std::filesystem::path& folder,
                                                  const std::optional<PublicKeyBytes>& key);
+
+// packs/<hex of the name> in `folder`.
+std::filesystem::path PackFile(const std::filesystem::path& folder, const engine::Sha256Digest& name);
 
 }  // namespace velmora::publish

@@ -1,12 +1,16 @@
 #include <ctime>
-#include <set>
+#include <unordered_set>
 #include <vector>
 
+#include "amount_text.h"
 #include "commands.h"
+#include "core/hex.h"
 #include "core/manifest_parse.h"
 #include "core/utc_time.h"
+#include "core/digest_hash.h"
+#include "file_digest.h"
 #include "file_io.h"
-#include "object_store.h"
+#include "pack_reader.h"
 #include "publish_error.h"
 #include "server_folder.h"
 #include "signature_check.h"
@@ -33,6 +37,62 @@ NamedPublicKey SigningKeyOf(const fs::path& folder, const std::vector<NamedPubli
     throw PublishError("the signature of " + file.string() + " does not match any of the keys given: " + tried);
 }
 
+// The damage found, one line each; past a screenful only counted.
+class Problems {
+public:
+    void Add(const std::string& problem) {
+        if (++count_ <= kShown) text_ += "\n  " + problem;
+    }
+    bool Any() const { return count_ > 0; }
+    std::string Text() const {
+        return count_ > kShown ? text_ + "\n  and " + std::to_string(count_ - kShown) + " more" : text_;
+    }
+
+private:
+    static constexpr std::size_t kShown = 20;
+    std::size_t count_ = 0;
+    std::string text_;
+};
+
+// Whether each pack is there with the size the manifest gives it.
+std::vector<bool> CheckPacks(const fs::path& folder, const engine::Manifest& manifest, Problems& problems) {
+    std::vector<bool> present;
+    for (const engine::ManifestPack& pack : manifest.packs) {
+        std::error_code error;
+        const std::uintmax_t size = fs::file_size(PackFile(folder, pack.name), error);
+        if (error)
+            problems.Add("missing pack " + engine::ToHex(pack.name));
+        else if (size != pack.size)
+            problems.Add("pack " + engine::ToHex(pack.name) + " has " + std::to_string(size) + " bytes, not " +
+                         std::to_string(pack.size));
+        present.push_back(!error && size == pack.size);
+    }
+    return present;
+}
+
+// Reads the file's chunks from their packs in order: each must unpack to
+// its size and SHA-256, and together hash to the file's SHA-256. The first
+// chunk that fails is reported, once however many files share it.
+void CheckFile(const engine::Manifest& manifest, const engine::ManifestFile& file, const std::vector<bool>& packPresent,
+               PackReader& reader, std::unordered_set<engine::Sha256Digest, engine::DigestHash>& reportedChunks,
+               Problems& problems) {
+    Sha256Stream whole;
+    for (const engine::ManifestChunk& chunk : file.chunks) {
+        if (!packPresent[chunk.pack]) return;  // reported with the pack
+        const engine::ManifestPack& pack = manifest.packs[chunk.pack];
+        const auto content = reader.Read(pack, chunk);
+        if (!content || Sha256Of(*content) != chunk.sha256) {
+            if (reportedChunks.insert(chunk.sha256).second)
+                problems.Add("pack " + engine::ToHex(pack.name) + " does not hold chunk " +
+                             engine::ToHex(chunk.sha256) + " at " + std::to_string(chunk.offset) + " (of " +
+                             file.path + ")");
+            return;
+        }
+        whole.Add(content->data(), content->size());
+    }
+    if (whole.Finish() != file.sha256) problems.Add("the chunks of " + file.path + " do not make its content");
+}
+
 }  // namespace
 
 void RunVerify(const VerifyOptions& options, std::ostream& out, std::ostream& warnings) {
@@ -41,41 +101,25 @@ void RunVerify(const VerifyOptions& options, std::ostream& out, std::ostream& wa
     const NamedPublicKey signer = SigningKeyOf(options.serverFolder, candidates);
     const std::optional<ServerManifest> server = ReadServerManifest(options.serverFolder, signer.key);
     if (!server) throw PublishError(options.serverFolder.string() + " has no gamedata.vel");
-    const engine::SignedManifest& signedManifest = server->parsed;
+    const engine::Manifest& manifest = server->parsed.manifest;
 
-    std::string problems;
-    std::set<std::string> checked;
-    std::uint64_t storedBytes = 0;
-    for (const engine::ManifestFile& file : signedManifest.manifest.files) {
-        if (!checked.insert(file.object).second) continue;
-        const fs::path object = options.serverFolder / kObjectsFolderName / file.object;
-        std::error_code error;
-        const std::uint64_t size = fs::file_size(object, error);
-        if (error) {
-            problems += "\n  missing object " + file.object + " (" + file.path + ")";
-            continue;
-        }
-        if (size != file.storedSize) {
-            problems += "\n  object " + file.object + " has " + std::to_string(size) + " bytes, not " +
-                        std::to_string(file.storedSize);
-            continue;
-        }
-        try {
-            const ObjectContent content = ReadObjectContent(object, file.IsCompressed());
-            if (content.sha256 != file.sha256 || content.size != file.size)
-                problems += "\n  object " + file.object + " does not hold the content of " + file.path;
-        } catch (const PublishError& broken) {
-            problems += "\n  ";
-            problems += broken.what();
-        }
-        storedBytes += file.storedSize;
+    Problems problems;
+    const std::vector<bool> packPresent = CheckPacks(options.serverFolder, manifest, problems);
+    PackReader reader(options.serverFolder);
+    std::unordered_set<engine::Sha256Digest, engine::DigestHash> checkedFiles, chunks, reportedChunks;
+    for (const engine::ManifestFile& file : manifest.files) {
+        for (const engine::ManifestChunk& chunk : file.chunks) chunks.insert(chunk.sha256);
+        if (checkedFiles.insert(file.sha256).second)
+            CheckFile(manifest, file, packPresent, reader, reportedChunks, problems);
     }
-    if (!problems.empty()) throw PublishError("the server folder is damaged:" + problems);
+    if (problems.Any()) throw PublishError("the server folder is damaged:" + problems.Text());
 
-    const engine::Manifest& manifest = signedManifest.manifest;
+    std::uint64_t storedBytes = 0;
+    for (const engine::ManifestPack& pack : manifest.packs) storedBytes += pack.size;
     out << "ok: version " << manifest.version << ", expires " << engine::FormatUtcTime(manifest.expires)
-        << ", min-updater " << manifest.minUpdater << ", " << manifest.files.size() << " files, "
-        << checked.size() << " objects, " << storedBytes << " bytes stored\n"
+        << ", min-updater " << manifest.minUpdater << ", " << Counted(manifest.files.size(), "file") << ", "
+        << Counted(manifest.packs.size(), "pack") << ", " << Counted(chunks.size(), "chunk") << ", "
+        << Counted(storedBytes, "byte") << " stored\n"
         << "signed with key " << signer.name << " (" << signer.file.string() << ")\n";
     if (manifest.expires <= static_cast<std::int64_t>(std::time(nullptr)))
         warnings << "warning: this manifest has expired; engines refuse it\n";

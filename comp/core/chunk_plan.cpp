@@ -1,0 +1,70 @@
+#include "core/chunk_plan.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "core/digest_hash.h"
+
+namespace velmora::engine {
+
+std::vector<NeededChunk> ListNeededChunks(const Manifest& remote, const std::vector<ContentToBuild>& contents,
+                                          const Manifest* local, const InstalledFiles& disk) {
+    std::vector<NeededChunk> needed;
+    std::unordered_map<Sha256Digest, std::size_t, DigestHash> index;
+    for (std::size_t c = 0; c < contents.size(); ++c) {
+        std::uint64_t offset = 0;
+        for (const ManifestChunk& chunk : remote.files[contents[c].source].chunks) {
+            const auto [slot, added] = index.try_emplace(chunk.sha256, needed.size());
+            if (added) needed.push_back({&chunk, {}, std::nullopt});
+            needed[slot->second].targets.push_back({c, offset});
+            offset += chunk.size;
+        }
+    }
+    if (!local) return needed;
+    for (std::size_t f = 0; f < local->files.size(); ++f) {
+        const ManifestFile& file = local->files[f];
+        if (file.chunks.empty() || disk.FileSize(file.path) != file.size) continue;
+        std::uint64_t offset = 0;
+        for (const ManifestChunk& chunk : file.chunks) {
+            const auto found = index.find(chunk.sha256);
+            if (found != index.end() && !needed[found->second].installed)
+                needed[found->second].installed = InstalledChunk{f, offset};
+            offset += chunk.size;
+        }
+    }
+    return needed;
+}
+
+std::vector<PackRange> JoinIntoRanges(const std::vector<NeededChunk>& needed, const std::vector<std::size_t>& wanted) {
+    std::vector<std::size_t> order = wanted;
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const ManifestChunk& x = *needed[a].stored;
+        const ManifestChunk& y = *needed[b].stored;
+        return x.pack != y.pack ? x.pack < y.pack : x.offset < y.offset;
+    });
+    std::vector<PackRange> ranges;
+    for (const std::size_t i : order) {
+        const ManifestChunk& chunk = *needed[i].stored;
+        const std::uint64_t end = chunk.offset + chunk.storedSize;
+        if (!ranges.empty()) {
+            PackRange& last = ranges.back();
+            const bool joins = last.pack == chunk.pack && chunk.offset >= last.end &&
+                               chunk.offset - last.end <= kMaxRangeGap && end - last.begin <= kMaxRangeBytes;
+            if (joins) {
+                last.end = end;
+                last.chunks.push_back(i);
+                continue;
+            }
+        }
+        ranges.push_back({chunk.pack, chunk.offset, end, {i}});
+    }
+    return ranges;
+}
+
+std::uint64_t RangeBytes(const std::vector<PackRange>& ranges) {
+    std::uint64_t total = 0;
+    for (const PackRange& range : ranges) total += range.end - range.begin;
+    return total;
+}
+
+}  // namespace velmora::engine

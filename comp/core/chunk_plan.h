@@ -1,0 +1,69 @@
+#pragma once
+// Where the chunks of the contents a run builds come from: a copy already
+// in the install (a chunk of the old version of any file the local manifest
+// lists), or the server's packs, fetched with as few range requests as
+// makes sense. Portable: the Windows side reads, fetches and writes.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "core/manifest.h"
+#include "core/update_plan.h"
+
+namespace velmora::engine {
+
+// Where a chunk's content goes: `offset` bytes into content number
+// `content` of the plan.
+struct ChunkTarget {
+    std::size_t content = 0;
+    std::uint64_t offset = 0;
+};
+
+// A copy of a chunk in the install: `offset` bytes into a file the local
+// manifest lists (index into its files). Read and checked before use: the
+// file may have changed since.
+struct InstalledChunk {
+    std::size_t file = 0;
+    std::uint64_t offset = 0;
+};
+
+struct NeededChunk {
+    const ManifestChunk* stored = nullptr;  // the first listing: where the server keeps it
+    std::vector<ChunkTarget> targets;       // every place it goes, in list order
+    std::optional<InstalledChunk> installed;
+};
+
+// Each distinct chunk (by SHA-256) of the contents once, in the order the
+// contents list them. A chunk counts as installed when a file of the local
+// manifest lists it and the disk holds a file of that file's size.
+std::vector<NeededChunk> ListNeededChunks(const Manifest& remote, const std::vector<ContentToBuild>& contents,
+                                          const Manifest* local, const InstalledFiles& disk);
+
+// A piece of one pack to fetch in one request.
+struct PackRange {
+    std::uint32_t pack = 0;
+    std::uint64_t begin = 0;  // first byte
+    std::uint64_t end = 0;    // one past the last byte
+    std::vector<std::size_t> chunks;  // indices into the needed chunks, by offset
+};
+
+// Ranges need no more bytes between two chunks than this: skipping them
+// would cost a request of its own, about what a round trip of 10 ms carries
+// on a 100 Mbit/s line.
+inline constexpr std::uint64_t kMaxRangeGap = 128 * 1024;
+// Nor more bytes in all (unless one chunk is larger), so that several
+// requests share the work and a broken one costs little.
+inline constexpr std::uint64_t kMaxRangeBytes = 8u * 1024 * 1024;
+
+// The ranges that fetch the chunks `wanted` (indices into `needed`): per
+// pack, by offset, neighbours within kMaxRangeGap joined up to
+// kMaxRangeBytes. A chunk that overlaps the one before it starts a range of
+// its own, so every range is read front to back. Ordered by pack, then
+// offset.
+std::vector<PackRange> JoinIntoRanges(const std::vector<NeededChunk>& needed, const std::vector<std::size_t>& wanted);
+
+// The bytes the ranges download, gaps included: the run's total.
+std::uint64_t RangeBytes(const std::vector<PackRange>& ranges);
+
+}  // namespace velmora::engine

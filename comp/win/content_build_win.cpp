@@ -1,0 +1,104 @@
+#include "content_build_win.h"
+
+#include "chunk_check_win.h"
+#include "file_ops_win.h"
+
+namespace velmora::engine {
+
+Result<std::vector<std::size_t>> ContentBuild::Prepare(
+    const std::vector<ContentToBuild>& contents, const std::unordered_map<std::wstring, std::uint64_t>& leftovers) {
+    const auto leftover = [&](const std::wstring& name, std::uint64_t size) {
+        const auto found = leftovers.find(name);
+        return found != leftovers.end() && found->second == size;
+    };
+    for (const ContentToBuild& content : contents) {
+        if (cancel_.Raised()) return Stopped();
+        if (leftover(staging_.ReadyName(content.sha256), content.size)) {
+            auto ready = staging_.CheckReady(content, cancel_);
+            if (ready) continue;
+            if (IsStop(ready.Error()) || !FailedVerification(ready.Error())) return ready.Error();
+        }
+        // A content of one chunk (most small files) is written whole as its
+        // .ready once the chunk is in: no .build to make and rename, which
+        // under Wine costs about a millisecond a file. Cut short by a stop,
+        // it is a .ready the next run hashes and discards.
+        const bool whole = remote_.files[content.source].chunks.size() == 1;
+        const bool resumed = !whole && leftover(staging_.BuildName(content.sha256), content.size);
+        if (!whole && !resumed)
+            if (auto made = staging_.CreateBuild(content); !made) return made.Error();
+        building_.push_back(content);
+        resumed_.push_back(resumed);
+        whole_.push_back(whole);
+    }
+
+    needed_ = ListNeededChunks(remote_, building_, local_, game_);
+    placed_.resize(needed_.size());
+    std::vector<std::size_t> wanted;
+    for (std::size_t i = 0; i < needed_.size(); ++i) {
+        if (cancel_.Raised()) return Stopped();
+        placed_[i].assign(needed_[i].targets.size(), false);
+        auto restocked = Restock(i, placed_[i]);
+        if (!restocked) return restocked.Error();
+        if (!restocked.Value()) wanted.push_back(i);
+    }
+    return wanted;
+}
+
+// Puts chunk `i` wherever it is missing from what the disk already holds:
+// a resumed .build where it checks out, else an old file of the install.
+// False when neither has it: it must be fetched.
+Result<bool> ContentBuild::Restock(std::size_t i, std::vector<bool>& placed) const {
+    const NeededChunk& chunk = needed_[i];
+    std::vector<std::uint8_t> content;
+    for (std::size_t t = 0; t < chunk.targets.size(); ++t) {
+        if (!resumed_[chunk.targets[t].content]) continue;
+        auto read = ReadAt(BuildPath(chunk.targets[t]), chunk.targets[t].offset, chunk.stored->size);
+        if (!read) return read.Error();
+        if (CheckChunkContent(*chunk.stored, read.Value())) {
+            placed[t] = true;
+            content = std::move(read).Value();
+        }
+    }
+    if (content.empty() && chunk.installed) {
+        const std::optional<std::wstring> path = game_.FullPath(local_->files[chunk.installed->file].path);
+        if (path) {
+            auto read = ReadAt(*path, chunk.installed->offset, chunk.stored->size);
+            if (read && CheckChunkContent(*chunk.stored, read.Value())) content = std::move(read).Value();
+        }
+    }
+    if (content.empty()) return false;
+    for (std::size_t t = 0; t < chunk.targets.size(); ++t) {
+        if (placed[t]) continue;
+        if (auto written = WriteTo(chunk.targets[t], content); !written) return written.Error();
+        placed[t] = true;
+    }
+    return true;
+}
+
+Result<void> ContentBuild::WriteTo(const ChunkTarget& target, std::span<const std::uint8_t> content) const {
+    if (whole_[target.content]) return staging_.WriteReady(building_[target.content], content);
+    return WriteAt(BuildPath(target), target.offset, content);
+}
+
+Result<void> ContentBuild::Write(std::size_t i, std::span<const std::uint8_t> content) const {
+    const NeededChunk& chunk = needed_[i];
+    for (std::size_t t = 0; t < chunk.targets.size(); ++t) {
+        if (placed_[i][t]) continue;
+        if (auto written = WriteTo(chunk.targets[t], content); !written) return written;
+    }
+    return {};
+}
+
+Result<void> ContentBuild::Finish() const {
+    for (std::size_t c = 0; c < building_.size(); ++c) {
+        if (cancel_.Raised()) return Stopped();
+        if (whole_[c]) continue;
+        const ContentToBuild& content = building_[c];
+        const std::wstring build = staging_.BuildPath(content.sha256);
+        if (auto flushed = Flush(build); !flushed) return flushed;
+        if (auto renamed = ReplaceWith(build, staging_.ReadyPath(content.sha256)); !renamed) return renamed;
+    }
+    return {};
+}
+
+}  // namespace velmora::engine

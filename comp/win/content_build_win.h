@@ -1,0 +1,65 @@
+#pragma once
+// Builds the file contents of a run in the staging folder from their
+// chunks: what an earlier run left (a .ready checked whole, a .build checked
+// chunk by chunk), chunks copied from the old files of the install, and the
+// rest as the server's packs deliver them. Every chunk is checked against
+// its SHA-256 before it is written, so a .build holds only checked chunks
+// (and zeros where none has come yet).
+#include <cstdint>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "cancel_flag.h"
+#include "core/chunk_plan.h"
+#include "core/engine_status.h"
+#include "core/update_plan.h"
+#include "game_folder_win.h"
+#include "staging_win.h"
+
+namespace velmora::engine {
+
+class ContentBuild {
+public:
+    ContentBuild(const Manifest& remote, const Manifest* local, const GameFolder& game, const StagingFolder& staging,
+                 const CancelFlag& cancel)
+        : remote_(remote), local_(local), game_(game), staging_(staging), cancel_(cancel) {}
+
+    // Takes stock of the contents: a .ready an earlier run left is checked
+    // and kept; every other content gets its .build, made at its size, or
+    // kept from an earlier run with the chunks that check out in it. Then
+    // each chunk not yet in place is copied from the install where an old
+    // file holds it. `leftovers` is the staging folder's listing. Returns
+    // the chunks still to fetch (indices into Needed()).
+    Result<std::vector<std::size_t>> Prepare(const std::vector<ContentToBuild>& contents,
+                                             const std::unordered_map<std::wstring, std::uint64_t>& leftovers);
+
+    const std::vector<NeededChunk>& Needed() const noexcept { return needed_; }
+
+    // Writes a chunk's checked content to every place it goes. Several
+    // threads may write different chunks at once.
+    Result<void> Write(std::size_t chunk, std::span<const std::uint8_t> content) const;
+
+    // Once every chunk is in: each .build is flushed and renamed to .ready
+    // (a content of one chunk is a flushed .ready from the start).
+    Result<void> Finish() const;
+
+private:
+    Result<bool> Restock(std::size_t chunk, std::vector<bool>& placed) const;
+    Result<void> WriteTo(const ChunkTarget& target, std::span<const std::uint8_t> content) const;
+    std::wstring BuildPath(const ChunkTarget& target) const { return staging_.BuildPath(building_[target.content].sha256); }
+
+    const Manifest& remote_;
+    const Manifest* local_;
+    const GameFolder& game_;
+    const StagingFolder& staging_;
+    const CancelFlag& cancel_;
+    std::vector<ContentToBuild> building_;  // the contents without a good .ready
+    std::vector<bool> resumed_;             // their .build comes from an earlier run
+    std::vector<bool> whole_;               // of one chunk: written whole as the .ready
+    std::vector<NeededChunk> needed_;
+    std::vector<std::vector<bool>> placed_;  // per chunk, per target: already in its place
+};
+
+}  // namespace velmora::engine

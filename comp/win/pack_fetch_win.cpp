@@ -1,0 +1,198 @@
+#include "pack_fetch_win.h"
+
+#include <windows.h>
+
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "chunk_check_win.h"
+#include "core/data_url.h"
+#include "core/hex.h"
+#include "core/transfer_rules.h"
+#include "http_get_win.h"
+
+namespace velmora::engine {
+namespace {
+
+// A response body taken in order, in the pieces the request delivers.
+class Body {
+public:
+    Body(HttpGet& get, std::uint64_t start, std::optional<std::uint64_t> announced,
+         const std::function<void(std::uint64_t)>& received, const CancelFlag& cancel)
+        : get_(get), position_(start), start_(start), announced_(announced), received_(received), cancel_(cancel) {}
+
+    std::uint64_t Position() const noexcept { return position_; }
+
+    // Takes the body up to `offset`, then `size` bytes from there.
+    Result<std::vector<std::uint8_t>> Take(std::uint64_t offset, std::uint32_t size) {
+        std::vector<std::uint8_t> bytes;
+        bytes.reserve(size);
+        while (bytes.size() < size) {
+            if (piece_.empty()) {
+                auto next = get_.NextPiece(cancel_);
+                if (!next) return next.Error();
+                if (next.Value().empty())
+                    return ShortBody(position_ - start_, offset + size - start_, announced_);
+                piece_ = next.Value();
+                received_(piece_.size());
+            }
+            if (position_ < offset) {
+                const auto skip = static_cast<std::size_t>(std::min<std::uint64_t>(offset - position_, piece_.size()));
+                piece_ = piece_.subspan(skip);
+                position_ += skip;
+                continue;
+            }
+            const std::size_t take = std::min<std::size_t>(size - bytes.size(), piece_.size());
+            bytes.insert(bytes.end(), piece_.begin(), piece_.begin() + static_cast<std::ptrdiff_t>(take));
+            piece_ = piece_.subspan(take);
+            position_ += take;
+        }
+        return bytes;
+    }
+
+private:
+    HttpGet& get_;
+    std::span<const std::uint8_t> piece_;
+    std::uint64_t position_;
+    const std::uint64_t start_;
+    const std::optional<std::uint64_t> announced_;
+    const std::function<void(std::uint64_t)>& received_;
+    const CancelFlag& cancel_;
+};
+
+class Fetch {
+public:
+    Fetch(const std::shared_ptr<const InternetSession>& session, const Manifest& remote,
+          const std::vector<NeededChunk>& needed, const std::vector<PackRange>& ranges, const ChunkSink& deliver,
+          const std::function<void(std::uint64_t)>& received)
+        : session_(session), remote_(remote), needed_(needed), ranges_(ranges), deliver_(deliver),
+          received_([&, received](std::uint64_t bytes) {
+              std::lock_guard lock(progressMutex_);
+              received(bytes);
+          }),
+          claimed_(ranges.size(), false) {}
+
+    Result<void> Run(const CancelFlag& cancel) {
+        std::vector<std::thread> workers;
+        const std::size_t count = std::min<std::size_t>(kRequestsInFlight, ranges_.size());
+        for (std::size_t i = 0; i < count; ++i) workers.emplace_back([this] { Work(); });
+        // The workers stop at halt_; the run's cancel reaches them through it.
+        while (FinishedWorkers() < workers.size()) {
+            if (cancel.Raised()) halt_.Raise();
+            ::Sleep(10);
+        }
+        for (std::thread& worker : workers) worker.join();
+        if (cancel.Raised()) return Stopped();
+        if (failure_) return *failure_;
+        return {};
+    }
+
+private:
+    std::size_t FinishedWorkers() {
+        std::lock_guard lock(mutex_);
+        return finished_;
+    }
+
+    void Work() {
+        while (!halt_.Raised()) {
+            const std::optional<std::size_t> range = Claim();
+            if (!range) break;
+            if (auto fetched = FetchRange(*range); !fetched) {
+                std::lock_guard lock(mutex_);
+                if (!failure_ && !IsStop(fetched.Error())) failure_ = fetched.Error();
+                halt_.Raise();
+            }
+        }
+        std::lock_guard lock(mutex_);
+        ++finished_;
+    }
+
+    // The next range nobody has begun.
+    std::optional<std::size_t> Claim() {
+        std::lock_guard lock(mutex_);
+        while (next_ < ranges_.size() && claimed_[next_]) ++next_;
+        if (next_ == ranges_.size()) return std::nullopt;
+        claimed_[next_] = true;
+        return next_++;
+    }
+
+    // `first` and the ranges of its pack after it that nobody has begun.
+    std::vector<std::size_t> ClaimRestOfPack(std::size_t first) {
+        std::lock_guard lock(mutex_);
+        std::vector<std::size_t> claimed = {first};
+        for (std::size_t i = first + 1; i < ranges_.size() && ranges_[i].pack == ranges_[first].pack; ++i) {
+            if (claimed_[i]) continue;
+            claimed_[i] = true;
+            claimed.push_back(i);
+        }
+        return claimed;
+    }
+
+    Result<void> FetchRange(std::size_t index) {
+        const PackRange& range = ranges_[index];
+        const ManifestPack& pack = remote_.packs[range.pack];
+        const std::string path = PackPath(session_->Url(), ToHex(pack.name));
+        auto get = std::make_unique<HttpGet>(session_, path, ByteRange{range.begin, range.end - 1},
+                                             range.end - range.begin);
+        auto head = get->Head(halt_);
+        if (!head) return head.Error();
+        auto answer = CheckPackResponse(head.Value().status, head.Value().contentRange, range.begin, range.end - 1,
+                                        pack.size);
+        if (!answer) return answer.Error();
+        if (answer.Value() == PackAnswer::AskedRange)
+            return TakeChunks(*get, range.begin, head.Value().contentLength, {index});
+        if (answer.Value() == PackAnswer::AskWhole) {
+            get = std::make_unique<HttpGet>(session_, path, std::nullopt, pack.size);
+            head = get->Head(halt_);
+            if (!head) return head.Error();
+            if (head.Value().status != 200)
+                return EngineError{EngineStatus::ServerError,
+                                   "HTTP status " + std::to_string(head.Value().status) + " for a whole pack"};
+        }
+        // The whole pack comes: it serves the ranges of the pack not begun.
+        return TakeChunks(*get, 0, head.Value().contentLength, ClaimRestOfPack(index));
+    }
+
+    Result<void> TakeChunks(HttpGet& get, std::uint64_t start, std::optional<std::uint64_t> announced,
+                            const std::vector<std::size_t>& ranges) {
+        Body body(get, start, announced, received_, halt_);
+        for (const std::size_t index : ranges) {
+            for (const std::size_t chunk : ranges_[index].chunks) {
+                const ManifestChunk& stored = *needed_[chunk].stored;
+                auto bytes = body.Take(stored.offset, stored.storedSize);
+                if (!bytes) return bytes.Error();
+                auto content = ChunkContent(stored, bytes.Value());
+                if (!content) return content.Error();
+                if (auto delivered = deliver_(chunk, content.Value()); !delivered) return delivered;
+            }
+        }
+        return {};
+    }
+
+    const std::shared_ptr<const InternetSession>& session_;
+    const Manifest& remote_;
+    const std::vector<NeededChunk>& needed_;
+    const std::vector<PackRange>& ranges_;
+    const ChunkSink& deliver_;
+    std::mutex progressMutex_;
+    const std::function<void(std::uint64_t)> received_;
+    CancelFlag halt_;
+    std::mutex mutex_;
+    std::vector<bool> claimed_;
+    std::size_t next_ = 0;
+    std::size_t finished_ = 0;
+    std::optional<EngineError> failure_;
+};
+
+}  // namespace
+
+Result<void> FetchRanges(const std::shared_ptr<const InternetSession>& session, const Manifest& remote,
+                         const std::vector<NeededChunk>& needed, const std::vector<PackRange>& ranges,
+                         const ChunkSink& deliver, const std::function<void(std::uint64_t)>& received,
+                         const CancelFlag& cancel) {
+    if (ranges.empty()) return {};
+    return Fetch(session, remote, needed, ranges, deliver, received).Run(cancel);
+}
+
+}  // namespace velmora::engine

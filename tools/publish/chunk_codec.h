@@ -1,0 +1,24 @@
+#pragma once
+// A chunk's stored form: a zlib stream (RFC 1950) when that saves at least a
+// tenth of its size, else its content as it is.
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace velmora::publish {
+
+// Compression pays when it saves at least 10 % of the size.
+bool CompressionPays(std::uint64_t size, std::uint64_t compressedSize);
+
+// The content deflated, when that pays; nothing when the chunk is better
+// stored as it is.
+std::optional<std::vector<std::uint8_t>> CompressedIfItPays(std::span<const std::uint8_t> content);
+
+// What `stored` holds once unpacked: the bytes themselves when `size` equals
+// their count, else the content of the zlib stream they are. Nothing when
+// that stream is broken, ends early, unpacks to other than `size` bytes or
+// is followed by more bytes.
+std::optional<std::vector<std::uint8_t>> ChunkContent(std::span<const std::uint8_t> stored, std::uint32_t size);
+
+}  // namespace velmora::publish

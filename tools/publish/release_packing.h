@@ -1,0 +1,44 @@
+#pragma once
+// Cuts the files of a release into chunks and gives each a place: one the
+// release has given it already, one an earlier release stored it in, or a
+// new one at the end of the new packs.
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+#include "core/manifest.h"
+#include "known_chunks.h"
+#include "pack_reader.h"
+#include "release_folder.h"
+
+namespace velmora::publish {
+
+// The chunks an earlier publication stored and where to read them, so
+// that each is checked against the release's bytes before it is reused.
+struct EarlierChunks {
+    const KnownChunks& known;
+    PackReader& packs;
+};
+
+struct PackingCounts {
+    std::size_t newChunks = 0;
+    std::uint64_t newBytes = 0;  // stored, in the new packs
+    std::size_t newPacks = 0;
+    std::size_t reusedChunks = 0;  // distinct chunks an earlier release stored
+};
+
+struct PackedRelease {
+    std::vector<engine::ManifestPack> packs;
+    std::vector<engine::ManifestFile> files;  // in the order of the release's files
+    PackingCounts counts;
+};
+
+// Writes the new packs into `serverFolder`'s packs folder (which must
+// exist). Packs are numbered in the order the files first use them. Throws
+// PublishError, also when an earlier pack does not hold a chunk where its
+// manifest says.
+PackedRelease PackRelease(const std::vector<ReleaseFile>& files, const std::filesystem::path& serverFolder,
+                          const EarlierChunks* earlier);
+
+}  // namespace velmora::publish
