@@ -195,12 +195,7 @@ def throughput(work):
         check_install(game, release)
     finally:
         site.close()
-    far = Site(work, publication, delay=FAR_SERVER_DELAY)
-    try:
-        empty_game_folder(game)
-        far_seconds = float(run_engine(game, f"{far.base}/gamedata.vel")["run_ms"]) / 1000
-    finally:
-        far.close()
+    far_seconds = far_server_seconds(work, publication, game)
     return {"size": size, "stored": stored, "publish_s": publish_seconds, "engine_s": min(engine_seconds),
             "far_s": far_seconds,
             "engine_all": engine_seconds, "tools_s": min(tool_seconds), "tools_all": tool_seconds,
@@ -219,6 +214,16 @@ def small_release_peak(work):
         site.close()
     return {"size": tree_bytes(release), "peak_kib": int(values["peak_kib"]),
             "baseline_kib": int(values["baseline_peak_kib"])}
+
+
+def far_server_seconds(work, publication, game):
+    """A fresh install from a server FAR_SERVER_DELAY away."""
+    far = Site(work, publication, delay=FAR_SERVER_DELAY)
+    try:
+        empty_game_folder(game)
+        return float(run_engine(game, f"{far.base}/gamedata.vel")["run_ms"]) / 1000
+    finally:
+        far.close()
 
 
 def many_files(work):
@@ -243,12 +248,7 @@ def many_files(work):
             raise SystemExit("the engine fetched packs for an install that matched")
     finally:
         site.close()
-    far = Site(work, publication, delay=FAR_SERVER_DELAY)
-    try:
-        empty_game_folder(game)
-        far_seconds = float(run_engine(game, f"{far.base}/gamedata.vel")["run_ms"]) / 1000
-    finally:
-        far.close()
+    far_seconds = far_server_seconds(work, publication, game)
     return {"fresh_s": min(fresh_seconds), "tools_s": tool_seconds, "requests": requests, "packs": len(packs),
             "far_s": far_seconds, "check_ms": statistics.median(checks), "checks": checks,
             "manifest_bytes": len(Publication(publication.path).manifest()), "stored": publication.stored_bytes()}
@@ -309,7 +309,7 @@ def main():
           f"{mb / big['engine_s']:6.1f} MiB/s   runs {', '.join('%.2f' % s for s in big['engine_all'])}")
     print(f"  curl to disk + sha256sum -c, same packs        {big['tools_s']:7.2f} s  "
           f"{mb / big['tools_s']:6.1f} MiB/s   runs {', '.join('%.2f' % s for s in big['tools_all'])}")
-    print(f"  ratio (tools time / engine time)               {big['tools_s'] / big['engine_s']:7.2f}   (aim >= 0.8)")
+    print(f"  ratio (tools time / engine time)               {big['tools_s'] / big['engine_s']:7.2f}   (aim >= 0.9)")
     print(f"  publishing it with velmora-publish             {big['publish_s']:7.2f} s")
     print("peak working set of the driver process (Wine included)")
     print(f"  {mb:.0f} MiB install (largest file 80 MiB)            {big['peak_kib'] / 1024:7.1f} MiB   "
