@@ -21,10 +21,10 @@ Result<void> CheckChunkContent(const ManifestChunk& chunk, std::span<const std::
     return {};
 }
 
-Result<std::vector<std::uint8_t>> ChunkContent(const ManifestChunk& chunk, std::span<const std::uint8_t> stored) {
+Result<std::vector<std::uint8_t>> ChunkContent(const ManifestChunk& chunk, std::vector<std::uint8_t> stored) {
     std::vector<std::uint8_t> content;
     if (!chunk.IsCompressed()) {
-        content.assign(stored.begin(), stored.end());
+        content = std::move(stored);
     } else {
         content.reserve(chunk.size);
         InflateStream inflate(chunk.size, [&](std::span<const std::uint8_t> piece) {

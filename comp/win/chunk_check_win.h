@@ -15,7 +15,8 @@ namespace velmora::engine {
 // Whether `content` is the chunk's content (size and SHA-256).
 Result<void> CheckChunkContent(const ManifestChunk& chunk, std::span<const std::uint8_t> content);
 
-// The chunk's content from its stored bytes, checked.
-Result<std::vector<std::uint8_t>> ChunkContent(const ManifestChunk& chunk, std::span<const std::uint8_t> stored);
+// The chunk's content from its stored bytes, checked (stored as is, the
+// bytes themselves).
+Result<std::vector<std::uint8_t>> ChunkContent(const ManifestChunk& chunk, std::vector<std::uint8_t> stored);
 
 }  // namespace velmora::engine

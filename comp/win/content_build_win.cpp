@@ -34,10 +34,11 @@ Result<std::vector<std::size_t>> ContentBuild::Prepare(
     needed_ = ListNeededChunks(remote_, building_, local_, game_);
     placed_.resize(needed_.size());
     std::vector<std::size_t> wanted;
+    OpenBuild open;
     for (std::size_t i = 0; i < needed_.size(); ++i) {
         if (cancel_.Raised()) return Stopped();
         placed_[i].assign(needed_[i].targets.size(), false);
-        auto restocked = Restock(i, placed_[i]);
+        auto restocked = Restock(i, placed_[i], open);
         if (!restocked) return restocked.Error();
         if (!restocked.Value()) wanted.push_back(i);
     }
@@ -47,7 +48,7 @@ Result<std::vector<std::size_t>> ContentBuild::Prepare(
 // Puts chunk `i` wherever it is missing from what the disk already holds:
 // a resumed .build where it checks out, else an old file of the install.
 // False when neither has it: it must be fetched.
-Result<bool> ContentBuild::Restock(std::size_t i, std::vector<bool>& placed) const {
+Result<bool> ContentBuild::Restock(std::size_t i, std::vector<bool>& placed, OpenBuild& open) const {
     const NeededChunk& chunk = needed_[i];
     std::vector<std::uint8_t> content;
     for (std::size_t t = 0; t < chunk.targets.size(); ++t) {
@@ -69,22 +70,30 @@ Result<bool> ContentBuild::Restock(std::size_t i, std::vector<bool>& placed) con
     if (content.empty()) return false;
     for (std::size_t t = 0; t < chunk.targets.size(); ++t) {
         if (placed[t]) continue;
-        if (auto written = WriteTo(chunk.targets[t], content); !written) return written.Error();
+        if (auto written = WriteTo(chunk.targets[t], content, open); !written) return written.Error();
         placed[t] = true;
     }
     return true;
 }
 
-Result<void> ContentBuild::WriteTo(const ChunkTarget& target, std::span<const std::uint8_t> content) const {
+Result<void> ContentBuild::WriteTo(const ChunkTarget& target, std::span<const std::uint8_t> content,
+                                   OpenBuild& open) const {
     if (whole_[target.content]) return staging_.WriteReady(building_[target.content], content);
-    return WriteAt(BuildPath(target), target.offset, content);
+    const std::wstring path = BuildPath(target);
+    if (open.path != path) {
+        auto opened = OpenForWriting(path);
+        if (!opened) return opened.Error();
+        open.handle = std::move(opened).Value();
+        open.path = path;
+    }
+    return WriteAt(open.handle.get(), path, target.offset, content);
 }
 
-Result<void> ContentBuild::Write(std::size_t i, std::span<const std::uint8_t> content) const {
+Result<void> ContentBuild::Write(std::size_t i, std::span<const std::uint8_t> content, OpenBuild& open) const {
     const NeededChunk& chunk = needed_[i];
     for (std::size_t t = 0; t < chunk.targets.size(); ++t) {
         if (placed_[i][t]) continue;
-        if (auto written = WriteTo(chunk.targets[t], content); !written) return written;
+        if (auto written = WriteTo(chunk.targets[t], content, open); !written) return written;
     }
     return {};
 }

@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "winsupport/owners_win.h"
 #include "cancel_flag.h"
 #include "core/chunk_plan.h"
 #include "core/engine_status.h"
@@ -37,17 +38,25 @@ public:
 
     const std::vector<NeededChunk>& Needed() const noexcept { return needed_; }
 
+    // The .build a writer last wrote to, kept open for its next chunk: a
+    // range brings a file's chunks one after another.
+    struct OpenBuild {
+        std::wstring path;
+        UniqueFileHandle handle;
+    };
+
     // Writes a chunk's checked content to every place it goes. Several
-    // threads may write different chunks at once.
-    Result<void> Write(std::size_t chunk, std::span<const std::uint8_t> content) const;
+    // threads may write different chunks at once, each with its own
+    // OpenBuild (closed before Finish).
+    Result<void> Write(std::size_t chunk, std::span<const std::uint8_t> content, OpenBuild& open) const;
 
     // Once every chunk is in: each .build is flushed and renamed to .ready
     // (a content of one chunk is a flushed .ready from the start).
     Result<void> Finish() const;
 
 private:
-    Result<bool> Restock(std::size_t chunk, std::vector<bool>& placed) const;
-    Result<void> WriteTo(const ChunkTarget& target, std::span<const std::uint8_t> content) const;
+    Result<bool> Restock(std::size_t chunk, std::vector<bool>& placed, OpenBuild& open) const;
+    Result<void> WriteTo(const ChunkTarget& target, std::span<const std::uint8_t> content, OpenBuild& open) const;
     std::wstring BuildPath(const ChunkTarget& target) const { return staging_.BuildPath(building_[target.content].sha256); }
 
     const Manifest& remote_;

@@ -103,13 +103,18 @@ Result<std::vector<std::uint8_t>> ReadAt(const std::wstring& path, std::uint64_t
     return bytes;
 }
 
-Result<void> WriteAt(const std::wstring& path, std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+Result<UniqueFileHandle> OpenForWriting(const std::wstring& path) {
     UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return LocalFileError("cannot open", path);
-    if (!MoveTo(file.get(), offset)) return LocalFileError("cannot position in", path);
+    return file;
+}
+
+Result<void> WriteAt(HANDLE file, const std::wstring& path, std::uint64_t offset,
+                     std::span<const std::uint8_t> bytes) {
+    if (!MoveTo(file, offset)) return LocalFileError("cannot position in", path);
     DWORD written = 0;
-    if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+    if (!::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
         written != bytes.size())
         return LocalFileError("cannot write", path);
     return {};

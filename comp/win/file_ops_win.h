@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/engine_status.h"
+#include "winsupport/owners_win.h"
 
 namespace velmora::engine {
 
@@ -41,9 +42,13 @@ Result<void> WriteFileFlushed(const std::wstring& path, std::string_view bytes);
 // `size` bytes of the file at `offset`; fewer when the file ends first.
 Result<std::vector<std::uint8_t>> ReadAt(const std::wstring& path, std::uint64_t offset, std::uint32_t size);
 
-// Writes `bytes` into the existing file at `offset`. Other handles may
-// write other parts of the file at the same time.
-Result<void> WriteAt(const std::wstring& path, std::uint64_t offset, std::span<const std::uint8_t> bytes);
+// Opens an existing file for WriteAt. Other handles may write other parts
+// of the file at the same time.
+Result<UniqueFileHandle> OpenForWriting(const std::wstring& path);
+
+// Writes `bytes` into the open file (at `path`, for messages) at `offset`.
+Result<void> WriteAt(HANDLE file, const std::wstring& path, std::uint64_t offset,
+                     std::span<const std::uint8_t> bytes);
 
 // A new (or truncated) file of `size` bytes, to be filled by WriteAt.
 Result<void> CreateSized(const std::wstring& path, std::uint64_t size);

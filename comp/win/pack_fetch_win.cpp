@@ -64,9 +64,9 @@ private:
 class Fetch {
 public:
     Fetch(const std::shared_ptr<const InternetSession>& session, const Manifest& remote,
-          const std::vector<NeededChunk>& needed, const std::vector<PackRange>& ranges, const ChunkSink& deliver,
+          const std::vector<NeededChunk>& needed, const std::vector<PackRange>& ranges, const SinkMaker& newSink,
           const std::function<void(std::uint64_t)>& received)
-        : session_(session), remote_(remote), needed_(needed), ranges_(ranges), deliver_(deliver),
+        : session_(session), remote_(remote), needed_(needed), ranges_(ranges), newSink_(newSink),
           received_([&, received](std::uint64_t bytes) {
               std::lock_guard lock(progressMutex_);
               received(bytes);
@@ -95,13 +95,16 @@ private:
     }
 
     void Work() {
-        while (!halt_.Raised()) {
-            const std::optional<std::size_t> range = Claim();
-            if (!range) break;
-            if (auto fetched = FetchRange(*range); !fetched) {
-                std::lock_guard lock(mutex_);
-                if (!failure_ && !IsStop(fetched.Error())) failure_ = fetched.Error();
-                halt_.Raise();
+        {
+            const ChunkSink deliver = newSink_();
+            while (!halt_.Raised()) {
+                const std::optional<std::size_t> range = Claim();
+                if (!range) break;
+                if (auto fetched = FetchRange(*range, deliver); !fetched) {
+                    std::lock_guard lock(mutex_);
+                    if (!failure_ && !IsStop(fetched.Error())) failure_ = fetched.Error();
+                    halt_.Raise();
+                }
             }
         }
         std::lock_guard lock(mutex_);
@@ -129,7 +132,7 @@ private:
         return claimed;
     }
 
-    Result<void> FetchRange(std::size_t index) {
+    Result<void> FetchRange(std::size_t index, const ChunkSink& deliver) {
         const PackRange& range = ranges_[index];
         const ManifestPack& pack = remote_.packs[range.pack];
         const std::string path = PackPath(session_->Url(), ToHex(pack.name));
@@ -141,7 +144,7 @@ private:
                                         pack.size);
         if (!answer) return answer.Error();
         if (answer.Value() == PackAnswer::AskedRange)
-            return TakeChunks(*get, range.begin, head.Value().contentLength, {index});
+            return TakeChunks(*get, range.begin, head.Value().contentLength, {index}, deliver);
         if (answer.Value() == PackAnswer::AskWhole) {
             get = std::make_unique<HttpGet>(session_, path, std::nullopt, pack.size);
             head = get->Head(halt_);
@@ -151,20 +154,20 @@ private:
                                    "HTTP status " + std::to_string(head.Value().status) + " for a whole pack"};
         }
         // The whole pack comes: it serves the ranges of the pack not begun.
-        return TakeChunks(*get, 0, head.Value().contentLength, ClaimRestOfPack(index));
+        return TakeChunks(*get, 0, head.Value().contentLength, ClaimRestOfPack(index), deliver);
     }
 
     Result<void> TakeChunks(HttpGet& get, std::uint64_t start, std::optional<std::uint64_t> announced,
-                            const std::vector<std::size_t>& ranges) {
+                            const std::vector<std::size_t>& ranges, const ChunkSink& deliver) {
         Body body(get, start, announced, received_, halt_);
         for (const std::size_t index : ranges) {
             for (const std::size_t chunk : ranges_[index].chunks) {
                 const ManifestChunk& stored = *needed_[chunk].stored;
                 auto bytes = body.Take(stored.offset, stored.storedSize);
                 if (!bytes) return bytes.Error();
-                auto content = ChunkContent(stored, bytes.Value());
+                auto content = ChunkContent(stored, std::move(bytes).Value());
                 if (!content) return content.Error();
-                if (auto delivered = deliver_(chunk, content.Value()); !delivered) return delivered;
+                if (auto delivered = deliver(chunk, content.Value()); !delivered) return delivered;
             }
         }
         return {};
@@ -174,7 +177,7 @@ private:
     const Manifest& remote_;
     const std::vector<NeededChunk>& needed_;
     const std::vector<PackRange>& ranges_;
-    const ChunkSink& deliver_;
+    const SinkMaker& newSink_;
     std::mutex progressMutex_;
     const std::function<void(std::uint64_t)> received_;
     CancelFlag halt_;
@@ -189,10 +192,10 @@ private:
 
 Result<void> FetchRanges(const std::shared_ptr<const InternetSession>& session, const Manifest& remote,
                          const std::vector<NeededChunk>& needed, const std::vector<PackRange>& ranges,
-                         const ChunkSink& deliver, const std::function<void(std::uint64_t)>& received,
+                         const SinkMaker& newSink, const std::function<void(std::uint64_t)>& received,
                          const CancelFlag& cancel) {
     if (ranges.empty()) return {};
-    return Fetch(session, remote, needed, ranges, deliver, received).Run(cancel);
+    return Fetch(session, remote, needed, ranges, newSink, received).Run(cancel);
 }
 
 }  // namespace velmora::engine

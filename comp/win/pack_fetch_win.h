@@ -25,9 +25,10 @@ namespace velmora::engine {
 inline constexpr unsigned kRequestsInFlight = 4;
 
 // Receives chunk number `chunk` (an index into the needed chunks) with its
-// checked content; called from several threads, never twice at once for
-// the same chunk.
+// checked content. Each request in flight has a sink of its own, made by
+// a SinkMaker when it starts, and gone before FetchRanges returns.
 using ChunkSink = std::function<Result<void>(std::size_t chunk, std::span<const std::uint8_t> content)>;
+using SinkMaker = std::function<ChunkSink()>;
 
 // Fetches every range. `received` is told of every body byte taken in,
 // one call at a time. The first failure stops the other requests and is the
@@ -35,7 +36,7 @@ using ChunkSink = std::function<Result<void>(std::size_t chunk, std::span<const 
 // a chunk that is not the signed one; Stopped() once `cancel` is raised.
 Result<void> FetchRanges(const std::shared_ptr<const InternetSession>& session, const Manifest& remote,
                          const std::vector<NeededChunk>& needed, const std::vector<PackRange>& ranges,
-                         const ChunkSink& deliver, const std::function<void(std::uint64_t)>& received,
+                         const SinkMaker& newSink, const std::function<void(std::uint64_t)>& received,
                          const CancelFlag& cancel);
 
 }  // namespace velmora::engine

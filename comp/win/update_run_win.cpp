@@ -297,10 +297,13 @@ Result<void> Run::Build(const std::vector<ContentToBuild>& contents, EngineStatu
     std::uint64_t done = 0;
     status_.Total(RangeBytes(ranges));
     status_.Done(done);
-    const auto deliver = [&](std::size_t chunk, std::span<const std::uint8_t> content) {
-        return build.Write(chunk, content);
+    const SinkMaker newSink = [&build] {
+        return ChunkSink([&build, open = std::make_shared<ContentBuild::OpenBuild>()](
+                             std::size_t chunk, std::span<const std::uint8_t> content) {
+            return build.Write(chunk, content, *open);
+        });
     };
-    if (auto fetched = FetchRanges(session_, *remote_, build.Needed(), ranges, deliver,
+    if (auto fetched = FetchRanges(session_, *remote_, build.Needed(), ranges, newSink,
                                    [&](std::uint64_t bytes) { status_.Done(done += bytes); }, cancel_);
         !fetched)
         return fetched;

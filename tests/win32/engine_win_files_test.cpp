@@ -69,8 +69,7 @@ TEST(EngineWinFiles, StoredChunkBecomesContentOnlyWhenItIsTheSignedChunk) {
         const auto size = static_cast<std::uint32_t>(content.size());
         const ManifestChunk chunk{0, 0, DigestOf(content), size,
                                   c.compressed ? static_cast<std::uint32_t>(packed.size()) : size};
-        const auto stored = reinterpret_cast<const std::uint8_t*>(c.stored.data());
-        const auto made = ChunkContent(chunk, {stored, c.stored.size()});
+        const auto made = ChunkContent(chunk, std::vector<std::uint8_t>(c.stored.begin(), c.stored.end()));
         ASSERT_EQ(made.Ok(), c.taken) << c.name;
         if (c.taken)
             EXPECT_EQ(std::string(made.Value().begin(), made.Value().end()), content) << c.name;
