@@ -35,18 +35,21 @@ public:
                 if (next.Value().empty())
                     return ShortBody(position_ - start_, offset + size - start_, announced_);
                 piece_ = next.Value();
-                received_(piece_.size());
             }
+            // Bytes count as received once used, skipped ones included: a
+            // whole pack's bytes after the last chunk wanted are not.
             if (position_ < offset) {
                 const auto skip = static_cast<std::size_t>(std::min<std::uint64_t>(offset - position_, piece_.size()));
                 piece_ = piece_.subspan(skip);
                 position_ += skip;
+                received_(skip);
                 continue;
             }
             const std::size_t take = std::min<std::size_t>(size - bytes.size(), piece_.size());
             bytes.insert(bytes.end(), piece_.begin(), piece_.begin() + static_cast<std::ptrdiff_t>(take));
             piece_ = piece_.subspan(take);
             position_ += take;
+            received_(take);
         }
         return bytes;
     }
@@ -65,11 +68,15 @@ class Fetch {
 public:
     Fetch(const std::shared_ptr<const InternetSession>& session, const Manifest& remote,
           const std::vector<NeededChunk>& needed, const std::vector<PackRange>& ranges, const SinkMaker& newSink,
-          const std::function<void(std::uint64_t)>& received)
+          const std::function<void(std::uint64_t)>& received, const std::function<void(std::uint64_t)>& grown)
         : session_(session), remote_(remote), needed_(needed), ranges_(ranges), newSink_(newSink),
           received_([&, received](std::uint64_t bytes) {
               std::lock_guard lock(progressMutex_);
               received(bytes);
+          }),
+          grown_([&, grown](std::uint64_t bytes) {
+              std::lock_guard lock(progressMutex_);
+              grown(bytes);
           }),
           claimed_(ranges.size(), false) {}
 
@@ -136,8 +143,9 @@ private:
         const PackRange& range = ranges_[index];
         const ManifestPack& pack = remote_.packs[range.pack];
         const std::string path = PackPath(session_->Url(), ToHex(pack.name));
-        auto get = std::make_unique<HttpGet>(session_, path, ByteRange{range.begin, range.end - 1},
-                                             range.end - range.begin);
+        // A server that ignores the range sends the whole pack: never more
+        // than that is read.
+        auto get = std::make_unique<HttpGet>(session_, path, ByteRange{range.begin, range.end - 1}, pack.size);
         auto head = get->Head(halt_);
         if (!head) return head.Error();
         auto answer = CheckPackResponse(head.Value().status, head.Value().contentRange, range.begin, range.end - 1,
@@ -153,8 +161,13 @@ private:
                 return EngineError{EngineStatus::ServerError,
                                    "HTTP status " + std::to_string(head.Value().status) + " for a whole pack"};
         }
-        // The whole pack comes: it serves the ranges of the pack not begun.
-        return TakeChunks(*get, 0, head.Value().contentLength, ClaimRestOfPack(index), deliver);
+        // The whole pack comes: it serves the ranges of the pack not begun,
+        // and what lies before and between them comes too.
+        const std::vector<std::size_t> claimed = ClaimRestOfPack(index);
+        std::uint64_t asked = 0;
+        for (const std::size_t i : claimed) asked += ranges_[i].end - ranges_[i].begin;
+        grown_(ranges_[claimed.back()].end - asked);
+        return TakeChunks(*get, 0, head.Value().contentLength, claimed, deliver);
     }
 
     Result<void> TakeChunks(HttpGet& get, std::uint64_t start, std::optional<std::uint64_t> announced,
@@ -180,6 +193,7 @@ private:
     const SinkMaker& newSink_;
     std::mutex progressMutex_;
     const std::function<void(std::uint64_t)> received_;
+    const std::function<void(std::uint64_t)> grown_;
     CancelFlag halt_;
     std::mutex mutex_;
     std::vector<bool> claimed_;
@@ -193,9 +207,9 @@ private:
 Result<void> FetchRanges(const std::shared_ptr<const InternetSession>& session, const Manifest& remote,
                          const std::vector<NeededChunk>& needed, const std::vector<PackRange>& ranges,
                          const SinkMaker& newSink, const std::function<void(std::uint64_t)>& received,
-                         const CancelFlag& cancel) {
+                         const std::function<void(std::uint64_t)>& grown, const CancelFlag& cancel) {
     if (ranges.empty()) return {};
-    return Fetch(session, remote, needed, ranges, newSink, received).Run(cancel);
+    return Fetch(session, remote, needed, ranges, newSink, received, grown).Run(cancel);
 }
 
 }  // namespace velmora::engine

@@ -30,13 +30,14 @@ inline constexpr unsigned kRequestsInFlight = 4;
 using ChunkSink = std::function<Result<void>(std::size_t chunk, std::span<const std::uint8_t> content)>;
 using SinkMaker = std::function<ChunkSink()>;
 
-// Fetches every range. `received` is told of every body byte taken in,
-// one call at a time. The first failure stops the other requests and is the
+// Fetches every range. `received` is told of every body byte taken in, and
+// `grown` of the bytes a whole pack brings beyond the ranges it serves (the
+// run's total grows by them), one call at a time. The first failure stops the other requests and is the
 // result: the network's statuses, -5 an HTTP error, -6 a body cut short, -7
 // a chunk that is not the signed one; Stopped() once `cancel` is raised.
 Result<void> FetchRanges(const std::shared_ptr<const InternetSession>& session, const Manifest& remote,
                          const std::vector<NeededChunk>& needed, const std::vector<PackRange>& ranges,
                          const SinkMaker& newSink, const std::function<void(std::uint64_t)>& received,
-                         const CancelFlag& cancel);
+                         const std::function<void(std::uint64_t)>& grown, const CancelFlag& cancel);
 
 }  // namespace velmora::engine

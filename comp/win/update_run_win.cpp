@@ -295,7 +295,8 @@ Result<void> Run::Build(const std::vector<ContentToBuild>& contents, EngineStatu
     const std::vector<PackRange> ranges = JoinIntoRanges(build.Needed(), wanted.Value());
     status_.Status(downloading);
     std::uint64_t done = 0;
-    status_.Total(RangeBytes(ranges));
+    std::uint64_t total = RangeBytes(ranges);
+    status_.Total(total);
     status_.Done(done);
     const SinkMaker newSink = [&build] {
         return ChunkSink([&build, open = std::make_shared<ContentBuild::OpenBuild>()](
@@ -303,8 +304,10 @@ Result<void> Run::Build(const std::vector<ContentToBuild>& contents, EngineStatu
             return build.Write(chunk, content, *open);
         });
     };
-    if (auto fetched = FetchRanges(session_, *remote_, build.Needed(), ranges, newSink,
-                                   [&](std::uint64_t bytes) { status_.Done(done += bytes); }, cancel_);
+    if (auto fetched = FetchRanges(
+            session_, *remote_, build.Needed(), ranges, newSink,
+            [&](std::uint64_t bytes) { status_.Done(done += bytes); },
+            [&](std::uint64_t bytes) { status_.Total(total += bytes); }, cancel_);
         !fetched)
         return fetched;
     status_.Status(EngineStatus::Extracting);

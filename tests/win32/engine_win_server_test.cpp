@@ -437,6 +437,7 @@ TEST_F(EngineWinServer, ServersThatDoNotAnswerTheRangeStillServe) {
         const RunResult run = Update(folder);
         EXPECT_EQ(Final(run), 1) << Sequence(run.statuses);
         ExpectInstalled("first");
+        EXPECT_EQ(run.done, run.total);
         const std::vector<std::string> requests = NewRequests();
         EXPECT_EQ(std::count_if(requests.begin(), requests.end(),
                                 [](const std::string& line) {
@@ -445,6 +446,12 @@ TEST_F(EngineWinServer, ServersThatDoNotAnswerTheRangeStillServe) {
                   1)
             << "the pack, whole";
     }
+    // An update whose range begins inside the pack: what the whole pack
+    // brings before it counts in the total as well.
+    const RunResult update = Update("/_fault/whole/second");
+    EXPECT_EQ(Final(update), 1) << Sequence(update.statuses);
+    ExpectInstalled("second");
+    EXPECT_EQ(update.done, update.total);
 }
 
 // Local trouble is not bad data: a content being built that another
