@@ -4,22 +4,21 @@
 
 #include <algorithm>
 #include <memory>
-#include <unordered_set>
 #include <vector>
 
+#include "content_build_win.h"
 #include "core/accepted_floor.h"
+#include "core/chunk_plan.h"
 #include "core/dropped_files.h"
 #include "core/manifest_acceptance.h"
 #include "core/manifest_parse.h"
 #include "core/path_rules.h"
-#include "core/chunk_plan.h"
 #include "core/update_plan.h"
 #include "file_ops_win.h"
 #include "folder_lock_win.h"
 #include "game_folder_win.h"
 #include "internet_session_win.h"
 #include "local_manifest_win.h"
-#include "content_build_win.h"
 #include "pack_fetch_win.h"
 #include "server_fetch_win.h"
 #include "sha256_win.h"
@@ -278,7 +277,7 @@ Result<std::vector<ContentToBuild>> Run::DropFilesInPlace(std::vector<ContentToB
 
 // Builds every content in the staging folder: from what is on the disk
 // first, then from the server's packs (status `downloading`, with done and
-// total counting the bytes of the ranges fetched), then checked whole (7).
+// total counting the bytes of the ranges fetched), then made ready (7).
 Result<void> Run::Build(const std::vector<ContentToBuild>& contents, EngineStatus downloading) {
     auto leftovers = staging_.List();
     if (!leftovers) return leftovers.Error();
