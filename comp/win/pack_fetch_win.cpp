@@ -70,14 +70,8 @@ public:
           const std::vector<NeededChunk>& needed, const std::vector<PackRange>& ranges, const SinkMaker& newSink,
           const std::function<void(std::uint64_t)>& received, const std::function<void(std::uint64_t)>& grown)
         : session_(session), remote_(remote), needed_(needed), ranges_(ranges), newSink_(newSink),
-          received_([&, received](std::uint64_t bytes) {
-              std::lock_guard lock(progressMutex_);
-              received(bytes);
-          }),
-          grown_([&, grown](std::uint64_t bytes) {
-              std::lock_guard lock(progressMutex_);
-              grown(bytes);
-          }),
+          received_(OneAtATime(received)),
+          grown_(OneAtATime(grown)),
           claimed_(ranges.size(), false) {}
 
     Result<void> Run(const CancelFlag& cancel) {
@@ -96,6 +90,14 @@ public:
     }
 
 private:
+    // The progress callbacks, called by one worker at a time.
+    std::function<void(std::uint64_t)> OneAtATime(const std::function<void(std::uint64_t)>& callback) {
+        return [this, callback](std::uint64_t bytes) {
+            std::lock_guard lock(progressMutex_);
+            callback(bytes);
+        };
+    }
+
     std::size_t FinishedWorkers() {
         std::lock_guard lock(mutex_);
         return finished_;

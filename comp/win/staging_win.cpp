@@ -71,20 +71,13 @@ std::wstring StagingFolder::CopyPath(const Sha256Digest& content) const {
     return Subfolder(content) + L"\\" + AsciiWide(ToHex(content)) + L".copy";
 }
 
-Result<void> StagingFolder::CreateSubfolder(const Sha256Digest& content) const {
-    const std::wstring subfolder = Subfolder(content);
-    if (!::CreateDirectoryW(subfolder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
-        return LocalFileError("cannot create the folder", subfolder);
-    return {};
-}
-
 Result<void> StagingFolder::CreateBuild(const ContentToBuild& content) const {
-    if (auto made = CreateSubfolder(content.sha256); !made) return made;
+    if (auto made = CreateFolders(Subfolder(content.sha256)); !made) return made;
     return CreateSized(BuildPath(content.sha256), content.size);
 }
 
 Result<void> StagingFolder::WriteReady(const ContentToBuild& content, std::span<const std::uint8_t> bytes) const {
-    if (auto made = CreateSubfolder(content.sha256); !made) return made;
+    if (auto made = CreateFolders(Subfolder(content.sha256)); !made) return made;
     return WriteFileFlushed(ReadyPath(content.sha256),
                             std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }

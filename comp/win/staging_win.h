@@ -59,7 +59,6 @@ public:
 
 private:
     std::wstring Subfolder(const Sha256Digest& content) const;
-    Result<void> CreateSubfolder(const Sha256Digest& content) const;
 
     std::wstring path_;
 };
