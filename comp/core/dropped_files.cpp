@@ -3,6 +3,7 @@
 #include <unordered_set>
 
 #include "core/case_fold.h"
+#include "core/placed_files.h"
 
 namespace velmora::engine {
 
@@ -16,8 +17,11 @@ std::vector<std::string_view> ParentFolders(std::string_view path) {
 }
 
 DroppedFiles FindDroppedFiles(const Manifest* local, const Manifest& next) {
+    return local ? FindDroppedFiles(PathsOf(*local), next) : DroppedFiles{};
+}
+
+DroppedFiles FindDroppedFiles(const std::vector<std::string>& previous, const Manifest& next) {
     DroppedFiles dropped;
-    if (!local) return dropped;
     std::unordered_set<std::string> files;
     std::unordered_set<std::string> folders;
     for (const ManifestFile& file : next.files) {
@@ -28,12 +32,12 @@ DroppedFiles FindDroppedFiles(const Manifest* local, const Manifest& next) {
         }
         files.insert(folded);
     }
-    for (const ManifestFile& file : local->files) {
-        const std::string folded = FoldCase(file.path);
+    for (const std::string& path : previous) {
+        const std::string folded = FoldCase(path);
         if (files.contains(folded)) continue;
         bool inTheWay = folders.contains(folded);
         for (std::string_view folder : ParentFolders(folded)) inTheWay = inTheWay || files.contains(std::string(folder));
-        (inTheWay ? dropped.inTheWay : dropped.afterwards).push_back(file.path);
+        (inTheWay ? dropped.inTheWay : dropped.afterwards).push_back(path);
     }
     return dropped;
 }

@@ -1,8 +1,8 @@
 #pragma once
-// The files a new release drops: listed by the manifest last applied in full
-// and not by the new one. Only such files are ever removed from the game
-// folder: a player's own files (saves, settings, screenshots) were never
-// listed by a manifest of ours, and are never touched.
+// The files a new release drops: placed by the engine or listed by a
+// manifest it applied, and not listed by the new one. Only such files are
+// ever removed from the game folder: a player's own files (saves, settings,
+// screenshots) were never placed or listed by us, and are never touched.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,8 +21,10 @@ struct DroppedFiles {
     std::vector<std::string> afterwards;
 };
 
-// Paths are compared as Windows compares names, as the plan compares them. Nothing
-// is dropped without a local manifest (`local` null).
+// The paths of `previous` that `next` does not list. Paths are compared as
+// Windows compares names, as the plan compares them.
+DroppedFiles FindDroppedFiles(const std::vector<std::string>& previous, const Manifest& next);
+// The same for the files of a manifest; nothing without one (`local` null).
 DroppedFiles FindDroppedFiles(const Manifest* local, const Manifest& next);
 
 // The folders that hold a manifest path, deepest first:

@@ -13,6 +13,7 @@
 #include "core/manifest_acceptance.h"
 #include "core/manifest_parse.h"
 #include "core/path_rules.h"
+#include "core/placed_files.h"
 #include "core/update_plan.h"
 #include "file_ops_win.h"
 #include "folder_lock_win.h"
@@ -66,16 +67,6 @@ void KeepOnlyUpdaterFiles(const Manifest& remote, std::vector<ContentToBuild>& c
     std::erase_if(contents, [](const ContentToBuild& content) { return content.files.empty(); });
 }
 
-// Adds what `more` drops to `dropped`, each path once.
-void AddDropped(DroppedFiles& dropped, const DroppedFiles& more) {
-    const auto add = [](std::vector<std::string>& to, const std::vector<std::string>& from) {
-        for (const std::string& path : from)
-            if (std::find(to.begin(), to.end(), path) == to.end()) to.push_back(path);
-    };
-    add(dropped.inTheWay, more.inTheWay);
-    add(dropped.afterwards, more.afterwards);
-}
-
 std::int64_t SecondsSince1970() {
     FILETIME now{};
     ::GetSystemTimeAsFileTime(&now);
@@ -100,7 +91,10 @@ public:
 
 private:
     Result<void> Check() const { return cancel_.Raised() ? Result<void>(Stopped()) : Result<void>(); }
-    Result<ManifestText> FetchRemote(const std::optional<AcceptedFloor>& floor);
+    Result<ManifestText> FetchRemote();
+    Result<std::optional<ManifestText>> ChooseRelease(ManifestText served, const std::optional<AcceptedFloor>& floor,
+                                                      bool installed, std::optional<ManifestText> journal);
+    std::vector<std::string> PathsPlaced(const std::vector<ContentToBuild>& contents) const;
     Result<void> RaiseFloor(const std::optional<AcceptedFloor>& record, const std::string& bytes) const;
     Result<std::vector<ContentToBuild>> DropFilesInPlace(std::vector<ContentToBuild> contents) const;
     Result<void> Build(const std::vector<ContentToBuild>& contents, EngineStatus downloading);
@@ -123,6 +117,10 @@ private:
     const Manifest* local_ = nullptr;
     // Set when the server's manifest needs a newer engine than this one.
     std::optional<EngineError> obsolete_;
+    // Set when the run finishes an interrupted apply because the server
+    // holds an older release: the refusal to give if the server lacks the
+    // journal's packs.
+    std::optional<EngineError> finishing_;
 };
 
 Result<void> Run::Execute() {
@@ -138,7 +136,16 @@ Result<void> Run::Execute() {
     // A journal is the manifest of an apply that began and did not finish:
     // the disk may hold any mix of the two releases.
     const std::wstring journalPath = paths_.libsFolder + L"\\gamedata.journal";
-    const std::optional<ManifestText> journal = ReadLocalManifest(journalPath);
+    std::optional<ManifestText> journal = ReadLocalManifest(journalPath);
+    const bool interrupted = journal.has_value();
+    // What earlier runs placed: the record, and the manifests where they
+    // still check out (an install from before the record).
+    const std::wstring placedPath = paths_.libsFolder + L"\\gamedata.placed";
+    const std::string placedText = ReadFileUpTo(placedPath, kMaxManifestBytes).value_or(std::string());
+    const std::vector<std::string> previous =
+        UnionOfPaths({ParsePlacedFiles(placedText).value_or(std::vector<std::string>()),
+                      local ? PathsOf(local->parsed.manifest) : std::vector<std::string>(),
+                      journal ? PathsOf(journal->parsed.manifest) : std::vector<std::string>()});
     if (auto go = Check(); !go) return go;
 
     // The rollback floor: the record of the highest manifest gone to, or
@@ -149,18 +156,25 @@ Result<void> Run::Execute() {
     const std::optional<AcceptedFloor> record = recordText ? ParseFloorRecord(*recordText) : std::nullopt;
     const std::optional<AcceptedFloor> floor = HigherFloor(HigherFloor(record, FloorOf(journal)), FloorOf(local));
     status_.Status(EngineStatus::LookingForChanges);
-    auto remote = FetchRemote(floor);
-    if (!remote) return remote.Error();
-    remote_ = &remote.Value().parsed.manifest;
+    auto served = FetchRemote();
+    if (!served) return served.Error();
+    auto chosen = ChooseRelease(std::move(served).Value(), floor, local.has_value(), std::move(journal));
+    if (!chosen) return chosen.Error();
+    if (!chosen.Value()) {
+        // A cache still serving an older release: the install stays as it is.
+        status_.Status(EngineStatus::UpToDate);
+        return {};
+    }
+    const ManifestText& remote = *chosen.Value();
+    remote_ = &remote.parsed.manifest;
 
     const Manifest* applied = local ? &local->parsed.manifest : nullptr;
     local_ = applied;
     // After an interrupted apply no file is taken on trust: every file of
     // the right size is hashed before anything is fetched for it.
-    UpdatePlan plan = PlanUpdate(journal ? nullptr : applied, *remote_, game_);
+    UpdatePlan plan = PlanUpdate(interrupted ? nullptr : applied, *remote_, game_);
     if (applied && plan.status == EngineStatus::DownloadingClient) plan.status = EngineStatus::DownloadingChanges;
-    DroppedFiles dropped = FindDroppedFiles(applied, *remote_);
-    if (journal) AddDropped(dropped, FindDroppedFiles(&journal->parsed.manifest, *remote_));
+    DroppedFiles dropped = FindDroppedFiles(previous, *remote_);
     if (obsolete_) {
         // Only the updater's own files are brought to the release; the newer
         // updater they make does the rest at its next start.
@@ -174,7 +188,8 @@ Result<void> Run::Execute() {
     const bool changesFiles = !contents.Value().empty() || !dropped.inTheWay.empty() || !dropped.afterwards.empty();
     if (!contents.Value().empty()) {
         if (auto made = staging_.Create(); !made) return made;
-        if (auto built = Build(contents.Value(), plan.status); !built) return built;
+        if (auto built = Build(contents.Value(), plan.status); !built)
+            return finishing_ && built.Error().status == EngineStatus::ServerError ? *finishing_ : built;
     }
     if (changesFiles) {
         status_.Status(EngineStatus::Saving);
@@ -183,20 +198,27 @@ Result<void> Run::Execute() {
         // running game means nothing applied, not half.
         if (auto free = CheckTargetsFree(contents.Value(), dropped); !free) return free;
     }
-    const bool rewritesManifest = !obsolete_ && (!local || local->bytes != remote.Value().bytes);
-    if (changesFiles || rewritesManifest) {
+    // From the first move on, the record lists everything placed so far and
+    // everything this run may place; once the run is through, only what
+    // the release holds.
+    const std::vector<std::string> placing = obsolete_ ? PathsPlaced(contents.Value()) : PathsOf(*remote_);
+    const std::string placedDuring = PlacedFilesText(UnionOfPaths({previous, placing}));
+    const std::string placedAfter = obsolete_ ? placedDuring : PlacedFilesText(placing);
+    const bool rewritesManifest = !obsolete_ && (!local || local->bytes != remote.bytes);
+    if (changesFiles || rewritesManifest || placedText != placedAfter) {
         status_.Status(EngineStatus::Saving);
         if (auto made = staging_.Create(); !made) return made;
-        if (auto raised = RaiseFloor(record, remote.Value().bytes); !raised) return raised;
+        if (auto raised = RaiseFloor(record, remote.bytes); !raised) return raised;
     }
     if (changesFiles) {
         // From the first move on, the journal says which release the disk
         // is on its way to, whatever stops the run. Placing only the
         // updater's files takes the game no nearer to the release.
         if (!obsolete_)
-            if (auto written = WriteLocalManifest(journalPath, staging_.ManifestPath(), remote.Value().bytes);
-                !written)
+            if (auto written = WriteLocalManifest(journalPath, staging_.ManifestPath(), remote.bytes); !written)
                 return written;
+        if (auto written = WriteLocalManifest(placedPath, staging_.ManifestPath(), placedDuring); !written)
+            return written;
         // A file that became a folder, or the files of a folder that became
         // a file, make way for the new files.
         if (auto cleared = game_.RemoveFiles(dropped.inTheWay); !cleared) return cleared;
@@ -204,9 +226,11 @@ Result<void> Run::Execute() {
         // Files the release dropped go once the new ones are in place.
         if (auto cleared = game_.RemoveFiles(dropped.afterwards); !cleared) return cleared;
     }
+    if (placedAfter != (changesFiles ? placedDuring : placedText))
+        if (auto written = WriteLocalManifest(placedPath, staging_.ManifestPath(), placedAfter); !written)
+            return written;
     if (rewritesManifest) {
-        if (auto written = WriteLocalManifest(paths_.localManifest, staging_.ManifestPath(), remote.Value().bytes);
-            !written)
+        if (auto written = WriteLocalManifest(paths_.localManifest, staging_.ManifestPath(), remote.bytes); !written)
             return written;
     }
     if (obsolete_) return *obsolete_;
@@ -228,7 +252,7 @@ Result<void> Run::RaiseFloor(const std::optional<AcceptedFloor>& record, const s
 
 // Nothing of the server's manifest but its last line is looked at before
 // its signature checks out.
-Result<ManifestText> Run::FetchRemote(const std::optional<AcceptedFloor>& floor) {
+Result<ManifestText> Run::FetchRemote() {
     auto session = InternetSession::Open(url_, engineVersion_);
     if (!session) return session.Error();
     session_ = std::move(session).Value();
@@ -236,17 +260,44 @@ Result<ManifestText> Run::FetchRemote(const std::optional<AcceptedFloor>& floor)
     if (!bytes) return bytes.Error();
     auto parsed = ParseSignedManifest(bytes.Value(), VerifyManifestSignature);
     if (!parsed) return parsed.Error();
-    auto remoteFloor = FloorOf(bytes.Value(), parsed.Value().manifest);
-    if (!remoteFloor) return remoteFloor.Error();
-    if (auto above = CheckAgainstFloor(floor, remoteFloor.Value()); !above) return above.Error();
-    if (auto accepted = CheckRemoteManifest(parsed.Value().manifest, nullptr, SecondsSince1970(), engineVersion_);
-        !accepted) {
-        // A manifest for a newer updater is still good for one thing: the
-        // updater's own files it lists.
-        if (accepted.Error().status != EngineStatus::UpdaterObsolete) return accepted.Error();
-        obsolete_ = accepted.Error();
-    }
     return ManifestText{std::move(bytes).Value(), std::move(parsed).Value()};
+}
+
+// The release this run goes to: the server's, when it is not below the
+// floor. A server (or a cache in front of it) may go on serving an older
+// release for a while after a new one is out; nothing older is ever
+// installed, but a complete install then stays as it is (nothing: the run
+// succeeds with no file moved), and an interrupted apply is finished from
+// its journal's own manifest when the server still has its packs.
+Result<std::optional<ManifestText>> Run::ChooseRelease(ManifestText served, const std::optional<AcceptedFloor>& floor,
+                                                      bool installed, std::optional<ManifestText> journal) {
+    const std::int64_t now = SecondsSince1970();
+    auto servedFloor = FloorOf(served.bytes, served.parsed.manifest);
+    if (!servedFloor) return servedFloor.Error();
+    auto above = CheckAgainstFloor(floor, servedFloor.Value());
+    if (above) {
+        if (auto accepted = CheckRemoteManifest(served.parsed.manifest, nullptr, now, engineVersion_); !accepted) {
+            // A manifest for a newer updater is still good for one thing: the
+            // updater's own files it lists.
+            if (accepted.Error().status != EngineStatus::UpdaterObsolete) return accepted.Error();
+            obsolete_ = accepted.Error();
+        }
+        return std::optional<ManifestText>(std::move(served));
+    }
+    if (servedFloor.Value().version == floor->version) return above.Error();
+    if (auto fresh = CheckNotExpired(served.parsed.manifest.expires, now); !fresh) return fresh.Error();
+    if (!journal) {
+        if (installed) return std::optional<ManifestText>();
+        return above.Error();
+    }
+    // The journal's manifest was accepted when its apply began; its expiry
+    // no longer matters, but it must not lie below the floor either.
+    const std::optional<AcceptedFloor> journalFloor = FloorOf(journal);
+    if (!journalFloor || !CheckAgainstFloor(floor, *journalFloor) ||
+        !CheckUpdaterVersion(journal->parsed.manifest.minUpdater, engineVersion_))
+        return above.Error();
+    finishing_ = above.Error();
+    return std::move(journal);
 }
 
 // A stopped run may have moved some files into place before it wrote the
@@ -319,10 +370,9 @@ Result<void> Run::Build(const std::vector<ContentToBuild>& contents, EngineStatu
 constexpr unsigned kHeldFileWaitMilliseconds = 3000;
 
 Result<void> Run::CheckTargetsFree(const std::vector<ContentToBuild>& contents, const DroppedFiles& dropped) const {
-    std::vector<std::string> targets = dropped.inTheWay;
+    std::vector<std::string> targets = PathsPlaced(contents);
+    targets.insert(targets.end(), dropped.inTheWay.begin(), dropped.inTheWay.end());
     targets.insert(targets.end(), dropped.afterwards.begin(), dropped.afterwards.end());
-    for (const ContentToBuild& content : contents)
-        for (const FileToWrite& file : content.files) targets.push_back(remote_->files[file.index].path);
     return game_.CheckFree(targets, kHeldFileWaitMilliseconds);
 }
 
@@ -362,6 +412,13 @@ Result<void> Run::PlaceContent(const ContentToBuild& content, const std::vector<
         if (!placed) return placed;
     }
     return {};
+}
+
+std::vector<std::string> Run::PathsPlaced(const std::vector<ContentToBuild>& contents) const {
+    std::vector<std::string> paths;
+    for (const ContentToBuild& content : contents)
+        for (const FileToWrite& file : content.files) paths.push_back(remote_->files[file.index].path);
+    return paths;
 }
 
 bool Run::HasUpdaterFile(const ContentToBuild& content) const {

@@ -5,6 +5,7 @@
 
 #include "core/chunk_plan.h"
 #include "core/dropped_files.h"
+#include "core/placed_files.h"
 #include "core/manifest_parse.h"
 #include "core/manifest_write.h"
 #include "core/update_plan.h"
@@ -309,7 +310,34 @@ TEST(DroppedFiles, ListedBeforeAndNoLongerListed) {
         EXPECT_EQ(dropped.afterwards, c.afterwards) << c.name;
         const DroppedFiles fresh = FindDroppedFiles(nullptr, next);
         EXPECT_TRUE(fresh.inTheWay.empty() && fresh.afterwards.empty()) << c.name;
+        // The record of placed files, read back, finds the same.
+        const auto record = ParsePlacedFiles(PlacedFilesText(PathsOf(local)));
+        ASSERT_TRUE(record) << c.name;
+        const DroppedFiles recorded = FindDroppedFiles(*record, next);
+        EXPECT_EQ(recorded.inTheWay, c.inTheWay) << c.name;
+        EXPECT_EQ(recorded.afterwards, c.afterwards) << c.name;
     }
+}
+
+// A record that is not whole and sound removes nothing: none of it is used.
+TEST(PlacedFilesRecord, DamagedRecordsAreRefusedWhole) {
+    const struct {
+        const char* name;
+        std::string text;
+        bool accepted;
+    } cases[] = {
+        {"empty record", "VELPLACED 1\n", true},
+        {"two paths", "VELPLACED 1\nvelmora.exe\ndata/a.txt\n", true},
+        {"no first line", "velmora.exe\n", false},
+        {"another format", "VELPLACED 2\nvelmora.exe\n", false},
+        {"cut short", "VELPLACED 1\nvelmora.exe\ndata/a", false},
+        {"a path out of the game folder", "VELPLACED 1\nvelmora.exe\n../saves/slot1.sav\n", false},
+        {"the updater's records", "VELPLACED 1\nlibs/gamedata.vel\n", false},
+        {"an empty line", "VELPLACED 1\n\nvelmora.exe\n", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParsePlacedFiles(c.text).has_value(), c.accepted) << c.name;
+    EXPECT_EQ(UnionOfPaths({{"a.txt", "B.txt"}, {"b.TXT", "c.txt", "A.TXT"}}),
+              (std::vector<std::string>{"a.txt", "B.txt", "c.txt"}));
 }
 
 }  // namespace

@@ -78,6 +78,13 @@ def make_server_folders(root):
     tamper_manifest(publish(release("first"), out("badsig"), 1))
     # The fourth release signed with the next key.
     publish(release("fourth"), out("next-fourth"), 6, key=NEXT_KEY)
+    # The third release (it drops files) signed with the next key.
+    publish(release("third"), out("next-third"), 5, key=NEXT_KEY)
+    # A cache that still serves the first release's manifest after the
+    # second came out, and holds the packs of both.
+    shutil.copytree(out("second"), out("stale"))
+    shutil.copytree(os.path.join(out("first"), "packs"), os.path.join(out("stale"), "packs"), dirs_exist_ok=True)
+    shutil.copyfile(os.path.join(out("first"), "gamedata.vel"), os.path.join(out("stale"), "gamedata.vel"))
 
 
 def windows_path(path):

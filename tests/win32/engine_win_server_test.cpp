@@ -216,9 +216,13 @@ TEST_F(EngineWinServer, UpdateFetchesOnlyTheChangedChunksAndNeverGoesBack) {
     EXPECT_GE(update.total, 50000);
     EXPECT_LT(update.total, 300000 + 50000) << "all of world.pak: its unchanged chunks came from the disk";
 
-    const RunResult rollback = Update("/first");
-    EXPECT_EQ(Final(rollback), -9) << "an older manifest than the installed one";
+    // A cache still serving the first release: the install stays as it is,
+    // and the game may start.
+    const RunResult stale = Update("/first");
+    EXPECT_EQ(Final(stale), 1) << Sequence(stale.statuses);
     ExpectInstalled("second");
+    EXPECT_EQ(ReadTextFile(libs() + L"\\gamedata.vel"), ServerManifest("second"));
+    EXPECT_EQ(Final(Update("/second")), 1) << "the floor stayed where it was";
 }
 
 TEST_F(EngineWinServer, FileAlreadyPutInPlaceByAStoppedRunIsNotFetchedAgain) {
@@ -303,9 +307,11 @@ TEST_F(EngineWinServer, InterruptedApplyIsFinishedNotMixed) {
                               fs::copy_options::overwrite_existing));
 
     const RunResult stale = Update("/first");
-    EXPECT_EQ(Final(stale), -9) << Sequence(stale.statuses);
+    EXPECT_EQ(Final(stale), -9) << "the server has not the packs to finish it: " << Sequence(stale.statuses);
 
-    const RunResult run = Update("/second");
+    // A cache serving the first release's manifest beside the packs of
+    // both: the journal's own manifest finishes the apply.
+    const RunResult run = Update("/stale");
     EXPECT_EQ(Final(run), 1) << Sequence(run.statuses);
     ExpectInstalled("second");
     EXPECT_FALSE(fs::exists(fs::path(libs()) / "gamedata.journal"));
@@ -355,8 +361,10 @@ TEST_F(EngineWinServer, RotatedKeyIsTrustedWhereverTheEngineListsIt) {
         {"test and next", both, "/first", 1, "first"},
         {"next", next, "/second", -9, "first"},
         {"test and next", both, "/second", 1, "second"},
-        // Its local manifest, signed with the test key, counts as absent.
-        {"next", next, "/next-fourth", 1, "fourth"},
+        // Its local manifest, signed with the test key, counts as absent;
+        // the record of placed files still says what the third release
+        // drops, and what stands in the way of its new folders.
+        {"next", next, "/next-third", 1, "third"},
         {"test and next", both, "/next-fourth", 1, "fourth"},
     };
     for (const auto& step : steps) {
@@ -365,6 +373,7 @@ TEST_F(EngineWinServer, RotatedKeyIsTrustedWhereverTheEngineListsIt) {
         EXPECT_EQ(Final(run), step.status) << Sequence(run.statuses);
         if (step.installed) {
             ExpectInstalled(step.installed);
+            if (std::string(step.installed) == "third") EXPECT_FALSE(fs::exists(Installed("data/notes-copy.txt")));
         } else {
             EXPECT_FALSE(fs::exists(Installed("velmora.exe")));
         }
