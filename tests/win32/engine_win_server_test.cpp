@@ -373,7 +373,9 @@ TEST_F(EngineWinServer, RotatedKeyIsTrustedWhereverTheEngineListsIt) {
         EXPECT_EQ(Final(run), step.status) << Sequence(run.statuses);
         if (step.installed) {
             ExpectInstalled(step.installed);
-            if (std::string(step.installed) == "third") EXPECT_FALSE(fs::exists(Installed("data/notes-copy.txt")));
+            if (std::string(step.installed) == "third") {
+                EXPECT_FALSE(fs::exists(Installed("data/notes-copy.txt"))) << "dropped by the third release";
+            }
         } else {
             EXPECT_FALSE(fs::exists(Installed("velmora.exe")));
         }
