@@ -297,7 +297,7 @@ Result<std::optional<ManifestText>> Run::ChooseRelease(ManifestText served, cons
         !CheckUpdaterVersion(journal->parsed.manifest.minUpdater, engineVersion_))
         return above.Error();
     finishing_ = above.Error();
-    return std::move(journal);
+    return journal;
 }
 
 // A stopped run may have moved some files into place before it wrote the
