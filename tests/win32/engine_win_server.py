@@ -52,7 +52,14 @@ def make_releases(root):
     fourth = dict(first)
     fourth["data/notes.txt"] = text + b"one more line\n"
     fourth["data/maps/world.pak"] = noise[:1000] + b"moved" + noise[1005:]
-    releases = {"first": first, "second": second, "third": third, "fourth": fourth}
+    # One file renamed by case only, in letters beyond Latin: U+1F00 alpha
+    # with psili becomes U+1F08, its capital; then it changes content too.
+    lower, upper = "\u1f00\u03c1\u03c7\u03ae.txt", "\u1f08\u03c1\u03c7\u03ae.txt"
+    greek = {"velmora.exe": first["velmora.exe"], lower: b"the beginning\n"}
+    greek_renamed = {"velmora.exe": first["velmora.exe"], upper: greek[lower]}
+    greek_changed = {"velmora.exe": first["velmora.exe"], lower: b"the beginning, told again\n"}
+    releases = {"first": first, "second": second, "third": third, "fourth": fourth,
+                "greek": greek, "greek-renamed": greek_renamed, "greek-changed": greek_changed}
     for name, files in releases.items():
         write_release(os.path.join(root, "releases", name), files)
 
@@ -64,6 +71,9 @@ def make_server_folders(root):
     publish(release("second"), out("second"), 2)
     publish(release("third"), out("third"), 4)
     publish(release("fourth"), out("fourth"), 6)
+    publish(release("greek"), out("greek"), 1)
+    publish(release("greek-renamed"), out("greek-renamed"), 2)
+    publish(release("greek-changed"), out("greek-changed"), 3)
     # The first release signed again as version 2: not the second's bytes.
     publish(release("first"), out("resigned"), 2)
     publish(release("first"), out("expired"), 3, expires=EXPIRED)

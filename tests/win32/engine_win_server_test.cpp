@@ -253,6 +253,22 @@ TEST_F(EngineWinServer, DroppedFilesGoAndFilesAndFoldersTradePlaces) {
     EXPECT_EQ(ReadTextFile(save.wstring()), "the player's own");
 }
 
+// A release that renames a file by case only names the same file on
+// Windows: whatever name it is left under, it is there once, with the new
+// release's content; the old name is not removed as a dropped file.
+TEST_F(EngineWinServer, FileRenamedByCaseOnlyStaysInPlace) {
+    for (const char* release : {"greek", "greek-renamed", "greek-changed"}) {
+        SCOPED_TRACE(release);
+        const RunResult run = Update(std::string("/") + release);
+        EXPECT_EQ(Final(run), 1) << Sequence(run.statuses);
+        ExpectInstalled(release);
+        std::vector<std::wstring> names;
+        for (const auto& entry : fs::directory_iterator(app.Path()))
+            if (entry.is_regular_file()) names.push_back(entry.path().filename().wstring());
+        EXPECT_EQ(names.size(), 2u) << "velmora.exe and one name of the renamed file";
+    }
+}
+
 TEST_F(EngineWinServer, FileHeldOpenMeansNothingApplied) {
     ASSERT_EQ(Final(Update("/first")), 1);
     // Listed after data/maps/world.pak, which changes too.
