@@ -2,13 +2,11 @@
 // Names compared the way Windows compares file names: NTFS upper-cases each
 // UTF-16 code unit with its case table, so two names are one file when
 // their units upper-case alike. Portable: the table (case_fold_table.h) is
-// the simple one-to-one uppercase mapping of the letters of Latin (ASCII,
-// Latin-1 Supplement, Extended-A to -D and Additional, IPA), Greek and
-// Coptic, Cyrillic, Armenian, Glagolitic, Georgian Supplement, Roman
-// numerals, circled letters and full-width Latin: the scripts game files are
-// named in. A unit outside the table, a letter whose uppercase takes more
-// than one character (U+00DF stays U+00DF, never "SS") and a character
-// beyond U+FFFF (a surrogate pair) keep their form, as they do on Windows.
+// the simple one-to-one uppercase mapping of every code unit of the Basic
+// Multilingual Plane that has one, in every script, as the Unicode
+// Character Database gives it. A letter whose uppercase takes more than
+// one character (U+00DF stays U+00DF, never "SS") and a character beyond
+// U+FFFF (a surrogate pair) keep their form, as they do on Windows.
 #include <string>
 #include <string_view>
 

@@ -1,25 +1,17 @@
 #pragma once
-// Written by tools/unicode/case_fold_table.py from Unicode 14.0.0; do not edit.
-// Simple uppercase mappings of the UTF-16 code units of these blocks:
-//   U+0000..U+007F Basic Latin
-//   U+0080..U+00FF Latin-1 Supplement
-//   U+0100..U+017F Latin Extended-A
-//   U+0180..U+024F Latin Extended-B
-//   U+0250..U+02AF IPA Extensions
-//   U+0370..U+03FF Greek and Coptic
-//   U+0400..U+04FF Cyrillic
-//   U+0500..U+052F Cyrillic Supplement
-//   U+0530..U+058F Armenian
-//   U+1E00..U+1EFF Latin Extended Additional
-//   U+2150..U+218F Number Forms (Roman numerals)
-//   U+24B0..U+24FF Enclosed Alphanumerics (circled letters)
-//   U+2C00..U+2C5F Glagolitic
-//   U+2C60..U+2C7F Latin Extended-C
-//   U+2C80..U+2CFF Coptic
-//   U+2D00..U+2D2F Georgian Supplement
-//   U+A640..U+A69F Cyrillic Extended-B
-//   U+A720..U+A7FF Latin Extended-D
-//   U+FF00..U+FFEF Halfwidth and Fullwidth Forms
+// Written by tools/unicode/case_fold_table.py from the Unicode Character
+// Database 15.0.0 (UnicodeData.txt); do not edit.
+// The simple uppercase mapping of every UTF-16 code unit that has one:
+// 1190 units in 190 ranges. Left as they are: units with no simple mapping,
+// surrogates, and 0 units whose uppercase lies beyond U+FFFF.
+// For example:
+//   U+00DF sharp s (its uppercase is two letters): stays
+//   U+017F long s: U+0053
+//   U+0131 dotless i: U+0049
+//   U+0130 capital I with dot above: stays
+//   U+212A Kelvin sign: stays
+//   U+01C5 title case Dz with caron: U+01C4
+//   U+1F80 alpha with psili and ypogegrammeni: U+1F88
 #include <cstdint>
 
 namespace velmora::engine::case_fold {
@@ -115,6 +107,7 @@ inline constexpr UpcaseRange kUpcaseRanges[] = {
     {0x0292, 0x0292, -219, 1},
     {0x029D, 0x029D, 42261, 1},
     {0x029E, 0x029E, 42258, 1},
+    {0x0345, 0x0345, 84, 1},
     {0x0371, 0x0373, -1, 2},
     {0x0377, 0x0377, -1, 1},
     {0x037B, 0x037D, 130, 1},
@@ -146,9 +139,48 @@ inline constexpr UpcaseRange kUpcaseRanges[] = {
     {0x04CF, 0x04CF, -15, 1},
     {0x04D1, 0x052F, -1, 2},
     {0x0561, 0x0586, -48, 1},
+    {0x10D0, 0x10FA, 3008, 1},
+    {0x10FD, 0x10FF, 3008, 1},
+    {0x13F8, 0x13FD, -8, 1},
+    {0x1C80, 0x1C80, -6254, 1},
+    {0x1C81, 0x1C81, -6253, 1},
+    {0x1C82, 0x1C82, -6244, 1},
+    {0x1C83, 0x1C84, -6242, 1},
+    {0x1C85, 0x1C85, -6243, 1},
+    {0x1C86, 0x1C86, -6236, 1},
+    {0x1C87, 0x1C87, -6181, 1},
+    {0x1C88, 0x1C88, 35266, 1},
+    {0x1D79, 0x1D79, 35332, 1},
+    {0x1D7D, 0x1D7D, 3814, 1},
+    {0x1D8E, 0x1D8E, 35384, 1},
     {0x1E01, 0x1E95, -1, 2},
     {0x1E9B, 0x1E9B, -59, 1},
     {0x1EA1, 0x1EFF, -1, 2},
+    {0x1F00, 0x1F07, 8, 1},
+    {0x1F10, 0x1F15, 8, 1},
+    {0x1F20, 0x1F27, 8, 1},
+    {0x1F30, 0x1F37, 8, 1},
+    {0x1F40, 0x1F45, 8, 1},
+    {0x1F51, 0x1F57, 8, 2},
+    {0x1F60, 0x1F67, 8, 1},
+    {0x1F70, 0x1F71, 74, 1},
+    {0x1F72, 0x1F75, 86, 1},
+    {0x1F76, 0x1F77, 100, 1},
+    {0x1F78, 0x1F79, 128, 1},
+    {0x1F7A, 0x1F7B, 112, 1},
+    {0x1F7C, 0x1F7D, 126, 1},
+    {0x1F80, 0x1F87, 8, 1},
+    {0x1F90, 0x1F97, 8, 1},
+    {0x1FA0, 0x1FA7, 8, 1},
+    {0x1FB0, 0x1FB1, 8, 1},
+    {0x1FB3, 0x1FB3, 9, 1},
+    {0x1FBE, 0x1FBE, -7205, 1},
+    {0x1FC3, 0x1FC3, 9, 1},
+    {0x1FD0, 0x1FD1, 8, 1},
+    {0x1FE0, 0x1FE1, 8, 1},
+    {0x1FE5, 0x1FE5, 7, 1},
+    {0x1FF3, 0x1FF3, 9, 1},
+    {0x214E, 0x214E, -28, 1},
     {0x2170, 0x217F, -16, 1},
     {0x2184, 0x2184, -1, 1},
     {0x24D0, 0x24E9, -26, 1},
@@ -180,6 +212,8 @@ inline constexpr UpcaseRange kUpcaseRanges[] = {
     {0xA7D1, 0xA7D1, -1, 1},
     {0xA7D7, 0xA7D9, -1, 2},
     {0xA7F6, 0xA7F6, -1, 1},
+    {0xAB53, 0xAB53, -928, 1},
+    {0xAB70, 0xABBF, -38864, 1},
     {0xFF41, 0xFF5A, -32, 1},
 };
 

@@ -96,10 +96,24 @@ TEST(PathRules, NamesCompareAsWindowsComparesThem) {
         {"\xD0\x96\xD1\x90", "\xD0\xB6\xD0\x80", true},      // Cyrillic zhe, ie grave
         {"\xD4\xB1", "\xD5\xA1", true},                      // Armenian ayb
         {"\xEF\xBC\xA1", "\xEF\xBD\x81", true},              // full-width A and a
+        {"\xE1\xBC\x80", "\xE1\xBC\x88", true},              // Greek Extended: alpha with psili
+        {"\xE1\xBE\x80", "\xE1\xBE\x88", true},              // with ypogegrammeni: its simple capital
+        {"\xE1\xBE\xB3", "\xE1\xBE\xBC", true},              // alpha with ypogegrammeni
+        {"\xE1\xBF\xA5", "\xE1\xBF\xAC", true},              // rho with dasia
+        {"\xEA\xAD\xB0", "\xE1\x8E\xA0", true},              // Cherokee small a and A
+        {"\xE1\x8F\xB8", "\xE1\x8F\xB0", true},              // Cherokee small ye and YE
+        {"\xE1\x83\x90", "\xE1\xB2\x90", true},              // Georgian Mkhedruli an, Mtavruli AN
+        {"\xE1\xB2\x80", "\xD0\x92", true},                  // Cyrillic rounded ve and VE
+        {"\xE2\xB1\x9F", "\xE2\xB0\xAF", true},              // Glagolitic caudate chrivi
+        {"\xE1\xB5\xB9", "\xEA\x9D\xBD", true},              // insular g
+        {"\xEA\x9F\x81", "\xEA\x9F\x80", true},              // Latin Extended-D: Old Polish o
         {"\xEF\xBC\xA1", "A", false},                        // full-width is another letter
         {"\xC3\x9F", "SS", false}, {"\xC3\x9F", "ss", false},  // sharp s has no one-unit capital
+        {"\xC3\x9F", "\xE1\xBA\x9E", false},                  // nor is capital sharp s its mapping
         {"\xE2\x84\xAA", "k", false},                        // Kelvin sign: k upper-cases to K
         {"\xF0\x90\x90\x80", "\xF0\x90\x90\xA8", false},      // Deseret: surrogate pairs keep their case
+        {"\xF0\x90\x96\x97", "\xF0\x90\x95\xB0", false},      // Vithkuqi too
+        {"\xC7\x85", "\xC7\x84", true},                      // title case Dz caron upper-cases to DZ caron
         {"\xC3\x89", "E", false},
     };
     for (const auto& c : cases) {

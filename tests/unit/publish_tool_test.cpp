@@ -386,7 +386,9 @@ TEST_F(PublishTool, RefusesReleasePathsTheEngineWouldRefuse) {
                  {"trailing.", "ends in a dot"},
                  {"a:b", "colon"},
                  {"\xC3\x89.txt", "one file on Windows", "\xC3\xA9.txt"},
-                 {"\xD0\x96", "also a folder", "\xD0\xB6/x"}};
+                 {"\xD0\x96", "also a folder", "\xD0\xB6/x"},
+                 {"\xE1\xBC\x80.txt", "one file on Windows", "\xE1\xBC\x88.txt"},  // Greek Extended
+                 {"\xE1\x83\x90", "also a folder", "\xE1\xB2\x90/x"}};        // Georgian
     for (const auto& c : cases) {
         fs::remove_all(Release());
         folder.Write("release/velmora.exe", "program");

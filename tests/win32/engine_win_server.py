@@ -10,7 +10,9 @@ behind the test proxy, and requests.log (one "<path>\\t<Range or ->\\t<status>"
 line per request). A request path starting "/_fault/<fault>/" is served
 from the rest of the path with that fault on objects (see FaultProxy). The
 test program finds the server in VELMORA_TEST_SERVER and the folder, as a
-Wine path, in VELMORA_TEST_DATA.
+Wine path, in VELMORA_TEST_DATA, and a 16 MiB file system of its own,
+mounted for the run where that is permitted, in VELMORA_TEST_SMALL_DISK
+(else VELMORA_TEST_NO_SMALL_DISK says why not).
 """
 import argparse
 import os
@@ -52,7 +54,21 @@ def make_releases(root):
     fourth = dict(first)
     fourth["data/notes.txt"] = text + b"one more line\n"
     fourth["data/maps/world.pak"] = noise[:1000] + b"moved" + noise[1005:]
-    releases = {"first": first, "second": second, "third": third, "fourth": fourth}
+    # One file renamed by case only, in letters beyond Latin: U+1F00 alpha
+    # with psili becomes U+1F08, its capital; then it changes content too.
+    lower, upper = "\u1f00\u03c1\u03c7\u03ae.txt", "\u1f08\u03c1\u03c7\u03ae.txt"
+    greek = {"velmora.exe": first["velmora.exe"], lower: b"the beginning\n"}
+    greek_renamed = {"velmora.exe": first["velmora.exe"], upper: greek[lower]}
+    greek_changed = {"velmora.exe": first["velmora.exe"], lower: b"the beginning, told again\n"}
+    # Over 3 MiB more than the first, none of it compressible, one content
+    # in two files: a run to it copies 1.5 MiB while it places them.
+    big = dict(first)
+    big["data/maps/world.pak"] = noise[:100_000] + b"bigger" + noise[100_006:]
+    big["data/big/one.bin"] = bytes(rng.getrandbits(8) for _ in range(1536 * 1024))
+    big["data/big/one-copy.bin"] = big["data/big/one.bin"]
+    big["data/big/two.bin"] = bytes(rng.getrandbits(8) for _ in range(1024 * 1024))
+    releases = {"first": first, "second": second, "third": third, "fourth": fourth,
+                "greek": greek, "greek-renamed": greek_renamed, "greek-changed": greek_changed, "big": big}
     for name, files in releases.items():
         write_release(os.path.join(root, "releases", name), files)
 
@@ -64,6 +80,10 @@ def make_server_folders(root):
     publish(release("second"), out("second"), 2)
     publish(release("third"), out("third"), 4)
     publish(release("fourth"), out("fourth"), 6)
+    publish(release("big"), out("big"), 2)
+    publish(release("greek"), out("greek"), 1)
+    publish(release("greek-renamed"), out("greek-renamed"), 2)
+    publish(release("greek-changed"), out("greek-changed"), 3)
     # The first release signed again as version 2: not the second's bytes.
     publish(release("first"), out("resigned"), 2)
     publish(release("first"), out("expired"), 3, expires=EXPIRED)
@@ -91,6 +111,18 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
+def mount_small_disk(folder):
+    """A file system of its own, small enough for a test to fill: a 16 MiB
+    tmpfs at folder. Returns None, or why it could not be mounted (it takes
+    root)."""
+    os.makedirs(folder)
+    mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=16m", "tmpfs", folder],
+                             capture_output=True, text=True)
+    if mounted.returncode != 0:
+        return "cannot mount a small file system (mount -t tmpfs needs root): " + mounted.stderr.strip()
+    return None
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--publish-tool", required=True)
@@ -102,7 +134,7 @@ def main():
     update_server.PUBLISH_TOOL = args.publish_tool
 
     root = tempfile.mkdtemp(prefix="velmora-engine-server-")
-    nginx = proxy = None
+    nginx = proxy = mounted = None
     try:
         make_releases(root)
         make_server_folders(root)
@@ -117,12 +149,22 @@ def main():
         env = dict(os.environ)
         env["VELMORA_TEST_SERVER"] = "http://127.0.0.1:%d" % port
         env["VELMORA_TEST_DATA"] = windows_path(root)
+        small_disk = os.path.join(root, "small-disk")
+        trouble = mount_small_disk(small_disk)
+        if trouble:
+            env["VELMORA_TEST_NO_SMALL_DISK"] = trouble
+        else:
+            mounted = small_disk
+            env["VELMORA_TEST_SMALL_DISK"] = windows_path(small_disk)
         return subprocess.run(args.command, env=env).returncode
     finally:
         if proxy:
             proxy.stop()
         if nginx:
             nginx.stop()
+        if mounted:
+            # Lazily, should a Wine process still hold a file there.
+            subprocess.run(["umount", "-l", mounted])
         shutil.rmtree(root, ignore_errors=True)
 
 

@@ -8,17 +8,21 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "contract/engine_contract.h"
 #include "core/data_url.h"
+#include "core/manifest.h"
 #include "core/rate_floor.h"
 #include "win/http_get_win.h"
 #include "engine/status_variables.h"
 #include "support/test_folder.h"
+#include "winsupport/owners_win.h"
 
 namespace velmora {
 namespace {
@@ -77,19 +81,24 @@ std::string Sequence(const std::vector<std::int16_t>& statuses) {
 class EngineWinServer : public ::testing::Test {
 protected:
     void SetUp() override {
+        appFolder_.emplace(L"velmora", AppParent());
         ASSERT_NE(Engine().start, nullptr) << "engine\\comp.dll did not load";
         ASSERT_FALSE(Environment("VELMORA_TEST_SERVER").empty()) << "run through engine_win_server.py";
         ASSERT_TRUE(::CreateDirectoryW(libs().c_str(), nullptr));
     }
 
-    std::wstring libs() const { return app / L"libs"; }
+    // Where the application folder is made: the temporary folder unless a
+    // fixture says otherwise.
+    virtual std::wstring AppParent() const { return L""; }
+    const TestFolder& app() const { return *appFolder_; }
+    std::wstring libs() const { return app() / L"libs"; }
     // An empty application folder again, as before the first run.
     void StartOver() {
-        RemoveTree(app.Path());
-        ASSERT_TRUE(::CreateDirectoryW(app.Path().c_str(), nullptr));
+        RemoveTree(app().Path());
+        ASSERT_TRUE(::CreateDirectoryW(app().Path().c_str(), nullptr));
         ASSERT_TRUE(::CreateDirectoryW(libs().c_str(), nullptr));
     }
-    fs::path Installed(const std::string& path) const { return fs::path(app.Path()) / fs::path(path); }
+    fs::path Installed(const std::string& path) const { return fs::path(app().Path()) / fs::path(path); }
 
     // Starts the engine with the application folder as the working folder,
     // as the window does.
@@ -97,16 +106,21 @@ protected:
                        const EngineFunctions& engine = Engine()) {
         wchar_t previous[MAX_PATH] = {};
         ::GetCurrentDirectoryW(MAX_PATH, previous);
-        ::SetCurrentDirectoryW(app.Path().c_str());
+        ::SetCurrentDirectoryW(app().Path().c_str());
         const std::int16_t result = engine.start(url, path, give ? &variables.status : nullptr, &variables.done,
                                                  &variables.total);
         ::SetCurrentDirectoryW(previous);
         return result;
     }
 
+    // What a test does while a run goes on, given each status and done
+    // sampled.
+    using WhileRunning = std::function<void(std::int16_t status, std::int32_t done)>;
+
     // Starts the engine, samples the status as it goes until it ends (1 or
     // an error), then cleans up.
-    RunResult UpdateFrom(const std::string& url, const EngineFunctions& engine = Engine()) {
+    RunResult UpdateFrom(const std::string& url, const EngineFunctions& engine = Engine(),
+                         const WhileRunning& whileRunning = nullptr) {
         RunResult result;
         EngineStatusVariables variables;
         engine.init();
@@ -117,6 +131,7 @@ protected:
             if (status != 0 && (result.statuses.empty() || result.statuses.back() != status))
                 result.statuses.push_back(status);
             if (status == 1 || status < 0) break;
+            if (whileRunning) whileRunning(status, LoadShared(variables.done));
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         engine.cleanup();
@@ -124,8 +139,9 @@ protected:
         result.total = LoadShared(variables.total);
         return result;
     }
-    RunResult Update(const std::string& folder, const EngineFunctions& engine = Engine()) {
-        return UpdateFrom(ServerUrl(folder) + "/gamedata.vel", engine);
+    RunResult Update(const std::string& folder, const EngineFunctions& engine = Engine(),
+                     const WhileRunning& whileRunning = nullptr) {
+        return UpdateFrom(ServerUrl(folder) + "/gamedata.vel", engine, whileRunning);
     }
 
     std::int16_t Final(const RunResult& run) const { return run.statuses.empty() ? 0 : run.statuses.back(); }
@@ -136,7 +152,7 @@ protected:
         for (const auto& entry : fs::recursive_directory_iterator(root)) {
             if (!entry.is_regular_file()) continue;
             const fs::path relative = fs::relative(entry.path(), root);
-            const std::string installed = ReadTextFile((fs::path(app.Path()) / relative).wstring());
+            const std::string installed = ReadTextFile((fs::path(app().Path()) / relative).wstring());
             const std::string published = ReadTextFile(entry.path().wstring());
             EXPECT_TRUE(installed == published)
                 << relative.string() << ": " << installed.size() << " bytes, published " << published.size();
@@ -166,7 +182,7 @@ protected:
         return names;
     }
 
-    TestFolder app;
+    std::optional<TestFolder> appFolder_;
     std::size_t seenRequests_ = 0;
 };
 
@@ -255,6 +271,22 @@ TEST_F(EngineWinServer, DroppedFilesGoAndFilesAndFoldersTradePlaces) {
     EXPECT_TRUE(fs::is_regular_file(Installed("data/maps")));
     EXPECT_TRUE(fs::is_directory(Installed("data/notes.txt")));
     EXPECT_EQ(ReadTextFile(save.wstring()), "the player's own");
+}
+
+// A release that renames a file by case only names the same file on
+// Windows: whatever name it is left under, it is there once, with the new
+// release's content; the old name is not removed as a dropped file.
+TEST_F(EngineWinServer, FileRenamedByCaseOnlyStaysInPlace) {
+    for (const char* release : {"greek", "greek-renamed", "greek-changed"}) {
+        SCOPED_TRACE(release);
+        const RunResult run = Update(std::string("/") + release);
+        EXPECT_EQ(Final(run), 1) << Sequence(run.statuses);
+        ExpectInstalled(release);
+        std::vector<std::wstring> names;
+        for (const auto& entry : fs::directory_iterator(app().Path()))
+            if (entry.is_regular_file()) names.push_back(entry.path().filename().wstring());
+        EXPECT_EQ(names.size(), 2u) << "velmora.exe and one name of the renamed file";
+    }
 }
 
 TEST_F(EngineWinServer, FileHeldOpenMeansNothingApplied) {
@@ -566,6 +598,143 @@ TEST_F(EngineWinServer, CleanupStopsAStalledDownloadWithinTwoSeconds) {
     EXPECT_FALSE(fs::exists(fs::path(libs()) / "gamedata.lock"));
     EXPECT_FALSE(fs::exists(Installed("velmora.exe")));
     EXPECT_FALSE(fs::exists(Installed("data")));
+}
+
+// Another program filling the disk: a file written in `folder` until no
+// more than `leave` bytes are free there; deleted when this goes.
+class DiskFiller {
+public:
+    DiskFiller(const std::wstring& folder, std::uint64_t leave) : folder_(folder), path_(folder + L"\\filler.bin") {
+        UniqueFileHandle file(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return;
+        const std::vector<char> block(1 << 20, 'f');
+        for (std::uint64_t available = Free(); available > leave; available = Free()) {
+            const auto piece = static_cast<DWORD>(std::clamp<std::uint64_t>(available - leave, 4096, block.size()));
+            DWORD written = 0;
+            if (!::WriteFile(file.get(), block.data(), piece, &written, nullptr) || written != piece) break;
+        }
+    }
+    ~DiskFiller() { ::DeleteFileW(path_.c_str()); }
+
+    // The bytes free on the disk now.
+    std::uint64_t Free() const {
+        ULARGE_INTEGER available{};
+        return ::GetDiskFreeSpaceExW(folder_.c_str(), &available, nullptr, nullptr) ? available.QuadPart : 0;
+    }
+    DiskFiller(const DiskFiller&) = delete;
+    DiskFiller& operator=(const DiskFiller&) = delete;
+
+private:
+    std::wstring folder_;
+    std::wstring path_;
+};
+
+// The application folder on a file system of its own, 16 MiB, mounted by
+// engine_win_server.py where it may mount one; the tests fill it while a
+// run goes on, as another program would.
+class EngineWinServerOnSmallDisk : public EngineWinServer {
+protected:
+    void SetUp() override {
+        if (SmallDisk().empty())
+            GTEST_SKIP() << "no small file system to fill: " << Environment("VELMORA_TEST_NO_SMALL_DISK");
+        EngineWinServer::SetUp();
+    }
+    std::wstring AppParent() const override { return SmallDisk(); }
+    static std::wstring SmallDisk() {
+        const std::string path = Environment("VELMORA_TEST_SMALL_DISK");
+        return std::wstring(path.begin(), path.end());
+    }
+
+    // After a run that did not finish: every file of either release holds
+    // its old or its new content (one only the new release lists may be
+    // missing), and the local manifest is still the old release's.
+    void ExpectOldOrNew(const std::string& old, const std::string& next) const {
+        std::map<fs::path, std::vector<std::string>> contents;
+        std::vector<fs::path> oldFiles;
+        for (const std::string& release : {old, next}) {
+            const fs::path root = DataFolder() / "releases" / release;
+            for (const auto& entry : fs::recursive_directory_iterator(root)) {
+                if (!entry.is_regular_file()) continue;
+                const fs::path relative = fs::relative(entry.path(), root);
+                contents[relative].push_back(ReadTextFile(entry.path().wstring()));
+                if (release == old) oldFiles.push_back(relative);
+            }
+        }
+        for (const auto& [relative, allowed] : contents) {
+            const fs::path installed = fs::path(app().Path()) / relative;
+            if (!fs::exists(installed)) {
+                EXPECT_EQ(std::count(oldFiles.begin(), oldFiles.end(), relative), 0) << relative.string() << " is gone";
+                continue;
+            }
+            const std::string content = ReadTextFile(installed.wstring());
+            EXPECT_NE(std::find(allowed.begin(), allowed.end(), content), allowed.end())
+                << relative.string() << " is neither old nor new: " << content.size() << " bytes";
+        }
+        EXPECT_EQ(ReadTextFile(libs() + L"\\gamedata.vel"), ServerManifest(old));
+    }
+};
+
+// The disk fills up while the update downloads: the server holds its
+// answer still for 2 s after the first 1,000,000 bytes, and once the engine
+// has read them (and written every chunk they complete) the disk fills.
+// The run ends with -7, the game is untouched, the chunks it wrote wait in
+// staging, and with room again the next run fetches only the rest.
+TEST_F(EngineWinServerOnSmallDisk, FullWhileDownloadingKeepsWhatCameAndTheNextRunFinishes) {
+    constexpr std::int32_t kBeforePause = 1000000;
+    ASSERT_EQ(Final(Update("/first")), 1);
+    std::optional<DiskFiller> filler;
+    const RunResult full = Update("/_fault/pause=1000000/big", Engine(), [&](std::int16_t status, std::int32_t done) {
+        if (!filler && status == 4 && done >= kBeforePause) filler.emplace(SmallDisk(), 0);
+    });
+    ASSERT_TRUE(filler.has_value()) << "the download was not seen under way: " << Sequence(full.statuses);
+    EXPECT_LT(filler->Free(), 4096u) << "the disk did not fill";
+    EXPECT_EQ(Final(full), -7) << Sequence(full.statuses);
+    ExpectOldOrNew("first", "big");
+    ExpectInstalled("first");
+    EXPECT_FALSE(StagingFiles().empty()) << "what was checked went";
+
+    filler.reset();
+    NewRequests();
+    const RunResult resumed = Update("/big");
+    EXPECT_EQ(Final(resumed), 1) << Sequence(resumed.statuses);
+    ExpectInstalled("big");
+    EXPECT_EQ(resumed.done, resumed.total);
+    // All but the last chunk begun in the first 1,000,000 bytes were kept.
+    EXPECT_LE(resumed.total, full.total - (kBeforePause - static_cast<std::int32_t>(engine::kMaxChunkSize)))
+        << "fetched again what the run before had written";
+    EXPECT_EQ(NewRequests().size(), 2u) << "the manifest and one range of the pack";
+}
+
+// The disk fills up after the check of free space, while the run waits for
+// the game to let go of a file it replaces: there is room for the floor
+// record and the journal, not for the 1.5 MiB copy of the content two
+// files share. Placing stops there with -7, every file is old or new, and
+// with room again the next run places the rest without fetching anything.
+TEST_F(EngineWinServerOnSmallDisk, FullWhilePlacingLosesNothingAndTheNextRunFinishes) {
+    ASSERT_EQ(Final(Update("/first")), 1);
+    UniqueFileHandle game(::CreateFileW(Installed("data/maps/world.pak").wstring().c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(game);
+    std::optional<DiskFiller> filler;
+    const RunResult full = Update("/big", Engine(), [&](std::int16_t status, std::int32_t) {
+        if (filler || status != 5) return;
+        filler.emplace(SmallDisk(), 64 * 1024);
+        game.reset();
+    });
+    ASSERT_TRUE(filler.has_value()) << "the run was not seen placing: " << Sequence(full.statuses);
+    EXPECT_LE(filler->Free(), 64u * 1024) << "the disk did not fill";
+    EXPECT_EQ(Final(full), -7) << Sequence(full.statuses);
+    ExpectOldOrNew("first", "big");
+    EXPECT_TRUE(fs::exists(fs::path(libs()) / "gamedata.journal")) << "the run stopped before it placed anything";
+
+    filler.reset();
+    NewRequests();
+    const RunResult next = Update("/big");
+    EXPECT_EQ(Final(next), 1) << Sequence(next.statuses);
+    ExpectInstalled("big");
+    EXPECT_EQ(NewRequests(), std::vector<std::string>{"/big/gamedata.vel\t-\t200"}) << "everything was built";
+    EXPECT_FALSE(fs::exists(fs::path(libs()) / "gamedata.journal"));
 }
 
 // Start refuses what it cannot work with, at once.

@@ -231,7 +231,8 @@ class FaultProxy(ThreadingHTTPServer):
     request "bytes=A-B" is asked of nginx as "bytes=A-<A+N-1>", so its 206
     ends N bytes after its start), whole (the Range header is dropped: nginx
     answers with the whole pack, as a server that ignores ranges does),
-    trickle=N (send N bytes of the body, then one byte every 0.2 s).
+    trickle=N (send N bytes of the body, then one byte every 0.2 s),
+    pause=N (send N bytes of the body, then nothing for 2 s, then the rest).
     It counts the body bytes it has sent per path, and with request_log
     writes a line "<path>\t<Range or ->\t<status>" per request."""
 
@@ -357,6 +358,10 @@ class FaultProxy(ThreadingHTTPServer):
                             break
                         handler.wfile.write(byte)
                         handler.wfile.flush()
+                elif fault is not None and fault.kind == "pause":
+                    self._send_body(handler, path, answer, fault.value, rate, close=False)
+                    if not self.stopping.wait(2):
+                        self._send_body(handler, path, answer, None, rate)
                 elif fault is not None and fault.kind == "stall":
                     self._send_body(handler, path, answer, fault.value, rate, close=False)
                     self.stopping.wait(30)

@@ -8,12 +8,13 @@
 
 namespace velmora::testing {
 
-TestFolder::TestFolder(const std::wstring& prefix) {
+TestFolder::TestFolder(const std::wstring& prefix, const std::wstring& parent) {
     wchar_t temp[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = parent.empty() ? std::wstring(temp) : parent + L"\\";
     static unsigned counter = 0;
     for (;;) {
-        path_ = std::wstring(temp) + prefix + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+        path_ = folder + prefix + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
                 std::to_wstring(++counter);
         if (::CreateDirectoryW(path_.c_str(), nullptr)) return;
         if (::GetLastError() != ERROR_ALREADY_EXISTS) throw std::runtime_error("cannot create test folder");

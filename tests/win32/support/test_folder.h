@@ -16,7 +16,8 @@ namespace velmora::testing {
 // request, for paths like an install under "Program Files".
 class TestFolder {
 public:
-    explicit TestFolder(const std::wstring& prefix = L"velmora");
+    // A new folder in `parent`, or in the temporary folder when it is empty.
+    explicit TestFolder(const std::wstring& prefix = L"velmora", const std::wstring& parent = L"");
     ~TestFolder();
     TestFolder(const TestFolder&) = delete;
     TestFolder& operator=(const TestFolder&) = delete;
