@@ -13,6 +13,7 @@ test program finds the server in VELMORA_TEST_SERVER and the folder, as a
 Wine path, in VELMORA_TEST_DATA.
 """
 import argparse
+import hashlib
 import os
 import random
 import shutil
@@ -21,7 +22,8 @@ import sys
 import tempfile
 
 import update_server
-from update_server import EXPIRED, NEXT_KEY, FaultProxy, Nginx, free_port, publish, tamper_manifest, tamper_chunk, write_release
+from update_server import (EXPIRED, NEXT_KEY, FaultProxy, Nginx, Publication, alter_signature, free_port, publish,
+                           tamper_manifest, tamper_chunk, write_release)
 
 # The second test key pair, which the engines of the key rotation test trust.
 
@@ -78,6 +80,17 @@ def make_server_folders(root):
     tamper_manifest(publish(release("first"), out("badsig"), 1))
     # The fourth release signed with the next key.
     publish(release("fourth"), out("next-fourth"), 6, key=NEXT_KEY)
+    # The second release at a version far above the others, signed with the
+    # test key (the key a rotation retires).
+    publish(release("second"), out("high"), 100)
+    # The second release's folder with the other valid form of its
+    # signature, and the floor record an earlier engine wrote once it had
+    # accepted that copy: the digest of the copy's bytes.
+    shutil.copytree(out("second"), out("altered-second"))
+    altered = alter_signature(Publication(out("altered-second")))
+    os.makedirs(os.path.join(root, "records"))
+    with open(os.path.join(root, "records", "altered-second.floor"), "wb") as f:
+        f.write(b"version 2\nsha256 %s\n" % hashlib.sha256(altered).hexdigest().encode())
 
 
 def windows_path(path):
