@@ -1,15 +1,24 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <ostream>
 #include <random>
 
 #include "core/accepted_floor.h"
 #include "core/engine_version.h"
+#include "core/hex.h"
 #include "core/manifest_acceptance.h"
 #include "core/utc_time.h"
 #include "engine_core_test_support.h"
 
 namespace velmora::engine {
+
+// Failures print the floor as its record says it.
+void PrintTo(const AcceptedFloor& floor, std::ostream* out) {
+    *out << "version " << floor.version << ", signed-sha256 "
+         << (floor.signedDigest ? ToHex(*floor.signedDigest) : std::string("none")) << ", key '" << floor.key << "'";
+}
+
 namespace {
 
 constexpr std::int64_t kExpires = 1801353600;  // 2027-01-31T00:00:00Z
