@@ -24,7 +24,9 @@ Scalar SOf(const ManifestSignature& signature) {
 }
 
 // Equal-width big-endian numbers compare as their bytes do.
-bool Below(const Scalar& a, const Scalar& b) { return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end()); }
+bool Below(const Scalar& a, const Scalar& b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end());
+}
 
 }  // namespace
 

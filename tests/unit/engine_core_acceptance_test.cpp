@@ -65,7 +65,8 @@ TEST(ManifestAcceptance, FloorRefusesLowerVersionsAndTheSameVersionWithOtherSign
     };
     for (const auto& c : cases) {
         const auto result = CheckAgainstFloor(c.floor, c.remote);
-        EXPECT_EQ(result.Ok(), c.accepted) << "remote " << c.remote.version << (c.floor && c.floor->signedDigest ? "" : ", floor without digest");
+        EXPECT_EQ(result.Ok(), c.accepted) << "remote " << c.remote.version << ", floor "
+                                           << (c.floor ? ::testing::PrintToString(*c.floor) : "none");
         if (!result) {
             EXPECT_EQ(result.Error().status, EngineStatus::InvalidFormat);
         }
@@ -80,13 +81,15 @@ TEST(ManifestAcceptance, FloorRefusesLowerVersionsAndTheSameVersionWithOtherSign
 TEST(ManifestAcceptance, FloorRecordReadsBackWithItsKeyAndEarlierRecordsAsTheirVersion) {
     const AcceptedFloor floor{18446744073709551615u, Sha256Digest{0xAB, 0xCD}, "studio 2026"};
     const std::string text = FloorRecordText(floor);
-    EXPECT_EQ(text, "version 18446744073709551615\nsigned-sha256 abcd" + std::string(60, '0') + "\nkey studio 2026\n");
+    EXPECT_EQ(text,
+              "version 18446744073709551615\nsigned-sha256 abcd" + std::string(60, '0') + "\nkey studio 2026\n");
     EXPECT_EQ(ParseFloorRecord(text), floor);
     const std::string earlier = "version 7\nsha256 " + std::string(64, 'e') + "\n";
     EXPECT_EQ(ParseFloorRecord(earlier), (AcceptedFloor{7, std::nullopt, ""}));
     for (const std::string& broken : std::vector<std::string>{
              text.substr(0, text.size() - 1), text + "x", "version 1\n", text.substr(0, text.find("key ")),
-             text.substr(0, text.find("key ")) + "key \n", earlier + "key test\n", earlier.substr(0, earlier.size() - 1),
+             text.substr(0, text.find("key ")) + "key \n", earlier + "key test\n",
+             earlier.substr(0, earlier.size() - 1),
              "version x\nsha256 " + std::string(64, '0') + "\n", std::string()}) {
         EXPECT_EQ(ParseFloorRecord(broken), std::nullopt) << broken;
     }
@@ -103,7 +106,8 @@ TEST(ManifestAcceptance, FloorOfARetiredKeyDoesNotBind) {
     EXPECT_EQ(BindingFloor(current, trusted), current);
     EXPECT_EQ(BindingFloor(earlierEngines, trusted), earlierEngines);
     EXPECT_EQ(BindingFloor(std::nullopt, trusted), std::nullopt);
-    EXPECT_EQ(BindingFloor(AcceptedFloor{1000, Sha256Digest{1}, "test-nex"}, trusted), std::nullopt) << "whole names only";
+    EXPECT_EQ(BindingFloor(AcceptedFloor{1000, Sha256Digest{1}, "test-nex"}, trusted), std::nullopt)
+        << "whole names only";
     EXPECT_TRUE(CheckAgainstFloor(BindingFloor(retired, trusted), {6, Sha256Digest{2}, "test-next"}));
 }
 
