@@ -7,17 +7,23 @@
 
 #include "core/engine_status.h"
 #include "core/manifest.h"
+#include "signature_win.h"
 
 namespace velmora::engine {
 
 struct ManifestText {
     std::string bytes;        // as it came from the server
     SignedManifest parsed;
+    ManifestSigner signer;    // the trusted key that signed it, and what it signed
 };
 
 // The local manifest when it exists, parses and its signature checks out
-// against the compiled-in key; nothing otherwise.
+// against a compiled-in key; nothing otherwise.
 std::optional<ManifestText> ReadLocalManifest(const std::wstring& path);
+
+// A manifest's text parsed once its signature checks out against a trusted
+// key (ParseSignedManifest with CheckManifestSignature).
+Result<ManifestText> ParseTrustedManifest(std::string bytes);
 
 // Writes `bytes` to `scratch` (in the staging folder), flushes it, and
 // renames it over `path`.

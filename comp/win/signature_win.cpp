@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/signature_form.h"
 #include "core/trusted_keys.h"
 #include "engine_handles_win.h"
 #include "sha256_win.h"
@@ -17,6 +18,13 @@ namespace velmora::engine {
 namespace {
 
 EngineError Invalid(std::string reason) { return InvalidFormat("manifest signature: " + std::move(reason)); }
+
+// Only one of a signature's two valid forms is taken, so that nobody
+// without the key can make a second file of a signed text.
+Result<void> CheckLowS(const ManifestSignature& signature) {
+    if (HasLowS(signature)) return {};
+    return Invalid("s lies in the upper half (only the low-s form is accepted)");
+}
 
 Result<Sha256Digest> DigestOf(std::span<const std::uint8_t> bytes) {
     Sha256 hash;
@@ -57,13 +65,15 @@ std::optional<std::string> KeyRefusal(const Sha256Digest& digest, const Manifest
 
 Result<void> VerifySignature(std::span<const std::uint8_t> signedBytes, const ManifestSignature& signature,
                              PublicKeyBytes key) {
+    if (auto low = CheckLowS(signature); !low) return low;
     const auto digest = DigestOf(signedBytes);
     if (!digest) return digest.Error();
     if (auto refusal = KeyRefusal(digest.Value(), signature, key)) return Invalid(std::move(*refusal));
     return {};
 }
 
-Result<void> VerifyManifestSignature(std::string_view signedPart, const ManifestSignature& signature) {
+Result<ManifestSigner> CheckManifestSignature(std::string_view signedPart, const ManifestSignature& signature) {
+    if (auto low = CheckLowS(signature); !low) return low.Error();
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(signedPart.data());
     // Hashed once, however many keys are tried: the text can be 32 MiB.
     const auto digest = DigestOf(std::span(bytes, signedPart.size()));
@@ -71,10 +81,16 @@ Result<void> VerifyManifestSignature(std::string_view signedPart, const Manifest
     std::string refusals;
     for (const TrustedKey& key : TrustedKeys()) {
         const auto refusal = KeyRefusal(digest.Value(), signature, key.point);
-        if (!refusal) return {};
+        if (!refusal) return ManifestSigner{key.name, digest.Value()};
         refusals += (refusals.empty() ? "" : "; ") + std::string(key.name) + ": " + *refusal;
     }
     return Invalid("no trusted key accepts it (" + refusals + ")");
+}
+
+Result<void> VerifyManifestSignature(std::string_view signedPart, const ManifestSignature& signature) {
+    auto signer = CheckManifestSignature(signedPart, signature);
+    if (!signer) return signer.Error();
+    return {};
 }
 
 }  // namespace velmora::engine

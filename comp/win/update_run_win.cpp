@@ -11,9 +11,9 @@
 #include "core/chunk_plan.h"
 #include "core/dropped_files.h"
 #include "core/manifest_acceptance.h"
-#include "core/manifest_parse.h"
 #include "core/path_rules.h"
 #include "core/placed_files.h"
+#include "core/trusted_keys.h"
 #include "core/update_plan.h"
 #include "file_ops_win.h"
 #include "folder_lock_win.h"
@@ -23,27 +23,21 @@
 #include "pack_fetch_win.h"
 #include "server_fetch_win.h"
 #include "sha256_win.h"
-#include "signature_win.h"
 #include "staging_win.h"
 #include "winsupport/text_win.h"
 
 namespace velmora::engine {
 namespace {
 
-Result<AcceptedFloor> FloorOf(std::string_view bytes, const Manifest& manifest) {
-    Sha256 hash;
-    if (auto added = hash.Update({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}); !added)
-        return added.Error();
-    auto digest = hash.Finish();
-    if (!digest) return digest.Error();
-    return AcceptedFloor{manifest.version, digest.Value()};
+// The floor a manifest sets: its version, what its signature covers and
+// the key that made it.
+AcceptedFloor FloorOf(const ManifestText& text) {
+    return AcceptedFloor{text.parsed.manifest.version, text.signer.signedDigest, std::string(text.signer.key)};
 }
 
 std::optional<AcceptedFloor> FloorOf(const std::optional<ManifestText>& text) {
     if (!text) return std::nullopt;
-    auto floor = FloorOf(text->bytes, text->parsed.manifest);
-    if (!floor) return std::nullopt;
-    return floor.Value();
+    return FloorOf(*text);
 }
 
 // Stops a run that would fill the disk before it downloads anything: a
@@ -95,7 +89,7 @@ private:
     Result<std::optional<ManifestText>> ChooseRelease(ManifestText served, const std::optional<AcceptedFloor>& floor,
                                                       bool installed, std::optional<ManifestText> journal);
     std::vector<std::string> PathsPlaced(const std::vector<ContentToBuild>& contents) const;
-    Result<void> RaiseFloor(const std::optional<AcceptedFloor>& record, const std::string& bytes) const;
+    Result<void> RaiseFloor(const std::optional<AcceptedFloor>& record, const ManifestText& remote) const;
     Result<std::vector<ContentToBuild>> DropFilesInPlace(std::vector<ContentToBuild> contents) const;
     Result<void> Build(const std::vector<ContentToBuild>& contents, EngineStatus downloading);
     Result<void> Place(const std::vector<ContentToBuild>& contents) const;
@@ -150,11 +144,14 @@ Result<void> Run::Execute() {
 
     // The rollback floor: the record of the highest manifest gone to, or
     // the journal's or the local manifest where they are higher (an install
-    // from before the record, or a record lost).
+    // from before the record, or a record lost). A record set by a key this
+    // engine no longer trusts does not count; the journal and the local
+    // manifest count only when a trusted key signed them.
     const std::wstring floorPath = paths_.libsFolder + L"\\gamedata.floor";
     const std::optional<std::string> recordText = ReadFileUpTo(floorPath, 1024);
     const std::optional<AcceptedFloor> record = recordText ? ParseFloorRecord(*recordText) : std::nullopt;
-    const std::optional<AcceptedFloor> floor = HigherFloor(HigherFloor(record, FloorOf(journal)), FloorOf(local));
+    const std::optional<AcceptedFloor> floor =
+        HigherFloor(HigherFloor(BindingFloor(record, TrustedKeys()), FloorOf(journal)), FloorOf(local));
     status_.Status(EngineStatus::LookingForChanges);
     auto served = FetchRemote();
     if (!served) return served.Error();
@@ -208,7 +205,7 @@ Result<void> Run::Execute() {
     if (changesFiles || rewritesManifest || placedText != placedAfter) {
         status_.Status(EngineStatus::Saving);
         if (auto made = staging_.Create(); !made) return made;
-        if (auto raised = RaiseFloor(record, remote.bytes); !raised) return raised;
+        if (auto raised = RaiseFloor(record, remote); !raised) return raised;
     }
     if (changesFiles) {
         // From the first move on, the journal says which release the disk
@@ -241,13 +238,13 @@ Result<void> Run::Execute() {
     return {};
 }
 
-// Records the remote manifest as the floor when it lies above the record.
-Result<void> Run::RaiseFloor(const std::optional<AcceptedFloor>& record, const std::string& bytes) const {
-    auto floor = FloorOf(bytes, *remote_);
-    if (!floor) return floor.Error();
-    if (record == floor.Value()) return {};
-    return WriteLocalManifest(paths_.libsFolder + L"\\gamedata.floor", staging_.ManifestPath(),
-                              FloorRecordText(floor.Value()));
+// Records the accepted remote manifest as the floor unless the record
+// already says so: it replaces a lower record, an earlier engine's, and one
+// of a key no longer trusted.
+Result<void> Run::RaiseFloor(const std::optional<AcceptedFloor>& record, const ManifestText& remote) const {
+    const AcceptedFloor floor = FloorOf(remote);
+    if (record == floor) return {};
+    return WriteLocalManifest(paths_.libsFolder + L"\\gamedata.floor", staging_.ManifestPath(), FloorRecordText(floor));
 }
 
 // Nothing of the server's manifest but its last line is looked at before
@@ -258,9 +255,9 @@ Result<ManifestText> Run::FetchRemote() {
     session_ = std::move(session).Value();
     auto bytes = FetchManifest(session_, cancel_);
     if (!bytes) return bytes.Error();
-    auto parsed = ParseSignedManifest(bytes.Value(), VerifyManifestSignature);
+    auto parsed = ParseTrustedManifest(std::move(bytes).Value());
     if (!parsed) return parsed.Error();
-    return ManifestText{std::move(bytes).Value(), std::move(parsed).Value()};
+    return parsed;
 }
 
 // The release this run goes to: the server's, when it is not below the
@@ -272,9 +269,8 @@ Result<ManifestText> Run::FetchRemote() {
 Result<std::optional<ManifestText>> Run::ChooseRelease(ManifestText served, const std::optional<AcceptedFloor>& floor,
                                                       bool installed, std::optional<ManifestText> journal) {
     const std::int64_t now = SecondsSince1970();
-    auto servedFloor = FloorOf(served.bytes, served.parsed.manifest);
-    if (!servedFloor) return servedFloor.Error();
-    auto above = CheckAgainstFloor(floor, servedFloor.Value());
+    const AcceptedFloor servedFloor = FloorOf(served);
+    auto above = CheckAgainstFloor(floor, servedFloor);
     if (above) {
         if (auto accepted = CheckRemoteManifest(served.parsed.manifest, nullptr, now, engineVersion_); !accepted) {
             // A manifest for a newer updater is still good for one thing: the
@@ -284,7 +280,7 @@ Result<std::optional<ManifestText>> Run::ChooseRelease(ManifestText served, cons
         }
         return std::optional<ManifestText>(std::move(served));
     }
-    if (servedFloor.Value().version == floor->version) return above.Error();
+    if (servedFloor.version == floor->version) return above.Error();
     if (auto fresh = CheckNotExpired(served.parsed.manifest.expires, now); !fresh) return fresh.Error();
     if (!journal) {
         if (installed) return std::optional<ManifestText>();

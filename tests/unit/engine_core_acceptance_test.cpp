@@ -1,15 +1,24 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <ostream>
 #include <random>
 
 #include "core/accepted_floor.h"
 #include "core/engine_version.h"
+#include "core/hex.h"
 #include "core/manifest_acceptance.h"
 #include "core/utc_time.h"
 #include "engine_core_test_support.h"
 
 namespace velmora::engine {
+
+// Failures print the floor as its record says it.
+void PrintTo(const AcceptedFloor& floor, std::ostream* out) {
+    *out << "version " << floor.version << ", signed-sha256 "
+         << (floor.signedDigest ? ToHex(*floor.signedDigest) : std::string("none")) << ", key '" << floor.key << "'";
+}
+
 namespace {
 
 constexpr std::int64_t kExpires = 1801353600;  // 2027-01-31T00:00:00Z
@@ -32,36 +41,74 @@ TEST(ManifestAcceptance, RollbackRefusesOnlyOlderVersions) {
     }
 }
 
-// The floor record: below it, or at its version with other bytes, is refused;
-// the record reads back only in its own form.
-TEST(ManifestAcceptance, FloorRefusesLowerVersionsAndTheSameVersionWithOtherBytes) {
+// The floor: below it, or at its version with other signed content, is
+// refused. It names the signed content, not the file: an earlier engine's
+// record, whose digest covered the signature line, binds its version alone.
+TEST(ManifestAcceptance, FloorRefusesLowerVersionsAndTheSameVersionWithOtherSignedContent) {
     const Sha256Digest mine{1, 2, 3};
     const Sha256Digest other{9};
+    const AcceptedFloor signedFloor{5, mine, "test"};
+    const AcceptedFloor earlierEngines{5, std::nullopt, ""};
     const struct {
         std::optional<AcceptedFloor> floor;
         AcceptedFloor remote;
         bool accepted;
     } cases[] = {
-        {std::nullopt, {3, other}, true},   {AcceptedFloor{5, mine}, {6, other}, true},
-        {AcceptedFloor{5, mine}, {5, mine}, true}, {AcceptedFloor{5, mine}, {5, other}, false},
-        {AcceptedFloor{5, mine}, {4, mine}, false},
+        {std::nullopt, {3, other, "test"}, true},
+        {signedFloor, {6, other, "test"}, true},
+        {signedFloor, {5, mine, "test"}, true},
+        {signedFloor, {5, mine, "test-next"}, true},  // one content signed by both keys of a rotation
+        {signedFloor, {5, other, "test"}, false},
+        {signedFloor, {4, mine, "test"}, false},
+        {earlierEngines, {5, other, "test"}, true},
+        {earlierEngines, {4, other, "test"}, false},
     };
     for (const auto& c : cases) {
         const auto result = CheckAgainstFloor(c.floor, c.remote);
-        EXPECT_EQ(result.Ok(), c.accepted) << "remote " << c.remote.version;
+        EXPECT_EQ(result.Ok(), c.accepted) << "remote " << c.remote.version << ", floor "
+                                           << (c.floor ? ::testing::PrintToString(*c.floor) : "none");
         if (!result) {
             EXPECT_EQ(result.Error().status, EngineStatus::InvalidFormat);
         }
     }
-    const AcceptedFloor floor{18446744073709551615u, {0xAB, 0xCD}};
-    EXPECT_EQ(ParseFloorRecord(FloorRecordText(floor)), floor);
+    EXPECT_EQ(HigherFloor(AcceptedFloor{2, mine, "test"}, AcceptedFloor{3, other, "test"})->version, 3u);
+    EXPECT_EQ(HigherFloor(std::nullopt, AcceptedFloor{1, other, "test"})->version, 1u);
+    EXPECT_EQ(HigherFloor(earlierEngines, signedFloor), signedFloor) << "of one version, the one with a digest";
+    EXPECT_EQ(HigherFloor(signedFloor, AcceptedFloor{5, other, "test"}), signedFloor);
+}
+
+// The record reads back only in its own form or an earlier engine's.
+TEST(ManifestAcceptance, FloorRecordReadsBackWithItsKeyAndEarlierRecordsAsTheirVersion) {
+    const AcceptedFloor floor{18446744073709551615u, Sha256Digest{0xAB, 0xCD}, "studio 2026"};
     const std::string text = FloorRecordText(floor);
-    for (const std::string& broken : std::vector<std::string>{text.substr(0, text.size() - 1), text + "x", "version 1\n",
-                                      "version x\nsha256 " + std::string(64, '0') + "\n", std::string()}) {
+    EXPECT_EQ(text,
+              "version 18446744073709551615\nsigned-sha256 abcd" + std::string(60, '0') + "\nkey studio 2026\n");
+    EXPECT_EQ(ParseFloorRecord(text), floor);
+    const std::string earlier = "version 7\nsha256 " + std::string(64, 'e') + "\n";
+    EXPECT_EQ(ParseFloorRecord(earlier), (AcceptedFloor{7, std::nullopt, ""}));
+    for (const std::string& broken : std::vector<std::string>{
+             text.substr(0, text.size() - 1), text + "x", "version 1\n", text.substr(0, text.find("key ")),
+             text.substr(0, text.find("key ")) + "key \n", earlier + "key test\n",
+             earlier.substr(0, earlier.size() - 1),
+             "version x\nsha256 " + std::string(64, '0') + "\n", std::string()}) {
         EXPECT_EQ(ParseFloorRecord(broken), std::nullopt) << broken;
     }
-    EXPECT_EQ(HigherFloor(AcceptedFloor{2, mine}, AcceptedFloor{3, other})->version, 3u);
-    EXPECT_EQ(HigherFloor(std::nullopt, AcceptedFloor{1, other})->version, 1u);
+}
+
+// A floor set by a key the engine no longer trusts binds nothing; one that
+// does not say its key (an earlier engine's) binds.
+TEST(ManifestAcceptance, FloorOfARetiredKeyDoesNotBind) {
+    const TrustedKey trusted[] = {{"test-next", {}}, {"studio", {}}};
+    const AcceptedFloor retired{1000, Sha256Digest{1}, "test"};
+    const AcceptedFloor current{1000, Sha256Digest{1}, "test-next"};
+    const AcceptedFloor earlierEngines{1000, std::nullopt, ""};
+    EXPECT_EQ(BindingFloor(retired, trusted), std::nullopt);
+    EXPECT_EQ(BindingFloor(current, trusted), current);
+    EXPECT_EQ(BindingFloor(earlierEngines, trusted), earlierEngines);
+    EXPECT_EQ(BindingFloor(std::nullopt, trusted), std::nullopt);
+    EXPECT_EQ(BindingFloor(AcceptedFloor{1000, Sha256Digest{1}, "test-nex"}, trusted), std::nullopt)
+        << "whole names only";
+    EXPECT_TRUE(CheckAgainstFloor(BindingFloor(retired, trusted), {6, Sha256Digest{2}, "test-next"}));
 }
 
 TEST(ManifestAcceptance, ExpiryRefusesFromTheExpiryTimeOn) {

@@ -7,10 +7,12 @@
 
 #include "core/manifest_parse.h"
 #include "core/manifest_write.h"
+#include "core/signature_form.h"
 #include "engine_core_test_support.h"
 #include "key_header.h"
 #include "keys/test-public.h"
 #include "signature_check.h"
+#include "signature_twin.h"
 #include "signing_key.h"
 
 namespace velmora::engine {
@@ -21,6 +23,7 @@ using publish::SignatureMatches;
 using publish::SigningKey;
 using testing::FileEntry;
 using testing::ManifestWith;
+using testing::SignatureTwin;
 
 const std::string kKeys = VELMORA_ENGINE_TEST_KEYS;
 
@@ -77,15 +80,49 @@ TEST(ManifestSignature, AnotherKeyDoesNotCheckOut) {
     EXPECT_TRUE(Accepted(SignedText(other), other.PublicKey()));
 }
 
-TEST(ManifestSignature, RawSignaturesOfManyMessagesCheckOut) {
+TEST(ManifestSignature, RawSignaturesOfManyMessagesCheckOutInTheLowSFormOnly) {
     // r and s are fixed-width: values with leading zero bytes or the top bit
-    // set must survive the conversion from and to OpenSSL's DER.
+    // set must survive the conversion from and to OpenSSL's DER. OpenSSL
+    // gives s in either half; what the tool signs is always the lower, and
+    // the twin (r, n - s), valid ECDSA too, is refused.
     const SigningKey key = SigningKey::Generate();
     for (int i = 0; i < 200; ++i) {
         const std::string message = "message " + std::to_string(i);
         const ManifestSignature signature = key.Sign(message);
+        ASSERT_TRUE(HasLowS(signature)) << message;
         ASSERT_TRUE(SignatureMatches(key.PublicKey(), message, signature)) << message;
         ASSERT_FALSE(SignatureMatches(key.PublicKey(), message + ".", signature)) << message;
+        const ManifestSignature twin = SignatureTwin(signature);
+        ASSERT_FALSE(SignatureMatches(key.PublicKey(), message, twin)) << message;
+        ASSERT_EQ(WithLowS(twin), signature) << message;
+    }
+}
+
+// s around the middle and the end of its range, r kept as it is.
+TEST(ManifestSignature, LowSFormIsTheLowerHalfOfTheGroupOrder) {
+    const std::string r = std::string(62, '0') + "2a";
+    const std::string half = "7fffffff800000007fffffffffffffffde737d56d38bcf4279dce5617e3192a8";  // (n - 1) / 2
+    const std::string order = "ffffffff00000000ffffffffffffffffbce6faada7179e84f3b9cac2fc632551";  // n
+    const struct {
+        std::string s;
+        bool low;
+        std::string lowForm;  // s of WithLowS
+    } cases[] = {
+        {std::string(64, '0'), true, std::string(64, '0')},
+        {half, true, half},
+        {"7fffffff800000007fffffffffffffffde737d56d38bcf4279dce5617e3192a9", false, half},
+        {"ffffffff00000000ffffffffffffffffbce6faada7179e84f3b9cac2fc632550", false, std::string(63, '0') + "1"},
+        {"af76a7868dba5991da430556b0a5ac88a6b07ce139ef27f71efed1f7f2b87000", false,
+         "508958787245a66f25bcfaa94f5a537716367dcc6d28768dd4baf8cb09aab551"},
+        // Out of range: no signature, left as it is for the check to refuse.
+        {order, false, order},
+        {std::string(64, 'f'), false, std::string(64, 'f')},
+    };
+    for (const auto& c : cases) {
+        ManifestSignature signature;
+        ASSERT_TRUE(FromHex(r + c.s, signature)) << c.s;
+        EXPECT_EQ(HasLowS(signature), c.low) << c.s;
+        EXPECT_EQ(ToHex(WithLowS(signature)), r + c.lowForm) << c.s;
     }
 }
 

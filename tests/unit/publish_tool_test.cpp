@@ -21,6 +21,7 @@
 #include "pack_writer.h"
 #include "publish_error.h"
 #include "signature_check.h"
+#include "signature_twin.h"
 
 namespace velmora::engine {
 namespace {
@@ -452,6 +453,17 @@ TEST_F(PublishTool, VerifyFindsDamageAndWrongKeys) {
         EXPECT_NE(run.exitCode, 0) << changed;
         EXPECT_NE(run.err.find("does not match any of the keys given"), std::string::npos) << run.err;
     }
+
+    // The signature's twin (r, n - s), which anyone can make from the
+    // published one: valid ECDSA, refused as the engines refuse it.
+    const std::size_t signatureAt = original.rfind("signature ") + std::string_view("signature ").size();
+    ManifestSignature published;
+    ASSERT_TRUE(FromHex(original.substr(signatureAt, 128), published));
+    folder.Write("server/gamedata.vel",
+                 original.substr(0, signatureAt) + ToHex(testing::SignatureTwin(published)) + "\n");
+    const ToolRun twin = verify(kKeys + "/test-public.h");
+    EXPECT_NE(twin.exitCode, 0);
+    EXPECT_NE(twin.err.find("engines accept only the low-s form"), std::string::npos) << twin.err;
     folder.Write("server/gamedata.vel", original);
 
     // Damaged packs: one cut short, one with the right size but other

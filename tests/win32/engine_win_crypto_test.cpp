@@ -26,6 +26,8 @@ std::span<const std::uint8_t> Bytes(std::string_view text) {
 
 // Published with `velmora-publish publish` from a release folder holding
 // hello.txt ("hello\n"), signed with comp/keys/test-private.pem.
+// The signature's s is the low-s form; the other form, (r, n - s), is
+// kUpperHalfS.
 constexpr std::string_view kSignedManifest =
     "VELMANIFEST 2\n"
     "version 7\n"
@@ -35,7 +37,9 @@ constexpr std::string_view kSignedManifest =
     "file 5891b5b522d5df086d0ff0b110fbd9d21bb4fc7163af34d08286a2e846f6be03 6 hello.txt\n"
     "chunk 0 0 5891b5b522d5df086d0ff0b110fbd9d21bb4fc7163af34d08286a2e846f6be03 6 6\n"
     "signature ae64a14b9d9c17ae5366f64203a2bafe3b071aba9653444ab70d7d60b40f31aa"
-    "af76a7868dba5991da430556b0a5ac88a6b07ce139ef27f71efed1f7f2b87000\n";
+    "508958787245a66f25bcfaa94f5a537716367dcc6d28768dd4baf8cb09aab551\n";
+
+constexpr std::string_view kUpperHalfS = "af76a7868dba5991da430556b0a5ac88a6b07ce139ef27f71efed1f7f2b87000";
 
 TEST(EngineWinCrypto, Sha256OfKnownTexts) {
     const struct {
@@ -97,6 +101,8 @@ TEST(EngineWinCrypto, ManifestSignatureChecksOutOnlyAsSigned) {
     }();
     ManifestSignature flipped = manifest.signature;
     flipped[40] ^= 0x10;
+    ManifestSignature upperHalf = manifest.signature;
+    ASSERT_TRUE(FromHex(kUpperHalfS, std::span(upperHalf).subspan(32)));
     ManifestSignature zero{};
 
     const struct {
@@ -109,6 +115,7 @@ TEST(EngineWinCrypto, ManifestSignatureChecksOutOnlyAsSigned) {
         {"as signed", body, &manifest.signature, testKey, true},
         {"one byte of the text changed", Bytes(changedBody), &manifest.signature, testKey, false},
         {"one bit of s changed", body, &flipped, testKey, false},
+        {"s in the upper half (n - s, valid ECDSA)", body, &upperHalf, testKey, false},
         {"r and s zero", body, &zero, testKey, false},
         {"text cut short", body.first(body.size() - 1), &manifest.signature, testKey, false},
         {"another key", body, &manifest.signature, PublicKeyBytes(otherKey), false},
@@ -122,6 +129,17 @@ TEST(EngineWinCrypto, ManifestSignatureChecksOutOnlyAsSigned) {
     }
     EXPECT_FALSE(ParseSignedManifest(changedBody + std::string(kSignedManifest.substr(manifest.signedLength)),
                                      VerifyManifestSignature));
+
+    // The key that made it, and the digest of what it signed.
+    const auto signer = CheckManifestSignature(kSignedManifest.substr(0, manifest.signedLength), manifest.signature);
+    ASSERT_TRUE(signer) << signer.Error().reason;
+    EXPECT_EQ(signer.Value().key, "test");
+    Sha256 hash;
+    ASSERT_TRUE(hash.Update(body));
+    EXPECT_EQ(signer.Value().signedDigest, hash.Finish().Value());
+    const auto refused = CheckManifestSignature(kSignedManifest.substr(0, manifest.signedLength), upperHalf);
+    ASSERT_FALSE(refused);
+    EXPECT_NE(refused.Error().reason.find("upper half"), std::string::npos) << refused.Error().reason;
 }
 
 }  // namespace

@@ -146,7 +146,7 @@ TEST(EngineWinFiles, LocalManifestIsWrittenInOneStepAndReadBackOnlyWhenSigned) {
         "file 5891b5b522d5df086d0ff0b110fbd9d21bb4fc7163af34d08286a2e846f6be03 6 hello.txt\n"
         "chunk 0 0 5891b5b522d5df086d0ff0b110fbd9d21bb4fc7163af34d08286a2e846f6be03 6 6\n"
         "signature ae64a14b9d9c17ae5366f64203a2bafe3b071aba9653444ab70d7d60b40f31aa"
-        "af76a7868dba5991da430556b0a5ac88a6b07ce139ef27f71efed1f7f2b87000\n";
+        "508958787245a66f25bcfaa94f5a537716367dcc6d28768dd4baf8cb09aab551\n";
     TestFolder libs;
     const std::wstring path = libs / L"gamedata.vel";
     WriteTextFile(path, "VELMANIFEST 2\nthe old one\n");

@@ -15,6 +15,7 @@ mounted for the run where that is permitted, in VELMORA_TEST_SMALL_DISK
 (else VELMORA_TEST_NO_SMALL_DISK says why not).
 """
 import argparse
+import hashlib
 import os
 import random
 import shutil
@@ -23,7 +24,8 @@ import sys
 import tempfile
 
 import update_server
-from update_server import EXPIRED, NEXT_KEY, FaultProxy, Nginx, free_port, publish, tamper_manifest, tamper_chunk, write_release
+from update_server import (EXPIRED, NEXT_KEY, FaultProxy, Nginx, Publication, alter_signature, free_port, publish,
+                           tamper_manifest, tamper_chunk, write_release)
 
 # The second test key pair, which the engines of the key rotation test trust.
 
@@ -105,6 +107,17 @@ def make_server_folders(root):
     shutil.copytree(out("second"), out("stale"))
     shutil.copytree(os.path.join(out("first"), "packs"), os.path.join(out("stale"), "packs"), dirs_exist_ok=True)
     shutil.copyfile(os.path.join(out("first"), "gamedata.vel"), os.path.join(out("stale"), "gamedata.vel"))
+    # The second release at a version far above the others, signed with the
+    # test key (the key a rotation retires).
+    publish(release("second"), out("high"), 100)
+    # The second release's folder with the other valid form of its
+    # signature, and the floor record an earlier engine wrote once it had
+    # accepted that copy: the digest of the copy's bytes.
+    shutil.copytree(out("second"), out("altered-second"))
+    altered = alter_signature(Publication(out("altered-second")))
+    os.makedirs(os.path.join(root, "records"))
+    with open(os.path.join(root, "records", "altered-second.floor"), "wb") as f:
+        f.write(b"version 2\nsha256 %s\n" % hashlib.sha256(altered).hexdigest().encode())
 
 
 def windows_path(path):

@@ -414,6 +414,59 @@ TEST_F(EngineWinServer, RotatedKeyIsTrustedWhereverTheEngineListsIt) {
     }
 }
 
+// A floor set by a key a later engine no longer trusts (retired, say,
+// because it leaked) binds nothing for that engine: a release of the new key
+// below it installs. The engine of the transition trusts both keys and takes
+// the old key's release at version 100.
+TEST_F(EngineWinServer, FloorOfARetiredKeyKeepsNoReleaseOfTheNewKeyOut) {
+    const EngineFunctions& both = EngineIn(L"engine-test-and-next");
+    const EngineFunctions& next = EngineIn(L"engine-next");
+    ASSERT_NE(both.start, nullptr);
+    ASSERT_NE(next.start, nullptr);
+    ASSERT_EQ(Final(Update("/high", both)), 1);
+    ExpectInstalled("second");
+    const RunResult run = Update("/next-fourth", next);
+    EXPECT_EQ(Final(run), 1) << "version 6 below the retired key's 100: " << Sequence(run.statuses);
+    ExpectInstalled("fourth");
+    EXPECT_EQ(ReadTextFile(libs() + L"\\gamedata.floor").substr(0, 10), "version 6\n");
+}
+
+// A copy of the second release's manifest whose signature is its other
+// valid ECDSA form, (r, n - s), which anyone can make from the published
+// one: refused, and the genuine manifest installs after it.
+TEST_F(EngineWinServer, AlteredSignatureIsRefusedAndPinsNothing) {
+    ASSERT_EQ(Final(Update("/first")), 1);
+    const RunResult altered = Update("/altered-second");
+    EXPECT_EQ(Final(altered), -9) << Sequence(altered.statuses);
+    ExpectInstalled("first");
+    const RunResult genuine = Update("/second");
+    EXPECT_EQ(Final(genuine), 1) << Sequence(genuine.statuses);
+    ExpectInstalled("second");
+    const RunResult again = Update("/altered-second");
+    EXPECT_EQ(Final(again), -9) << Sequence(again.statuses);
+    EXPECT_EQ(Final(Update("/second")), 1);
+}
+
+// What an earlier engine left once it had taken that copy: the copy as the
+// local manifest and a floor record of the digest of the copy's bytes. The
+// record still keeps older releases out; the genuine manifest of its
+// version installs, and the record is written again in the current form.
+TEST_F(EngineWinServer, EarlierEnginesFloorRecordKeepsItsVersionAndLocksNothingOut) {
+    ASSERT_EQ(Final(Update("/second")), 1);
+    ASSERT_TRUE(fs::copy_file(DataFolder() / "server/altered-second/gamedata.vel", fs::path(libs()) / "gamedata.vel",
+                              fs::copy_options::overwrite_existing));
+    ASSERT_TRUE(fs::copy_file(DataFolder() / "records/altered-second.floor", fs::path(libs()) / "gamedata.floor",
+                              fs::copy_options::overwrite_existing));
+    const RunResult older = Update("/first");
+    EXPECT_EQ(Final(older), -9) << "below the recorded version: " << Sequence(older.statuses);
+    const RunResult genuine = Update("/second");
+    EXPECT_EQ(Final(genuine), 1) << Sequence(genuine.statuses);
+    ExpectInstalled("second");
+    EXPECT_EQ(ReadTextFile(libs() + L"\\gamedata.vel"), ServerManifest("second"));
+    const std::string record = ReadTextFile(libs() + L"\\gamedata.floor");
+    EXPECT_TRUE(record.starts_with("version 2\nsigned-sha256 ") && record.ends_with("\nkey test\n")) << record;
+}
+
 // Manifests and servers the engine must refuse before it writes anything.
 TEST_F(EngineWinServer, RefusalsEndWithTheirStatusAndWriteNothing) {
     const struct {

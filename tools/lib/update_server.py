@@ -613,6 +613,23 @@ def tamper_manifest(publication):
         f.write(data)
 
 
+# The order of the P-256 group.
+P256_ORDER = 0xFFFFFFFF00000000FFFFFFFFFFFFFFFFBCE6FAADA7179E84F3B9CAC2FC632551
+
+
+def alter_signature(publication):
+    """Replaces the signature's s with n - s: the other valid ECDSA form of
+    the same signature, which anyone can make without the key. Returns the
+    manifest's new bytes."""
+    data = publication.manifest()
+    at = data.rindex(b"\nsignature ") + len(b"\nsignature ")
+    s = int(data[at + 64:at + 128], 16)
+    data = data[:at + 64] + b"%064x" % (P256_ORDER - s) + data[at + 128:]
+    with open(publication.manifest_path, "wb") as f:
+        f.write(data)
+    return data
+
+
 def sha256_of(path):
     digest = hashlib.sha256()
     with open(path, "rb") as f:

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "core/signature_form.h"
 #include "file_io.h"
 #include "key_header.h"
 #include "key_name.h"
@@ -14,6 +15,7 @@ namespace velmora::publish {
 
 bool SignatureMatches(const PublicKeyBytes& publicKey, std::string_view data,
                       const engine::ManifestSignature& signature) {
+    if (!engine::HasLowS(signature)) return false;
     const OpenSslPtr<EVP_PKEY> key = KeyFromPublicPoint(publicKey);
     OpenSslPtr<ECDSA_SIG> parsed(ECDSA_SIG_new());
     BIGNUM* r = BN_bin2bn(signature.data(), 32, nullptr);

@@ -12,8 +12,9 @@
 namespace velmora::publish {
 
 // True when `signature` is a valid ECDSA P-256 signature of SHA-256(`data`)
-// by `publicKey`. False for a wrong key, changed data, or a malformed
-// signature (r or s zero or out of range).
+// by `publicKey` in the low-s form the engine takes (core/signature_form.h).
+// False for a wrong key, changed data, a malformed signature (r or s zero or
+// out of range) or one whose s lies in the upper half.
 bool SignatureMatches(const PublicKeyBytes& publicKey, std::string_view data,
                       const engine::ManifestSignature& signature);
 

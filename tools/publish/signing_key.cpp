@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "core/signature_form.h"
 #include "file_io.h"
 #include "publish_error.h"
 
@@ -55,7 +56,7 @@ engine::ManifestSignature SigningKey::Sign(std::string_view data) const {
     engine::ManifestSignature raw;
     if (BN_bn2binpad(r, raw.data(), 32) != 32 || BN_bn2binpad(s, raw.data() + 32, 32) != 32)
         FailWithOpenSslError("signature does not fit P-256");
-    return raw;
+    return engine::WithLowS(raw);
 }
 
 }  // namespace velmora::publish

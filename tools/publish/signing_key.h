@@ -20,7 +20,8 @@ public:
     std::string PrivatePem() const;  // PKCS#8, unencrypted
     PublicKeyBytes PublicKey() const;
     // ECDSA over the SHA-256 of `data`; OpenSSL's DER signature converted to
-    // r then s, 32 bytes each, big-endian.
+    // r then s, 32 bytes each, big-endian, s in its lower half (OpenSSL
+    // gives either half; the engine takes only the lower).
     engine::ManifestSignature Sign(std::string_view data) const;
 
 private:

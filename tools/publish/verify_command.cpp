@@ -6,6 +6,7 @@
 #include "commands.h"
 #include "core/hex.h"
 #include "core/manifest_parse.h"
+#include "core/signature_form.h"
 #include "core/utc_time.h"
 #include "core/digest_hash.h"
 #include "file_digest.h"
@@ -29,6 +30,11 @@ NamedPublicKey SigningKeyOf(const fs::path& folder, const std::vector<NamedPubli
     const std::string text = ReadWholeFile(file);
     const auto parts = engine::SplitSignatureLine(text);
     if (!parts) throw PublishError(file.string() + " is not a valid manifest: " + parts.Error().reason);
+    // The other valid form of a signature, which anyone can compute from
+    // the published one: engines refuse it, whichever key made it.
+    if (!engine::HasLowS(parts.Value().signature))
+        throw PublishError("the signature of " + file.string() +
+                           " has s in the upper half; engines accept only the low-s form");
     if (const NamedPublicKey* signer = FindSigningKey(candidates, parts.Value().signedPart, parts.Value().signature))
         return *signer;
     std::string tried;
