@@ -3,6 +3,7 @@
 // broken transfers and their resumption, and stopping.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <chrono>
@@ -383,6 +384,7 @@ TEST_F(EngineWinServer, RefusalsEndWithTheirStatusAndWriteNothing) {
         {"/missing", -5},         // 404 for the manifest
         {"/_fault/status=503/first", -5},  // 503 for every pack
         {"/cut", -7},             // the pack shorter than signed
+        {"/_fault/head-flood/first", -4},  // header lines without end for every pack
     };
     for (const auto& c : cases) {
         const RunResult run = Update(c.folder);
@@ -524,6 +526,61 @@ TEST_F(EngineWinServer, BodyBelowTheRateFloorEndsAsTimedOut) {
             EXPECT_FALSE(failure.has_value()) << failure->reason;
             EXPECT_EQ(received, 300000u);
         }
+    }
+}
+
+// This process's memory: what it has committed now, and the most it ever had.
+struct MemoryUse {
+    std::size_t committed = 0;
+    std::size_t peak = 0;
+};
+MemoryUse ProcessMemory() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
+    return {counters.PagefileUsage, counters.PeakPagefileUsage};
+}
+
+// A response head is bounded in time from sending the request (here 2 s
+// instead of the engine's 15) and in size: a server that says nothing, one
+// that sends a header line every half second and one that floods header
+// lines all end soon, with -3 for the time and -4 for the size, and the
+// flood does not grow the process.
+TEST_F(EngineWinServer, ResponseHeadsAreBoundedInTimeAndSize) {
+    using namespace velmora::engine;
+    const std::string manifest = ServerManifest("first");
+    const std::string pack = manifest.substr(manifest.find("\npack ") + 6, 64);
+    const struct {
+        const char* folder;
+        EngineStatus status;
+    } cases[] = {
+        {"/_fault/silent/first", EngineStatus::TimedOut},
+        {"/_fault/head-drip=5/first", EngineStatus::TimedOut},
+        {"/_fault/head-flood/first", EngineStatus::ConnectionFailed},
+    };
+    for (const auto& c : cases) {
+        const std::optional<DataUrl> url = ParseDataUrl(ServerUrl(c.folder) + "/gamedata.vel");
+        ASSERT_TRUE(url.has_value()) << c.folder;
+        auto session = InternetSession::Open(*url, 1);
+        ASSERT_TRUE(session) << c.folder;
+        const MemoryUse before = ProcessMemory();
+        const auto started = Clock::now();
+        std::optional<EngineError> failure;
+        {
+            const CancelFlag cancel;
+            HttpGet get(session.Value(), PackPath(*url, pack), std::nullopt, 300000, kTransferRateFloor,
+                        std::chrono::seconds(2));
+            auto head = get.Head(cancel);
+            if (!head) failure = head.Error();
+        }
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
+        const MemoryUse after = ProcessMemory();
+        ASSERT_TRUE(failure.has_value()) << c.folder << ": a head came";
+        EXPECT_EQ(failure->status, c.status) << c.folder << ": " << failure->reason;
+        EXPECT_LT(took, 4000) << c.folder;
+        constexpr std::size_t kMiB = 1 << 20;
+        EXPECT_LT(after.peak - before.peak, 16 * kMiB) << c.folder << ": peak grew by " << (after.peak - before.peak) / kMiB << " MiB";
+        EXPECT_LT(after.committed, before.committed + 16 * kMiB) << c.folder;
     }
 }
 
