@@ -6,6 +6,7 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -529,17 +530,33 @@ TEST_F(EngineWinServer, BodyBelowTheRateFloorEndsAsTimedOut) {
     }
 }
 
-// This process's memory: what it has committed now, and the most it ever had.
-struct MemoryUse {
-    std::size_t committed = 0;
-    std::size_t peak = 0;
+// The most memory this process committed while it lived: sampled every
+// 10 ms, as Wine's own peak counter is not kept as a peak.
+class CommittedMemoryPeak {
+public:
+    CommittedMemoryPeak() : sampler_([this] {
+        while (!stop_) {
+            peak_ = std::max(peak_.load(), Committed());
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }) {}
+    ~CommittedMemoryPeak() {
+        stop_ = true;
+        sampler_.join();
+    }
+    static std::size_t Committed() {
+        PROCESS_MEMORY_COUNTERS counters{};
+        counters.cb = sizeof counters;
+        ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
+        return counters.PagefileUsage;
+    }
+    std::size_t Peak() const { return std::max(peak_.load(), Committed()); }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::atomic<std::size_t> peak_{0};
+    std::thread sampler_;
 };
-MemoryUse ProcessMemory() {
-    PROCESS_MEMORY_COUNTERS counters{};
-    counters.cb = sizeof counters;
-    ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
-    return {counters.PagefileUsage, counters.PeakPagefileUsage};
-}
 
 // A response head is bounded in time from sending the request (here 2 s
 // instead of the engine's 15) and in size: a server that says nothing, one
@@ -563,24 +580,28 @@ TEST_F(EngineWinServer, ResponseHeadsAreBoundedInTimeAndSize) {
         ASSERT_TRUE(url.has_value()) << c.folder;
         auto session = InternetSession::Open(*url, 1);
         ASSERT_TRUE(session) << c.folder;
-        const MemoryUse before = ProcessMemory();
+        const std::size_t before = CommittedMemoryPeak::Committed();
         const auto started = Clock::now();
         std::optional<EngineError> failure;
+        std::size_t peak = 0;
         {
+            const CommittedMemoryPeak memory;
             const CancelFlag cancel;
             HttpGet get(session.Value(), PackPath(*url, pack), std::nullopt, 300000, kTransferRateFloor,
                         std::chrono::seconds(2));
             auto head = get.Head(cancel);
             if (!head) failure = head.Error();
+            peak = memory.Peak();
         }
         const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
-        const MemoryUse after = ProcessMemory();
-        ASSERT_TRUE(failure.has_value()) << c.folder << ": a head came";
-        EXPECT_EQ(failure->status, c.status) << c.folder << ": " << failure->reason;
         EXPECT_LT(took, 4000) << c.folder;
         constexpr std::size_t kMiB = 1 << 20;
-        EXPECT_LT(after.peak - before.peak, 16 * kMiB) << c.folder << ": peak grew by " << (after.peak - before.peak) / kMiB << " MiB";
-        EXPECT_LT(after.committed, before.committed + 16 * kMiB) << c.folder;
+        EXPECT_LT(peak, before + 16 * kMiB) << c.folder << ": grew by " << (peak - std::min(peak, before)) / kMiB << " MiB";
+        if (!failure) {
+            ADD_FAILURE() << c.folder << ": a head came";
+            continue;
+        }
+        EXPECT_EQ(failure->status, c.status) << c.folder << ": " << failure->reason;
     }
 }
 
