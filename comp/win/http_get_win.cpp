@@ -184,8 +184,7 @@ void HttpGet::Exchange::RunOverSocket() {
 
     ResponseBody body(answer, std::move(early));
     const ReceiveFunction receive = [&](std::span<std::uint8_t> into) {
-        return connected->Receive(into, NetworkClock::now() + kNetworkTimeout, TransferPhase::ReceivingBody,
-                                  "the body");
+        return connected->Receive(into, kNetworkTimeout, TransferPhase::ReceivingBody, "the body");
     };
     PumpBody([&](std::span<std::uint8_t> into) { return body.Read(into, receive); });
     CloseRequest();

@@ -163,6 +163,10 @@ int getsockopt(SOCKET s, int level, int name, char* value, int* length) {
     VELMORA_FORWARD(Winsock, getsockopt, SOCKET_ERROR, s, level, name, value, length);
 }
 
+int setsockopt(SOCKET s, int level, int name, const char* value, int length) {
+    VELMORA_FORWARD(Winsock, setsockopt, SOCKET_ERROR, s, level, name, value, length);
+}
+
 }  // namespace winsock
 
 namespace cng {

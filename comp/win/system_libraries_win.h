@@ -51,6 +51,7 @@ int shutdown(SOCKET s, int how);
 int closesocket(SOCKET s);
 int ioctlsocket(SOCKET s, long command, u_long* argument);
 int getsockopt(SOCKET s, int level, int name, char* value, int* length);
+int setsockopt(SOCKET s, int level, int name, const char* value, int length);
 
 }  // namespace winsock
 

@@ -150,6 +150,25 @@ Result<std::size_t> TcpConnection::Receive(std::span<std::uint8_t> into, Network
     }
 }
 
+Result<std::size_t> TcpConnection::Receive(std::span<std::uint8_t> into, std::chrono::milliseconds timeout,
+                                           TransferPhase phase, const std::string& waitingFor) {
+    if (!blocking_) {
+        u_long nonBlocking = 0;
+        const DWORD milliseconds = static_cast<DWORD>(timeout.count());
+        if (winsock::ioctlsocket(socket_, FIONBIO, &nonBlocking) != 0 ||
+            winsock::setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&milliseconds),
+                                sizeof milliseconds) != 0)
+            return SocketError("setting the receive time-out", ::GetLastError(), phase);
+        blocking_ = true;
+    }
+    const int got = winsock::recv(socket_, reinterpret_cast<char*>(into.data()),
+                                  static_cast<int>(std::min<std::size_t>(into.size(), INT_MAX)), 0);
+    if (got != SOCKET_ERROR) return static_cast<std::size_t>(got);
+    const DWORD error = ::GetLastError();
+    if (error == WSAETIMEDOUT) return EngineError{EngineStatus::TimedOut, "timed out waiting for " + waitingFor};
+    return SocketError("recv", error, phase);
+}
+
 void TcpConnection::Shutdown() noexcept { winsock::shutdown(socket_, SD_BOTH); }
 
 }  // namespace velmora::engine
