@@ -45,6 +45,15 @@ EngineStatus StatusForNetworkError(std::uint32_t error, TransferPhase phase) {
     }
 }
 
+EngineStatus StatusForNetworkError(std::uint32_t error, TransferPhase phase, std::chrono::milliseconds waited,
+                                   std::chrono::milliseconds timeout) {
+    // A margin for the clocks: the system's timer and ours need not tick
+    // together.
+    if (error == kInternetConnectionAborted && waited + std::chrono::milliseconds(500) >= timeout)
+        return EngineStatus::TimedOut;
+    return StatusForNetworkError(error, phase);
+}
+
 std::optional<ContentRange> ParseContentRange(std::string_view text) {
     constexpr std::string_view unit = "bytes ";
     if (!text.starts_with(unit)) return std::nullopt;

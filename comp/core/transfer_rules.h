@@ -3,6 +3,7 @@
 // Winsock error numbers, HTTP status codes, Content-Range, and a body that
 // ends early. Plain numbers in, statuses out, so that the rules are tested
 // without a network.
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -23,6 +24,24 @@ enum class TransferPhase { Connecting, ReceivingBody };
 // connection failure" (-4) before the response and "transfer broken off"
 // (-6) during the body; anything else is -4 before and -6 during.
 EngineStatus StatusForNetworkError(std::uint32_t error, TransferPhase phase);
+
+// The same for an error that ended a wait of `waited` under a time-out of
+// `timeout`: Wine's WinINet ends a wait whose receive time-out passed with
+// "connection aborted" (12030) rather than "timed out" (12002), so an
+// abort that comes as the time-out runs out is taken for the time-out (-3).
+EngineStatus StatusForNetworkError(std::uint32_t error, TransferPhase phase, std::chrono::milliseconds waited,
+                                   std::chrono::milliseconds timeout);
+
+// The network's time-out for connecting, sending and each wait for data.
+inline constexpr std::chrono::milliseconds kNetworkTimeout{15000};
+
+// The most time a response head may take, from sending the request to the
+// blank line after the header fields, however its bytes trickle in: a
+// server that answers "200 OK" and then sends a header line every few
+// seconds never lets a wait time out. The same as the network time-out, so
+// a server that says nothing and one that never finishes its head end
+// alike, with -3.
+inline constexpr std::chrono::milliseconds kResponseHeadTime{15000};
 
 struct ContentRange {
     std::uint64_t first = 0;

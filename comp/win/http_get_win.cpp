@@ -7,9 +7,13 @@
 #include <mutex>
 #include <utility>
 
+#include <functional>
+
 #include "core/decimal.h"
-#include "system_text_win.h"
+#include "core/http_response_head.h"
+#include "core/response_body.h"
 #include "core/transfer_rules.h"
+#include "system_text_win.h"
 
 namespace velmora::engine {
 
@@ -21,12 +25,17 @@ struct HttpGet::Exchange {
     std::optional<ByteRange> range;
     std::uint64_t bodyLimit = 0;
     RateFloorLimits floor;
+    std::chrono::milliseconds headTime{0};
 
     std::mutex mutex;
     std::condition_variable changed;
-    // The open request; whoever takes it out closes it.
+    // The open request; whoever takes it out closes it. A WinINet handle
+    // for HTTPS, a connection of our own for HTTP.
     HINTERNET request = nullptr;
+    std::shared_ptr<TcpConnection> connection;
     bool abandoned = false;
+    // When the head must have come, once the request is being sent.
+    std::optional<NetworkClock::time_point> headDeadline;
     std::optional<ResponseHead> head;
     std::optional<EngineError> failure;
     bool bodyEnded = false;
@@ -36,21 +45,42 @@ struct HttpGet::Exchange {
     // wine server, and fewer of them make the download faster.
     static constexpr std::size_t kPieceSize = 512 * 1024;
     static constexpr std::size_t kMaxQueued = 4;
+    // The reads of a response head: it is refused past
+    // kMaxResponseHeadBytes anyway.
+    static constexpr std::size_t kHeadReadSize = 16 * 1024;
 
-    void Run();
+    void Run() {
+        if (session->Url().secure) return RunOverWinInet();
+        RunOverSocket();
+    }
+    void RunOverSocket();
+    void RunOverWinInet();
+    // Reads the body with `read` (into the span it is given; 0 at its end)
+    // and queues it in pieces for the engine's thread.
+    void PumpBody(const std::function<Result<std::size_t>(std::span<std::uint8_t>)>& read);
     void Fail(EngineError error) {
         std::lock_guard lock(mutex);
-        failure = std::move(error);
+        if (!failure) failure = std::move(error);
+        changed.notify_all();
+    }
+    void SetHead(ResponseHead response) {
+        std::lock_guard lock(mutex);
+        head = std::move(response);
         changed.notify_all();
     }
     // Takes the request out and closes it, once.
     void CloseRequest() {
         HINTERNET open = nullptr;
+        std::shared_ptr<TcpConnection> connected;
         {
             std::lock_guard lock(mutex);
             open = std::exchange(request, nullptr);
+            connected = std::move(connection);
         }
         if (open) wininet::InternetCloseHandle(open);
+        // The helper may be waiting on it: that wait ends now, and the
+        // connection closes when the helper lets go of it.
+        if (connected) connected->Shutdown();
     }
 };
 
@@ -91,23 +121,92 @@ EngineError NetworkError(const char* what, TransferPhase phase) {
     return {StatusForNetworkError(error, phase), std::string(what) + ": " + ErrorText(error)};
 }
 
+std::string Seconds(std::chrono::milliseconds time) {
+    return time.count() % 1000 == 0 ? std::to_string(time.count() / 1000) + " s"
+                                    : std::to_string(time.count()) + " ms";
+}
+
 }  // namespace
 
-void HttpGet::Exchange::Run() {
+void HttpGet::Exchange::RunOverSocket() {
     const InternetSession& server = *session;
-    UniqueInternetHandle connection(wininet::InternetConnectW(server.Handle(), server.Host().c_str(), server.Url().port,
-                                                       nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
-    if (!connection) return Fail(NetworkError("InternetConnect", TransferPhase::Connecting));
+    const std::optional<ProxyAddress>& proxy = server.Proxy();
+    auto opened = proxy ? TcpConnection::Open(proxy->host, proxy->port, kNetworkTimeout)
+                        : TcpConnection::Open(server.Url().host, server.Url().port, kNetworkTimeout);
+    if (!opened) return Fail(opened.Error());
+    const std::shared_ptr<TcpConnection> connected(std::move(opened).Value());
+    const auto headDue = NetworkClock::now() + headTime;
+    {
+        std::lock_guard lock(mutex);
+        if (abandoned) return;
+        connection = connected;
+        headDeadline = headDue;
+    }
+    // A wait ends at the network time-out or when the head is due,
+    // whichever comes first.
+    const auto waitEnd = [&] { return std::min(headDue, NetworkClock::now() + kNetworkTimeout); };
+    if (auto sent = connected->SendAll(GetRequest(server.Url(), path, range, server.UserAgent(), proxy.has_value()),
+                                       waitEnd());
+        !sent) {
+        Fail(sent.Error());
+        return CloseRequest();
+    }
+
+    // The head, read in bounded pieces: the reader refuses it once it
+    // passes its size, so a flood of header lines never grows past that.
+    ResponseHeadReader reader;
+    std::vector<std::uint8_t> buffer(kHeadReadSize);
+    std::vector<std::uint8_t> early;
+    while (!reader.Complete()) {
+        auto got = connected->Receive(buffer, waitEnd(), TransferPhase::Connecting, "the response");
+        if (!got) {
+            EngineError error = got.Error();
+            if (error.status == EngineStatus::TimedOut && NetworkClock::now() >= headDue)
+                error.reason = "no complete response head within " + Seconds(headTime);
+            Fail(std::move(error));
+            return CloseRequest();
+        }
+        if (got.Value() == 0) {
+            Fail({EngineStatus::ConnectionFailed, "connection closed before the response head ended"});
+            return CloseRequest();
+        }
+        const std::string_view bytes(reinterpret_cast<const char*>(buffer.data()), got.Value());
+        const std::size_t used = reader.Feed(bytes);
+        if (reader.Refusal()) {
+            Fail({EngineStatus::ConnectionFailed, "bad response: " + *reader.Refusal()});
+            return CloseRequest();
+        }
+        if (reader.Complete()) early.assign(buffer.begin() + static_cast<std::ptrdiff_t>(used),
+                                            buffer.begin() + static_cast<std::ptrdiff_t>(got.Value()));
+    }
+    const HttpResponseHead& answer = reader.Head();
+    SetHead({answer.status, answer.contentLength, answer.contentRange});
+
+    ResponseBody body(answer, std::move(early));
+    const ReceiveFunction receive = [&](std::span<std::uint8_t> into) {
+        return connected->Receive(into, kNetworkTimeout, TransferPhase::ReceivingBody, "the body");
+    };
+    PumpBody([&](std::span<std::uint8_t> into) { return body.Read(into, receive); });
+    CloseRequest();
+}
+
+void HttpGet::Exchange::RunOverWinInet() {
+    const InternetSession& server = *session;
+    UniqueInternetHandle connected(wininet::InternetConnectW(server.Handle(), server.Host().c_str(),
+                                                             server.Url().port, nullptr, nullptr,
+                                                             INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connected) return Fail(NetworkError("InternetConnect", TransferPhase::Connecting));
 
     const std::optional<std::wstring> widePath = FromSystemCodePage(path);
     if (!widePath) return Fail({EngineStatus::ConnectionFailed, "request path is not text"});
-    DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
-                  INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI;
-    if (server.Url().secure) flags |= INTERNET_FLAG_SECURE;
-    HINTERNET opened = wininet::HttpOpenRequestW(connection.get(), L"GET", widePath->c_str(), L"HTTP/1.1", nullptr,
-                                          nullptr, flags, 0);
+    const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
+                        INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI |
+                        INTERNET_FLAG_SECURE;
+    HINTERNET opened = wininet::HttpOpenRequestW(connected.get(), L"GET", widePath->c_str(), L"HTTP/1.1", nullptr,
+                                                 nullptr, flags, 0);
     if (!opened) return Fail(NetworkError("HttpOpenRequest", TransferPhase::Connecting));
     InternetSession::SetTimeouts(opened);
+    const auto sending = NetworkClock::now();
     {
         std::lock_guard lock(mutex);
         if (abandoned) {
@@ -115,6 +214,7 @@ void HttpGet::Exchange::Run() {
             return;
         }
         request = opened;
+        headDeadline = sending + headTime;
     }
 
     std::wstring headers;
@@ -124,9 +224,12 @@ void HttpGet::Exchange::Run() {
     }
     // The calls below use `opened` without the lock: closing it from the
     // engine's thread is how Windows aborts a call in progress.
-    if (!wininet::HttpSendRequestW(opened, headers.empty() ? nullptr : headers.c_str(), static_cast<DWORD>(headers.size()),
-                            nullptr, 0)) {
-        Fail(NetworkError("HttpSendRequest", TransferPhase::Connecting));
+    if (!wininet::HttpSendRequestW(opened, headers.empty() ? nullptr : headers.c_str(),
+                                   static_cast<DWORD>(headers.size()), nullptr, 0)) {
+        const DWORD error = ::GetLastError();
+        const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(NetworkClock::now() - sending);
+        Fail({StatusForNetworkError(error, TransferPhase::Connecting, waited, kNetworkTimeout),
+              "HttpSendRequest: " + ErrorText(error)});
         return CloseRequest();
     }
     ResponseHead response;
@@ -140,12 +243,26 @@ void HttpGet::Exchange::Run() {
     if (const auto length = Ascii(QueryText(opened, HTTP_QUERY_CONTENT_LENGTH)))
         response.contentLength = ParseDecimal(*length);
     response.contentRange = Ascii(QueryText(opened, HTTP_QUERY_CONTENT_RANGE));
-    {
-        std::lock_guard lock(mutex);
-        head = std::move(response);
-        changed.notify_all();
-    }
+    SetHead(std::move(response));
 
+    // Waits for data, then reads no more than came: a synchronous
+    // InternetReadFile returns once its buffer is full, so the bytes of a
+    // slow line would be seen (and counted against the floor) only then.
+    PumpBody([&](std::span<std::uint8_t> into) -> Result<std::size_t> {
+        DWORD available = 0;
+        if (!wininet::InternetQueryDataAvailable(opened, &available, 0, 0))
+            return NetworkError("InternetQueryDataAvailable", TransferPhase::ReceivingBody);
+        const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(into.size(), std::max<DWORD>(available, 1)));
+        DWORD got = 0;
+        if (!wininet::InternetReadFile(opened, into.data(), wanted, &got))
+            return NetworkError("InternetReadFile", TransferPhase::ReceivingBody);
+        return std::size_t{got};
+    });
+    CloseRequest();
+}
+
+void HttpGet::Exchange::PumpBody(const std::function<Result<std::size_t>(std::span<std::uint8_t>)>& read) {
+    std::vector<std::uint8_t> buffer(kPieceSize);
     std::uint64_t received = 0;
     RateFloor rate(floor, Now());
     while (received < bodyLimit) {
@@ -159,43 +276,25 @@ void HttpGet::Exchange::Run() {
             }
             if (abandoned) break;
         }
-        // Waits for data, then reads no more than came: a synchronous
-        // InternetReadFile returns once its buffer is full, so the bytes of
-        // a slow line would be seen (and counted against the floor) only
-        // then. The floor is checked as bytes come; a longer gap than the
+        // The floor is checked as bytes come; a longer gap than the
         // receive time-out ends the read with -3 anyway.
-        DWORD available = 0;
-        if (!wininet::InternetQueryDataAvailable(opened, &available, 0, 0)) {
-            Fail(NetworkError("InternetQueryDataAvailable", TransferPhase::ReceivingBody));
-            return CloseRequest();
-        }
-        const std::uint64_t wanted =
-            std::min<std::uint64_t>({bodyLimit - received, kPieceSize, std::max<DWORD>(available, 1)});
-        std::vector<std::uint8_t> piece(static_cast<std::size_t>(wanted));
-        DWORD got = 0;
-        if (!wininet::InternetReadFile(opened, piece.data(), static_cast<DWORD>(piece.size()), &got)) {
-            Fail(NetworkError("InternetReadFile", TransferPhase::ReceivingBody));
-            return CloseRequest();
-        }
-        if (got == 0) break;
-        piece.resize(got);
-        received += got;
-        if (received < bodyLimit && rate.TooSlow(Now(), received)) {
-            Fail({EngineStatus::TimedOut, "body slower than " + std::to_string(floor.bytesPerSecond) +
-                                              " bytes a second for " + std::to_string(floor.window.count()) +
-                                              " ms, " + std::to_string(received) + " bytes in"});
-            return CloseRequest();
-        }
+        const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(bodyLimit - received, kPieceSize));
+        auto got = read(std::span<std::uint8_t>(buffer.data(), wanted));
+        if (!got) return Fail(got.Error());
+        if (got.Value() == 0) break;
+        received += got.Value();
+        if (received < bodyLimit && rate.TooSlow(Now(), received))
+            return Fail({EngineStatus::TimedOut, "body slower than " + std::to_string(floor.bytesPerSecond) +
+                                                     " bytes a second for " + std::to_string(floor.window.count()) +
+                                                     " ms, " + std::to_string(received) + " bytes in"});
+        std::vector<std::uint8_t> piece(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(got.Value()));
         std::lock_guard lock(mutex);
         pieces.push_back(std::move(piece));
         changed.notify_all();
     }
-    {
-        std::lock_guard lock(mutex);
-        bodyEnded = true;
-        changed.notify_all();
-    }
-    CloseRequest();
+    std::lock_guard lock(mutex);
+    bodyEnded = true;
+    changed.notify_all();
 }
 
 namespace {
@@ -232,9 +331,10 @@ HMODULE PinnedLibrary() {
 }  // namespace
 
 HttpGet::HttpGet(std::shared_ptr<const InternetSession> session, std::string path, std::optional<ByteRange> range,
-                 std::uint64_t bodyLimit, RateFloorLimits floor)
+                 std::uint64_t bodyLimit, RateFloorLimits floor, std::chrono::milliseconds headTime)
     : exchange_(std::make_shared<Exchange>()) {
     exchange_->floor = floor;
+    exchange_->headTime = headTime;
     exchange_->session = std::move(session);
     exchange_->path = std::move(path);
     exchange_->range = range;
@@ -278,13 +378,22 @@ Result<void> WaitFor(HttpGet::Exchange& exchange, std::unique_lock<std::mutex>& 
 }  // namespace
 
 Result<ResponseHead> HttpGet::Head(const CancelFlag& cancel) {
+    // The helper ends a head that is late by itself, except inside a
+    // WinINet call, which reads header lines as long as they come: then the
+    // engine's thread stops waiting a little after the head was due.
+    constexpr auto kGrace = std::chrono::seconds(1);
+    const auto overdue = [&] {
+        return exchange_->headDeadline && NetworkClock::now() > *exchange_->headDeadline + kGrace;
+    };
     std::unique_lock lock(exchange_->mutex);
     if (auto waited = WaitFor(*exchange_, lock, cancel,
-                              [&] { return exchange_->head.has_value() || exchange_->failure.has_value(); });
+                              [&] { return exchange_->head.has_value() || exchange_->failure.has_value() || overdue(); });
         !waited)
         return waited.Error();
     if (exchange_->head) return *exchange_->head;
-    return *exchange_->failure;
+    if (exchange_->failure) return *exchange_->failure;
+    return EngineError{EngineStatus::TimedOut,
+                       "no complete response head within " + Seconds(exchange_->headTime)};
 }
 
 Result<std::span<const std::uint8_t>> HttpGet::NextPiece(const CancelFlag& cancel) {

@@ -1,17 +1,28 @@
 #include "internet_session_win.h"
 
+#include "system_libraries_win.h"
+#include "system_proxy_win.h"
 #include "system_text_win.h"
 
 namespace velmora::engine {
 
 Result<std::shared_ptr<const InternetSession>> InternetSession::Open(const DataUrl& url, std::uint64_t engineVersion) {
+    std::shared_ptr<InternetSession> session(new InternetSession(url, "VELUpdater/" + std::to_string(engineVersion)));
+    if (!url.secure) {
+        session->winsock_ = std::make_unique<WinsockUse>();
+        if (!session->winsock_->Started())
+            return EngineError{EngineStatus::ConnectionFailed, "Winsock cannot be started"};
+        session->proxy_ = SystemHttpProxyFor(url.host);
+        return std::shared_ptr<const InternetSession>(std::move(session));
+    }
     const std::optional<std::wstring> host = FromUtf8(url.host);
     if (!host) return EngineError{EngineStatus::ConnectionFailed, "host name is not text"};
-    UniqueInternetHandle session(
-        wininet::InternetOpenW((L"VELUpdater/" + std::to_wstring(engineVersion)).c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!session) return EngineError{EngineStatus::ConnectionFailed, "InternetOpen: " + LastErrorText()};
-    SetTimeouts(session.get());
-    return std::shared_ptr<const InternetSession>(new InternetSession(url, *host, std::move(session)));
+    session->host_ = *host;
+    const std::wstring agent(session->userAgent_.begin(), session->userAgent_.end());
+    session->session_.reset(wininet::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!session->session_) return EngineError{EngineStatus::ConnectionFailed, "InternetOpen: " + LastErrorText()};
+    SetTimeouts(session->session_.get());
+    return std::shared_ptr<const InternetSession>(std::move(session));
 }
 
 void InternetSession::SetTimeouts(HINTERNET handle) noexcept {

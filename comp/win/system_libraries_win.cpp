@@ -37,6 +37,11 @@ const SystemLibrary& WinInet() {
     return library;
 }
 
+const SystemLibrary& Winsock() {
+    static const SystemLibrary library(L"ws2_32.dll");
+    return library;
+}
+
 const SystemLibrary& Cng() {
     static const SystemLibrary library(L"bcrypt.dll");
     return library;
@@ -108,6 +113,61 @@ BOOL InternetSetOptionW(HINTERNET handle, DWORD option, LPVOID buffer, DWORD buf
 BOOL InternetCloseHandle(HINTERNET handle) { VELMORA_FORWARD(WinInet, InternetCloseHandle, FALSE, handle); }
 
 }  // namespace wininet
+
+namespace winsock {
+
+int WSAStartup(WORD version, LPWSADATA data) {
+    static const auto binding = Bind<decltype(&::WSAStartup)>(Winsock(), "WSAStartup");
+    return binding.function ? binding.function(version, data) : static_cast<int>(binding.error);
+}
+
+int WSACleanup() { VELMORA_FORWARD(Winsock, WSACleanup, SOCKET_ERROR); }
+
+INT GetAddrInfoW(PCWSTR node, PCWSTR service, const ADDRINFOW* hints, PADDRINFOW* result) {
+    static const auto binding = Bind<decltype(&::GetAddrInfoW)>(Winsock(), "GetAddrInfoW");
+    return binding.function ? binding.function(node, service, hints, result) : static_cast<INT>(binding.error);
+}
+
+void FreeAddrInfoW(PADDRINFOW info) {
+    static const auto binding = Bind<decltype(&::FreeAddrInfoW)>(Winsock(), "FreeAddrInfoW");
+    if (binding.function) binding.function(info);
+}
+
+SOCKET socket(int family, int type, int protocol) {
+    VELMORA_FORWARD(Winsock, socket, INVALID_SOCKET, family, type, protocol);
+}
+
+int connect(SOCKET s, const sockaddr* name, int length) { VELMORA_FORWARD(Winsock, connect, SOCKET_ERROR, s, name, length); }
+
+int select(int count, fd_set* read, fd_set* write, fd_set* except, TIMEVAL* timeout) {
+    VELMORA_FORWARD(Winsock, select, SOCKET_ERROR, count, read, write, except, timeout);
+}
+
+int send(SOCKET s, const char* buffer, int length, int flags) {
+    VELMORA_FORWARD(Winsock, send, SOCKET_ERROR, s, buffer, length, flags);
+}
+
+int recv(SOCKET s, char* buffer, int length, int flags) {
+    VELMORA_FORWARD(Winsock, recv, SOCKET_ERROR, s, buffer, length, flags);
+}
+
+int shutdown(SOCKET s, int how) { VELMORA_FORWARD(Winsock, shutdown, SOCKET_ERROR, s, how); }
+
+int closesocket(SOCKET s) { VELMORA_FORWARD(Winsock, closesocket, SOCKET_ERROR, s); }
+
+int ioctlsocket(SOCKET s, long command, u_long* argument) {
+    VELMORA_FORWARD(Winsock, ioctlsocket, SOCKET_ERROR, s, command, argument);
+}
+
+int getsockopt(SOCKET s, int level, int name, char* value, int* length) {
+    VELMORA_FORWARD(Winsock, getsockopt, SOCKET_ERROR, s, level, name, value, length);
+}
+
+int setsockopt(SOCKET s, int level, int name, const char* value, int length) {
+    VELMORA_FORWARD(Winsock, setsockopt, SOCKET_ERROR, s, level, name, value, length);
+}
+
+}  // namespace winsock
 
 namespace cng {
 

@@ -1,5 +1,5 @@
 #pragma once
-// The system libraries only the run uses, WinINet and CNG, bound by name the
+// The system libraries only the run uses, WinINet, Winsock and CNG, bound by name the
 // first time the run calls into them, on the engine's thread. Imported by
 // comp.dll, they would load with it in the program's load step and make its
 // window come up later (WinINet alone takes several milliseconds to load and
@@ -9,6 +9,8 @@
 // ERROR_PROC_NOT_FOUND or the loader's error, CNG's with
 // STATUS_ENTRYPOINT_NOT_FOUND. The libraries stay loaded until the process
 // ends, as imported ones would.
+#include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 #include <bcrypt.h>
 #include <wininet.h>
@@ -30,6 +32,28 @@ BOOL InternetSetOptionW(HINTERNET handle, DWORD option, LPVOID buffer, DWORD buf
 BOOL InternetCloseHandle(HINTERNET handle);
 
 }  // namespace wininet
+
+// Winsock's functions fail as Winsock does (SOCKET_ERROR, INVALID_SOCKET or
+// an error number returned) with the reason in the thread's last error,
+// which is what WSAGetLastError reads.
+namespace winsock {
+
+int WSAStartup(WORD version, LPWSADATA data);
+int WSACleanup();
+INT GetAddrInfoW(PCWSTR node, PCWSTR service, const ADDRINFOW* hints, PADDRINFOW* result);
+void FreeAddrInfoW(PADDRINFOW info);
+SOCKET socket(int family, int type, int protocol);
+int connect(SOCKET s, const sockaddr* name, int length);
+int select(int count, fd_set* read, fd_set* write, fd_set* except, TIMEVAL* timeout);
+int send(SOCKET s, const char* buffer, int length, int flags);
+int recv(SOCKET s, char* buffer, int length, int flags);
+int shutdown(SOCKET s, int how);
+int closesocket(SOCKET s);
+int ioctlsocket(SOCKET s, long command, u_long* argument);
+int getsockopt(SOCKET s, int level, int name, char* value, int* length);
+int setsockopt(SOCKET s, int level, int name, const char* value, int length);
+
+}  // namespace winsock
 
 namespace cng {
 

@@ -73,6 +73,23 @@ TEST(EngineCoreTransfer, NetworkErrorsMapToTheirStatusByPhase) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(StatusForNetworkError(c.error, c.phase), c.status) << c.error;
+
+    // Wine's WinINet reports a wait that timed out as aborted (12030).
+    using std::chrono::milliseconds;
+    const struct {
+        std::uint32_t error;
+        milliseconds waited;
+        S status;
+    } waits[] = {
+        {12030, milliseconds(15020), S::TimedOut},
+        {12030, milliseconds(14700), S::TimedOut},
+        {12030, milliseconds(3000), S::ConnectionFailed},  // aborted well before: a real abort
+        {12031, milliseconds(15020), S::ConnectionFailed},  // a reset is never a time-out
+        {12002, milliseconds(100), S::TimedOut},
+    };
+    for (const auto& w : waits)
+        EXPECT_EQ(StatusForNetworkError(w.error, P::Connecting, w.waited, kNetworkTimeout), w.status)
+            << w.error << " after " << w.waited.count() << " ms";
 }
 
 TEST(EngineCoreTransfer, PackResponsesServeTheRangeTheWholePackOrFail) {

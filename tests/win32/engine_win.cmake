@@ -15,7 +15,7 @@ velmora_win32_test(engine_win_parts_tests
 add_executable(engine_win_server_tests engine_win_server_test.cpp)
 # It links the engine's parts too, to test a request with limits of its own.
 target_link_libraries(engine_win_server_tests PRIVATE velmora_win velmora_engine_win win32_test_support
-  GTest::gtest_main)
+  GTest::gtest_main psapi)
 # A copy of comp.dll made again whenever the library changes.
 add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/engine/comp.dll
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/engine

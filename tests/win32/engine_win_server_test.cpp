@@ -3,8 +3,10 @@
 // broken transfers and their resumption, and stopping.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <psapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -479,6 +481,7 @@ TEST_F(EngineWinServer, RefusalsEndWithTheirStatusAndWriteNothing) {
         {"/missing", -5},         // 404 for the manifest
         {"/_fault/status=503/first", -5},  // 503 for every pack
         {"/cut", -7},             // the pack shorter than signed
+        {"/_fault/head-flood/first", -4},  // header lines without end for every pack
     };
     for (const auto& c : cases) {
         const RunResult run = Update(c.folder);
@@ -620,6 +623,81 @@ TEST_F(EngineWinServer, BodyBelowTheRateFloorEndsAsTimedOut) {
             EXPECT_FALSE(failure.has_value()) << failure->reason;
             EXPECT_EQ(received, 300000u);
         }
+    }
+}
+
+// The most memory this process committed while it lived: sampled every
+// 10 ms, as Wine's own peak counter is not kept as a peak.
+class CommittedMemoryPeak {
+public:
+    CommittedMemoryPeak() : sampler_([this] {
+        while (!stop_) {
+            peak_ = std::max(peak_.load(), Committed());
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }) {}
+    ~CommittedMemoryPeak() {
+        stop_ = true;
+        sampler_.join();
+    }
+    static std::size_t Committed() {
+        PROCESS_MEMORY_COUNTERS counters{};
+        counters.cb = sizeof counters;
+        ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
+        return counters.PagefileUsage;
+    }
+    std::size_t Peak() const { return std::max(peak_.load(), Committed()); }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::atomic<std::size_t> peak_{0};
+    std::thread sampler_;
+};
+
+// A response head is bounded in time from sending the request (here 2 s
+// instead of the engine's 15) and in size: a server that says nothing, one
+// that sends a header line every half second and one that floods header
+// lines all end soon, with -3 for the time and -4 for the size, and the
+// flood does not grow the process.
+TEST_F(EngineWinServer, ResponseHeadsAreBoundedInTimeAndSize) {
+    using namespace velmora::engine;
+    const std::string manifest = ServerManifest("first");
+    const std::string pack = manifest.substr(manifest.find("\npack ") + 6, 64);
+    const struct {
+        const char* folder;
+        EngineStatus status;
+    } cases[] = {
+        {"/_fault/silent/first", EngineStatus::TimedOut},
+        {"/_fault/head-drip=5/first", EngineStatus::TimedOut},
+        {"/_fault/head-flood/first", EngineStatus::ConnectionFailed},
+    };
+    for (const auto& c : cases) {
+        const std::optional<DataUrl> url = ParseDataUrl(ServerUrl(c.folder) + "/gamedata.vel");
+        ASSERT_TRUE(url.has_value()) << c.folder;
+        auto session = InternetSession::Open(*url, 1);
+        ASSERT_TRUE(session) << c.folder;
+        const std::size_t before = CommittedMemoryPeak::Committed();
+        const auto started = Clock::now();
+        std::optional<EngineError> failure;
+        std::size_t peak = 0;
+        {
+            const CommittedMemoryPeak memory;
+            const CancelFlag cancel;
+            HttpGet get(session.Value(), PackPath(*url, pack), std::nullopt, 300000, kTransferRateFloor,
+                        std::chrono::seconds(2));
+            auto head = get.Head(cancel);
+            if (!head) failure = head.Error();
+            peak = memory.Peak();
+        }
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
+        EXPECT_LT(took, 4000) << c.folder;
+        constexpr std::size_t kMiB = 1 << 20;
+        EXPECT_LT(peak, before + 16 * kMiB) << c.folder << ": grew by " << (peak - std::min(peak, before)) / kMiB << " MiB";
+        if (!failure) {
+            ADD_FAILURE() << c.folder << ": a head came";
+            continue;
+        }
+        EXPECT_EQ(failure->status, c.status) << c.folder << ": " << failure->reason;
     }
 }
 

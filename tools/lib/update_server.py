@@ -232,7 +232,11 @@ class FaultProxy(ThreadingHTTPServer):
     ends N bytes after its start), whole (the Range header is dropped: nginx
     answers with the whole pack, as a server that ignores ranges does),
     trickle=N (send N bytes of the body, then one byte every 0.2 s),
-    pause=N (send N bytes of the body, then nothing for 2 s, then the rest).
+    pause=N (send N bytes of the body, then nothing for 2 s, then the rest),
+    silent (take the request and answer nothing for 30 s), head-drip=N (the
+    status line, then one header line every N tenths of a second, 60 of
+    them), head-flood (the status line, then header lines without pause, up
+    to 64 MiB of them; both then end the head with an empty body).
     It counts the body bytes it has sent per path, and with request_log
     writes a line "<path>\t<Range or ->\t<status>" per request."""
 
@@ -318,6 +322,10 @@ class FaultProxy(ThreadingHTTPServer):
         if self.delay:
             time.sleep(self.delay)
         try:
+            if fault is not None and fault.kind in ("silent", "head-drip", "head-flood"):
+                self._record(handler, 0)
+                self._spoil_head(handler, fault)
+                return
             if fault is not None and fault.kind == "error":
                 body = b"spoiled by the test proxy\n"
                 handler.send_response_only(fault.value)
@@ -373,6 +381,29 @@ class FaultProxy(ThreadingHTTPServer):
                 upstream.close()
         except (BrokenPipeError, ConnectionResetError, socket.timeout, OSError):
             handler.close_connection = True
+
+    def _spoil_head(self, handler, fault):
+        """Answers with a head that never comes, comes a line at a time, or
+        comes without end; the connection closes afterwards."""
+        handler.close_connection = True
+        if fault.kind == "silent":
+            self.stopping.wait(30)
+            return
+        handler.wfile.write(b"HTTP/1.1 200 OK\r\n")
+        handler.wfile.flush()
+        if fault.kind == "head-drip":
+            for i in range(60):
+                if self.stopping.wait(fault.value / 10):
+                    return
+                handler.wfile.write(b"X-Drip-%d: slowly\r\n" % i)
+                handler.wfile.flush()
+        else:
+            lines = b"".join(b"X-Flood-%d: %s\r\n" % (i, b"f" * 1000) for i in range(64))
+            for _ in range((64 << 20) // len(lines)):
+                if self.stopping.is_set():
+                    return
+                handler.wfile.write(lines)
+        handler.wfile.write(b"Content-Length: 0\r\n\r\n")
 
     def _send_endless(self, handler, answer):
         """The body, then at most 64 MB of filler, then the end of the
