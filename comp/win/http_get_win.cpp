@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "core/decimal.h"
+#include "core/escaped_exception.h"
 #include "system_text_win.h"
 #include "core/transfer_rules.h"
 
@@ -213,7 +214,7 @@ DWORD WINAPI HelperThread(void* parameter) {
         try {
             (*exchange)->Run();
         } catch (...) {
-            (*exchange)->Fail({EngineStatus::ConnectionFailed, "out of memory in the request"});
+            (*exchange)->Fail(ErrorOfCurrentException());
             (*exchange)->CloseRequest();
         }
         library = PinnedLibrary();
@@ -249,7 +250,7 @@ HttpGet::HttpGet(std::shared_ptr<const InternetSession> session, std::string pat
     if (!thread) {
         delete shared;
         if (pinned) ::FreeLibrary(pinned);
-        exchange_->failure = EngineError{EngineStatus::ConnectionFailed, "cannot start the request's thread"};
+        exchange_->failure = EngineError{EngineStatus::WrongFile, "cannot start the request's thread", true};
     }
 }
 
