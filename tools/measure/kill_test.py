@@ -24,7 +24,10 @@ found neither all old nor all new.
 
 The moments are drawn from a seeded generator; the seed is printed, and
 given again it replays the same moments. Usage:
-    kill_test.py [kills] [seed]
+    kill_test.py [kills] [seed] [--not-aimed]
+--not-aimed leaves out the kills aimed at the switch (the short run of the
+tests: an aimed kill can land between the program's two renames, the one
+moment renames cannot cover, see docs/update-format.md).
 Run it through tools/measure/kill-test, which builds and sets up Wine."""
 
 import os
@@ -177,8 +180,10 @@ def exactly_new(game, new, new_manifest):
 
 
 def main():
-    kills = int(sys.argv[1]) if len(sys.argv) > 1 else 50
-    seed = int(sys.argv[2]) if len(sys.argv) > 2 else random.SystemRandom().randrange(1 << 31)
+    aimed = "--not-aimed" not in sys.argv
+    arguments = [a for a in sys.argv[1:] if a != "--not-aimed"]
+    kills = int(arguments[0]) if arguments else 50
+    seed = int(arguments[1]) if len(arguments) > 1 else random.SystemRandom().randrange(1 << 31)
     print(f"{kills} kills, seed {seed}", flush=True)
     rng = random.Random(seed)
     work = tempfile.mkdtemp(prefix="kill-test-", dir=os.path.join(BUILD))
@@ -227,7 +232,7 @@ def main():
             lay_out_old(game, old, old_pub.manifest_path)
             engine = start_engine(game, url)
             started = time.monotonic()
-            if kill % 3 == 2:
+            if aimed and kill % 3 == 2:
                 kill_in_the_switch(engine, game, rng, started + span + 10)
                 moment = time.monotonic() - started
             else:
