@@ -39,8 +39,9 @@ namespace velmora {
 // A release may replace the updater's own files (the program, comp.dll and
 // the control libraries) while they are in use: the engine renames each old
 // one to its name plus this suffix, then puts the new one in its place.
-// Should a run stop between the two renames, the updater's start-up renames
-// the set-aside file back before it registers or loads anything.
+// When the second rename fails, the engine renames the old file back itself;
+// should a run be killed between the two, the updater's start-up renames a
+// set-aside library back before it registers or loads anything.
 inline constexpr wchar_t kSetAsideSuffix[] = L".velmora-old";
 
 // The export names and the function types to bind them by.
@@ -67,7 +68,8 @@ enum class EngineStatus : std::int16_t {
     ConnectionFailed = -4,
     ServerError = -5,         // an error answer, or another engine works on the folder
     TransferBroken = -6,      // the transfer was broken off
-    WrongFile = -7,           // a file's size or SHA-256 is not the one signed
+    WrongFile = -7,           // a file's size or SHA-256 is not the one signed, or local trouble
+                              // (a file that cannot be written or replaced, out of memory)
     UpdaterObsolete = -8,     // the data needs a newer updater
     InvalidFormat = -9,       // unreadable, badly signed, unsafe, rolled back or expired data
 };

@@ -10,6 +10,7 @@
 
 #include "cancel_flag.h"
 #include "core/data_url.h"
+#include "core/escaped_exception.h"
 #include "core/long_path.h"
 #include "file_ops_win.h"
 #include "core/status_writer.h"
@@ -67,10 +68,8 @@ private:
         Result<void> outcome;
         try {
             outcome = RunUpdate(state.url, state.paths, state.engineVersion, state.status, state.cancel);
-        } catch (const std::bad_alloc&) {
-            outcome = EngineError{EngineStatus::ConnectionFailed, "out of memory"};
-        } catch (const std::exception& error) {
-            outcome = EngineError{EngineStatus::ConnectionFailed, std::string("unexpected: ") + error.what()};
+        } catch (...) {
+            outcome = ErrorOfCurrentException();
         }
         if (!outcome && !IsStop(outcome.Error())) {
             state.status.Status(outcome.Error().status);

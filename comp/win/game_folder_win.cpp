@@ -34,16 +34,42 @@ Result<void> GameFolder::PutInPlace(const std::wstring& verified, std::string_vi
 
 std::wstring SetAsidePath(const std::wstring& path) { return path + kSetAsideSuffix; }
 
-Result<void> GameFolder::PutUpdaterFileInPlace(const std::wstring& verified, std::string_view manifestPath) const {
+Result<SwitchedUpdaterFile> GameFolder::PutUpdaterFileInPlace(const std::wstring& verified,
+                                                              std::string_view manifestPath) const {
     const std::optional<std::wstring> target = FullPath(manifestPath);
     if (!target) return InvalidFormat("path is not UTF-8: " + std::string(manifestPath));
+    SwitchedUpdaterFile switched{*target, {}, verified};
     if (PlainFileSize(*target)) {
         const std::wstring aside = SetAsidePath(*target);
         if (!DeleteIfPresent(aside)) return LocalFileError("cannot remove", aside);
-        if (!::MoveFileExW(target->c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH))
-            return LocalFileError("cannot set aside", *target);
+        // Not written through: the rename of the new file, which is, puts
+        // both on the disk, and the place stays empty no longer than the
+        // two renames take.
+        if (!::MoveFileExW(target->c_str(), aside.c_str(), 0)) return LocalFileError("cannot set aside", *target);
+        switched.setAside = aside;
     }
-    return ReplaceWith(verified, *target);
+    if (auto placed = ReplaceWith(verified, *target); !placed) {
+        if (!switched.setAside.empty() &&
+            !::MoveFileExW(switched.setAside.c_str(), target->c_str(), MOVEFILE_WRITE_THROUGH))
+            return EngineError{EngineStatus::WrongFile,
+                               placed.Error().reason + "; the old file stays set aside as " +
+                                   Utf8(switched.setAside) + ": " + LastErrorText(),
+                               true};
+        return placed.Error();
+    }
+    return switched;
+}
+
+Result<void> GameFolder::SwitchBack(const SwitchedUpdaterFile& switched) const {
+    if (!::MoveFileExW(switched.path.c_str(), switched.cameFrom.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return LocalFileError("cannot take back the new file", switched.path);
+    if (switched.setAside.empty()) return {};
+    if (::MoveFileExW(switched.setAside.c_str(), switched.path.c_str(), MOVEFILE_WRITE_THROUGH)) return {};
+    const EngineError failure = LocalFileError("cannot put back the old file", switched.path);
+    if (!::MoveFileExW(switched.cameFrom.c_str(), switched.path.c_str(), MOVEFILE_WRITE_THROUGH))
+        return EngineError{failure.status, failure.reason + "; nor the new one: " + LastErrorText(), true};
+    return failure;
 }
 
 void GameFolder::ClearSetAsideFiles() const {

@@ -14,6 +14,14 @@ namespace velmora::engine {
 // Where an updater file is set aside while a new one takes its place.
 std::wstring SetAsidePath(const std::wstring& path);
 
+// An updater file put in place by PutUpdaterFileInPlace, with what it takes
+// to switch it back.
+struct SwitchedUpdaterFile {
+    std::wstring path;      // its place, which holds the new file
+    std::wstring setAside;  // where the old file went; empty when there was none
+    std::wstring cameFrom;  // where the new file was before
+};
+
 class GameFolder final : public InstalledFiles {
 public:
     explicit GameFolder(std::wstring path) : path_(std::move(path)) {}
@@ -34,10 +42,19 @@ public:
     // be in use: a running program or a loaded library can be renamed but
     // not replaced, so the old file is first set aside under
     // SetAsidePath() (it goes on working there) and the verified one
-    // renamed into its place. Between the two renames the file is missing;
-    // the updater's start-up puts a set-aside file back where it finds its
-    // place empty.
-    Result<void> PutUpdaterFileInPlace(const std::wstring& verified, std::string_view manifestPath) const;
+    // renamed into its place. When that second rename fails (another
+    // program holds the verified file, say), the old file is renamed back
+    // before the call fails: the place is empty only between two renames.
+    // A process killed right there leaves it empty; for a library the
+    // updater's start-up puts the set-aside file back.
+    Result<SwitchedUpdaterFile> PutUpdaterFileInPlace(const std::wstring& verified,
+                                                      std::string_view manifestPath) const;
+
+    // Undoes PutUpdaterFileInPlace: the new file goes back where it came
+    // from and the old one back to its place (none, when there was none).
+    // Should the old one fail to go back, the new one returns to the place,
+    // so that the place is never left empty by this call.
+    Result<void> SwitchBack(const SwitchedUpdaterFile& switched) const;
 
     // Deletes the set-aside updater files whose place holds a file again. A
     // file still in use (by an updater that has not ended yet) stays for a

@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "core/decimal.h"
+#include "core/escaped_exception.h"
 #include "core/http_response_head.h"
 #include "core/response_body.h"
 #include "core/transfer_rules.h"
@@ -312,7 +313,7 @@ DWORD WINAPI HelperThread(void* parameter) {
         try {
             (*exchange)->Run();
         } catch (...) {
-            (*exchange)->Fail({EngineStatus::ConnectionFailed, "out of memory in the request"});
+            (*exchange)->Fail(ErrorOfCurrentException());
             (*exchange)->CloseRequest();
         }
         library = PinnedLibrary();
@@ -349,7 +350,7 @@ HttpGet::HttpGet(std::shared_ptr<const InternetSession> session, std::string pat
     if (!thread) {
         delete shared;
         if (pinned) ::FreeLibrary(pinned);
-        exchange_->failure = EngineError{EngineStatus::ConnectionFailed, "cannot start the request's thread"};
+        exchange_->failure = EngineError{EngineStatus::WrongFile, "cannot start the request's thread", true};
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include "chunk_check_win.h"
 #include "core/data_url.h"
+#include "core/escaped_exception.h"
 #include "core/hex.h"
 #include "core/transfer_rules.h"
 #include "http_get_win.h"
@@ -77,7 +78,16 @@ public:
     Result<void> Run(const CancelFlag& cancel) {
         std::vector<std::thread> workers;
         const std::size_t count = std::min<std::size_t>(kRequestsInFlight, ranges_.size());
-        for (std::size_t i = 0; i < count; ++i) workers.emplace_back([this] { Work(); });
+        for (std::size_t i = 0; i < count; ++i) {
+            // A thread the system cannot start (std::system_error) ends the
+            // run like a worker's failure; the ones started are let finish.
+            try {
+                workers.emplace_back([this] { Work(); });
+            } catch (...) {
+                Fail(ErrorOfCurrentException());
+                break;
+            }
+        }
         // The workers stop at halt_; the run's cancel reaches them through it.
         while (FinishedWorkers() < workers.size()) {
             if (cancel.Raised()) halt_.Raise();
@@ -103,18 +113,32 @@ private:
         return finished_;
     }
 
-    void Work() {
-        {
+    // The first failure is the run's; it stops every worker.
+    void Fail(const EngineError& error) noexcept {
+        std::lock_guard lock(mutex_);
+        if (!failure_ && !IsStop(error)) {
+            // Copying the reason may itself run out of memory.
+            try {
+                failure_ = error;
+            } catch (...) {
+                failure_ = OutOfMemory();
+            }
+        }
+        halt_.Raise();
+    }
+
+    // A worker's boundary: whatever it throws (out of memory, say) is the
+    // run's failure, never the end of the process.
+    void Work() noexcept {
+        try {
             const ChunkSink deliver = newSink_();
             while (!halt_.Raised()) {
                 const std::optional<std::size_t> range = Claim();
                 if (!range) break;
-                if (auto fetched = FetchRange(*range, deliver); !fetched) {
-                    std::lock_guard lock(mutex_);
-                    if (!failure_ && !IsStop(fetched.Error())) failure_ = fetched.Error();
-                    halt_.Raise();
-                }
+                if (auto fetched = FetchRange(*range, deliver); !fetched) Fail(fetched.Error());
             }
+        } catch (...) {
+            Fail(ErrorOfCurrentException());
         }
         std::lock_guard lock(mutex_);
         ++finished_;

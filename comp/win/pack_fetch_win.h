@@ -34,7 +34,9 @@ using SinkMaker = std::function<ChunkSink()>;
 // `grown` of the bytes a whole pack brings beyond the ranges it serves (the
 // run's total grows by them), one call at a time. The first failure stops the other requests and is the
 // result: the network's statuses, -5 an HTTP error, -6 a body cut short, -7
-// a chunk that is not the signed one; Stopped() once `cancel` is raised.
+// a chunk that is not the signed one, or local trouble (a sink's failure;
+// whatever a worker throws, out of memory say, or a worker that cannot
+// start); Stopped() once `cancel` is raised.
 Result<void> FetchRanges(const std::shared_ptr<const InternetSession>& session, const Manifest& remote,
                          const std::vector<NeededChunk>& needed, const std::vector<PackRange>& ranges,
                          const SinkMaker& newSink, const std::function<void(std::uint64_t)>& received,

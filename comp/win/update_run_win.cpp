@@ -24,6 +24,7 @@
 #include "server_fetch_win.h"
 #include "sha256_win.h"
 #include "staging_win.h"
+#include "updater_switch_win.h"
 #include "winsupport/text_win.h"
 
 namespace velmora::engine {
@@ -94,7 +95,7 @@ private:
     Result<void> Build(const std::vector<ContentToBuild>& contents, EngineStatus downloading);
     Result<void> Place(const std::vector<ContentToBuild>& contents) const;
     Result<void> PlaceContent(const ContentToBuild& content, const std::vector<std::string_view>& paths,
-                             bool updaterFiles) const;
+                             UpdaterSwitch* updaterSwitch) const;
     bool HasUpdaterFile(const ContentToBuild& content) const;
     Result<void> CheckTargetsFree(const std::vector<ContentToBuild>& contents, const DroppedFiles& dropped) const;
 
@@ -375,8 +376,11 @@ Result<void> Run::CheckTargetsFree(const std::vector<ContentToBuild>& contents, 
 // Each file becomes its new version in one rename. Files that share a
 // content get copies; the last one gets the built file itself. The game's
 // files go first; the updater's own files follow one right after another,
-// so that they switch as a set as nearly as renames allow.
+// so that they switch as a set as nearly as renames allow: should one of
+// them fail (or the run be stopped among them), those already switched are
+// switched back, and the updater stays the old set.
 Result<void> Run::Place(const std::vector<ContentToBuild>& contents) const {
+    UpdaterSwitch updaterSwitch(game_);
     for (const bool updaterFiles : {false, true}) {
         for (const ContentToBuild& content : contents) {
             std::vector<std::string_view> paths;
@@ -384,17 +388,22 @@ Result<void> Run::Place(const std::vector<ContentToBuild>& contents) const {
                 const std::string& path = remote_->files[file.index].path;
                 if (IsUpdaterFile(path) == updaterFiles) paths.push_back(path);
             }
-            if (auto placed = PlaceContent(content, paths, updaterFiles); !placed) return placed;
+            auto placed = PlaceContent(content, paths, updaterFiles ? &updaterSwitch : nullptr);
+            if (placed) continue;
+            auto back = updaterSwitch.PutBack();
+            if (back || IsStop(placed.Error())) return placed;
+            return EngineError{placed.Error().status, placed.Error().reason + "; " + back.Error().reason, true};
         }
     }
     return {};
 }
 
-// Puts the content at these paths. The last path takes the built file
-// itself, so `paths` must be all of the content's paths that remain to be
-// placed.
+// Puts the content at these paths, through `updaterSwitch` when they are
+// the updater's own files. The last path takes the built file itself, so
+// `paths` must be all of the content's paths that remain to be placed.
 Result<void> Run::PlaceContent(const ContentToBuild& content, const std::vector<std::string_view>& paths,
-                               bool updaterFiles) const {
+                               UpdaterSwitch* updaterSwitch) const {
+    const bool updaterFiles = updaterSwitch != nullptr;
     const std::wstring ready = staging_.ReadyPath(content.sha256);
     for (std::size_t i = 0; i < paths.size(); ++i) {
         if (auto go = Check(); !go) return go;
@@ -404,7 +413,7 @@ Result<void> Run::PlaceContent(const ContentToBuild& content, const std::vector<
             source = staging_.CopyPath(content.sha256);
             if (auto copied = CopyFlushed(ready, source); !copied) return copied;
         }
-        auto placed = updaterFiles ? game_.PutUpdaterFileInPlace(source, paths[i]) : game_.PutInPlace(source, paths[i]);
+        auto placed = updaterFiles ? updaterSwitch->Put(source, paths[i]) : game_.PutInPlace(source, paths[i]);
         if (!placed) return placed;
     }
     return {};

@@ -16,6 +16,7 @@
 #include "win/game_folder_win.h"
 #include "win/local_manifest_win.h"
 #include "win/sha256_win.h"
+#include "win/updater_switch_win.h"
 #include "support/test_folder.h"
 #include "../unit/zlib_compress.h"
 
@@ -136,6 +137,100 @@ TEST(EngineWinFiles, ReaderSeesOldOrNewNeverHalf) {
     EXPECT_EQ(replaced, 10);
     EXPECT_GT(reads.load(), 0);
     EXPECT_EQ(torn.load(), 0);
+}
+
+// Holds a file open as a virus scanner might: without sharing delete
+// access, so that nothing can rename it while it is held.
+class HeldFile {
+public:
+    explicit HeldFile(const std::wstring& path)
+        : handle_(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+    ~HeldFile() {
+        if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+    }
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    bool Held() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_;
+};
+
+// An updater file is switched in two renames (the old one set aside, the
+// new one in). Switched, it can be switched back; when the second rename
+// fails, the old file is back at its name and the new one still staged.
+TEST(EngineWinFiles, UpdaterFileSwitchedInTwoRenamesIsNeverLeftMissing) {
+    TestFolder game;
+    const GameFolder folder(game.Path());
+    const std::wstring program = game / L"VELUpdater.exe";
+    const std::wstring staged = game / L"staged";
+    const struct {
+        const char* name;
+        bool oldExists;
+        bool newHeld;
+    } cases[] = {
+        {"replaces the old file", true, false},
+        {"the new file is held", true, true},
+        {"no old file, the new one held", false, true},
+        {"no old file", false, false},
+    };
+    for (const auto& c : cases) {
+        ::DeleteFileW(program.c_str());
+        ::DeleteFileW(SetAsidePath(program).c_str());
+        if (c.oldExists) WriteTextFile(program, "old program");
+        WriteTextFile(staged, "new program");
+        const std::string before = c.oldExists ? "old program" : "(cannot open)";
+        {
+            const HeldFile scanner(c.newHeld ? staged : game / L"nothing");
+            ASSERT_EQ(scanner.Held(), c.newHeld) << c.name;
+            const auto switched = folder.PutUpdaterFileInPlace(staged, "VELUpdater.exe");
+            ASSERT_EQ(switched.Ok(), !c.newHeld) << c.name;
+            if (!switched.Ok()) {
+                EXPECT_EQ(switched.Error().status, EngineStatus::WrongFile) << c.name;
+                EXPECT_TRUE(switched.Error().local) << c.name;
+                EXPECT_EQ(ReadShared(program), before) << c.name << ": the old file is back at its name";
+                EXPECT_FALSE(Exists(SetAsidePath(program))) << c.name;
+                EXPECT_EQ(ReadShared(staged), "new program") << c.name;
+                continue;
+            }
+            EXPECT_EQ(ReadShared(program), "new program") << c.name;
+            EXPECT_EQ(ReadShared(SetAsidePath(program)), c.oldExists ? "old program" : "(cannot open)") << c.name;
+            EXPECT_FALSE(Exists(staged)) << c.name;
+            ASSERT_TRUE(folder.SwitchBack(switched.Value())) << c.name;
+        }
+        EXPECT_EQ(ReadShared(program), before) << c.name << ": switched back";
+        EXPECT_FALSE(Exists(SetAsidePath(program))) << c.name;
+        EXPECT_EQ(ReadShared(staged), "new program") << c.name << ": the new file is staged again";
+    }
+}
+
+// The updater's files switch as a set: when one cannot be switched, the
+// ones already switched are switched back, and the updater is the old set.
+TEST(EngineWinFiles, UpdaterFilesThatCannotAllSwitchAreLeftTheOldSet) {
+    TestFolder game;
+    ASSERT_TRUE(::CreateDirectoryW((game / L"libs").c_str(), nullptr));
+    const GameFolder folder(game.Path());
+    const std::wstring files[] = {game / L"libs\\comp.dll", game / L"libs\\mscomctl.ocx", game / L"VELUpdater.exe"};
+    const char* paths[] = {"libs/comp.dll", "libs/mscomctl.ocx", "VELUpdater.exe"};
+    for (int i = 0; i < 3; ++i) {
+        WriteTextFile(files[i], "old " + std::string(paths[i]));
+        WriteTextFile(game / (L"staged" + std::to_wstring(i)), "new " + std::string(paths[i]));
+    }
+    UpdaterSwitch updaterSwitch(folder);
+    ASSERT_TRUE(updaterSwitch.Put(game / L"staged0", paths[0]));
+    ASSERT_TRUE(updaterSwitch.Put(game / L"staged1", paths[1]));
+    {
+        const HeldFile scanner(game / L"staged2");
+        ASSERT_TRUE(scanner.Held());
+        EXPECT_FALSE(updaterSwitch.Put(game / L"staged2", paths[2]));
+    }
+    ASSERT_TRUE(updaterSwitch.PutBack());
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(ReadShared(files[i]), "old " + std::string(paths[i])) << paths[i];
+        EXPECT_FALSE(Exists(SetAsidePath(files[i]))) << paths[i];
+        EXPECT_EQ(ReadShared(game / (L"staged" + std::to_wstring(i))), "new " + std::string(paths[i])) << paths[i];
+    }
 }
 
 TEST(EngineWinFiles, LocalManifestIsWrittenInOneStepAndReadBackOnlyWhenSigned) {

@@ -13,15 +13,20 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <new>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
 #include "contract/engine_contract.h"
+#include "core/chunk_plan.h"
 #include "core/data_url.h"
 #include "core/manifest.h"
+#include "core/manifest_parse.h"
 #include "core/rate_floor.h"
 #include "win/http_get_win.h"
+#include "win/pack_fetch_win.h"
 #include "engine/status_variables.h"
 #include "support/test_folder.h"
 #include "winsupport/owners_win.h"
@@ -698,6 +703,59 @@ TEST_F(EngineWinServer, ResponseHeadsAreBoundedInTimeAndSize) {
             continue;
         }
         EXPECT_EQ(failure->status, c.status) << c.folder << ": " << failure->reason;
+    }
+}
+
+// A worker that throws, whether writing what it fetched (out of memory,
+// say) or before it begins, ends the fetch with -7, local trouble that
+// keeps what was fetched, rather than ending the process. Through the real
+// FetchRanges against the server, every chunk of the first release.
+TEST_F(EngineWinServer, WorkerThatThrowsEndsTheFetchWithLocalTrouble) {
+    using namespace velmora::engine;
+    const auto parsed = ParseSignedManifest(ServerManifest("first"),
+                                            [](std::string_view, const ManifestSignature&) { return Result<void>(); });
+    ASSERT_TRUE(parsed) << parsed.Error().reason;
+    const Manifest& manifest = parsed.Value().manifest;
+    std::vector<NeededChunk> needed;
+    for (const ManifestFile& file : manifest.files)
+        for (const ManifestChunk& chunk : file.chunks) needed.push_back({&chunk, {}, std::nullopt});
+    std::vector<std::size_t> wanted(needed.size());
+    for (std::size_t i = 0; i < wanted.size(); ++i) wanted[i] = i;
+    const std::vector<PackRange> ranges = JoinIntoRanges(needed, wanted);
+    ASSERT_FALSE(ranges.empty());
+    const std::optional<DataUrl> url = ParseDataUrl(ServerUrl("/first") + "/gamedata.vel");
+    ASSERT_TRUE(url.has_value());
+    auto session = InternetSession::Open(*url, 1);
+    ASSERT_TRUE(session) << session.Error().reason;
+
+    const struct {
+        const char* name;
+        SinkMaker newSink;
+        const char* reason;
+    } cases[] = {
+        {"the sink runs out of memory",
+         [] {
+             return ChunkSink([](std::size_t, std::span<const std::uint8_t>) -> Result<void> {
+                 throw std::bad_alloc();
+             });
+         },
+         "out of memory"},
+        {"the system refuses before the worker begins",
+         []() -> ChunkSink {
+             throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+         },
+         "the system refused: "},
+    };
+    for (const auto& c : cases) {
+        std::uint64_t received = 0;
+        const CancelFlag cancel;
+        const Result<void> fetched = FetchRanges(
+            session.Value(), manifest, needed, ranges, c.newSink, [&](std::uint64_t bytes) { received += bytes; },
+            [](std::uint64_t) {}, cancel);
+        ASSERT_FALSE(fetched) << c.name;
+        EXPECT_EQ(fetched.Error().status, EngineStatus::WrongFile) << c.name;
+        EXPECT_TRUE(fetched.Error().local) << c.name << ": local trouble throws nothing away";
+        EXPECT_EQ(fetched.Error().reason.rfind(c.reason, 0), 0u) << c.name << ": " << fetched.Error().reason;
     }
 }
 

@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "common/failure.h"
+#include "contract/engine_contract.h"
 #include "common/folders_win.h"
 #include "common/message_box_win.h"
 #include "common/process_win.h"
 #include "common/failure_win.h"
 #include "startup/control_table.h"
 #include "startup/entry_routine_win.h"
+#include "startup/set_aside_repair_win.h"
 #include "startup/startup_operations_win.h"
 #include "support/message_boxes.h"
 #include "support/test_folder.h"
@@ -128,6 +130,30 @@ TEST_F(StartupOperations, CommandLineThatCannotStartRaises) {
     } catch (const Failure& failure) {
         EXPECT_EQ(failure.Number(), static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
         EXPECT_EQ(failure.Description(), SystemErrorText(ERROR_FILE_NOT_FOUND));
+    }
+}
+
+// Before anything is registered or loaded, a library set aside by an
+// update that stopped between its two renames goes back to its empty
+// place; beside a file in its place, a set-aside one is left alone (the
+// engine deletes it).
+TEST_F(StartupOperations, SetAsideLibraryReturnsOnlyToAnEmptyPlace) {
+    const std::wstring libraries[] = {L"mbprgbar.ocx", L"mscomctl.ocx", L"richtx32.ocx", L"comp.dll"};
+    for (const std::wstring& library : libraries) {
+        for (const bool placeHoldsAFile : {false, true}) {
+            const std::string name = Utf8(library) + (placeHoldsAFile ? ", place holds a file" : ", place empty");
+            TestFolder app(L"velmora restore");
+            ASSERT_TRUE(::CreateDirectoryW((app / L"libs").c_str(), nullptr));
+            const std::wstring place = app / (L"libs\\" + library);
+            const std::wstring aside = place + kSetAsideSuffix;
+            WriteTextFile(aside, "the old library");
+            if (placeHoldsAFile) WriteTextFile(place, "the new library");
+
+            RestoreSetAsideLibraries(app.Path());
+
+            EXPECT_EQ(ReadTextFile(place), placeHoldsAFile ? "the new library" : "the old library") << name;
+            EXPECT_EQ(::GetFileAttributesW(aside.c_str()) != INVALID_FILE_ATTRIBUTES, placeHoldsAFile) << name;
+        }
     }
 }
 
