@@ -1,6 +1,7 @@
 #include "core/chunk_plan.h"
 
 #include <algorithm>
+#include <string>
 #include <unordered_map>
 
 #include "core/digest_hash.h"
@@ -65,6 +66,21 @@ std::uint64_t RangeBytes(const std::vector<PackRange>& ranges) {
     std::uint64_t total = 0;
     for (const PackRange& range : ranges) total += range.end - range.begin;
     return total;
+}
+
+Result<std::uint64_t> BytesAroundRanges(const std::vector<PackRange>& ranges, const std::vector<std::size_t>& served) {
+    std::uint64_t position = 0;  // of the body, read from the pack's start
+    std::uint64_t around = 0;
+    for (const std::size_t index : served) {
+        const PackRange& range = ranges[index];
+        if (range.begin < position || range.end < range.begin)
+            return InvalidFormat("pack " + std::to_string(range.pack) + ": a range at " +
+                                 std::to_string(range.begin) + " begins before the end of the one before it, " +
+                                 std::to_string(position));
+        around += range.begin - position;
+        position = range.end;
+    }
+    return around;
 }
 
 }  // namespace velmora::engine

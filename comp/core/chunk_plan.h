@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/engine_status.h"
 #include "core/manifest.h"
 #include "core/update_plan.h"
 
@@ -65,5 +66,13 @@ std::vector<PackRange> JoinIntoRanges(const std::vector<NeededChunk>& needed, co
 
 // The bytes the ranges download, gaps included: the run's total.
 std::uint64_t RangeBytes(const std::vector<PackRange>& ranges);
+
+// A whole pack read from its start serves the ranges `served` (indices into
+// `ranges`, all of one pack, by offset) as it goes by: the bytes it brings
+// up to the end of the last of them besides the ranges themselves, by which
+// the run's total grows. InvalidFormat when a range begins before the end
+// of the one before it: a body is read forwards only, so such a plan could
+// not be served (the manifest rules keep stored chunks apart).
+Result<std::uint64_t> BytesAroundRanges(const std::vector<PackRange>& ranges, const std::vector<std::size_t>& served);
 
 }  // namespace velmora::engine

@@ -15,8 +15,11 @@ namespace velmora::engine {
 // - a file's chunk sizes do not add up to its size;
 // - a chunk is empty or larger than kMaxChunkSize, its stored size is 0 or
 //   above its size, or its stored bytes lie outside its pack;
-// - two files with the same SHA-256 differ in size, or two chunks with the
-//   same SHA-256 differ in size.
+// - two files with the same SHA-256 differ in size or in their chunk lines,
+//   or two chunks with the same SHA-256 differ in size;
+// - the stored bytes of two chunks overlap in a pack (two lines naming the
+//   same pack, offset, stored size and SHA-256 are one stored chunk,
+//   shared, not an overlap).
 Result<void> CheckManifestContent(const Manifest& manifest);
 
 }  // namespace velmora::engine

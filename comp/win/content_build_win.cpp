@@ -1,6 +1,7 @@
 #include "content_build_win.h"
 
 #include "chunk_check_win.h"
+#include "core/hex.h"
 #include "file_ops_win.h"
 
 namespace velmora::engine {
@@ -22,7 +23,13 @@ Result<std::vector<std::size_t>> ContentBuild::Prepare(
         // .ready once the chunk is in: no .build to make and rename, which
         // under Wine costs about a millisecond a file. Cut short by a stop,
         // it is a .ready the next run hashes and discards.
-        const bool whole = remote_.files[content.source].chunks.size() == 1;
+        const std::vector<ManifestChunk>& chunks = remote_.files[content.source].chunks;
+        const bool whole = chunks.size() == 1;
+        // Its one chunk is checked against the chunk's SHA-256, so it is the
+        // file's content only when both SHA-256 are the same.
+        if (whole && chunks.front().sha256 != content.sha256)
+            return EngineError{EngineStatus::WrongFile, "the one chunk of " + ToHex(content.sha256) +
+                                                            " is another content, " + ToHex(chunks.front().sha256)};
         const bool resumed = !whole && leftover(staging_.BuildName(content.sha256), content.size);
         if (!whole && !resumed)
             if (auto made = staging_.CreateBuild(content); !made) return made.Error();
@@ -105,6 +112,7 @@ Result<void> ContentBuild::Finish() const {
         const ContentToBuild& content = building_[c];
         const std::wstring build = staging_.BuildPath(content.sha256);
         if (auto flushed = Flush(build); !flushed) return flushed;
+        if (auto checked = staging_.CheckBuilt(content, cancel_); !checked) return checked;
         if (auto renamed = ReplaceWith(build, staging_.ReadyPath(content.sha256)); !renamed) return renamed;
     }
     return {};

@@ -4,7 +4,8 @@
 // chunk by chunk), chunks copied from the old files of the install, and the
 // rest as the server's packs deliver them. Every chunk is checked against
 // its SHA-256 before it is written, so a .build holds only checked chunks
-// (and zeros where none has come yet).
+// (and zeros where none has come yet), and every content is checked whole
+// before it is a .ready, so nothing but the signed content is ever placed.
 #include <cstdint>
 #include <span>
 #include <string>
@@ -50,8 +51,11 @@ public:
     // OpenBuild (closed before Finish).
     Result<void> Write(std::size_t chunk, std::span<const std::uint8_t> content, OpenBuild& open) const;
 
-    // Once every chunk is in: each .build is flushed and renamed to .ready
-    // (a content of one chunk is a flushed .ready from the start).
+    // Once every chunk is in: each .build is flushed, hashed whole (-7, and
+    // the .build deleted, when it is not the content: the chunks checked
+    // one by one, but the manifest may list them wrongly) and renamed to
+    // .ready. A content of one chunk is a flushed .ready from the start,
+    // made only when that chunk's SHA-256 is the content's.
     Result<void> Finish() const;
 
 private:

@@ -25,8 +25,13 @@ public:
 
     std::uint64_t Position() const noexcept { return position_; }
 
-    // Takes the body up to `offset`, then `size` bytes from there.
+    // Takes the body up to `offset`, then `size` bytes from there. A body
+    // goes forwards only: a chunk that begins before the bytes already
+    // taken ends the transfer rather than being read from the wrong place.
     Result<std::vector<std::uint8_t>> Take(std::uint64_t offset, std::uint32_t size) {
+        if (offset < position_)
+            return InvalidFormat("a chunk at " + std::to_string(offset) + " lies before the body's position " +
+                                 std::to_string(position_));
         std::vector<std::uint8_t> bytes;
         bytes.reserve(size);
         while (bytes.size() < size) {
@@ -190,9 +195,9 @@ private:
         // The whole pack comes: it serves the ranges of the pack not begun,
         // and what lies before and between them comes too.
         const std::vector<std::size_t> claimed = ClaimRestOfPack(index);
-        std::uint64_t asked = 0;
-        for (const std::size_t i : claimed) asked += ranges_[i].end - ranges_[i].begin;
-        grown_(ranges_[claimed.back()].end - asked);
+        auto around = BytesAroundRanges(ranges_, claimed);
+        if (!around) return around.Error();
+        grown_(around.Value());
         return TakeChunks(*get, 0, head.Value().contentLength, claimed, deliver);
     }
 

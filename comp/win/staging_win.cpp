@@ -103,11 +103,19 @@ Result<std::unordered_map<std::wstring, std::uint64_t>> StagingFolder::List() co
 }
 
 Result<void> StagingFolder::CheckReady(const ContentToBuild& content, const CancelFlag& cancel) const {
-    const std::wstring ready = ReadyPath(content.sha256);
-    auto digest = DigestOfFile(ready, cancel);
+    return CheckWhole(ReadyPath(content.sha256), content, cancel);
+}
+
+Result<void> StagingFolder::CheckBuilt(const ContentToBuild& content, const CancelFlag& cancel) const {
+    return CheckWhole(BuildPath(content.sha256), content, cancel);
+}
+
+Result<void> StagingFolder::CheckWhole(const std::wstring& path, const ContentToBuild& content,
+                                       const CancelFlag& cancel) const {
+    auto digest = DigestOfFile(path, cancel);
     if (!digest) return digest.Error();
-    if (auto matches = Matches(content, digest.Value(), ready); !matches) {
-        DeleteIfPresent(ready);
+    if (auto matches = Matches(content, digest.Value(), path); !matches) {
+        DeleteIfPresent(path);
         return matches;
     }
     return {};

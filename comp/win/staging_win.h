@@ -51,6 +51,11 @@ public:
     // Checks a .ready left by an earlier run before it is used; a .ready that
     // does not match is deleted and reported as -7.
     Result<void> CheckReady(const ContentToBuild& content, const CancelFlag& cancel) const;
+    // Checks a .build whole (size and SHA-256) once every chunk is in, before
+    // it may become a .ready: checked chunks make the signed file only when
+    // the manifest lists the right chunks in the right order. One that does
+    // not match is deleted and reported as -7.
+    Result<void> CheckBuilt(const ContentToBuild& content, const CancelFlag& cancel) const;
 
     // Deletes every file in the folder, then the folder: after a run that
     // completed, whatever lies here is a leftover. Subfolders are not the
@@ -59,6 +64,7 @@ public:
 
 private:
     std::wstring Subfolder(const Sha256Digest& content) const;
+    Result<void> CheckWhole(const std::wstring& path, const ContentToBuild& content, const CancelFlag& cancel) const;
 
     std::wstring path_;
 };

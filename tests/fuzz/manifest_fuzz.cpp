@@ -5,9 +5,12 @@
 // - writing the manifest back gives exactly the signed part of the input,
 //   and the signature line rebuilt from the signature gives the rest;
 // - a plan of the manifest against itself on a matching disk has nothing
-//   to do, and a fresh plan fetches each distinct object once.
+//   to do, and a fresh plan fetches each distinct object once;
+// - files of one SHA-256 list the same chunks, and the ranges of a pack
+//   never overlap, so a whole pack serves them front to back.
 // Every refusal is InvalidFormat with a reason.
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string_view>
 #include <unordered_map>
@@ -66,12 +69,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(same.filesUpToDate == manifest.files.size(), "every file up to date");
 
     const UpdatePlan fresh = PlanUpdate(nullptr, manifest, Disk(nullptr));
-    // A content is built from the chunks of the first file that has it.
-    std::set<Sha256Digest> contents;
+    // A content is built from the chunks of the first file that has it,
+    // and every other file of it lists the same.
+    std::map<Sha256Digest, const ManifestFile*> contents;
     std::set<Sha256Digest> chunks;
-    for (const auto& file : manifest.files)
-        if (contents.insert(file.sha256).second)
+    for (const auto& file : manifest.files) {
+        const auto [first, added] = contents.try_emplace(file.sha256, &file);
+        Check(first->second->chunks == file.chunks, "one content, one chunk list");
+        if (added)
             for (const auto& chunk : file.chunks) chunks.insert(chunk.sha256);
+    }
     Check(fresh.contents.size() == contents.size(), "each content built once");
     Check(fresh.status == (contents.empty() ? EngineStatus::UpToDate : EngineStatus::DownloadingClient),
           "fresh status");
@@ -80,8 +87,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::size_t> all(needed.size());
     for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
     std::size_t ranged = 0;
-    for (const PackRange& range : JoinIntoRanges(needed, all)) {
+    const std::vector<PackRange> ranges = JoinIntoRanges(needed, all);
+    for (std::size_t r = 0; r < ranges.size(); ++r) {
+        const PackRange& range = ranges[r];
         Check(range.begin < range.end && range.end <= manifest.packs[range.pack].size, "ranges lie in their pack");
+        if (r > 0 && ranges[r - 1].pack == range.pack)
+            Check(ranges[r - 1].end <= range.begin, "a pack's ranges run front to back, apart");
         ranged += range.chunks.size();
     }
     Check(ranged == needed.size(), "every chunk in one range");

@@ -155,11 +155,14 @@ TEST(UpdatePlan, ASharedContentIsBuiltForTheFilesThatNeedIt) {
 
 TEST(UpdatePlan, TenThousandUnchangedFilesTakeWellUnderASecond) {
     std::vector<ManifestFile> files;
+    std::uint64_t stored = 0;  // each chunk after the one before in the pack
     for (int i = 0; i < 10000; ++i) {
         ManifestFile file = FileEntry("data/folder" + std::to_string(i % 100) + "/file" + std::to_string(i) + ".pak",
                                       0, 1000 + static_cast<std::uint64_t>(i));
         file.sha256[0] = file.chunks[0].sha256[0] = static_cast<std::uint8_t>(i);
         file.sha256[1] = file.chunks[0].sha256[1] = static_cast<std::uint8_t>(i >> 8);
+        file.chunks[0].offset = stored;
+        stored += file.size;
         files.push_back(std::move(file));
     }
     const std::string text = WithSignature(ManifestBody(ManifestWith(3, std::move(files))), {});
@@ -280,6 +283,29 @@ TEST(ChunkPlan, RangesBridgeSmallGapsUpToTheirLimit) {
     EXPECT_EQ(ranges[2].pack, 1u);
     EXPECT_EQ(ranges[3].end - ranges[3].begin, kMaxRangeBytes);
     EXPECT_EQ(ranges[4].chunks.size(), 1u);
+}
+
+// A whole pack read from its start serves its ranges as it goes by; the
+// bytes around them grow the run's total. Ranges that run backwards (from
+// chunks whose stored bytes overlap, which the manifest rules refuse) end
+// with a status rather than a total wrapped below zero.
+TEST(ChunkPlan, AWholePackServesItsRangesFrontToBackOnly) {
+    const auto range = [](std::uint64_t begin, std::uint64_t end) { return PackRange{0, begin, end, {}}; };
+    const std::vector<PackRange> apart = {range(100, 200), range(300, 400), range(400, 450), range(1000, 1100)};
+    const auto around = BytesAroundRanges(apart, {0, 1, 2, 3});
+    ASSERT_TRUE(around) << around.Error().reason;
+    EXPECT_EQ(around.Value(), 100u + 100 + 0 + 550);
+    EXPECT_EQ(BytesAroundRanges(apart, {2, 3}).Value(), 400u + 550);
+
+    EXPECT_FALSE(BytesAroundRanges(apart, {1, 0})) << "out of order";
+    // Overlapping stored chunks become ranges that overlap.
+    const ManifestChunk first{0, 0, DigestOf(1), 100, 100}, second{0, 50, DigestOf(2), 100, 100};
+    const std::vector<NeededChunk> needed = {{&first, {}, std::nullopt}, {&second, {}, std::nullopt}};
+    const std::vector<PackRange> overlapping = JoinIntoRanges(needed, {0, 1});
+    ASSERT_EQ(overlapping.size(), 2u);
+    const auto refused = BytesAroundRanges(overlapping, {0, 1});
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.Error().status, EngineStatus::InvalidFormat);
 }
 
 // Only files a manifest of ours listed are ever dropped; those that stand

@@ -15,6 +15,7 @@
 #include "command_line.h"
 #include "core/hex.h"
 #include "core/manifest_parse.h"
+#include "core/manifest_write.h"
 #include "core/utc_time.h"
 #include "engine_core_test_support.h"
 #include "file_digest.h"
@@ -22,6 +23,7 @@
 #include "publish_error.h"
 #include "signature_check.h"
 #include "signature_twin.h"
+#include "signing_key.h"
 
 namespace velmora::engine {
 namespace {
@@ -495,6 +497,30 @@ TEST_F(PublishTool, VerifyFindsDamageAndWrongKeys) {
     const ToolRun rotated = verify(kKeys + "/test-public.h", kKeys + "/test-next-public.h");
     EXPECT_EQ(rotated.exitCode, 0) << rotated.err;
     EXPECT_NE(rotated.out.find("signed with key test-next ("), std::string::npos) << rotated.out;
+}
+
+// A publisher's bug signed: one file of a shared content lists its chunks in
+// another order. Each chunk is where the manifest says, so only reading
+// that file's chunks in order shows that they do not make its content.
+TEST_F(PublishTool, VerifyRefusesAnyFileWhoseChunksDoNotMakeItsContent) {
+    const std::string shared = RandomBytes(600000, 8);
+    folder.Write("release/a.bin", shared);
+    folder.Write("release/b.bin", shared);
+    ASSERT_EQ(Publish("1").exitCode, 0);
+    const Manifest published = ServerManifest(Server()).manifest;
+    ASSERT_EQ(published.files.size(), 2u);
+    ASSERT_GE(published.files[0].chunks.size(), 2u);
+    const publish::SigningKey key = publish::SigningKey::LoadPem(kKeys + "/test-private.pem");
+    for (const std::size_t broken : {0u, 1u}) {
+        const std::string& path = published.files[broken].path;
+        Manifest manifest = published;
+        std::swap(manifest.files[broken].chunks[0], manifest.files[broken].chunks[1]);
+        const std::string body = ManifestBody(manifest);
+        folder.Write("server/gamedata.vel", WithSignature(body, key.Sign(body)));
+        const ToolRun run = Verify(Server());
+        EXPECT_NE(run.exitCode, 0) << path;
+        EXPECT_NE(run.err.find(path), std::string::npos) << run.err;
+    }
 }
 
 TEST_F(PublishTool, KeygenWritesAPrivateKeyOnlyItsOwnerReadsAndNeverOverwrites) {

@@ -25,6 +25,7 @@ import tempfile
 
 import update_server
 from update_server import (EXPIRED, NEXT_KEY, FaultProxy, Nginx, Publication, alter_signature, free_port, publish,
+                           resign_manifest, swap_first_chunks,
                            tamper_manifest, tamper_chunk, write_release)
 
 # The second test key pair, which the engines of the key rotation test trust.
@@ -118,6 +119,18 @@ def make_server_folders(root):
     os.makedirs(os.path.join(root, "records"))
     with open(os.path.join(root, "records", "altered-second.floor"), "wb") as f:
         f.write(b"version 2\nsha256 %s\n" % hashlib.sha256(altered).hexdigest().encode())
+    # Signed faults of a publisher's tool, each chunk where the manifest
+    # says: world.pak's first two chunks swapped; the same for notes.txt,
+    # which shares its SHA-256 with notes-copy.txt; velmora.exe, of one
+    # chunk, listed with another SHA-256 than that chunk's.
+    resign_manifest(publish(release("first"), out("swapped"), 1),
+                    lambda lines: swap_first_chunks(lines, "data/maps/world.pak"))
+    resign_manifest(publish(release("first"), out("shared-swapped"), 1),
+                    lambda lines: swap_first_chunks(lines, "data/notes.txt"))
+    other = hashlib.sha256(b"not the program").hexdigest()
+    resign_manifest(publish(release("first"), out("one-chunk-other-sha"), 1),
+                    lambda lines: [line.replace(line.split(" ")[1], other) if line.endswith(" velmora.exe") else line
+                                   for line in lines])
 
 
 def windows_path(path):

@@ -377,6 +377,25 @@ TEST_F(EngineWinServer, TamperedChunkIsTheWrongFileAndLeavesTheInstallAlone) {
     EXPECT_FALSE(fs::exists(Installed("data/new/extra.bin"))) << "nothing is placed before all is verified";
 }
 
+// world.pak's chunk lines in another order than its content, signed: each
+// chunk checks, the file they make does not. Nothing is placed, and what was
+// built of it is gone; the correct release installs next.
+TEST_F(EngineWinServer, ChunksThatDoNotMakeTheSignedFileArePlacedNowhere) {
+    const std::string manifest = ServerManifest("swapped");
+    const std::size_t line = manifest.rfind("\nfile ", manifest.find(" data/maps/world.pak\n"));
+    ASSERT_NE(line, std::string::npos);
+    const std::string content = manifest.substr(line + 6, 64);
+
+    const RunResult run = Update("/swapped");
+    EXPECT_EQ(Final(run), -7) << Sequence(run.statuses);
+    EXPECT_FALSE(fs::exists(Installed("data"))) << "nothing is placed before all is verified";
+    EXPECT_FALSE(fs::exists(Installed("velmora.exe")));
+    for (const std::string& file : StagingFiles()) EXPECT_EQ(file.find(content), std::string::npos) << file;
+
+    EXPECT_EQ(Final(Update("/first")), 1);
+    ExpectInstalled("first");
+}
+
 // A studio rotating its key, seen by one player: the build's own engine
 // trusts the test key only, the engine of the transition the test and the
 // next key, the last engine the next key alone. Each manifest refused here
@@ -487,6 +506,9 @@ TEST_F(EngineWinServer, RefusalsEndWithTheirStatusAndWriteNothing) {
         {"/_fault/status=503/first", -5},  // 503 for every pack
         {"/cut", -7},             // the pack shorter than signed
         {"/_fault/head-flood/first", -4},  // header lines without end for every pack
+        // notes.txt: notes-copy.txt's SHA-256 with its chunks in another order
+        {"/shared-swapped", -9},
+        {"/one-chunk-other-sha", -7},  // velmora.exe: its one chunk is another content
     };
     for (const auto& c : cases) {
         const RunResult run = Update(c.folder);

@@ -661,6 +661,48 @@ def alter_signature(publication):
     return data
 
 
+def _der_integers(der):
+    """r and s of a DER ECDSA-Sig-Value: SEQUENCE { INTEGER r, INTEGER s }
+    (a P-256 signature's lengths fit in one byte)."""
+    if der[0] != 0x30 or der[1] != len(der) - 2:
+        raise ValueError("not a DER ECDSA signature")
+    values, at = [], 2
+    while at < len(der):
+        if der[at] != 0x02:
+            raise ValueError("not a DER ECDSA signature")
+        length = der[at + 1]
+        values.append(int.from_bytes(der[at + 2:at + 2 + length], "big"))
+        at += 2 + length
+    return values
+
+
+def resign_manifest(publication, edit, key=TEST_KEY):
+    """Rewrites a published manifest as a publisher with a faulty tool would:
+    edit(lines) gets the lines before the signature and returns the new
+    ones, which are then signed with the key (by the openssl command), so
+    that only the engine's checks of the content can catch the fault."""
+    lines = publication.manifest().decode().splitlines()
+    body = ("\n".join(edit([line for line in lines if not line.startswith("signature ")])) + "\n").encode()
+    der = subprocess.run(["openssl", "dgst", "-sha256", "-sign", key], input=body, capture_output=True,
+                         check=True, timeout=60).stdout
+    r, s = _der_integers(der)
+    s = min(s, P256_ORDER - s)
+    signature = r.to_bytes(32, "big").hex() + s.to_bytes(32, "big").hex()
+    with open(publication.manifest_path, "wb") as f:
+        f.write(body + b"signature " + signature.encode() + b"\n")
+
+
+def swap_first_chunks(lines, path):
+    """The manifest lines with the first two chunk lines of the file at
+    `path` swapped: each chunk still checks, the file they make does not."""
+    at = lines.index(next(line for line in lines if line.startswith("file ") and line.split(" ", 3)[3] == path))
+    if not (lines[at + 1].startswith("chunk ") and lines[at + 2].startswith("chunk ")):
+        raise ValueError(f"{path} has fewer than two chunks")
+    lines = list(lines)
+    lines[at + 1], lines[at + 2] = lines[at + 2], lines[at + 1]
+    return lines
+
+
 def sha256_of(path):
     digest = hashlib.sha256()
     with open(path, "rb") as f:

@@ -112,11 +112,12 @@ void RunVerify(const VerifyOptions& options, std::ostream& out, std::ostream& wa
     Problems problems;
     const std::vector<bool> packPresent = CheckPacks(options.serverFolder, manifest, problems);
     PackReader reader(options.serverFolder);
-    std::unordered_set<engine::Sha256Digest, engine::DigestHash> checkedFiles, chunks, reportedChunks;
+    // Every file, not only the first of each content: each file's own
+    // chunk lines must make its content.
+    std::unordered_set<engine::Sha256Digest, engine::DigestHash> chunks, reportedChunks;
     for (const engine::ManifestFile& file : manifest.files) {
         for (const engine::ManifestChunk& chunk : file.chunks) chunks.insert(chunk.sha256);
-        if (checkedFiles.insert(file.sha256).second)
-            CheckFile(manifest, file, packPresent, reader, reportedChunks, problems);
+        CheckFile(manifest, file, packPresent, reader, reportedChunks, problems);
     }
     if (problems.Any()) throw PublishError("the server folder is damaged:" + problems.Text());
 
