@@ -282,19 +282,27 @@ class RefusedData(EngineRun):
                 self.assertEqual(self.server.pack_requests(), [])
                 self.assert_untouched(install, old, first)
 
-    def test_rolled_back_or_expired_manifest_is_invalid(self):
+    def test_expired_manifest_is_invalid_and_an_older_one_leaves_the_install_as_it_is(self):
         _, first = self.publication(1, 1)
         current, second = self.publication(2, 2, previous=first)
         _, expired = self.publication(3, 3, previous=second, expires=EXPIRED)
-        # The first publication is well signed, but older than the install.
-        for name, publication in (("rolled back", first), ("expired", expired)):
-            with self.subTest(name):
-                self.server.serve(publication)
-                install = self.installation(current, second)
-                self.run_to_error(install, INVALID)
-                self.end(install)
-                self.assertEqual(self.server.pack_requests(), [])
-                self.assert_untouched(install, current, second)
+        self.server.serve(expired)
+        install = self.installation(current, second)
+        self.run_to_error(install, INVALID)
+        self.end(install)
+        self.assertEqual(self.server.pack_requests(), [])
+        self.assert_untouched(install, current, second)
+
+        # A cache still serving the first publication, well signed but older
+        # than the install: nothing older is installed, and the game starts.
+        self.server.serve(first)
+        install = self.installation(current, second)
+        states = watch(install.start())
+        self.assertIsNotNone(install.wait_for_exit(5), f"the program did not end; saw {states}")
+        self.assertEqual(lines_of(states)[-1], OK, f"saw {states}")
+        self.assertEqual(self.server.pack_requests(), [])
+        self.assert_untouched(install, current, second)
+        self.assert_game_started(install)
 
 
 class ServerTrouble(EngineRun):
