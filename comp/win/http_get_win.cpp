@@ -43,9 +43,12 @@ struct HttpGet::Exchange {
     std::deque<std::vector<std::uint8_t>> pieces;
 
     // Large reads: under Wine each socket read costs a round trip to the
-    // wine server, and fewer of them make the download faster.
-    static constexpr std::size_t kPieceSize = 512 * 1024;
-    static constexpr std::size_t kMaxQueued = 4;
+    // wine server, and fewer of them make the download faster. A read fills
+    // its piece whenever the network is ahead of the disk, so the pieces a
+    // request may hold (the one read into, those queued, the one the
+    // engine's thread takes) bound its memory: about 1 MiB.
+    static constexpr std::size_t kPieceSize = 256 * 1024;
+    static constexpr std::size_t kMaxQueued = 2;
     // The reads of a response head: it is refused past
     // kMaxResponseHeadBytes anyway.
     static constexpr std::size_t kHeadReadSize = 16 * 1024;
