@@ -948,6 +948,112 @@ TEST_F(EngineWinServerOnSmallDisk, FullWhilePlacingLosesNothingAndTheNextRunFini
     EXPECT_FALSE(fs::exists(fs::path(libs()) / "gamedata.journal"));
 }
 
+// One value under the user's registry key `subkey`, kept as it was and put
+// back (or removed again, if it was not there) when the test is done.
+class RegistryValueForTest {
+public:
+    RegistryValueForTest(const wchar_t* subkey, const wchar_t* name) : name_(name) {
+        HKEY key = nullptr;
+        opened_ = ::RegCreateKeyExW(HKEY_CURRENT_USER, subkey, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                                    nullptr, &key, nullptr) == ERROR_SUCCESS;
+        key_.reset(key);
+        DWORD size = 0;
+        if (!opened_ || ::RegQueryValueExW(key_.get(), name_, nullptr, &type_, nullptr, &size) != ERROR_SUCCESS)
+            return;
+        previous_.emplace(size, '\0');
+        if (::RegQueryValueExW(key_.get(), name_, nullptr, &type_, reinterpret_cast<BYTE*>(previous_->data()),
+                               &size) != ERROR_SUCCESS)
+            previous_.reset();
+    }
+    RegistryValueForTest(const RegistryValueForTest&) = delete;
+    RegistryValueForTest& operator=(const RegistryValueForTest&) = delete;
+    ~RegistryValueForTest() {
+        if (!opened_) return;
+        if (previous_)
+            ::RegSetValueExW(key_.get(), name_, 0, type_, reinterpret_cast<const BYTE*>(previous_->data()),
+                             static_cast<DWORD>(previous_->size()));
+        else
+            ::RegDeleteValueW(key_.get(), name_);
+    }
+
+    bool Set(DWORD type, const void* data, std::size_t size) const {
+        return opened_ && ::RegSetValueExW(key_.get(), name_, 0, type, static_cast<const BYTE*>(data),
+                                           static_cast<DWORD>(size)) == ERROR_SUCCESS;
+    }
+
+private:
+    const wchar_t* name_;
+    UniqueRegistryKey key_;
+    bool opened_ = false;
+    DWORD type_ = REG_NONE;
+    std::optional<std::string> previous_;
+};
+
+// A fixed proxy for every scheme in the user's Internet settings, stored
+// both ways Windows keeps them: the values Internet Options shows and the
+// connection-settings record that WinHTTP reads.
+class ProxySettingsForTest {
+public:
+    explicit ProxySettingsForTest(const std::string& proxy) {
+        const std::wstring wideProxy(proxy.begin(), proxy.end());
+        const DWORD enabled = 1;
+        // The record: version, change counter, flags (direct and proxy),
+        // then the proxy, the bypass list and the script URL, each as a
+        // length and its characters, and the fields after them left zero.
+        std::string record;
+        const auto addNumber = [&record](std::uint32_t n) {
+            for (int i = 0; i < 4; ++i) record.push_back(static_cast<char>((n >> (8 * i)) & 0xFF));
+        };
+        addNumber(0x46);
+        addNumber(1);
+        addNumber(0x1 | 0x2);
+        addNumber(static_cast<std::uint32_t>(proxy.size()));
+        record += proxy;
+        addNumber(0);
+        addNumber(0);
+        record.append(32, '\0');
+        ok_ = enable_.Set(REG_DWORD, &enabled, sizeof enabled) &&
+              server_.Set(REG_SZ, wideProxy.c_str(), (wideProxy.size() + 1) * sizeof(wchar_t)) &&
+              record_.Set(REG_BINARY, record.data(), record.size());
+    }
+
+    bool Ok() const { return ok_; }
+
+private:
+    static constexpr const wchar_t* kSettings = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+    RegistryValueForTest enable_{kSettings, L"ProxyEnable"};
+    RegistryValueForTest server_{kSettings, L"ProxyServer"};
+    RegistryValueForTest record_{L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections",
+                                 L"DefaultConnectionSettings"};
+    bool ok_ = false;
+};
+
+// A player behind a proxy: the server's name resolves only at the proxy, so
+// the update succeeds only by way of it, and the proxy's log shows the
+// engine's requests for the manifest and the pack.
+TEST_F(EngineWinServer, PlayerBehindAProxyUpdatesThroughIt) {
+    const std::string proxy = Environment("VELMORA_TEST_HTTP_PROXY");
+    if (proxy.empty()) GTEST_SKIP() << "no forward proxy: " << Environment("VELMORA_TEST_NO_PROXY");
+    const std::string server = Environment("VELMORA_TEST_PROXIED_SERVER");
+    const ProxySettingsForTest settings(proxy);
+    ASSERT_TRUE(settings.Ok()) << "cannot write the proxy settings";
+
+    const RunResult run = UpdateFrom(server + "/first/gamedata.vel");
+
+    // The proxy logs each request line as the client sent it: absolute URIs.
+    std::size_t manifests = 0, packs = 0;
+    for (const std::string& line : ReadLines(fs::path(Environment("VELMORA_TEST_PROXY_LOG")).wstring())) {
+        if (line.find("Request ") == std::string::npos) continue;
+        if (line.find(": GET " + server + "/first/gamedata.vel HTTP/1.1") != std::string::npos) ++manifests;
+        if (line.find(": GET " + server + "/first/packs/") != std::string::npos) ++packs;
+    }
+    EXPECT_EQ(manifests, 1u) << "the manifest went through the proxy";
+    EXPECT_GE(packs, 1u) << "the packs went through the proxy";
+    ASSERT_EQ(Final(run), 1) << Sequence(run.statuses);
+    ExpectInstalled("first");
+    EXPECT_EQ(ReadTextFile(libs() + L"\\gamedata.vel"), ServerManifest("first"));
+}
+
 // Start refuses what it cannot work with, at once.
 TEST_F(EngineWinServer, StartRefusesBadArguments) {
     EngineStatusVariables variables;
