@@ -15,7 +15,8 @@ mounted for the run where that is permitted, in VELMORA_TEST_SMALL_DISK
 (else VELMORA_TEST_NO_SMALL_DISK says why not). A player's forward proxy
 (tinyproxy, forward_proxy.py) listens at VELMORA_TEST_HTTP_PROXY
 ("host:port") and reaches the same server, without the test proxy, as
-VELMORA_TEST_PROXIED_SERVER, a name nothing else resolves; its log is at
+VELMORA_TEST_PROXIED_SERVER, a name nothing else resolves; a proxy script
+naming it for that name is at VELMORA_TEST_PROXY_SCRIPT, and its log at
 VELMORA_TEST_PROXY_LOG (else VELMORA_TEST_NO_PROXY says why there is none).
 """
 import argparse
@@ -187,6 +188,12 @@ def main():
             env["VELMORA_TEST_HTTP_PROXY"] = "%s:%d" % (forward.host, forward.port)
             env["VELMORA_TEST_PROXIED_SERVER"] = "http://game-server.invalid:%d" % nginx.port
             env["VELMORA_TEST_PROXY_LOG"] = windows_path(forward.log)
+            # A proxy script on the game's server naming that proxy for it.
+            with open(os.path.join(root, "server", "proxy.pac"), "w") as f:
+                f.write('function FindProxyForURL(url, host) {\n'
+                        '    return dnsDomainIs(host, ".invalid") ? "PROXY %s:%d" : "DIRECT";\n}\n'
+                        % (forward.host, forward.port))
+            env["VELMORA_TEST_PROXY_SCRIPT"] = "http://127.0.0.1:%d/proxy.pac" % nginx.port
         small_disk = os.path.join(root, "small-disk")
         trouble = mount_small_disk(small_disk)
         if trouble:

@@ -989,28 +989,33 @@ private:
     std::optional<std::string> previous_;
 };
 
-// A fixed proxy for every scheme in the user's Internet settings, stored
-// both ways Windows keeps them: the values Internet Options shows and the
-// connection-settings record that WinHTTP reads.
+// The user's Internet settings for one test: a fixed proxy for every scheme,
+// or a proxy script's URL, stored both ways Windows keeps them: the values
+// Internet Options shows and the connection-settings record that WinHTTP
+// reads (the only one Wine's WinHTTP reads).
 class ProxySettingsForTest {
 public:
-    explicit ProxySettingsForTest(const std::string& proxy) {
+    ProxySettingsForTest(const std::string& proxy, const std::string& scriptUrl) {
         const std::wstring wideProxy(proxy.begin(), proxy.end());
-        const DWORD enabled = 1;
-        // The record: version, change counter, flags (direct and proxy),
-        // then the proxy, the bypass list and the script URL, each as a
-        // length and its characters, and the fields after them left zero.
+        const DWORD enabled = proxy.empty() ? 0 : 1;
+        // The record: version, change counter, flags (direct, and a proxy
+        // or a script), then the proxy, the bypass list and the script URL,
+        // each as a length and its characters, and the fields after them
+        // left zero.
         std::string record;
         const auto addNumber = [&record](std::uint32_t n) {
             for (int i = 0; i < 4; ++i) record.push_back(static_cast<char>((n >> (8 * i)) & 0xFF));
         };
+        const auto addText = [&](const std::string& text) {
+            addNumber(static_cast<std::uint32_t>(text.size()));
+            record += text;
+        };
         addNumber(0x46);
         addNumber(1);
-        addNumber(0x1 | 0x2);
-        addNumber(static_cast<std::uint32_t>(proxy.size()));
-        record += proxy;
-        addNumber(0);
-        addNumber(0);
+        addNumber(0x1 | (proxy.empty() ? 0 : 0x2) | (scriptUrl.empty() ? 0 : 0x4));
+        addText(proxy);
+        addText("");
+        addText(scriptUrl);
         record.append(32, '\0');
         ok_ = enable_.Set(REG_DWORD, &enabled, sizeof enabled) &&
               server_.Set(REG_SZ, wideProxy.c_str(), (wideProxy.size() + 1) * sizeof(wchar_t)) &&
@@ -1028,30 +1033,47 @@ private:
     bool ok_ = false;
 };
 
-// A player behind a proxy: the server's name resolves only at the proxy, so
-// the update succeeds only by way of it, and the proxy's log shows the
-// engine's requests for the manifest and the pack.
+// A player behind a proxy, named in the settings or by a proxy script: the
+// server's name resolves only at the proxy, so the update succeeds only by
+// way of it, and the proxy's log shows the engine's requests for the
+// manifest and the pack.
 TEST_F(EngineWinServer, PlayerBehindAProxyUpdatesThroughIt) {
     const std::string proxy = Environment("VELMORA_TEST_HTTP_PROXY");
     if (proxy.empty()) GTEST_SKIP() << "no forward proxy: " << Environment("VELMORA_TEST_NO_PROXY");
     const std::string server = Environment("VELMORA_TEST_PROXIED_SERVER");
-    const ProxySettingsForTest settings(proxy);
-    ASSERT_TRUE(settings.Ok()) << "cannot write the proxy settings";
+    const fs::path proxyLog(Environment("VELMORA_TEST_PROXY_LOG"));
+    const struct {
+        const char* name;
+        std::string proxy;
+        std::string scriptUrl;
+    } cases[] = {
+        {"fixed proxy", proxy, ""},
+        {"proxy script", "", Environment("VELMORA_TEST_PROXY_SCRIPT")},
+    };
+    std::size_t logLinesSeen = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        StartOver();
+        const ProxySettingsForTest settings(c.proxy, c.scriptUrl);
+        ASSERT_TRUE(settings.Ok()) << "cannot write the proxy settings";
 
-    const RunResult run = UpdateFrom(server + "/first/gamedata.vel");
+        const RunResult run = UpdateFrom(server + "/first/gamedata.vel");
 
-    // The proxy logs each request line as the client sent it: absolute URIs.
-    std::size_t manifests = 0, packs = 0;
-    for (const std::string& line : ReadLines(fs::path(Environment("VELMORA_TEST_PROXY_LOG")).wstring())) {
-        if (line.find("Request ") == std::string::npos) continue;
-        if (line.find(": GET " + server + "/first/gamedata.vel HTTP/1.1") != std::string::npos) ++manifests;
-        if (line.find(": GET " + server + "/first/packs/") != std::string::npos) ++packs;
+        // The proxy logs each request line as the client sent it: absolute URIs.
+        const std::vector<std::string> log = ReadLines(proxyLog.wstring());
+        std::size_t manifests = 0, packs = 0;
+        for (std::size_t i = std::min(logLinesSeen, log.size()); i < log.size(); ++i) {
+            if (log[i].find("Request ") == std::string::npos) continue;
+            if (log[i].find(": GET " + server + "/first/gamedata.vel HTTP/1.1") != std::string::npos) ++manifests;
+            if (log[i].find(": GET " + server + "/first/packs/") != std::string::npos) ++packs;
+        }
+        logLinesSeen = log.size();
+        EXPECT_EQ(manifests, 1u) << "the manifest went through the proxy";
+        EXPECT_GE(packs, 1u) << "the packs went through the proxy";
+        ASSERT_EQ(Final(run), 1) << Sequence(run.statuses);
+        ExpectInstalled("first");
+        EXPECT_EQ(ReadTextFile(libs() + L"\\gamedata.vel"), ServerManifest("first"));
     }
-    EXPECT_EQ(manifests, 1u) << "the manifest went through the proxy";
-    EXPECT_GE(packs, 1u) << "the packs went through the proxy";
-    ASSERT_EQ(Final(run), 1) << Sequence(run.statuses);
-    ExpectInstalled("first");
-    EXPECT_EQ(ReadTextFile(libs() + L"\\gamedata.vel"), ServerManifest("first"));
 }
 
 // Start refuses what it cannot work with, at once.
