@@ -29,12 +29,15 @@ std::string Escaped(std::string_view path) {
 
 }  // namespace
 
+std::string AbsoluteUrl(const DataUrl& server, std::string_view path) {
+    return (server.secure ? "https://" : "http://") + HostAndPort(server) + Escaped(path);
+}
+
 std::string GetRequest(const DataUrl& server, std::string_view path, std::optional<ByteRange> range,
                        std::string_view userAgent, bool viaProxy) {
     const std::string host = HostAndPort(server);
-    std::string text = "GET ";
-    if (viaProxy) text += (server.secure ? "https://" : "http://") + host;
-    text += Escaped(path) + " HTTP/1.1\r\nHost: " + host + "\r\nUser-Agent: ";
+    std::string text = "GET " + (viaProxy ? AbsoluteUrl(server, path) : Escaped(path));
+    text += " HTTP/1.1\r\nHost: " + host + "\r\nUser-Agent: ";
     text += userAgent;
     text += "\r\n";
     if (range) text += RangeHeader(range->first, range->last) + "\r\n";

@@ -16,6 +16,10 @@ struct ByteRange {
     std::uint64_t last = 0;
 };
 
+// "http://host[:port]/path" (or https) for `path` on the URL's server,
+// the path's bytes outside printable ASCII percent-encoded.
+std::string AbsoluteUrl(const DataUrl& server, std::string_view path);
+
 // GET `path` (a server path, "/..."; bytes outside printable ASCII are
 // percent-encoded) on the URL's server, naming the engine as `userAgent`,
 // for `range` when there is one. `viaProxy`: the request goes to a proxy,

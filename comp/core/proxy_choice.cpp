@@ -100,4 +100,11 @@ std::optional<ProxyAddress> HttpProxyFor(std::string_view proxyList, std::string
     return forEveryScheme;
 }
 
+std::optional<ProxyAddress> HttpProxyFor(const std::optional<AutomaticProxyAnswer>& automatic,
+                                         std::string_view proxyList, std::string_view bypassList,
+                                         std::string_view host) {
+    if (automatic) return HttpProxyFor(automatic->proxyList, automatic->bypassList, host);
+    return HttpProxyFor(proxyList, bypassList, host);
+}
+
 }  // namespace velmora::engine

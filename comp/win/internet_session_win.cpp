@@ -1,5 +1,6 @@
 #include "internet_session_win.h"
 
+#include "core/http_request.h"
 #include "system_libraries_win.h"
 #include "system_proxy_win.h"
 #include "system_text_win.h"
@@ -12,7 +13,7 @@ Result<std::shared_ptr<const InternetSession>> InternetSession::Open(const DataU
         session->winsock_ = std::make_unique<WinsockUse>();
         if (!session->winsock_->Started())
             return EngineError{EngineStatus::ConnectionFailed, "Winsock cannot be started"};
-        session->proxy_ = SystemHttpProxyFor(url.host);
+        session->proxy_ = SystemHttpProxyFor(AbsoluteUrl(url, url.manifestPath), url.host);
         return std::shared_ptr<const InternetSession>(std::move(session));
     }
     const std::optional<std::wstring> host = FromUtf8(url.host);

@@ -8,9 +8,11 @@
 
 namespace velmora::engine {
 
-// The proxy for a request to `host`, or nothing for a direct connection.
-// Automatic configuration (WPAD, a PAC script) is not followed: only the
-// fixed proxy and its bypass list.
-std::optional<ProxyAddress> SystemHttpProxyFor(const std::string& host);
+// The proxy for a request for `url` on `host`, or nothing for a direct
+// connection. When the settings name a proxy script or ask to detect one
+// (WPAD), WinHTTP runs the script for the URL and its answer decides;
+// should there be no script, or should it fail, the fixed proxy and its
+// bypass list do.
+std::optional<ProxyAddress> SystemHttpProxyFor(const std::string& url, const std::string& host);
 
 }  // namespace velmora::engine

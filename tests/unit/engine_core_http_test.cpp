@@ -222,6 +222,24 @@ TEST(EngineCoreHttp, SystemProxySettingsChooseTheProxyForPlainHttp) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(HttpProxyFor(c.proxies, c.bypass, c.host), c.proxy) << c.proxies << " | " << c.bypass << " | " << c.host;
+
+    // With automatic configuration: its answer wins, a direct one too; the
+    // fixed proxy serves only when it gave none; loopback stays direct.
+    const std::optional<AutomaticProxyAnswer> noAnswer;
+    const struct {
+        std::optional<AutomaticProxyAnswer> answer;
+        const char* host;
+        std::optional<ProxyAddress> proxy;
+    } automatic[] = {
+        {AutomaticProxyAnswer{"script.corp:8080", ""}, "updates.example", ProxyAddress{"script.corp", 8080}},
+        {AutomaticProxyAnswer{"", ""}, "updates.example", none},
+        {AutomaticProxyAnswer{"script.corp:8080", "*.example"}, "updates.example", none},
+        {noAnswer, "updates.example", ProxyAddress{"fixed.corp", 3128}},
+        {AutomaticProxyAnswer{"script.corp:8080", ""}, "127.0.0.1", none},
+    };
+    for (const auto& c : automatic)
+        EXPECT_EQ(HttpProxyFor(c.answer, "fixed.corp:3128", "", c.host), c.proxy)
+            << (c.answer ? "answer " + c.answer->proxyList : std::string("no answer")) << " | " << c.host;
 }
 
 }  // namespace

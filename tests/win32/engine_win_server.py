@@ -12,7 +12,12 @@ from the rest of the path with that fault on objects (see FaultProxy). The
 test program finds the server in VELMORA_TEST_SERVER and the folder, as a
 Wine path, in VELMORA_TEST_DATA, and a 16 MiB file system of its own,
 mounted for the run where that is permitted, in VELMORA_TEST_SMALL_DISK
-(else VELMORA_TEST_NO_SMALL_DISK says why not).
+(else VELMORA_TEST_NO_SMALL_DISK says why not). A player's forward proxy
+(tinyproxy, forward_proxy.py) listens at VELMORA_TEST_HTTP_PROXY
+("host:port") and reaches the same server, without the test proxy, as
+VELMORA_TEST_PROXIED_SERVER, a name nothing else resolves; a proxy script
+naming it for that name is at VELMORA_TEST_PROXY_SCRIPT, and its log at
+VELMORA_TEST_PROXY_LOG (else VELMORA_TEST_NO_PROXY says why there is none).
 """
 import argparse
 import hashlib
@@ -24,6 +29,7 @@ import sys
 import tempfile
 
 import update_server
+from forward_proxy import ForwardProxy
 from update_server import (EXPIRED, NEXT_KEY, FaultProxy, Nginx, Publication, alter_signature, free_port, publish,
                            resign_manifest, swap_first_chunks,
                            tamper_manifest, tamper_chunk, write_release)
@@ -160,7 +166,7 @@ def main():
     update_server.PUBLISH_TOOL = args.publish_tool
 
     root = tempfile.mkdtemp(prefix="velmora-engine-server-")
-    nginx = proxy = mounted = None
+    nginx = proxy = forward = mounted = None
     try:
         make_releases(root)
         make_server_folders(root)
@@ -175,6 +181,19 @@ def main():
         env = dict(os.environ)
         env["VELMORA_TEST_SERVER"] = "http://127.0.0.1:%d" % port
         env["VELMORA_TEST_DATA"] = windows_path(root)
+        if ForwardProxy.missing():
+            env["VELMORA_TEST_NO_PROXY"] = ForwardProxy.missing()
+        else:
+            forward = ForwardProxy(free_port(), nginx.port, os.path.join(root, "forward-proxy")).start()
+            env["VELMORA_TEST_HTTP_PROXY"] = "%s:%d" % (forward.host, forward.port)
+            env["VELMORA_TEST_PROXIED_SERVER"] = "http://game-server.invalid:%d" % nginx.port
+            env["VELMORA_TEST_PROXY_LOG"] = windows_path(forward.log)
+            # A proxy script on the game's server naming that proxy for it.
+            with open(os.path.join(root, "server", "proxy.pac"), "w") as f:
+                f.write('function FindProxyForURL(url, host) {\n'
+                        '    return dnsDomainIs(host, ".invalid") ? "PROXY %s:%d" : "DIRECT";\n}\n'
+                        % (forward.host, forward.port))
+            env["VELMORA_TEST_PROXY_SCRIPT"] = "http://127.0.0.1:%d/proxy.pac" % nginx.port
         small_disk = os.path.join(root, "small-disk")
         trouble = mount_small_disk(small_disk)
         if trouble:
@@ -184,6 +203,8 @@ def main():
             env["VELMORA_TEST_SMALL_DISK"] = windows_path(small_disk)
         return subprocess.run(args.command, env=env).returncode
     finally:
+        if forward:
+            forward.stop()
         if proxy:
             proxy.stop()
         if nginx:

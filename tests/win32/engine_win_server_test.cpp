@@ -948,6 +948,134 @@ TEST_F(EngineWinServerOnSmallDisk, FullWhilePlacingLosesNothingAndTheNextRunFini
     EXPECT_FALSE(fs::exists(fs::path(libs()) / "gamedata.journal"));
 }
 
+// One value under the user's registry key `subkey`, kept as it was and put
+// back (or removed again, if it was not there) when the test is done.
+class RegistryValueForTest {
+public:
+    RegistryValueForTest(const wchar_t* subkey, const wchar_t* name) : name_(name) {
+        HKEY key = nullptr;
+        opened_ = ::RegCreateKeyExW(HKEY_CURRENT_USER, subkey, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                                    nullptr, &key, nullptr) == ERROR_SUCCESS;
+        key_.reset(key);
+        DWORD size = 0;
+        if (!opened_ || ::RegQueryValueExW(key_.get(), name_, nullptr, &type_, nullptr, &size) != ERROR_SUCCESS)
+            return;
+        previous_.emplace(size, '\0');
+        if (::RegQueryValueExW(key_.get(), name_, nullptr, &type_, reinterpret_cast<BYTE*>(previous_->data()),
+                               &size) != ERROR_SUCCESS)
+            previous_.reset();
+    }
+    RegistryValueForTest(const RegistryValueForTest&) = delete;
+    RegistryValueForTest& operator=(const RegistryValueForTest&) = delete;
+    ~RegistryValueForTest() {
+        if (!opened_) return;
+        if (previous_)
+            ::RegSetValueExW(key_.get(), name_, 0, type_, reinterpret_cast<const BYTE*>(previous_->data()),
+                             static_cast<DWORD>(previous_->size()));
+        else
+            ::RegDeleteValueW(key_.get(), name_);
+    }
+
+    bool Set(DWORD type, const void* data, std::size_t size) const {
+        return opened_ && ::RegSetValueExW(key_.get(), name_, 0, type, static_cast<const BYTE*>(data),
+                                           static_cast<DWORD>(size)) == ERROR_SUCCESS;
+    }
+
+private:
+    const wchar_t* name_;
+    UniqueRegistryKey key_;
+    bool opened_ = false;
+    DWORD type_ = REG_NONE;
+    std::optional<std::string> previous_;
+};
+
+// The user's Internet settings for one test: a fixed proxy for every scheme,
+// or a proxy script's URL, stored both ways Windows keeps them: the values
+// Internet Options shows and the connection-settings record that WinHTTP
+// reads (the only one Wine's WinHTTP reads).
+class ProxySettingsForTest {
+public:
+    ProxySettingsForTest(const std::string& proxy, const std::string& scriptUrl) {
+        const std::wstring wideProxy(proxy.begin(), proxy.end());
+        const DWORD enabled = proxy.empty() ? 0 : 1;
+        // The record: version, change counter, flags (direct, and a proxy
+        // or a script), then the proxy, the bypass list and the script URL,
+        // each as a length and its characters, and the fields after them
+        // left zero.
+        std::string record;
+        const auto addNumber = [&record](std::uint32_t n) {
+            for (int i = 0; i < 4; ++i) record.push_back(static_cast<char>((n >> (8 * i)) & 0xFF));
+        };
+        const auto addText = [&](const std::string& text) {
+            addNumber(static_cast<std::uint32_t>(text.size()));
+            record += text;
+        };
+        addNumber(0x46);
+        addNumber(1);
+        addNumber(0x1 | (proxy.empty() ? 0 : 0x2) | (scriptUrl.empty() ? 0 : 0x4));
+        addText(proxy);
+        addText("");
+        addText(scriptUrl);
+        record.append(32, '\0');
+        ok_ = enable_.Set(REG_DWORD, &enabled, sizeof enabled) &&
+              server_.Set(REG_SZ, wideProxy.c_str(), (wideProxy.size() + 1) * sizeof(wchar_t)) &&
+              record_.Set(REG_BINARY, record.data(), record.size());
+    }
+
+    bool Ok() const { return ok_; }
+
+private:
+    static constexpr const wchar_t* kSettings = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+    RegistryValueForTest enable_{kSettings, L"ProxyEnable"};
+    RegistryValueForTest server_{kSettings, L"ProxyServer"};
+    RegistryValueForTest record_{L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections",
+                                 L"DefaultConnectionSettings"};
+    bool ok_ = false;
+};
+
+// A player behind a proxy, named in the settings or by a proxy script: the
+// server's name resolves only at the proxy, so the update succeeds only by
+// way of it, and the proxy's log shows the engine's requests for the
+// manifest and the pack.
+TEST_F(EngineWinServer, PlayerBehindAProxyUpdatesThroughIt) {
+    const std::string proxy = Environment("VELMORA_TEST_HTTP_PROXY");
+    if (proxy.empty()) GTEST_SKIP() << "no forward proxy: " << Environment("VELMORA_TEST_NO_PROXY");
+    const std::string server = Environment("VELMORA_TEST_PROXIED_SERVER");
+    const fs::path proxyLog(Environment("VELMORA_TEST_PROXY_LOG"));
+    const struct {
+        const char* name;
+        std::string proxy;
+        std::string scriptUrl;
+    } cases[] = {
+        {"fixed proxy", proxy, ""},
+        {"proxy script", "", Environment("VELMORA_TEST_PROXY_SCRIPT")},
+    };
+    std::size_t logLinesSeen = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        StartOver();
+        const ProxySettingsForTest settings(c.proxy, c.scriptUrl);
+        ASSERT_TRUE(settings.Ok()) << "cannot write the proxy settings";
+
+        const RunResult run = UpdateFrom(server + "/first/gamedata.vel");
+
+        // The proxy logs each request line as the client sent it: absolute URIs.
+        const std::vector<std::string> log = ReadLines(proxyLog.wstring());
+        std::size_t manifests = 0, packs = 0;
+        for (std::size_t i = std::min(logLinesSeen, log.size()); i < log.size(); ++i) {
+            if (log[i].find("Request ") == std::string::npos) continue;
+            if (log[i].find(": GET " + server + "/first/gamedata.vel HTTP/1.1") != std::string::npos) ++manifests;
+            if (log[i].find(": GET " + server + "/first/packs/") != std::string::npos) ++packs;
+        }
+        logLinesSeen = log.size();
+        EXPECT_EQ(manifests, 1u) << "the manifest went through the proxy";
+        EXPECT_GE(packs, 1u) << "the packs went through the proxy";
+        ASSERT_EQ(Final(run), 1) << Sequence(run.statuses);
+        ExpectInstalled("first");
+        EXPECT_EQ(ReadTextFile(libs() + L"\\gamedata.vel"), ServerManifest("first"));
+    }
+}
+
 // Start refuses what it cannot work with, at once.
 TEST_F(EngineWinServer, StartRefusesBadArguments) {
     EngineStatusVariables variables;

@@ -1,0 +1,73 @@
+"""Debian's tinyproxy as a player's forward proxy, run as a process of our
+own on loopback with its own configuration and log.
+
+The engine never sends a loopback server through a proxy, so the server
+behind this proxy goes by a name of the reserved .invalid domain, which
+nothing resolves: the proxy hands every request for such a name to the test
+server as to a further proxy, in absolute-URI form, and nginx serves those
+as any other. A client that bypassed the proxy could not reach the server
+at all."""
+
+import os
+import shutil
+import subprocess
+
+from update_server import _wait_for_listener, port_in_use
+
+# The domain only the proxy can reach.
+PROXIED_DOMAIN = ".invalid"
+
+
+class ForwardProxy:
+    def __init__(self, port, server_port, workdir, host="127.0.0.1"):
+        self.host = host
+        self.port = port
+        self.server_port = server_port
+        self.workdir = workdir
+        self.log = os.path.join(workdir, "tinyproxy.log")
+        self.process = None
+
+    @staticmethod
+    def missing():
+        """Why the proxy cannot run here, or None."""
+        if shutil.which("tinyproxy") is None:
+            return "tinyproxy is not installed (tools/lib/dependencies.sh installs it)"
+        return None
+
+    def _config(self):
+        # LogLevel Connect writes one "Request" line per request, with its
+        # request line as the client sent it.
+        return f"""Port {self.port}
+Listen {self.host}
+Timeout 60
+LogFile "{self.log}"
+LogLevel Connect
+PidFile "{self.workdir}/tinyproxy.pid"
+MaxClients 64
+Allow 127.0.0.1
+upstream http 127.0.0.1:{self.server_port} "{PROXIED_DOMAIN}"
+"""
+
+    def start(self):
+        if port_in_use(self.host, self.port):
+            raise RuntimeError(f"{self.host}:{self.port} is taken")
+        os.makedirs(self.workdir, exist_ok=True)
+        config = os.path.join(self.workdir, "tinyproxy.conf")
+        with open(config, "w") as f:
+            f.write(self._config())
+        # -d: in the foreground, so the caller owns it by its pid.
+        self.process = subprocess.Popen(["tinyproxy", "-d", "-c", config],
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not _wait_for_listener(self.host, self.port, 10, lambda: self.process.poll() is None):
+            self.stop()
+            raise RuntimeError(f"tinyproxy did not start on {self.host}:{self.port}")
+        return self
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait(timeout=10)
