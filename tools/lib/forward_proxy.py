@@ -12,7 +12,7 @@ import os
 import shutil
 import subprocess
 
-from update_server import _wait_for_listener, port_in_use
+from update_server import _wait_for_listener, port_in_use, stop_process
 
 # The domain only the proxy can reach.
 PROXIED_DOMAIN = ".invalid"
@@ -64,10 +64,4 @@ upstream http 127.0.0.1:{self.server_port} "{PROXIED_DOMAIN}"
         return self
 
     def stop(self):
-        if self.process and self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait(timeout=10)
+        stop_process(self.process)

@@ -82,6 +82,18 @@ def wait_for_free_address(host, port, timeout=120):
         time.sleep(0.5)
 
 
+def stop_process(process):
+    """Ends a server process started with Popen, if it still runs: asked
+    first, killed after 10 s."""
+    if process and process.poll() is None:
+        process.terminate()
+        try:
+            process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait(timeout=10)
+
+
 def _wait_for_listener(host, port, timeout, alive):
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
@@ -181,13 +193,7 @@ http {{
         return entries
 
     def stop(self):
-        if self.process and self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait(timeout=10)
+        stop_process(self.process)
 
 
 class _Fault:
