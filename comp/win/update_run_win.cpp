@@ -8,15 +8,15 @@
 
 #include "content_build_win.h"
 #include "core/accepted_floor.h"
+#include "core/apply_plan.h"
 #include "core/chunk_plan.h"
-#include "core/dropped_files.h"
-#include "core/manifest_acceptance.h"
 #include "core/path_rules.h"
 #include "core/placed_files.h"
+#include "core/release_choice.h"
 #include "core/trusted_keys.h"
 #include "core/update_plan.h"
+#include "engine_records_win.h"
 #include "file_ops_win.h"
-#include "folder_lock_win.h"
 #include "game_folder_win.h"
 #include "internet_session_win.h"
 #include "local_manifest_win.h"
@@ -54,14 +54,6 @@ Result<void> CheckFreeSpace(const std::wstring& folder, std::uint64_t needed) {
                        true};
 }
 
-// Drops every file but the updater's own from the contents, and the
-// contents left without files.
-void KeepOnlyUpdaterFiles(const Manifest& remote, std::vector<ContentToBuild>& contents) {
-    for (ContentToBuild& content : contents)
-        std::erase_if(content.files, [&](const FileToWrite& file) { return !IsUpdaterFile(remote.files[file.index].path); });
-    std::erase_if(contents, [](const ContentToBuild& content) { return content.files.empty(); });
-}
-
 std::int64_t SecondsSince1970() {
     FILETIME now{};
     ::GetSystemTimeAsFileTime(&now);
@@ -80,16 +72,18 @@ public:
           status_(status),
           cancel_(cancel),
           game_(paths.gameFolder),
-          staging_(paths.libsFolder + L"\\staging") {}
+          staging_(paths.libsFolder + L"\\staging"),
+          records_(paths.libsFolder, paths.localManifest, staging_.ManifestPath()) {}
 
     Result<void> Execute();
 
 private:
     Result<void> Check() const { return cancel_.Raised() ? Result<void>(Stopped()) : Result<void>(); }
     Result<ManifestText> FetchRemote();
-    Result<std::optional<ManifestText>> ChooseRelease(ManifestText served, const std::optional<AcceptedFloor>& floor,
-                                                      bool installed, std::optional<ManifestText> journal);
-    std::vector<std::string> PathsPlaced(const std::vector<ContentToBuild>& contents) const;
+    Result<void> Apply(const ManifestText& release, const std::optional<ManifestText>& local,
+                       const std::optional<ManifestText>& journal, const ReleaseChoice& choice,
+                       const std::optional<AcceptedFloor>& record, const std::string& placedText);
+    Result<void> Move(const std::vector<ContentToBuild>& contents, const DroppedFiles& dropped) const;
     Result<void> RaiseFloor(const std::optional<AcceptedFloor>& record, const ManifestText& remote) const;
     Result<std::vector<ContentToBuild>> DropFilesInPlace(std::vector<ContentToBuild> contents) const;
     Result<void> Build(const std::vector<ContentToBuild>& contents, EngineStatus downloading);
@@ -106,41 +100,28 @@ private:
     const CancelFlag& cancel_;
     GameFolder game_;
     StagingFolder staging_;
+    EngineRecords records_;
     std::shared_ptr<const InternetSession> session_;
     const Manifest* remote_ = nullptr;
     // The manifest applied last: its files' chunks may serve the new ones.
     const Manifest* local_ = nullptr;
-    // Set when the server's manifest needs a newer engine than this one.
-    std::optional<EngineError> obsolete_;
-    // Set when the run finishes an interrupted apply because the server
-    // holds an older release: the refusal to give if the server lacks the
-    // journal's packs.
-    std::optional<EngineError> finishing_;
 };
 
 Result<void> Run::Execute() {
     if (auto libs = CreateFolders(paths_.libsFolder); !libs) return libs;
-    auto lock = FolderLock::Acquire(paths_.libsFolder + L"\\gamedata.lock");
+    auto lock = records_.Lock();
     if (!lock) return lock.Error();
 
     // What an earlier switch of the updater's files set aside, now that
     // the updater that used it has ended.
     game_.ClearSetAsideFiles();
     status_.Status(EngineStatus::ReadingLocalManifest);
-    const std::optional<ManifestText> local = ReadLocalManifest(paths_.localManifest);
+    const std::optional<ManifestText> local = records_.LocalManifest();
     // A journal is the manifest of an apply that began and did not finish:
     // the disk may hold any mix of the two releases.
-    const std::wstring journalPath = paths_.libsFolder + L"\\gamedata.journal";
-    std::optional<ManifestText> journal = ReadLocalManifest(journalPath);
-    const bool interrupted = journal.has_value();
-    // What earlier runs placed: the record, and the manifests where they
-    // still check out (an install from before the record).
-    const std::wstring placedPath = paths_.libsFolder + L"\\gamedata.placed";
-    const std::string placedText = ReadFileUpTo(placedPath, kMaxManifestBytes).value_or(std::string());
-    const std::vector<std::string> previous =
-        UnionOfPaths({ParsePlacedFiles(placedText).value_or(std::vector<std::string>()),
-                      local ? PathsOf(local->parsed.manifest) : std::vector<std::string>(),
-                      journal ? PathsOf(journal->parsed.manifest) : std::vector<std::string>()});
+    const std::optional<ManifestText> journal = records_.Journal();
+    const std::string placedText = records_.PlacedText();
+    const std::optional<AcceptedFloor> record = records_.FloorRecord();
     if (auto go = Check(); !go) return go;
 
     // The rollback floor: the record of the highest manifest gone to, or
@@ -148,95 +129,92 @@ Result<void> Run::Execute() {
     // from before the record, or a record lost). A record set by a key this
     // engine no longer trusts does not count; the journal and the local
     // manifest count only when a trusted key signed them.
-    const std::wstring floorPath = paths_.libsFolder + L"\\gamedata.floor";
-    const std::optional<std::string> recordText = ReadFileUpTo(floorPath, 1024);
-    const std::optional<AcceptedFloor> record = recordText ? ParseFloorRecord(*recordText) : std::nullopt;
     const std::optional<AcceptedFloor> floor =
         HigherFloor(HigherFloor(BindingFloor(record, TrustedKeys()), FloorOf(journal)), FloorOf(local));
     status_.Status(EngineStatus::LookingForChanges);
     auto served = FetchRemote();
     if (!served) return served.Error();
-    auto chosen = ChooseRelease(std::move(served).Value(), floor, local.has_value(), std::move(journal));
-    if (!chosen) return chosen.Error();
-    if (!chosen.Value()) {
-        // A cache still serving an older release: the install stays as it is.
-        status_.Status(EngineStatus::UpToDate);
-        return {};
+    std::optional<ManifestCandidate> interrupted;
+    if (journal) interrupted = ManifestCandidate{&journal->parsed.manifest, FloorOf(*journal)};
+    const auto choice = ChooseRelease(floor, {&served.Value().parsed.manifest, FloorOf(served.Value())},
+                                      local.has_value(), interrupted, SecondsSince1970(), engineVersion_);
+    if (!choice) return choice.Error();
+    switch (choice.Value().release) {
+        case ReleaseToApply::KeepInstall:
+            // A cache still serving an older release: the install stays as it is.
+            status_.Status(EngineStatus::UpToDate);
+            return {};
+        case ReleaseToApply::FinishJournal:
+            return Apply(*journal, local, journal, choice.Value(), record, placedText);
+        case ReleaseToApply::Served:
+            break;
     }
-    const ManifestText& remote = *chosen.Value();
-    remote_ = &remote.parsed.manifest;
+    return Apply(served.Value(), local, journal, choice.Value(), record, placedText);
+}
 
-    const Manifest* applied = local ? &local->parsed.manifest : nullptr;
-    local_ = applied;
-    // After an interrupted apply no file is taken on trust: every file of
-    // the right size is hashed before anything is fetched for it.
-    UpdatePlan plan = PlanUpdate(interrupted ? nullptr : applied, *remote_, game_);
-    if (applied && plan.status == EngineStatus::DownloadingClient) plan.status = EngineStatus::DownloadingChanges;
-    DroppedFiles dropped = FindDroppedFiles(previous, *remote_);
-    if (obsolete_) {
-        // Only the updater's own files are brought to the release; the newer
-        // updater they make does the rest at its next start.
-        KeepOnlyUpdaterFiles(*remote_, plan.contents);
-        if (plan.contents.empty()) return *obsolete_;
-        dropped = {};
-    }
-    auto contents = DropFilesInPlace(plan.contents);
-    if (!contents) return contents.Error();
+// Goes to `release` in the steps PlanApply and PlanRecordSteps decide:
+// build, then (status 5) raise the floor, write the journal and the record
+// of placed files, move, write the records as the release leaves them.
+Result<void> Run::Apply(const ManifestText& release, const std::optional<ManifestText>& local,
+                        const std::optional<ManifestText>& journal, const ReleaseChoice& choice,
+                        const std::optional<AcceptedFloor>& record, const std::string& placedText) {
+    remote_ = &release.parsed.manifest;
+    local_ = local ? &local->parsed.manifest : nullptr;
+    const ApplyInputs inputs{remote_, local_, journal ? &journal->parsed.manifest : nullptr,
+                             ParsePlacedFiles(placedText).value_or(std::vector<std::string>()),
+                             choice.needsNewerUpdater.has_value()};
+    ApplyPlan plan = PlanApply(inputs, game_);
+    if (plan.endsAt) return *choice.needsNewerUpdater;
+    auto toBuild = DropFilesInPlace(std::move(plan.contents));
+    if (!toBuild) return toBuild.Error();
+    plan.contents = std::move(toBuild).Value();
+    const RecordSteps steps = PlanRecordSteps(plan, inputs, placedText, local && local->bytes == release.bytes);
 
-    const bool changesFiles = !contents.Value().empty() || !dropped.inTheWay.empty() || !dropped.afterwards.empty();
-    if (!contents.Value().empty()) {
+    if (!plan.contents.empty()) {
         if (auto made = staging_.Create(); !made) return made;
-        if (auto built = Build(contents.Value(), plan.status); !built)
-            return finishing_ && built.Error().status == EngineStatus::ServerError ? *finishing_ : built;
+        if (auto built = Build(plan.contents, plan.downloading); !built) {
+            const bool packsMissing = built.Error().status == EngineStatus::ServerError;
+            return packsMissing && choice.refusalWithoutPacks ? *choice.refusalWithoutPacks : built;
+        }
     }
-    if (changesFiles) {
+    if (steps.saves) {
         status_.Status(EngineStatus::Saving);
         // Nothing moves while the game (or anything else) holds a file that
         // would change, or while a folder on the way is a link elsewhere: a
         // running game means nothing applied, not half.
-        if (auto free = CheckTargetsFree(contents.Value(), dropped); !free) return free;
-    }
-    // From the first move on, the record lists everything placed so far and
-    // everything this run may place; once the run is through, only what
-    // the release holds.
-    const std::vector<std::string> placing = obsolete_ ? PathsPlaced(contents.Value()) : PathsOf(*remote_);
-    const std::string placedDuring = PlacedFilesText(UnionOfPaths({previous, placing}));
-    const std::string placedAfter = obsolete_ ? placedDuring : PlacedFilesText(placing);
-    const bool rewritesManifest = !obsolete_ && (!local || local->bytes != remote.bytes);
-    if (changesFiles || rewritesManifest || placedText != placedAfter) {
-        status_.Status(EngineStatus::Saving);
+        if (steps.movesFiles)
+            if (auto free = CheckTargetsFree(plan.contents, plan.dropped); !free) return free;
         if (auto made = staging_.Create(); !made) return made;
-        if (auto raised = RaiseFloor(record, remote); !raised) return raised;
+        if (auto raised = RaiseFloor(record, release); !raised) return raised;
     }
-    if (changesFiles) {
-        // From the first move on, the journal says which release the disk
-        // is on its way to, whatever stops the run. Placing only the
-        // updater's files takes the game no nearer to the release.
-        if (!obsolete_)
-            if (auto written = WriteLocalManifest(journalPath, staging_.ManifestPath(), remote.bytes); !written)
-                return written;
-        if (auto written = WriteLocalManifest(placedPath, staging_.ManifestPath(), placedDuring); !written)
-            return written;
-        // A file that became a folder, or the files of a folder that became
-        // a file, make way for the new files.
-        if (auto cleared = game_.RemoveFiles(dropped.inTheWay); !cleared) return cleared;
-        if (auto placed = Place(contents.Value()); !placed) return placed;
-        // Files the release dropped go once the new ones are in place.
-        if (auto cleared = game_.RemoveFiles(dropped.afterwards); !cleared) return cleared;
-    }
-    if (placedAfter != (changesFiles ? placedDuring : placedText))
-        if (auto written = WriteLocalManifest(placedPath, staging_.ManifestPath(), placedAfter); !written)
-            return written;
-    if (rewritesManifest) {
-        if (auto written = WriteLocalManifest(paths_.localManifest, staging_.ManifestPath(), remote.bytes); !written)
-            return written;
-    }
-    if (obsolete_) return *obsolete_;
+    // From the first move on, the journal says which release the disk is
+    // on its way to, and the record lists every file that may be placed,
+    // whatever stops the run.
+    if (steps.writesJournal)
+        if (auto written = records_.WriteJournal(release.bytes); !written) return written;
+    if (steps.placedBeforeMoves)
+        if (auto written = records_.WritePlaced(*steps.placedBeforeMoves); !written) return written;
+    if (steps.movesFiles)
+        if (auto moved = Move(plan.contents, plan.dropped); !moved) return moved;
+    if (steps.placedAfterMoves)
+        if (auto written = records_.WritePlaced(*steps.placedAfterMoves); !written) return written;
+    if (steps.writesLocalManifest)
+        if (auto written = records_.WriteLocalManifest(release.bytes); !written) return written;
+    if (steps.endStatus == EngineStatus::UpdaterObsolete) return *choice.needsNewerUpdater;
     // The local manifest now says what the journal said.
-    if (!DeleteIfPresent(journalPath)) return LocalFileError("cannot remove", journalPath);
+    if (auto removed = records_.RemoveJournal(); !removed) return removed;
     if (auto tidy = staging_.RemoveLeftovers(); !tidy) return tidy;
     status_.Status(EngineStatus::UpToDate);
     return {};
+}
+
+// A file that became a folder, or the files of a folder that became a
+// file, make way for the new files; the other files the release dropped go
+// once the new ones are in place.
+Result<void> Run::Move(const std::vector<ContentToBuild>& contents, const DroppedFiles& dropped) const {
+    if (auto cleared = game_.RemoveFiles(dropped.inTheWay); !cleared) return cleared;
+    if (auto placed = Place(contents); !placed) return placed;
+    return game_.RemoveFiles(dropped.afterwards);
 }
 
 // Records the accepted remote manifest as the floor unless the record
@@ -245,7 +223,7 @@ Result<void> Run::Execute() {
 Result<void> Run::RaiseFloor(const std::optional<AcceptedFloor>& record, const ManifestText& remote) const {
     const AcceptedFloor floor = FloorOf(remote);
     if (record == floor) return {};
-    return WriteLocalManifest(paths_.libsFolder + L"\\gamedata.floor", staging_.ManifestPath(), FloorRecordText(floor));
+    return records_.WriteFloor(floor);
 }
 
 // Nothing of the server's manifest but its last line is looked at before
@@ -259,42 +237,6 @@ Result<ManifestText> Run::FetchRemote() {
     auto parsed = ParseTrustedManifest(std::move(bytes).Value());
     if (!parsed) return parsed.Error();
     return parsed;
-}
-
-// The release this run goes to: the server's, when it is not below the
-// floor. A server (or a cache in front of it) may go on serving an older
-// release for a while after a new one is out; nothing older is ever
-// installed, but a complete install then stays as it is (nothing: the run
-// succeeds with no file moved), and an interrupted apply is finished from
-// its journal's own manifest when the server still has its packs.
-Result<std::optional<ManifestText>> Run::ChooseRelease(ManifestText served, const std::optional<AcceptedFloor>& floor,
-                                                      bool installed, std::optional<ManifestText> journal) {
-    const std::int64_t now = SecondsSince1970();
-    const AcceptedFloor servedFloor = FloorOf(served);
-    auto above = CheckAgainstFloor(floor, servedFloor);
-    if (above) {
-        if (auto accepted = CheckRemoteManifest(served.parsed.manifest, nullptr, now, engineVersion_); !accepted) {
-            // A manifest for a newer updater is still good for one thing: the
-            // updater's own files it lists.
-            if (accepted.Error().status != EngineStatus::UpdaterObsolete) return accepted.Error();
-            obsolete_ = accepted.Error();
-        }
-        return std::optional<ManifestText>(std::move(served));
-    }
-    if (servedFloor.version == floor->version) return above.Error();
-    if (auto fresh = CheckNotExpired(served.parsed.manifest.expires, now); !fresh) return fresh.Error();
-    if (!journal) {
-        if (installed) return std::optional<ManifestText>();
-        return above.Error();
-    }
-    // The journal's manifest was accepted when its apply began; its expiry
-    // no longer matters, but it must not lie below the floor either.
-    const std::optional<AcceptedFloor> journalFloor = FloorOf(journal);
-    if (!journalFloor || !CheckAgainstFloor(floor, *journalFloor) ||
-        !CheckUpdaterVersion(journal->parsed.manifest.minUpdater, engineVersion_))
-        return above.Error();
-    finishing_ = above.Error();
-    return journal;
 }
 
 // A stopped run may have moved some files into place before it wrote the
@@ -367,7 +309,7 @@ Result<void> Run::Build(const std::vector<ContentToBuild>& contents, EngineStatu
 constexpr unsigned kHeldFileWaitMilliseconds = 3000;
 
 Result<void> Run::CheckTargetsFree(const std::vector<ContentToBuild>& contents, const DroppedFiles& dropped) const {
-    std::vector<std::string> targets = PathsPlaced(contents);
+    std::vector<std::string> targets = PathsToPlace(*remote_, contents);
     targets.insert(targets.end(), dropped.inTheWay.begin(), dropped.inTheWay.end());
     targets.insert(targets.end(), dropped.afterwards.begin(), dropped.afterwards.end());
     return game_.CheckFree(targets, kHeldFileWaitMilliseconds);
@@ -417,13 +359,6 @@ Result<void> Run::PlaceContent(const ContentToBuild& content, const std::vector<
         if (!placed) return placed;
     }
     return {};
-}
-
-std::vector<std::string> Run::PathsPlaced(const std::vector<ContentToBuild>& contents) const {
-    std::vector<std::string> paths;
-    for (const ContentToBuild& content : contents)
-        for (const FileToWrite& file : content.files) paths.push_back(remote_->files[file.index].path);
-    return paths;
 }
 
 bool Run::HasUpdaterFile(const ContentToBuild& content) const {

@@ -8,6 +8,7 @@
 #include "core/engine_version.h"
 #include "core/hex.h"
 #include "core/manifest_acceptance.h"
+#include "core/release_choice.h"
 #include "core/utc_time.h"
 #include "engine_core_test_support.h"
 
@@ -210,6 +211,59 @@ TEST(UtcTime, AgreesWithTheCLibraryOnRandomInstants) {
         std::strftime(expected, sizeof expected, "%Y-%m-%dT%H:%M:%SZ", &parts);
         ASSERT_EQ(FormatUtcTime(t), expected) << t;
         ASSERT_EQ(ParseUtcTime(expected), t) << expected;
+    }
+}
+
+// The release a run goes to, from the floor, the server's manifest and an
+// interrupted apply's journal: a cache serving an older release never
+// installs it, and never stops a complete install either.
+TEST(ReleaseChoice, OlderServedManifestsKeepOrFinishNeverInstall) {
+    const Sha256Digest mine = testing::DigestOf(1), other = testing::DigestOf(2);
+    const auto manifest = [](std::uint64_t version, std::int64_t expires, std::uint64_t minUpdater) {
+        Manifest m;
+        m.version = version;
+        m.expires = expires;
+        m.minUpdater = minUpdater;
+        return m;
+    };
+    const std::int64_t now = kExpires - 100;
+    const Manifest v2 = manifest(2, kExpires, 1), v3 = manifest(3, kExpires, 1), v3other = manifest(3, kExpires, 1);
+    const Manifest v2expired = manifest(2, now - 1, 1), v4newer = manifest(4, kExpires, 99);
+    const Manifest v3journalNewer = manifest(3, kExpires, 99);
+    const AcceptedFloor floor3{3, mine, "test"};
+    const struct {
+        const char* name;
+        const Manifest* served;
+        Sha256Digest servedDigest;
+        bool installed;
+        const Manifest* journal;  // at the floor's version and content
+        std::optional<ReleaseToApply> release;  // nothing: refused, -9
+        bool needsNewerUpdater;
+    } cases[] = {
+        {"the floor's own manifest", &v3, mine, true, nullptr, ReleaseToApply::Served, false},
+        {"the floor's version, other content", &v3other, other, true, nullptr, std::nullopt, false},
+        {"a newer one for a newer updater", &v4newer, other, true, nullptr, ReleaseToApply::Served, true},
+        {"older, a complete install", &v2, other, true, nullptr, ReleaseToApply::KeepInstall, false},
+        {"older and expired", &v2expired, other, true, nullptr, std::nullopt, false},
+        {"older, no local manifest", &v2, other, false, nullptr, std::nullopt, false},
+        {"older, an interrupted apply", &v2, other, true, &v3, ReleaseToApply::FinishJournal, false},
+        {"older, a journal for a newer updater", &v2, other, true, &v3journalNewer, std::nullopt, false},
+    };
+    for (const auto& c : cases) {
+        std::optional<ManifestCandidate> journal;
+        if (c.journal) journal = ManifestCandidate{c.journal, floor3};
+        const auto choice = ChooseRelease(floor3, {c.served, {c.served->version, c.servedDigest, "test"}},
+                                          c.installed, journal, now, 1);
+        if (!c.release) {
+            ASSERT_FALSE(choice) << c.name;
+            EXPECT_EQ(choice.Error().status, EngineStatus::InvalidFormat) << c.name;
+            continue;
+        }
+        ASSERT_TRUE(choice) << c.name << ": " << choice.Error().reason;
+        EXPECT_EQ(choice.Value().release, *c.release) << c.name;
+        EXPECT_EQ(choice.Value().needsNewerUpdater.has_value(), c.needsNewerUpdater) << c.name;
+        EXPECT_EQ(choice.Value().refusalWithoutPacks.has_value(), c.release == ReleaseToApply::FinishJournal)
+            << c.name;
     }
 }
 

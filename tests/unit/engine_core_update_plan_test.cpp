@@ -3,6 +3,7 @@
 #include <chrono>
 #include <map>
 
+#include "core/apply_plan.h"
 #include "core/chunk_plan.h"
 #include "core/dropped_files.h"
 #include "core/placed_files.h"
@@ -364,6 +365,71 @@ TEST(PlacedFilesRecord, DamagedRecordsAreRefusedWhole) {
     for (const auto& c : cases) EXPECT_EQ(ParsePlacedFiles(c.text).has_value(), c.accepted) << c.name;
     EXPECT_EQ(UnionOfPaths({{"a.txt", "B.txt"}, {"b.TXT", "c.txt", "A.TXT"}}),
               (std::vector<std::string>{"a.txt", "B.txt", "c.txt"}));
+}
+
+// The records a run writes around its moves, and the status it ends with.
+TEST(ApplyPlan, RecordsAreWrittenWhereTheReleaseChangesThem) {
+    const Manifest first = ManifestWith(1, {FileEntry("velmora.exe", 1, 5000), FileEntry("data/old.pak", 2, 100)});
+    const Manifest second = ManifestWith(2, {FileEntry("velmora.exe", 1, 5000), FileEntry("data/new.pak", 3, 100)});
+    const Manifest renewed = ManifestWith(3, first.files);  // the same files, a higher version
+    Manifest updater = ManifestWith(4, {FileEntry("VELUpdater.exe", 4, 700), FileEntry("data/new.pak", 3, 100)});
+    const std::string firstRecord = PlacedFilesText(PathsOf(first));
+    const struct {
+        const char* name;
+        const Manifest* release;
+        const Manifest* local;  // and on the disk
+        std::string placedText;
+        bool updaterFilesOnly;
+        bool moves, journal, placedBefore, placedAfter, localManifest;
+        EngineStatus end;
+    } cases[] = {
+        {"nothing to do", &first, &first, firstRecord, false, false, false, false, false, false, EngineStatus::UpToDate},
+        {"nothing to do, no record yet", &first, &first, "", false, false, false, false, true, false,
+         EngineStatus::UpToDate},
+        {"a new version of the same files", &renewed, &first, firstRecord, false, false, false, false, false, true,
+         EngineStatus::UpToDate},
+        {"a file changed, one dropped", &second, &first, firstRecord, false, true, true, true, true, true,
+         EngineStatus::UpToDate},
+        {"for a newer updater: its own files", &updater, &first, firstRecord, true, true, false, true, false, false,
+         EngineStatus::UpdaterObsolete},
+    };
+    for (const auto& c : cases) {
+        const ApplyInputs inputs{c.release, c.local, nullptr, ParsePlacedFiles(c.placedText).value_or(
+                                                                  std::vector<std::string>()),
+                                 c.updaterFilesOnly};
+        const FakeDisk disk(*c.local);
+        const ApplyPlan plan = PlanApply(inputs, disk);
+        EXPECT_FALSE(plan.endsAt) << c.name;
+        const RecordSteps steps = PlanRecordSteps(plan, inputs, c.placedText, c.release == c.local);
+        EXPECT_EQ(steps.movesFiles, c.moves) << c.name;
+        EXPECT_EQ(steps.writesJournal, c.journal) << c.name;
+        EXPECT_EQ(steps.placedBeforeMoves.has_value(), c.placedBefore) << c.name;
+        EXPECT_EQ(steps.placedAfterMoves.has_value(), c.placedAfter) << c.name;
+        EXPECT_EQ(steps.writesLocalManifest, c.localManifest) << c.name;
+        EXPECT_EQ(steps.saves, c.moves || c.placedAfter || c.localManifest) << c.name;
+        EXPECT_EQ(steps.endStatus, c.end) << c.name;
+        if (c.placedBefore) {
+            // Until the dropped files are gone, the record lists them and
+            // every file the run may place.
+            const auto before = ParsePlacedFiles(*steps.placedBeforeMoves);
+            ASSERT_TRUE(before) << c.name;
+            for (const auto* manifest : {c.local, c.updaterFilesOnly ? nullptr : c.release}) {
+                if (!manifest) continue;
+                for (const ManifestFile& file : manifest->files) {
+                    EXPECT_NE(std::find(before->begin(), before->end(), file.path), before->end())
+                        << c.name << ": " << file.path;
+                }
+            }
+        }
+        if (c.placedAfter) {
+            EXPECT_EQ(*steps.placedAfterMoves, PlacedFilesText(PathsOf(*c.release))) << c.name;
+        }
+    }
+    // A release for a newer updater whose own files are all in place ends
+    // at once.
+    const Manifest sameUpdater = ManifestWith(5, {FileEntry("VELUpdater.exe", 4, 700)});
+    const FakeDisk disk(sameUpdater);
+    EXPECT_EQ(PlanApply({&sameUpdater, &sameUpdater, nullptr, {}, true}, disk).endsAt, EngineStatus::UpdaterObsolete);
 }
 
 }  // namespace

@@ -1,0 +1,75 @@
+#pragma once
+// What a run does to go to a release it has chosen, decided before it
+// touches anything: the contents to build, the files to drop, and the
+// engine's records to write around the moves (the journal, the record of
+// placed files, the floor and the local manifest) with the status the run
+// ends with. The Windows side performs these steps in order.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/dropped_files.h"
+#include "core/engine_status.h"
+#include "core/manifest.h"
+#include "core/update_plan.h"
+
+namespace velmora::engine {
+
+struct ApplyInputs {
+    const Manifest* release = nullptr;  // what the run goes to
+    const Manifest* local = nullptr;    // the local manifest, when it checks out
+    const Manifest* journal = nullptr;  // an interrupted apply's, when it checks out
+    // The record of placed files (placed_files.h): its paths, none when
+    // there is no sound record.
+    std::vector<std::string> placedRecord;
+    // The release needs a newer engine: only the updater's own files it
+    // lists are brought in; the newer updater does the rest.
+    bool updaterFilesOnly = false;
+};
+
+struct ApplyPlan {
+    EngineStatus downloading = EngineStatus::DownloadingChanges;  // 2 without a local manifest
+    // UpdaterObsolete when only the updater's files were asked for and none
+    // of them differs: the run ends there.
+    std::optional<EngineStatus> endsAt;
+    std::vector<ContentToBuild> contents;
+    DroppedFiles dropped;
+    // What earlier runs placed: the record's paths, and the manifests'
+    // where they still check out (an install from before the record).
+    std::vector<std::string> placedSoFar;
+};
+
+// After an interrupted apply no file is taken on trust: the plan then
+// ignores the local manifest, so that every file of the right size is
+// hashed before anything is fetched for it. What the record, the local
+// manifest or the journal listed and the release does not is dropped.
+ApplyPlan PlanApply(const ApplyInputs& inputs, const InstalledFiles& disk);
+
+struct RecordSteps {
+    // Contents to place or files to drop: the journal and the record of
+    // placed files are written before the first move.
+    bool movesFiles = false;
+    // Anything to write at all (status 5): the floor is raised first.
+    bool saves = false;
+    bool writesJournal = false;
+    // The record of placed files before the first move (everything placed
+    // so far and everything the run may place) and once the dropped files
+    // are gone (the release's files); nothing where the record already
+    // says so.
+    std::optional<std::string> placedBeforeMoves;
+    std::optional<std::string> placedAfterMoves;
+    bool writesLocalManifest = false;
+    EngineStatus endStatus = EngineStatus::UpToDate;
+};
+
+// The paths the contents go to.
+std::vector<std::string> PathsToPlace(const Manifest& release, const std::vector<ContentToBuild>& contents);
+
+// `plan.contents` without those already in place. `placedText`: the
+// record of placed files as it is on the disk. `localIsRelease`: the local
+// manifest's bytes are the release's.
+RecordSteps PlanRecordSteps(const ApplyPlan& plan, const ApplyInputs& inputs, std::string_view placedText,
+                            bool localIsRelease);
+
+}  // namespace velmora::engine

@@ -1,0 +1,46 @@
+#pragma once
+// The engine's records in libs, in one place: the lock that keeps a second
+// engine out, the local manifest (the last release applied in full), the
+// journal (the release an apply that began is on its way to), the rollback
+// floor and the record of placed files. Each record is replaced in one
+// step: written to a scratch file in the staging folder, flushed, renamed.
+#include <optional>
+#include <string>
+
+#include "core/accepted_floor.h"
+#include "core/engine_status.h"
+#include "folder_lock_win.h"
+#include "local_manifest_win.h"
+
+namespace velmora::engine {
+
+class EngineRecords {
+public:
+    // `localManifest`: libs\gamedata.vel, whose folder holds the others.
+    // `scratch`: where a record is written before it is renamed into place.
+    EngineRecords(std::wstring libsFolder, std::wstring localManifest, std::wstring scratch);
+
+    // -5 when another engine works on this folder.
+    Result<FolderLock> Lock() const;
+
+    // Each when it is there and checks out (a manifest signed by a trusted
+    // key; a floor record in its form); nothing otherwise.
+    std::optional<ManifestText> LocalManifest() const { return ReadLocalManifest(localManifest_); }
+    std::optional<ManifestText> Journal() const { return ReadLocalManifest(journal_); }
+    std::optional<AcceptedFloor> FloorRecord() const;
+    // The record of placed files as it is on the disk; empty when absent.
+    std::string PlacedText() const;
+
+    Result<void> WriteLocalManifest(const std::string& bytes) const { return Replace(localManifest_, bytes); }
+    Result<void> WriteJournal(const std::string& bytes) const { return Replace(journal_, bytes); }
+    Result<void> WriteFloor(const AcceptedFloor& floor) const { return Replace(floor_, FloorRecordText(floor)); }
+    Result<void> WritePlaced(const std::string& text) const { return Replace(placed_, text); }
+    Result<void> RemoveJournal() const;
+
+private:
+    Result<void> Replace(const std::wstring& path, const std::string& bytes) const;
+
+    std::wstring lock_, localManifest_, journal_, floor_, placed_, scratch_;
+};
+
+}  // namespace velmora::engine
