@@ -118,4 +118,22 @@ Result<void> ContentBuild::Finish() const {
     return {};
 }
 
+namespace {
+
+class BuildWriter final : public ChunkDestination {
+public:
+    explicit BuildWriter(const ContentBuild& build) : build_(build) {}
+    Result<void> Write(std::size_t chunk, std::span<const std::uint8_t> content) override {
+        return build_.Write(chunk, content, open_);
+    }
+
+private:
+    const ContentBuild& build_;
+    ContentBuild::OpenBuild open_;
+};
+
+}  // namespace
+
+std::unique_ptr<ChunkDestination> ContentBuild::NewWriter() const { return std::make_unique<BuildWriter>(*this); }
+
 }  // namespace velmora::engine

@@ -7,13 +7,15 @@
 // (and zeros where none has come yet), and every content is checked whole
 // before it is a .ready, so nothing but the signed content is ever placed.
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "winsupport/owners_win.h"
-#include "cancel_flag.h"
+#include "core/cancel_flag.h"
+#include "core/chunk_destination.h"
 #include "core/chunk_plan.h"
 #include "core/engine_status.h"
 #include "core/update_plan.h"
@@ -22,7 +24,7 @@
 
 namespace velmora::engine {
 
-class ContentBuild {
+class ContentBuild final : public ChunkDestinations {
 public:
     ContentBuild(const Manifest& remote, const Manifest* local, const GameFolder& game, const StagingFolder& staging,
                  const CancelFlag& cancel)
@@ -50,6 +52,10 @@ public:
     // threads may write different chunks at once, each with its own
     // OpenBuild (closed before Finish).
     Result<void> Write(std::size_t chunk, std::span<const std::uint8_t> content, OpenBuild& open) const;
+
+    // A writer with an OpenBuild of its own; every writer must be gone
+    // before Finish.
+    std::unique_ptr<ChunkDestination> NewWriter() const override;
 
     // Once every chunk is in: each .build is flushed, hashed whole (-7, and
     // the .build deleted, when it is not the content: the chunks checked

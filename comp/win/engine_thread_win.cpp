@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "cancel_flag.h"
+#include "core/cancel_flag.h"
 #include "core/data_url.h"
 #include "core/escaped_exception.h"
 #include "core/long_path.h"

@@ -53,15 +53,41 @@ struct HttpGet::Exchange {
     // kMaxResponseHeadBytes anyway.
     static constexpr std::size_t kHeadReadSize = 16 * 1024;
 
-    void Run() {
-        if (session->Url().secure) return RunOverWinInet();
-        RunOverSocket();
+    // The helper's work: whatever ends it, its failure is told and the
+    // request closed, here and only here.
+    void Run() noexcept {
+        Result<void> outcome;
+        try {
+            outcome = session->Url().secure ? RunOverWinInet() : RunOverSocket();
+        } catch (...) {
+            outcome = ErrorOfCurrentException();
+        }
+        if (!outcome) Fail(outcome.Error());
+        CloseRequest();
     }
-    void RunOverSocket();
-    void RunOverWinInet();
+    Result<void> RunOverSocket();
+    Result<std::shared_ptr<TcpConnection>> Connect();
+    Result<std::vector<std::uint8_t>> ReadHead(TcpConnection& connection, ResponseHeadReader& reader);
+    Result<void> RunOverWinInet();
+    Result<HINTERNET> OpenRequest(HINTERNET connection);
+    Result<ResponseHead> SendRequest(HINTERNET request);
     // Reads the body with `read` (into the span it is given; 0 at its end)
     // and queues it in pieces for the engine's thread.
-    void PumpBody(const std::function<Result<std::size_t>(std::span<std::uint8_t>)>& read);
+    Result<void> PumpBody(const std::function<Result<std::size_t>(std::span<std::uint8_t>)>& read);
+    // Waits, when kMaxQueued pieces are queued, until the engine's thread
+    // takes one; false once the request is abandoned.
+    bool WaitForRoom(RateFloor& rate, std::uint64_t received);
+    // Makes the open request the exchange's, and the head due `headTime`
+    // from now; false when the request was abandoned already.
+    bool Lend(HINTERNET opened, std::shared_ptr<TcpConnection> connected) {
+        std::lock_guard lock(mutex);
+        if (abandoned) return false;
+        request = opened;
+        connection = std::move(connected);
+        headDeadline = NetworkClock::now() + headTime;
+        changed.notify_all();
+        return true;
+    }
     void Fail(EngineError error) {
         std::lock_guard lock(mutex);
         if (!failure) failure = std::move(error);
@@ -132,165 +158,174 @@ std::string Seconds(std::chrono::milliseconds time) {
 
 }  // namespace
 
-void HttpGet::Exchange::RunOverSocket() {
+// Plain HTTP: connect, send, read the head, then the body.
+Result<void> HttpGet::Exchange::RunOverSocket() {
+    auto connected = Connect();
+    if (!connected) return connected.Error();
+    TcpConnection& connection = *connected.Value();
+    const InternetSession& server = *session;
+    const auto headDue = *headDeadline;
+    const std::string request =
+        GetRequest(server.Url(), path, range, server.UserAgent(), server.Proxy().has_value());
+    if (auto sent = connection.SendAll(request, std::min(headDue, NetworkClock::now() + kNetworkTimeout)); !sent)
+        return sent;
+    ResponseHeadReader reader;
+    auto early = ReadHead(connection, reader);
+    if (!early) return early.Error();
+    const HttpResponseHead& answer = reader.Head();
+    SetHead({answer.status, answer.contentLength, answer.contentRange});
+
+    ResponseBody body(answer, std::move(early).Value());
+    const ReceiveFunction receive = [&](std::span<std::uint8_t> into) {
+        return connection.Receive(into, kNetworkTimeout, TransferPhase::ReceivingBody, "the body");
+    };
+    return PumpBody([&](std::span<std::uint8_t> into) { return body.Read(into, receive); });
+}
+
+// A connection to the server, or to the proxy the settings name, lent to
+// the exchange so that abandoning the request shuts it.
+Result<std::shared_ptr<TcpConnection>> HttpGet::Exchange::Connect() {
     const InternetSession& server = *session;
     const std::optional<ProxyAddress>& proxy = server.Proxy();
     auto opened = proxy ? TcpConnection::Open(proxy->host, proxy->port, kNetworkTimeout)
                         : TcpConnection::Open(server.Url().host, server.Url().port, kNetworkTimeout);
-    if (!opened) return Fail(opened.Error());
-    const std::shared_ptr<TcpConnection> connected(std::move(opened).Value());
-    const auto headDue = NetworkClock::now() + headTime;
-    {
-        std::lock_guard lock(mutex);
-        if (abandoned) return;
-        connection = connected;
-        headDeadline = headDue;
-    }
-    // A wait ends at the network time-out or when the head is due,
-    // whichever comes first.
-    const auto waitEnd = [&] { return std::min(headDue, NetworkClock::now() + kNetworkTimeout); };
-    if (auto sent = connected->SendAll(GetRequest(server.Url(), path, range, server.UserAgent(), proxy.has_value()),
-                                       waitEnd());
-        !sent) {
-        Fail(sent.Error());
-        return CloseRequest();
-    }
+    if (!opened) return opened.Error();
+    std::shared_ptr<TcpConnection> connected(std::move(opened).Value());
+    if (!Lend(nullptr, connected)) return Stopped();
+    return connected;
+}
 
-    // The head, read in bounded pieces: the reader refuses it once it
-    // passes its size, so a flood of header lines never grows past that.
-    ResponseHeadReader reader;
+// The head, read in bounded pieces: the reader refuses it once it passes
+// its size, so a flood of header lines never grows past that. Returns the
+// bytes of the body that came with the head's last read. Each wait ends at
+// the network time-out or when the head is due, whichever comes first.
+Result<std::vector<std::uint8_t>> HttpGet::Exchange::ReadHead(TcpConnection& connection,
+                                                              ResponseHeadReader& reader) {
+    const auto headDue = *headDeadline;
     std::vector<std::uint8_t> buffer(kHeadReadSize);
-    std::vector<std::uint8_t> early;
-    while (!reader.Complete()) {
-        auto got = connected->Receive(buffer, waitEnd(), TransferPhase::Connecting, "the response");
+    for (;;) {
+        const auto waitEnd = std::min(headDue, NetworkClock::now() + kNetworkTimeout);
+        auto got = connection.Receive(buffer, waitEnd, TransferPhase::Connecting, "the response");
         if (!got) {
             EngineError error = got.Error();
             if (error.status == EngineStatus::TimedOut && NetworkClock::now() >= headDue)
                 error.reason = "no complete response head within " + Seconds(headTime);
-            Fail(std::move(error));
-            return CloseRequest();
+            return error;
         }
-        if (got.Value() == 0) {
-            Fail({EngineStatus::ConnectionFailed, "connection closed before the response head ended"});
-            return CloseRequest();
-        }
-        const std::string_view bytes(reinterpret_cast<const char*>(buffer.data()), got.Value());
-        const std::size_t used = reader.Feed(bytes);
-        if (reader.Refusal()) {
-            Fail({EngineStatus::ConnectionFailed, "bad response: " + *reader.Refusal()});
-            return CloseRequest();
-        }
-        if (reader.Complete()) early.assign(buffer.begin() + static_cast<std::ptrdiff_t>(used),
-                                            buffer.begin() + static_cast<std::ptrdiff_t>(got.Value()));
+        if (got.Value() == 0)
+            return EngineError{EngineStatus::ConnectionFailed, "connection closed before the response head ended"};
+        const std::size_t used = reader.Feed(std::string_view(reinterpret_cast<const char*>(buffer.data()), got.Value()));
+        if (reader.Refusal()) return EngineError{EngineStatus::ConnectionFailed, "bad response: " + *reader.Refusal()};
+        if (reader.Complete())
+            return std::vector<std::uint8_t>(buffer.begin() + static_cast<std::ptrdiff_t>(used),
+                                             buffer.begin() + static_cast<std::ptrdiff_t>(got.Value()));
     }
-    const HttpResponseHead& answer = reader.Head();
-    SetHead({answer.status, answer.contentLength, answer.contentRange});
-
-    ResponseBody body(answer, std::move(early));
-    const ReceiveFunction receive = [&](std::span<std::uint8_t> into) {
-        return connected->Receive(into, kNetworkTimeout, TransferPhase::ReceivingBody, "the body");
-    };
-    PumpBody([&](std::span<std::uint8_t> into) { return body.Read(into, receive); });
-    CloseRequest();
 }
 
-void HttpGet::Exchange::RunOverWinInet() {
+// HTTPS through WinINet: connect and open the request, send it and read
+// the head, then the body. The connection's handle outlives the request's.
+Result<void> HttpGet::Exchange::RunOverWinInet() {
     const InternetSession& server = *session;
-    UniqueInternetHandle connected(wininet::InternetConnectW(server.Handle(), server.Host().c_str(),
-                                                             server.Url().port, nullptr, nullptr,
-                                                             INTERNET_SERVICE_HTTP, 0, 0));
-    if (!connected) return Fail(NetworkError("InternetConnect", TransferPhase::Connecting));
+    const UniqueInternetHandle connected(wininet::InternetConnectW(server.Handle(), server.Host().c_str(),
+                                                                   server.Url().port, nullptr, nullptr,
+                                                                   INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connected) return NetworkError("InternetConnect", TransferPhase::Connecting);
+    const struct CloseFirst {
+        Exchange& exchange;
+        ~CloseFirst() { exchange.CloseRequest(); }
+    } closeFirst{*this};
+    auto opened = OpenRequest(connected.get());
+    if (!opened) return opened.Error();
+    auto head = SendRequest(opened.Value());
+    if (!head) return head.Error();
+    SetHead(std::move(head).Value());
+    // Waits for data, then reads no more than came: a synchronous
+    // InternetReadFile returns once its buffer is full, so the bytes of a
+    // slow line would be seen (and counted against the floor) only then.
+    const HINTERNET request = opened.Value();
+    return PumpBody([request](std::span<std::uint8_t> into) -> Result<std::size_t> {
+        DWORD available = 0;
+        if (!wininet::InternetQueryDataAvailable(request, &available, 0, 0))
+            return NetworkError("InternetQueryDataAvailable", TransferPhase::ReceivingBody);
+        const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(into.size(), std::max<DWORD>(available, 1)));
+        DWORD got = 0;
+        if (!wininet::InternetReadFile(request, into.data(), wanted, &got))
+            return NetworkError("InternetReadFile", TransferPhase::ReceivingBody);
+        return std::size_t{got};
+    });
+}
 
+// The request, lent to the exchange. The calls on it run without the lock:
+// closing it from the engine's thread is how Windows aborts a call in
+// progress.
+Result<HINTERNET> HttpGet::Exchange::OpenRequest(HINTERNET connection) {
     const std::optional<std::wstring> widePath = FromSystemCodePage(path);
-    if (!widePath) return Fail({EngineStatus::ConnectionFailed, "request path is not text"});
+    if (!widePath) return EngineError{EngineStatus::ConnectionFailed, "request path is not text"};
     const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
                         INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI |
                         INTERNET_FLAG_SECURE;
-    HINTERNET opened = wininet::HttpOpenRequestW(connected.get(), L"GET", widePath->c_str(), L"HTTP/1.1", nullptr,
-                                                 nullptr, flags, 0);
-    if (!opened) return Fail(NetworkError("HttpOpenRequest", TransferPhase::Connecting));
-    InternetSession::SetTimeouts(opened);
-    const auto sending = NetworkClock::now();
-    {
-        std::lock_guard lock(mutex);
-        if (abandoned) {
-            wininet::InternetCloseHandle(opened);
-            return;
-        }
-        request = opened;
-        headDeadline = sending + headTime;
-    }
+    UniqueInternetHandle opened(wininet::HttpOpenRequestW(connection, L"GET", widePath->c_str(), L"HTTP/1.1",
+                                                          nullptr, nullptr, flags, 0));
+    if (!opened) return NetworkError("HttpOpenRequest", TransferPhase::Connecting);
+    InternetSession::SetTimeouts(opened.get());
+    if (!Lend(opened.get(), nullptr)) return Stopped();
+    return opened.release();
+}
 
+Result<ResponseHead> HttpGet::Exchange::SendRequest(HINTERNET request) {
     std::wstring headers;
     if (range) {
         for (const char c : RangeHeader(range->first, range->last)) headers += static_cast<wchar_t>(c);
         headers += L"\r\n";
     }
-    // The calls below use `opened` without the lock: closing it from the
-    // engine's thread is how Windows aborts a call in progress.
-    if (!wininet::HttpSendRequestW(opened, headers.empty() ? nullptr : headers.c_str(),
+    const auto sending = NetworkClock::now();
+    if (!wininet::HttpSendRequestW(request, headers.empty() ? nullptr : headers.c_str(),
                                    static_cast<DWORD>(headers.size()), nullptr, 0)) {
         const DWORD error = ::GetLastError();
         const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(NetworkClock::now() - sending);
-        Fail({StatusForNetworkError(error, TransferPhase::Connecting, waited, kNetworkTimeout),
-              "HttpSendRequest: " + ErrorText(error)});
-        return CloseRequest();
+        return EngineError{StatusForNetworkError(error, TransferPhase::Connecting, waited, kNetworkTimeout),
+                           "HttpSendRequest: " + ErrorText(error)};
     }
     ResponseHead response;
     DWORD status = 0;
     DWORD size = sizeof status;
-    if (!wininet::HttpQueryInfoW(opened, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) {
-        Fail(NetworkError("HttpQueryInfo", TransferPhase::Connecting));
-        return CloseRequest();
-    }
+    if (!wininet::HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
+        return NetworkError("HttpQueryInfo", TransferPhase::Connecting);
     response.status = status;
-    if (const auto length = Ascii(QueryText(opened, HTTP_QUERY_CONTENT_LENGTH)))
+    if (const auto length = Ascii(QueryText(request, HTTP_QUERY_CONTENT_LENGTH)))
         response.contentLength = ParseDecimal(*length);
-    response.contentRange = Ascii(QueryText(opened, HTTP_QUERY_CONTENT_RANGE));
-    SetHead(std::move(response));
-
-    // Waits for data, then reads no more than came: a synchronous
-    // InternetReadFile returns once its buffer is full, so the bytes of a
-    // slow line would be seen (and counted against the floor) only then.
-    PumpBody([&](std::span<std::uint8_t> into) -> Result<std::size_t> {
-        DWORD available = 0;
-        if (!wininet::InternetQueryDataAvailable(opened, &available, 0, 0))
-            return NetworkError("InternetQueryDataAvailable", TransferPhase::ReceivingBody);
-        const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(into.size(), std::max<DWORD>(available, 1)));
-        DWORD got = 0;
-        if (!wininet::InternetReadFile(opened, into.data(), wanted, &got))
-            return NetworkError("InternetReadFile", TransferPhase::ReceivingBody);
-        return std::size_t{got};
-    });
-    CloseRequest();
+    response.contentRange = Ascii(QueryText(request, HTTP_QUERY_CONTENT_RANGE));
+    return response;
 }
 
-void HttpGet::Exchange::PumpBody(const std::function<Result<std::size_t>(std::span<std::uint8_t>)>& read) {
+bool HttpGet::Exchange::WaitForRoom(RateFloor& rate, std::uint64_t received) {
+    std::unique_lock lock(mutex);
+    if (!abandoned && pieces.size() >= kMaxQueued) {
+        changed.wait(lock, [&] { return abandoned || pieces.size() < kMaxQueued; });
+        // The engine was behind, not the server: that time says nothing
+        // of the transfer's rate.
+        rate.Restart(Now(), received);
+    }
+    return !abandoned;
+}
+
+Result<void> HttpGet::Exchange::PumpBody(const std::function<Result<std::size_t>(std::span<std::uint8_t>)>& read) {
     std::vector<std::uint8_t> buffer(kPieceSize);
     std::uint64_t received = 0;
     RateFloor rate(floor, Now());
-    while (received < bodyLimit) {
-        {
-            std::unique_lock lock(mutex);
-            if (!abandoned && pieces.size() >= kMaxQueued) {
-                changed.wait(lock, [&] { return abandoned || pieces.size() < kMaxQueued; });
-                // The engine was behind, not the server: that time says
-                // nothing of the transfer's rate.
-                rate.Restart(Now(), received);
-            }
-            if (abandoned) break;
-        }
+    while (received < bodyLimit && WaitForRoom(rate, received)) {
         // The floor is checked as bytes come; a longer gap than the
         // receive time-out ends the read with -3 anyway.
         const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(bodyLimit - received, kPieceSize));
         auto got = read(std::span<std::uint8_t>(buffer.data(), wanted));
-        if (!got) return Fail(got.Error());
+        if (!got) return got.Error();
         if (got.Value() == 0) break;
         received += got.Value();
         if (received < bodyLimit && rate.TooSlow(Now(), received))
-            return Fail({EngineStatus::TimedOut, "body slower than " + std::to_string(floor.bytesPerSecond) +
-                                                     " bytes a second for " + std::to_string(floor.window.count()) +
-                                                     " ms, " + std::to_string(received) + " bytes in"});
+            return EngineError{EngineStatus::TimedOut, "body slower than " + std::to_string(floor.bytesPerSecond) +
+                                                           " bytes a second for " +
+                                                           std::to_string(floor.window.count()) + " ms, " +
+                                                           std::to_string(received) + " bytes in"};
         std::vector<std::uint8_t> piece(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(got.Value()));
         std::lock_guard lock(mutex);
         pieces.push_back(std::move(piece));
@@ -299,6 +334,7 @@ void HttpGet::Exchange::PumpBody(const std::function<Result<std::size_t>(std::sp
     std::lock_guard lock(mutex);
     bodyEnded = true;
     changed.notify_all();
+    return {};
 }
 
 namespace {
@@ -313,12 +349,7 @@ DWORD WINAPI HelperThread(void* parameter) {
     {
         const std::unique_ptr<std::shared_ptr<HttpGet::Exchange>> exchange(
             static_cast<std::shared_ptr<HttpGet::Exchange>*>(parameter));
-        try {
-            (*exchange)->Run();
-        } catch (...) {
-            (*exchange)->Fail(ErrorOfCurrentException());
-            (*exchange)->CloseRequest();
-        }
+        (*exchange)->Run();
         library = PinnedLibrary();
     }
     if (library) ::FreeLibraryAndExitThread(library, 0);
@@ -368,15 +399,14 @@ HttpGet::~HttpGet() {
 
 namespace {
 
-// Waits until `ready` holds, a failure came, or the cancel flag is raised;
-// the flag is looked at every 50 ms.
-template <typename Ready>
-Result<void> WaitFor(HttpGet::Exchange& exchange, std::unique_lock<std::mutex>& lock, const CancelFlag& cancel,
-                     Ready ready) {
-    for (;;) {
-        if (exchange.changed.wait_for(lock, std::chrono::milliseconds(50), ready)) return {};
-        if (cancel.Raised()) return Stopped();
-    }
+// Wakes the engine's thread's wait on the exchange when the flag is raised.
+// Made before the wait takes the exchange's lock and gone after it let go:
+// raising the flag takes the flag's lock, then the exchange's.
+CancelFlag::Subscription WakeOnCancel(HttpGet::Exchange& exchange, const CancelFlag& cancel) {
+    return cancel.OnRaise([&exchange] {
+        std::lock_guard lock(exchange.mutex);
+        exchange.changed.notify_all();
+    });
 }
 
 }  // namespace
@@ -386,29 +416,31 @@ Result<ResponseHead> HttpGet::Head(const CancelFlag& cancel) {
     // WinINet call, which reads header lines as long as they come: then the
     // engine's thread stops waiting a little after the head was due.
     constexpr auto kGrace = std::chrono::seconds(1);
-    const auto overdue = [&] {
-        return exchange_->headDeadline && NetworkClock::now() > *exchange_->headDeadline + kGrace;
-    };
+    const CancelFlag::Subscription wake = WakeOnCancel(*exchange_, cancel);
     std::unique_lock lock(exchange_->mutex);
-    if (auto waited = WaitFor(*exchange_, lock, cancel,
-                              [&] { return exchange_->head.has_value() || exchange_->failure.has_value() || overdue(); });
-        !waited)
-        return waited.Error();
-    if (exchange_->head) return *exchange_->head;
-    if (exchange_->failure) return *exchange_->failure;
-    return EngineError{EngineStatus::TimedOut,
-                       "no complete response head within " + Seconds(exchange_->headTime)};
+    for (;;) {
+        if (exchange_->head) return *exchange_->head;
+        if (exchange_->failure) return *exchange_->failure;
+        if (cancel.Raised()) return Stopped();
+        if (!exchange_->headDeadline) {
+            exchange_->changed.wait(lock);
+            continue;
+        }
+        const auto overdue = *exchange_->headDeadline + kGrace;
+        if (NetworkClock::now() > overdue)
+            return EngineError{EngineStatus::TimedOut,
+                               "no complete response head within " + Seconds(exchange_->headTime)};
+        exchange_->changed.wait_until(lock, overdue);
+    }
 }
 
 Result<std::span<const std::uint8_t>> HttpGet::NextPiece(const CancelFlag& cancel) {
+    const CancelFlag::Subscription wake = WakeOnCancel(*exchange_, cancel);
     std::unique_lock lock(exchange_->mutex);
-    if (auto waited = WaitFor(*exchange_, lock, cancel,
-                              [&] {
-                                  return !exchange_->pieces.empty() || exchange_->bodyEnded ||
-                                         exchange_->failure.has_value();
-                              });
-        !waited)
-        return waited.Error();
+    exchange_->changed.wait(lock, [&] {
+        return !exchange_->pieces.empty() || exchange_->bodyEnded || exchange_->failure.has_value() ||
+               cancel.Raised();
+    });
     if (!exchange_->pieces.empty()) {
         piece_ = std::move(exchange_->pieces.front());
         exchange_->pieces.pop_front();
@@ -416,6 +448,7 @@ Result<std::span<const std::uint8_t>> HttpGet::NextPiece(const CancelFlag& cance
         return std::span<const std::uint8_t>(piece_);
     }
     if (exchange_->failure) return *exchange_->failure;
+    if (!exchange_->bodyEnded) return Stopped();
     return std::span<const std::uint8_t>();
 }
 

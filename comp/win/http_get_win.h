@@ -1,7 +1,7 @@
 #pragma once
 // One HTTP GET, performed on a helper thread while the engine's thread
-// waits for its head and body pieces, checking the cancel flag all the
-// while. Plain HTTP goes over a connection of the engine's own
+// waits for its head and body pieces; raising the cancel flag ends that
+// wait at once. Plain HTTP goes over a connection of the engine's own
 // (tcp_connection_win.h), HTTPS through WinINet (internet_session_win.h).
 // The response head is bounded: it must end within `headTime` of sending
 // the request (-3 otherwise) and within kMaxResponseHeadBytes (-4
@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "cancel_flag.h"
+#include "core/cancel_flag.h"
 #include "core/engine_status.h"
 #include "core/http_request.h"
 #include "core/rate_floor.h"

@@ -1,7 +1,5 @@
 #include "pack_fetch_win.h"
 
-#include <windows.h>
-
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -19,9 +17,9 @@ namespace {
 // A response body taken in order, in the pieces the request delivers.
 class Body {
 public:
-    Body(HttpGet& get, std::uint64_t start, std::optional<std::uint64_t> announced,
-         const std::function<void(std::uint64_t)>& received, const CancelFlag& cancel)
-        : get_(get), position_(start), start_(start), announced_(announced), received_(received), cancel_(cancel) {}
+    Body(HttpGet& get, std::uint64_t start, std::optional<std::uint64_t> announced, TransferProgress& progress,
+         const CancelFlag& cancel)
+        : get_(get), position_(start), start_(start), announced_(announced), progress_(progress), cancel_(cancel) {}
 
     std::uint64_t Position() const noexcept { return position_; }
 
@@ -48,14 +46,14 @@ public:
                 const auto skip = static_cast<std::size_t>(std::min<std::uint64_t>(offset - position_, piece_.size()));
                 piece_ = piece_.subspan(skip);
                 position_ += skip;
-                received_(skip);
+                progress_.Received(skip);
                 continue;
             }
             const std::size_t take = std::min<std::size_t>(size - bytes.size(), piece_.size());
             bytes.insert(bytes.end(), piece_.begin(), piece_.begin() + static_cast<std::ptrdiff_t>(take));
             piece_ = piece_.subspan(take);
             position_ += take;
-            received_(take);
+            progress_.Received(take);
         }
         return bytes;
     }
@@ -66,21 +64,21 @@ private:
     std::uint64_t position_;
     const std::uint64_t start_;
     const std::optional<std::uint64_t> announced_;
-    const std::function<void(std::uint64_t)>& received_;
+    TransferProgress& progress_;
     const CancelFlag& cancel_;
 };
 
 class Fetch {
 public:
-    Fetch(const std::shared_ptr<const InternetSession>& session, const Manifest& remote,
-          const std::vector<NeededChunk>& needed, const std::vector<PackRange>& ranges, const SinkMaker& newSink,
-          const std::function<void(std::uint64_t)>& received, const std::function<void(std::uint64_t)>& grown)
-        : session_(session), remote_(remote), needed_(needed), ranges_(ranges), newSink_(newSink),
-          received_(OneAtATime(received)),
-          grown_(OneAtATime(grown)),
+    Fetch(const PackSource& source, const std::vector<PackRange>& ranges, const ChunkDestinations& destinations,
+          TransferProgress& progress)
+        : source_(source), ranges_(ranges), destinations_(destinations), progress_(progress),
           claimed_(ranges.size(), false) {}
 
     Result<void> Run(const CancelFlag& cancel) {
+        // The workers stop at halt_: the run's cancel raises it, and so
+        // does the first failure. Raising it ends every worker's wait.
+        const CancelFlag::Subscription stop = cancel.OnRaise([this] { halt_.Raise(); });
         std::vector<std::thread> workers;
         const std::size_t count = std::min<std::size_t>(kRequestsInFlight, ranges_.size());
         for (std::size_t i = 0; i < count; ++i) {
@@ -93,40 +91,25 @@ public:
                 break;
             }
         }
-        // The workers stop at halt_; the run's cancel reaches them through it.
-        while (FinishedWorkers() < workers.size()) {
-            if (cancel.Raised()) halt_.Raise();
-            ::Sleep(10);
-        }
         for (std::thread& worker : workers) worker.join();
         if (cancel.Raised()) return Stopped();
+        std::lock_guard lock(mutex_);
         if (failure_) return *failure_;
         return {};
     }
 
 private:
-    // The progress callbacks, called by one worker at a time.
-    std::function<void(std::uint64_t)> OneAtATime(const std::function<void(std::uint64_t)>& callback) {
-        return [this, callback](std::uint64_t bytes) {
-            std::lock_guard lock(progressMutex_);
-            callback(bytes);
-        };
-    }
-
-    std::size_t FinishedWorkers() {
-        std::lock_guard lock(mutex_);
-        return finished_;
-    }
-
     // The first failure is the run's; it stops every worker.
     void Fail(const EngineError& error) noexcept {
-        std::lock_guard lock(mutex_);
-        if (!failure_ && !IsStop(error)) {
-            // Copying the reason may itself run out of memory.
-            try {
-                failure_ = error;
-            } catch (...) {
-                failure_ = OutOfMemory();
+        {
+            std::lock_guard lock(mutex_);
+            if (!failure_ && !IsStop(error)) {
+                // Copying the reason may itself run out of memory.
+                try {
+                    failure_ = error;
+                } catch (...) {
+                    failure_ = OutOfMemory();
+                }
             }
         }
         halt_.Raise();
@@ -136,17 +119,15 @@ private:
     // run's failure, never the end of the process.
     void Work() noexcept {
         try {
-            const ChunkSink deliver = newSink_();
+            const std::unique_ptr<ChunkDestination> writer = destinations_.NewWriter();
             while (!halt_.Raised()) {
                 const std::optional<std::size_t> range = Claim();
                 if (!range) break;
-                if (auto fetched = FetchRange(*range, deliver); !fetched) Fail(fetched.Error());
+                if (auto fetched = FetchRange(*range, *writer); !fetched) Fail(fetched.Error());
             }
         } catch (...) {
             Fail(ErrorOfCurrentException());
         }
-        std::lock_guard lock(mutex_);
-        ++finished_;
     }
 
     // The next range nobody has begun.
@@ -170,22 +151,22 @@ private:
         return claimed;
     }
 
-    Result<void> FetchRange(std::size_t index, const ChunkSink& deliver) {
+    Result<void> FetchRange(std::size_t index, ChunkDestination& writer) {
         const PackRange& range = ranges_[index];
-        const ManifestPack& pack = remote_.packs[range.pack];
-        const std::string path = PackPath(session_->Url(), ToHex(pack.name));
+        const ManifestPack& pack = source_.remote.packs[range.pack];
+        const std::string path = PackPath(source_.session->Url(), ToHex(pack.name));
         // A server that ignores the range sends the whole pack: never more
         // than that is read.
-        auto get = std::make_unique<HttpGet>(session_, path, ByteRange{range.begin, range.end - 1}, pack.size);
+        auto get = std::make_unique<HttpGet>(source_.session, path, ByteRange{range.begin, range.end - 1}, pack.size);
         auto head = get->Head(halt_);
         if (!head) return head.Error();
         auto answer = CheckPackResponse(head.Value().status, head.Value().contentRange, range.begin, range.end - 1,
                                         pack.size);
         if (!answer) return answer.Error();
         if (answer.Value() == PackAnswer::AskedRange)
-            return TakeChunks(*get, range.begin, head.Value().contentLength, {index}, deliver);
+            return TakeChunks(*get, range.begin, head.Value().contentLength, {index}, writer);
         if (answer.Value() == PackAnswer::AskWhole) {
-            get = std::make_unique<HttpGet>(session_, path, std::nullopt, pack.size);
+            get = std::make_unique<HttpGet>(source_.session, path, std::nullopt, pack.size);
             head = get->Head(halt_);
             if (!head) return head.Error();
             if (head.Value().status != 200)
@@ -197,50 +178,43 @@ private:
         const std::vector<std::size_t> claimed = ClaimRestOfPack(index);
         auto around = BytesAroundRanges(ranges_, claimed);
         if (!around) return around.Error();
-        grown_(around.Value());
-        return TakeChunks(*get, 0, head.Value().contentLength, claimed, deliver);
+        progress_.Grew(around.Value());
+        return TakeChunks(*get, 0, head.Value().contentLength, claimed, writer);
     }
 
     Result<void> TakeChunks(HttpGet& get, std::uint64_t start, std::optional<std::uint64_t> announced,
-                            const std::vector<std::size_t>& ranges, const ChunkSink& deliver) {
-        Body body(get, start, announced, received_, halt_);
+                            const std::vector<std::size_t>& ranges, ChunkDestination& writer) {
+        Body body(get, start, announced, progress_, halt_);
         for (const std::size_t index : ranges) {
             for (const std::size_t chunk : ranges_[index].chunks) {
-                const ManifestChunk& stored = *needed_[chunk].stored;
+                const ManifestChunk& stored = *source_.needed[chunk].stored;
                 auto bytes = body.Take(stored.offset, stored.storedSize);
                 if (!bytes) return bytes.Error();
                 auto content = ChunkContent(stored, std::move(bytes).Value());
                 if (!content) return content.Error();
-                if (auto delivered = deliver(chunk, content.Value()); !delivered) return delivered;
+                if (auto written = writer.Write(chunk, content.Value()); !written) return written;
             }
         }
         return {};
     }
 
-    const std::shared_ptr<const InternetSession>& session_;
-    const Manifest& remote_;
-    const std::vector<NeededChunk>& needed_;
+    const PackSource& source_;
     const std::vector<PackRange>& ranges_;
-    const SinkMaker& newSink_;
-    std::mutex progressMutex_;
-    const std::function<void(std::uint64_t)> received_;
-    const std::function<void(std::uint64_t)> grown_;
+    const ChunkDestinations& destinations_;
+    TransferProgress& progress_;
     CancelFlag halt_;
     std::mutex mutex_;
     std::vector<bool> claimed_;
     std::size_t next_ = 0;
-    std::size_t finished_ = 0;
     std::optional<EngineError> failure_;
 };
 
 }  // namespace
 
-Result<void> FetchRanges(const std::shared_ptr<const InternetSession>& session, const Manifest& remote,
-                         const std::vector<NeededChunk>& needed, const std::vector<PackRange>& ranges,
-                         const SinkMaker& newSink, const std::function<void(std::uint64_t)>& received,
-                         const std::function<void(std::uint64_t)>& grown, const CancelFlag& cancel) {
+Result<void> FetchRanges(const PackSource& source, const std::vector<PackRange>& ranges,
+                         const ChunkDestinations& destinations, const FetchContext& context) {
     if (ranges.empty()) return {};
-    return Fetch(session, remote, needed, ranges, newSink, received, grown).Run(cancel);
+    return Fetch(source, ranges, destinations, context.progress).Run(context.cancel);
 }
 
 }  // namespace velmora::engine

@@ -5,15 +5,14 @@
 // different ranges overlap. A server that ignores ranges answers with the
 // whole pack: that answer then serves every range of the pack not yet
 // begun, read once from start to end (never beyond the pack's signed size).
-#include <cstdint>
-#include <functional>
 #include <memory>
-#include <span>
 #include <vector>
 
-#include "cancel_flag.h"
+#include "core/cancel_flag.h"
+#include "core/chunk_destination.h"
 #include "core/chunk_plan.h"
 #include "core/engine_status.h"
+#include "core/transfer_progress.h"
 #include "internet_session_win.h"
 
 namespace velmora::engine {
@@ -24,22 +23,30 @@ namespace velmora::engine {
 // no more.
 inline constexpr unsigned kRequestsInFlight = 4;
 
-// Receives chunk number `chunk` (an index into the needed chunks) with its
-// checked content. Each request in flight has a sink of its own, made by
-// a SinkMaker when it starts, and gone before FetchRanges returns.
-using ChunkSink = std::function<Result<void>(std::size_t chunk, std::span<const std::uint8_t> content)>;
-using SinkMaker = std::function<ChunkSink()>;
+// Where the chunks come from: the server's packs, as the remote manifest
+// lists them, and the chunks wanted of them (`PackRange::chunks` index
+// `needed`).
+struct PackSource {
+    std::shared_ptr<const InternetSession> session;
+    const Manifest& remote;
+    const std::vector<NeededChunk>& needed;
+};
 
-// Fetches every range. `received` is told of every body byte taken in, and
-// `grown` of the bytes a whole pack brings beyond the ranges it serves (the
-// run's total grows by them), one call at a time. The first failure stops the other requests and is the
-// result: the network's statuses, -5 an HTTP error, -6 a body cut short, -7
-// a chunk that is not the signed one, or local trouble (a sink's failure;
+// What the workers of a download share: the run's cancel, which ends every
+// wait at once, and the progress, told of every body byte taken in and of
+// the bytes a whole pack brings beyond the ranges it serves.
+struct FetchContext {
+    const CancelFlag& cancel;
+    TransferProgress& progress;
+};
+
+// Fetches every range, each worker writing through a writer of its own.
+// The first failure stops the other requests and is the result: the
+// network's statuses, -5 an HTTP error, -6 a body cut short, -7 a chunk
+// that is not the signed one, or local trouble (a writer's failure;
 // whatever a worker throws, out of memory say, or a worker that cannot
-// start); Stopped() once `cancel` is raised.
-Result<void> FetchRanges(const std::shared_ptr<const InternetSession>& session, const Manifest& remote,
-                         const std::vector<NeededChunk>& needed, const std::vector<PackRange>& ranges,
-                         const SinkMaker& newSink, const std::function<void(std::uint64_t)>& received,
-                         const std::function<void(std::uint64_t)>& grown, const CancelFlag& cancel);
+// start); Stopped() once the context's cancel is raised.
+Result<void> FetchRanges(const PackSource& source, const std::vector<PackRange>& ranges,
+                         const ChunkDestinations& destinations, const FetchContext& context);
 
 }  // namespace velmora::engine

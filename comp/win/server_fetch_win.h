@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "cancel_flag.h"
+#include "core/cancel_flag.h"
 #include "core/engine_status.h"
 #include "internet_session_win.h"
 

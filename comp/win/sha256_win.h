@@ -11,7 +11,7 @@
 #include <span>
 #include <string>
 
-#include "cancel_flag.h"
+#include "core/cancel_flag.h"
 #include "core/engine_status.h"
 #include "core/manifest.h"
 #include "engine_handles_win.h"

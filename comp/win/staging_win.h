@@ -18,7 +18,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "cancel_flag.h"
+#include "core/cancel_flag.h"
 #include "core/engine_status.h"
 #include "core/update_plan.h"
 

@@ -283,20 +283,8 @@ Result<void> Run::Build(const std::vector<ContentToBuild>& contents, EngineStatu
     if (!wanted) return wanted.Error();
     const std::vector<PackRange> ranges = JoinIntoRanges(build.Needed(), wanted.Value());
     status_.Status(downloading);
-    std::uint64_t done = 0;
-    std::uint64_t total = RangeBytes(ranges);
-    status_.Total(total);
-    status_.Done(done);
-    const SinkMaker newSink = [&build] {
-        return ChunkSink([&build, open = std::make_shared<ContentBuild::OpenBuild>()](
-                             std::size_t chunk, std::span<const std::uint8_t> content) {
-            return build.Write(chunk, content, *open);
-        });
-    };
-    if (auto fetched = FetchRanges(
-            session_, *remote_, build.Needed(), ranges, newSink,
-            [&](std::uint64_t bytes) { status_.Done(done += bytes); },
-            [&](std::uint64_t bytes) { status_.Total(total += bytes); }, cancel_);
+    TransferProgress progress(status_, RangeBytes(ranges));
+    if (auto fetched = FetchRanges({session_, *remote_, build.Needed()}, ranges, build, {cancel_, progress});
         !fetched)
         return fetched;
     status_.Status(EngineStatus::Extracting);

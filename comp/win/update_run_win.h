@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "cancel_flag.h"
+#include "core/cancel_flag.h"
 #include "core/engine_status.h"
 #include "core/data_url.h"
 #include "core/status_writer.h"

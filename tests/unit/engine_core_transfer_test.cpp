@@ -1,10 +1,19 @@
 // The Windows engine's portable rules: the data URL, what network errors
-// and HTTP answers mean, and the 32-bit byte counts.
+// and HTTP answers mean, the 32-bit byte counts, and what the workers of a
+// download share: the cancel flag and the progress.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "core/cancel_flag.h"
 #include "core/data_url.h"
 #include "core/rate_floor.h"
 #include "core/status_writer.h"
+#include "core/transfer_progress.h"
 #include "core/transfer_rules.h"
 
 namespace velmora::engine {
@@ -197,6 +206,72 @@ TEST(EngineCoreTransfer, ByteCountsClampToThe32BitVariables) {
     EXPECT_EQ(status[0], -6);
     EXPECT_EQ(counts[1], 2147483647);
     EXPECT_EQ(counts[0], 1234);
+}
+
+
+// A hook runs once when the flag goes up, at once when it is up already,
+// never once its subscription is gone; a flag raised by another's hook
+// follows it, and a wait on a condition variable that includes the flag
+// ends when another thread raises it.
+TEST(EngineCoreTransfer, CancelFlagWakesWhatWaitsOnIt) {
+    CancelFlag run;
+    CancelFlag workers;
+    int heard = 0;
+    int gone = 0;
+    const CancelFlag::Subscription follow = run.OnRaise([&] { workers.Raise(); });
+    const CancelFlag::Subscription counting = workers.OnRaise([&] { ++heard; });
+    { const CancelFlag::Subscription left = run.OnRaise([&] { ++gone; }); }
+    run.Raise();
+    run.Raise();
+    EXPECT_TRUE(workers.Raised());
+    EXPECT_EQ(heard, 1);
+    EXPECT_EQ(gone, 0);
+    int late = 0;
+    const CancelFlag::Subscription after = run.OnRaise([&] { ++late; });
+    EXPECT_EQ(late, 1);
+
+    CancelFlag cancel;
+    std::mutex mutex;
+    std::condition_variable changed;
+    const CancelFlag::Subscription wake = cancel.OnRaise([&] {
+        std::lock_guard lock(mutex);
+        changed.notify_all();
+    });
+    std::thread raiser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        cancel.Raise();
+    });
+    const auto started = std::chrono::steady_clock::now();
+    std::unique_lock lock(mutex);
+    // Nothing but the hook notifies: without it the wait runs its 10 s.
+    const bool woken = changed.wait_for(lock, std::chrono::seconds(10), [&] { return cancel.Raised(); });
+    lock.unlock();
+    raiser.join();
+    EXPECT_TRUE(woken);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+}
+
+// Four workers telling their bytes at once lose none, and the variables
+// show the counts.
+TEST(EngineCoreTransfer, ProgressCountsEveryWorkersBytes) {
+    alignas(2) std::int16_t status = 0;
+    alignas(4) std::int32_t done = -1;
+    alignas(4) std::int32_t total = -1;
+    const StatusWriter writer(&status, &done, &total);
+    TransferProgress progress(writer, 1000);
+    EXPECT_EQ(done, 0);
+    EXPECT_EQ(total, 1000);
+    std::vector<std::thread> workers;
+    for (int w = 0; w < 4; ++w)
+        workers.emplace_back([&] {
+            for (int i = 0; i < 20000; ++i) progress.Received(3);
+            progress.Grew(250);
+        });
+    for (std::thread& worker : workers) worker.join();
+    EXPECT_EQ(progress.Done(), 240000u);
+    EXPECT_EQ(progress.Total(), 2000u);
+    EXPECT_EQ(done, 240000);
+    EXPECT_EQ(total, 2000);
 }
 
 }  // namespace

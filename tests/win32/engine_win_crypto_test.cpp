@@ -6,7 +6,7 @@
 #include <array>
 #include <string>
 
-#include "win/cancel_flag.h"
+#include "core/cancel_flag.h"
 #include "core/hex.h"
 #include "core/manifest_parse.h"
 #include "core/trusted_keys.h"

@@ -728,6 +728,38 @@ TEST_F(EngineWinServer, ResponseHeadsAreBoundedInTimeAndSize) {
     }
 }
 
+// Raising the cancel flag ends a wait for a response at once: a server that
+// says nothing is left within a few milliseconds of each raise, not at the
+// next look at the flag. The mean of five raises evens out the scheduler.
+TEST_F(EngineWinServer, CancelEndsAWaitForAResponseAtOnce) {
+    using namespace velmora::engine;
+    const std::string manifest = ServerManifest("first");
+    const std::string pack = manifest.substr(manifest.find("\npack ") + 6, 64);
+    const std::optional<DataUrl> url = ParseDataUrl(ServerUrl("/_fault/silent/first") + "/gamedata.vel");
+    ASSERT_TRUE(url.has_value());
+    auto session = InternetSession::Open(*url, 1);
+    ASSERT_TRUE(session) << session.Error().reason;
+    constexpr int kRaises = 5;
+    std::chrono::microseconds late{0};
+    for (int i = 0; i < kRaises; ++i) {
+        CancelFlag cancel;
+        HttpGet get(session.Value(), PackPath(*url, pack), std::nullopt, 300000);
+        Clock::time_point raised;
+        std::thread raiser([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100 + 7 * i));
+            raised = Clock::now();
+            cancel.Raise();
+        });
+        const auto head = get.Head(cancel);
+        const auto left = Clock::now();
+        raiser.join();
+        ASSERT_FALSE(head) << "a silent server answered";
+        EXPECT_TRUE(IsStop(head.Error())) << head.Error().reason;
+        late += std::chrono::duration_cast<std::chrono::microseconds>(left - raised);
+    }
+    EXPECT_LT(late / kRaises, std::chrono::milliseconds(15));
+}
+
 // A worker that throws, whether writing what it fetched (out of memory,
 // say) or before it begins, ends the fetch with -7, local trouble that
 // keeps what was fetched, rather than ending the process. Through the real
@@ -750,30 +782,34 @@ TEST_F(EngineWinServer, WorkerThatThrowsEndsTheFetchWithLocalTrouble) {
     auto session = InternetSession::Open(*url, 1);
     ASSERT_TRUE(session) << session.Error().reason;
 
+    // Writers that throw: one as it writes, one before the worker has it.
+    struct ThrowingWriter final : ChunkDestination {
+        Result<void> Write(std::size_t, std::span<const std::uint8_t>) override { throw std::bad_alloc(); }
+    };
+    struct WritersThatThrowOnWrite final : ChunkDestinations {
+        std::unique_ptr<ChunkDestination> NewWriter() const override { return std::make_unique<ThrowingWriter>(); }
+    };
+    struct WritersTheSystemRefuses final : ChunkDestinations {
+        std::unique_ptr<ChunkDestination> NewWriter() const override {
+            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+        }
+    };
+    const WritersThatThrowOnWrite throwOnWrite;
+    const WritersTheSystemRefuses refused;
     const struct {
         const char* name;
-        SinkMaker newSink;
+        const ChunkDestinations& destinations;
         const char* reason;
     } cases[] = {
-        {"the sink runs out of memory",
-         [] {
-             return ChunkSink([](std::size_t, std::span<const std::uint8_t>) -> Result<void> {
-                 throw std::bad_alloc();
-             });
-         },
-         "out of memory"},
-        {"the system refuses before the worker begins",
-         []() -> ChunkSink {
-             throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
-         },
-         "the system refused: "},
+        {"the sink runs out of memory", throwOnWrite, "out of memory"},
+        {"the system refuses before the worker begins", refused, "the system refused: "},
     };
     for (const auto& c : cases) {
-        std::uint64_t received = 0;
+        const StatusWriter noVariables;
+        TransferProgress progress(noVariables, RangeBytes(ranges));
         const CancelFlag cancel;
-        const Result<void> fetched = FetchRanges(
-            session.Value(), manifest, needed, ranges, c.newSink, [&](std::uint64_t bytes) { received += bytes; },
-            [](std::uint64_t) {}, cancel);
+        const Result<void> fetched =
+            FetchRanges({session.Value(), manifest, needed}, ranges, c.destinations, {cancel, progress});
         ASSERT_FALSE(fetched) << c.name;
         EXPECT_EQ(fetched.Error().status, EngineStatus::WrongFile) << c.name;
         EXPECT_TRUE(fetched.Error().local) << c.name << ": local trouble throws nothing away";
