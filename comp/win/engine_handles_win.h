@@ -1,6 +1,6 @@
 #pragma once
-// Owners for the handles of WinINet and CNG, in the style of the program's
-// owners (src/common/owners_win.h): NULL is empty, and closing keeps
+// Owners for the handles of WinINet and CNG, built like the program's own
+// owners (winsupport/owners_win.h): NULL is empty, and closing keeps
 // GetLastError. They close through the late-bound functions
 // (system_libraries_win.h) that opened them.
 #include <windows.h>

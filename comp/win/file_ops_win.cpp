@@ -1,7 +1,7 @@
 #include "file_ops_win.h"
 
 #include "winsupport/owners_win.h"
-#include "system_text_win.h"
+#include "error_text_win.h"
 
 namespace velmora::engine {
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "sha256_x86.h"
-#include "system_text_win.h"
+#include "error_text_win.h"
 
 namespace velmora::engine {
 namespace {

@@ -12,7 +12,7 @@
 #include "core/trusted_keys.h"
 #include "engine_handles_win.h"
 #include "sha256_win.h"
-#include "system_text_win.h"
+#include "error_text_win.h"
 
 namespace velmora::engine {
 namespace {
