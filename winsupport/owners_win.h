@@ -10,10 +10,15 @@
 
 namespace velmora {
 
-template <typename Traits>
+// Which value means "holds nothing": NULL for most handles,
+// INVALID_HANDLE_VALUE for files and searches.
+enum class EmptyHandle { Null, Invalid };
+
+// Owns one handle of type T and gives it back with Close.
+template <typename T, auto Close, EmptyHandle EmptyKind = EmptyHandle::Null>
 class UniqueResource {
 public:
-    using Type = typename Traits::Type;
+    using Type = T;
 
     UniqueResource() noexcept = default;
     explicit UniqueResource(Type value) noexcept : value_(value) {}
@@ -27,81 +32,46 @@ public:
     ~UniqueResource() { reset(); }
 
     Type get() const noexcept { return value_; }
-    explicit operator bool() const noexcept { return value_ != Traits::Empty(); }
+    explicit operator bool() const noexcept { return value_ != Empty(); }
 
-    Type release() noexcept { return std::exchange(value_, Traits::Empty()); }
+    Type release() noexcept { return std::exchange(value_, Empty()); }
 
-    void reset(Type value = Traits::Empty()) noexcept {
+    void reset(Type value = Empty()) noexcept {
         const Type old = std::exchange(value_, value);
-        if (old != Traits::Empty()) {
+        if (old != Empty()) {
             const DWORD error = ::GetLastError();
-            Traits::Close(old);
+            Close(old);
             ::SetLastError(error);
         }
     }
 
+    // For out-parameters: closes what is held and hands out the slot for a
+    // function that opens a new one.
+    Type* put() noexcept {
+        reset();
+        return &value_;
+    }
+
 private:
-    Type value_ = Traits::Empty();
+    static Type Empty() noexcept {
+        if constexpr (EmptyKind == EmptyHandle::Null)
+            return nullptr;
+        else
+            return INVALID_HANDLE_VALUE;
+    }
+
+    Type value_ = Empty();
 };
 
-struct HandleTraits {
-    using Type = HANDLE;
-    static Type Empty() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::CloseHandle(h); }
-};
-
-struct FileHandleTraits {
-    using Type = HANDLE;
-    static Type Empty() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(Type h) noexcept { ::CloseHandle(h); }
-};
-
-struct FindHandleTraits {
-    using Type = HANDLE;
-    static Type Empty() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(Type h) noexcept { ::FindClose(h); }
-};
-
-struct ModuleTraits {
-    using Type = HMODULE;
-    static Type Empty() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::FreeLibrary(h); }
-};
-
-template <typename T>
-struct GdiObjectTraits {
-    using Type = T;
-    static Type Empty() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::DeleteObject(h); }
-};
-
-struct MemoryDcTraits {
-    using Type = HDC;
-    static Type Empty() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::DeleteDC(h); }
-};
-
-struct WindowTraits {
-    using Type = HWND;
-    static Type Empty() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::DestroyWindow(h); }
-};
-
-struct RegistryKeyTraits {
-    using Type = HKEY;
-    static Type Empty() noexcept { return nullptr; }
-    static void Close(Type key) noexcept { ::RegCloseKey(key); }
-};
-
-using UniqueHandle = UniqueResource<HandleTraits>;
-using UniqueFileHandle = UniqueResource<FileHandleTraits>;
-using UniqueFindHandle = UniqueResource<FindHandleTraits>;
-using UniqueModule = UniqueResource<ModuleTraits>;
-using UniqueFont = UniqueResource<GdiObjectTraits<HFONT>>;
-using UniqueBitmap = UniqueResource<GdiObjectTraits<HBITMAP>>;
-using UniqueMemoryDc = UniqueResource<MemoryDcTraits>;
-using UniqueWindow = UniqueResource<WindowTraits>;
-using UniqueRegistryKey = UniqueResource<RegistryKeyTraits>;
+using UniqueHandle = UniqueResource<HANDLE, ::CloseHandle>;
+using UniqueFileHandle = UniqueResource<HANDLE, ::CloseHandle, EmptyHandle::Invalid>;
+using UniqueFindHandle = UniqueResource<HANDLE, ::FindClose, EmptyHandle::Invalid>;
+using UniqueModule = UniqueResource<HMODULE, ::FreeLibrary>;
+using UniqueFont = UniqueResource<HFONT, ::DeleteObject>;
+using UniqueBitmap = UniqueResource<HBITMAP, ::DeleteObject>;
+using UniqueMemoryDc = UniqueResource<HDC, ::DeleteDC>;
+using UniqueWindow = UniqueResource<HWND, ::DestroyWindow>;
+using UniqueRegistryKey = UniqueResource<HKEY, ::RegCloseKey>;
 
 // Selects an object into a device context and puts the previous one back.
 class SelectedObject {

@@ -1,5 +1,7 @@
 #include "winsupport/system_text_win.h"
 
+#include "winsupport/parent_folder.h"
+
 namespace velmora {
 
 std::wstring SystemErrorText(DWORD code) {
@@ -31,11 +33,6 @@ std::wstring ModulePath(HMODULE module) {
     }
 }
 
-std::wstring ModuleFolder(HMODULE module) {
-    std::wstring path = ModulePath(module);
-    const std::size_t separator = path.find_last_of(L'\\');
-    path.resize(separator == std::wstring::npos ? 0 : separator);
-    return path;
-}
+std::wstring ModuleFolder(HMODULE module) { return ParentFolder(ModulePath(module)); }
 
 }  // namespace velmora

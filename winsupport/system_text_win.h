@@ -14,7 +14,8 @@ std::wstring SystemErrorText(DWORD code);
 // The full path of a loaded module (nullptr: the running program), however
 // long; empty when the system cannot tell.
 std::wstring ModulePath(HMODULE module);
-// The folder that holds it, without a final backslash.
+// The folder that holds it (winsupport/parent_folder.h: a drive's root
+// keeps its backslash).
 std::wstring ModuleFolder(HMODULE module);
 
 }  // namespace velmora

@@ -55,6 +55,7 @@ using EngineCleanupFunction = decltype(&VelUpdaterCleanup);
 // What the engine writes into the status variable. 0 and every code not
 // listed mean nothing to show.
 enum class EngineStatus : std::int16_t {
+    NothingToShow = 0,        // the variable before the first status
     UpToDate = 1,             // finished: the game may start
     DownloadingClient = 2,    // no local data: the whole client; progress shown
     LookingForChanges = 3,

@@ -54,8 +54,9 @@ private:
     mutable Hooks hooks_;
 };
 
-// Not a status of the front-end's table: 0 is "nothing to show".
-inline constexpr EngineStatus kStopped = static_cast<EngineStatus>(0);
+// The status a stop carries inside the engine. It is never written: the
+// front-end shows nothing for it.
+inline constexpr EngineStatus kStopped = EngineStatus::NothingToShow;
 
 inline EngineError Stopped() { return {kStopped, "stopped by VelUpdaterCleanup"}; }
 inline bool IsStop(const EngineError& error) { return error.status == kStopped; }

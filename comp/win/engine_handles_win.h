@@ -1,6 +1,6 @@
 #pragma once
-// Owners for the handles of WinINet and CNG, in the style of the program's
-// owners (src/common/owners_win.h): NULL is empty, and closing keeps
+// Owners for the handles of WinINet and CNG, built like the program's own
+// owners (winsupport/owners_win.h): NULL is empty, and closing keeps
 // GetLastError. They close through the late-bound functions
 // (system_libraries_win.h) that opened them.
 #include <windows.h>
@@ -12,33 +12,13 @@
 
 namespace velmora::engine {
 
-struct InternetHandleTraits {
-    using Type = HINTERNET;
-    static Type Empty() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { wininet::InternetCloseHandle(h); }
-};
+inline void CloseAlgorithmProvider(BCRYPT_ALG_HANDLE provider) noexcept {
+    cng::BCryptCloseAlgorithmProvider(provider, 0);
+}
 
-struct AlgorithmProviderTraits {
-    using Type = BCRYPT_ALG_HANDLE;
-    static Type Empty() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { cng::BCryptCloseAlgorithmProvider(h, 0); }
-};
-
-struct CryptoKeyTraits {
-    using Type = BCRYPT_KEY_HANDLE;
-    static Type Empty() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { cng::BCryptDestroyKey(h); }
-};
-
-struct HashObjectTraits {
-    using Type = BCRYPT_HASH_HANDLE;
-    static Type Empty() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { cng::BCryptDestroyHash(h); }
-};
-
-using UniqueInternetHandle = UniqueResource<InternetHandleTraits>;
-using UniqueAlgorithmProvider = UniqueResource<AlgorithmProviderTraits>;
-using UniqueCryptoKey = UniqueResource<CryptoKeyTraits>;
-using UniqueHashObject = UniqueResource<HashObjectTraits>;
+using UniqueInternetHandle = UniqueResource<HINTERNET, wininet::InternetCloseHandle>;
+using UniqueAlgorithmProvider = UniqueResource<BCRYPT_ALG_HANDLE, CloseAlgorithmProvider>;
+using UniqueCryptoKey = UniqueResource<BCRYPT_KEY_HANDLE, cng::BCryptDestroyKey>;
+using UniqueHashObject = UniqueResource<BCRYPT_HASH_HANDLE, cng::BCryptDestroyHash>;
 
 }  // namespace velmora::engine

@@ -14,7 +14,7 @@
 #include "core/long_path.h"
 #include "file_ops_win.h"
 #include "core/status_writer.h"
-#include "system_text_win.h"
+#include "error_text_win.h"
 #include "update_run_win.h"
 
 namespace velmora::engine {

@@ -1,7 +1,7 @@
 #include "file_ops_win.h"
 
 #include "winsupport/owners_win.h"
-#include "system_text_win.h"
+#include "error_text_win.h"
 
 namespace velmora::engine {
 
@@ -172,16 +172,6 @@ bool DeleteIfPresent(const std::wstring& path) {
     if (::DeleteFileW(path.c_str())) return true;
     const DWORD error = ::GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
-
-std::wstring ParentFolder(const std::wstring& path) {
-    const std::size_t slash = path.find_last_of(L"\\/");
-    if (slash == std::wstring::npos) return {};
-    // Keep a drive's root whole, "C:\" or "\\?\C:\": the parent of "C:\a" is
-    // the root, not "C:" (the drive's current folder).
-    const std::size_t drive = path.starts_with(L"\\\\?\\") ? 4 : 0;
-    if (slash == drive + 2 && path[drive + 1] == L':') return path.substr(0, slash + 1);
-    return path.substr(0, slash);
 }
 
 }  // namespace velmora::engine

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "winsupport/parent_folder.h"
+
 #include "core/engine_status.h"
 #include "winsupport/owners_win.h"
 
@@ -68,8 +70,5 @@ Result<void> CopyFlushed(const std::wstring& from, const std::wstring& to);
 
 // Deletes a file; true when it is gone (or was never there).
 bool DeleteIfPresent(const std::wstring& path);
-
-// The folder part of a path ("C:\a\b" of "C:\a\b\c"), or empty without one.
-std::wstring ParentFolder(const std::wstring& path);
 
 }  // namespace velmora::engine

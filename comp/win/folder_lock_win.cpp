@@ -1,6 +1,6 @@
 #include "folder_lock_win.h"
 
-#include "system_text_win.h"
+#include "error_text_win.h"
 
 namespace velmora::engine {
 

@@ -8,7 +8,7 @@
 #include "core/path_rules.h"
 #include "file_ops_win.h"
 #include "winsupport/owners_win.h"
-#include "system_text_win.h"
+#include "error_text_win.h"
 
 namespace velmora::engine {
 

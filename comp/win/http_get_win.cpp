@@ -14,7 +14,7 @@
 #include "core/http_response_head.h"
 #include "core/response_body.h"
 #include "core/transfer_rules.h"
-#include "system_text_win.h"
+#include "error_text_win.h"
 
 namespace velmora::engine {
 

@@ -3,7 +3,7 @@
 #include "core/http_request.h"
 #include "system_libraries_win.h"
 #include "system_proxy_win.h"
-#include "system_text_win.h"
+#include "error_text_win.h"
 
 namespace velmora::engine {
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "sha256_x86.h"
-#include "system_text_win.h"
+#include "error_text_win.h"
 
 namespace velmora::engine {
 namespace {
@@ -26,13 +26,9 @@ Sha256::Sha256(Sha256Method method) {
         state_ = kInitialState;
         return;
     }
-    BCRYPT_ALG_HANDLE provider = nullptr;
-    failure_ = cng::BCryptOpenAlgorithmProvider(&provider, BCRYPT_SHA256_ALGORITHM, nullptr, 0);
+    failure_ = cng::BCryptOpenAlgorithmProvider(provider_.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0);
     if (!BCRYPT_SUCCESS(failure_)) return;
-    provider_.reset(provider);
-    BCRYPT_HASH_HANDLE hash = nullptr;
-    failure_ = cng::BCryptCreateHash(provider, &hash, nullptr, 0, nullptr, 0, 0);
-    if (BCRYPT_SUCCESS(failure_)) hash_.reset(hash);
+    failure_ = cng::BCryptCreateHash(provider_.get(), hash_.put(), nullptr, 0, nullptr, 0, 0);
 }
 
 Result<void> Sha256::Update(std::span<const std::uint8_t> data) {

@@ -12,7 +12,7 @@
 #include "core/trusted_keys.h"
 #include "engine_handles_win.h"
 #include "sha256_win.h"
-#include "system_text_win.h"
+#include "error_text_win.h"
 
 namespace velmora::engine {
 namespace {
@@ -38,21 +38,19 @@ Result<Sha256Digest> DigestOf(std::span<const std::uint8_t> bytes) {
 // accepts it.
 std::optional<std::string> KeyRefusal(const Sha256Digest& digest, const ManifestSignature& signature,
                                       PublicKeyBytes key) {
-    BCRYPT_ALG_HANDLE rawProvider = nullptr;
-    NTSTATUS status = cng::BCryptOpenAlgorithmProvider(&rawProvider, BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0);
+    UniqueAlgorithmProvider provider;
+    NTSTATUS status = cng::BCryptOpenAlgorithmProvider(provider.put(), BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0);
     if (!BCRYPT_SUCCESS(status)) return "CNG has no ECDSA P-256: " + HexCode(static_cast<std::uint32_t>(status));
-    const UniqueAlgorithmProvider provider(rawProvider);
 
     // A BCRYPT_ECCPUBLIC_BLOB: the header, then X and Y.
     std::vector<std::uint8_t> blob(sizeof(BCRYPT_ECCKEY_BLOB) + key.size());
     const BCRYPT_ECCKEY_BLOB header{BCRYPT_ECDSA_PUBLIC_P256_MAGIC, 32};
     std::memcpy(blob.data(), &header, sizeof header);
     std::memcpy(blob.data() + sizeof header, key.data(), key.size());
-    BCRYPT_KEY_HANDLE rawKey = nullptr;
-    status = cng::BCryptImportKeyPair(provider.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, &rawKey, blob.data(),
-                                   static_cast<ULONG>(blob.size()), 0);
+    UniqueCryptoKey publicKey;
+    status = cng::BCryptImportKeyPair(provider.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, publicKey.put(), blob.data(),
+                                      static_cast<ULONG>(blob.size()), 0);
     if (!BCRYPT_SUCCESS(status)) return "public key not accepted: " + HexCode(static_cast<std::uint32_t>(status));
-    const UniqueCryptoKey publicKey(rawKey);
 
     status = cng::BCryptVerifySignature(publicKey.get(), nullptr, const_cast<PUCHAR>(digest.data()),
                                      static_cast<ULONG>(digest.size()),

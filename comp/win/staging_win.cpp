@@ -6,7 +6,7 @@
 #include "core/hex.h"
 #include "file_ops_win.h"
 #include "sha256_win.h"
-#include "system_text_win.h"
+#include "error_text_win.h"
 
 namespace velmora::engine {
 namespace {

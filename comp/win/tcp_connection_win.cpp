@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "system_libraries_win.h"
-#include "system_text_win.h"
+#include "error_text_win.h"
 
 namespace velmora::engine {
 namespace {

@@ -4,26 +4,22 @@
 #include <windows.h>
 #include <ole2.h>
 
-#include <atomic>
-
 #include "framework/module.h"
+#include "winsupport/com_object_win.h"
 
 namespace velmora::controls {
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public ComObject<IClassFactory> {
 public:
     explicit ClassFactory(HRESULT (*create)(REFIID, void**)) noexcept : create_(create) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override;
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override;
 
 private:
-    ~ClassFactory() = default;
+    ~ClassFactory() override = default;
+    void* FindInterface(REFIID iid) noexcept override;
 
-    std::atomic<ULONG> references_{1};
     ModuleReference module_;
     HRESULT (*create_)(REFIID, void**);
 };

@@ -35,36 +35,15 @@ WindowedControl::~WindowedControl() {
 
 // --- IUnknown ---------------------------------------------------------------
 
-HRESULT WindowedControl::QueryInterface(REFIID iid, void** object) {
-    if (!object) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IOleObject)
-        *object = static_cast<IOleObject*>(this);
-    else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject)
-        *object = static_cast<IOleInPlaceObject*>(this);
-    else if (iid == IID_IOleInPlaceActiveObject)
-        *object = static_cast<IOleInPlaceActiveObject*>(this);
-    else if (iid == IID_IOleControl)
-        *object = static_cast<IOleControl*>(this);
-    else if (iid == IID_IPersist || iid == IID_IPersistPropertyBag)
-        *object = static_cast<IPersistPropertyBag*>(this);
-    else if (iid == IID_IPersistStreamInit)
-        *object = static_cast<IPersistStreamInit*>(this);
-    else if (iid == IID_IDispatch)
-        *object = static_cast<IDispatch*>(this);
-    else {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
-ULONG WindowedControl::AddRef() { return ++references_; }
-
-ULONG WindowedControl::Release() {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
+void* WindowedControl::FindInterface(REFIID iid) noexcept {
+    if (iid == IID_IUnknown || iid == IID_IOleObject) return static_cast<IOleObject*>(this);
+    if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject) return static_cast<IOleInPlaceObject*>(this);
+    if (iid == IID_IOleInPlaceActiveObject) return static_cast<IOleInPlaceActiveObject*>(this);
+    if (iid == IID_IOleControl) return static_cast<IOleControl*>(this);
+    if (iid == IID_IPersist || iid == IID_IPersistPropertyBag) return static_cast<IPersistPropertyBag*>(this);
+    if (iid == IID_IPersistStreamInit) return static_cast<IPersistStreamInit*>(this);
+    if (iid == IID_IDispatch) return static_cast<IDispatch*>(this);
+    return nullptr;
 }
 
 // --- IOleObject -------------------------------------------------------------

@@ -9,7 +9,6 @@
 #include <ocidl.h>
 #include <olectl.h>
 
-#include <atomic>
 #include <span>
 #include <string>
 
@@ -17,16 +16,12 @@
 #include "framework/font.h"
 #include "framework/gdi.h"
 #include "framework/module.h"
+#include "winsupport/com_object_win.h"
 
 namespace velmora::controls {
 
-class WindowedControl : public IOleObject,
-                        public IOleInPlaceObject,
-                        public IOleInPlaceActiveObject,
-                        public IOleControl,
-                        public IPersistPropertyBag,
-                        public IPersistStreamInit,
-                        public IDispatch {
+class WindowedControl : public ComObject<IOleObject, IOleInPlaceObject, IOleInPlaceActiveObject, IOleControl,
+                                         IPersistPropertyBag, IPersistStreamInit, IDispatch> {
 public:
     // A member reachable through IDispatch.
     struct DispatchMember {
@@ -34,11 +29,6 @@ public:
         DISPID id;
         bool isMethod;
     };
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     // IOleObject
     HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override;
@@ -108,7 +98,8 @@ public:
 
 protected:
     WindowedControl(const ControlClass& control, SIZEL extent, FontSpec font);
-    virtual ~WindowedControl();
+    ~WindowedControl() override;
+    void* FindInterface(REFIID iid) noexcept override;
 
     // Paints every pixel of `bounds` (the client area).
     virtual void Draw(HDC dc, const RECT& bounds) = 0;
@@ -144,7 +135,6 @@ private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void PaintBuffered(HDC target);
 
-    std::atomic<ULONG> references_{1};
     ModuleReference module_;
     const ControlClass& class_;
     ComPtr<IOleClientSite> clientSite_;

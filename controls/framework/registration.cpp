@@ -70,11 +70,10 @@ LSTATUS WriteEntries(HKEY root, const std::vector<Entry>& entries) {
         const bool createdWithNext = !entry.data && i + 1 < entries.size() && Beneath(entries[i + 1].key, entry.key);
         if (createdWithNext) continue;
         if (!keyName || *keyName != entry.key) {
-            HKEY raw = nullptr;
-            const LSTATUS status = ::RegCreateKeyExW(root, InClasses(entry.key).c_str(), 0, nullptr,
-                                                     REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &raw, nullptr);
+            const LSTATUS status =
+                ::RegCreateKeyExW(root, InClasses(entry.key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                  KEY_SET_VALUE, nullptr, key.put(), nullptr);
             if (status != ERROR_SUCCESS) return status;
-            key.reset(raw);
             keyName = &entry.key;
         }
         if (!entry.data) continue;
@@ -96,22 +95,21 @@ std::optional<std::wstring> ReadDefaultValue(HKEY root, const std::wstring& key)
 }
 
 LSTATUS DeleteValue(HKEY root, const Entry& entry) {
-    HKEY raw = nullptr;
-    LSTATUS status = ::RegOpenKeyExW(root, InClasses(entry.key).c_str(), 0, KEY_SET_VALUE, &raw);
+    UniqueRegistryKey key;
+    const LSTATUS status = ::RegOpenKeyExW(root, InClasses(entry.key).c_str(), 0, KEY_SET_VALUE, key.put());
     if (status != ERROR_SUCCESS) return status;
-    const UniqueRegistryKey key(raw);
     return ::RegDeleteValueW(key.get(), entry.valueName);
 }
 
 LSTATUS DeleteKeyIfEmpty(HKEY root, const std::wstring& key) {
     const std::wstring path = InClasses(key);
-    HKEY raw = nullptr;
-    LSTATUS status = ::RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, &raw);
-    if (status != ERROR_SUCCESS) return status;
     DWORD subkeys = 0;
     DWORD values = 0;
+    LSTATUS status = ERROR_SUCCESS;
     {
-        const UniqueRegistryKey key(raw);
+        UniqueRegistryKey key;
+        status = ::RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.put());
+        if (status != ERROR_SUCCESS) return status;
         status = ::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
                                     nullptr, nullptr, nullptr, nullptr);
     }

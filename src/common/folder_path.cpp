@@ -9,11 +9,4 @@ std::wstring JoinPath(std::wstring_view folder, std::wstring_view name) {
     return path;
 }
 
-std::optional<std::wstring> FolderOfFile(std::wstring_view path) {
-    const std::size_t separator = path.find_last_of(L'\\');
-    if (separator == std::wstring_view::npos) return std::nullopt;
-    const bool driveRoot = separator > 0 && path[separator - 1] == L':';
-    return std::wstring(path.substr(0, driveRoot ? separator + 1 : separator));
-}
-
 }  // namespace velmora

@@ -3,16 +3,16 @@
 #include <windows.h>
 
 #include "common/failure_win.h"
-#include "common/folder_path.h"
+#include "winsupport/parent_folder.h"
 
 namespace velmora {
 
 std::wstring ApplicationFolder() {
     const std::wstring path = ModulePath(nullptr);
     if (path.empty()) throw FailureFromLastError();
-    std::optional<std::wstring> folder = FolderOfFile(path);
-    if (!folder) throw FailureFromError(ERROR_BAD_PATHNAME);
-    return *std::move(folder);
+    std::wstring folder = ParentFolder(path);
+    if (folder.empty()) throw FailureFromError(ERROR_BAD_PATHNAME);
+    return folder;
 }
 
 void SetWorkingFolder(const std::wstring& folder) {

@@ -8,32 +8,13 @@ ComPtr<ControlSite> ControlSite::Create(HWND host, const RECT& position) {
     return ComPtr<ControlSite>::Attach(new ControlSite(host, position));
 }
 
-HRESULT ControlSite::QueryInterface(REFIID iid, void** object) {
-    if (!object) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IOleClientSite)
-        *object = static_cast<IOleClientSite*>(this);
-    else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite)
-        *object = static_cast<IOleInPlaceSite*>(this);
-    else if (iid == IID_IOleInPlaceUIWindow || iid == IID_IOleInPlaceFrame)
-        *object = static_cast<IOleInPlaceFrame*>(this);
-    else if (iid == IID_IOleControlSite)
-        *object = static_cast<IOleControlSite*>(this);
-    else if (iid == IID_IDispatch)
-        *object = static_cast<IDispatch*>(this);
-    else {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
-ULONG ControlSite::AddRef() { return ++references_; }
-
-ULONG ControlSite::Release() {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
+void* ControlSite::FindInterface(REFIID iid) noexcept {
+    if (iid == IID_IUnknown || iid == IID_IOleClientSite) return static_cast<IOleClientSite*>(this);
+    if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite) return static_cast<IOleInPlaceSite*>(this);
+    if (iid == IID_IOleInPlaceUIWindow || iid == IID_IOleInPlaceFrame) return static_cast<IOleInPlaceFrame*>(this);
+    if (iid == IID_IOleControlSite) return static_cast<IOleControlSite*>(this);
+    if (iid == IID_IDispatch) return static_cast<IDispatch*>(this);
+    return nullptr;
 }
 
 // IOleClientSite: the control lives in the window only; there is no

@@ -6,15 +6,13 @@
 #include <ocidl.h>
 #include <oleidl.h>
 
+#include "winsupport/com_object_win.h"
 #include "winsupport/owners_win.h"
 
 namespace velmora {
 
-class ControlSite final : public IOleClientSite,
-                          public IOleInPlaceSite,
-                          public IOleInPlaceFrame,
-                          public IOleControlSite,
-                          public IDispatch {
+class ControlSite final
+    : public ComObject<IOleClientSite, IOleInPlaceSite, IOleInPlaceFrame, IOleControlSite, IDispatch> {
 public:
     static ComPtr<ControlSite> Create(HWND host, const RECT& position);
 
@@ -22,11 +20,6 @@ public:
     // asks for a new position.
     void SetInPlaceObject(IOleInPlaceObject* object) { inPlaceObject_ = ComPtr<IOleInPlaceObject>::Share(object); }
     void ForgetInPlaceObject() { inPlaceObject_.reset(); }
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     // IOleClientSite
     HRESULT STDMETHODCALLTYPE SaveObject() override;
@@ -85,9 +78,9 @@ public:
 
 private:
     ControlSite(HWND host, const RECT& position) : host_(host), position_(position) {}
-    ~ControlSite() = default;
+    ~ControlSite() override = default;
+    void* FindInterface(REFIID iid) noexcept override;
 
-    ULONG references_ = 1;
     HWND host_;
     RECT position_;
     ComPtr<IOleInPlaceObject> inPlaceObject_;

@@ -11,23 +11,9 @@ ComPtr<PropertyBag> PropertyBag::Create() { return ComPtr<PropertyBag>::Attach(n
 
 void PropertyBag::Add(std::wstring name, const Variant& value) { properties_.emplace_back(std::move(name), value); }
 
-HRESULT PropertyBag::QueryInterface(REFIID iid, void** object) {
-    if (!object) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IPropertyBag) {
-        *object = static_cast<IPropertyBag*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG PropertyBag::AddRef() { return ++references_; }
-
-ULONG PropertyBag::Release() {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
+void* PropertyBag::FindInterface(REFIID iid) noexcept {
+    if (iid == IID_IUnknown || iid == IID_IPropertyBag) return static_cast<IPropertyBag*>(this);
+    return nullptr;
 }
 
 HRESULT PropertyBag::Read(LPCOLESTR name, VARIANT* value, IErrorLog*) {

@@ -8,29 +8,27 @@
 #include <utility>
 #include <vector>
 
+#include "winsupport/com_object_win.h"
 #include "winsupport/owners_win.h"
 #include "winsupport/variant_win.h"
 
 namespace velmora {
 
-class PropertyBag final : public IPropertyBag {
+class PropertyBag final : public ComObject<IPropertyBag> {
 public:
     static ComPtr<PropertyBag> Create();
 
     void Add(std::wstring name, const Variant& value);
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     // IPropertyBag
     HRESULT STDMETHODCALLTYPE Read(LPCOLESTR name, VARIANT* value, IErrorLog* log) override;
     HRESULT STDMETHODCALLTYPE Write(LPCOLESTR name, VARIANT* value) override;
 
 private:
     PropertyBag() = default;
-    ~PropertyBag() = default;
-    ULONG references_ = 1;
+    ~PropertyBag() override = default;
+    void* FindInterface(REFIID iid) noexcept override;
+
     std::vector<std::pair<std::wstring, Variant>> properties_;
 };
 

@@ -10,6 +10,7 @@
 #include "common/folder_path.h"
 #include "startup/control_table.h"
 #include "startup/self_registration.h"
+#include "winsupport/parent_folder.h"
 #include "startup/startup_passes.h"
 
 namespace velmora {
@@ -279,12 +280,29 @@ TEST(ControlTable, PathsAreJoinedWithOneBackslash) {
          L"regsvr32 /s \"D:\\Program Files (x86)\\Velmora\\libs\\mscomctl.ocx\""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(FolderOfFile(c.program), c.app);
+        EXPECT_EQ(ParentFolder(c.program), c.app);
         EXPECT_EQ(LibsFolder(c.app), c.libs);
         EXPECT_EQ(ControlLibraryPath(c.app, L"mscomctl.ocx"), c.path);
         EXPECT_EQ(FallbackCommandLine(c.app, L"mscomctl.ocx"), c.commandLine);
     }
-    EXPECT_EQ(FolderOfFile(L"VELUpdater.exe"), std::nullopt);
+    EXPECT_EQ(ParentFolder(L"VELUpdater.exe"), L"");
+}
+
+TEST(ParentFolder, KeepsADrivesRootWhole) {
+    const struct {
+        std::wstring path, parent;
+    } cases[] = {
+        {L"C:\\x.exe", L"C:\\"},
+        {L"\\\\?\\C:\\x", L"\\\\?\\C:\\"},
+        {L"C:\\", L"C:\\"},
+        {L"C:\\a\\b", L"C:\\a"},
+        {L"\\\\?\\C:\\a\\b", L"\\\\?\\C:\\a"},
+        {L"\\\\server\\share\\x", L"\\\\server\\share"},
+        {L"C:\\a/b.txt", L"C:\\a"},
+        {L"C:/x.exe", L"C:/"},
+        {L"x.exe", L""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParentFolder(c.path), c.parent);
 }
 
 }  // namespace

@@ -103,11 +103,9 @@ class RefusedWrites {
 public:
     RefusedWrites(HKEY predefined, const std::wstring& name)
         : predefined_(predefined), path_(L"Software\\Velmora refused writes to " + name) {
-        HKEY raw = nullptr;
         EXPECT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
-                                    KEY_ALL_ACCESS, nullptr, &raw, nullptr),
+                                    KEY_ALL_ACCESS, nullptr, key_.put(), nullptr),
                   ERROR_SUCCESS);
-        key_.reset(raw);
         EXPECT_EQ(::RegOverridePredefKey(predefined_, key_.get()), ERROR_SUCCESS);
     }
     ~RefusedWrites() {

@@ -989,10 +989,8 @@ TEST_F(EngineWinServerOnSmallDisk, FullWhilePlacingLosesNothingAndTheNextRunFini
 class RegistryValueForTest {
 public:
     RegistryValueForTest(const wchar_t* subkey, const wchar_t* name) : name_(name) {
-        HKEY key = nullptr;
         opened_ = ::RegCreateKeyExW(HKEY_CURRENT_USER, subkey, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
-                                    nullptr, &key, nullptr) == ERROR_SUCCESS;
-        key_.reset(key);
+                                    nullptr, key_.put(), nullptr) == ERROR_SUCCESS;
         DWORD size = 0;
         if (!opened_ || ::RegQueryValueExW(key_.get(), name_, nullptr, &type_, nullptr, &size) != ERROR_SUCCESS)
             return;

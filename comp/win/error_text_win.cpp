@@ -1,4 +1,4 @@
-#include "system_text_win.h"
+#include "error_text_win.h"
 
 #include <cstdio>
 
