@@ -12,7 +12,8 @@ velmora_win32_test(engine_win_parts_tests
 # releases with the native build's velmora-publish, serves them with nginx
 # and the test proxy (tools/lib/update_server.py) with faults on request,
 # and runs the whole test program once while it serves.
-add_executable(engine_win_server_tests engine_win_server_test.cpp)
+add_executable(engine_win_server_tests engine_win_server_test.cpp engine_win_content_build_test.cpp
+  engine_win_pack_fetch_test.cpp engine_win_staging_test.cpp)
 # It links the engine's parts too, to test a request with limits of its own.
 target_link_libraries(engine_win_server_tests PRIVATE velmora_win velmora_engine_win win32_test_support
   GTest::gtest_main psapi)
