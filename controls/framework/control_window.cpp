@@ -3,6 +3,7 @@
 #include "framework/control_window.h"
 
 #include "framework/control_base.h"
+#include "winsupport/window_object_win.h"
 
 namespace velmora::controls {
 
@@ -37,13 +38,9 @@ HRESULT WindowedControl::CreateControlWindow(HWND parent, const RECT& position) 
 }
 
 LRESULT CALLBACK WindowedControl::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<WindowedControl*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        self->window_.reset(window);
-    }
-    auto* self = reinterpret_cast<WindowedControl*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* self = WindowObject<WindowedControl>(window, message, lParam);
     if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_NCCREATE) self->window_.reset(window);
     if (message == WM_NCDESTROY) {
         // Destroyed by us or with its parent: either way the object no
         // longer has a window.

@@ -15,6 +15,7 @@
 #include "window/resource_ids.h"
 #include "window/skin_child_win.h"
 #include "window/window_layout.h"
+#include "winsupport/window_object_win.h"
 
 namespace velmora {
 
@@ -175,13 +176,9 @@ void UpdaterWindow::StopTimer(Timer& timer) {
 }
 
 LRESULT CALLBACK UpdaterWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<UpdaterWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->window_ = window;
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<UpdaterWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* self = WindowObject<UpdaterWindow>(window, message, lParam);
     if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_NCCREATE) self->window_ = window;
     // No exception may unwind through the system's dispatch: a failure that
     // no handler takes care of ends the program with its report.
     try {
