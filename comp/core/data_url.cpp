@@ -24,6 +24,43 @@ bool IsIpv6Char(char c) {
            c == '.';
 }
 
+struct HostAndPort {
+    std::string_view host;
+    std::string_view port;  // empty when the URL names none
+};
+
+// "host", "host:port", "[v6]" or "[v6]:port"; nothing for any other form.
+std::optional<HostAndPort> SplitAuthority(std::string_view authority) {
+    HostAndPort split;
+    if (authority.starts_with('[')) {
+        const std::size_t close = authority.find(']');
+        if (close == std::string_view::npos) return std::nullopt;
+        split.host = authority.substr(1, close - 1);
+        // Every IPv6 address has two colons at least; brackets around
+        // anything else ("[1]", "[1.2.3.4]") would reach WinINet as a bare
+        // name or IPv4 address the URL did not write.
+        const std::string_view host = split.host;
+        if (std::count(host.begin(), host.end(), ':') < 2 || !std::all_of(host.begin(), host.end(), IsIpv6Char))
+            return std::nullopt;
+        const std::string_view after = authority.substr(close + 1);
+        if (!after.empty()) {
+            if (after.front() != ':') return std::nullopt;
+            split.port = after.substr(1);
+            if (split.port.empty()) return std::nullopt;
+        }
+    } else {
+        const std::size_t colon = authority.find(':');
+        split.host = authority.substr(0, colon);
+        if (colon != std::string_view::npos) {
+            split.port = authority.substr(colon + 1);
+            if (split.port.empty()) return std::nullopt;
+        }
+        const std::string_view host = split.host;
+        if (host.empty() || !std::all_of(host.begin(), host.end(), IsHostChar)) return std::nullopt;
+    }
+    return split;
+}
+
 }  // namespace
 
 std::optional<DataUrl> ParseDataUrl(std::string_view url) {
@@ -51,32 +88,9 @@ std::optional<DataUrl> ParseDataUrl(std::string_view url) {
     const std::string_view path = url.substr(slash);
     if (authority.find('@') != std::string_view::npos) return std::nullopt;
 
-    std::string_view host;
-    std::string_view port;
-    if (authority.starts_with('[')) {
-        const std::size_t close = authority.find(']');
-        if (close == std::string_view::npos) return std::nullopt;
-        host = authority.substr(1, close - 1);
-        // Every IPv6 address has two colons at least; brackets around
-        // anything else ("[1]", "[1.2.3.4]") would reach WinINet as a bare
-        // name or IPv4 address the URL did not write.
-        if (std::count(host.begin(), host.end(), ':') < 2 || !std::all_of(host.begin(), host.end(), IsIpv6Char))
-            return std::nullopt;
-        const std::string_view after = authority.substr(close + 1);
-        if (!after.empty()) {
-            if (after.front() != ':') return std::nullopt;
-            port = after.substr(1);
-            if (port.empty()) return std::nullopt;
-        }
-    } else {
-        const std::size_t colon = authority.find(':');
-        host = authority.substr(0, colon);
-        if (colon != std::string_view::npos) {
-            port = authority.substr(colon + 1);
-            if (port.empty()) return std::nullopt;
-        }
-        if (host.empty() || !std::all_of(host.begin(), host.end(), IsHostChar)) return std::nullopt;
-    }
+    const std::optional<HostAndPort> split = SplitAuthority(authority);
+    if (!split) return std::nullopt;
+    const auto [host, port] = *split;
     if (!port.empty()) {
         const std::optional<std::uint64_t> number = ParseDecimal(port, 65535);
         if (!number || *number == 0) return std::nullopt;
