@@ -16,10 +16,6 @@ std::vector<std::string_view> ParentFolders(std::string_view path) {
     return folders;
 }
 
-DroppedFiles FindDroppedFiles(const Manifest* local, const Manifest& next) {
-    return local ? FindDroppedFiles(PathsOf(*local), next) : DroppedFiles{};
-}
-
 DroppedFiles FindDroppedFiles(const std::vector<std::string>& previous, const Manifest& next) {
     DroppedFiles dropped;
     std::unordered_set<std::string> files;

@@ -24,8 +24,6 @@ struct DroppedFiles {
 // The paths of `previous` that `next` does not list. Paths are compared as
 // Windows compares names, as the plan compares them.
 DroppedFiles FindDroppedFiles(const std::vector<std::string>& previous, const Manifest& next);
-// The same for the files of a manifest; nothing without one (`local` null).
-DroppedFiles FindDroppedFiles(const Manifest* local, const Manifest& next);
 
 // The folders that hold a manifest path, deepest first:
 // "a/b/c.txt" gives "a/b", then "a".

@@ -332,10 +332,10 @@ TEST(DroppedFiles, ListedBeforeAndNoLongerListed) {
     for (const auto& c : cases) {
         const Manifest local = manifest(1, c.before);
         const Manifest next = manifest(2, c.after);
-        const DroppedFiles dropped = FindDroppedFiles(&local, next);
+        const DroppedFiles dropped = FindDroppedFiles(PathsOf(local), next);
         EXPECT_EQ(dropped.inTheWay, c.inTheWay) << c.name;
         EXPECT_EQ(dropped.afterwards, c.afterwards) << c.name;
-        const DroppedFiles fresh = FindDroppedFiles(nullptr, next);
+        const DroppedFiles fresh = FindDroppedFiles(std::vector<std::string>(), next);
         EXPECT_TRUE(fresh.inTheWay.empty() && fresh.afterwards.empty()) << c.name;
         // The record of placed files, read back, finds the same.
         const auto record = ParsePlacedFiles(PlacedFilesText(PathsOf(local)));
