@@ -14,18 +14,8 @@ struct ClickArea {
 };
 
 LRESULT CALLBACK ClickAreaProcedure(HWND area, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* state = reinterpret_cast<ClickArea*>(::GetWindowLongPtrW(area, GWLP_USERDATA));
+    auto* state = SkinChildState<ClickArea>(area, message, lParam);
     switch (message) {
-        case WM_NCCREATE: {
-            const auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-            ::SetWindowLongPtrW(area, GWLP_USERDATA,
-                                reinterpret_cast<LONG_PTR>(new ClickArea{static_cast<HBITMAP>(create->lpCreateParams)}));
-            break;
-        }
-        case WM_NCDESTROY:
-            delete state;
-            ::SetWindowLongPtrW(area, GWLP_USERDATA, 0);
-            break;
         case WM_ERASEBKGND: return 1;
         case WM_PAINT: {
             PAINTSTRUCT paint;
@@ -70,7 +60,8 @@ LRESULT CALLBACK ClickAreaProcedure(HWND area, UINT message, WPARAM wParam, LPAR
 }  // namespace
 
 HWND CreateClickArea(HWND parent, const RECT& place, HBITMAP skin, int id) {
-    return CreateSkinChild(kClassName, ClickAreaProcedure, parent, place, id, skin);
+    ClickArea state{skin};
+    return CreateSkinChild(kClassName, ClickAreaProcedure, parent, place, id, &state);
 }
 
 }  // namespace velmora

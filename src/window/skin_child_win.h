@@ -16,6 +16,27 @@ void PaintSkinBehind(HDC target, HWND child, HBITMAP skin);
 HWND CreateSkinChild(const wchar_t* className, WNDPROC procedure, HWND parent, const RECT& place, int id,
                      void* parameter);
 
+// The state a skin child keeps for its life, found by its window
+// procedure for every message: a copy of the `State` given to
+// CreateSkinChild, made at WM_NCCREATE and freed at WM_NCDESTROY (which then
+// finds none, as does any message before WM_NCCREATE).
+template <class State>
+State* SkinChildState(HWND child, UINT message, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* given = static_cast<const State*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+        auto* state = new State(*given);
+        ::SetWindowLongPtrW(child, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
+        return state;
+    }
+    auto* state = reinterpret_cast<State*>(::GetWindowLongPtrW(child, GWLP_USERDATA));
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrW(child, GWLP_USERDATA, 0);
+        delete state;
+        return nullptr;
+    }
+    return state;
+}
+
 // The status line: its text is the window text (WM_SETTEXT / WM_GETTEXT),
 // drawn light grey and centred over the skin.
 HWND CreateStatusLabel(HWND parent, const RECT& place, HBITMAP skin, HFONT font);

@@ -36,18 +36,8 @@ void Paint(HWND label, const LabelLook& look) {
 }
 
 LRESULT CALLBACK LabelProcedure(HWND label, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* look = reinterpret_cast<LabelLook*>(::GetWindowLongPtrW(label, GWLP_USERDATA));
+    const auto* look = SkinChildState<LabelLook>(label, message, lParam);
     switch (message) {
-        case WM_NCCREATE: {
-            const auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-            ::SetWindowLongPtrW(label, GWLP_USERDATA,
-                                reinterpret_cast<LONG_PTR>(new LabelLook(*static_cast<LabelLook*>(create->lpCreateParams))));
-            break;
-        }
-        case WM_NCDESTROY:
-            delete look;
-            ::SetWindowLongPtrW(label, GWLP_USERDATA, 0);
-            break;
         case WM_SETTEXT: {
             const LRESULT result = ::DefWindowProcW(label, message, wParam, lParam);
             ::InvalidateRect(label, nullptr, FALSE);
