@@ -274,5 +274,48 @@ TEST(EngineCoreTransfer, ProgressCountsEveryWorkersBytes) {
     EXPECT_EQ(total, 2000);
 }
 
+// Past the variables' 32-bit range a download is shown in equal stages
+// (here with the limit lowered to 100 bytes): each shows its own done and
+// total, ends full, and the next begins with its first byte.
+TEST(EngineCoreTransfer, ProgressBeyondTheVariablesRangeIsShownInStages) {
+    const struct {
+        std::uint64_t total;
+        std::vector<std::uint64_t> received;
+        std::int32_t done, shownTotal;
+    } cases[] = {
+        {100, {}, 0, 100},          // fits: one stage, as it is
+        {100, {100}, 100, 100},
+        {250, {}, 0, 84},           // three stages of 84, 84 and 82
+        {250, {84}, 84, 84},        // a stage's last byte keeps it full
+        {250, {84, 1}, 1, 84},      // the next byte begins the next
+        {250, {200}, 32, 82},       // the last stage holds the rest
+        {250, {250}, 82, 82},
+        {200, {150}, 50, 100},      // exactly two stages
+    };
+    for (const auto& c : cases) {
+        alignas(2) std::int16_t status = 0;
+        alignas(4) std::int32_t done = -1;
+        alignas(4) std::int32_t total = -1;
+        const StatusWriter writer(&status, &done, &total);
+        TransferProgress progress(writer, c.total, 100);
+        for (const std::uint64_t bytes : c.received) progress.Received(bytes);
+        EXPECT_EQ(done, c.done) << c.total << " after " << c.received.size();
+        EXPECT_EQ(total, c.shownTotal) << c.total << " after " << c.received.size();
+    }
+    // A total that grows past one stage goes on in stages of the limit.
+    alignas(2) std::int16_t status = 0;
+    alignas(4) std::int32_t done = -1;
+    alignas(4) std::int32_t total = -1;
+    const StatusWriter writer(&status, &done, &total);
+    TransferProgress progress(writer, 60, 100);
+    progress.Grew(90);
+    EXPECT_EQ(total, 100);
+    progress.Received(120);
+    EXPECT_EQ(done, 20);
+    EXPECT_EQ(total, 50);
+    EXPECT_EQ(progress.Done(), 120u);
+    EXPECT_EQ(progress.Total(), 150u);
+}
+
 }  // namespace
 }  // namespace velmora::engine
