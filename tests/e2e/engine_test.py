@@ -10,8 +10,8 @@ import tempfile
 import time
 import unittest
 
-from harness import (BUILD, DIST, Installation, Window, code_page, message_box, registered_server,
-                     unregister_controls, wait_until, watch_window, windows_path, xdotool)
+from harness import (BUILD, DIST, FOLDER_OUTSIDE_1252, LOCALE_1252, Installation, Window, code_page, message_box,
+                     registered_server, unregister_controls, wait_until, watch_window, windows_path, xdotool)
 from update_server import (EXPIRED, NEXT_KEY, TEST_KEY, UpdateServer, make_key, port_in_use, program_address, publish,
                            release_files, tamper_chunk, tamper_manifest, write_release)
 
@@ -209,15 +209,13 @@ class Updates(EngineRun):
 
     def test_install_in_a_folder_outside_the_system_code_page(self):
         # Players install under their user folder, whose name may be in any
-        # script. Under a Spanish locale the system's 8-bit code page is
-        # 1252, which cannot hold this folder's name.
-        folder, locale = "Velmora Игра", "es_ES.UTF-8"
-        self.assertEqual(code_page(locale), 1252)
-        self.assertRaises(UnicodeEncodeError, folder.encode, "cp1252")
+        # script; the system's 8-bit code page cannot hold this one.
+        self.assertEqual(code_page(LOCALE_1252), 1252)
+        self.assertRaises(UnicodeEncodeError, FOLDER_OUTSIDE_1252.encode, "cp1252")
         unregister_controls()
         files, published = self.publication(1, 1)
         self.server.serve(published)
-        install = self.installation(folder_name=folder, locale=locale)
+        install = self.installation(folder_name=FOLDER_OUTSIDE_1252, locale=LOCALE_1252)
         states = watch(install.start(), timeout=30)
         self.assertEqual(lines_of(states)[-1:], [OK], f"saw {states}; message box: {message_box()}")
         self.assertIsNotNone(install.wait_for_exit(5), f"the program did not end; saw {states}")

@@ -6,8 +6,8 @@ import subprocess
 import time
 import unittest
 
-from harness import (BARE_WINDOW, Installation, Window, message_box, registered_server, unregister_controls,
-                     wait_for_message_box, wait_until, windows_path)
+from harness import (BARE_WINDOW, FOLDER_OUTSIDE_1252, LOCALE_1252, Installation, Window, message_box,
+                     registered_server, unregister_controls, wait_for_message_box, wait_until, windows_path)
 
 
 def folder_state(folder):
@@ -51,7 +51,10 @@ class Start(unittest.TestCase):
 
     def test_control_that_never_registers_ends_after_two_passes_without_window(self):
         unregister_controls()
-        install = Installation("start 0\n", regsvr32_recorder=True)
+        # In a folder outside the code page, so that the fallback's command
+        # lines must carry its name whole.
+        install = Installation("start 0\n", regsvr32_recorder=True, folder_name=FOLDER_OUTSIDE_1252,
+                               locale=LOCALE_1252)
         install.replace_control("mbprgbar.ocx", "failing_control.ocx")
         try:
             install.start()

@@ -21,6 +21,10 @@ BARE_WINDOW = os.path.join(BUILD, "fixtures", "bare_window", "bare_window.exe")
 REGSVR32_RECORDER = os.path.join(BUILD, "fixtures", "regsvr32_recorder", "regsvr32.exe")
 FIXTURE_CONTROLS = os.path.join(BUILD, "fixtures", "control_stubs")
 CONTROLS = ("mbprgbar.ocx", "mscomctl.ocx", "richtx32.ocx")
+# A folder name that the system's 8-bit code page under LOCALE_1252 cannot
+# hold, as a player's user folder in another script.
+FOLDER_OUTSIDE_1252 = "Velmora Игра"
+LOCALE_1252 = "es_ES.UTF-8"
 
 
 def windows_path(path):
@@ -34,7 +38,18 @@ def with_locale(locale):
 
 
 def wine(*args, timeout=30, locale=None):
-    return subprocess.run(["wine", *args], capture_output=True, text=True, timeout=timeout, env=with_locale(locale))
+    """Runs a Windows program to its end and returns its result with its
+    output as text. The output goes through files, not pipes: a Wine service
+    that the program starts (the desktop's explorer, when it is the first
+    program of the session to need it) inherits the output handles and
+    lives on, and a pipe would not end before it does."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        result = subprocess.run(["wine", *args], stdout=out, stderr=err, timeout=timeout, env=with_locale(locale))
+        out.seek(0)
+        err.seek(0)
+        result.stdout = out.read().decode("utf-8", "replace")
+        result.stderr = err.read().decode("utf-8", "replace")
+    return result
 
 
 def code_page(locale=None):
