@@ -1,5 +1,6 @@
 """Starting the program: registration of the controls, the missing libs
-folder, and a control that never registers."""
+folder, a control that never registers, and a second start while one
+runs."""
 
 import os
 import subprocess
@@ -89,7 +90,8 @@ class SecondStart(unittest.TestCase):
             self.assertTrue(install.wait_for_window(), "the window did not appear")
             # Another program's window goes in front of the updater's.
             other = subprocess.Popen(["wine", BARE_WINDOW], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            self.assertTrue(wait_until(lambda: not Window.read().foreground, 10), "the updater stayed in front")
+            self.assertTrue(wait_until(lambda: (lambda w: w and not w.foreground)(Window.read()), 10),
+                            "the updater stayed in front")
             # libs as the running updater's switch of the engine leaves it
             # for a moment: the place empty, the old file set aside. A start
             # on its own puts the file back; the second start must not.
