@@ -7,7 +7,7 @@ namespace velmora {
 
 FARPROC EngineLibrary::Bind(const char* name) {
     if (!module_) {
-        module_.reset(::LoadLibraryA(fileName_.c_str()));
+        module_.reset(::LoadLibraryW(fileName_.c_str()));
         if (!module_) throw FailureFromLastError();
     }
     FARPROC function = ::GetProcAddress(module_.get(), name);

@@ -17,7 +17,7 @@ namespace velmora {
 
 class EngineLibrary {
 public:
-    explicit EngineLibrary(std::string fileName = "comp.dll") : fileName_(std::move(fileName)) {}
+    explicit EngineLibrary(std::wstring fileName = L"comp.dll") : fileName_(std::move(fileName)) {}
 
     void Init();
     // Starts the engine on url and localPath (converted to the system code
@@ -34,7 +34,7 @@ private:
         return slot;
     }
 
-    std::string fileName_;
+    std::wstring fileName_;
     UniqueModule module_;
     EngineInitFunction init_ = nullptr;
     EngineStartFunction start_ = nullptr;

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "common/message_box_win.h"
-#include "winsupport/text_win.h"
 #include "winsupport/application_pointer_win.h"
 #include "startup/self_registration.h"
 
@@ -38,7 +37,7 @@ T FromId(Id id) {
 class Win32RegistrationOperations final : public RegistrationOperations {
 public:
     LibraryId LoadLibraryAt(const std::wstring& path) override {
-        return ToId<LibraryId>(::LoadLibraryA(ToSystemCodePage(path).c_str()));
+        return ToId<LibraryId>(::LoadLibraryW(path.c_str()));
     }
     EntryPointId FindEntryPoint(LibraryId library, const char* name) override {
         return ToId<EntryPointId>(::GetProcAddress(FromId<HMODULE>(library), name));

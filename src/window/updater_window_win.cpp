@@ -21,7 +21,7 @@ namespace velmora {
 
 namespace {
 
-constexpr wchar_t kClassName[] = L"VELUpdater";
+constexpr const wchar_t* kClassName = kUpdaterWindowClass;
 constexpr wchar_t kCaption[] = L"VELUpdater";
 constexpr int kImage1Id = 1;
 constexpr UINT_PTR kTimer1Id = 1;

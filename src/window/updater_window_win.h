@@ -14,6 +14,9 @@
 
 namespace velmora {
 
+// The window's class, by which a second start finds it.
+inline constexpr wchar_t kUpdaterWindowClass[] = L"VELUpdater";
+
 class UpdaterWindow {
 public:
     // Creates the window hidden, with its controls and running timers, and

@@ -10,7 +10,8 @@ import tempfile
 import time
 import unittest
 
-from harness import BUILD, DIST, Installation, Window, wait_until, watch_window, xdotool
+from harness import (BUILD, DIST, FOLDER_OUTSIDE_1252, LOCALE_1252, Installation, Window, code_page, message_box,
+                     registered_server, unregister_controls, wait_until, watch_window, windows_path, xdotool)
 from update_server import (EXPIRED, NEXT_KEY, TEST_KEY, UpdateServer, make_key, port_in_use, program_address, publish,
                            release_files, tamper_chunk, tamper_manifest, write_release)
 
@@ -81,10 +82,10 @@ class EngineRun(unittest.TestCase):
         release = write_release(os.path.join(self.work, f"release-{self.count}"), files)
         return files, publish(release, os.path.join(self.work, f"published-{self.count}"), version, **options)
 
-    def installation(self, files=None, publication=None):
+    def installation(self, files=None, publication=None, **options):
         """The program with the real engine; with files, a game folder that
         a run applied the publication to."""
-        install = Installation(real_engine=True, game=False)
+        install = Installation(real_engine=True, game=False, **options)
         self.addCleanup(install.close)
         if files:
             write_release(install.app, files)
@@ -205,6 +206,27 @@ class Updates(EngineRun):
         self.assertFalse(os.path.exists(os.path.join(install.libs, "libs")))
         self.assert_game_started(install)
         self.assertEqual(install.game_starts()[0].split("\t")[1], "V:\\")
+
+    def test_install_in_a_folder_outside_the_system_code_page(self):
+        # Players install under their user folder, whose name may be in any
+        # script; the system's 8-bit code page cannot hold this one.
+        self.assertEqual(code_page(LOCALE_1252), 1252)
+        self.assertRaises(UnicodeEncodeError, FOLDER_OUTSIDE_1252.encode, "cp1252")
+        unregister_controls()
+        files, published = self.publication(1, 1)
+        self.server.serve(published)
+        install = self.installation(folder_name=FOLDER_OUTSIDE_1252, locale=LOCALE_1252)
+        states = watch(install.start(), timeout=30)
+        self.assertEqual(lines_of(states)[-1:], [OK], f"saw {states}; message box: {message_box()}")
+        self.assertIsNotNone(install.wait_for_exit(5), f"the program did not end; saw {states}")
+        for prog_id, control in (("MBProgressBar.ProgressBar", "mbprgbar.ocx"),
+                                 ("MSComctlLib.TabStrip", "mscomctl.ocx"),
+                                 ("RichTextLib.RichTextBox", "richtx32.ocx")):
+            self.assertEqual(registered_server(prog_id).lower(),
+                             windows_path(os.path.join(install.libs, control)).lower())
+        self.assert_game_folder(install, files, published)
+        self.assert_game_started(install)
+        self.assertEqual(install.game_starts()[0].split("\t")[1], windows_path(install.app))
 
     def test_incremental_update_fetches_only_the_new_chunks(self):
         old, first = self.publication(1, 1)

@@ -106,8 +106,8 @@ TEST_F(EngineLibraryTest, CleanupStopsTheEngineBeforeItReturns) {
 TEST(EngineLibraryFailures, MissingLibraryOrFunctionRaisesTheSystemError) {
     TestFolder folder;
     CopyFixture(L"partial_engine.dll", folder / L"partial_engine.dll");
-    EngineLibrary noLibrary("velmora-no-such-engine.dll");
-    EngineLibrary partial(Utf8(folder / L"partial_engine.dll"));
+    EngineLibrary noLibrary(L"velmora-no-such-engine.dll");
+    EngineLibrary partial(folder / L"partial_engine.dll");
     partial.Init();  // present in the library
     const struct {
         const char* name;

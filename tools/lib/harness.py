@@ -16,17 +16,46 @@ SCRIPTED_ENGINE = os.path.join(BUILD, "fixtures", "scripted_engine", "comp.dll")
 # The engine the build ships in the install folder.
 REAL_ENGINE = os.path.join(DIST, "libs", "comp.dll")
 GAME = os.path.join(BUILD, "fixtures", "game", "velmora.exe")
+# A plain window of another program, to stand in front of the updater's.
+BARE_WINDOW = os.path.join(BUILD, "fixtures", "bare_window", "bare_window.exe")
 REGSVR32_RECORDER = os.path.join(BUILD, "fixtures", "regsvr32_recorder", "regsvr32.exe")
 FIXTURE_CONTROLS = os.path.join(BUILD, "fixtures", "control_stubs")
 CONTROLS = ("mbprgbar.ocx", "mscomctl.ocx", "richtx32.ocx")
+# A folder name that the system's 8-bit code page under LOCALE_1252 cannot
+# hold, as a player's user folder in another script.
+FOLDER_OUTSIDE_1252 = "Velmora Игра"
+LOCALE_1252 = "es_ES.UTF-8"
 
 
 def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-def wine(*args, timeout=30):
-    return subprocess.run(["wine", *args], capture_output=True, text=True, timeout=timeout)
+def with_locale(locale):
+    """The environment for a Wine process under a Unix locale (None: as it
+    is). Wine takes the system's 8-bit code page from it."""
+    return dict(os.environ, LC_ALL=locale) if locale else None
+
+
+def wine(*args, timeout=30, locale=None):
+    """Runs a Windows program to its end and returns its result with its
+    output as text. The output goes through files, not pipes: a Wine service
+    that the program starts (the desktop's explorer, when it is the first
+    program of the session to need it) inherits the output handles and
+    lives on, and a pipe would not end before it does."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        result = subprocess.run(["wine", *args], stdout=out, stderr=err, timeout=timeout, env=with_locale(locale))
+        out.seek(0)
+        err.seek(0)
+        result.stdout = out.read().decode("utf-8", "replace")
+        result.stderr = err.read().decode("utf-8", "replace")
+    return result
+
+
+def code_page(locale=None):
+    """The system code page of a program started under the locale."""
+    result = wine(PROBE, "codepage", locale=locale)
+    return int(result.stdout.strip().partition("=")[2])
 
 
 def probe(*args):
@@ -60,7 +89,7 @@ class Installation:
     engine of the install folder), and (optionally) the game."""
 
     def __init__(self, scenario="start 0\n", *, game=True, folder_name="Velmora", libs=True,
-                 regsvr32_recorder=False, real_engine=False):
+                 regsvr32_recorder=False, real_engine=False, locale=None):
         work = os.path.join(BUILD, "e2e-work")
         os.makedirs(work, exist_ok=True)
         self.root = tempfile.mkdtemp(prefix="run-", dir=work)
@@ -81,6 +110,7 @@ class Installation:
             shutil.copy(GAME, self.app)
         if regsvr32_recorder:
             shutil.copy(REGSVR32_RECORDER, self.app)
+        self.locale = locale
         self.process = None
         self.drive_link = None
 
@@ -99,9 +129,15 @@ class Installation:
             os.symlink(self.app, link)
             self.drive_link = link
             program = drive.upper() + ":\\VELUpdater.exe"
-        self.process = subprocess.Popen(["wine", program], cwd=self.root,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.process = self.launch(program)
         return self
+
+    def launch(self, program=None):
+        """Starts the program (by default from the application folder) as a
+        process of its own and returns it; start() keeps the first one."""
+        program = program or windows_path(os.path.join(self.app, "VELUpdater.exe"))
+        return subprocess.Popen(["wine", program], cwd=self.root, env=with_locale(self.locale),
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def wait_for_window(self, timeout_ms=20000):
         code, _ = probe("wait", str(timeout_ms))
@@ -168,6 +204,10 @@ class Window:
         return self.values.get("visible") == "1"
 
     @property
+    def foreground(self):
+        return self.values.get("foreground") == "1"
+
+    @property
     def origin(self):
         x, y = self.values["client_origin"].split(",")
         return int(x), int(y)
@@ -197,15 +237,8 @@ def unregister_controls():
 
 def registered_server(prog_id):
     """The library registered for a class name, or None."""
-    result = wine("reg", "query", f"HKCR\\{prog_id}\\CLSID", "/ve")
-    clsid = next((word for line in result.stdout.splitlines() for word in line.split() if word.startswith("{")), None)
-    if not clsid:
-        return None
-    result = wine("reg", "query", f"HKCR\\CLSID\\{clsid}\\InprocServer32", "/ve")
-    for line in result.stdout.splitlines():
-        if "REG_SZ" in line:
-            return line.split("REG_SZ", 1)[1].strip()
-    return None
+    code, values = probe("server", prog_id)
+    return values["server"] if code == 0 else None
 
 
 def watch_window(timeout=40, stop_at=()):
