@@ -8,7 +8,7 @@ namespace velmora {
 FARPROC EngineLibrary::Bind(const char* name) {
     if (!module_) {
         module_.reset(::LoadLibraryA(fileName_.c_str()));
-        if (!module_) throw FailureFromLastError();
+        if (!module_) throw FailureFromLastError(FromSystemCodePage(fileName_).value_or(L""));
     }
     FARPROC function = ::GetProcAddress(module_.get(), name);
     if (!function) throw FailureFromLastError();
