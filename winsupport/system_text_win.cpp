@@ -1,16 +1,20 @@
 #include "winsupport/system_text_win.h"
 
+#include "winsupport/message_inserts.h"
 #include "winsupport/parent_folder.h"
 
 namespace velmora {
 
-std::wstring SystemErrorText(DWORD code) {
+std::wstring SystemErrorText(DWORD code, std::span<const std::wstring> inserts) {
+    // Inserts are left in the text by the system and filled here: asked to
+    // fill them itself it would read arguments for every insert the text
+    // happens to hold.
     wchar_t* buffer = nullptr;
     const DWORD length = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::wstring text;
-    if (length && buffer) text.assign(buffer, length);
+    if (length && buffer) text = FillInserts(std::wstring_view(buffer, length), inserts);
     ::LocalFree(buffer);
     // The system ends its texts with a line break, which has no place in a
     // one-line report.

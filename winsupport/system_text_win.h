@@ -3,13 +3,15 @@
 // of loaded modules.
 #include <windows.h>
 
+#include <span>
 #include <string>
 
 namespace velmora {
 
 // The system's description of a Win32 error code or an HRESULT, on one
-// line; empty when the system has none.
-std::wstring SystemErrorText(DWORD code);
+// line; empty when the system has none. Its inserts ("%1") are filled from
+// `inserts` (the file or program the failure concerns) or removed.
+std::wstring SystemErrorText(DWORD code, std::span<const std::wstring> inserts = {});
 
 // The full path of a loaded module (nullptr: the running program), however
 // long; empty when the system cannot tell.

@@ -2,9 +2,11 @@
 
 namespace velmora {
 
-Failure FailureFromError(DWORD code) { return Failure(code, SystemErrorText(code)); }
+Failure FailureFromError(DWORD code, const std::wstring& subject) {
+    return Failure(code, SystemErrorText(code, std::span(&subject, 1)));
+}
 
-Failure FailureFromLastError() { return FailureFromError(::GetLastError()); }
+Failure FailureFromLastError(const std::wstring& subject) { return FailureFromError(::GetLastError(), subject); }
 
 Failure FailureFromHresult(HRESULT hr) {
     // An HRESULT that wraps a Win32 code is described by that code's text.

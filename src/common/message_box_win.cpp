@@ -9,14 +9,14 @@
 
 namespace velmora {
 
-void ShowMessage(std::wstring_view text, std::wstring_view caption) {
+void ShowMessage(std::wstring_view text, std::wstring_view caption, HWND owner) {
     const std::wstring terminatedText(text);
     const std::wstring terminatedCaption(caption);
-    ::MessageBoxW(nullptr, terminatedText.c_str(), terminatedCaption.c_str(), MB_OK);
+    ::MessageBoxW(owner, terminatedText.c_str(), terminatedCaption.c_str(), MB_OK);
 }
 
-void EndProgramWithFailure(const Failure& failure) {
-    ShowMessage(DescribeFailure(failure));
+void EndProgramWithFailure(const Failure& failure, HWND owner) {
+    ShowMessage(DescribeFailure(failure), kProgramTitle, owner);
     ::ExitProcess(1);
 }
 

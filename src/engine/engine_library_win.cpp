@@ -8,7 +8,7 @@ namespace velmora {
 FARPROC EngineLibrary::Bind(const char* name) {
     if (!module_) {
         module_.reset(::LoadLibraryW(fileName_.c_str()));
-        if (!module_) throw FailureFromLastError();
+        if (!module_) throw FailureFromLastError(fileName_);
     }
     FARPROC function = ::GetProcAddress(module_.get(), name);
     if (!function) throw FailureFromLastError();

@@ -8,9 +8,9 @@ void StartDrag(DragState& drag, float x, float y) {
     drag.startY = RoundHalfToEven(y);
 }
 
-bool ContinueDrag(DragState& drag, std::int16_t leftButtonQuery) {
+bool ContinueDrag(DragState& drag, std::int16_t primaryButtonQuery) {
     if (!drag.dragging) return false;
-    if (leftButtonQuery == 0) {
+    if (primaryButtonQuery == 0) {
         drag.dragging = false;
         return false;
     }

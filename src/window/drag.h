@@ -1,8 +1,9 @@
 #pragma once
 // Dragging the borderless window by its surface. A press starts a drag and
-// remembers where the pointer was; each move while the left button is held
-// moves the window by the pointer's displacement from that spot, the left
-// edge first, then the top edge.
+// remembers where the pointer was; each move while the primary button (the
+// left one unless the player swapped them) is held moves the window by the
+// pointer's displacement from that spot, the left edge first, then the top
+// edge.
 #include <cstdint>
 
 #include "common/rounding.h"
@@ -19,10 +20,10 @@ struct DragState {
 void StartDrag(DragState& drag, float x, float y);
 
 // Whether a move should move the window: false (and the drag ends) when no
-// drag runs or the left-button query gave zero. Any non-zero query result,
-// the "down now" bit or only the "pressed since last query" bit, counts as
-// held.
-bool ContinueDrag(DragState& drag, std::int16_t leftButtonQuery);
+// drag runs or the primary button's query gave zero. Any non-zero query
+// result, the "down now" bit or only the "pressed since last query" bit,
+// counts as held.
+bool ContinueDrag(DragState& drag, std::int16_t primaryButtonQuery);
 
 // The new position of an edge for a pointer coordinate and the drag's start
 // coordinate on the same axis, in single precision.

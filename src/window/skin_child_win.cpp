@@ -28,7 +28,9 @@ HWND CreateSkinChild(const wchar_t* className, WNDPROC procedure, HWND parent, c
         type.lpszClassName = className;
         if (!::RegisterClassExW(&type)) return nullptr;
     }
-    return ::CreateWindowExW(0, className, L"", WS_CHILD | WS_VISIBLE, place.left, place.top,
+    // Clipped by its siblings: where a control above it overlaps (the bar
+    // over the status line's last row) it does not paint.
+    return ::CreateWindowExW(0, className, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, place.left, place.top,
                              place.right - place.left, place.bottom - place.top, parent,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, parameter);
 }

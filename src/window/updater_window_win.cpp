@@ -124,13 +124,14 @@ UpdaterWindow::~UpdaterWindow() {
 }
 
 void UpdaterWindow::CreateChildren() {
-    // Created in this order so that the bar lies above the status line on
-    // the pixel row they share.
+    // A child window created earlier lies above those created later: the
+    // bar comes first so that it lies above the status line on the pixel
+    // row they share, and a press there is the bar's.
+    progressBar1_ = std::make_unique<HostedControl>(window_, L"MBProgressBar.ProgressBar",
+                                                    Place(layout::kProgressBar1), ProgressBarSettings().get());
     label1_ = CreateStatusLabel(window_, Place(layout::kLabel1), skin_.get(),
                                 labelFont_.get());
     if (!label1_) throw FailureFromLastError();
-    progressBar1_ = std::make_unique<HostedControl>(window_, L"MBProgressBar.ProgressBar",
-                                                    Place(layout::kProgressBar1), ProgressBarSettings().get());
     image1_ = CreateClickArea(window_, Place(layout::kImage1), skin_.get(), kImage1Id);
     if (!image1_) throw FailureFromLastError();
     tabStrip1_ = std::make_unique<HostedControl>(window_, L"MSComctlLib.TabStrip", Place(layout::kTabStrip1), nullptr);
@@ -184,11 +185,29 @@ LRESULT CALLBACK UpdaterWindow::Procedure(HWND window, UINT message, WPARAM wPar
     try {
         return self->HandleMessage(message, wParam, lParam);
     } catch (...) {
-        EndProgramWithFailure(FailureOfCurrentException());
+        self->EndWithFailure(FailureOfCurrentException());
     }
 }
 
+// The report belongs to the window while the player sees it, so the window
+// is disabled under it; and from now on nothing of the window acts (its
+// timers go on ticking inside the box's loop, and a close could still come),
+// so the report stays the only one.
+void UpdaterWindow::EndWithFailure(const Failure& failure) {
+    endingWithFailure_ = true;
+    const HWND owner = window_ && ::IsWindowVisible(window_) ? window_ : nullptr;
+    EndProgramWithFailure(failure, owner);
+}
+
 LRESULT UpdaterWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (endingWithFailure_) {
+        switch (message) {
+            case WM_TIMER:
+            case WM_COMMAND:
+            case WM_CLOSE:
+            case WM_ENDSESSION: return 0;
+        }
+    }
     switch (message) {
         case WM_PAINT: OnPaint(); return 0;
         case WM_ERASEBKGND: return 1;  // the skin covers the window in WM_PAINT
@@ -269,8 +288,11 @@ void UpdaterWindow::OnPointerPress(LPARAM lParam) {
 
 void UpdaterWindow::OnPointerMove(LPARAM lParam) {
     if (!drag_.dragging) return;
-    const auto leftButton = static_cast<std::int16_t>(::GetAsyncKeyState(VK_LBUTTON));
-    if (!ContinueDrag(drag_, leftButton)) {
+    // The key state is the physical button's: a player who swapped the
+    // buttons drags with the right one, which is the primary one then.
+    const int primary = ::GetSystemMetrics(SM_SWAPBUTTON) ? VK_RBUTTON : VK_LBUTTON;
+    const auto primaryButton = static_cast<std::int16_t>(::GetAsyncKeyState(primary));
+    if (!ContinueDrag(drag_, primaryButton)) {
         ::ReleaseCapture();
         return;
     }

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "common/failure.h"
 #include "winsupport/owners_win.h"
 #include "window/drag.h"
 #include "window/hosted_control_win.h"
@@ -49,6 +50,8 @@ private:
     void StartTimer(Timer& timer);
     void StopTimer(Timer& timer);
 
+    [[noreturn]] void EndWithFailure(const Failure& failure);
+
     void OnPaint();
     void OnPointerPress(LPARAM lParam);
     void OnPointerMove(LPARAM lParam);
@@ -79,6 +82,7 @@ private:
     bool handingOver_ = false;
     bool shown_ = false;
     bool unloaded_ = false;
+    bool endingWithFailure_ = false;
 };
 
 }  // namespace velmora

@@ -1,5 +1,6 @@
-"""The window as the player sees it: geometry, skin, controls, dragging,
-the Cancel area, closing, and a failed engine start."""
+"""The window as the player sees it: geometry, skin, controls, the status
+line's look, dragging, the Cancel area, closing, failure reports, and a
+failed engine start."""
 
 import os
 import shutil
@@ -10,7 +11,7 @@ import time
 import unittest
 
 from harness import (BUILD, DIST, Installation, Window, message_box, probe, screenshot, wait_for_message_box,
-                     wait_until, xdotool)
+                     wait_until, wine, xdotool)
 
 SKIN = os.path.join(os.environ["VELMORA_SOURCE"], "src", "window", "assets", "skin.bmp")
 CLIENT = (604, 229)
@@ -36,6 +37,10 @@ def read_skin():
             row.append((((p >> 10) & 31) * 255 // 31, ((p >> 5) & 31) * 255 // 31, (p & 31) * 255 // 31))
         rows.append(row)
     return rows
+
+
+def near(a, b, tolerance=9):
+    return max(abs(x - y) for x, y in zip(a, b)) <= tolerance
 
 
 def read_screen(crop):
@@ -116,6 +121,56 @@ class OpenWindow(unittest.TestCase):
         self.assertEqual(mismatches[:5], [], f"{len(mismatches)} pixels differ from the skin")
 
 
+class WhileDownloading(unittest.TestCase):
+    """One run whose engine downloads: the status line and the bar shown."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.install = Installation("start 0\n0 status 4 total 1000 done 300\n").start()
+        assert cls.install.wait_for_window(), "the window did not appear"
+        assert wait_until(lambda: (Window.read().child_at(BAR) or {}).get("visible"), 10), "no bar"
+        cls.window = Window.read()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.install.close()
+
+    def test_bar_lies_above_the_status_line_on_the_row_they_share(self):
+        x, y = self.window.origin
+        rows = read_screen((x + BAR[0], y + BAR[1], BAR[2], 2))
+        # The bar paints its whole height above its text; the status line's
+        # skin must not cover its top row.
+        covered = [px for px in range(BAR[2]) if not near(rows[0][px], rows[1][px])]
+        self.assertEqual(covered[:5], [], f"{len(covered)} pixels of the bar's top row are covered")
+
+    def test_status_line_is_light_grey_bold_trebuchet_centred_in_its_box(self):
+        label = self.window.child_at(LABEL1)
+        self.assertEqual(label["text"], "Bajando cambios")
+        x, y = self.window.origin
+        left, top, width, height = LABEL1
+        # Only the label's own rows: its last row is the bar's.
+        screen = read_screen((x + left, y + top, width, height - 1))
+        skin = read_skin()
+        ink = [(px, py) for py in range(height - 1) for px in range(width)
+               if not near(screen[py][px], skin[top + py][left + px], 40)]
+        self.assertTrue(ink, "no text drawn")
+        colours = {}
+        for px, py in ink:
+            colours[screen[py][px]] = colours.get(screen[py][px], 0) + 1
+        self.assertTrue(near(max(colours, key=colours.get), (224, 224, 224)), colours)
+        xs = [px for px, _ in ink]
+        ink_left, ink_right = min(xs), max(xs) + 1
+        # Centred: as much room on either side, to a pixel of rounding.
+        self.assertLessEqual(abs(ink_left - (width - ink_right)), 2, (ink_left, ink_right))
+        # The font's own width of the text, measured in the status line's
+        # font by another program; a regular weight or another size would
+        # be several pixels off.
+        _, extent = probe("textwidth", "Bajando cambios")
+        self.assertLessEqual(abs((ink_right - ink_left) - int(extent["width"])), 2, (ink_left, ink_right, extent))
+        ys = [py for _, py in ink]
+        self.assertLessEqual(max(ys) - min(ys) + 1, int(extent["height"]))
+
+
 class Dragging(unittest.TestCase):
     def setUp(self):
         self.install = Installation("start 0\n").start()
@@ -164,6 +219,22 @@ class Dragging(unittest.TestCase):
                 self.assertEqual(after, expected)
         self.assertTrue(self.install.running())
 
+    def test_swapped_buttons_drag_with_the_primary_one(self):
+        # With the buttons swapped the physical right button is the primary
+        # one; the physical left one does not drag.
+        key = "HKCU\\Control Panel\\Mouse"
+        self.install.close()
+        wine("reg", "add", key, "/v", "SwapMouseButtons", "/d", "1", "/f")
+        try:
+            self.install = Installation("start 0\n").start()
+            self.assertTrue(self.install.wait_for_window())
+            for button, follows in ((3, True), (1, False)):
+                with self.subTest(button=button):
+                    before, after = self.drag((20, 20), (20, 10), button)
+                    self.assertEqual(after, (before[0] + 20, before[1] + 10) if follows else before)
+        finally:
+            wine("reg", "add", key, "/v", "SwapMouseButtons", "/d", "0", "/f")
+
     def test_press_on_the_status_line_after_a_drag_without_a_move_between(self):
         # A pointer that jumps (a pen, a touch screen): a drag on the surface
         # ends with the release, then the next press lands on the status line
@@ -211,13 +282,61 @@ class CancelArea(unittest.TestCase):
 
 
 class Closing(unittest.TestCase):
+    def setUp(self):
+        self.install = Installation("start 0\n").start()
+        self.assertTrue(self.install.wait_for_window())
+
+    def tearDown(self):
+        self.install.close()
+
+    def assert_ended_with_one_cleanup(self):
+        self.assertIsNotNone(self.install.wait_for_exit(10), "the program did not end")
+        self.assertEqual(len(self.install.engine_calls("VelUpdaterCleanup")), 1)
+
     def test_closing_the_window_otherwise_cleans_up_once(self):
-        install = Installation("start 0\n").start()
+        self.assertEqual(probe("close")[0], 0)
+        self.assert_ended_with_one_cleanup()
+
+    def test_alt_f4_closes_through_the_unload(self):
+        x, y = Window.read().origin
+        xdotool("mousemove", x + 20, y + 20)
+        xdotool("click", 1)
+        xdotool("key", "alt+F4")
+        self.assert_ended_with_one_cleanup()
+
+    def test_end_of_session_cleans_up_and_a_close_after_it_not_again(self):
+        self.assertEqual(probe("endsession")[0], 0)
+        self.assertEqual(len(self.install.engine_calls("VelUpdaterCleanup")), 1)
+        self.assertEqual(probe("close")[0], 0)
+        self.assert_ended_with_one_cleanup()
+
+
+class FailureReport(unittest.TestCase):
+    def test_report_belongs_to_the_window_and_stays_the_only_one(self):
+        # An engine without its cleanup function: the Cancel area's call
+        # fails, and the failure ends the program after its report.
+        install = Installation("start 0\n")
+        shutil.copy(os.path.join(BUILD, "fixtures", "scripted_engine", "partial_engine.dll"),
+                    os.path.join(install.libs, "comp.dll"))
         try:
+            install.start()
             self.assertTrue(install.wait_for_window())
+            x, y = Window.read().origin
+            xdotool("mousemove", x + 300, y + 190)
+            time.sleep(0.2)
+            xdotool("click", 1)
+            box = wait_for_message_box()
+            self.assertIsNotNone(box, "no failure report")
+            self.assertTrue(box["text"].startswith("Error 127"), box["text"])
+            self.assertEqual(box["owner"], "VELUpdater")
+            self.assertEqual(Window.read().values["enabled"], "0")
+            # Another close, and a timer's ticks, while the report is open.
             self.assertEqual(probe("close")[0], 0)
+            xdotool("click", 1)
+            time.sleep(1.5)
+            self.assertEqual(message_box()["count"], "1")
+            message_box(press_ok=True)
             self.assertIsNotNone(install.wait_for_exit(10), "the program did not end")
-            self.assertEqual(len(install.engine_calls("VelUpdaterCleanup")), 1)
         finally:
             install.close()
 

@@ -54,14 +54,5 @@ TEST(Drag, PressAndReleaseWithoutMoveKeepsDraggingUntilAMoveFindsTheButtonUp) {
     EXPECT_FALSE(drag.dragging);
 }
 
-TEST(Drag, WindowMovesByThePointersDisplacement) {
-    DragState drag;
-    StartDrag(drag, 40, 30);
-    // The pointer moved 20 right and 10 down from where it was pressed.
-    EXPECT_FLOAT_EQ(DraggedEdge(300, 60, drag.startX), 320);
-    EXPECT_FLOAT_EQ(DraggedEdge(200, 40, drag.startY), 210);
-    EXPECT_FLOAT_EQ(DraggedEdge(300, 10, drag.startX), 270);
-}
-
 }  // namespace
 }  // namespace velmora

@@ -4,8 +4,19 @@
 include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/release-guard.cmake)
 
 set(refused "" "127.0.0.1:8780" "127.0.0.1" "127.1.2.3:80" "LOCALHOST:8080" "localhost" "[::1]:8780" "0.0.0.0"
-  "updates example.com" "http://updates.example.com")
-set(accepted "updates.velmora.example" "updates.velmora.example:8080" "203.0.113.7" "CDN-1.Example.com")
+  "updates example.com" "http://updates.example.com"
+  # Loopback written the other ways resolvers accept.
+  "2130706433" "0x7f000001" "0177.0.0.1" "127.1" "0x7f.0.0.1" "localhost.localdomain" "localhost." "app.localhost"
+  "[::]" "[0:0:0:0:0:0:0:1]" "[::ffff:127.0.0.1]" "[::FFFF:7f00:1]:80" "[::127.0.0.1]"
+  # Not an authority a URL can carry.
+  "updates.example.com:99999" "updates.example.com:0" "updates.example.com:" "updates.example.com:80a"
+  "203.0.113.256" "1.2.3.4.5" "::1" "2001:db8::1" "[2001:db8::1" "[2001:db8::1]:" "[2001:db8::1%25eth0]"
+  "[1::2::3]" "[2001:db8:0:0:0:0:0:0:1]" "[12345::1]" "[1.2.3.4]" "-updates.example.com" "updates-.example.com"
+  "updates..example.com" "under_score.example.com")
+set(accepted "updates.velmora.example" "updates.velmora.example:8080" "203.0.113.7" "CDN-1.Example.com"
+  "updates.example.com:65535" "updates.example.com." "0x7f.example.com" "1e100.net" "126.255.255.255"
+  "128.0.0.1" "[2001:db8::1]" "[2001:DB8::7]:8080" "[::ffff:203.0.113.7]" "[fe80::1:2:3:4]"
+  "[1:2:3:4:5:6:7:8]" "[::2]" "[64:ff9b::203.0.113.7]")
 set(wrong "")
 foreach(host IN LISTS refused)
   velmora_release_host_problem("${host}" problem)

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "progress_bar/progress_bar_class.h"
+#include "window/control_settings_win.h"
 #include "support/test_folder.h"
 #include "support/control_host.h"
 
@@ -20,21 +21,22 @@ constexpr DISPID kRefresh = 0x60030017;
 
 constexpr RECT kBarRectangle{112, 88, 473, 105};  // 361 x 17 at (112, 88)
 
-// The settings the updater window creates its bar with.
+// The settings the updater window creates its bar with, read from the
+// window's own bag; every one the bar persists must be there.
 MemoryPropertyBag WindowSettings() {
-    const ComPtr<IFont> font = MakeFont(L"MS Sans Serif", 82500, 400);
-    return {{L"_extentx", Int(9551)},
-            {L"_extenty", Int(450)},
-            {L"borderstyle", Int(0)},
-            {L"captiontype", Int(0)},
-            {L"value2", Int(0)},
-            {L"percentage2", Int(0)},
-            {L"smooth", Bool(true)},
-            {L"backcolor", Int(RGB(128, 128, 128))},
-            {L"barstartcolor", Int(RGB(0, 64, 0))},
-            {L"barendcolor", Int(RGB(0, 192, 0))},
-            {L"font", Unknown(font.get(), VT_DISPATCH)},
-            {L"textaftercaption", Text(L"aaaaaaaa")}};
+    const ComPtr<PropertyBag> window = ProgressBarSettings();
+    MemoryPropertyBag bag;
+    for (const wchar_t* name : {L"_extentx", L"_extenty", L"borderstyle", L"captiontype", L"value2",
+                                L"percentage2", L"smooth", L"backcolor", L"barstartcolor", L"barendcolor", L"font",
+                                L"backpicture", L"barpicture", L"textaftercaption"}) {
+        Variant value;
+        if (FAILED(window->Read(name, &value, nullptr))) {
+            ADD_FAILURE() << "the window gives no " << Utf8(name);
+            continue;
+        }
+        bag.Write(name, &value);
+    }
+    return bag;
 }
 
 class ControlTest : public ::testing::Test {

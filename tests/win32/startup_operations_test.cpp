@@ -67,12 +67,6 @@ TEST(FailureOfCurrentException, EveryExceptionHasANumberAndTheSystemsText) {
     EXPECT_EQ(cases[1].failure.Description(), SystemErrorText(static_cast<DWORD>(E_OUTOFMEMORY)));
 }
 
-TEST_F(StartupOperations, ApplicationFolderHoldsTheProgram) {
-    const std::wstring folder = ApplicationFolder();
-    EXPECT_EQ(folder, ProgramFolder());
-    EXPECT_NE(::GetFileAttributesW((folder + L"\\startup_win_tests.exe").c_str()), INVALID_FILE_ATTRIBUTES);
-}
-
 TEST_F(StartupOperations, SetWorkingFolderMakesItTheWorkingFolderOrRaises) {
     TestFolder folder(L"velmora work \u00e9");
     SetWorkingFolder(folder.Path());

@@ -3,7 +3,6 @@
 
 #include "support/test_folder.h"
 #include "window/file_exists.h"
-#include "text/status_text.h"
 
 namespace velmora {
 namespace {
@@ -47,16 +46,6 @@ TEST_F(FileExistsTest, RelativePathIsTakenFromTheWorkingFolder) {
     ::SetCurrentDirectoryW(previous);
     EXPECT_TRUE(plain);
     EXPECT_FALSE(hidden);
-}
-
-TEST(StatusTextOnWindows, AccentedTextsReachTheSystemAsTheRightCharacters) {
-    // Converted by the system into its ANSI code page (1252 under the test
-    // locale), the accented letters must come out as the single bytes of
-    // that code page, not as two-byte sequences of another encoding.
-    const std::wstring text = GetStatusText(-9);
-    char narrow[64] = {};
-    ::WideCharToMultiByte(1252, 0, text.c_str(), -1, narrow, sizeof narrow, nullptr, nullptr);
-    EXPECT_STREQ(narrow, "ERROR: Formato inv\xE1lido");
 }
 
 }  // namespace
