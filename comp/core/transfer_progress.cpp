@@ -1,5 +1,7 @@
 #include "core/transfer_progress.h"
 
+#include <algorithm>
+
 namespace velmora::engine {
 
 TransferProgress::TransferProgress(const StatusWriter& status, std::uint64_t total) : status_(status), total_(total) {
@@ -16,6 +18,12 @@ void TransferProgress::Received(std::uint64_t bytes) {
 void TransferProgress::Grew(std::uint64_t bytes) {
     std::lock_guard lock(mutex_);
     total_ += bytes;
+    status_.Total(total_);
+}
+
+void TransferProgress::Replanned(std::uint64_t planned, std::uint64_t instead) {
+    std::lock_guard lock(mutex_);
+    total_ = total_ - std::min(planned, total_) + instead;
     status_.Total(total_);
 }
 
