@@ -97,20 +97,20 @@ def make_mirrored_folders(root, mirror):
     """spread-b-<kind>: the release spread-b, whose manifest names one
     mirror at `mirror` (the mirror server's URL) that serves it well, or
     fails with an error status, silence, a stall, or bytes that are not the
-    signed ones (spread-b-wrong, which only the mirror serves: spread-b's
+    signed ones (spoiled-packs, which only the mirror serves: spread-b's
     packs with every byte changed)."""
     release = os.path.join(root, "releases", "spread-b")
     out = lambda name: os.path.join(root, "server", name)  # noqa: E731
     publish(release, out("spread-b"), 2)
-    os.makedirs(os.path.join(out("spread-b-wrong"), "packs"))
+    os.makedirs(os.path.join(out("spoiled-packs"), "packs"))
     for name in os.listdir(os.path.join(out("spread-b"), "packs")):
         with open(os.path.join(out("spread-b"), "packs", name), "rb") as f:
             spoiled = bytes(b ^ 0x5A for b in f.read())
-        with open(os.path.join(out("spread-b-wrong"), "packs", name), "wb") as f:
+        with open(os.path.join(out("spoiled-packs"), "packs", name), "wb") as f:
             f.write(spoiled)
     mirrors = {"healthy": "/spread-b/", "error": "/_fault/status=503/spread-b/",
                "silent": "/_fault/silent/spread-b/", "stall": "/_fault/stall=1000/spread-b/",
-               "wrong": "/spread-b-wrong/"}
+               "wrong": "/spoiled-packs/"}
     for kind, folder in mirrors.items():
         publish(release, out("spread-b-" + kind), 2, mirrors=[mirror + folder])
 
