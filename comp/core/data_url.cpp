@@ -61,9 +61,9 @@ std::optional<HostAndPort> SplitAuthority(std::string_view authority) {
     return split;
 }
 
-}  // namespace
-
-std::optional<DataUrl> ParseDataUrl(std::string_view url) {
+// The parts of "http://host[:port]/path" (or https), whatever the path's
+// last character.
+std::optional<DataUrl> ParseHttpUrl(std::string_view url) {
     if (std::any_of(url.begin(), url.end(), [](char c) {
             const auto u = static_cast<unsigned char>(c);
             return u <= 0x20 || u == 0x7f || c == '#' || c == '?' || c == '\\';
@@ -96,11 +96,23 @@ std::optional<DataUrl> ParseDataUrl(std::string_view url) {
         if (!number || *number == 0) return std::nullopt;
         result.port = static_cast<std::uint16_t>(*number);
     }
-    // The path must name a file: its folder is where the objects are.
-    if (path.back() == '/') return std::nullopt;
-
     result.host = std::string(host);
     result.manifestPath = std::string(path);
+    return result;
+}
+
+}  // namespace
+
+std::optional<DataUrl> ParseDataUrl(std::string_view url) {
+    std::optional<DataUrl> result = ParseHttpUrl(url);
+    // The path must name a file: its folder is where the packs are.
+    if (!result || result->manifestPath.back() == '/') return std::nullopt;
+    return result;
+}
+
+std::optional<DataUrl> ParseMirrorUrl(std::string_view url) {
+    std::optional<DataUrl> result = ParseHttpUrl(url);
+    if (!result || result->manifestPath.back() != '/') return std::nullopt;
     return result;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
-// The data URL handed to VelUpdateStart, taken apart for WinINet: the
-// manifest's URL names a folder on the server, and every object lives under
-// that folder's objects/.
+// The data URL handed to VelUpdateStart, taken apart for the network: the
+// manifest's URL names a folder on the server, and the packs live under that
+// folder's packs/. A mirror the manifest names is a folder URL of the same
+// form, holding packs/ as that folder does.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -13,7 +14,9 @@ struct DataUrl {
     bool secure = false;        // https
     std::string host;           // name, IPv4 address, or IPv6 address without brackets
     std::uint16_t port = 0;     // the scheme's default when the URL names none
-    std::string manifestPath;   // "/oficial/gamedata.vel": starts with '/', names a file
+    // Starts with '/'. The data URL's names the manifest ("/oficial/gamedata.vel");
+    // a mirror's is its folder ("/velmora/"), ending in '/'.
+    std::string manifestPath;
 };
 
 // The parts of "http://host[:port]/path" (or https), or nothing when the
@@ -23,7 +26,12 @@ struct DataUrl {
 // character.
 std::optional<DataUrl> ParseDataUrl(std::string_view url);
 
-// The server path of a pack: the manifest's folder, "packs/", the name.
+// A mirror's folder, "http://host[:port]/path/" (or https): the rules of
+// the data URL, but the path names a folder, so it ends in '/'.
+std::optional<DataUrl> ParseMirrorUrl(std::string_view url);
+
+// The server path of a pack: the manifest's folder (a mirror's own
+// folder), "packs/", the name.
 std::string PackPath(const DataUrl& url, std::string_view pack);
 
 }  // namespace velmora::engine

@@ -9,8 +9,10 @@
 
 namespace velmora::engine {
 
-// The format version this engine reads and the publishing tool writes.
-inline constexpr std::uint64_t kManifestFormat = 2;
+// The format version the publishing tool writes. The engine reads it and the
+// one before, which has no mirror lines (players' local manifests).
+inline constexpr std::uint64_t kManifestFormat = 3;
+inline constexpr std::uint64_t kOldestManifestFormat = 2;
 
 // A manifest larger than this is refused before it is read any further; the
 // Windows side stops downloading one at this size.
@@ -64,6 +66,10 @@ struct Manifest {
     std::uint64_t minUpdater = 0;   // lowest engine version that may apply it
     std::vector<ManifestPack> packs;
     std::vector<ManifestFile> files;
+    // Folder URLs that hold the packs too, asked before the data URL's
+    // folder (core/data_url.h: ParseMirrorUrl); none is fine. Written
+    // between the key lines and the pack lines.
+    std::vector<std::string> mirrors;
 
     friend bool operator==(const Manifest&, const Manifest&) = default;
 };

@@ -4,6 +4,7 @@
 #include <limits>
 #include <optional>
 
+#include "core/data_url.h"
 #include "core/decimal.h"
 #include "core/hex.h"
 #include "core/manifest_content.h"
@@ -62,14 +63,15 @@ bool IsKnownKey(std::string_view word) {
     return false;
 }
 
-Result<void> ParseHeader(Lines& lines) {
+// The format version of the first line.
+Result<std::uint64_t> ParseHeader(Lines& lines) {
     const Split header = SplitAtBlank(lines.Next());
     if (header.head != "VELMANIFEST" || !header.hadBlank) return LineError(1, "not a Velmora manifest");
     const auto format = ParseDecimal(header.rest);
     if (!format) return LineError(1, "bad format version");
-    if (*format != kManifestFormat)
+    if (*format < kOldestManifestFormat || *format > kManifestFormat)
         return LineError(1, "format " + std::to_string(*format) + " is not known to this engine");
-    return {};
+    return *format;
 }
 
 // The key lines, exactly once each and in the order of kKeys.
@@ -83,7 +85,8 @@ Result<void> ParseKeys(Lines& lines, Manifest& manifest) {
             for (std::size_t seen = 0; seen < k; ++seen)
                 if (line.head == kKeys[seen])
                     return LineError(n, "repeated key '" + std::string(line.head) + "'");
-            if (IsKnownKey(line.head) || line.head == "pack" || line.head == "file" || line.head == "signature")
+            if (IsKnownKey(line.head) || line.head == "mirror" || line.head == "pack" || line.head == "file" ||
+                line.head == "signature")
                 return LineError(n, "missing key '" + expected + "'");
             return LineError(n, "unknown key '" + std::string(line.head) + "'");
         }
@@ -169,6 +172,18 @@ Result<ManifestChunk> ParseChunkLine(std::string_view fields, std::size_t n) {
     return chunk;
 }
 
+// `mirror <folder URL>` after the key word: a URL the engine can use, once,
+// before the first pack line.
+Result<void> ParseMirrorLine(std::string_view url, std::size_t n, Manifest& manifest) {
+    if (!manifest.packs.empty() || !manifest.files.empty())
+        return LineError(n, "a mirror line after the first pack or file line");
+    if (!ParseMirrorUrl(url)) return LineError(n, "bad mirror URL (http or https, a folder ending in '/')");
+    for (const std::string& earlier : manifest.mirrors)
+        if (earlier == url) return LineError(n, "mirror listed twice");
+    manifest.mirrors.emplace_back(url);
+    return {};
+}
+
 }  // namespace
 
 Result<ManifestParts> SplitSignatureLine(std::string_view bytes) {
@@ -194,14 +209,20 @@ Result<Manifest> ParseManifestBody(std::string_view signedPart) {
     if (signedPart.empty()) return LineError(1, "not a Velmora manifest");
     Manifest manifest;
     Lines lines(signedPart);
-    if (auto header = ParseHeader(lines); !header) return header.Error();
+    const auto format = ParseHeader(lines);
+    if (!format) return format.Error();
     if (auto keys = ParseKeys(lines, manifest); !keys) return keys.Error();
+    // Format 2 has no mirror lines.
+    const bool mirrors = format.Value() >= 3;
     while (!lines.AtEnd()) {
         const Split line = SplitAtBlank(lines.Next());
         const std::size_t n = lines.Number();
-        const bool known = line.head == "pack" || line.head == "file" || line.head == "chunk";
+        const bool known = line.head == "pack" || line.head == "file" || line.head == "chunk" ||
+                           (mirrors && line.head == "mirror");
         if (known && !line.hadBlank) {
             return LineError(n, "'" + std::string(line.head) + "' without its fields");
+        } else if (mirrors && line.head == "mirror") {
+            if (auto mirror = ParseMirrorLine(line.rest, n, manifest); !mirror) return mirror.Error();
         } else if (line.head == "pack") {
             if (!manifest.files.empty()) return LineError(n, "a pack line after the first file line");
             auto pack = ParsePackLine(line.rest, n);

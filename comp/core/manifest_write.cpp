@@ -12,6 +12,7 @@ std::string ManifestBody(const Manifest& manifest) {
     text += "version " + std::to_string(manifest.version) + "\n";
     text += "expires " + FormatUtcTime(manifest.expires) + "\n";
     text += "min-updater " + std::to_string(manifest.minUpdater) + "\n";
+    for (const std::string& mirror : manifest.mirrors) text += "mirror " + mirror + "\n";
     for (const ManifestPack& pack : manifest.packs) {
         text += "pack ";
         text += ToHex(pack.name);

@@ -46,6 +46,12 @@ void TransferProgress::Grew(std::uint64_t bytes) {
     Show();
 }
 
+void TransferProgress::Replanned(std::uint64_t planned, std::uint64_t instead) {
+    std::lock_guard lock(mutex_);
+    total_ = total_ - std::min(planned, total_) + instead;
+    Show();
+}
+
 std::uint64_t TransferProgress::Done() const {
     std::lock_guard lock(mutex_);
     return done_;

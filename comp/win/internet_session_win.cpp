@@ -8,7 +8,16 @@
 namespace velmora::engine {
 
 Result<std::shared_ptr<const InternetSession>> InternetSession::Open(const DataUrl& url, std::uint64_t engineVersion) {
-    std::shared_ptr<InternetSession> session(new InternetSession(url, "VELUpdater/" + std::to_string(engineVersion)));
+    return OpenWithAgent(url, "VELUpdater/" + std::to_string(engineVersion));
+}
+
+Result<std::shared_ptr<const InternetSession>> InternetSession::Beside(const DataUrl& url) const {
+    return OpenWithAgent(url, userAgent_);
+}
+
+Result<std::shared_ptr<const InternetSession>> InternetSession::OpenWithAgent(const DataUrl& url,
+                                                                               std::string userAgent) {
+    std::shared_ptr<InternetSession> session(new InternetSession(url, std::move(userAgent)));
     if (!url.secure) {
         session->winsock_ = std::make_unique<WinsockUse>();
         if (!session->winsock_->Started())

@@ -32,6 +32,9 @@ public:
     // its version ("VELUpdater/<version>"), so that the studio's server
     // logs show which updaters its players run.
     static Result<std::shared_ptr<const InternetSession>> Open(const DataUrl& url, std::uint64_t engineVersion);
+    // A session for another server (a mirror), naming the engine as this
+    // one does, with the proxy the system's settings name for that server.
+    Result<std::shared_ptr<const InternetSession>> Beside(const DataUrl& url) const;
 
     const DataUrl& Url() const noexcept { return url_; }
     const std::string& UserAgent() const noexcept { return userAgent_; }
@@ -48,6 +51,7 @@ public:
     static void SetTimeouts(HINTERNET handle) noexcept;
 
 private:
+    static Result<std::shared_ptr<const InternetSession>> OpenWithAgent(const DataUrl& url, std::string userAgent);
     InternetSession(DataUrl url, std::string userAgent) : url_(std::move(url)), userAgent_(std::move(userAgent)) {}
 
     DataUrl url_;

@@ -1,5 +1,6 @@
 #include "pack_fetch_win.h"
 
+#include <algorithm>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -8,6 +9,7 @@
 #include "core/data_url.h"
 #include "core/escaped_exception.h"
 #include "core/hex.h"
+#include "core/source_choice.h"
 #include "core/transfer_rules.h"
 #include "http_get_win.h"
 
@@ -68,12 +70,48 @@ private:
     const CancelFlag& cancel_;
 };
 
+// The sessions of the sources, numbered as PackSources numbers them: the
+// manifest's mirrors, then the origin. A mirror whose session cannot be
+// opened is set aside at once.
+struct SourceSessions {
+    std::vector<std::shared_ptr<const InternetSession>> sessions;
+    PackSources choice;
+};
+
+SourceSessions OpenSources(const PackSource& source) {
+    SourceSessions opened{{}, PackSources(source.remote.mirrors.size())};
+    for (std::size_t m = 0; m < source.remote.mirrors.size(); ++m) {
+        // The manifest's parser took only URLs that parse.
+        const std::optional<DataUrl> url = ParseMirrorUrl(source.remote.mirrors[m]);
+        auto session = url ? source.session->Beside(*url) : Result<std::shared_ptr<const InternetSession>>(
+                                                                   InvalidFormat("bad mirror URL"));
+        if (session) {
+            opened.sessions.push_back(std::move(session).Value());
+        } else {
+            opened.choice.SetAside(m);
+            opened.sessions.push_back(nullptr);
+        }
+    }
+    opened.sessions.push_back(source.session);
+    return opened;
+}
+
+// One request to one source, and what it came to: the ranges it serves (one,
+// or every range of a pack it sends whole), the bytes it was to bring and
+// the bytes it brought.
+struct Attempt {
+    std::size_t source = 0;
+    std::vector<std::size_t> ranges;
+    std::uint64_t planned = 0;
+    std::uint64_t received = 0;
+};
+
 class Fetch {
 public:
     Fetch(const PackSource& source, const std::vector<PackRange>& ranges, const ChunkDestinations& destinations,
           TransferProgress& progress)
         : source_(source), ranges_(ranges), destinations_(destinations), progress_(progress),
-          claimed_(ranges.size(), false) {}
+          sources_(OpenSources(source)), claimed_(ranges.size(), false), written_(ranges.size(), 0) {}
 
     Result<void> Run(const CancelFlag& cancel) {
         // The workers stop at halt_: the run's cancel raises it, and so
@@ -115,58 +153,88 @@ private:
         halt_.Raise();
     }
 
+    // A mirror's failure sets it aside and gives back what its request left
+    // undone, for the next source; the bytes it brought without a written
+    // chunk to show for them join the total. Any other failure is the run's.
+    void Failed(const Attempt& attempt, const EngineError& error) {
+        {
+            std::lock_guard lock(mutex_);
+            if (HandsOnToNextSource(sources_.choice, attempt.source, error)) {
+                sources_.choice.SetAside(attempt.source);
+                std::uint64_t left = 0;
+                for (const std::size_t index : attempt.ranges) {
+                    ranges_[index] = RestOfRange(ranges_[index], written_[index], source_.needed);
+                    written_[index] = 0;
+                    if (ranges_[index].chunks.empty()) continue;
+                    left += ranges_[index].end - ranges_[index].begin;
+                    claimed_[index] = false;
+                    next_ = std::min(next_, index);
+                }
+                progress_.Replanned(attempt.planned, attempt.received + left);
+                return;
+            }
+        }
+        Fail(error);
+    }
+
     // A worker's boundary: whatever it throws (out of memory, say) is the
-    // run's failure, never the end of the process.
+    // run's failure, never the end of the process. A worker whose request
+    // failed goes on to claim what it gave back.
     void Work() noexcept {
         try {
             const std::unique_ptr<ChunkDestination> writer = destinations_.NewWriter();
             while (!halt_.Raised()) {
-                const std::optional<std::size_t> range = Claim();
-                if (!range) break;
-                if (auto fetched = FetchRange(*range, *writer); !fetched) Fail(fetched.Error());
+                std::optional<Attempt> attempt = Claim();
+                if (!attempt) break;
+                if (auto fetched = FetchRange(*attempt, *writer); !fetched) Failed(*attempt, fetched.Error());
             }
         } catch (...) {
             Fail(ErrorOfCurrentException());
         }
     }
 
-    // The next range nobody has begun.
-    std::optional<std::size_t> Claim() {
+    // The next range nobody has begun, and the source to ask for it.
+    std::optional<Attempt> Claim() {
         std::lock_guard lock(mutex_);
         while (next_ < ranges_.size() && claimed_[next_]) ++next_;
         if (next_ == ranges_.size()) return std::nullopt;
         claimed_[next_] = true;
-        return next_++;
+        Attempt attempt;
+        attempt.source = sources_.choice.For(next_);
+        attempt.ranges = {next_++};
+        return attempt;
     }
 
-    // `first` and the ranges of its pack after it that nobody has begun.
-    std::vector<std::size_t> ClaimRestOfPack(std::size_t first) {
+    // The ranges of the attempt's pack after its first that nobody has begun.
+    void ClaimRestOfPack(Attempt& attempt) {
         std::lock_guard lock(mutex_);
-        std::vector<std::size_t> claimed = {first};
+        const std::size_t first = attempt.ranges.front();
         for (std::size_t i = first + 1; i < ranges_.size() && ranges_[i].pack == ranges_[first].pack; ++i) {
             if (claimed_[i]) continue;
             claimed_[i] = true;
-            claimed.push_back(i);
+            attempt.ranges.push_back(i);
         }
-        return claimed;
     }
 
-    Result<void> FetchRange(std::size_t index, ChunkDestination& writer) {
+    Result<void> FetchRange(Attempt& attempt, ChunkDestination& writer) {
+        const std::size_t index = attempt.ranges.front();
         const PackRange& range = ranges_[index];
+        attempt.planned = range.end - range.begin;
         const ManifestPack& pack = source_.remote.packs[range.pack];
-        const std::string path = PackPath(source_.session->Url(), ToHex(pack.name));
+        const std::shared_ptr<const InternetSession>& session = sources_.sessions[attempt.source];
+        const std::string path = PackPath(session->Url(), ToHex(pack.name));
         // A server that ignores the range sends the whole pack: never more
         // than that is read.
-        auto get = std::make_unique<HttpGet>(source_.session, path, ByteRange{range.begin, range.end - 1}, pack.size);
+        auto get = std::make_unique<HttpGet>(session, path, ByteRange{range.begin, range.end - 1}, pack.size);
         auto head = get->Head(halt_);
         if (!head) return head.Error();
         auto answer = CheckPackResponse(head.Value().status, head.Value().contentRange, range.begin, range.end - 1,
                                         pack.size);
         if (!answer) return answer.Error();
         if (answer.Value() == PackAnswer::AskedRange)
-            return TakeChunks(*get, range.begin, head.Value().contentLength, {index}, writer);
+            return TakeChunks(*get, range.begin, head.Value().contentLength, attempt, writer);
         if (answer.Value() == PackAnswer::AskWhole) {
-            get = std::make_unique<HttpGet>(source_.session, path, std::nullopt, pack.size);
+            get = std::make_unique<HttpGet>(session, path, std::nullopt, pack.size);
             head = get->Head(halt_);
             if (!head) return head.Error();
             if (head.Value().status != 200)
@@ -175,16 +243,24 @@ private:
         }
         // The whole pack comes: it serves the ranges of the pack not begun,
         // and what lies before and between them comes too.
-        const std::vector<std::size_t> claimed = ClaimRestOfPack(index);
-        auto around = BytesAroundRanges(ranges_, claimed);
+        ClaimRestOfPack(attempt);
+        auto around = BytesAroundRanges(ranges_, attempt.ranges);
         if (!around) return around.Error();
         progress_.Grew(around.Value());
-        return TakeChunks(*get, 0, head.Value().contentLength, claimed, writer);
+        attempt.planned = around.Value();
+        for (const std::size_t claimed : attempt.ranges) attempt.planned += ranges_[claimed].end - ranges_[claimed].begin;
+        return TakeChunks(*get, 0, head.Value().contentLength, attempt, writer);
     }
 
     Result<void> TakeChunks(HttpGet& get, std::uint64_t start, std::optional<std::uint64_t> announced,
-                            const std::vector<std::size_t>& ranges, ChunkDestination& writer) {
+                            Attempt& attempt, ChunkDestination& writer) {
         Body body(get, start, announced, progress_, halt_);
+        auto taken = TakeChunksOf(body, attempt.ranges, writer);
+        attempt.received = body.Position() - start;
+        return taken;
+    }
+
+    Result<void> TakeChunksOf(Body& body, const std::vector<std::size_t>& ranges, ChunkDestination& writer) {
         for (const std::size_t index : ranges) {
             for (const std::size_t chunk : ranges_[index].chunks) {
                 const ManifestChunk& stored = *source_.needed[chunk].stored;
@@ -193,18 +269,24 @@ private:
                 auto content = ChunkContent(stored, std::move(bytes).Value());
                 if (!content) return content.Error();
                 if (auto written = writer.Write(chunk, content.Value()); !written) return written;
+                ++written_[index];
             }
         }
         return {};
     }
 
     const PackSource& source_;
-    const std::vector<PackRange>& ranges_;
+    // Each range as it is left to fetch: a failed request cuts its ranges
+    // to the chunks it did not write. A range is read and changed only by
+    // the worker that claimed it.
+    std::vector<PackRange> ranges_;
     const ChunkDestinations& destinations_;
     TransferProgress& progress_;
+    SourceSessions sources_;
     CancelFlag halt_;
     std::mutex mutex_;
     std::vector<bool> claimed_;
+    std::vector<std::size_t> written_;  // chunks of each range written by its current request
     std::size_t next_ = 0;
     std::optional<EngineError> failure_;
 };

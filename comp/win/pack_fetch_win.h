@@ -5,6 +5,10 @@
 // different ranges overlap. A server that ignores ranges answers with the
 // whole pack: that answer then serves every range of the pack not yet
 // begun, read once from start to end (never beyond the pack's signed size).
+// The manifest's mirrors serve the ranges first, spread over them in turn,
+// and the data URL's folder last (core/source_choice.h): a mirror that fails
+// is set aside for the run, and the chunks it did not write are asked of
+// the next source.
 #include <memory>
 #include <vector>
 
@@ -24,8 +28,8 @@ namespace velmora::engine {
 inline constexpr unsigned kRequestsInFlight = 4;
 
 // Where the chunks come from: the server's packs, as the remote manifest
-// lists them, and the chunks wanted of them (`PackRange::chunks` index
-// `needed`).
+// lists them (the session's server and the manifest's mirrors), and the
+// chunks wanted of them (`PackRange::chunks` index `needed`).
 struct PackSource {
     std::shared_ptr<const InternetSession> session;
     const Manifest& remote;
@@ -41,11 +45,12 @@ struct FetchContext {
 };
 
 // Fetches every range, each worker writing through a writer of its own.
-// The first failure stops the other requests and is the result: the
-// network's statuses, -5 an HTTP error, -6 a body cut short, -7 a chunk
-// that is not the signed one, or local trouble (a writer's failure;
-// whatever a worker throws, out of memory say, or a worker that cannot
-// start); Stopped() once the context's cancel is raised.
+// A mirror's failure hands its work on; the first other failure stops the
+// other requests and is the result: the origin's network statuses, -5 an
+// HTTP error, -6 a body cut short, -7 a chunk that is not the signed one,
+// or local trouble (a writer's failure; whatever a worker throws, out of
+// memory say, or a worker that cannot start); Stopped() once the context's
+// cancel is raised.
 Result<void> FetchRanges(const PackSource& source, const std::vector<PackRange>& ranges,
                          const ChunkDestinations& destinations, const FetchContext& context);
 

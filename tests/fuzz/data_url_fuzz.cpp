@@ -3,6 +3,8 @@
 // is rebuilt exactly from its parts (scheme case aside, the default port
 // written or not), that no part holds a character WinINet would read as
 // another part, and that an object's path lies in the manifest's folder.
+// A mirror's folder URL follows the same rules with a path ending in '/':
+// no text is both, and its packs lie in that folder.
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -44,6 +46,14 @@ bool Holds(std::string_view text, std::string_view characters) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const std::optional<DataUrl> url = ParseDataUrl(text);
+    const std::optional<DataUrl> mirror = ParseMirrorUrl(text);
+    Check(!(url && mirror), "a URL names a file or a folder, not both");
+    if (mirror) {
+        Check(mirror->manifestPath.starts_with('/') && mirror->manifestPath.ends_with('/'), "path names a folder");
+        Check(!mirror->host.empty() && !Holds(mirror->host, "/@?#[]\\") && !Holds(mirror->manifestPath, "?#\\"),
+              "a mirror's host and path are plain parts");
+        Check(PackPath(*mirror, "ab") == mirror->manifestPath + "packs/ab", "a mirror's packs are in its folder");
+    }
     if (!url) return 0;
 
     Check(!url->host.empty() && !Holds(url->host, "/@?#[]\\"), "host is one plain part");

@@ -35,10 +35,11 @@ Sha256Digest DigestFromHex(const std::string& hex) {
 
 // A valid manifest as text, in the form docs/update-format.md gives.
 std::string ValidText() {
-    return "VELMANIFEST 2\n"
+    return "VELMANIFEST 3\n"
            "version 42\n"
            "expires 2027-01-31T00:00:00Z\n"
            "min-updater 1\n"
+           "mirror https://mirror.example/velmora/\n"
            "pack " + kPack0 + " 33554291\n"
            "pack " + kPack1 + " 1048576\n"
            "file " + kSha1 + " 262144 data/maps/world.pak\n"
@@ -57,7 +58,8 @@ TEST(ManifestFormat, TheDocumentedExampleReadsAndWritesByteForByte) {
         {{DigestFromHex(kPack0), 33554291}, {DigestFromHex(kPack1), 1048576}},
         {{DigestFromHex(kSha1), 262144, "data/maps/world.pak",
           {{0, 0, DigestFromHex(kChunk1), 131072, 120034}, {0, 120034, DigestFromHex(kChunk2), 131072, 131072}}},
-         {DigestFromHex(kSha2), 532, "velmora.exe", {{1, 0, DigestFromHex(kSha2), 532, 532}}}}};
+         {DigestFromHex(kSha2), 532, "velmora.exe", {{1, 0, DigestFromHex(kSha2), 532, 532}}}},
+        {"https://mirror.example/velmora/"}};
     ManifestSignature signature;
     signature.fill(0xaa);
     EXPECT_EQ(WithSignature(ManifestBody(manifest), signature), ValidText());
@@ -67,6 +69,17 @@ TEST(ManifestFormat, TheDocumentedExampleReadsAndWritesByteForByte) {
     EXPECT_EQ(parsed.Value().manifest, manifest);
     EXPECT_EQ(parsed.Value().signature, signature);
     EXPECT_EQ(parsed.Value().signedLength, ValidText().find("signature "));
+
+    // The format before, without mirror lines, as players' local manifests
+    // are written, still reads.
+    std::string format2 = ValidText();
+    format2.replace(format2.find("VELMANIFEST 3"), 13, "VELMANIFEST 2");
+    format2.erase(format2.find("mirror "), std::string("mirror https://mirror.example/velmora/\n").size());
+    const auto older = testing::ParseAnySigned(format2);
+    ASSERT_TRUE(older) << older.Error().reason;
+    Manifest withoutMirrors = manifest;
+    withoutMirrors.mirrors.clear();
+    EXPECT_EQ(older.Value().manifest, withoutMirrors);
 }
 
 TEST(ManifestWrite, ParsingWhatWasWrittenGivesTheSameManifest) {
@@ -77,6 +90,7 @@ TEST(ManifestWrite, ParsingWhatWasWrittenGivesTheSameManifest) {
                                     FileEntry("deep/er/er/er/file.bin", 4, 5, 5)});
     far.expires = 253402300799;
     far.minUpdater = 123456789;
+    far.mirrors = {"https://cdn.example:8443/a/velmora/", "http://[::1]/"};
     far.packs.push_back({testing::DigestOf(0xfd), kMaxFileSize});
     far.files.push_back({testing::DigestOf(5), kMaxChunkSize, "last", {{1, kMaxFileSize - kMaxChunkSize,
                                                                        testing::DigestOf(6), kMaxChunkSize,
@@ -112,11 +126,11 @@ TEST(ManifestParse, RefusesEveryKindOfBadManifest) {
     const std::string emptyFile = "file " + kEmpty + " 0 ";
     const std::string signature = "signature " + std::string(128, 'a') + "\n";
     const BadCase cases[] = {
-        {"other magic", "VELMANIFEST 2", "VELMANIFESTO 2", "not a Velmora manifest"},
-        {"no format", "VELMANIFEST 2", "VELMANIFEST", "not a Velmora manifest"},
-        {"earlier format", "VELMANIFEST 2", "VELMANIFEST 1", "format 1 is not known"},
-        {"later format", "VELMANIFEST 2", "VELMANIFEST 3", "format 3 is not known"},
-        {"format with zero", "VELMANIFEST 2", "VELMANIFEST 02", "bad format version"},
+        {"other magic", "VELMANIFEST 3", "VELMANIFESTO 3", "not a Velmora manifest"},
+        {"no format", "VELMANIFEST 3", "VELMANIFEST", "not a Velmora manifest"},
+        {"earlier format", "VELMANIFEST 3", "VELMANIFEST 1", "format 1 is not known"},
+        {"later format", "VELMANIFEST 3", "VELMANIFEST 4", "format 4 is not known"},
+        {"format with zero", "VELMANIFEST 3", "VELMANIFEST 03", "bad format version"},
         {"missing version", "version 42\n", "", "missing key 'version'"},
         {"missing expires", "expires 2027-01-31T00:00:00Z\n", "", "missing key 'expires'"},
         {"missing min-updater", "min-updater 1\n", "", "missing key 'min-updater'"},
@@ -125,8 +139,18 @@ TEST(ManifestParse, RefusesEveryKindOfBadManifest) {
         {"repeated key", "expires 2027", "version 42\nexpires 2027", "repeated key 'version'"},
         {"key after files", signature, "version 43\n" + signature, "repeated key 'version'"},
         {"key among packs", packLine1, packLine1 + "min-updater 1\n", "repeated key 'min-updater'"},
-        {"unknown key", "min-updater 1\n", "min-updater 1\nmirror http://x\n", "unknown key 'mirror'"},
-        {"unknown key among keys", "expires", "mirror x\nexpires", "unknown key 'mirror'"},
+        {"unknown key", "min-updater 1\n", "min-updater 1\nmirrors http://x/\n", "unknown key 'mirrors'"},
+        {"mirror in format 2", "VELMANIFEST 3", "VELMANIFEST 2", "unknown key 'mirror'"},
+        {"mirror without fields", "min-updater 1\n", "min-updater 1\nmirror\n", "'mirror' without its fields"},
+        {"mirror naming a file", "/velmora/\n", "/velmora/gamedata.vel\n", "bad mirror URL"},
+        {"mirror of another scheme", "https://mirror", "ftp://mirror", "bad mirror URL"},
+        {"mirror with a second field", "/velmora/\n", "/velmora/ http://b/\n", "bad mirror URL"},
+        {"mirror twice", "min-updater 1\n", "min-updater 1\nmirror https://mirror.example/velmora/\n",
+         "mirror listed twice"},
+        {"mirror after a pack", packLine1, packLine1 + "mirror http://b/\n",
+         "a mirror line after the first pack or file line"},
+        {"unknown key among keys", "expires", "mirrors x\nexpires", "unknown key 'mirrors'"},
+        {"mirror among keys", "expires", "mirror http://b/\nexpires", "missing key 'expires'"},
         {"key without value", "version 42", "version", "without a value"},
         {"negative version", "version 42", "version -1", "bad version"},
         {"fraction version", "version 42", "version 4.2", "bad version"},
@@ -207,7 +231,7 @@ TEST(ManifestParse, RefusesEveryKindOfBadManifest) {
         {"chunk after signature", chunkLine2 + signature, signature + chunkLine2, "text after the signature"},
         {"blank line", "min-updater 1\n", "min-updater 1\n\n", "unknown key ''"},
         {"no final line break", signature, signature.substr(0, signature.size() - 1), "line break"},
-        {"crlf everywhere", "VELMANIFEST 2\n", "VELMANIFEST 2\r\n", "bad format version"},
+        {"crlf everywhere", "VELMANIFEST 3\n", "VELMANIFEST 3\r\n", "bad format version"},
     };
     for (const BadCase& c : cases) {
         std::string text = ValidText();
@@ -266,7 +290,7 @@ TEST(ManifestParse, ReasonsNameTheLine) {
     text.replace(text.find(" 532 velmora") + 1, 3, "5z2");
     const auto parsed = testing::ParseAnySigned(text);
     ASSERT_FALSE(parsed);
-    EXPECT_EQ(parsed.Error().reason, "line 10: bad size");
+    EXPECT_EQ(parsed.Error().reason, "line 11: bad size");
 }
 
 }  // namespace

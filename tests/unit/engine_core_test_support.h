@@ -75,7 +75,7 @@ inline Result<SignedManifest> ParseAnySigned(std::string_view bytes) {
 // Files made with FileEntry, their chunks placed by PackFor.
 inline Manifest ManifestWith(std::uint64_t version, std::vector<ManifestFile> files) {
     std::vector<ManifestPack> packs = PackFor(files);
-    return {version, *ParseUtcTime("2030-01-01T00:00:00Z"), 1, std::move(packs), std::move(files)};
+    return {version, *ParseUtcTime("2030-01-01T00:00:00Z"), 1, std::move(packs), std::move(files), {}};
 }
 
 class TemporaryFolder {

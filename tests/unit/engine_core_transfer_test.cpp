@@ -12,6 +12,7 @@
 #include "core/cancel_flag.h"
 #include "core/data_url.h"
 #include "core/rate_floor.h"
+#include "core/source_choice.h"
 #include "core/status_writer.h"
 #include "core/transfer_progress.h"
 #include "core/transfer_rules.h"
@@ -22,18 +23,21 @@ namespace {
 TEST(EngineCoreTransfer, DataUrlsAreTakenApart) {
     const struct {
         const char* url;
+        bool mirror;  // a mirror's folder URL rather than the data URL
         bool secure;
         const char* host;
         std::uint16_t port;
         const char* packPath;  // of pack "ab"
     } cases[] = {
-        {"http://127.0.0.1:8780/oficial/gamedata.vel", false, "127.0.0.1", 8780, "/oficial/packs/ab"},
-        {"HTTP://Updates.Example/gamedata.vel", false, "Updates.Example", 80, "/packs/ab"},
-        {"https://cdn.example/a/b/gamedata.vel", true, "cdn.example", 443, "/a/b/packs/ab"},
-        {"http://[::1]:8080/x/gamedata.vel", false, "::1", 8080, "/x/packs/ab"},
+        {"http://127.0.0.1:8780/oficial/gamedata.vel", false, false, "127.0.0.1", 8780, "/oficial/packs/ab"},
+        {"HTTP://Updates.Example/gamedata.vel", false, false, "Updates.Example", 80, "/packs/ab"},
+        {"https://cdn.example/a/b/gamedata.vel", false, true, "cdn.example", 443, "/a/b/packs/ab"},
+        {"http://[::1]:8080/x/gamedata.vel", false, false, "::1", 8080, "/x/packs/ab"},
+        {"https://mirror.example/velmora/", true, true, "mirror.example", 443, "/velmora/packs/ab"},
+        {"http://[::1]:81/", true, false, "::1", 81, "/packs/ab"},
     };
     for (const auto& c : cases) {
-        const std::optional<DataUrl> url = ParseDataUrl(c.url);
+        const std::optional<DataUrl> url = c.mirror ? ParseMirrorUrl(c.url) : ParseDataUrl(c.url);
         ASSERT_TRUE(url.has_value()) << c.url;
         EXPECT_EQ(url->secure, c.secure) << c.url;
         EXPECT_EQ(url->host, c.host) << c.url;
@@ -57,6 +61,18 @@ TEST(EngineCoreTransfer, DataUrlsTheEngineCannotUseAreRefused) {
              "http://[::1/gamedata.vel",
          })
         EXPECT_FALSE(ParseDataUrl(url).has_value()) << url;
+    // A mirror's folder: the same rules, but the path names a folder.
+    for (const char* url : {
+             "http://host/velmora/gamedata.vel",  // names a file
+             "http://host",
+             "ftp://host/velmora/",
+             "http://user@host/velmora/",
+             "http://host:0/velmora/",
+             "http://host/velmora/?v=2",
+             "http://host/vel mora/",
+             "http://[1.2.3.4]/velmora/",
+         })
+        EXPECT_FALSE(ParseMirrorUrl(url).has_value()) << url;
 }
 
 TEST(EngineCoreTransfer, NetworkErrorsMapToTheirStatusByPhase) {
@@ -135,6 +151,65 @@ TEST(EngineCoreTransfer, PackResponsesServeTheRangeTheWholePackOrFail) {
     EXPECT_EQ(RangeHeader(400, 599), "Range: bytes=400-599");
     EXPECT_TRUE(CheckManifestResponse(200));
     EXPECT_EQ(CheckManifestResponse(500).Error().status, EngineStatus::ServerError);
+}
+
+// Two mirrors and the origin (source 2): ranges take the mirrors in turn,
+// a mirror set aside passes its turn on, and the origin serves once no
+// mirror is left. Only a mirror's failure of the network or the data hands
+// the work on; what it leaves is the range from its first unwritten chunk.
+TEST(EngineCoreTransfer, RangesGoToTheMirrorsInTurnThenToTheOrigin) {
+    PackSources sources(2);
+    const struct {
+        std::size_t setAside;
+        std::vector<std::size_t> forRanges;  // sources of ranges 0 to 3 afterwards
+    } steps[] = {
+        {99, {0, 1, 0, 1}},
+        {0, {1, 1, 1, 1}},
+        {1, {2, 2, 2, 2}},
+        {2, {2, 2, 2, 2}},  // the origin is never set aside
+    };
+    for (const auto& step : steps) {
+        sources.SetAside(step.setAside);
+        for (std::size_t range = 0; range < step.forRanges.size(); ++range)
+            EXPECT_EQ(sources.For(range), step.forRanges[range]) << "after setting aside " << step.setAside;
+    }
+    EXPECT_EQ(PackSources(0).For(7), 0u) << "without mirrors the origin serves";
+
+    const struct {
+        std::size_t source;
+        EngineError error;
+        bool handsOn;
+    } failures[] = {
+        {0, {EngineStatus::WrongFile, "wrong bytes"}, true},
+        {1, {EngineStatus::TimedOut, "stalled"}, true},
+        {0, {EngineStatus::WrongFile, "disk full", true}, false},
+        {0, Stopped(), false},
+        {2, {EngineStatus::ServerError, "503"}, false},
+    };
+    for (const auto& f : failures)
+        EXPECT_EQ(HandsOnToNextSource(PackSources(2), f.source, f.error), f.handsOn)
+            << f.source << ": " << f.error.reason;
+
+    std::vector<ManifestChunk> stored(3);
+    std::vector<NeededChunk> needed;
+    for (std::size_t i = 0; i < stored.size(); ++i) {
+        stored[i].offset = 100 + 200 * i;
+        stored[i].storedSize = 100;
+        needed.push_back({&stored[i], {}, std::nullopt});
+    }
+    const PackRange range{4, 100, 600, {0, 1, 2}};
+    const struct {
+        std::size_t written;
+        std::uint64_t begin;
+        std::vector<std::size_t> chunks;
+    } rests[] = {{0, 100, {0, 1, 2}}, {1, 300, {1, 2}}, {2, 500, {2}}, {3, 600, {}}};
+    for (const auto& rest : rests) {
+        const PackRange left = RestOfRange(range, rest.written, needed);
+        EXPECT_EQ(left.pack, 4u);
+        EXPECT_EQ(left.begin, rest.begin) << rest.written;
+        EXPECT_EQ(left.end, 600u) << rest.written;
+        EXPECT_EQ(left.chunks, rest.chunks) << rest.written;
+    }
 }
 
 TEST(EngineCoreTransfer, ContentRangeForms) {

@@ -154,11 +154,13 @@ TEST_F(PublishTool, PublishesASignedServerFolderWithEachChunkOnce) {
     folder.Write("release/notes/read me.txt", "hello");
     folder.Write("release/empty", "");
 
-    const ToolRun run = Publish("1");
+    const std::vector<std::string> mirrors = {"https://cdn.example/velmora/", "http://[::1]:8080/m/"};
+    const ToolRun run = Publish("1", {"--mirror", mirrors[0], "--mirror", mirrors[1]});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("6 added, 0 changed, 0 removed"), std::string::npos) << run.out;
 
     const Manifest manifest = ServerManifest(Server()).manifest;
+    EXPECT_EQ(manifest.mirrors, mirrors);
     EXPECT_EQ(manifest.version, 1u);
     EXPECT_EQ(manifest.expires, *ParseUtcTime(kExpires));
     EXPECT_EQ(manifest.minUpdater, 1u);
@@ -216,6 +218,8 @@ TEST_F(PublishTool, PublishesASignedServerFolderWithEachChunkOnce) {
     const ToolRun verify = Verify(Server());
     EXPECT_EQ(verify.exitCode, 0) << verify.err;
     EXPECT_NE(verify.out.find("ok: version 1"), std::string::npos) << verify.out;
+    EXPECT_NE(verify.out.find("\nmirror " + mirrors[0] + "\nmirror " + mirrors[1] + "\n"), std::string::npos)
+        << verify.out;
 }
 
 TEST_F(PublishTool, ASecondPublicationReportsItsChangesAndReplacesTheFirst) {
@@ -571,6 +575,13 @@ TEST(PublishCommandLine, RefusesIncompleteOrMalformedCommands) {
         {"keygen", "a", "b", "--allow-far-expiry"},
         {"verify", "server"},
         {"verify", "--public", "k.h"},
+        {"publish", "--key", "k", "--release", "r", "--out", "o", "--version", "1", "--expires", limit, "--mirror",
+         "https://cdn.example/velmora/gamedata.vel"},
+        {"publish", "--key", "k", "--release", "r", "--out", "o", "--version", "1", "--expires", limit, "--mirror",
+         "ftp://cdn.example/velmora/"},
+        {"publish", "--key", "k", "--release", "r", "--out", "o", "--version", "1", "--expires", limit, "--mirror",
+         "http://a/", "--mirror", "http://b/", "--mirror", "http://a/"},
+        {"publish", "--key", "k", "--release", "r", "--out", "o", "--version", "1", "--expires", limit, "--mirror"},
     };
     for (const auto& arguments : bad)
         EXPECT_THROW(publish::ParseCommandLine(arguments, now), publish::PublishError)
@@ -604,6 +615,11 @@ TEST(PublishCommandLine, RefusesIncompleteOrMalformedCommands) {
     const std::vector<std::string_view> keepNone = {"publish", "--key", "k", "--release", "r", "--out", "o",
                                                     "--version", "12", "--expires", limit, "--keep-releases", "0"};
     EXPECT_EQ(std::get<publish::PublishOptions>(publish::ParseCommandLine(keepNone, now)).keepReleases, 0u);
+    const std::vector<std::string_view> mirrored = {"publish", "--mirror", "http://b/v/", "--key", "k", "--release",
+                                                    "r", "--out", "o", "--version", "12", "--expires", limit,
+                                                    "--mirror", "https://a.example/"};
+    EXPECT_EQ(std::get<publish::PublishOptions>(publish::ParseCommandLine(mirrored, now)).mirrors,
+              (std::vector<std::string>{"http://b/v/", "https://a.example/"}));
 
     const std::vector<std::string_view> verify = {"verify", "--public", "a.h", "server", "--public", "b.pem"};
     const auto options = std::get<publish::VerifyOptions>(publish::ParseCommandLine(verify, now));

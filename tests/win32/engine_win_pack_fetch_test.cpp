@@ -1,6 +1,7 @@
 // Fetching ranges of packs, against the local server: broken transfers keep
 // what they checked, servers that ignore ranges still serve, bodies are read
-// only up to the signed size, and a worker that throws ends as a status.
+// only up to the signed size, a worker that throws ends as a status, and
+// the mirrors a manifest names serve first, a failing one handing over.
 #include "support/engine_server_fixture.h"
 
 namespace velmora::engine_server {
@@ -52,6 +53,64 @@ TEST_F(EngineWinServer, EndlessBodyIsReadOnlyUpToTheSignedSize) {
     const RunResult run = Update("/_fault/endless/first");
     EXPECT_EQ(Final(run), 1) << Sequence(run.statuses);
     ExpectInstalled("first");
+}
+
+// Pack requests among logged requests.
+std::size_t PackRequests(const std::vector<std::string>& requests) {
+    return static_cast<std::size_t>(std::count_if(requests.begin(), requests.end(), [](const std::string& line) {
+        return line.find("/packs/") != std::string::npos;
+    }));
+}
+
+// The update from spread-a to spread-b fetches ranges far apart, more than
+// are asked at once, and spread-b's manifests name one mirror, a server of
+// its own: a healthy mirror serves every range and the origin none; a
+// mirror that fails (each way in turn) is not asked again in the run, and
+// the origin serves every range. Nothing it sent that failed its check is
+// kept, and the progress ends whole.
+TEST_F(EngineWinServer, MirrorsServeThePacksAndAFailingOneHandsOverToTheOrigin) {
+    const struct {
+        const char* folder;
+        bool mirrorFails;
+    } cases[] = {
+        {"/spread-b-healthy", false},
+        {"/spread-b-error", true},   // 503 for every pack request
+        {"/spread-b-silent", true},  // no answer: the head's time-out
+        {"/spread-b-stall", true},   // 1000 bytes, then nothing: the receive time-out
+        {"/spread-b-wrong", true},   // every byte of its packs changed
+    };
+    std::size_t ranges = 0;  // every range, as the healthy mirror was asked
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder);
+        StartOver();
+        const RunResult installed = Update("/spread-a");
+        ASSERT_EQ(Final(installed), 1) << Sequence(installed.statuses);
+        NewRequests();
+        NewMirrorRequests();
+
+        const RunResult run = Update(c.folder);
+        EXPECT_EQ(Final(run), 1) << Sequence(run.statuses);
+        ExpectInstalled("spread-b");
+        EXPECT_EQ(run.done, run.total);
+        const std::size_t fromMirror = PackRequests(NewMirrorRequests());
+        const std::size_t fromOrigin = PackRequests(NewRequests());
+        if (!c.mirrorFails) {
+            ranges = fromMirror;
+            EXPECT_GT(ranges, velmora::engine::kRequestsInFlight) << "too few ranges to see a mirror set aside";
+            EXPECT_EQ(fromOrigin, 0u);
+            continue;
+        }
+        EXPECT_GE(fromMirror, 1u);
+        EXPECT_LE(fromMirror, velmora::engine::kRequestsInFlight) << "asked again after it failed";
+        EXPECT_EQ(fromOrigin, ranges);
+    }
+
+    // When the origin fails too, the run ends with the origin's failure
+    // (503), not the mirror's (wrong bytes).
+    StartOver();
+    ASSERT_EQ(Final(Update("/spread-a")), 1);
+    const RunResult failed = Update("/_fault/status=503/spread-b-wrong");
+    EXPECT_EQ(Final(failed), -5) << Sequence(failed.statuses);
 }
 
 // A worker that throws, whether writing what it fetched (out of memory,

@@ -18,6 +18,9 @@ mounted for the run where that is permitted, in VELMORA_TEST_SMALL_DISK
 VELMORA_TEST_PROXIED_SERVER, a name nothing else resolves; a proxy script
 naming it for that name is at VELMORA_TEST_PROXY_SCRIPT, and its log at
 VELMORA_TEST_PROXY_LOG (else VELMORA_TEST_NO_PROXY says why there is none).
+A second proxy in front of the same nginx stands for a mirror the
+spread-b-* manifests name, a server of its own for the engine, and logs its
+requests to mirror-requests.log.
 """
 import argparse
 import hashlib
@@ -76,15 +79,47 @@ def make_releases(root):
     big["data/big/one.bin"] = bytes(rng.getrandbits(8) for _ in range(1536 * 1024))
     big["data/big/one-copy.bin"] = big["data/big/one.bin"]
     big["data/big/two.bin"] = bytes(rng.getrandbits(8) for _ in range(1024 * 1024))
+    # 4 MiB that do not compress, then the same with a byte changed every
+    # 512 KiB: an update fetches chunks far apart, in more ranges than are
+    # asked at once.
+    spread_a = random.Random(9).randbytes(4 << 20)
+    spread_b = bytearray(spread_a)
+    for at in range(1000, len(spread_b), 512 << 10):
+        spread_b[at] ^= 0xFF
     releases = {"first": first, "second": second, "third": third, "fourth": fourth,
-                "greek": greek, "greek-renamed": greek_renamed, "greek-changed": greek_changed, "big": big}
+                "greek": greek, "greek-renamed": greek_renamed, "greek-changed": greek_changed, "big": big,
+                "spread-a": {"data/spread.bin": spread_a}, "spread-b": {"data/spread.bin": bytes(spread_b)}}
     for name, files in releases.items():
         write_release(os.path.join(root, "releases", name), files)
 
 
-def make_server_folders(root):
+def make_mirrored_folders(root, mirror):
+    """spread-b-<kind>: the release spread-b, whose manifest names one
+    mirror at `mirror` (the mirror server's URL) that serves it well, or
+    fails with an error status, silence, a stall, or bytes that are not the
+    signed ones (spoiled-packs, which only the mirror serves: spread-b's
+    packs with every byte changed)."""
+    release = os.path.join(root, "releases", "spread-b")
+    out = lambda name: os.path.join(root, "server", name)  # noqa: E731
+    publish(release, out("spread-b"), 2)
+    os.makedirs(os.path.join(out("spoiled-packs"), "packs"))
+    for name in os.listdir(os.path.join(out("spread-b"), "packs")):
+        with open(os.path.join(out("spread-b"), "packs", name), "rb") as f:
+            spoiled = bytes(b ^ 0x5A for b in f.read())
+        with open(os.path.join(out("spoiled-packs"), "packs", name), "wb") as f:
+            f.write(spoiled)
+    mirrors = {"healthy": "/spread-b/", "error": "/_fault/status=503/spread-b/",
+               "silent": "/_fault/silent/spread-b/", "stall": "/_fault/stall=1000/spread-b/",
+               "wrong": "/spoiled-packs/"}
+    for kind, folder in mirrors.items():
+        publish(release, out("spread-b-" + kind), 2, mirrors=[mirror + folder])
+
+
+def make_server_folders(root, mirror):
     release = lambda name: os.path.join(root, "releases", name)  # noqa: E731
     out = lambda name: os.path.join(root, "server", name)  # noqa: E731
+    publish(release("spread-a"), out("spread-a"), 1)
+    make_mirrored_folders(root, mirror)
     publish(release("first"), out("first"), 1)
     publish(release("second"), out("second"), 2)
     publish(release("third"), out("third"), 4)
@@ -166,18 +201,23 @@ def main():
     update_server.PUBLISH_TOOL = args.publish_tool
 
     root = tempfile.mkdtemp(prefix="velmora-engine-server-")
-    nginx = proxy = forward = mounted = None
+    nginx = proxy = mirror = forward = mounted = None
     try:
+        # The mirror's address is in manifests, so it is chosen first.
+        mirror_port = free_port()
         make_releases(root)
-        make_server_folders(root)
+        make_server_folders(root, "http://127.0.0.1:%d" % mirror_port)
         os.makedirs(os.path.join(root, "nginx"))
         nginx = Nginx(os.path.join(root, "server"), free_port(), workdir=os.path.join(root, "nginx")).start()
         # The tests take the port after the server's for one nobody listens on.
         port = free_port()
-        while port + 1 == nginx.port:
+        while port + 1 == nginx.port or mirror_port in (port, port + 1):
             port = free_port()
         proxy = FaultProxy("127.0.0.1", port, nginx.port, request_log=os.path.join(root, "requests.log")).start()
         open(proxy.request_log, "w").close()
+        mirror = FaultProxy("127.0.0.1", mirror_port, nginx.port,
+                            request_log=os.path.join(root, "mirror-requests.log")).start()
+        open(mirror.request_log, "w").close()
         env = dict(os.environ)
         env["VELMORA_TEST_SERVER"] = "http://127.0.0.1:%d" % port
         env["VELMORA_TEST_DATA"] = windows_path(root)
@@ -207,6 +247,8 @@ def main():
             forward.stop()
         if proxy:
             proxy.stop()
+        if mirror:
+            mirror.stop()
         if nginx:
             nginx.stop()
         if mounted:

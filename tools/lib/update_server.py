@@ -602,9 +602,12 @@ class Publication:
         return os.path.join(self.path, "packs", self.packs()[index][0])
 
 
-def publish(release, out, version, *, expires=NOT_EXPIRING, key=TEST_KEY, previous=None, min_updater=None):
+def publish(release, out, version, *, expires=NOT_EXPIRING, key=TEST_KEY, previous=None, min_updater=None,
+            mirrors=()):
     command = [PUBLISH_TOOL, "publish", "--key", key, "--release", release, "--out", out,
                "--version", str(version), "--expires", expires]
+    for mirror in mirrors:
+        command += ["--mirror", mirror]
     if previous:
         command += ["--previous", previous.path]
     if min_updater is not None:

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/data_url.h"
 #include "core/decimal.h"
 #include "core/engine_version.h"
 #include "core/utc_time.h"
@@ -19,7 +20,7 @@ const char kUsage[] =
     "  velmora-publish publish --key <private.pem> --release <folder> --out <server folder>\n"
     "                          --version <n> --expires <YYYY-MM-DDTHH:MM:SSZ>\n"
     "                          [--min-updater <n>] [--previous <server folder>] [--keep-releases <n>]\n"
-    "                          [--allow-far-expiry]\n"
+    "                          [--mirror <folder URL>...] [--allow-far-expiry]\n"
     "  velmora-publish verify --public <public-key.h or .pem> [--public <another key>...] <server folder>\n"
     "A key is named by its file: studio-2026-private.pem and studio-2026-public.h are studio-2026.\n";
 
@@ -88,6 +89,21 @@ std::int64_t Expiry(const Arguments& arguments, std::int64_t now) {
     return *time;
 }
 
+// The --mirror values, in their order: folder URLs an engine can use, such
+// as https://cdn.example/velmora/, each once.
+std::vector<std::string> Mirrors(const Arguments& arguments) {
+    const auto given = arguments.repeated.find("--mirror");
+    if (given == arguments.repeated.end()) return {};
+    const std::vector<std::string>& mirrors = given->second;
+    for (auto at = mirrors.begin(); at != mirrors.end(); ++at) {
+        if (!engine::ParseMirrorUrl(*at))
+            throw PublishError("--mirror must be an http or https folder URL ending in '/', such as "
+                               "https://cdn.example/velmora/, not '" + *at + "'");
+        if (std::find(mirrors.begin(), at, *at) != at) throw PublishError("--mirror " + *at + " given twice");
+    }
+    return mirrors;
+}
+
 void RequirePlainCount(const Arguments& arguments, std::size_t count, std::string_view command) {
     if (arguments.plain.size() != count)
         throw PublishError(std::string(command) + " takes " + std::to_string(count) + " file argument" +
@@ -110,7 +126,7 @@ Command ParseCommandLine(std::span<const std::string_view> arguments, std::int64
             Collect(rest,
                     {"--key", "--release", "--out", "--version", "--expires", "--min-updater", "--previous",
                      "--keep-releases"},
-                    {"--allow-far-expiry"});
+                    {"--allow-far-expiry"}, {"--mirror"});
         RequirePlainCount(parsed, 0, command);
         PublishOptions options;
         options.key = Required(parsed, "--key");
@@ -124,6 +140,7 @@ Command ParseCommandLine(std::span<const std::string_view> arguments, std::int64
         if (parsed.options.contains("--previous")) options.previous = Required(parsed, "--previous");
         if (parsed.options.contains("--keep-releases"))
             options.keepReleases = Number("--keep-releases", Required(parsed, "--keep-releases"));
+        options.mirrors = Mirrors(parsed);
         return options;
     }
     if (command == "verify") {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <variant>
 #include <vector>
@@ -26,6 +27,9 @@ struct PublishOptions {
     // How many earlier manifests history/ keeps, newest first; their packs
     // stay in the server folder, so their chunks can be reused.
     std::uint64_t keepReleases = 3;
+    // Folder URLs that serve the packs too (--mirror, in the order given),
+    // each one an engine can use, none twice.
+    std::vector<std::string> mirrors;
 };
 
 // How far ahead of now --expires may lie without --allow-far-expiry: 400
@@ -47,7 +51,8 @@ using Command = std::variant<KeygenOptions, PublishOptions, VerifyOptions>;
 // The command named by `arguments` (without the program name); `now` is
 // the current time in seconds since 1970. Throws PublishError for an
 // unknown command, a missing, repeated or unknown option, a bad number or
-// time, or an expiry more than kMaxExpiryAheadSeconds after `now` without
+// time, a --mirror that is not a folder URL an engine can use (or is given
+// twice), or an expiry more than kMaxExpiryAheadSeconds after `now` without
 // --allow-far-expiry.
 Command ParseCommandLine(std::span<const std::string_view> arguments, std::int64_t now);
 

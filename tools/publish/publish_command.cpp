@@ -74,7 +74,7 @@ BuiltRelease BuildRelease(const PublishOptions& options, const std::vector<Relea
     }
     PackedRelease packed = PackRelease(files, serverFolder, earlier ? &*earlier : nullptr);
     BuiltRelease built{{options.version, options.expires, options.minUpdater, std::move(packed.packs),
-                        std::move(packed.files)},
+                        std::move(packed.files), options.mirrors},
                        packed.counts};
     if (auto valid = engine::CheckManifestContent(built.manifest); !valid)
         throw PublishError("the release cannot be published: " + valid.Error().reason);

@@ -128,6 +128,7 @@ void RunVerify(const VerifyOptions& options, std::ostream& out, std::ostream& wa
         << Counted(manifest.packs.size(), "pack") << ", " << Counted(chunks.size(), "chunk") << ", "
         << Counted(storedBytes, "byte") << " stored\n"
         << "signed with key " << signer.name << " (" << signer.file.string() << ")\n";
+    for (const std::string& mirror : manifest.mirrors) out << "mirror " << mirror << "\n";
     if (manifest.expires <= static_cast<std::int64_t>(std::time(nullptr)))
         warnings << "warning: this manifest has expired; engines refuse it\n";
 }

@@ -172,11 +172,15 @@ protected:
     }
 
     // Requests the server saw since the last call: "path\trange\tstatus".
-    std::vector<std::string> NewRequests() {
-        std::vector<std::string> lines = ReadLines((DataFolder() / "requests.log").wstring());
-        std::vector<std::string> fresh(lines.begin() + static_cast<std::ptrdiff_t>(std::min(seenRequests_, lines.size())),
+    std::vector<std::string> NewRequests() { return NewLines("requests.log", seenRequests_); }
+    // The same for the mirror server the spread-b-* manifests name.
+    std::vector<std::string> NewMirrorRequests() { return NewLines("mirror-requests.log", seenMirrorRequests_); }
+
+    static std::vector<std::string> NewLines(const char* log, std::size_t& seen) {
+        std::vector<std::string> lines = ReadLines((DataFolder() / log).wstring());
+        std::vector<std::string> fresh(lines.begin() + static_cast<std::ptrdiff_t>(std::min(seen, lines.size())),
                                        lines.end());
-        seenRequests_ = lines.size();
+        seen = lines.size();
         return fresh;
     }
 
@@ -192,6 +196,7 @@ protected:
 
     std::optional<TestFolder> appFolder_;
     std::size_t seenRequests_ = 0;
+    std::size_t seenMirrorRequests_ = 0;
 };
 
 // The statuses seen are in the run's order: 6, 3, 2 or 4, 7, 5, 1 (fast steps
