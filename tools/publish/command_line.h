@@ -26,6 +26,12 @@ struct PublishOptions {
     // How many earlier manifests history/ keeps, newest first; their packs
     // stay in the server folder, so their chunks can be reused.
     std::uint64_t keepReleases = 3;
+    // Threads that hash and compress chunks (--workers; by default one per
+    // hardware thread). The output is the same for any count.
+    unsigned workers = 1;
+    // Whether to show the progress on the error stream, a terminal; set by
+    // the program, not by an option.
+    bool showProgress = false;
 };
 
 // How far ahead of now --expires may lie without --allow-far-expiry: 400
@@ -42,7 +48,10 @@ struct VerifyOptions {
     std::filesystem::path serverFolder;
 };
 
-using Command = std::variant<KeygenOptions, PublishOptions, VerifyOptions>;
+// --help (or -h, or help): print the usage and succeed.
+struct HelpRequest {};
+
+using Command = std::variant<KeygenOptions, PublishOptions, VerifyOptions, HelpRequest>;
 
 // The command named by `arguments` (without the program name); `now` is
 // the current time in seconds since 1970. Throws PublishError for an
@@ -51,7 +60,7 @@ using Command = std::variant<KeygenOptions, PublishOptions, VerifyOptions>;
 // --allow-far-expiry.
 Command ParseCommandLine(std::span<const std::string_view> arguments, std::int64_t now);
 
-// How to call the tool, for errors and for no arguments.
+// How to call the tool, for --help and with errors.
 extern const char kUsage[];
 
 }  // namespace velmora::publish
