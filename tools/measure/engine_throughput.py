@@ -21,8 +21,9 @@ comp.dll as the program calls it) against nginx on loopback:
    wall-clock and CPU seconds each (the ratio is casync's time over the
    tool's: aim >= 1).
 
-`engine_throughput.py publishing` measures the publishing alone, which
-needs neither Wine nor the Windows build.
+`engine_throughput.py publishing [rounds]` measures the publishing alone
+(best of `rounds`, 3 by default), which needs neither Wine nor the
+Windows build.
 
 Run it through tools/measure/engine-throughput, which builds and sets up
 Wine."""
@@ -280,10 +281,10 @@ def timed(command):
     return wall, (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
 
 
-def publishing(work):
+def publishing(work, rounds=ROUNDS):
     """velmora-publish (on one worker, and on its default count) and casync
     make on the same release of one file, from the page cache, into fresh
-    folders; best of ROUNDS for each."""
+    folders; best of `rounds` for each."""
     cases = []
     noise = os.path.join(work, "publish-noise", "data", "big.pak")
     os.makedirs(os.path.dirname(noise))
@@ -305,7 +306,7 @@ def publishing(work):
         release = os.path.dirname(os.path.dirname(path))
         read_all(release)
         runs = {"one worker": [], "default workers": [], "casync": []}
-        for round_ in range(ROUNDS):
+        for round_ in range(rounds):
             for label, extra in (("one worker", ["--workers", "1"]), ("default workers", [])):
                 out = os.path.join(work, f"published-{round_}-{len(results)}-{len(extra)}")
                 runs[label].append(timed([PUBLISH_TOOL, "publish", "--key", TEST_KEY, "--release", release,
@@ -315,12 +316,13 @@ def publishing(work):
             runs["casync"].append(timed(["casync", "make", f"--store={store}", store + ".caibx", path]))
             shutil.rmtree(store)
         results.append((name, os.path.getsize(path), {label: min(r) for label, r in runs.items()}))
-    return results
+    return results, rounds
 
 
-def print_publishing(results):
+def print_publishing(measured):
+    results, rounds = measured
     print(f"publishing (velmora-publish, {os.cpu_count()} hardware threads) against casync make, "
-          f"best of {ROUNDS}")
+          f"best of {rounds}")
     for name, size, best in results:
         casync_wall, casync_cpu = best["casync"]
         print(f"  {name}")
@@ -331,7 +333,7 @@ def print_publishing(results):
 
 
 def main():
-    only_publishing = sys.argv[1:] == ["publishing"]
+    only_publishing = sys.argv[1:2] == ["publishing"]
     needed = ("casync",) if only_publishing else ("curl", "sha256sum", "nginx", "casync")
     for program in needed:
         if not shutil.which(program):
@@ -339,7 +341,7 @@ def main():
     work = tempfile.mkdtemp(prefix="engine-throughput-", dir=os.path.join(BUILD))
     try:
         if only_publishing:
-            print_publishing(publishing(work))
+            print_publishing(publishing(work, int(sys.argv[2]) if len(sys.argv) > 2 else ROUNDS))
             return
         big = throughput(work)
         small = small_release_peak(work)
