@@ -130,7 +130,7 @@ Command ParseCommandLine(std::span<const std::string_view> arguments, std::int64
         if (parsed.options.contains("--previous")) options.previous = Required(parsed, "--previous");
         if (parsed.options.contains("--keep-releases"))
             options.keepReleases = Number("--keep-releases", Required(parsed, "--keep-releases"));
-        options.workers = DefaultWorkerCount();
+        options.workers = static_cast<unsigned>(std::min<std::uint64_t>(DefaultWorkerCount(), kMaxWorkers));
         if (parsed.options.contains("--workers")) {
             const std::uint64_t workers = Number("--workers", Required(parsed, "--workers"));
             if (workers == 0 || workers > kMaxWorkers)
