@@ -42,7 +42,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "lib"))
 from engine_driver import check_install, empty_game_folder, run_engine  # noqa: E402
 from harness import BUILD  # noqa: E402
 from update_server import (DATA_FOLDER, NOT_EXPIRING, PUBLISH_TOOL, TEST_KEY, FaultProxy, Nginx,  # noqa: E402
-                           Publication, free_port, publish, sha256_of)
+                           Publication, free_port, publish)
 
 ROUNDS = 3
 # What the test proxy waits before every answer in the far-server rounds.
