@@ -21,6 +21,7 @@
 #include "file_digest.h"
 #include "pack_writer.h"
 #include "publish_error.h"
+#include "publish_progress.h"
 #include "signature_check.h"
 #include "signature_twin.h"
 #include "signing_key.h"
@@ -353,6 +354,52 @@ TEST_F(PublishTool, AReleaseStoresOnlyTheChunksEarlierReleasesLack) {
     EXPECT_TRUE(Leftovers().empty());
 }
 
+// Chunks are hashed and compressed on worker threads, which end in any
+// order; the packs and the manifest must not show it. The signature differs
+// between any two runs (ECDSA takes a fresh random number each time).
+TEST_F(PublishTool, PublishesTheSameBytesWithOneWorkerOrFour) {
+    // Files whose chunks take long to compress (text of random words) next
+    // to ones whose chunks are quickly found incompressible (noise), so that
+    // later chunks are ready before earlier ones; a content twice.
+    std::mt19937 random(9);
+    const char* const words[] = {"grass ", "stone ", "water ", "sand ", "road ", "tree ", "wall ", "roof "};
+    for (int i = 0; i < 6; ++i) {
+        std::string text;
+        while (text.size() < (400u << 10)) text += words[random() % 8] + std::to_string(random() % 100) + "\n";
+        folder.Write("release/data/" + std::to_string(i) + "-map.txt", text);
+        folder.Write("release/data/" + std::to_string(i) + "-noise.pak", RandomBytes(600 << 10, 20 + i));
+    }
+    folder.Write("release/data/copy.pak", ReadFile(Release() / "data" / "0-noise.pak"));
+    for (int i = 0; i < 10; ++i) folder.Write("release/small/" + std::to_string(i), RandomBytes(5000 + i, 10 + i));
+    const auto publishWith = [&](const std::string& workers) {
+        const fs::path out = folder.Path() / ("server-" + workers);
+        const ToolRun run = Tool({"publish", "--key", kKeys + "/test-private.pem", "--release", Release().string(),
+                                  "--out", out.string(), "--version", "1", "--expires", kExpires, "--workers",
+                                  workers});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.err, "");  // not a terminal: no progress
+        const std::string manifest = ReadFile(out / "gamedata.vel");
+        return manifest.substr(0, manifest.rfind("signature "));
+    };
+    const std::string one = publishWith("1"), four = publishWith("4");
+    EXPECT_NE(one.find("file "), std::string::npos);
+    EXPECT_EQ(one, four);
+    const std::set<std::string> packs = PacksIn(folder.Path() / "server-1");
+    ASSERT_EQ(packs, PacksIn(folder.Path() / "server-4"));
+    for (const std::string& pack : packs)
+        EXPECT_EQ(ReadFile(folder.Path() / "server-1" / "packs" / pack),
+                  ReadFile(folder.Path() / "server-4" / "packs" / pack));
+    EXPECT_EQ(Verify(folder.Path() / "server-4").exitCode, 0);
+}
+
+TEST_F(PublishTool, HelpPrintsTheUsageAndSucceeds) {
+    const ToolRun run = Tool({"--help"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out.starts_with("usage:\n")) << run.out;
+    EXPECT_NE(run.out.find("--workers"), std::string::npos) << run.out;
+    EXPECT_EQ(run.err, "");
+}
+
 TEST_F(PublishTool, RefusesAVersionNotHigherThanThePreviousOne) {
     folder.Write("release/velmora.exe", "program");
     ASSERT_EQ(Publish("5").exitCode, 0);
@@ -567,6 +614,10 @@ TEST(PublishCommandLine, RefusesIncompleteOrMalformedCommands) {
         {"publish", "--key", "k", "--release", "r", "--out", "o", "--version", "1", "--expires",
          "2030-01-01T00:00:00Z", "--keep-releases", "all"},
         {"publish", "--key", "k", "--release", "r", "--out", "o", "--version", "1", "--expires"},
+        {"publish", "--key", "k", "--release", "r", "--out", "o", "--version", "1", "--expires",
+         "2030-01-01T00:00:00Z", "--workers", "0"},
+        {"publish", "--key", "k", "--release", "r", "--out", "o", "--version", "1", "--expires",
+         "2030-01-01T00:00:00Z", "--workers", "many"},
         {"publish", "--key", "k", "--release", "r", "--out", "o", "--version", "1", "--expires", pastLimit},
         {"publish", "--key", "k", "--release", "r", "--out", "o", "--version", "1", "--expires",
          "2099-12-31T00:00:00Z"},
@@ -620,11 +671,72 @@ TEST(PublishCommandLine, RefusesIncompleteOrMalformedCommands) {
                                                     "--mirror", "https://a.example/"};
     EXPECT_EQ(std::get<publish::PublishOptions>(publish::ParseCommandLine(mirrored, now)).mirrors,
               (std::vector<std::string>{"http://b/v/", "https://a.example/"}));
+    std::vector<std::string_view> twoWorkers = keepNone;
+    twoWorkers.insert(twoWorkers.end(), {"--workers", "2"});
+    EXPECT_EQ(std::get<publish::PublishOptions>(publish::ParseCommandLine(twoWorkers, now)).workers, 2u);
 
     const std::vector<std::string_view> verify = {"verify", "--public", "a.h", "server", "--public", "b.pem"};
     const auto options = std::get<publish::VerifyOptions>(publish::ParseCommandLine(verify, now));
     EXPECT_EQ(options.publicKeys, (std::vector<fs::path>{"a.h", "b.pem"}));
     EXPECT_EQ(options.serverFolder, "server");
+}
+
+// The quick look at a few slices must not cost a chunk its compression:
+// repetition far apart, or only in part of the chunk, still counts.
+TEST(ChunkCodec, CompressesWhatPaysAndStoresTheRestAsItIs) {
+    std::mt19937_64 random(12);
+    const auto noise = [&](std::size_t count) {
+        std::vector<std::uint8_t> bytes(count);
+        for (std::uint8_t& byte : bytes) byte = static_cast<std::uint8_t>(random());
+        return bytes;
+    };
+    const auto joined = [](std::vector<std::uint8_t> a, const std::vector<std::uint8_t>& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    std::vector<std::uint8_t> repeated;
+    const std::vector<std::uint8_t> block = noise(4096);
+    for (int i = 0; i < 32; ++i) repeated = joined(std::move(repeated), block);
+    std::string lines;
+    for (int i = 0; lines.size() < 200000; ++i) lines += "tile " + std::to_string(i % 977) + " grass\n";
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> content;
+        bool compressed;
+    } cases[] = {
+        {"noise", noise(128 << 10), false},
+        {"small noise", noise(3000), false},
+        {"text", std::vector<std::uint8_t>(lines.begin(), lines.end()), true},
+        {"one noise block repeated", repeated, true},
+        {"noise, then zeros", joined(noise(64 << 10), std::vector<std::uint8_t>(64 << 10)), true},
+        {"zeros, then noise saving a little over a tenth", joined(std::vector<std::uint8_t>(20 << 10), noise(108 << 10)),
+         true},
+    };
+    for (const auto& c : cases) {
+        const auto compressed = publish::CompressedIfItPays(c.content);
+        ASSERT_EQ(compressed.has_value(), c.compressed) << c.name;
+        if (compressed) {
+            EXPECT_EQ(publish::ChunkContent(*compressed, static_cast<std::uint32_t>(c.content.size())), c.content)
+                << c.name;
+        }
+    }
+}
+
+TEST(PublishProgressLine, ShowsRateAndTimeLeftOnceTheyMeanSomething) {
+    constexpr std::uint64_t kGiB = 1u << 30;
+    const struct {
+        publish::ProgressState state;
+        const char* line;
+    } cases[] = {
+        {{0, 3, 0, kGiB, 0}, "0/3 files, 0 bytes of 1.0 GiB"},
+        {{0, 3, 1 << 20, kGiB, 0.5}, "0/3 files, 1.0 MiB of 1.0 GiB"},
+        {{1, 3, kGiB / 2, kGiB, 10}, "1/3 files, 512.0 MiB of 1.0 GiB, 51.2 MiB/s, 10 s left"},
+        {{2, 40, 5 * kGiB, 50 * kGiB, 60}, "2/40 files, 5.0 GiB of 50.0 GiB, 85.3 MiB/s, 9 min 0 s left"},
+        {{2, 40, kGiB, 50 * kGiB, 60}, "2/40 files, 1.0 GiB of 50.0 GiB, 17.1 MiB/s, 49 min 0 s left"},
+        {{2, 40, kGiB, 500 * kGiB, 60}, "2/40 files, 1.0 GiB of 500.0 GiB, 17.1 MiB/s, 8 h 19 min left"},
+        {{3, 3, kGiB, kGiB, 20}, "3/3 files, 1.0 GiB of 1.0 GiB, 51.2 MiB/s, 0 s left"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(publish::ProgressLine(c.state), c.line);
 }
 
 TEST(ChunkCodec, CompressionPaysFromATenthSaved) {

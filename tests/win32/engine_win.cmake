@@ -51,3 +51,10 @@ add_test(NAME EngineWinKilledMidUpdate
   COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tools/measure/kill_test.py 4 --not-aimed)
 set_tests_properties(EngineWinKilledMidUpdate PROPERTIES TIMEOUT 240
   ENVIRONMENT "VELMORA_BUILD=${CMAKE_BINARY_DIR};VELMORA_DIST=${VELMORA_DIST_DIR};VELMORA_SOURCE=${CMAKE_SOURCE_DIR};VELMORA_PUBLISH_TOOL=${VELMORA_PUBLISH_TOOL}")
+
+# The real engine behind a caching edge (Varnish) in front of nginx: two
+# players install and update, and the second costs the origin no pack.
+add_test(NAME EngineWinBehindCachingEdge
+  COMMAND ${PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/engine_win_caching_edge.py)
+set_tests_properties(EngineWinBehindCachingEdge PROPERTIES TIMEOUT 240
+  ENVIRONMENT "VELMORA_BUILD=${CMAKE_BINARY_DIR};VELMORA_DIST=${VELMORA_DIST_DIR};VELMORA_SOURCE=${CMAKE_SOURCE_DIR};VELMORA_PUBLISH_TOOL=${VELMORA_PUBLISH_TOOL};PYTHONPATH=${CMAKE_SOURCE_DIR}/tools/lib")

@@ -4,7 +4,8 @@
 # only where this machine runs 32-bit programs), Xvfb and xdotool for the
 # window tests, ImageMagick for screenshots, GoogleTest sources, CMake and
 # Ninja, nginx as the game's web server in the engine's tests and the demo,
-# tinyproxy as a player's forward proxy in the engine's tests,
+# tinyproxy as a player's forward proxy in the engine's tests, Varnish as a
+# studio's caching edge in front of nginx in the engine's tests,
 # the openssl command that signs the tests' deliberately faulty manifests,
 # and a Spanish locale for the comma decimal separator.
 # Needs VELMORA_RUNS_32BIT from velmora_choose_windows_target.
@@ -16,7 +17,7 @@ velmora_as_root() {
 velmora_install_dependencies() {
   local packages=(cmake ninja-build g++ googletest g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine wine64 xvfb xdotool imagemagick locales python3 x11-utils
-    libssl-dev openssl zlib1g-dev clang libclang-rt-dev nginx tinyproxy libz-mingw-w64-dev)
+    libssl-dev openssl zlib1g-dev clang libclang-rt-dev nginx tinyproxy varnish libz-mingw-w64-dev)
   [ "$VELMORA_RUNS_32BIT" = 1 ] && packages+=(wine32:i386)
   local missing=()
   for p in "${packages[@]}"; do

@@ -114,9 +114,11 @@ class Nginx:
     address. The access log has one line per request: method, path, status,
     body bytes sent, the Range header and the User-Agent."""
 
-    def __init__(self, root, port, host="127.0.0.1", workdir=None, rate=None):
+    def __init__(self, root, port, host="127.0.0.1", workdir=None, rate=None, server_lines=""):
         self.root = os.path.abspath(root)
         self.rate = rate
+        # More directives for the server block (locations of their own).
+        self.server_lines = server_lines
         self.host = host
         self.port = port
         self.workdir = workdir or tempfile.mkdtemp(prefix="nginx-")
@@ -151,6 +153,7 @@ http {{
         listen {self.host}:{self.port};
         root {self.root};
         location / {{ {f"limit_rate {self.rate};" if self.rate else ""} }}
+        {self.server_lines}
     }}
 }}
 """

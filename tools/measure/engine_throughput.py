@@ -14,13 +14,23 @@ comp.dll as the program calls it) against nginx on loopback:
 4. both fresh installs again with the test proxy waiting 30 ms before every
    answer, as a far server does;
 5. the bytes an update downloads when 1 MiB is inserted in the middle of a
-   256 MiB file and another 1 MiB overwritten elsewhere.
+   256 MiB file and another 1 MiB overwritten elsewhere;
+6. publishing: velmora-publish on one worker and on its default (one per
+   hardware thread) against `casync make` (Debian's casync) on the same
+   file, 1 GiB that does not compress and 128 MiB of text that does,
+   wall-clock and CPU seconds each (the ratio is casync's time over the
+   tool's: aim >= 1).
+
+`engine_throughput.py publishing [rounds]` measures the publishing alone
+(best of `rounds`, 3 by default), which needs neither Wine nor the
+Windows build.
 
 Run it through tools/measure/engine-throughput, which builds and sets up
 Wine."""
 
 import os
 import random
+import resource
 import shutil
 import statistics
 import subprocess
@@ -29,11 +39,11 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "lib"))
-from harness import BUILD, DIST, windows_path  # noqa: E402
-from update_server import DATA_FOLDER, FaultProxy, Nginx, Publication, free_port, publish, sha256_of  # noqa: E402
+from engine_driver import check_install, empty_game_folder, run_engine  # noqa: E402
+from harness import BUILD  # noqa: E402
+from update_server import (DATA_FOLDER, NOT_EXPIRING, PUBLISH_TOOL, TEST_KEY, FaultProxy, Nginx,  # noqa: E402
+                           Publication, free_port, publish)
 
-DRIVER = os.path.join(BUILD, "fixtures", "engine_driver", "engine_driver.exe")
-ENGINE = os.path.join(DIST, "libs", "comp.dll")
 ROUNDS = 3
 # What the test proxy waits before every answer in the far-server rounds.
 FAR_SERVER_DELAY = 0.03
@@ -106,36 +116,6 @@ class Site:
         if self.proxy:
             self.proxy.stop()
         self.nginx.stop()
-
-
-def empty_game_folder(path):
-    shutil.rmtree(path, ignore_errors=True)
-    os.makedirs(os.path.join(path, "libs"))
-    shutil.copy(ENGINE, os.path.join(path, "libs"))
-    return path
-
-
-def run_engine(game, url, timeout=900):
-    result = subprocess.run(["wine", DRIVER, windows_path(game), url, str(timeout)], capture_output=True,
-                            text=True, timeout=timeout + 60)
-    values = {}
-    for line in result.stdout.split():
-        key, sep, value = line.partition("=")
-        if sep:
-            values[key] = value.strip()
-    if result.returncode != 0:
-        raise SystemExit(f"the engine did not finish: exit {result.returncode}\n{result.stdout}{result.stderr}")
-    return values
-
-
-def check_install(game, release):
-    """Every release file is in the game folder with the same content."""
-    for folder, _, names in os.walk(release):
-        for name in names:
-            source = os.path.join(folder, name)
-            target = os.path.join(game, os.path.relpath(source, release))
-            if not os.path.isfile(target) or sha256_of(source) != sha256_of(target):
-                raise SystemExit(f"the engine's install differs at {os.path.relpath(source, release)}")
 
 
 def pack_sums(work, publication):
@@ -290,16 +270,84 @@ def write_file(folder, path, content):
     return folder
 
 
+def timed(command):
+    """Runs a command; its wall-clock and CPU seconds (user and system, of
+    all its threads)."""
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
+    started = time.monotonic()
+    subprocess.run(command, check=True, stdout=subprocess.DEVNULL, timeout=1800)
+    wall = time.monotonic() - started
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return wall, (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+
+
+def publishing(work, rounds=ROUNDS):
+    """velmora-publish (on one worker, and on its default count) and casync
+    make on the same release of one file, from the page cache, into fresh
+    folders; best of `rounds` for each."""
+    cases = []
+    noise = os.path.join(work, "publish-noise", "data", "big.pak")
+    os.makedirs(os.path.dirname(noise))
+    with open(noise, "wb") as f:
+        for _ in range(16):
+            f.write(os.urandom(64 * MIB))
+    cases.append(("1 GiB of random bytes", noise))
+    text = os.path.join(work, "publish-text", "data", "world.txt")
+    os.makedirs(os.path.dirname(text))
+    rng = random.Random(3)
+    words = [b"grass", b"stone", b"water", b"sand", b"road", b"tree", b"wall", b"roof"]
+    with open(text, "wb") as f:
+        for _ in range(128):
+            f.write(b"".join(b"tile %d %s %s\n" % (rng.randrange(10**6), rng.choice(words), rng.choice(words))
+                             for _ in range(40000))[:MIB].ljust(MIB, b"\n"))
+    cases.append(("128 MiB of text", text))
+    results = []
+    for name, path in cases:
+        release = os.path.dirname(os.path.dirname(path))
+        read_all(release)
+        runs = {"one worker": [], "default workers": [], "casync": []}
+        for round_ in range(rounds):
+            for label, extra in (("one worker", ["--workers", "1"]), ("default workers", [])):
+                out = os.path.join(work, f"published-{round_}-{len(results)}-{len(extra)}")
+                runs[label].append(timed([PUBLISH_TOOL, "publish", "--key", TEST_KEY, "--release", release,
+                                          "--out", out, "--version", "1", "--expires", NOT_EXPIRING] + extra))
+                shutil.rmtree(out)
+            store = os.path.join(work, f"casync-{round_}")
+            runs["casync"].append(timed(["casync", "make", f"--store={store}", store + ".caibx", path]))
+            shutil.rmtree(store)
+        results.append((name, os.path.getsize(path), {label: min(r) for label, r in runs.items()}))
+    return results, rounds
+
+
+def print_publishing(measured):
+    results, rounds = measured
+    print(f"publishing (velmora-publish, {os.cpu_count()} hardware threads) against casync make, "
+          f"best of {rounds}")
+    for name, size, best in results:
+        casync_wall, casync_cpu = best["casync"]
+        print(f"  {name}")
+        for label, (wall, cpu) in best.items():
+            ratio = "" if label == "casync" else \
+                f"   ratio casync / tool: {casync_wall / wall:.2f} wall, {casync_cpu / cpu:.2f} CPU   (aim >= 1)"
+            print(f"    {label:<16} {wall:7.2f} s  {size / MIB / wall:6.1f} MiB/s   CPU {cpu:6.2f} s{ratio}")
+
+
 def main():
-    for program in ("curl", "sha256sum", "nginx"):
+    only_publishing = sys.argv[1:2] == ["publishing"]
+    needed = ("casync",) if only_publishing else ("curl", "sha256sum", "nginx", "casync")
+    for program in needed:
         if not shutil.which(program):
-            raise SystemExit(f"{program} is needed")
+            raise SystemExit(f"{program} is needed (apt-get install {program})")
     work = tempfile.mkdtemp(prefix="engine-throughput-", dir=os.path.join(BUILD))
     try:
+        if only_publishing:
+            print_publishing(publishing(work, int(sys.argv[2]) if len(sys.argv) > 2 else ROUNDS))
+            return
         big = throughput(work)
         small = small_release_peak(work)
         many = many_files(work)
         edit = inserted_and_overwritten(work)
+        published = publishing(work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     mb = big["size"] / MIB
@@ -333,6 +381,7 @@ def main():
     print("a 256 MiB file with 1 MiB inserted in its middle and 1 MiB overwritten elsewhere")
     print(f"  downloaded for the update                      {edit['bytes'] / MIB:7.2f} MiB in {edit['requests']} "
           f"requests, beyond the manifest of {edit['manifest_bytes'] / 1024:.0f} KiB   (aim <= 3 MiB)")
+    print_publishing(published)
 
 
 if __name__ == "__main__":

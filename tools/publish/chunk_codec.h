@@ -12,7 +12,11 @@ namespace velmora::publish {
 bool CompressionPays(std::uint64_t size, std::uint64_t compressedSize);
 
 // The content deflated, when that pays; nothing when the chunk is better
-// stored as it is.
+// stored as it is. Content that a quick look finds incompressible (a few
+// slices of it, deflated at the fastest level, save under half of what
+// compression must save) is not deflated whole: most of a game's bulk is
+// already compressed (audio, textures, archives), and deflating it only to
+// throw the result away is what would cost the most.
 std::optional<std::vector<std::uint8_t>> CompressedIfItPays(std::span<const std::uint8_t> content);
 
 // What `stored` holds once unpacked: the bytes themselves when `size` equals

@@ -11,6 +11,7 @@
 #include "core/engine_version.h"
 #include "core/utc_time.h"
 #include "publish_error.h"
+#include "worker_threads.h"
 
 namespace velmora::publish {
 
@@ -20,11 +21,15 @@ const char kUsage[] =
     "  velmora-publish publish --key <private.pem> --release <folder> --out <server folder>\n"
     "                          --version <n> --expires <YYYY-MM-DDTHH:MM:SSZ>\n"
     "                          [--min-updater <n>] [--previous <server folder>] [--keep-releases <n>]\n"
-    "                          [--mirror <folder URL>...] [--allow-far-expiry]\n"
+    "                          [--mirror <folder URL>...] [--allow-far-expiry] [--workers <n>]\n"
     "  velmora-publish verify --public <public-key.h or .pem> [--public <another key>...] <server folder>\n"
+    "  velmora-publish --help\n"
     "A key is named by its file: studio-2026-private.pem and studio-2026-public.h are studio-2026.\n";
 
 namespace {
+
+// More threads than this would only hold more chunks in memory.
+constexpr std::uint64_t kMaxWorkers = 256;
 
 // "--name value" pairs, the values of options that may be given more than
 // once, "--name" flags and the plain arguments among them.
@@ -115,6 +120,7 @@ void RequirePlainCount(const Arguments& arguments, std::size_t count, std::strin
 Command ParseCommandLine(std::span<const std::string_view> arguments, std::int64_t now) {
     if (arguments.empty()) throw PublishError("no command given");
     const std::string_view command = arguments[0];
+    if (command == "--help" || command == "-h" || command == "help") return HelpRequest{};
     const auto rest = arguments.subspan(1);
     if (command == "keygen") {
         const Arguments parsed = Collect(rest, {});
@@ -125,7 +131,7 @@ Command ParseCommandLine(std::span<const std::string_view> arguments, std::int64
         const Arguments parsed =
             Collect(rest,
                     {"--key", "--release", "--out", "--version", "--expires", "--min-updater", "--previous",
-                     "--keep-releases"},
+                     "--keep-releases", "--workers"},
                     {"--allow-far-expiry"}, {"--mirror"});
         RequirePlainCount(parsed, 0, command);
         PublishOptions options;
@@ -141,6 +147,13 @@ Command ParseCommandLine(std::span<const std::string_view> arguments, std::int64
         if (parsed.options.contains("--keep-releases"))
             options.keepReleases = Number("--keep-releases", Required(parsed, "--keep-releases"));
         options.mirrors = Mirrors(parsed);
+        options.workers = static_cast<unsigned>(std::min<std::uint64_t>(DefaultWorkerCount(), kMaxWorkers));
+        if (parsed.options.contains("--workers")) {
+            const std::uint64_t workers = Number("--workers", Required(parsed, "--workers"));
+            if (workers == 0 || workers > kMaxWorkers)
+                throw PublishError("--workers must be 1 to " + std::to_string(kMaxWorkers));
+            options.workers = static_cast<unsigned>(workers);
+        }
         return options;
     }
     if (command == "verify") {

@@ -30,6 +30,12 @@ struct PublishOptions {
     // Folder URLs that serve the packs too (--mirror, in the order given),
     // each one an engine can use, none twice.
     std::vector<std::string> mirrors;
+    // Threads that hash and compress chunks (--workers; by default one per
+    // hardware thread). The output is the same for any count.
+    unsigned workers = 1;
+    // Whether to show the progress on the error stream, a terminal; set by
+    // the program, not by an option.
+    bool showProgress = false;
 };
 
 // How far ahead of now --expires may lie without --allow-far-expiry: 400
@@ -46,7 +52,10 @@ struct VerifyOptions {
     std::filesystem::path serverFolder;
 };
 
-using Command = std::variant<KeygenOptions, PublishOptions, VerifyOptions>;
+// --help (or -h, or help): print the usage and succeed.
+struct HelpRequest {};
+
+using Command = std::variant<KeygenOptions, PublishOptions, VerifyOptions, HelpRequest>;
 
 // The command named by `arguments` (without the program name); `now` is
 // the current time in seconds since 1970. Throws PublishError for an
@@ -56,7 +65,7 @@ using Command = std::variant<KeygenOptions, PublishOptions, VerifyOptions>;
 // --allow-far-expiry.
 Command ParseCommandLine(std::span<const std::string_view> arguments, std::int64_t now);
 
-// How to call the tool, for errors and for no arguments.
+// How to call the tool, for --help and with errors.
 extern const char kUsage[];
 
 }  // namespace velmora::publish

@@ -1,6 +1,8 @@
 // velmora-publish: makes the studio's signing keys, turns a release folder
 // into a signed server folder for the update engine, and checks one.
 #include <ctime>
+#include <unistd.h>
+
 #include <iostream>
 #include <string_view>
 #include <vector>
@@ -32,11 +34,13 @@ int main(int argc, char** argv) {
     try {
         std::visit(Overloaded{
                        [](const KeygenOptions& options) { RunKeygen(options, std::cout); },
-                       [](const PublishOptions& options) {
+                       [](PublishOptions options) {
+                           options.showProgress = isatty(STDERR_FILENO) == 1;
                            RunPublish(options, std::cout, std::cerr);
                            std::cout << "signed with key " << KeyName(options.key) << "\n";
                        },
                        [](const VerifyOptions& options) { RunVerify(options, std::cout, std::cerr); },
+                       [](HelpRequest) { std::cout << kUsage; },
                    },
                    command);
     } catch (const std::exception& error) {

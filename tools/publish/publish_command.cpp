@@ -59,9 +59,10 @@ struct BuiltRelease {
 };
 
 // Cuts the release into chunks, stores the new ones in packs of
-// `serverFolder`, and gives the manifest that lists it all.
+// `serverFolder`, and gives the manifest that lists it all. `progress` is
+// the terminal the progress shows on when options.showProgress says so.
 BuiltRelease BuildRelease(const PublishOptions& options, const std::vector<ReleaseFile>& files,
-                          const fs::path& serverFolder, const PreviousPublication* previous) {
+                          const fs::path& serverFolder, const PreviousPublication* previous, std::ostream& progress) {
     fs::create_directory(serverFolder / kPacksFolderName);
     KnownChunks known;
     std::optional<PackReader> earlierPacks;
@@ -72,7 +73,8 @@ BuiltRelease BuildRelease(const PublishOptions& options, const std::vector<Relea
         earlierPacks.emplace(previous->folder);
         earlier.emplace(known, *earlierPacks);
     }
-    PackedRelease packed = PackRelease(files, serverFolder, earlier ? &*earlier : nullptr);
+    const PackingSettings settings{options.workers, options.showProgress ? &progress : nullptr};
+    PackedRelease packed = PackRelease(files, serverFolder, earlier ? &*earlier : nullptr, settings);
     BuiltRelease built{{options.version, options.expires, options.minUpdater, std::move(packed.packs),
                         std::move(packed.files), options.mirrors},
                        packed.counts};
@@ -115,7 +117,7 @@ void RunPublish(const PublishOptions& options, std::ostream& out, std::ostream& 
 
     const std::vector<ReleaseFile> files = ListReleaseFiles(options.release);
     StagingFolder staging(options.out);
-    const BuiltRelease built = BuildRelease(options, files, staging.Path(), previous ? &*previous : nullptr);
+    const BuiltRelease built = BuildRelease(options, files, staging.Path(), previous ? &*previous : nullptr, warnings);
     const engine::Manifest& manifest = built.manifest;
     std::optional<CarriedOver> carried;
     if (previous)

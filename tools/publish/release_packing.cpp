@@ -1,6 +1,8 @@
 #include "release_packing.h"
 
 #include <algorithm>
+#include <deque>
+#include <optional>
 #include <unordered_map>
 
 #include "chunk_codec.h"
@@ -9,23 +11,41 @@
 #include "file_chunks.h"
 #include "file_digest.h"
 #include "pack_writer.h"
+#include "publish_progress.h"
 #include "publish_error.h"
+#include "worker_threads.h"
 
 namespace velmora::publish {
 namespace {
 
-// The place of each chunk of the release, found as its files are cut.
+// A chunk as it was cut, with what a worker worked out for it.
+struct PreparedChunk {
+    std::vector<std::uint8_t> content;
+    engine::Sha256Digest sha256{};
+    // Its stored form when it pays to compress; left out for a chunk an
+    // earlier release stored already, which is reused as it was stored.
+    std::optional<std::vector<std::uint8_t>> compressed;
+};
+
+PreparedChunk Prepare(std::vector<std::uint8_t> content, const KnownChunks* known) {
+    PreparedChunk prepared{std::move(content), {}, std::nullopt};
+    prepared.sha256 = Sha256Of(prepared.content);
+    if (!known || !known->Find(prepared.sha256)) prepared.compressed = CompressedIfItPays(prepared.content);
+    return prepared;
+}
+
+// The place of each chunk of the release, given in the order its files
+// list them.
 class ChunkPlacer {
 public:
     ChunkPlacer(const std::filesystem::path& serverFolder, const EarlierChunks* earlier)
         : writer_(serverFolder), earlier_(earlier) {}
 
-    engine::ManifestChunk Place(std::span<const std::uint8_t> content) {
-        const engine::Sha256Digest sha256 = Sha256Of(content);
-        const auto [slot, fresh] = placed_.try_emplace(sha256);
+    engine::ManifestChunk Place(const PreparedChunk& chunk) {
+        const auto [slot, fresh] = placed_.try_emplace(chunk.sha256);
         if (!fresh) return slot->second;
-        const KnownChunk* known = earlier_ ? earlier_->known.Find(sha256) : nullptr;
-        slot->second = known ? Reuse(*known, content) : Store(sha256, content);
+        const KnownChunk* known = earlier_ ? earlier_->known.Find(chunk.sha256) : nullptr;
+        slot->second = known ? Reuse(*known, chunk.content) : Store(chunk);
         return slot->second;
     }
 
@@ -53,9 +73,9 @@ private:
         return chunk;
     }
 
-    engine::ManifestChunk Store(const engine::Sha256Digest& sha256, std::span<const std::uint8_t> content) {
-        const auto compressed = CompressedIfItPays(content);
-        const std::span<const std::uint8_t> stored = compressed ? std::span<const std::uint8_t>(*compressed) : content;
+    engine::ManifestChunk Store(const PreparedChunk& chunk) {
+        const std::span<const std::uint8_t> stored =
+            chunk.compressed ? std::span<const std::uint8_t>(*chunk.compressed) : chunk.content;
         const PackWriter::Place place = writer_.Append(stored);
         if (place.pack == newPackIndex_.size()) {
             newPackIndex_.push_back(result_.packs.size());
@@ -63,8 +83,8 @@ private:
         }
         ++result_.counts.newChunks;
         result_.counts.newBytes += stored.size();
-        return {static_cast<std::uint32_t>(newPackIndex_[place.pack]), place.offset, sha256,
-                static_cast<std::uint32_t>(content.size()), static_cast<std::uint32_t>(stored.size())};
+        return {static_cast<std::uint32_t>(newPackIndex_[place.pack]), place.offset, chunk.sha256,
+                static_cast<std::uint32_t>(chunk.content.size()), static_cast<std::uint32_t>(stored.size())};
     }
 
     PackWriter writer_;
@@ -75,22 +95,54 @@ private:
     std::vector<std::size_t> newPackIndex_;  // the manifest's number of each new pack
 };
 
+std::uint64_t TotalSize(const std::vector<ReleaseFile>& files) {
+    std::uint64_t total = 0;
+    for (const ReleaseFile& file : files) total += std::filesystem::file_size(file.source);
+    return total;
+}
+
 }  // namespace
 
 PackedRelease PackRelease(const std::vector<ReleaseFile>& files, const std::filesystem::path& serverFolder,
-                          const EarlierChunks* earlier) {
+                          const EarlierChunks* earlier, const PackingSettings& settings) {
+    // Declared first, so that it is gone last: the workers' tasks are over
+    // before anything they could reach goes.
     ChunkPlacer placer(serverFolder, earlier);
-    std::vector<engine::ManifestFile> manifestFiles;
-    manifestFiles.reserve(files.size());
-    for (const ReleaseFile& file : files) {
-        engine::ManifestFile entry;
-        entry.path = file.path;
-        const FileContent content = CutFile(
-            file.source, [&](std::span<const std::uint8_t> chunk) { entry.chunks.push_back(placer.Place(chunk)); });
-        entry.sha256 = content.sha256;
-        entry.size = content.size;
-        manifestFiles.push_back(std::move(entry));
+    WorkerThreads workers(settings.workers > 1 ? settings.workers : 0);
+    // The chunks handed to the workers, oldest first: they are placed in
+    // this order, whichever worker ends first, so that the packs and the
+    // manifest do not depend on the worker count. A few per worker keep
+    // them all busy while bounding the memory held.
+    const std::size_t window = 4 * std::max(settings.workers, 1u);
+    struct InFlight {
+        std::size_t file;
+        std::future<PreparedChunk> chunk;
+    };
+    std::deque<InFlight> inFlight;
+    std::vector<engine::ManifestFile> manifestFiles(files.size());
+    const auto placeOldest = [&] {
+        InFlight& oldest = inFlight.front();
+        manifestFiles[oldest.file].chunks.push_back(placer.Place(oldest.chunk.get()));
+        inFlight.pop_front();
+    };
+    const KnownChunks* known = earlier ? &earlier->known : nullptr;
+    std::optional<PublishProgress> progress;
+    if (settings.progressTerminal) progress.emplace(*settings.progressTerminal, files.size(), TotalSize(files));
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        manifestFiles[i].path = files[i].path;
+        const FileContent content = CutFile(files[i].source, [&](std::span<const std::uint8_t> chunk) {
+            if (inFlight.size() >= window) placeOldest();
+            std::vector<std::uint8_t> copy(chunk.begin(), chunk.end());
+            inFlight.push_back({i, workers.Post([copy = std::move(copy), known]() mutable {
+                                    return Prepare(std::move(copy), known);
+                                })});
+            if (progress) progress->BytesRead(chunk.size());
+        });
+        manifestFiles[i].sha256 = content.sha256;
+        manifestFiles[i].size = content.size;
+        if (progress) progress->FileDone();
     }
+    while (!inFlight.empty()) placeOldest();
     return placer.Finish(std::move(manifestFiles));
 }
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <ostream>
 #include <vector>
 
 #include "core/manifest.h"
@@ -34,11 +35,21 @@ struct PackedRelease {
     PackingCounts counts;
 };
 
+struct PackingSettings {
+    // Threads that hash and compress chunks while the calling thread reads,
+    // cuts and writes; 0 or 1 does it all on the calling thread. The result
+    // is the same, byte for byte, for any count.
+    unsigned workers = 1;
+    // A terminal to show the progress on, line by line in place; none
+    // where nothing watches (a script, a test).
+    std::ostream* progressTerminal = nullptr;
+};
+
 // Writes the new packs into `serverFolder`'s packs folder (which must
 // exist). Packs are numbered in the order the files first use them. Throws
 // PublishError, also when an earlier pack does not hold a chunk where its
 // manifest says.
 PackedRelease PackRelease(const std::vector<ReleaseFile>& files, const std::filesystem::path& serverFolder,
-                          const EarlierChunks* earlier);
+                          const EarlierChunks* earlier, const PackingSettings& settings);
 
 }  // namespace velmora::publish
