@@ -62,13 +62,14 @@ bool IsKnownKey(std::string_view word) {
     return false;
 }
 
-Result<void> ParseHeader(Lines& lines) {
+Result<void> ParseHeader(Lines& lines, Manifest& manifest) {
     const Split header = SplitAtBlank(lines.Next());
     if (header.head != "VELMANIFEST" || !header.hadBlank) return LineError(1, "not a Velmora manifest");
     const auto format = ParseDecimal(header.rest);
     if (!format) return LineError(1, "bad format version");
-    if (*format != kManifestFormat)
+    if (*format < kEarliestManifestFormat || *format > kManifestFormat)
         return LineError(1, "format " + std::to_string(*format) + " is not known to this engine");
+    manifest.format = *format;
     return {};
 }
 
@@ -83,7 +84,8 @@ Result<void> ParseKeys(Lines& lines, Manifest& manifest) {
             for (std::size_t seen = 0; seen < k; ++seen)
                 if (line.head == kKeys[seen])
                     return LineError(n, "repeated key '" + std::string(line.head) + "'");
-            if (IsKnownKey(line.head) || line.head == "pack" || line.head == "file" || line.head == "signature")
+            if (IsKnownKey(line.head) || line.head == "pack" || line.head == "file" || line.head == "player-file" ||
+                line.head == "signature")
                 return LineError(n, "missing key '" + expected + "'");
             return LineError(n, "unknown key '" + std::string(line.head) + "'");
         }
@@ -194,12 +196,14 @@ Result<Manifest> ParseManifestBody(std::string_view signedPart) {
     if (signedPart.empty()) return LineError(1, "not a Velmora manifest");
     Manifest manifest;
     Lines lines(signedPart);
-    if (auto header = ParseHeader(lines); !header) return header.Error();
+    if (auto header = ParseHeader(lines, manifest); !header) return header.Error();
     if (auto keys = ParseKeys(lines, manifest); !keys) return keys.Error();
     while (!lines.AtEnd()) {
         const Split line = SplitAtBlank(lines.Next());
         const std::size_t n = lines.Number();
-        const bool known = line.head == "pack" || line.head == "file" || line.head == "chunk";
+        // Files of the player's came with format 3.
+        const bool playerFile = line.head == "player-file" && manifest.format >= 3;
+        const bool known = line.head == "pack" || line.head == "file" || line.head == "chunk" || playerFile;
         if (known && !line.hadBlank) {
             return LineError(n, "'" + std::string(line.head) + "' without its fields");
         } else if (line.head == "pack") {
@@ -207,10 +211,11 @@ Result<Manifest> ParseManifestBody(std::string_view signedPart) {
             auto pack = ParsePackLine(line.rest, n);
             if (!pack) return pack.Error();
             manifest.packs.push_back(pack.Value());
-        } else if (line.head == "file") {
+        } else if (line.head == "file" || playerFile) {
             auto file = ParseFileLine(line.rest, n);
             if (!file) return file.Error();
             manifest.files.push_back(std::move(file).Value());
+            manifest.files.back().playerFile = playerFile;
         } else if (line.head == "chunk") {
             if (manifest.files.empty()) return LineError(n, "a chunk line before the first file line");
             auto chunk = ParseChunkLine(line.rest, n);

@@ -76,7 +76,16 @@ def make_releases(root):
     big["data/big/one.bin"] = bytes(rng.getrandbits(8) for _ in range(1536 * 1024))
     big["data/big/one-copy.bin"] = big["data/big/one.bin"]
     big["data/big/two.bin"] = bytes(rng.getrandbits(8) for _ in range(1024 * 1024))
+    # The first with settings the player edits (published as the player's),
+    # then new defaults for them.
+    settings = dict(first)
+    settings["config/game.ini"] = b"volume=5\n"
+    settings["config/keys.ini"] = b"jump=space\n"
+    settings_next = dict(settings)
+    settings_next["config/game.ini"] = b"volume=5\nmusic=on\n"
+    settings_next["config/keys.ini"] = b"jump=space\nduck=ctrl\n"
     releases = {"first": first, "second": second, "third": third, "fourth": fourth,
+                "settings": settings, "settings-next": settings_next,
                 "greek": greek, "greek-renamed": greek_renamed, "greek-changed": greek_changed, "big": big}
     for name, files in releases.items():
         write_release(os.path.join(root, "releases", name), files)
@@ -90,6 +99,8 @@ def make_server_folders(root):
     publish(release("third"), out("third"), 4)
     publish(release("fourth"), out("fourth"), 6)
     publish(release("big"), out("big"), 2)
+    publish(release("settings"), out("settings"), 1, player_files=["config/*.ini"])
+    publish(release("settings-next"), out("settings-next"), 2, player_files=["config/*.ini"])
     publish(release("greek"), out("greek"), 1)
     publish(release("greek-renamed"), out("greek-renamed"), 2)
     publish(release("greek-changed"), out("greek-changed"), 3)

@@ -19,7 +19,7 @@ const char kUsage[] =
     "  velmora-publish publish --key <private.pem> --release <folder> --out <server folder>\n"
     "                          --version <n> --expires <YYYY-MM-DDTHH:MM:SSZ>\n"
     "                          [--min-updater <n>] [--previous <server folder>] [--keep-releases <n>]\n"
-    "                          [--allow-far-expiry]\n"
+    "                          [--allow-far-expiry] [--player-file <pattern>...]\n"
     "  velmora-publish verify --public <public-key.h or .pem> [--public <another key>...] <server folder>\n"
     "A key is named by its file: studio-2026-private.pem and studio-2026-public.h are studio-2026.\n";
 
@@ -110,7 +110,7 @@ Command ParseCommandLine(std::span<const std::string_view> arguments, std::int64
             Collect(rest,
                     {"--key", "--release", "--out", "--version", "--expires", "--min-updater", "--previous",
                      "--keep-releases"},
-                    {"--allow-far-expiry"});
+                    {"--allow-far-expiry"}, {"--player-file"});
         RequirePlainCount(parsed, 0, command);
         PublishOptions options;
         options.key = Required(parsed, "--key");
@@ -124,6 +124,8 @@ Command ParseCommandLine(std::span<const std::string_view> arguments, std::int64
         if (parsed.options.contains("--previous")) options.previous = Required(parsed, "--previous");
         if (parsed.options.contains("--keep-releases"))
             options.keepReleases = Number("--keep-releases", Required(parsed, "--keep-releases"));
+        if (const auto patterns = parsed.repeated.find("--player-file"); patterns != parsed.repeated.end())
+            options.playerFiles = patterns->second;
         return options;
     }
     if (command == "verify") {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <variant>
 #include <vector>
@@ -26,6 +27,8 @@ struct PublishOptions {
     // How many earlier manifests history/ keeps, newest first; their packs
     // stay in the server folder, so their chunks can be reused.
     std::uint64_t keepReleases = 3;
+    // --player-file patterns (player_files.h): the files the player edits.
+    std::vector<std::string> playerFiles;
 };
 
 // How far ahead of now --expires may lie without --allow-far-expiry: 400
