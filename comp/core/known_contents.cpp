@@ -97,12 +97,15 @@ bool KnownContents::RecordIsRelease(const Manifest& release, const std::vector<b
     return true;
 }
 
+bool PlayerChangedIt(const Sha256Digest& onDisk, const std::vector<Sha256Digest>& placed) {
+    return std::find(placed.begin(), placed.end(), onDisk) == placed.end();
+}
+
 PlayerFileChoice ChoosePlayerFile(const std::optional<Sha256Digest>& onDisk, const Sha256Digest& release,
                                   const std::vector<Sha256Digest>& placed) {
     if (!onDisk) return PlayerFileChoice::Place;
     if (*onDisk == release) return PlayerFileChoice::InPlace;
-    if (std::find(placed.begin(), placed.end(), *onDisk) != placed.end()) return PlayerFileChoice::Place;
-    return PlayerFileChoice::Keep;
+    return PlayerChangedIt(*onDisk, placed) ? PlayerFileChoice::Keep : PlayerFileChoice::Place;
 }
 
 PlacedFile ToBePlaced(const ManifestFile& file) { return {file.path, file.playerFile, file.sha256, {}}; }

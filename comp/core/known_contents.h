@@ -76,6 +76,10 @@ enum class PlayerFileChoice {
     InPlace,  // it already holds the release's content
 };
 
+// Whether a file of the player's holding `onDisk` holds none of the
+// contents the engine `placed` there (none placed: the player's own).
+bool PlayerChangedIt(const Sha256Digest& onDisk, const std::vector<Sha256Digest>& placed);
+
 // What becomes of a file of the player's that the release lists with
 // `release`, the disk holding `onDisk` (nothing: no file there). A file
 // holding none of the contents the engine placed there was changed by the

@@ -1,7 +1,5 @@
 #include "disk_settle_win.h"
 
-#include <algorithm>
-
 #include "sha256_win.h"
 
 namespace velmora::engine {
@@ -66,11 +64,8 @@ Result<void> KeepChangedPlayerFiles(std::vector<std::string>& paths, const Known
         if (known.IsPlayerFile(path)) {
             auto onDisk = ContentOnDisk(path, known, game, cancel);
             if (!onDisk) return onDisk.Error();
-            const std::vector<Sha256Digest> placed = known.Placed(path);
-            const bool changed = onDisk.Value().present &&
-                                 (!onDisk.Value().content ||
-                                  std::find(placed.begin(), placed.end(), *onDisk.Value().content) == placed.end());
-            if (changed) continue;
+            const OnDisk& found = onDisk.Value();
+            if (found.present && (!found.content || PlayerChangedIt(*found.content, known.Placed(path)))) continue;
         }
         removed.push_back(std::move(path));
     }

@@ -84,8 +84,10 @@ def make_releases(root):
     settings_next = dict(settings)
     settings_next["config/game.ini"] = b"volume=5\nmusic=on\n"
     settings_next["config/keys.ini"] = b"jump=space\nduck=ctrl\n"
+    settings_dropped = dict(first)
     releases = {"first": first, "second": second, "third": third, "fourth": fourth,
                 "settings": settings, "settings-next": settings_next,
+                "settings-dropped": settings_dropped,
                 "greek": greek, "greek-renamed": greek_renamed, "greek-changed": greek_changed, "big": big}
     for name, files in releases.items():
         write_release(os.path.join(root, "releases", name), files)
@@ -101,6 +103,7 @@ def make_server_folders(root):
     publish(release("big"), out("big"), 2)
     publish(release("settings"), out("settings"), 1, player_files=["config/*.ini"])
     publish(release("settings-next"), out("settings-next"), 2, player_files=["config/*.ini"])
+    publish(release("settings-dropped"), out("settings-dropped"), 3)
     publish(release("greek"), out("greek"), 1)
     publish(release("greek-renamed"), out("greek-renamed"), 2)
     publish(release("greek-changed"), out("greek-changed"), 3)

@@ -67,7 +67,8 @@ TEST_F(EngineWinServer, FileAlreadyPutInPlaceByAStoppedRunIsNotFetchedAgain) {
 // by its last-write time and rebuilt from its chunks that still check out
 // and the one fetched; a deleted file comes back from the copy of its
 // content on the disk. The settings the player edited are kept, through an
-// update too, while those left alone get the new defaults.
+// update and a release that drops them too, while those left alone get the
+// new defaults.
 TEST_F(EngineWinServer, DamageIsHealedAndThePlayersSettingsKept) {
     ASSERT_EQ(Final(Update("/settings")), 1);
     ExpectInstalled("settings");
@@ -103,6 +104,13 @@ TEST_F(EngineWinServer, DamageIsHealedAndThePlayersSettingsKept) {
     EXPECT_EQ(again.total, 0);
     EXPECT_EQ(NewRequests().size(), 1u) << "nothing to do";
     EXPECT_EQ(ReadTextFile(Installed("config/game.ini").wstring()), "volume=11\n");
+
+    // A release without the settings removes the default the player left
+    // alone, and leaves the one the player changed.
+    const RunResult dropped = Update("/settings-dropped");
+    EXPECT_EQ(Final(dropped), 1) << Sequence(dropped.statuses);
+    EXPECT_EQ(ReadTextFile(Installed("config/game.ini").wstring()), "volume=11\n");
+    EXPECT_FALSE(fs::exists(Installed("config/keys.ini")));
 }
 
 // Files a release drops go, also where a file becomes a folder or a folder a
