@@ -4,6 +4,7 @@
 
 #include "core/path_rules.h"
 #include "core/placed_files.h"
+#include "core/stamps_seen.h"
 
 namespace velmora::engine {
 namespace {
@@ -29,8 +30,13 @@ ApplyPlan PlanApply(const ApplyInputs& inputs, const InstalledFiles& disk) {
     const Manifest& release = *inputs.release;
     ApplyPlan plan;
     plan.known = KnownContents(inputs.placedRecord, inputs.local, inputs.journal);
-    const Manifest vouched = plan.known.CheckStamps(disk);
-    UpdatePlan update = PlanUpdate(inputs.journal ? nullptr : &vouched, release, disk);
+    // The release's files, most of them the record's too, asked about once.
+    std::vector<std::string_view> paths;
+    paths.reserve(release.files.size());
+    for (const ManifestFile& file : release.files) paths.push_back(file.path);
+    const StampsSeen seen(paths, disk);
+    const Manifest vouched = plan.known.CheckStamps(seen);
+    UpdatePlan update = PlanUpdate(inputs.journal ? nullptr : &vouched, release, seen);
     plan.downloading = inputs.local ? EngineStatus::DownloadingChanges : EngineStatus::DownloadingClient;
     plan.contents = std::move(update.contents);
     plan.placedSoFar = PathsOf(plan.known.PlacedSoFar());
@@ -63,7 +69,7 @@ RecordSteps PlanRecordSteps(const ApplyPlan& plan, const ApplyInputs& inputs, bo
             for (const ManifestFile& file : release.files) placing.push_back(ToBePlaced(file));
         }
         // Placing only the updater's files takes the game no nearer to the
-        // release: no journal then, and the record stays as it is then.
+        // release: no journal then, nor a record rewritten afterwards.
         steps.writesJournal = !updaterOnly;
         steps.placedBeforeMoves = PlacedFilesText(plan.known.PlacedWhileMoving(placing));
     }

@@ -1,8 +1,5 @@
 #include "core/placed_files.h"
 
-#include <unordered_set>
-
-#include "core/case_fold.h"
 #include "core/decimal.h"
 #include "core/hex.h"
 #include "core/path_rules.h"
@@ -81,15 +78,6 @@ std::optional<std::vector<PlacedFile>> ParsePlacedFiles(std::string_view text) {
         text.remove_prefix(end + 1);
     }
     return files;
-}
-
-std::vector<std::string> UnionOfPaths(const std::vector<std::vector<std::string>>& lists) {
-    std::vector<std::string> all;
-    std::unordered_set<std::string> seen;
-    for (const std::vector<std::string>& list : lists)
-        for (const std::string& path : list)
-            if (seen.insert(FoldCase(path)).second) all.push_back(path);
-    return all;
 }
 
 std::vector<std::string> PathsOf(const Manifest& manifest) {

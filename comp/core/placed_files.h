@@ -42,10 +42,6 @@ std::string PlacedFilesText(const std::vector<PlacedFile>& files);
 // manifest could not list: a damaged record removes nothing.
 std::optional<std::vector<PlacedFile>> ParsePlacedFiles(std::string_view text);
 
-// The paths of `lists`, each once (compared as Windows compares names), in
-// the order met.
-std::vector<std::string> UnionOfPaths(const std::vector<std::vector<std::string>>& lists);
-
 // The paths of a manifest's files, or of a record's.
 std::vector<std::string> PathsOf(const Manifest& manifest);
 std::vector<std::string> PathsOf(const std::vector<PlacedFile>& files);

@@ -166,9 +166,6 @@ Result<void> Run::Apply(const ManifestText& release, const std::optional<Manifes
     if (plan.endsAt) return *choice.needsNewerUpdater;
     auto kept = SettleWithDisk(plan, *remote_, game_, cancel_);
     if (!kept) return kept.Error();
-    const auto placedAfter = [&] {
-        return PlacedFilesText(PlacedAfterRelease(*remote_, plan.known, game_, kept.Value()));
-    };
     const bool recordStays = RecordStays(plan, *remote_, kept.Value());
     const RecordSteps steps = PlanRecordSteps(plan, inputs, recordStays, local && local->bytes == release.bytes);
 
@@ -199,7 +196,10 @@ Result<void> Run::Apply(const ManifestText& release, const std::optional<Manifes
     if (steps.movesFiles)
         if (auto moved = Move(plan.contents, plan.dropped); !moved) return moved;
     if (steps.placedAfterMoves)
-        if (auto written = records_.WritePlaced(placedAfter()); !written) return written;
+        if (auto written = records_.WritePlaced(PlacedFilesText(PlacedAfterRelease(*remote_, plan.known, game_,
+                                                                                   kept.Value())));
+            !written)
+            return written;
     if (steps.writesLocalManifest)
         if (auto written = records_.WriteLocalManifest(release.bytes); !written) return written;
     if (steps.endStatus == EngineStatus::UpdaterObsolete) return *choice.needsNewerUpdater;

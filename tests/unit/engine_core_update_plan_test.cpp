@@ -39,7 +39,7 @@ Manifest ManifestWith(std::uint64_t version, std::vector<ManifestFile> files) {
 }
 
 // A disk described by path, size and last-write time (unknown where not
-// given); counts the questions asked for sizes.
+// given); counts the questions asked.
 class FakeDisk : public InstalledFiles {
 public:
     FakeDisk() = default;
@@ -53,6 +53,7 @@ public:
         return found->second;
     }
     std::optional<FileStamp> Stamp(std::string_view path) const override {
+        ++stampQuestions;
         const auto found = sizes.find(std::string(path));
         if (found == sizes.end()) return std::nullopt;
         const auto time = times.find(found->first);
@@ -61,6 +62,7 @@ public:
     std::map<std::string, std::uint64_t> sizes;
     std::map<std::string, std::uint64_t> times;
     mutable int questions = 0;
+    mutable int stampQuestions = 0;
 };
 
 // The record of a manifest's files as placed on `disk`: each file with its
@@ -393,8 +395,11 @@ TEST(PlacedFilesRecord, DamagedRecordsAreRefusedWhole) {
         {"an empty line", "VELPLACED 1\n\nvelmora.exe\n", false},
     };
     for (const auto& c : cases) EXPECT_EQ(ParsePlacedFiles(c.text).has_value(), c.accepted) << c.name;
-    EXPECT_EQ(UnionOfPaths({{"a.txt", "B.txt"}, {"b.TXT", "c.txt", "A.TXT"}}),
-              (std::vector<std::string>{"a.txt", "B.txt", "c.txt"}));
+    // What was placed so far: the record's paths, then the local
+    // manifest's it lacks (names compared as Windows compares them).
+    const Manifest local = ManifestWith(1, {FileEntry("b.TXT", 1, 1), FileEntry("c.txt", 2, 1), FileEntry("A.TXT", 3, 1)});
+    const KnownContents known({{"a.txt", false, std::nullopt, {}}, {"B.txt", false, std::nullopt, {}}}, &local, nullptr);
+    EXPECT_EQ(PathsOf(known.PlacedSoFar()), (std::vector<std::string>{"a.txt", "B.txt", "c.txt"}));
     const std::vector<PlacedFile> files = {{"velmora.exe", false, DigestOf(1), {5000, UINT64_MAX}},
                                            {"config/game.ini", true, DigestOf(2), {}},
                                            {"data/old.pak", false, std::nullopt, {}}};
@@ -449,7 +454,9 @@ TEST(ApplyPlan, TheRecordDecidesWhichFilesAreHashed) {
         }
         const ApplyInputs inputs{&kVersion1, &kVersion1, c.journal ? &kVersion1 : nullptr,
                                  ParsePlacedFiles(record).value_or(std::vector<PlacedFile>()), false};
+        disk.stampQuestions = 0;
         ApplyPlan plan = PlanApply(inputs, disk);
+        EXPECT_EQ(disk.questions + disk.stampQuestions, 3) << c.name << ": one question per file";
         std::vector<std::string> planned;
         std::vector<bool> hashedFirst;
         for (const ContentToBuild& content : plan.contents)
