@@ -4,6 +4,7 @@
 
 #include "core/path_rules.h"
 #include "core/placed_files.h"
+#include "core/stamps_seen.h"
 
 namespace velmora::engine {
 namespace {
@@ -27,13 +28,18 @@ std::vector<std::string> PathsToPlace(const Manifest& release, const std::vector
 
 ApplyPlan PlanApply(const ApplyInputs& inputs, const InstalledFiles& disk) {
     const Manifest& release = *inputs.release;
-    UpdatePlan update = PlanUpdate(inputs.journal ? nullptr : inputs.local, release, disk);
     ApplyPlan plan;
+    plan.known = KnownContents(inputs.placedRecord, inputs.local, inputs.journal);
+    // The release's files, most of them the record's too, asked about once.
+    std::vector<std::string_view> paths;
+    paths.reserve(release.files.size());
+    for (const ManifestFile& file : release.files) paths.push_back(file.path);
+    const StampsSeen seen(paths, disk);
+    const Manifest vouched = plan.known.CheckStamps(seen);
+    UpdatePlan update = PlanUpdate(inputs.journal ? nullptr : &vouched, release, seen);
     plan.downloading = inputs.local ? EngineStatus::DownloadingChanges : EngineStatus::DownloadingClient;
     plan.contents = std::move(update.contents);
-    plan.placedSoFar = UnionOfPaths({inputs.placedRecord,
-                                     inputs.local ? PathsOf(*inputs.local) : std::vector<std::string>(),
-                                     inputs.journal ? PathsOf(*inputs.journal) : std::vector<std::string>()});
+    plan.placedSoFar = PathsOf(plan.known.PlacedSoFar());
     if (inputs.updaterFilesOnly) {
         KeepOnlyUpdaterFiles(release, plan.contents);
         if (plan.contents.empty()) plan.endsAt = EngineStatus::UpdaterObsolete;
@@ -43,24 +49,33 @@ ApplyPlan PlanApply(const ApplyInputs& inputs, const InstalledFiles& disk) {
     return plan;
 }
 
-RecordSteps PlanRecordSteps(const ApplyPlan& plan, const ApplyInputs& inputs, std::string_view placedText,
+bool RecordStays(const ApplyPlan& plan, const Manifest& release, const std::vector<bool>& kept) {
+    const bool movesNothing = plan.contents.empty() && plan.dropped.inTheWay.empty() && plan.dropped.afterwards.empty();
+    return movesNothing && plan.known.RecordIsRelease(release, kept);
+}
+
+RecordSteps PlanRecordSteps(const ApplyPlan& plan, const ApplyInputs& inputs, bool recordStays,
                             bool localIsRelease) {
     RecordSteps steps;
     const bool updaterOnly = inputs.updaterFilesOnly;
+    const Manifest& release = *inputs.release;
     steps.movesFiles = !plan.contents.empty() || !plan.dropped.inTheWay.empty() || !plan.dropped.afterwards.empty();
-    const std::vector<std::string> placing =
-        updaterOnly ? PathsToPlace(*inputs.release, plan.contents) : PathsOf(*inputs.release);
-    const std::string before = PlacedFilesText(UnionOfPaths({plan.placedSoFar, placing}));
-    const std::string after = updaterOnly ? before : PlacedFilesText(placing);
     if (steps.movesFiles) {
+        std::vector<PlacedFile> placing;
+        if (updaterOnly) {
+            for (const ContentToBuild& content : plan.contents)
+                for (const FileToWrite& file : content.files) placing.push_back(ToBePlaced(release.files[file.index]));
+        } else {
+            for (const ManifestFile& file : release.files) placing.push_back(ToBePlaced(file));
+        }
         // Placing only the updater's files takes the game no nearer to the
-        // release: no journal then.
+        // release: no journal then, nor a record rewritten afterwards.
         steps.writesJournal = !updaterOnly;
-        steps.placedBeforeMoves = before;
+        steps.placedBeforeMoves = PlacedFilesText(plan.known.PlacedWhileMoving(placing));
     }
-    if (after != (steps.movesFiles ? std::string_view(before) : placedText)) steps.placedAfterMoves = after;
+    steps.placedAfterMoves = !updaterOnly && (steps.movesFiles || !recordStays);
     steps.writesLocalManifest = !updaterOnly && !localIsRelease;
-    steps.saves = steps.movesFiles || steps.writesLocalManifest || steps.placedAfterMoves.has_value();
+    steps.saves = steps.movesFiles || steps.writesLocalManifest || steps.placedAfterMoves;
     steps.endStatus = updaterOnly ? EngineStatus::UpdaterObsolete : EngineStatus::UpToDate;
     return steps;
 }

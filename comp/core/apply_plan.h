@@ -11,7 +11,9 @@
 
 #include "core/dropped_files.h"
 #include "core/engine_status.h"
+#include "core/known_contents.h"
 #include "core/manifest.h"
+#include "core/placed_files.h"
 #include "core/update_plan.h"
 
 namespace velmora::engine {
@@ -20,9 +22,9 @@ struct ApplyInputs {
     const Manifest* release = nullptr;  // what the run goes to
     const Manifest* local = nullptr;    // the local manifest, when it checks out
     const Manifest* journal = nullptr;  // an interrupted apply's, when it checks out
-    // The record of placed files (placed_files.h): its paths, none when
-    // there is no sound record.
-    std::vector<std::string> placedRecord;
+    // The record of placed files (placed_files.h): none when there is no
+    // sound record.
+    std::vector<PlacedFile> placedRecord;
     // The release needs a newer engine: only the updater's own files it
     // lists are brought in; the newer updater does the rest.
     bool updaterFilesOnly = false;
@@ -35,15 +37,19 @@ struct ApplyPlan {
     std::optional<EngineStatus> endsAt;
     std::vector<ContentToBuild> contents;
     DroppedFiles dropped;
-    // What earlier runs placed: the record's paths, and the manifests'
+    // What earlier runs placed: the record's files, and the manifests'
     // where they still check out (an install from before the record).
     std::vector<std::string> placedSoFar;
+    // What the record and the manifests say of each file.
+    KnownContents known;
 };
 
-// After an interrupted apply no file is taken on trust: the plan then
-// ignores the local manifest, so that every file of the right size is
-// hashed before anything is fetched for it. What the record, the local
-// manifest or the journal listed and the release does not is dropped.
+// A listed file is up to date, and is not read, when the record of placed
+// files vouches for its content (the stamp the disk gives is the recorded
+// one). After an interrupted apply no file is taken on trust: every file
+// of the right size is then hashed before anything is fetched for it. What
+// the record, the local manifest or the journal listed and the release
+// does not is dropped.
 ApplyPlan PlanApply(const ApplyInputs& inputs, const InstalledFiles& disk);
 
 struct RecordSteps {
@@ -54,11 +60,11 @@ struct RecordSteps {
     bool saves = false;
     bool writesJournal = false;
     // The record of placed files before the first move (everything placed
-    // so far and everything the run may place) and once the dropped files
-    // are gone (the release's files); nothing where the record already
-    // says so.
+    // so far and everything the run may place), and whether it is written
+    // again once the dropped files are gone (the release's files with the
+    // stamps they have then, PlacedAfterRelease).
     std::optional<std::string> placedBeforeMoves;
-    std::optional<std::string> placedAfterMoves;
+    bool placedAfterMoves = false;
     bool writesLocalManifest = false;
     EngineStatus endStatus = EngineStatus::UpToDate;
 };
@@ -66,10 +72,16 @@ struct RecordSteps {
 // The paths the contents go to.
 std::vector<std::string> PathsToPlace(const Manifest& release, const std::vector<ContentToBuild>& contents);
 
-// `plan.contents` without those already in place. `placedText`: the
-// record of placed files as it is on the disk. `localIsRelease`: the local
-// manifest's bytes are the release's.
-RecordSteps PlanRecordSteps(const ApplyPlan& plan, const ApplyInputs& inputs, std::string_view placedText,
+// Whether the run moves nothing and the record of placed files already says
+// what it would once the release is in place (`kept`: the player's files
+// the run keeps, by index into the release's files). Asks the disk nothing.
+bool RecordStays(const ApplyPlan& plan, const Manifest& release, const std::vector<bool>& kept);
+
+// `plan.contents` without those already in place (and the player's files
+// kept), `plan.dropped` without the player's files kept. `recordStays`:
+// RecordStays. `localIsRelease`: the local manifest's bytes are the
+// release's.
+RecordSteps PlanRecordSteps(const ApplyPlan& plan, const ApplyInputs& inputs, bool recordStays,
                             bool localIsRelease);
 
 }  // namespace velmora::engine

@@ -9,10 +9,11 @@
 
 namespace velmora::engine {
 
-// The format version the publishing tool writes. The engine reads it and the
-// one before, which has no mirror lines (players' local manifests).
+// The format version the publishing tool writes. The engine reads it and
+// the one before, which has no mirror lines and no files of the player's (a
+// player's local manifest may be of that format).
 inline constexpr std::uint64_t kManifestFormat = 3;
-inline constexpr std::uint64_t kOldestManifestFormat = 2;
+inline constexpr std::uint64_t kEarliestManifestFormat = 2;
 
 // A manifest larger than this is refused before it is read any further; the
 // Windows side stops downloading one at this size.
@@ -56,6 +57,10 @@ struct ManifestFile {
     std::uint64_t size = 0;     // of the file's content
     std::string path;           // relative, '/'-separated UTF-8
     std::vector<ManifestChunk> chunks;  // the content in order; none when empty
+    // The player's to edit (a `player-file` line): the content is a default,
+    // installed where the file is missing and replaced only while the
+    // player has not changed what the engine placed there.
+    bool playerFile = false;
 
     friend bool operator==(const ManifestFile&, const ManifestFile&) = default;
 };
@@ -70,6 +75,7 @@ struct Manifest {
     // folder (core/data_url.h: ParseMirrorUrl); none is fine. Written
     // between the key lines and the pack lines.
     std::vector<std::string> mirrors;
+    std::uint64_t format = kManifestFormat;  // of the first line
 
     friend bool operator==(const Manifest&, const Manifest&) = default;
 };

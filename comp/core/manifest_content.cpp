@@ -67,6 +67,8 @@ Result<void> CheckManifestContent(const Manifest& manifest) {
     paths.reserve(files.size());
     for (const ManifestFile& file : files) {
         if (const char* problem = PathProblem(file.path)) return FileError(file, problem);
+        if (file.playerFile && IsUpdaterFile(file.path))
+            return FileError(file, "the updater's own files cannot be the player's to edit");
         paths.push_back(file.path);
     }
     if (const std::optional<PathCollision> collision = FindPathCollision(paths)) {

@@ -63,15 +63,15 @@ bool IsKnownKey(std::string_view word) {
     return false;
 }
 
-// The format version of the first line.
-Result<std::uint64_t> ParseHeader(Lines& lines) {
+Result<void> ParseHeader(Lines& lines, Manifest& manifest) {
     const Split header = SplitAtBlank(lines.Next());
     if (header.head != "VELMANIFEST" || !header.hadBlank) return LineError(1, "not a Velmora manifest");
     const auto format = ParseDecimal(header.rest);
     if (!format) return LineError(1, "bad format version");
-    if (*format < kOldestManifestFormat || *format > kManifestFormat)
+    if (*format < kEarliestManifestFormat || *format > kManifestFormat)
         return LineError(1, "format " + std::to_string(*format) + " is not known to this engine");
-    return *format;
+    manifest.format = *format;
+    return {};
 }
 
 // The key lines, exactly once each and in the order of kKeys.
@@ -85,7 +85,7 @@ Result<void> ParseKeys(Lines& lines, Manifest& manifest) {
             for (std::size_t seen = 0; seen < k; ++seen)
                 if (line.head == kKeys[seen])
                     return LineError(n, "repeated key '" + std::string(line.head) + "'");
-            if (IsKnownKey(line.head) || line.head == "mirror" || line.head == "pack" || line.head == "file" ||
+            if (IsKnownKey(line.head) || line.head == "mirror" || line.head == "pack" || line.head == "file" || line.head == "player-file" ||
                 line.head == "signature")
                 return LineError(n, "missing key '" + expected + "'");
             return LineError(n, "unknown key '" + std::string(line.head) + "'");
@@ -209,29 +209,30 @@ Result<Manifest> ParseManifestBody(std::string_view signedPart) {
     if (signedPart.empty()) return LineError(1, "not a Velmora manifest");
     Manifest manifest;
     Lines lines(signedPart);
-    const auto format = ParseHeader(lines);
-    if (!format) return format.Error();
+    if (auto header = ParseHeader(lines, manifest); !header) return header.Error();
     if (auto keys = ParseKeys(lines, manifest); !keys) return keys.Error();
-    // Format 2 has no mirror lines.
-    const bool mirrors = format.Value() >= 3;
+    // Mirror lines and files of the player's came with format 3.
+    const bool format3 = manifest.format >= 3;
     while (!lines.AtEnd()) {
         const Split line = SplitAtBlank(lines.Next());
         const std::size_t n = lines.Number();
-        const bool known = line.head == "pack" || line.head == "file" || line.head == "chunk" ||
-                           (mirrors && line.head == "mirror");
+        const bool playerFile = format3 && line.head == "player-file";
+        const bool mirror = format3 && line.head == "mirror";
+        const bool known = line.head == "pack" || line.head == "file" || line.head == "chunk" || playerFile || mirror;
         if (known && !line.hadBlank) {
             return LineError(n, "'" + std::string(line.head) + "' without its fields");
-        } else if (mirrors && line.head == "mirror") {
+        } else if (mirror) {
             if (auto mirror = ParseMirrorLine(line.rest, n, manifest); !mirror) return mirror.Error();
         } else if (line.head == "pack") {
             if (!manifest.files.empty()) return LineError(n, "a pack line after the first file line");
             auto pack = ParsePackLine(line.rest, n);
             if (!pack) return pack.Error();
             manifest.packs.push_back(pack.Value());
-        } else if (line.head == "file") {
+        } else if (line.head == "file" || playerFile) {
             auto file = ParseFileLine(line.rest, n);
             if (!file) return file.Error();
             manifest.files.push_back(std::move(file).Value());
+            manifest.files.back().playerFile = playerFile;
         } else if (line.head == "chunk") {
             if (manifest.files.empty()) return LineError(n, "a chunk line before the first file line");
             auto chunk = ParseChunkLine(line.rest, n);

@@ -8,7 +8,7 @@ namespace velmora::engine {
 std::string ManifestBody(const Manifest& manifest) {
     std::string text;
     text.reserve(128 + manifest.files.size() * 200 + manifest.packs.size() * 80);
-    text += "VELMANIFEST " + std::to_string(kManifestFormat) + "\n";
+    text += "VELMANIFEST " + std::to_string(manifest.format) + "\n";
     text += "version " + std::to_string(manifest.version) + "\n";
     text += "expires " + FormatUtcTime(manifest.expires) + "\n";
     text += "min-updater " + std::to_string(manifest.minUpdater) + "\n";
@@ -21,7 +21,7 @@ std::string ManifestBody(const Manifest& manifest) {
         text += '\n';
     }
     for (const ManifestFile& file : manifest.files) {
-        text += "file ";
+        text += file.playerFile ? "player-file " : "file ";
         text += ToHex(file.sha256);
         text += ' ';
         text += std::to_string(file.size);

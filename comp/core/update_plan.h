@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/engine_status.h"
+#include "core/file_stamp.h"
 #include "core/manifest.h"
 
 namespace velmora::engine {
@@ -22,6 +23,13 @@ public:
     // The size of the plain file at the safe manifest path `path` inside the
     // game folder, or nothing when there is none (missing, or a folder).
     virtual std::optional<std::uint64_t> FileSize(std::string_view path) const = 0;
+    // Its size and last-write time; the time is unknown where the disk
+    // does not tell it.
+    virtual std::optional<FileStamp> Stamp(std::string_view path) const {
+        const std::optional<std::uint64_t> size = FileSize(path);
+        if (!size) return std::nullopt;
+        return FileStamp{*size, 0};
+    }
 };
 
 struct FileToWrite {

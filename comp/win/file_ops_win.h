@@ -14,6 +14,7 @@
 #include "winsupport/parent_folder.h"
 
 #include "core/engine_status.h"
+#include "core/file_stamp.h"
 #include "winsupport/owners_win.h"
 
 namespace velmora::engine {
@@ -23,6 +24,8 @@ EngineError LocalFileError(std::string what, const std::wstring& path);
 // The size of the plain file at `path`; nothing when there is none (missing,
 // a folder, unreadable attributes).
 std::optional<std::uint64_t> PlainFileSize(const std::wstring& path);
+// Its size and last-write time (nothing for a folder or no file).
+std::optional<FileStamp> PlainFileStamp(const std::wstring& path);
 
 bool IsFolder(const std::wstring& path);
 

@@ -23,6 +23,11 @@ std::optional<std::uint64_t> GameFolder::FileSize(std::string_view manifestPath)
     return full ? PlainFileSize(*full) : std::nullopt;
 }
 
+std::optional<FileStamp> GameFolder::Stamp(std::string_view manifestPath) const {
+    const std::optional<std::wstring> full = FullPath(manifestPath);
+    return full ? PlainFileStamp(*full) : std::nullopt;
+}
+
 Result<void> GameFolder::PutInPlace(const std::wstring& verified, std::string_view manifestPath) const {
     const std::optional<std::wstring> target = FullPath(manifestPath);
     if (!target) return InvalidFormat("path is not UTF-8: " + std::string(manifestPath));

@@ -32,6 +32,7 @@ public:
     std::optional<std::wstring> FullPath(std::string_view manifestPath) const;
 
     std::optional<std::uint64_t> FileSize(std::string_view manifestPath) const override;
+    std::optional<FileStamp> Stamp(std::string_view manifestPath) const override;
 
     // Renames `verified` (a file in the staging folder, on the same volume)
     // to the manifest path, replacing the old file in one step and creating

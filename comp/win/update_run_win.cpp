@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "content_build_win.h"
+#include "disk_settle_win.h"
 #include "core/accepted_floor.h"
 #include "core/apply_plan.h"
 #include "core/chunk_plan.h"
@@ -22,7 +23,6 @@
 #include "local_manifest_win.h"
 #include "pack_fetch_win.h"
 #include "server_fetch_win.h"
-#include "sha256_win.h"
 #include "staging_win.h"
 #include "updater_switch_win.h"
 #include "winsupport/text_win.h"
@@ -85,7 +85,6 @@ private:
                        const std::optional<AcceptedFloor>& record, const std::string& placedText);
     Result<void> Move(const std::vector<ContentToBuild>& contents, const DroppedFiles& dropped) const;
     Result<void> RaiseFloor(const std::optional<AcceptedFloor>& record, const ManifestText& remote) const;
-    Result<std::vector<ContentToBuild>> DropFilesInPlace(std::vector<ContentToBuild> contents) const;
     Result<void> Build(const std::vector<ContentToBuild>& contents, EngineStatus downloading);
     Result<void> Place(const std::vector<ContentToBuild>& contents) const;
     Result<void> PlaceContent(const ContentToBuild& content, const std::vector<std::string_view>& paths,
@@ -161,14 +160,14 @@ Result<void> Run::Apply(const ManifestText& release, const std::optional<Manifes
     remote_ = &release.parsed.manifest;
     local_ = local ? &local->parsed.manifest : nullptr;
     const ApplyInputs inputs{remote_, local_, journal ? &journal->parsed.manifest : nullptr,
-                             ParsePlacedFiles(placedText).value_or(std::vector<std::string>()),
+                             ParsePlacedFiles(placedText).value_or(std::vector<PlacedFile>()),
                              choice.needsNewerUpdater.has_value()};
     ApplyPlan plan = PlanApply(inputs, game_);
     if (plan.endsAt) return *choice.needsNewerUpdater;
-    auto toBuild = DropFilesInPlace(std::move(plan.contents));
-    if (!toBuild) return toBuild.Error();
-    plan.contents = std::move(toBuild).Value();
-    const RecordSteps steps = PlanRecordSteps(plan, inputs, placedText, local && local->bytes == release.bytes);
+    auto kept = SettleWithDisk(plan, *remote_, game_, cancel_);
+    if (!kept) return kept.Error();
+    const bool recordStays = RecordStays(plan, *remote_, kept.Value());
+    const RecordSteps steps = PlanRecordSteps(plan, inputs, recordStays, local && local->bytes == release.bytes);
 
     if (!plan.contents.empty()) {
         if (auto made = staging_.Create(); !made) return made;
@@ -197,7 +196,10 @@ Result<void> Run::Apply(const ManifestText& release, const std::optional<Manifes
     if (steps.movesFiles)
         if (auto moved = Move(plan.contents, plan.dropped); !moved) return moved;
     if (steps.placedAfterMoves)
-        if (auto written = records_.WritePlaced(*steps.placedAfterMoves); !written) return written;
+        if (auto written = records_.WritePlaced(PlacedFilesText(PlacedAfterRelease(*remote_, plan.known, game_,
+                                                                                   kept.Value())));
+            !written)
+            return written;
     if (steps.writesLocalManifest)
         if (auto written = records_.WriteLocalManifest(release.bytes); !written) return written;
     if (steps.endStatus == EngineStatus::UpdaterObsolete) return *choice.needsNewerUpdater;
@@ -237,32 +239,6 @@ Result<ManifestText> Run::FetchRemote() {
     auto parsed = ParseTrustedManifest(std::move(bytes).Value());
     if (!parsed) return parsed.Error();
     return parsed;
-}
-
-// A stopped run may have moved some files into place before it wrote the
-// local manifest: a file of the new size is hashed, and one that already
-// holds the new content is left alone.
-Result<std::vector<ContentToBuild>> Run::DropFilesInPlace(std::vector<ContentToBuild> contents) const {
-    std::vector<ContentToBuild> kept;
-    for (ContentToBuild& content : contents) {
-        std::vector<FileToWrite> files;
-        for (const FileToWrite& file : content.files) {
-            if (file.sizeOnDiskMatches) {
-                const std::optional<std::wstring> path = game_.FullPath(remote_->files[file.index].path);
-                if (path) {
-                    auto digest = DigestOfFile(*path, cancel_);
-                    if (!digest && IsStop(digest.Error())) return digest.Error();
-                    if (digest && digest.Value().sha256 == content.sha256) continue;
-                }
-            }
-            files.push_back(file);
-        }
-        if (!files.empty()) {
-            content.files = std::move(files);
-            kept.push_back(std::move(content));
-        }
-    }
-    return kept;
 }
 
 // Builds every content in the staging folder: from what is on the disk

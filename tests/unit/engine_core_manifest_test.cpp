@@ -79,6 +79,7 @@ TEST(ManifestFormat, TheDocumentedExampleReadsAndWritesByteForByte) {
     ASSERT_TRUE(older) << older.Error().reason;
     Manifest withoutMirrors = manifest;
     withoutMirrors.mirrors.clear();
+    withoutMirrors.format = 2;
     EXPECT_EQ(older.Value().manifest, withoutMirrors);
 }
 
@@ -95,8 +96,14 @@ TEST(ManifestWrite, ParsingWhatWasWrittenGivesTheSameManifest) {
     far.files.push_back({testing::DigestOf(5), kMaxChunkSize, "last", {{1, kMaxFileSize - kMaxChunkSize,
                                                                        testing::DigestOf(6), kMaxChunkSize,
                                                                        kMaxChunkSize}}});
+    Manifest earlier = ManifestWith(3, {FileEntry("velmora.exe", 1, 10, 10)});
+    earlier.format = 2;
+    Manifest players = ManifestWith(4, {FileEntry("config/game.ini", 1, 10, 10), FileEntry("velmora.exe", 2, 5, 5)});
+    players.files[0].playerFile = true;
     const Manifest manifests[] = {
         ManifestWith(0, {}),
+        earlier,
+        players,
         ManifestWith(UINT64_MAX, {FileEntry("a b/c d.txt", 1, 10, 10), FileEntry("x", 2, 0, 0)}),
         far,
     };
@@ -125,12 +132,23 @@ TEST(ManifestParse, RefusesEveryKindOfBadManifest) {
     const std::string chunkLine2 = "chunk 1 0 " + kSha2 + " 532 532\n";
     const std::string emptyFile = "file " + kEmpty + " 0 ";
     const std::string signature = "signature " + std::string(128, 'a') + "\n";
+    const std::string untilFirstFile = ValidText().substr(0, ValidText().find("file "));
+    // The same in format 2, which has no mirror lines.
+    std::string format2UntilFirstFile = "VELMANIFEST 2" + untilFirstFile.substr(13);
+    format2UntilFirstFile.erase(format2UntilFirstFile.find("mirror "),
+                                format2UntilFirstFile.find("pack ") - format2UntilFirstFile.find("mirror "));
     const BadCase cases[] = {
         {"other magic", "VELMANIFEST 3", "VELMANIFESTO 3", "not a Velmora manifest"},
         {"no format", "VELMANIFEST 3", "VELMANIFEST", "not a Velmora manifest"},
         {"earlier format", "VELMANIFEST 3", "VELMANIFEST 1", "format 1 is not known"},
         {"later format", "VELMANIFEST 3", "VELMANIFEST 4", "format 4 is not known"},
         {"format with zero", "VELMANIFEST 3", "VELMANIFEST 03", "bad format version"},
+        {"a player's file in format 2", untilFirstFile, format2UntilFirstFile + "player-",
+         "unknown key 'player-file'"},
+        {"the updater as a player's file", "file " + kSha2 + " 532 velmora.exe", "player-file " + kSha2 + " 532 VELUpdater.exe",
+         "the updater's own files cannot be the player's"},
+        {"player-file among the keys", "min-updater 1\n", "player-file " + kSha2 + " 532 x\n",
+         "missing key 'min-updater'"},
         {"missing version", "version 42\n", "", "missing key 'version'"},
         {"missing expires", "expires 2027-01-31T00:00:00Z\n", "", "missing key 'expires'"},
         {"missing min-updater", "min-updater 1\n", "", "missing key 'min-updater'"},
@@ -260,7 +278,7 @@ TEST(ManifestParse, TheSignatureIsCheckedBeforeTheRestIsRead) {
         return Result<void>(InvalidFormat("refused by the check"));
     };
     const std::string valid = ValidText();
-    const std::string broken[] = {valid, "VELMANIFESTO 2\n" + valid.substr(valid.find("version")),
+    const std::string broken[] = {valid, "VELMANIFESTO 3\n" + valid.substr(valid.find("version")),
                                   valid.substr(0, valid.find("file")) + "file x\n" + valid.substr(valid.find("signature"))};
     for (const std::string& text : broken) {
         const auto parsed = ParseSignedManifest(text, refuse);

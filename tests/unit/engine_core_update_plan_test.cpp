@@ -6,6 +6,7 @@
 #include "core/apply_plan.h"
 #include "core/chunk_plan.h"
 #include "core/dropped_files.h"
+#include "core/known_contents.h"
 #include "core/placed_files.h"
 #include "core/manifest_parse.h"
 #include "core/manifest_write.h"
@@ -37,7 +38,8 @@ Manifest ManifestWith(std::uint64_t version, std::vector<ManifestFile> files) {
     return manifest;
 }
 
-// A disk described by path and size; counts the questions asked.
+// A disk described by path, size and last-write time (unknown where not
+// given); counts the questions asked.
 class FakeDisk : public InstalledFiles {
 public:
     FakeDisk() = default;
@@ -50,9 +52,27 @@ public:
         if (found == sizes.end()) return std::nullopt;
         return found->second;
     }
+    std::optional<FileStamp> Stamp(std::string_view path) const override {
+        ++stampQuestions;
+        const auto found = sizes.find(std::string(path));
+        if (found == sizes.end()) return std::nullopt;
+        const auto time = times.find(found->first);
+        return FileStamp{found->second, time == times.end() ? 0 : time->second};
+    }
     std::map<std::string, std::uint64_t> sizes;
+    std::map<std::string, std::uint64_t> times;
     mutable int questions = 0;
+    mutable int stampQuestions = 0;
 };
+
+// The record of a manifest's files as placed on `disk`: each file with its
+// content and the stamp the disk gives.
+std::vector<PlacedFile> RecordOf(const Manifest& manifest, const FakeDisk& disk) {
+    std::vector<PlacedFile> record;
+    for (const ManifestFile& file : manifest.files)
+        record.push_back({file.path, file.playerFile, file.sha256, disk.Stamp(file.path).value_or(FileStamp{})});
+    return record;
+}
 
 // Paths of the files the plan writes, content by content.
 std::vector<std::vector<std::string>> PlannedPaths(const UpdatePlan& plan, const Manifest& remote) {
@@ -338,33 +358,171 @@ TEST(DroppedFiles, ListedBeforeAndNoLongerListed) {
         const DroppedFiles fresh = FindDroppedFiles(std::vector<std::string>(), next);
         EXPECT_TRUE(fresh.inTheWay.empty() && fresh.afterwards.empty()) << c.name;
         // The record of placed files, read back, finds the same.
-        const auto record = ParsePlacedFiles(PlacedFilesText(PathsOf(local)));
+        const auto record = ParsePlacedFiles(PlacedFilesText(RecordOf(local, FakeDisk(local))));
         ASSERT_TRUE(record) << c.name;
-        const DroppedFiles recorded = FindDroppedFiles(*record, next);
+        const DroppedFiles recorded = FindDroppedFiles(PathsOf(*record), next);
         EXPECT_EQ(recorded.inTheWay, c.inTheWay) << c.name;
         EXPECT_EQ(recorded.afterwards, c.afterwards) << c.name;
     }
 }
 
 // A record that is not whole and sound removes nothing: none of it is used.
+// A record of the first form (paths alone) still serves.
 TEST(PlacedFilesRecord, DamagedRecordsAreRefusedWhole) {
+    const std::string sha = " " + std::string(64, 'a') + " ";
     const struct {
         const char* name;
         std::string text;
         bool accepted;
     } cases[] = {
-        {"empty record", "VELPLACED 1\n", true},
-        {"two paths", "VELPLACED 1\nvelmora.exe\ndata/a.txt\n", true},
+        {"empty record", "VELPLACED 2\n", true},
+        {"a file and a player's file",
+         "VELPLACED 2\nfile" + sha + "5000 133700000000000000 velmora.exe\nplayer-file" + sha + "12 0 a/b.ini\n", true},
+        {"a content not known", "VELPLACED 2\nfile - 0 0 data/old.pak\n", true},
+        {"paths alone", "VELPLACED 1\nvelmora.exe\ndata/a.txt\n", true},
         {"no first line", "velmora.exe\n", false},
-        {"another format", "VELPLACED 2\nvelmora.exe\n", false},
+        {"another format", "VELPLACED 3\n", false},
+        {"a path alone in the second form", "VELPLACED 2\nvelmora.exe\n", false},
+        {"another kind", "VELPLACED 2\nfolder" + sha + "1 1 x\n", false},
+        {"a short SHA-256", "VELPLACED 2\nfile " + std::string(63, 'a') + " 1 1 x\n", false},
+        {"a stamp without a content", "VELPLACED 2\nfile - 5 7 x\n", false},
+        {"a size in words", "VELPLACED 2\nfile" + sha + "five 7 x\n", false},
+        {"no path", "VELPLACED 2\nfile" + sha + "5 7\n", false},
         {"cut short", "VELPLACED 1\nvelmora.exe\ndata/a", false},
+        {"cut short in the second form", "VELPLACED 2\nfile" + sha + "5 7 x", false},
         {"a path out of the game folder", "VELPLACED 1\nvelmora.exe\n../saves/slot1.sav\n", false},
-        {"the updater's records", "VELPLACED 1\nlibs/gamedata.vel\n", false},
+        {"the updater's records", "VELPLACED 2\nfile" + sha + "5 7 libs/gamedata.vel\n", false},
         {"an empty line", "VELPLACED 1\n\nvelmora.exe\n", false},
     };
     for (const auto& c : cases) EXPECT_EQ(ParsePlacedFiles(c.text).has_value(), c.accepted) << c.name;
-    EXPECT_EQ(UnionOfPaths({{"a.txt", "B.txt"}, {"b.TXT", "c.txt", "A.TXT"}}),
-              (std::vector<std::string>{"a.txt", "B.txt", "c.txt"}));
+    // What was placed so far: the record's paths, then the local
+    // manifest's it lacks (names compared as Windows compares them).
+    const Manifest local = ManifestWith(1, {FileEntry("b.TXT", 1, 1), FileEntry("c.txt", 2, 1), FileEntry("A.TXT", 3, 1)});
+    const KnownContents known({{"a.txt", false, std::nullopt, {}}, {"B.txt", false, std::nullopt, {}}}, &local, nullptr);
+    EXPECT_EQ(PathsOf(known.PlacedSoFar()), (std::vector<std::string>{"a.txt", "B.txt", "c.txt"}));
+    const std::vector<PlacedFile> files = {{"velmora.exe", false, DigestOf(1), {5000, UINT64_MAX}},
+                                           {"config/game.ini", true, DigestOf(2), {}},
+                                           {"data/old.pak", false, std::nullopt, {}}};
+    EXPECT_EQ(ParsePlacedFiles(PlacedFilesText(files)), files);
+}
+
+// A disk whose files have distinct last-write times, as the record of
+// placed files saw them.
+FakeDisk StampedDisk(const Manifest& manifest) {
+    FakeDisk disk(manifest);
+    std::uint64_t time = 133700000000000000;
+    for (const ManifestFile& file : manifest.files) disk.times[file.path] = ++time;
+    return disk;
+}
+
+// A file is read only where the record of placed files cannot vouch for
+// it: its stamp is not the recorded one (damaged or edited, even at the
+// same size), or there is no such record (then every file of the right
+// size is hashed once), or an apply was interrupted.
+TEST(ApplyPlan, TheRecordDecidesWhichFilesAreHashed) {
+    const std::uint64_t unknown = 0;
+    const struct {
+        const char* name;
+        std::map<std::string, std::uint64_t> times;  // replaces the stamped disk's
+        std::map<std::string, std::uint64_t> sizes;  // UINT64_MAX: the file is gone
+        int record;                                  // 2, 1 (paths alone) or 0 (none)
+        bool journal;
+        std::vector<std::string> planned;
+        std::vector<bool> hashedFirst;
+        bool recordStays;  // with what is planned found in place
+    } cases[] = {
+        {"nothing changed", {}, {}, 2, false, {}, {}, true},
+        {"damaged at the same size", {{"data/world.pak", 1}}, {}, 2, false, {"data/world.pak"}, {true}, false},
+        {"deleted", {}, {{"data/sky.pak", UINT64_MAX}}, 2, false, {"data/sky.pak"}, {false}, false},
+        {"cut short", {{"velmora.exe", 1}}, {{"velmora.exe", 10}}, 2, false, {"velmora.exe"}, {false}, false},
+        {"a time the disk does not give", {{"velmora.exe", unknown}}, {}, 2, false, {"velmora.exe"}, {true}, false},
+        {"a record of paths alone", {}, {}, 1, false, PathsOf(kVersion1), {true, true, true}, false},
+        {"no record yet", {}, {}, 0, false, PathsOf(kVersion1), {true, true, true}, false},
+        {"an interrupted apply", {}, {}, 2, true, PathsOf(kVersion1), {true, true, true}, true},
+    };
+    for (const auto& c : cases) {
+        FakeDisk disk = StampedDisk(kVersion1);
+        const std::string record = c.record == 2 ? PlacedFilesText(RecordOf(kVersion1, disk))
+                                   : c.record == 1 ? "VELPLACED 1\nvelmora.exe\ndata/world.pak\ndata/sky.pak\n"
+                                                   : "";
+        for (const auto& [path, time] : c.times) disk.times[path] = time;
+        for (const auto& [path, size] : c.sizes) {
+            if (size == UINT64_MAX)
+                disk.sizes.erase(path);
+            else
+                disk.sizes[path] = size;
+        }
+        const ApplyInputs inputs{&kVersion1, &kVersion1, c.journal ? &kVersion1 : nullptr,
+                                 ParsePlacedFiles(record).value_or(std::vector<PlacedFile>()), false};
+        disk.stampQuestions = 0;
+        ApplyPlan plan = PlanApply(inputs, disk);
+        EXPECT_EQ(disk.questions + disk.stampQuestions, 3) << c.name << ": one question per file";
+        std::vector<std::string> planned;
+        std::vector<bool> hashedFirst;
+        for (const ContentToBuild& content : plan.contents)
+            for (const FileToWrite& file : content.files) {
+                planned.push_back(kVersion1.files[file.index].path);
+                hashedFirst.push_back(file.sizeOnDiskMatches);
+            }
+        EXPECT_EQ(planned, c.planned) << c.name;
+        EXPECT_EQ(hashedFirst, c.hashedFirst) << c.name;
+        plan.contents.clear();  // as when the hashes find each file in place
+        EXPECT_EQ(RecordStays(plan, kVersion1, {}), c.recordStays) << c.name;
+    }
+}
+
+// A file of the player's is installed where it is missing, replaced only
+// while it holds a content the engine put there, and otherwise kept; so is
+// one the engine never placed.
+TEST(PlayerFiles, KeptWhereThePlayerChangedThem) {
+    const Sha256Digest oldDefault = DigestOf(0x10), newDefault = DigestOf(0x20), edited = DigestOf(0x30),
+                       stopped = DigestOf(0x40);
+    const std::optional<Sha256Digest> none;
+    const struct {
+        const char* name;
+        std::optional<Sha256Digest> recorded, local, journal, onDisk;
+        PlayerFileChoice choice;
+    } cases[] = {
+        {"missing", oldDefault, oldDefault, none, none, PlayerFileChoice::Place},
+        {"already the new default", oldDefault, oldDefault, none, newDefault, PlayerFileChoice::InPlace},
+        {"the old default, untouched", oldDefault, oldDefault, none, oldDefault, PlayerFileChoice::Place},
+        {"edited", oldDefault, oldDefault, none, edited, PlayerFileChoice::Keep},
+        {"untouched, from before the record", none, oldDefault, none, oldDefault, PlayerFileChoice::Place},
+        {"edited, from before the record", none, oldDefault, none, edited, PlayerFileChoice::Keep},
+        {"never placed by the engine", none, none, none, edited, PlayerFileChoice::Keep},
+        {"placed by a stopped run", oldDefault, oldDefault, stopped, stopped, PlayerFileChoice::Place},
+    };
+    const std::string path = "config/game.ini";
+    const auto manifestOf = [&](const std::optional<Sha256Digest>& sha) {
+        Manifest manifest = ManifestWith(1, {FileEntry(path, 0, 10)});
+        manifest.files[0].sha256 = sha.value_or(Sha256Digest{});
+        manifest.files[0].playerFile = true;
+        return manifest;
+    };
+    for (const auto& c : cases) {
+        std::vector<PlacedFile> record;
+        if (c.recorded) record.push_back({path, true, c.recorded, {10, 5}});
+        const Manifest local = manifestOf(c.local), journal = manifestOf(c.journal);
+        const KnownContents known(record, c.local ? &local : nullptr, c.journal ? &journal : nullptr);
+        EXPECT_EQ(ChoosePlayerFile(c.onDisk, newDefault, known.Placed("CONFIG/game.ini")), c.choice) << c.name;
+        EXPECT_EQ(known.IsPlayerFile(path), c.recorded || c.local || c.journal) << c.name;
+    }
+
+    // Once the release is in place, a kept file is recorded with what the
+    // engine placed there and no stamp (hashed again next time); the others
+    // with the stamps the disk gives.
+    Manifest release = ManifestWith(2, {FileEntry(path, 0x20, 10), FileEntry("velmora.exe", 1, 5000)});
+    release.files[0].playerFile = true;
+    const FakeDisk disk = StampedDisk(release);
+    const KnownContents known({{path, true, oldDefault, {10, 5}}}, nullptr, nullptr);
+    const std::vector<PlacedFile> after = PlacedAfterRelease(release, known, disk, {true, false});
+    const std::vector<PlacedFile> expected = {{path, true, oldDefault, {}},
+                                              {"velmora.exe", false, DigestOf(1), *disk.Stamp("velmora.exe")}};
+    EXPECT_EQ(after, expected);
+    KnownContents next(after, &release, nullptr);
+    next.CheckStamps(disk);
+    EXPECT_TRUE(next.RecordIsRelease(release, {true, false})) << "kept again: nothing to write";
+    EXPECT_FALSE(next.RecordIsRelease(release, {false, false})) << "the kept file was replaced";
 }
 
 // The records a run writes around its moves, and the status it ends with.
@@ -373,7 +531,7 @@ TEST(ApplyPlan, RecordsAreWrittenWhereTheReleaseChangesThem) {
     const Manifest second = ManifestWith(2, {FileEntry("velmora.exe", 1, 5000), FileEntry("data/new.pak", 3, 100)});
     const Manifest renewed = ManifestWith(3, first.files);  // the same files, a higher version
     Manifest updater = ManifestWith(4, {FileEntry("VELUpdater.exe", 4, 700), FileEntry("data/new.pak", 3, 100)});
-    const std::string firstRecord = PlacedFilesText(PathsOf(first));
+    const std::string firstRecord = PlacedFilesText(RecordOf(first, StampedDisk(first)));
     const struct {
         const char* name;
         const Manifest* release;
@@ -384,8 +542,6 @@ TEST(ApplyPlan, RecordsAreWrittenWhereTheReleaseChangesThem) {
         EngineStatus end;
     } cases[] = {
         {"nothing to do", &first, &first, firstRecord, false, false, false, false, false, false, EngineStatus::UpToDate},
-        {"nothing to do, no record yet", &first, &first, "", false, false, false, false, true, false,
-         EngineStatus::UpToDate},
         {"a new version of the same files", &renewed, &first, firstRecord, false, false, false, false, false, true,
          EngineStatus::UpToDate},
         {"a file changed, one dropped", &second, &first, firstRecord, false, true, true, true, true, true,
@@ -395,16 +551,16 @@ TEST(ApplyPlan, RecordsAreWrittenWhereTheReleaseChangesThem) {
     };
     for (const auto& c : cases) {
         const ApplyInputs inputs{c.release, c.local, nullptr, ParsePlacedFiles(c.placedText).value_or(
-                                                                  std::vector<std::string>()),
+                                                                  std::vector<PlacedFile>()),
                                  c.updaterFilesOnly};
-        const FakeDisk disk(*c.local);
+        const FakeDisk disk = StampedDisk(*c.local);
         const ApplyPlan plan = PlanApply(inputs, disk);
         EXPECT_FALSE(plan.endsAt) << c.name;
-        const RecordSteps steps = PlanRecordSteps(plan, inputs, c.placedText, c.release == c.local);
+        const RecordSteps steps = PlanRecordSteps(plan, inputs, RecordStays(plan, *c.release, {}), c.release == c.local);
         EXPECT_EQ(steps.movesFiles, c.moves) << c.name;
         EXPECT_EQ(steps.writesJournal, c.journal) << c.name;
         EXPECT_EQ(steps.placedBeforeMoves.has_value(), c.placedBefore) << c.name;
-        EXPECT_EQ(steps.placedAfterMoves.has_value(), c.placedAfter) << c.name;
+        EXPECT_EQ(steps.placedAfterMoves, c.placedAfter) << c.name;
         EXPECT_EQ(steps.writesLocalManifest, c.localManifest) << c.name;
         EXPECT_EQ(steps.saves, c.moves || c.placedAfter || c.localManifest) << c.name;
         EXPECT_EQ(steps.endStatus, c.end) << c.name;
@@ -413,23 +569,22 @@ TEST(ApplyPlan, RecordsAreWrittenWhereTheReleaseChangesThem) {
             // every file the run may place.
             const auto before = ParsePlacedFiles(*steps.placedBeforeMoves);
             ASSERT_TRUE(before) << c.name;
+            const std::vector<std::string> paths = PathsOf(*before);
             for (const auto* manifest : {c.local, c.updaterFilesOnly ? nullptr : c.release}) {
                 if (!manifest) continue;
                 for (const ManifestFile& file : manifest->files) {
-                    EXPECT_NE(std::find(before->begin(), before->end(), file.path), before->end())
+                    EXPECT_NE(std::find(paths.begin(), paths.end(), file.path), paths.end())
                         << c.name << ": " << file.path;
                 }
             }
-        }
-        if (c.placedAfter) {
-            EXPECT_EQ(*steps.placedAfterMoves, PlacedFilesText(PathsOf(*c.release))) << c.name;
         }
     }
     // A release for a newer updater whose own files are all in place ends
     // at once.
     const Manifest sameUpdater = ManifestWith(5, {FileEntry("VELUpdater.exe", 4, 700)});
-    const FakeDisk disk(sameUpdater);
-    EXPECT_EQ(PlanApply({&sameUpdater, &sameUpdater, nullptr, {}, true}, disk).endsAt, EngineStatus::UpdaterObsolete);
+    const FakeDisk disk = StampedDisk(sameUpdater);
+    EXPECT_EQ(PlanApply({&sameUpdater, &sameUpdater, nullptr, RecordOf(sameUpdater, disk), true}, disk).endsAt,
+              EngineStatus::UpdaterObsolete);
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "engine_core_test_support.h"
 #include "file_digest.h"
 #include "pack_writer.h"
+#include "player_files.h"
 #include "publish_error.h"
 #include "publish_progress.h"
 #include "signature_check.h"
@@ -455,6 +456,68 @@ TEST_F(PublishTool, RefusesReleasePathsTheEngineWouldRefuse) {
         EXPECT_FALSE(fs::exists(Server())) << c.file;
         EXPECT_TRUE(Leftovers().empty()) << c.file;
     }
+}
+
+// --player-file marks the files the player edits; a pattern that matches
+// nothing, an updater file or has '**' inside a segment publishes nothing.
+TEST_F(PublishTool, MarksTheFilesThePlayerEdits) {
+    folder.Write("release/velmora.exe", "program");
+    folder.Write("release/VELUpdater.exe", "updater");
+    folder.Write("release/Config/game.ini", "volume=5");
+    folder.Write("release/config/keys/pad.ini", "a=jump");
+    folder.Write("release/config/readme.txt", "settings");
+    const struct {
+        std::vector<std::string> patterns;
+        const char* refusal;  // nullptr: published
+    } cases[] = {
+        {{"config/nothing.ini"}, "matches no file"},
+        {{"*.exe"}, "updater's own files"},
+        {{"config/a**/*.ini"}, "whole segment"},
+        {{"CONFIG/**/*.INI", "config/readme.txt"}, nullptr},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> extra;
+        for (const std::string& pattern : c.patterns) extra.insert(extra.end(), {"--player-file", pattern});
+        const ToolRun run = Publish("1", extra);
+        if (c.refusal) {
+            EXPECT_NE(run.exitCode, 0) << c.refusal;
+            EXPECT_NE(run.err.find(c.refusal), std::string::npos) << run.err;
+            EXPECT_FALSE(fs::exists(Server())) << c.refusal;
+            continue;
+        }
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        std::vector<std::string> players;
+        for (const ManifestFile& file : ServerManifest(Server()).manifest.files)
+            if (file.playerFile) players.push_back(file.path);
+        EXPECT_EQ(players, (std::vector<std::string>{"Config/game.ini", "config/keys/pad.ini", "config/readme.txt"}));
+        EXPECT_EQ(Verify(Server()).exitCode, 0);
+    }
+}
+
+// The patterns' rules: '*' within a segment, '**' across segments, names
+// compared as Windows compares them.
+TEST(PlayerFilePattern, StarsStayInTheirSegmentsAndDoubleStarsCrossThem) {
+    const struct {
+        const char* pattern;
+        const char* path;
+        bool matches;
+    } cases[] = {
+        {"config/*.ini", "config/game.ini", true},
+        {"config/*.ini", "config/keys/pad.ini", false},
+        {"config/**/*.ini", "config/game.ini", true},
+        {"config/**/*.ini", "config/keys/deep/pad.ini", true},
+        {"**", "any/path/at/all", true},
+        {"**/save*", "slot/save1.dat", true},
+        {"*", "a/b", false},
+        {"config/*", "config", false},
+        {"Config/GAME.INI", "config/game.ini", true},
+        {"\xC3\x89*.ini", "\xC3\xA9t\xC3\xA9.ini", true},  // É and é are one name
+        {"ß.ini", "SS.ini", false},
+        {"a*b*c", "axxbyyc", true},
+        {"a*b*c", "axxbyy", false},
+        {"*.ini", ".ini", true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(publish::MatchesPattern(c.pattern, c.path), c.matches) << c.pattern << " " << c.path;
 }
 
 TEST_F(PublishTool, RefusesToReplaceAFolderThatIsNoServerFolder) {

@@ -86,7 +86,18 @@ def make_releases(root):
     spread_b = bytearray(spread_a)
     for at in range(1000, len(spread_b), 512 << 10):
         spread_b[at] ^= 0xFF
+    # The first with settings the player edits (published as the player's),
+    # then new defaults for them.
+    settings = dict(first)
+    settings["config/game.ini"] = b"volume=5\n"
+    settings["config/keys.ini"] = b"jump=space\n"
+    settings_next = dict(settings)
+    settings_next["config/game.ini"] = b"volume=5\nmusic=on\n"
+    settings_next["config/keys.ini"] = b"jump=space\nduck=ctrl\n"
+    settings_dropped = dict(first)
     releases = {"first": first, "second": second, "third": third, "fourth": fourth,
+                "settings": settings, "settings-next": settings_next,
+                "settings-dropped": settings_dropped,
                 "greek": greek, "greek-renamed": greek_renamed, "greek-changed": greek_changed, "big": big,
                 "spread-a": {"data/spread.bin": spread_a}, "spread-b": {"data/spread.bin": bytes(spread_b)}}
     for name, files in releases.items():
@@ -125,6 +136,9 @@ def make_server_folders(root, mirror):
     publish(release("third"), out("third"), 4)
     publish(release("fourth"), out("fourth"), 6)
     publish(release("big"), out("big"), 2)
+    publish(release("settings"), out("settings"), 1, player_files=["config/*.ini"])
+    publish(release("settings-next"), out("settings-next"), 2, player_files=["config/*.ini"])
+    publish(release("settings-dropped"), out("settings-dropped"), 3)
     publish(release("greek"), out("greek"), 1)
     publish(release("greek-renamed"), out("greek-renamed"), 2)
     publish(release("greek-changed"), out("greek-changed"), 3)

@@ -3,6 +3,8 @@
 // broken transfers and their resumption, and stopping.
 #include "support/engine_server_fixture.h"
 
+#include <fstream>
+
 namespace velmora::engine_server {
 
 TEST_F(EngineWinServer, FreshInstallPutsEveryFileInPlaceThenNothingIsLeftToDo) {
@@ -59,6 +61,56 @@ TEST_F(EngineWinServer, FileAlreadyPutInPlaceByAStoppedRunIsNotFetchedAgain) {
     ExpectInstalled("second");
     EXPECT_EQ(NewRequests().size(), 2u) << "the manifest and extra.bin only";
     EXPECT_EQ(update.total, 50000);
+}
+
+// A file damaged at its own size (a bad sector, a crashed tool) is noticed
+// by its last-write time and rebuilt from its chunks that still check out
+// and the one fetched; a deleted file comes back from the copy of its
+// content on the disk. The settings the player edited are kept, through an
+// update and a release that drops them too, while those left alone get the
+// new defaults.
+TEST_F(EngineWinServer, DamageIsHealedAndThePlayersSettingsKept) {
+    ASSERT_EQ(Final(Update("/settings")), 1);
+    ExpectInstalled("settings");
+    {
+        std::fstream world(Installed("data/maps/world.pak"), std::ios::in | std::ios::out | std::ios::binary);
+        world.seekp(150000);
+        world.put('\x5a');
+    }
+    ASSERT_EQ(fs::file_size(Installed("data/maps/world.pak")), 300000u);
+    ASSERT_TRUE(fs::remove(Installed("data/notes-copy.txt")));
+    WriteTextFile(Installed("config/game.ini").wstring(), "volume=11\n");
+
+    NewRequests();
+    const RunResult heal = Update("/settings");
+    EXPECT_EQ(Final(heal), 1) << Sequence(heal.statuses);
+    EXPECT_EQ(NewRequests().size(), 2u) << "the manifest and the damaged chunk";
+    EXPECT_GT(heal.total, 0);
+    EXPECT_LT(heal.total, 300000) << "only the damaged chunk of world.pak";
+    EXPECT_EQ(ReadTextFile(Installed("config/game.ini").wstring()), "volume=11\n");
+    for (const char* path : {"data/maps/world.pak", "data/notes-copy.txt"}) {
+        EXPECT_TRUE(ReadTextFile(Installed(path).wstring()) ==
+                    ReadTextFile((DataFolder() / "releases/settings" / path).wstring()))
+            << path;
+    }
+
+    const RunResult update = Update("/settings-next");
+    EXPECT_EQ(Final(update), 1) << Sequence(update.statuses);
+    EXPECT_EQ(ReadTextFile(Installed("config/game.ini").wstring()), "volume=11\n") << "the player's";
+    EXPECT_EQ(ReadTextFile(Installed("config/keys.ini").wstring()), "jump=space\nduck=ctrl\n") << "a new default";
+    NewRequests();
+    const RunResult again = Update("/settings-next");
+    EXPECT_EQ(Final(again), 1) << Sequence(again.statuses);
+    EXPECT_EQ(again.total, 0);
+    EXPECT_EQ(NewRequests().size(), 1u) << "nothing to do";
+    EXPECT_EQ(ReadTextFile(Installed("config/game.ini").wstring()), "volume=11\n");
+
+    // A release without the settings removes the default the player left
+    // alone, and leaves the one the player changed.
+    const RunResult dropped = Update("/settings-dropped");
+    EXPECT_EQ(Final(dropped), 1) << Sequence(dropped.statuses);
+    EXPECT_EQ(ReadTextFile(Installed("config/game.ini").wstring()), "volume=11\n");
+    EXPECT_FALSE(fs::exists(Installed("config/keys.ini")));
 }
 
 // Files a release drops go, also where a file becomes a folder or a folder a

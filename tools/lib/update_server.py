@@ -573,11 +573,12 @@ class Publication:
                 for line in self.manifest().decode().splitlines() if line.startswith("pack ")]
 
     def files(self):
-        """path -> (sha256, size, chunks), each chunk a Chunk."""
+        """path -> (sha256, size, chunks), each chunk a Chunk; files of the
+        player's too."""
         entries = {}
         chunks = None
         for line in self.manifest().decode().splitlines():
-            if line.startswith("file "):
+            if line.startswith(("file ", "player-file ")):
                 _, sha, size, path = line.split(" ", 3)
                 chunks = []
                 entries[path] = (sha, int(size), chunks)
@@ -606,11 +607,13 @@ class Publication:
 
 
 def publish(release, out, version, *, expires=NOT_EXPIRING, key=TEST_KEY, previous=None, min_updater=None,
-            mirrors=()):
+            mirrors=(), player_files=()):
     command = [PUBLISH_TOOL, "publish", "--key", key, "--release", release, "--out", out,
                "--version", str(version), "--expires", expires]
     for mirror in mirrors:
         command += ["--mirror", mirror]
+    for pattern in player_files:
+        command += ["--player-file", pattern]
     if previous:
         command += ["--previous", previous.path]
     if min_updater is not None:

@@ -22,6 +22,7 @@ const char kUsage[] =
     "                          --version <n> --expires <YYYY-MM-DDTHH:MM:SSZ>\n"
     "                          [--min-updater <n>] [--previous <server folder>] [--keep-releases <n>]\n"
     "                          [--mirror <folder URL>...] [--allow-far-expiry] [--workers <n>]\n"
+    "                          [--player-file <pattern>...]\n"
     "  velmora-publish verify --public <public-key.h or .pem> [--public <another key>...] <server folder>\n"
     "  velmora-publish --help\n"
     "A key is named by its file: studio-2026-private.pem and studio-2026-public.h are studio-2026.\n";
@@ -132,7 +133,7 @@ Command ParseCommandLine(std::span<const std::string_view> arguments, std::int64
             Collect(rest,
                     {"--key", "--release", "--out", "--version", "--expires", "--min-updater", "--previous",
                      "--keep-releases", "--workers"},
-                    {"--allow-far-expiry"}, {"--mirror"});
+                    {"--allow-far-expiry"}, {"--mirror", "--player-file"});
         RequirePlainCount(parsed, 0, command);
         PublishOptions options;
         options.key = Required(parsed, "--key");
@@ -154,6 +155,8 @@ Command ParseCommandLine(std::span<const std::string_view> arguments, std::int64
                 throw PublishError("--workers must be 1 to " + std::to_string(kMaxWorkers));
             options.workers = static_cast<unsigned>(workers);
         }
+        if (const auto patterns = parsed.repeated.find("--player-file"); patterns != parsed.repeated.end())
+            options.playerFiles = patterns->second;
         return options;
     }
     if (command == "verify") {

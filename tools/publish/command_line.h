@@ -36,6 +36,8 @@ struct PublishOptions {
     // Whether to show the progress on the error stream, a terminal; set by
     // the program, not by an option.
     bool showProgress = false;
+    // --player-file patterns (player_files.h): the files the player edits.
+    std::vector<std::string> playerFiles;
 };
 
 // How far ahead of now --expires may lie without --allow-far-expiry: 400

@@ -12,6 +12,7 @@
 #include "download_report.h"
 #include "file_io.h"
 #include "known_chunks.h"
+#include "player_files.h"
 #include "pack_reader.h"
 #include "previous_publication.h"
 #include "publish_error.h"
@@ -78,6 +79,7 @@ BuiltRelease BuildRelease(const PublishOptions& options, const std::vector<Relea
     BuiltRelease built{{options.version, options.expires, options.minUpdater, std::move(packed.packs),
                         std::move(packed.files), options.mirrors},
                        packed.counts};
+    MarkPlayerFiles(built.manifest.files, options.playerFiles);
     if (auto valid = engine::CheckManifestContent(built.manifest); !valid)
         throw PublishError("the release cannot be published: " + valid.Error().reason);
     return built;

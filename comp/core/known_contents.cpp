@@ -1,0 +1,137 @@
+#include "core/known_contents.h"
+
+#include <algorithm>
+
+#include "core/case_fold.h"
+
+namespace velmora::engine {
+
+KnownContents::KnownContents(std::vector<PlacedFile> record, const Manifest* local, const Manifest* journal)
+    : record_(std::move(record)) {
+    byPath_.reserve(record_.size());
+    for (std::size_t i = 0; i < record_.size(); ++i) {
+        const PlacedFile& file = record_[i];
+        Known& known = byPath_[FoldCase(file.path)];
+        if (known.entry) continue;  // a damaged record's second line of a path says nothing more
+        known.entry = i;
+        known.playerFile = file.playerFile;
+        if (file.sha256) known.placed.push_back(*file.sha256);
+    }
+    for (const Manifest* manifest : {local, journal})
+        if (manifest)
+            for (const ManifestFile& file : manifest->files) Add(file);
+}
+
+void KnownContents::Add(const ManifestFile& file) {
+    const auto [slot, added] = byPath_.try_emplace(FoldCase(file.path));
+    Known& known = slot->second;
+    if (added) fromManifests_.push_back(ToBePlaced(file));
+    known.playerFile = known.playerFile || file.playerFile;
+    if (std::find(known.placed.begin(), known.placed.end(), file.sha256) == known.placed.end())
+        known.placed.push_back(file.sha256);
+}
+
+const KnownContents::Known* KnownContents::Find(std::string_view path) const {
+    const auto found = byPath_.find(FoldCase(path));
+    return found == byPath_.end() ? nullptr : &found->second;
+}
+
+const PlacedFile* KnownContents::Recorded(std::string_view path) const {
+    const Known* known = Find(path);
+    return known && known->entry ? &record_[*known->entry] : nullptr;
+}
+
+std::optional<Sha256Digest> KnownContents::Vouched(std::string_view path, const std::optional<FileStamp>& onDisk) const {
+    const PlacedFile* entry = Recorded(path);
+    if (!entry || !entry->sha256 || !entry->stamp.Known() || onDisk != entry->stamp) return std::nullopt;
+    return entry->sha256;
+}
+
+std::vector<Sha256Digest> KnownContents::Placed(std::string_view path) const {
+    const Known* known = Find(path);
+    return known ? known->placed : std::vector<Sha256Digest>();
+}
+
+bool KnownContents::IsPlayerFile(std::string_view path) const {
+    const Known* known = Find(path);
+    return known && known->playerFile;
+}
+
+std::vector<PlacedFile> KnownContents::PlacedSoFar() const {
+    std::vector<PlacedFile> files = record_;
+    files.insert(files.end(), fromManifests_.begin(), fromManifests_.end());
+    return files;
+}
+
+std::vector<PlacedFile> KnownContents::PlacedWhileMoving(const std::vector<PlacedFile>& placing) const {
+    std::vector<PlacedFile> files = PlacedSoFar();
+    for (const PlacedFile& file : placing)
+        if (!Find(file.path)) files.push_back(file);
+    return files;
+}
+
+Manifest KnownContents::CheckStamps(const InstalledFiles& disk) {
+    Manifest vouched;
+    vouched_.assign(record_.size(), false);
+    for (std::size_t i = 0; i < record_.size(); ++i) {
+        const PlacedFile& entry = record_[i];
+        if (!entry.sha256 || !entry.stamp.Known() || disk.Stamp(entry.path) != entry.stamp) continue;
+        vouched_[i] = true;
+        vouched.files.push_back({*entry.sha256, entry.stamp.size, entry.path, {}, entry.playerFile});
+    }
+    return vouched;
+}
+
+bool KnownContents::RecordIsRelease(const Manifest& release, const std::vector<bool>& kept) const {
+    if (record_.size() != release.files.size() || vouched_.size() != record_.size()) return false;
+    for (std::size_t i = 0; i < release.files.size(); ++i) {
+        const ManifestFile& file = release.files[i];
+        const Known* known = Find(file.path);
+        if (!known || !known->entry) return false;
+        const PlacedFile& entry = record_[*known->entry];
+        if (entry.path != file.path || entry.playerFile != file.playerFile) return false;
+        const bool same = i < kept.size() && kept[i] ? !entry.stamp.Known() && entry.sha256
+                                                     : vouched_[*known->entry] && entry.sha256 == file.sha256;
+        if (!same) return false;
+    }
+    return true;
+}
+
+bool PlayerChangedIt(const Sha256Digest& onDisk, const std::vector<Sha256Digest>& placed) {
+    return std::find(placed.begin(), placed.end(), onDisk) == placed.end();
+}
+
+PlayerFileChoice ChoosePlayerFile(const std::optional<Sha256Digest>& onDisk, const Sha256Digest& release,
+                                  const std::vector<Sha256Digest>& placed) {
+    if (!onDisk) return PlayerFileChoice::Place;
+    if (*onDisk == release) return PlayerFileChoice::InPlace;
+    return PlayerChangedIt(*onDisk, placed) ? PlayerFileChoice::Keep : PlayerFileChoice::Place;
+}
+
+PlacedFile ToBePlaced(const ManifestFile& file) { return {file.path, file.playerFile, file.sha256, {}}; }
+
+std::vector<PlacedFile> PlacedAfterRelease(const Manifest& release, const KnownContents& known,
+                                           const InstalledFiles& disk, const std::vector<bool>& kept) {
+    std::vector<PlacedFile> files;
+    files.reserve(release.files.size());
+    for (std::size_t i = 0; i < release.files.size(); ++i) {
+        const ManifestFile& file = release.files[i];
+        PlacedFile entry = ToBePlaced(file);
+        if (i < kept.size() && kept[i]) {
+            // What the engine last put there, so that the player's changes
+            // are still told from it.
+            const PlacedFile* recorded = known.Recorded(file.path);
+            const std::vector<Sha256Digest> placed = known.Placed(file.path);
+            if (recorded && recorded->sha256)
+                entry.sha256 = recorded->sha256;
+            else if (!placed.empty())
+                entry.sha256 = placed.front();
+        } else if (const std::optional<FileStamp> stamp = disk.Stamp(file.path); stamp && stamp->size == file.size) {
+            entry.stamp = *stamp;
+        }
+        files.push_back(std::move(entry));
+    }
+    return files;
+}
+
+}  // namespace velmora::engine

@@ -1,0 +1,102 @@
+#pragma once
+// What the engine knows of the files it placed, from the record of placed
+// files, the local manifest and the journal: which content a file still
+// holds without reading it, which contents the engine put there, and which
+// files are the player's to edit. With it the run decides which files to
+// hash, to keep and to replace, and what the record says afterwards.
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "core/file_stamp.h"
+#include "core/manifest.h"
+#include "core/placed_files.h"
+#include "core/update_plan.h"
+
+namespace velmora::engine {
+
+class KnownContents {
+public:
+    KnownContents() = default;
+    // `local` and `journal` may be null (absent, or not checking out).
+    KnownContents(std::vector<PlacedFile> record, const Manifest* local, const Manifest* journal);
+
+    // The content the record says `path` holds, when the disk's stamp is the
+    // one recorded; nothing when the file may have changed since.
+    std::optional<Sha256Digest> Vouched(std::string_view path, const std::optional<FileStamp>& onDisk) const;
+    // Every content the engine placed at `path`, or was on its way to place
+    // there (the journal's).
+    std::vector<Sha256Digest> Placed(std::string_view path) const;
+    // Whether the record or a manifest marks `path` as the player's.
+    bool IsPlayerFile(std::string_view path) const;
+    // The record's entry for `path`, or null.
+    const PlacedFile* Recorded(std::string_view path) const;
+
+    // Everything placed so far: the record's files, then the manifests'
+    // that it lacks, with their contents and no stamp.
+    std::vector<PlacedFile> PlacedSoFar() const;
+    // Those, then the files of `placing` that none of them lists: what the
+    // record says while a run moves files, so that whatever a stopped run
+    // placed is found again.
+    std::vector<PlacedFile> PlacedWhileMoving(const std::vector<PlacedFile>& placing) const;
+
+    // Compares the record's stamps with `disk`'s, once: the files it
+    // vouches for, as a manifest of what the disk holds (no chunks). The
+    // plan takes them as up to date where the release lists the same
+    // content.
+    Manifest CheckStamps(const InstalledFiles& disk);
+
+    // Whether the record, written again once the release is in place (the
+    // player's files `kept`, by index into its files), would come out the
+    // same: it lists the release's files alone, of their kinds, each
+    // vouched for with the release's content, or, where kept, with no stamp.
+    bool RecordIsRelease(const Manifest& release, const std::vector<bool>& kept) const;
+
+private:
+    struct Known {
+        std::optional<std::size_t> entry;  // into record_
+        std::vector<Sha256Digest> placed;
+        bool playerFile = false;
+    };
+    const Known* Find(std::string_view path) const;
+    void Add(const ManifestFile& file);
+
+    std::vector<PlacedFile> record_;
+    std::vector<bool> vouched_;  // by entry of record_, from CheckStamps
+    std::vector<PlacedFile> fromManifests_;  // listed by a manifest, not by the record
+    std::unordered_map<std::string, Known> byPath_;  // by folded path
+};
+
+enum class PlayerFileChoice {
+    Place,    // missing, or still a content the engine put there: the release's goes there
+    Keep,     // the player changed it: it stays as it is
+    InPlace,  // it already holds the release's content
+};
+
+// Whether a file of the player's holding `onDisk` holds none of the
+// contents the engine `placed` there (none placed: the player's own).
+bool PlayerChangedIt(const Sha256Digest& onDisk, const std::vector<Sha256Digest>& placed);
+
+// What becomes of a file of the player's that the release lists with
+// `release`, the disk holding `onDisk` (nothing: no file there). A file
+// holding none of the contents the engine placed there was changed by the
+// player, and is kept; so is one the engine never placed.
+PlayerFileChoice ChoosePlayerFile(const std::optional<Sha256Digest>& onDisk, const Sha256Digest& release,
+                                  const std::vector<Sha256Digest>& placed);
+
+// A file of the release as the record lists it before the engine has seen
+// it in place: its content, no stamp.
+PlacedFile ToBePlaced(const ManifestFile& file);
+
+// The record once the release is in place: each of its files with its
+// content and the stamp `disk` gives now, but a file of the player's the
+// run kept (`kept`, by index into the release's files), which keeps the
+// content the engine last placed there and no stamp, so that it is hashed
+// again next time.
+std::vector<PlacedFile> PlacedAfterRelease(const Manifest& release, const KnownContents& known,
+                                           const InstalledFiles& disk, const std::vector<bool>& kept);
+
+}  // namespace velmora::engine
