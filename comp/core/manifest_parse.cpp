@@ -3,6 +3,8 @@
 #include <array>
 #include <limits>
 #include <optional>
+#include <string_view>
+#include <vector>
 
 #include "core/decimal.h"
 #include "core/hex.h"
@@ -169,6 +171,23 @@ Result<ManifestChunk> ParseChunkLine(std::string_view fields, std::size_t n) {
     return chunk;
 }
 
+// The file lines after the current one: reading a large manifest, the list
+// of files then takes its room once, instead of twice that while it grows.
+std::size_t CountFileLines(std::string_view rest) {
+    constexpr std::string_view kFileLine = "\nfile ";
+    std::size_t count = 0;
+    for (std::size_t at = rest.find(kFileLine); at != std::string_view::npos; at = rest.find(kFileLine, at + 1)) ++count;
+    return count;
+}
+
+// Gives the chunk lines read since the last file line to that file, in a
+// list of their exact size.
+void TakeChunks(Manifest& manifest, std::vector<ManifestChunk>& chunks) {
+    if (chunks.empty()) return;
+    manifest.files.back().chunks.assign(chunks.begin(), chunks.end());
+    chunks.clear();
+}
+
 }  // namespace
 
 Result<ManifestParts> SplitSignatureLine(std::string_view bytes) {
@@ -196,6 +215,9 @@ Result<Manifest> ParseManifestBody(std::string_view signedPart) {
     Lines lines(signedPart);
     if (auto header = ParseHeader(lines); !header) return header.Error();
     if (auto keys = ParseKeys(lines, manifest); !keys) return keys.Error();
+    // The chunk lines of the file read last, given to it once the next file
+    // line or the end comes.
+    std::vector<ManifestChunk> chunks;
     while (!lines.AtEnd()) {
         const Split line = SplitAtBlank(lines.Next());
         const std::size_t n = lines.Number();
@@ -208,6 +230,8 @@ Result<Manifest> ParseManifestBody(std::string_view signedPart) {
             if (!pack) return pack.Error();
             manifest.packs.push_back(pack.Value());
         } else if (line.head == "file") {
+            if (manifest.files.empty()) manifest.files.reserve(CountFileLines(signedPart.substr(lines.Offset())) + 1);
+            TakeChunks(manifest, chunks);
             auto file = ParseFileLine(line.rest, n);
             if (!file) return file.Error();
             manifest.files.push_back(std::move(file).Value());
@@ -215,7 +239,7 @@ Result<Manifest> ParseManifestBody(std::string_view signedPart) {
             if (manifest.files.empty()) return LineError(n, "a chunk line before the first file line");
             auto chunk = ParseChunkLine(line.rest, n);
             if (!chunk) return chunk.Error();
-            manifest.files.back().chunks.push_back(chunk.Value());
+            chunks.push_back(chunk.Value());
         } else if (line.head == "signature") {
             return LineError(n + 1, "text after the signature line");
         } else if (IsKnownKey(line.head)) {
@@ -224,6 +248,7 @@ Result<Manifest> ParseManifestBody(std::string_view signedPart) {
             return LineError(n, "unknown key '" + std::string(line.head) + "'");
         }
     }
+    TakeChunks(manifest, chunks);
     if (auto content = CheckManifestContent(manifest); !content) return content.Error();
     return manifest;
 }
