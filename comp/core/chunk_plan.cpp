@@ -9,9 +9,15 @@ namespace velmora::engine {
 
 std::vector<NeededChunk> ListNeededChunks(const Manifest& remote, const std::vector<ContentToBuild>& contents,
                                           const Manifest* local, const InstalledFiles& disk) {
+    // Room for every chunk line of the contents at once: most chunks are
+    // distinct, and a list that doubles as it grows would hold half as
+    // much again, twice over while it moves.
+    std::size_t lines = 0;
+    for (const ContentToBuild& content : contents) lines += remote.files[content.source].chunks.size();
     std::vector<NeededChunk> needed;
+    needed.reserve(lines);
     const auto neededDigest = [&](std::uint32_t i) -> const Sha256Digest& { return needed[i].stored->sha256; };
-    DigestIndex index(neededDigest);
+    DigestIndex index(neededDigest, lines);
     for (std::size_t c = 0; c < contents.size(); ++c) {
         std::uint64_t offset = 0;
         for (const ManifestChunk& chunk : remote.files[contents[c].source].chunks) {
