@@ -2,22 +2,29 @@
 
 #include <algorithm>
 #include <string>
-#include <unordered_map>
 
-#include "core/digest_hash.h"
+#include "core/digest_index.h"
 
 namespace velmora::engine {
 
 std::vector<NeededChunk> ListNeededChunks(const Manifest& remote, const std::vector<ContentToBuild>& contents,
                                           const Manifest* local, const InstalledFiles& disk) {
+    // Room for every chunk line of the contents at once: most chunks are
+    // distinct, and a list that doubles as it grows would hold half as
+    // much again, twice over while it moves.
+    std::size_t lines = 0;
+    for (const ContentToBuild& content : contents) lines += remote.files[content.source].chunks.size();
     std::vector<NeededChunk> needed;
-    std::unordered_map<Sha256Digest, std::size_t, DigestHash> index;
+    needed.reserve(lines);
+    const auto neededDigest = [&](std::uint32_t i) -> const Sha256Digest& { return needed[i].stored->sha256; };
+    DigestIndex index(neededDigest, lines);
     for (std::size_t c = 0; c < contents.size(); ++c) {
         std::uint64_t offset = 0;
         for (const ManifestChunk& chunk : remote.files[contents[c].source].chunks) {
-            const auto [slot, added] = index.try_emplace(chunk.sha256, needed.size());
-            if (added) needed.push_back({&chunk, {}, std::nullopt});
-            needed[slot->second].targets.push_back({c, offset});
+            const auto next = static_cast<std::uint32_t>(needed.size());
+            const std::uint32_t slot = index.FindOrAdd(chunk.sha256, next);
+            if (slot == next) needed.push_back({&chunk, {}, std::nullopt});
+            needed[slot].targets.push_back({c, offset});
             offset += chunk.size;
         }
     }
@@ -27,9 +34,8 @@ std::vector<NeededChunk> ListNeededChunks(const Manifest& remote, const std::vec
         if (file.chunks.empty() || disk.FileSize(file.path) != file.size) continue;
         std::uint64_t offset = 0;
         for (const ManifestChunk& chunk : file.chunks) {
-            const auto found = index.find(chunk.sha256);
-            if (found != index.end() && !needed[found->second].installed)
-                needed[found->second].installed = InstalledChunk{f, offset};
+            const std::optional<std::uint32_t> found = index.Find(chunk.sha256);
+            if (found && !needed[*found].installed) needed[*found].installed = InstalledChunk{f, offset};
             offset += chunk.size;
         }
     }

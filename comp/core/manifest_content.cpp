@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <unordered_map>
 #include <unordered_set>
 
 #include "core/digest_hash.h"
@@ -17,51 +16,103 @@ EngineError FileError(const ManifestFile& file, std::string_view problem) {
     return InvalidFormat("file '" + file.path + "': " + std::string(problem));
 }
 
-// Where a chunk line says its stored bytes lie, and which file lists it.
-struct StoredPlace {
-    std::uint32_t pack;
-    std::uint64_t offset;
-    std::uint64_t end;
-    const ManifestChunk* chunk;
-    const ManifestFile* file;
-
-    bool SameStoredChunk(const StoredPlace& other) const {
-        return pack == other.pack && offset == other.offset && end == other.end &&
-               chunk->sha256 == other.chunk->sha256;
+// Every chunk line of the manifest in list order, numbered across files, and
+// where each file's lines begin in that numbering. The checks below sort
+// 32-bit numbers into it rather than copy chunks or build hash maps: a
+// large game lists close to a million chunks.
+class ChunkLines {
+public:
+    explicit ChunkLines(const std::vector<ManifestFile>& files) {
+        starts_.reserve(files.size() + 1);
+        std::size_t total = 0;
+        for (const ManifestFile& file : files) {
+            starts_.push_back(static_cast<std::uint32_t>(total));
+            total += file.chunks.size();
+        }
+        starts_.push_back(static_cast<std::uint32_t>(total));
+        chunks_.reserve(total);
+        for (const ManifestFile& file : files)
+            for (const ManifestChunk& chunk : file.chunks) chunks_.push_back(&chunk);
     }
+
+    std::size_t Size() const { return chunks_.size(); }
+    const ManifestChunk& operator[](std::size_t line) const { return *chunks_[line]; }
+    // The file that lists chunk line `line`.
+    std::size_t FileOf(std::size_t line) const {
+        return static_cast<std::size_t>(std::upper_bound(starts_.begin(), starts_.end(), line) - starts_.begin()) - 1;
+    }
+    std::size_t FirstOf(std::size_t file) const { return starts_[file]; }
+
+    // The line numbers ordered by `less`, ties in list order.
+    template <typename Less>
+    std::vector<std::uint32_t> SortedBy(Less less) const {
+        std::vector<std::uint32_t> order(chunks_.size());
+        for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::uint32_t a, std::uint32_t b) { return less(*chunks_[a], *chunks_[b]); });
+        return order;
+    }
+
+private:
+    std::vector<const ManifestChunk*> chunks_;
+    std::vector<std::uint32_t> starts_;
 };
+
+// For each file, the first file listed with its SHA-256.
+std::vector<std::uint32_t> FirstOfEachContent(const std::vector<ManifestFile>& files) {
+    std::vector<std::uint32_t> order(files.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return files[a].sha256 < files[b].sha256; });
+    std::vector<std::uint32_t> first(files.size());
+    for (std::size_t k = 0; k < order.size(); ++k)
+        first[order[k]] = k > 0 && files[order[k]].sha256 == files[order[k - 1]].sha256 ? first[order[k - 1]] : order[k];
+    return first;
+}
+
+// For each chunk line, whether an earlier line with its SHA-256 gives
+// another size.
+std::vector<bool> ChunkSizeDiffers(const ChunkLines& lines) {
+    const std::vector<std::uint32_t> order =
+        lines.SortedBy([](const ManifestChunk& a, const ManifestChunk& b) { return a.sha256 < b.sha256; });
+    std::vector<bool> differs(lines.Size(), false);
+    for (std::size_t k = 1, first = 0; k < order.size(); ++k) {
+        if (lines[order[k]].sha256 != lines[order[first]].sha256) {
+            first = k;
+            continue;
+        }
+        differs[order[k]] = lines[order[k]].size != lines[order[first]].size;
+    }
+    return differs;
+}
 
 // Stored chunks may not overlap in their pack: a pack is read from front
 // to back, and bytes that belong to two chunks could not be both of them
 // anyway. Lines naming the very same place and content are one stored
 // chunk, shared. Sorted by place: n log n.
-Result<void> CheckStoredChunksApart(const std::vector<ManifestFile>& files) {
-    std::vector<StoredPlace> places;
-    for (const ManifestFile& file : files)
-        for (const ManifestChunk& chunk : file.chunks)
-            places.push_back({chunk.pack, chunk.offset, chunk.offset + chunk.storedSize, &chunk, &file});
-    std::sort(places.begin(), places.end(), [](const StoredPlace& a, const StoredPlace& b) {
+Result<void> CheckStoredChunksApart(const std::vector<ManifestFile>& files, const ChunkLines& lines) {
+    const auto end = [](const ManifestChunk& chunk) { return chunk.offset + chunk.storedSize; };
+    const std::vector<std::uint32_t> order = lines.SortedBy([&](const ManifestChunk& a, const ManifestChunk& b) {
         if (a.pack != b.pack) return a.pack < b.pack;
         if (a.offset != b.offset) return a.offset < b.offset;
-        if (a.end != b.end) return a.end < b.end;
-        return a.chunk->sha256 < b.chunk->sha256;
+        if (end(a) != end(b)) return end(a) < end(b);
+        return a.sha256 < b.sha256;
     });
-    for (std::size_t i = 1; i < places.size(); ++i) {
-        const StoredPlace& before = places[i - 1];
-        const StoredPlace& place = places[i];
-        if (place.pack != before.pack || place.offset >= before.end || place.SameStoredChunk(before)) continue;
-        return FileError(*place.file, "a chunk's stored bytes overlap those of another chunk (pack " +
-                                          std::to_string(place.pack) + ", offset " + std::to_string(place.offset) +
-                                          ", of '" + before.file->path + "')");
+    for (std::size_t k = 1; k < order.size(); ++k) {
+        const ManifestChunk& before = lines[order[k - 1]];
+        const ManifestChunk& place = lines[order[k]];
+        const bool sameStoredChunk = place.offset == before.offset && end(place) == end(before) &&
+                                     place.sha256 == before.sha256;
+        if (place.pack != before.pack || place.offset >= end(before) || sameStoredChunk) continue;
+        return FileError(files[lines.FileOf(order[k])],
+                         "a chunk's stored bytes overlap those of another chunk (pack " + std::to_string(place.pack) +
+                             ", offset " + std::to_string(place.offset) + ", of '" +
+                             files[lines.FileOf(order[k - 1])].path + "')");
     }
     return {};
 }
 
-
-}  // namespace
-
-Result<void> CheckManifestContent(const Manifest& manifest) {
-    const std::vector<ManifestFile>& files = manifest.files;
+Result<void> CheckPaths(const std::vector<ManifestFile>& files) {
     // Safe paths first: the collision check relies on them.
     std::vector<std::string_view> paths;
     paths.reserve(files.size());
@@ -78,26 +129,36 @@ Result<void> CheckManifestContent(const Manifest& manifest) {
             return FileError(second, "listed twice (as '" + first.path + "'; names compared as Windows compares them)");
         return InvalidFormat("'" + first.path + "' is both a file and a folder (of '" + second.path + "')");
     }
+    return {};
+}
+
+}  // namespace
+
+Result<void> CheckManifestContent(const Manifest& manifest) {
+    const std::vector<ManifestFile>& files = manifest.files;
+    if (auto paths = CheckPaths(files); !paths) return paths;
 
     std::unordered_set<Sha256Digest, DigestHash> packNames;
     for (const ManifestPack& pack : manifest.packs) {
         if (pack.size > kMaxFileSize) return InvalidFormat("pack " + ToHex(pack.name) + ": size above 1 TiB");
         if (!packNames.insert(pack.name).second) return InvalidFormat("pack " + ToHex(pack.name) + " listed twice");
     }
-    // The first file of each content: every other file of that content
-    // must list the same chunks, so that whichever of them the content is
-    // built from, it is built the same.
-    std::unordered_map<Sha256Digest, const ManifestFile*, DigestHash> firstOfContent;
-    std::unordered_map<Sha256Digest, std::uint32_t, DigestHash> sizeOfChunk;
-    firstOfContent.reserve(files.size());
-    for (const ManifestFile& file : files) {
+    // Every file of a content must list the same chunks as the first, so
+    // that whichever of them the content is built from, it is built the
+    // same.
+    const std::vector<std::uint32_t> firstOfContent = FirstOfEachContent(files);
+    const ChunkLines lines(files);
+    const std::vector<bool> sizeDiffers = ChunkSizeDiffers(lines);
+    for (std::size_t f = 0; f < files.size(); ++f) {
+        const ManifestFile& file = files[f];
         if (file.size > kMaxFileSize) return FileError(file, "size above 1 TiB");
-        const ManifestFile& first = *firstOfContent.try_emplace(file.sha256, &file).first->second;
+        const ManifestFile& first = files[firstOfContent[f]];
         if (first.size != file.size) return FileError(file, "same SHA-256 as another file but another size");
         if (first.chunks != file.chunks)
             return FileError(file, "same SHA-256 as '" + first.path + "' but other chunks");
         std::uint64_t chunked = 0;
-        for (const ManifestChunk& chunk : file.chunks) {
+        for (std::size_t c = 0; c < file.chunks.size(); ++c) {
+            const ManifestChunk& chunk = file.chunks[c];
             if (chunk.size == 0 || chunk.size > kMaxChunkSize) return FileError(file, "a chunk is empty or too large");
             if (chunk.storedSize == 0 || chunk.storedSize > chunk.size)
                 return FileError(file, "a chunk's stored size is 0 or above its size");
@@ -105,13 +166,13 @@ Result<void> CheckManifestContent(const Manifest& manifest) {
             const std::uint64_t packSize = manifest.packs[chunk.pack].size;
             if (chunk.offset > packSize || chunk.storedSize > packSize - chunk.offset)
                 return FileError(file, "a chunk lies outside its pack");
-            const auto same = sizeOfChunk.try_emplace(chunk.sha256, chunk.size).first;
-            if (same->second != chunk.size) return FileError(file, "same chunk SHA-256 as another but another size");
+            if (sizeDiffers[lines.FirstOf(f) + c])
+                return FileError(file, "same chunk SHA-256 as another but another size");
             chunked += chunk.size;
         }
         if (chunked != file.size) return FileError(file, "its chunks do not add up to its size");
     }
-    return CheckStoredChunksApart(files);
+    return CheckStoredChunksApart(files, lines);
 }
 
 }  // namespace velmora::engine

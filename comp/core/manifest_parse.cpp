@@ -3,6 +3,8 @@
 #include <array>
 #include <limits>
 #include <optional>
+#include <string_view>
+#include <vector>
 
 #include "core/data_url.h"
 #include "core/decimal.h"
@@ -184,6 +186,24 @@ Result<void> ParseMirrorLine(std::string_view url, std::size_t n, Manifest& mani
     return {};
 }
 
+// The file lines of either kind after the current one: reading a large
+// manifest, the list of files then takes its room once, instead of twice
+// that while it grows.
+std::size_t CountFileLines(std::string_view rest) {
+    std::size_t count = 0;
+    for (const std::string_view line : {std::string_view("\nfile "), std::string_view("\nplayer-file ")})
+        for (std::size_t at = rest.find(line); at != std::string_view::npos; at = rest.find(line, at + 1)) ++count;
+    return count;
+}
+
+// Gives the chunk lines read since the last file line to that file, in a
+// list of their exact size.
+void TakeChunks(Manifest& manifest, std::vector<ManifestChunk>& chunks) {
+    if (chunks.empty()) return;
+    manifest.files.back().chunks.assign(chunks.begin(), chunks.end());
+    chunks.clear();
+}
+
 }  // namespace
 
 Result<ManifestParts> SplitSignatureLine(std::string_view bytes) {
@@ -213,6 +233,9 @@ Result<Manifest> ParseManifestBody(std::string_view signedPart) {
     if (auto keys = ParseKeys(lines, manifest); !keys) return keys.Error();
     // Mirror lines and files of the player's came with format 3.
     const bool format3 = manifest.format >= 3;
+    // The chunk lines of the file read last, given to it once the next file
+    // line or the end comes.
+    std::vector<ManifestChunk> chunks;
     while (!lines.AtEnd()) {
         const Split line = SplitAtBlank(lines.Next());
         const std::size_t n = lines.Number();
@@ -229,6 +252,8 @@ Result<Manifest> ParseManifestBody(std::string_view signedPart) {
             if (!pack) return pack.Error();
             manifest.packs.push_back(pack.Value());
         } else if (line.head == "file" || playerFile) {
+            if (manifest.files.empty()) manifest.files.reserve(CountFileLines(signedPart.substr(lines.Offset())) + 1);
+            TakeChunks(manifest, chunks);
             auto file = ParseFileLine(line.rest, n);
             if (!file) return file.Error();
             manifest.files.push_back(std::move(file).Value());
@@ -237,7 +262,7 @@ Result<Manifest> ParseManifestBody(std::string_view signedPart) {
             if (manifest.files.empty()) return LineError(n, "a chunk line before the first file line");
             auto chunk = ParseChunkLine(line.rest, n);
             if (!chunk) return chunk.Error();
-            manifest.files.back().chunks.push_back(chunk.Value());
+            chunks.push_back(chunk.Value());
         } else if (line.head == "signature") {
             return LineError(n + 1, "text after the signature line");
         } else if (IsKnownKey(line.head)) {
@@ -246,6 +271,7 @@ Result<Manifest> ParseManifestBody(std::string_view signedPart) {
             return LineError(n, "unknown key '" + std::string(line.head) + "'");
         }
     }
+    TakeChunks(manifest, chunks);
     if (auto content = CheckManifestContent(manifest); !content) return content.Error();
     return manifest;
 }

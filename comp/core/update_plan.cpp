@@ -1,34 +1,76 @@
 #include "core/update_plan.h"
 
-#include <unordered_map>
+#include <algorithm>
+#include <compare>
+#include <functional>
 
 #include "core/case_fold.h"
-#include "core/digest_hash.h"
+#include "core/digest_index.h"
 
 namespace velmora::engine {
 
-UpdatePlan PlanUpdate(const Manifest* local, const Manifest& remote, const InstalledFiles& disk) {
-    std::unordered_map<std::string, const ManifestFile*> installed;
-    if (local) {
-        installed.reserve(local->files.size());
-        for (const ManifestFile& file : local->files) installed.emplace(FoldCase(file.path), &file);
+namespace {
+
+// The local manifest's files by the hash of their path compared as Windows
+// compares names, sorted; a match is confirmed on the folded paths
+// themselves. A few bytes a file, where a map keyed by the folded paths
+// would hold a copy of every path.
+class InstalledByPath {
+public:
+    explicit InstalledByPath(const Manifest* local) : local_(local) {
+        if (!local) return;
+        entries_.reserve(local->files.size());
+        for (std::size_t i = 0; i < local->files.size(); ++i)
+            entries_.push_back({Hash(FoldCase(local->files[i].path)), static_cast<std::uint32_t>(i)});
+        std::sort(entries_.begin(), entries_.end());
     }
 
+    // The local file at `path`, or null.
+    const ManifestFile* Find(std::string_view path) const {
+        if (!local_) return nullptr;
+        const std::string folded = FoldCase(path);
+        const Entry key{Hash(folded), 0};
+        for (auto at = std::lower_bound(entries_.begin(), entries_.end(), key);
+             at != entries_.end() && at->hash == key.hash; ++at) {
+            const ManifestFile& file = local_->files[at->index];
+            if (FoldCase(file.path) == folded) return &file;
+        }
+        return nullptr;
+    }
+
+private:
+    struct Entry {
+        std::size_t hash;
+        std::uint32_t index;
+        friend auto operator<=>(const Entry&, const Entry&) = default;
+    };
+
+    static std::size_t Hash(std::string_view folded) { return std::hash<std::string_view>{}(folded); }
+
+    const Manifest* local_;
+    std::vector<Entry> entries_;
+};
+
+}  // namespace
+
+UpdatePlan PlanUpdate(const Manifest* local, const Manifest& remote, const InstalledFiles& disk) {
+    const InstalledByPath installed(local);
     UpdatePlan plan;
-    std::unordered_map<Sha256Digest, std::size_t, DigestHash> contentIndex;
+    const auto contentDigest = [&](std::uint32_t c) -> const Sha256Digest& { return plan.contents[c].sha256; };
+    DigestIndex contentIndex(contentDigest);
     for (std::size_t i = 0; i < remote.files.size(); ++i) {
         const ManifestFile& file = remote.files[i];
         const std::optional<std::uint64_t> sizeOnDisk = disk.FileSize(file.path);
         const bool sizeMatches = sizeOnDisk == file.size;
-        const auto before = installed.find(FoldCase(file.path));
-        if (sizeMatches && before != installed.end() && before->second->sha256 == file.sha256 &&
-            before->second->size == file.size) {
+        const ManifestFile* before = installed.Find(file.path);
+        if (sizeMatches && before && before->sha256 == file.sha256 && before->size == file.size) {
             ++plan.filesUpToDate;
             continue;
         }
-        const auto [slot, added] = contentIndex.try_emplace(file.sha256, plan.contents.size());
-        if (added) plan.contents.push_back({i, file.sha256, file.size, {}});
-        plan.contents[slot->second].files.push_back({i, sizeMatches});
+        const auto next = static_cast<std::uint32_t>(plan.contents.size());
+        const std::uint32_t slot = contentIndex.FindOrAdd(file.sha256, next);
+        if (slot == next) plan.contents.push_back({i, file.sha256, file.size, {}});
+        plan.contents[slot].files.push_back({i, sizeMatches});
     }
     if (!plan.contents.empty())
         plan.status = local ? EngineStatus::DownloadingChanges : EngineStatus::DownloadingClient;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "core/hex.h"
@@ -301,6 +302,31 @@ TEST(ManifestParse, RefusesEmptyAndOversizedInput) {
     const auto parsed = testing::ParseAnySigned(huge);
     ASSERT_FALSE(parsed);
     EXPECT_NE(parsed.Error().reason.find("larger than the limit"), std::string::npos);
+}
+
+TEST(ManifestParse, TheSizeLimitLeavesRoomForAHundredGigabyteGame) {
+    // A game of 100 GB lists about 800,000 chunks in 200,000 files: a
+    // manifest of about 98 MiB.
+    constexpr std::size_t kGame = 100u * 1024 * 1024;
+    const struct {
+        std::size_t bytes;
+        bool accepted;
+    } cases[] = {{kGame, true}, {kMaxManifestBytes, true}, {kMaxManifestBytes + 1, false}};
+    // One text of the largest size; each case reads as much of its end.
+    const std::size_t largest = std::max(kGame, kMaxManifestBytes + 1);
+    const std::string signatureLine = "signature " + std::string(128, 'a') + "\n";
+    std::string text;
+    text.reserve(largest);
+    text.append(largest - 1 - signatureLine.size(), 'x');
+    text += '\n';
+    text += signatureLine;
+    for (const auto& c : cases) {
+        const auto split = SplitSignatureLine(std::string_view(text).substr(text.size() - c.bytes));
+        EXPECT_EQ(split.Ok(), c.accepted) << c.bytes;
+        if (split) {
+            EXPECT_EQ(split.Value().signedPart.size(), c.bytes - signatureLine.size());
+        }
+    }
 }
 
 TEST(ManifestParse, ReasonsNameTheLine) {

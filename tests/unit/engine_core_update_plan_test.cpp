@@ -103,6 +103,26 @@ TEST(UpdatePlan, FreshInstallBuildsEveryContentOnce) {
     EXPECT_EQ(plan.contents[1].size, 100000u);
 }
 
+TEST(UpdatePlan, ManyFilesOfSharedContentsBuildEachContentAndChunkOnce) {
+    // More contents and chunks than the plans' lookups first make room for:
+    // file i holds content i % 100, in one chunk of that content.
+    std::vector<ManifestFile> files;
+    for (int i = 0; i < 300; ++i)
+        files.push_back(FileEntry("f" + std::to_string(i), static_cast<std::uint8_t>(i % 100), 1000 + i % 100));
+    const Manifest remote = ManifestWith(1, std::move(files));
+    const UpdatePlan plan = PlanUpdate(nullptr, remote, FakeDisk());
+    ASSERT_EQ(plan.contents.size(), 100u);
+    const std::vector<NeededChunk> needed = ListNeededChunks(remote, plan.contents, nullptr, FakeDisk());
+    ASSERT_EQ(needed.size(), 100u);
+    for (std::size_t c = 0; c < 100; ++c) {
+        EXPECT_EQ(plan.contents[c].source, c);
+        ASSERT_EQ(plan.contents[c].files.size(), 3u);
+        EXPECT_EQ(plan.contents[c].files[2].index, c + 200);
+        EXPECT_EQ(needed[c].stored->sha256, DigestOf(static_cast<std::uint8_t>(c)));
+        EXPECT_EQ(needed[c].targets.size(), 1u);
+    }
+}
+
 TEST(UpdatePlan, IncrementalUpdateFetchesOnlyChangedAndAddedFiles) {
     const Manifest remote = ManifestWith(2, {FileEntry("velmora.exe", 1, 5000),
                                              FileEntry("data/world.pak", 4, 100100),  // changed

@@ -1,29 +1,41 @@
 // Times the manifest reader on a generated manifest just under the 32 MiB
 // limit whose files all sit 115 folders deep, the worst case for the check
-// that no path is another one's folder. Not a test: run it by hand with an
-// optimised build (tests/bench/run.sh) and compare the numbers.
+// that no path is another one's folder; then reads and plans the manifests
+// of a 100 GB game (200,000 files, 800,000 chunks), a fresh install and an
+// update from the release before, timing it and counting the heap it takes
+// at most: the manifests' bytes, their parsed form and the plan. Not a
+// test: run it by hand with an optimised build
+// (tools/measure/manifest-reading) and compare the numbers.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
 
+#include "core/apply_plan.h"
+#include "core/chunk_plan.h"
 #include "core/hex.h"
 #include "core/manifest.h"
 #include "core/manifest_content.h"
 #include "core/manifest_parse.h"
+#include "game_manifest.h"
+#include "heap_count.h"
 
 namespace {
 
 using namespace velmora::engine;
 
+// The deep case keeps the size of the limit it was first measured at, so
+// that its numbers stay comparable.
+constexpr std::size_t kDeepManifestBytes = 32u * 1024 * 1024;
+
 std::string DeepManifest() {
     constexpr std::uint64_t kFileSize = 1000;
     std::string folders;
     for (int i = 0; i < 115; ++i) folders += "a/";
-    const std::string head = "VELMANIFEST 2\nversion 1\nexpires 2099-01-01T00:00:00Z\nmin-updater 1\n";
+    const std::string head = "VELMANIFEST " + std::to_string(kManifestFormat) + "\nversion 1\nexpires 2099-01-01T00:00:00Z\nmin-updater 1\n";
     // Room for the pack line, written once the files are counted, and the
     // signature line.
-    const std::size_t room = kMaxManifestBytes - head.size() - 100 - 139;
+    const std::size_t room = kDeepManifestBytes - head.size() - 100 - 139;
     std::string files;
     std::uint64_t count = 0;
     for (;; ++count) {
@@ -52,9 +64,46 @@ double BestOfThree(Work work) {
     return best;
 }
 
-}  // namespace
+// Every listed file is on the disk with the size of the generated files.
+class AllFilesThere : public InstalledFiles {
+public:
+    std::optional<std::uint64_t> FileSize(std::string_view) const override { return kGameFileSize; }
+};
 
-int main() {
+constexpr std::uint64_t kGameFiles = 200000;
+constexpr double kMiB = 1024.0 * 1024.0;
+
+// Reads the release (and the local manifest, when there is one) from their
+// bytes and plans the run as the engine does: which contents to build,
+// which chunks they need and which of those the install holds, the ranges
+// that fetch the rest.
+int GameRow(const char* what, const std::string& remoteText, const std::string* localText) {
+    heap_count::Reset();
+    const std::size_t textBytes = heap_count::Held();
+    const auto start = std::chrono::steady_clock::now();
+    auto local = localText ? ReadManifestForBenchmark(*localText) : Result<Manifest>(Manifest{});
+    auto remote = ReadManifestForBenchmark(remoteText);
+    if (!local || !remote) {
+        std::fprintf(stderr, "generated manifest refused: %s\n", (!local ? local : remote).Error().reason.c_str());
+        return 1;
+    }
+    const Manifest* localManifest = localText ? &local.Value() : nullptr;
+    const AllFilesThere disk;
+    const ApplyPlan plan = PlanApply({&remote.Value(), localManifest, nullptr, {}, false}, disk);
+    const std::vector<NeededChunk> needed = ListNeededChunks(remote.Value(), plan.contents, localManifest, disk);
+    std::vector<std::size_t> wanted;
+    for (std::size_t i = 0; i < needed.size(); ++i)
+        if (!needed[i].installed) wanted.push_back(i);
+    const std::vector<PackRange> ranges = JoinIntoRanges(needed, wanted);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("%s: %.1f MiB of manifests, %zu files; %zu contents to build, %zu chunks needed, %zu fetched in "
+                "%zu ranges: read and planned in %.3f s, heap at most %.1f MiB (%.1f MiB of it the manifests' bytes)\n",
+                what, textBytes / kMiB, remote.Value().files.size(), plan.contents.size(), needed.size(),
+                wanted.size(), ranges.size(), seconds, heap_count::Peak() / kMiB, textBytes / kMiB);
+    return 0;
+}
+
+int DeepRow() {
     const std::string text = DeepManifest();
     auto parsed = ReadManifestForBenchmark(text);
     if (!parsed) {
@@ -67,4 +116,14 @@ int main() {
     std::printf("%zu bytes, %zu files 115 folders deep: whole read %.3f s, CheckManifestContent %.3f s\n",
                 text.size(), manifest.files.size(), whole, content);
     return 0;
+}
+
+}  // namespace
+
+int main() {
+    if (int failed = DeepRow()) return failed;
+    const std::string release = GameManifestText(2, kGameFiles);
+    if (int failed = GameRow("100 GB game, fresh install", release, nullptr)) return failed;
+    const std::string previous = GameManifestText(1, kGameFiles);
+    return GameRow("100 GB game, update from the release before", release, &previous);
 }

@@ -1,0 +1,74 @@
+#pragma once
+// Finds items of a list by their SHA-256 without a copy of each digest: an
+// open-addressing table of 32-bit positions into the list, which holds the
+// digests. Four to eight bytes an item, where a hash map node takes about
+// sixty; the plans of a large game look up close to a million chunks.
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <vector>
+
+#include "core/digest_hash.h"
+#include "core/manifest.h"
+
+namespace velmora::engine {
+
+// `DigestOf(position)` gives the digest of the list's item at `position`.
+template <typename DigestOf>
+class DigestIndex {
+public:
+    explicit DigestIndex(DigestOf digestOf, std::size_t expected = 0) : digestOf_(digestOf) {
+        Resize(SlotsFor(expected));
+    }
+
+    // The position of the item with `digest`, or `position` itself after it
+    // is recorded as that item's when there is none yet.
+    std::uint32_t FindOrAdd(const Sha256Digest& digest, std::uint32_t position) {
+        if ((count_ + 1) * 2 > slots_.size()) Resize(slots_.size() * 2);
+        std::uint32_t& slot = slots_[Probe(digest)];
+        if (slot == kEmpty) {
+            slot = position;
+            ++count_;
+        }
+        return slot;
+    }
+
+    // The position of the item with `digest`, or nothing.
+    std::optional<std::uint32_t> Find(const Sha256Digest& digest) const {
+        const std::uint32_t slot = slots_[Probe(digest)];
+        if (slot == kEmpty) return std::nullopt;
+        return slot;
+    }
+
+private:
+    static constexpr std::uint32_t kEmpty = std::numeric_limits<std::uint32_t>::max();
+
+    static std::size_t SlotsFor(std::size_t items) {
+        std::size_t slots = 16;
+        while (slots < items * 2) slots *= 2;
+        return slots;
+    }
+
+    // The slot that holds `digest`'s item, or the empty one where it goes.
+    std::size_t Probe(const Sha256Digest& digest) const {
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t at = DigestHash{}(digest) & mask;; at = (at + 1) & mask) {
+            const std::uint32_t slot = slots_[at];
+            if (slot == kEmpty || digestOf_(slot) == digest) return at;
+        }
+    }
+
+    void Resize(std::size_t slots) {
+        std::vector<std::uint32_t> old = std::move(slots_);
+        slots_.assign(slots, kEmpty);
+        for (const std::uint32_t position : old)
+            if (position != kEmpty) slots_[Probe(digestOf_(position))] = position;
+    }
+
+    DigestOf digestOf_;
+    std::vector<std::uint32_t> slots_;
+    std::size_t count_ = 0;
+};
+
+}  // namespace velmora::engine
