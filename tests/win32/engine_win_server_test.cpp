@@ -39,9 +39,10 @@ TEST_F(EngineWinServer, UpdateFetchesOnlyTheChangedChunksAndNeverGoesBack) {
     EXPECT_EQ(Final(update), 1) << Sequence(update.statuses);
     EXPECT_EQ(std::count(update.statuses.begin(), update.statuses.end(), 2), 0) << "an update is status 4";
     ExpectInstalled("second");
-    // The manifest, and one range: the chunk of world.pak around its change
-    // and extra.bin lie near each other in the second release's pack.
-    EXPECT_EQ(NewRequests().size(), 2u);
+    // The head, the manifest it names, and one range: the chunk of
+    // world.pak around its change and extra.bin lie near each other in the
+    // second release's pack.
+    EXPECT_EQ(NewRequests().size(), 3u);
     EXPECT_EQ(update.done, update.total);
     EXPECT_GE(update.total, 50000);
     EXPECT_LT(update.total, 300000 + 50000) << "all of world.pak: its unchanged chunks came from the disk";
@@ -64,7 +65,7 @@ TEST_F(EngineWinServer, FileAlreadyPutInPlaceByAStoppedRunIsNotFetchedAgain) {
     const RunResult update = Update("/second");
     EXPECT_EQ(Final(update), 1) << Sequence(update.statuses);
     ExpectInstalled("second");
-    EXPECT_EQ(NewRequests().size(), 2u) << "the manifest and extra.bin only";
+    EXPECT_EQ(NewRequests().size(), 3u) << "the head, the manifest and extra.bin only";
     EXPECT_EQ(update.total, 50000);
 }
 
