@@ -37,7 +37,7 @@ Result<bool> NamesLocal(const ManifestHead& head, const std::optional<ManifestTe
 // The stored manifest unpacked: exactly the head's size, and its SHA-256.
 Result<std::string> Unpacked(const std::string& stored, const ManifestHead& head) {
     std::string text;
-    text.reserve(head.manifestSize);
+    text.reserve(static_cast<std::size_t>(head.manifestSize));
     InflateStream inflate(head.manifestSize, [&text](std::span<const std::uint8_t> piece) -> Result<void> {
         text.append(reinterpret_cast<const char*>(piece.data()), piece.size());
         return {};
