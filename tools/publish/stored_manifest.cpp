@@ -5,10 +5,12 @@
 #include <system_error>
 
 #include "core/hex.h"
+#include "core/manifest_parse.h"
 #include "core/manifest_write.h"
 #include "file_digest.h"
 #include "file_io.h"
 #include "publish_error.h"
+#include "signature_check.h"
 
 namespace velmora::publish {
 
@@ -47,7 +49,14 @@ engine::ManifestHead StoreManifest(const fs::path& folder, const engine::Manifes
 
 std::string SignedHeadText(const engine::ManifestHead& head, const SigningKey& key) {
     const std::string body = engine::HeadBody(head);
-    return engine::WithSignature(body, key.Sign(body));
+    std::string text = engine::WithSignature(body, key.Sign(body));
+    // Read back as an engine reads it before it goes live.
+    const auto parts = engine::SplitSignatureLine(text);
+    const auto reread = engine::ParseHeadBody(body);
+    if (!parts || parts.Value().signedPart != body ||
+        !SignatureMatches(key.PublicKey(), body, parts.Value().signature) || !reread || reread.Value() != head)
+        throw PublishError("the written head does not read back as written; nothing was published");
+    return text;
 }
 
 std::optional<std::string> ReadStoredManifest(const fs::path& folder, const engine::ManifestHead& head,
