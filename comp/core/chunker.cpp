@@ -33,23 +33,27 @@ constexpr std::array<std::uint64_t, 256> kGear = MakeGearTable();
 constexpr std::uint64_t kHashWindow = 64;
 
 // A boundary falls where the hash's top bits are all zero. Normalized
-// chunking: below kNormalSize the mask takes two bits more than the average
-// asks for (a cut 1 in 512 KiB), at and above it two bits fewer (1 in
-// 32 KiB), which gathers the lengths close to the average. The top bits are
+// chunking: below kNormalSize the mask takes one bit more than the average
+// asks for (a cut 1 in 128 KiB), at and above it one bit fewer (1 in
+// 32 KiB), which gathers the lengths towards the average. One bit each
+// way, not two: where the mask a position is tested with depends on the
+// length of its chunk so far, a boundary of the old content found with the
+// loose mask is found again after an edit only when the strict one also
+// holds there, so a stricter strict mask makes the edges of an edit cost
+// more chunks before the cutting falls back in step. The top bits are
 // tested because they are the ones that all 64 bytes of the window reach.
 constexpr std::uint64_t TopBits(int count) { return ~std::uint64_t{0} << (64 - count); }
 constexpr int kAverageBits = std::countr_zero(kAverageChunkSize);
-constexpr std::uint64_t kStrictMask = TopBits(kAverageBits + 2);
-constexpr std::uint64_t kLooseMask = TopBits(kAverageBits - 2);
+constexpr std::uint64_t kStrictMask = TopBits(kAverageBits + 1);
+constexpr std::uint64_t kLooseMask = TopBits(kAverageBits - 1);
 
-// Where the strict mask gives way to the loose one. It sits below the
-// average because the loose mask still adds 32 KiB on average beyond it:
-// with the 32 KiB minimum, the strict mask cuts 13 % of chunks by 104 KiB,
-// and the expected length on random bytes is 32 + 67 + 0.87 x 32 = 127 KiB.
-constexpr std::uint64_t kNormalSize = 104 * 1024;
+// Where the strict mask gives way to the loose one, below the average
+// because the loose mask still adds 32 KiB on average beyond it; with the
+// 16 KiB minimum the lengths on random bytes come to about 70 KiB.
+constexpr std::uint64_t kNormalSize = 52 * 1024;
 
 static_assert(std::has_single_bit(kAverageChunkSize));
-static_assert(kHashWindow < kMinChunkSize && kMinChunkSize < kNormalSize && kNormalSize < kMaxChunkSize);
+static_assert(kHashWindow < kMinChunkSize && kMinChunkSize < kNormalSize && kNormalSize < kMaxCutChunkSize);
 
 // Rolls `hash` over `bytes`. The count of bytes up to and including the
 // first after which the hash has no bit of `mask` set, or nothing.
@@ -85,7 +89,7 @@ constexpr Stretch StretchAfter(std::uint64_t length) {
     if (length < kMinChunkSize - kHashWindow) return {kMinChunkSize - kHashWindow, Rule::Skip};
     if (length < kMinChunkSize - 1) return {kMinChunkSize - 1, Rule::Hash};
     if (length < kNormalSize - 1) return {kNormalSize - 1, Rule::Strict};
-    return {kMaxChunkSize, Rule::Loose};
+    return {kMaxCutChunkSize, Rule::Loose};
 }
 
 }  // namespace
@@ -106,7 +110,7 @@ std::vector<std::uint64_t> ChunkCutter::Feed(std::span<const std::uint8_t> bytes
         const std::size_t used = boundary.value_or(size);
         length_ += used;
         bytes = bytes.subspan(used);
-        if (boundary || length_ == kMaxChunkSize) {
+        if (boundary || length_ == kMaxCutChunkSize) {
             completed.push_back(length_);
             length_ = 0;  // the hash needs no reset: the next chunk rolls a whole window before its first test
         }

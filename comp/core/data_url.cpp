@@ -105,7 +105,8 @@ std::optional<DataUrl> ParseHttpUrl(std::string_view url) {
 
 std::optional<DataUrl> ParseDataUrl(std::string_view url) {
     std::optional<DataUrl> result = ParseHttpUrl(url);
-    // The path must name a file: its folder is where the packs are.
+    // The path must name a file: its folder is where the packs and the
+    // stored manifests are.
     if (!result || result->manifestPath.back() == '/') return std::nullopt;
     return result;
 }
@@ -116,12 +117,22 @@ std::optional<DataUrl> ParseMirrorUrl(std::string_view url) {
     return result;
 }
 
-std::string PackPath(const DataUrl& url, std::string_view pack) {
+namespace {
+
+std::string FolderObjectPath(const DataUrl& url, std::string_view folder, std::string_view name) {
     const std::string_view path = url.manifestPath;
     std::string result(path.substr(0, path.rfind('/') + 1));
-    result += "packs/";
-    result += pack;
+    result += folder;
+    result += name;
     return result;
+}
+
+}  // namespace
+
+std::string PackPath(const DataUrl& url, std::string_view pack) { return FolderObjectPath(url, "packs/", pack); }
+
+std::string StoredManifestPath(const DataUrl& url, std::string_view sha256) {
+    return FolderObjectPath(url, "manifests/", sha256);
 }
 
 }  // namespace velmora::engine

@@ -34,4 +34,8 @@ std::optional<DataUrl> ParseMirrorUrl(std::string_view url);
 // folder), "packs/", the name.
 std::string PackPath(const DataUrl& url, std::string_view pack);
 
+// The server path of a stored manifest: the manifest's folder,
+// "manifests/", the lowercase hex SHA-256 of its text.
+std::string StoredManifestPath(const DataUrl& url, std::string_view sha256);
+
 }  // namespace velmora::engine

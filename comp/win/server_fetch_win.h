@@ -1,5 +1,7 @@
 #pragma once
-// The server's manifest into memory, capped in size.
+// A text of the server (the head or manifest at the data URL, a stored
+// manifest) into memory, capped in size.
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -9,8 +11,9 @@
 
 namespace velmora::engine {
 
-// The manifest's bytes: -1..-4 no connection, -5 an HTTP error, -6 a body
-// cut short, -9 more than kMaxManifestBytes.
-Result<std::string> FetchManifest(const std::shared_ptr<const InternetSession>& session, const CancelFlag& cancel);
+// The bytes at `path`: -1..-4 no connection, -5 an HTTP error, -6 a body
+// cut short, -9 more than `maxBytes` (announced or sent).
+Result<std::string> FetchText(const std::shared_ptr<const InternetSession>& session, const std::string& path,
+                              std::uint64_t maxBytes, const CancelFlag& cancel);
 
 }  // namespace velmora::engine

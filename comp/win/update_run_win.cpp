@@ -22,7 +22,8 @@
 #include "internet_session_win.h"
 #include "local_manifest_win.h"
 #include "pack_fetch_win.h"
-#include "server_fetch_win.h"
+#include "served_manifest_win.h"
+#include "sha256_win.h"
 #include "staging_win.h"
 #include "updater_switch_win.h"
 #include "winsupport/text_win.h"
@@ -79,7 +80,7 @@ public:
 
 private:
     Result<void> Check() const { return cancel_.Raised() ? Result<void>(Stopped()) : Result<void>(); }
-    Result<ManifestText> FetchRemote();
+    Result<ServedManifest> FetchRemote(const std::optional<ManifestText>& local);
     Result<void> Apply(const ManifestText& release, const std::optional<ManifestText>& local,
                        const std::optional<ManifestText>& journal, const ReleaseChoice& choice,
                        const std::optional<AcceptedFloor>& record, const std::string& placedText);
@@ -131,12 +132,15 @@ Result<void> Run::Execute() {
     const std::optional<AcceptedFloor> floor =
         HigherFloor(HigherFloor(BindingFloor(record, TrustedKeys()), FloorOf(journal)), FloorOf(local));
     status_.Status(EngineStatus::LookingForChanges);
-    auto served = FetchRemote();
-    if (!served) return served.Error();
+    auto fetched = FetchRemote(local);
+    if (!fetched) return fetched.Error();
+    // A head that names the local manifest: the server's manifest is that
+    // one, and it goes through the same choice as one fetched.
+    const ManifestText& served = fetched.Value().fetched ? *fetched.Value().fetched : *local;
     std::optional<ManifestCandidate> interrupted;
     if (journal) interrupted = ManifestCandidate{&journal->parsed.manifest, FloorOf(*journal)};
-    const auto choice = ChooseRelease(floor, {&served.Value().parsed.manifest, FloorOf(served.Value())},
-                                      local.has_value(), interrupted, SecondsSince1970(), engineVersion_);
+    const auto choice = ChooseRelease(floor, {&served.parsed.manifest, FloorOf(served)}, local.has_value(),
+                                      interrupted, SecondsSince1970(), engineVersion_);
     if (!choice) return choice.Error();
     switch (choice.Value().release) {
         case ReleaseToApply::KeepInstall:
@@ -148,7 +152,7 @@ Result<void> Run::Execute() {
         case ReleaseToApply::Served:
             break;
     }
-    return Apply(served.Value(), local, journal, choice.Value(), record, placedText);
+    return Apply(served, local, journal, choice.Value(), record, placedText);
 }
 
 // Goes to `release` in the steps PlanApply and PlanRecordSteps decide:
@@ -228,17 +232,13 @@ Result<void> Run::RaiseFloor(const std::optional<AcceptedFloor>& record, const M
     return records_.WriteFloor(floor);
 }
 
-// Nothing of the server's manifest but its last line is looked at before
-// its signature checks out.
-Result<ManifestText> Run::FetchRemote() {
+// Nothing of the server's head or manifest but its last line is looked at
+// before its signature checks out.
+Result<ServedManifest> Run::FetchRemote(const std::optional<ManifestText>& local) {
     auto session = InternetSession::Open(url_, engineVersion_);
     if (!session) return session.Error();
     session_ = std::move(session).Value();
-    auto bytes = FetchManifest(session_, cancel_);
-    if (!bytes) return bytes.Error();
-    auto parsed = ParseTrustedManifest(std::move(bytes).Value());
-    if (!parsed) return parsed.Error();
-    return parsed;
+    return FetchServedManifest(session_, local, SecondsSince1970(), cancel_);
 }
 
 // Builds every content in the staging folder: from what is on the disk

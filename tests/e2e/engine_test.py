@@ -89,7 +89,8 @@ class EngineRun(unittest.TestCase):
         self.addCleanup(install.close)
         if files:
             write_release(install.app, files)
-            shutil.copy(publication.manifest_path, os.path.join(install.libs, "gamedata.vel"))
+            with open(os.path.join(install.libs, "gamedata.vel"), "wb") as f:
+                f.write(publication.manifest())
         return install
 
     def run_to_error(self, install, message):

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/hex.h"
+#include "core/manifest_head.h"
 #include "core/manifest_parse.h"
 #include "core/manifest_write.h"
 #include "engine_core_test_support.h"
@@ -335,6 +336,84 @@ TEST(ManifestParse, ReasonsNameTheLine) {
     const auto parsed = testing::ParseAnySigned(text);
     ASSERT_FALSE(parsed);
     EXPECT_EQ(parsed.Error().reason, "line 11: bad size");
+}
+
+// The head, in the form docs/update-format.md gives, before its signature.
+std::string HeadText() {
+    return "VELHEAD 1\n"
+           "version 42\n"
+           "expires 2027-01-31T00:00:00Z\n"
+           "min-updater 1\n"
+           "manifest " + kSha2 + " 201733 98012\n";
+}
+
+TEST(ManifestHead, TheDocumentedHeadReadsAndWritesByteForByte) {
+    const ManifestHead head{42, 1801353600, 1, DigestFromHex(kSha2), 201733, 98012};
+    EXPECT_EQ(HeadBody(head), HeadText());
+    const auto parsed = ParseHeadBody(HeadText());
+    ASSERT_TRUE(parsed) << parsed.Error().reason;
+    EXPECT_EQ(parsed.Value(), head);
+    EXPECT_TRUE(IsHeadText(HeadText()));
+    EXPECT_FALSE(IsHeadText(ValidText()));
+    EXPECT_FALSE(IsHeadText("VELHEADX 1\n"));
+
+    // The manifest it names must say what the head says.
+    Manifest manifest = ManifestWith(42, {});
+    manifest.expires = head.expires;
+    manifest.minUpdater = head.minUpdater;
+    EXPECT_TRUE(CheckHeadAgrees(head, manifest));
+    Manifest otherVersion = manifest, otherExpiry = manifest, otherFloor = manifest;
+    otherVersion.version = 41;
+    otherExpiry.expires += 1;
+    otherFloor.minUpdater = 2;
+    for (const Manifest& other : {otherVersion, otherExpiry, otherFloor}) {
+        const auto refused = CheckHeadAgrees(head, other);
+        ASSERT_FALSE(refused);
+        EXPECT_EQ(refused.Error().status, EngineStatus::InvalidFormat);
+    }
+}
+
+TEST(ManifestHead, RefusesEveryKindOfBadHead) {
+    const std::string manifestLine = "manifest " + kSha2 + " 201733 98012\n";
+    const BadCase cases[] = {
+        {"a manifest", "VELHEAD 1", "VELMANIFEST 2", "not a Velmora head"},
+        {"later format", "VELHEAD 1", "VELHEAD 2", "head format 2 is not known"},
+        {"format with zero", "VELHEAD 1", "VELHEAD 01", "bad format version"},
+        {"missing version", "version 42\n", "", "expected the 'version' line"},
+        {"keys out of order", "version 42\nexpires 2027-01-31T00:00:00Z\n",
+         "expires 2027-01-31T00:00:00Z\nversion 42\n", "expected the 'version' line"},
+        {"bad version", "version 42", "version -42", "bad version number"},
+        {"bad expiry", "2027-01-31T00:00:00Z", "2027-01-31 00:00:00", "bad expiry time"},
+        {"bad min-updater", "min-updater 1", "min-updater one", "bad min-updater number"},
+        {"missing manifest line", manifestLine, "", "missing 'manifest' line"},
+        {"a pack line instead", manifestLine, "pack " + kSha2 + " 1\n", "expected the 'manifest' line"},
+        {"uppercase SHA-256", kSha2, "2C26" + kSha2.substr(4), "bad manifest SHA-256"},
+        {"short SHA-256", kSha2, kSha2.substr(2), "bad manifest SHA-256"},
+        {"empty manifest", " 201733 ", " 0 ", "bad manifest size"},
+        {"manifest over the limit", " 201733 ", " " + std::to_string(kMaxManifestBytes + 1) + " ",
+         "bad manifest size"},
+        {"stored size zero", " 98012\n", " 0\n", "bad manifest stored size"},
+        {"stored size over the bound", " 98012\n", " " + std::to_string(kMaxStoredManifestBytes + 1) + "\n",
+         "bad manifest stored size"},
+        {"no stored size", " 201733 98012\n", " 201733\n", "bad manifest size"},
+        {"a field more", " 98012\n", " 98012 7\n", "bad manifest stored size"},
+        {"two blanks", " 201733 ", " 201733  ", "bad manifest stored size"},
+        {"a line more", manifestLine, manifestLine + "mirror http://x\n", "text after the manifest line"},
+        {"no final line break", manifestLine, manifestLine.substr(0, manifestLine.size() - 1),
+         "missing 'manifest' line"},
+        {"crlf", "VELHEAD 1\n", "VELHEAD 1\r\n", "bad format version"},
+    };
+    for (const BadCase& c : cases) {
+        std::string text = HeadText();
+        const std::size_t at = text.find(c.from);
+        ASSERT_NE(at, std::string::npos) << c.name;
+        text.replace(at, c.from.size(), c.to);
+        const auto parsed = ParseHeadBody(text);
+        ASSERT_FALSE(parsed) << c.name;
+        EXPECT_EQ(parsed.Error().status, EngineStatus::InvalidFormat) << c.name;
+        EXPECT_NE(parsed.Error().reason.find(c.reason), std::string::npos)
+            << c.name << ": expected '" << c.reason << "' in '" << parsed.Error().reason << "'";
+    }
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "player_files.h"
 #include "publish_error.h"
 #include "publish_progress.h"
+#include "server_folder.h"
 #include "signature_check.h"
 #include "signature_twin.h"
 #include "signing_key.h"
@@ -73,15 +74,14 @@ protected:
     fs::path Release() const { return folder.Path() / "release"; }
     fs::path Server() const { return folder.Path() / "server"; }
 
-    SignedManifest ServerManifest(const fs::path& server) const {
-        const std::string text = ReadFile(server / "gamedata.vel");
-        const auto key = publish::LoadPublicKeyFile(kKeys + "/test-public.h");
-        auto parsed = ParseSignedManifest(text, [&](std::string_view signedPart, const ManifestSignature& signature) {
-            return publish::SignatureMatches(key, signedPart, signature) ? Result<void>() : InvalidFormat("signature");
-        });
-        EXPECT_TRUE(parsed) << parsed.Error().reason;
-        return std::move(parsed).Value();
+    // The manifest the server folder's head names, its signature and the
+    // head's checked with the test key.
+    publish::ServerManifest ServerManifestOf(const fs::path& server) const {
+        auto read = publish::ReadServerManifest(server, publish::LoadPublicKeyFile(kKeys + "/test-public.h"));
+        EXPECT_TRUE(read && read->head) << server;
+        return std::move(read).value();
     }
+    SignedManifest ServerManifest(const fs::path& server) const { return ServerManifestOf(server).parsed; }
 
     // Entries of the folder holding the server folder, other than ours.
     std::vector<std::string> Leftovers() const {
@@ -197,7 +197,7 @@ TEST_F(PublishTool, PublishesASignedServerFolderWithEachChunkOnce) {
         }
         EXPECT_EQ(content, e.content) << e.path;
     }
-    EXPECT_GT(manifest.files[0].chunks.size(), 200u);  // about 128 KiB each
+    EXPECT_GT(manifest.files[0].chunks.size(), 400u);  // about 70 KiB each
     EXPECT_LT(manifest.files[2].chunks[0].storedSize, 1000u);
     EXPECT_EQ(manifest.files[1].chunks, manifest.files[2].chunks);  // the copy is stored once
 
@@ -216,6 +216,17 @@ TEST_F(PublishTool, PublishesASignedServerFolderWithEachChunkOnce) {
     EXPECT_EQ(PacksIn(Server()), listed);
     EXPECT_FALSE(fs::exists(Server() / "history"));
     EXPECT_TRUE(Leftovers().empty());
+
+    // The data URL's file is the small signed head; the manifest it names
+    // lies compressed under the SHA-256 of its text.
+    const std::string head = ReadFile(Server() / "gamedata.vel");
+    EXPECT_TRUE(head.starts_with("VELHEAD 1\n")) << head;
+    EXPECT_LT(head.size(), 400u);
+    const publish::ServerManifest served = ServerManifestOf(Server());
+    EXPECT_EQ(publish::Sha256Of(served.text), served.head->manifestSha256);
+    EXPECT_EQ(served.text.size(), served.head->manifestSize);
+    EXPECT_EQ(fs::file_size(Server() / "manifests" / ToHex(served.head->manifestSha256)), served.head->storedSize);
+    EXPECT_LT(served.head->storedSize, served.text.size() * 3 / 4);
 
     const ToolRun verify = Verify(Server());
     EXPECT_EQ(verify.exitCode, 0) << verify.err;
@@ -247,6 +258,8 @@ TEST_F(PublishTool, ASecondPublicationReportsItsChangesAndReplacesTheFirst) {
     EXPECT_EQ(ServerManifest(Server()).manifest.version, 2u);
     const std::string version1 = ReadFile(Server() / "history" / "1.vel");
     EXPECT_EQ(ParseAnySigned(version1).Value().manifest.version, 1u);
+    // A cache may serve the first head a while longer: its manifest stays.
+    EXPECT_TRUE(fs::exists(Server() / "manifests" / ToHex(publish::Sha256Of(version1))));
     EXPECT_TRUE(Leftovers().empty());
 
     // Against an explicit earlier publication, into another folder, with
@@ -278,7 +291,7 @@ TEST_F(PublishTool, ASecondPublicationReportsItsChangesAndReplacesTheFirst) {
                              "fresh install: 3.0 KiB in 3 chunks (3106 bytes)\n"),
               std::string::npos)
         << third.out;
-    EXPECT_EQ(ReadFile(elsewhere / "history" / "2.vel"), ReadFile(Server() / "gamedata.vel"));
+    EXPECT_EQ(ReadFile(elsewhere / "history" / "2.vel"), ServerManifestOf(Server()).text);
     EXPECT_EQ(ReadFile(elsewhere / "history" / "1.vel"), version1);
     EXPECT_EQ(Verify(elsewhere).exitCode, 0) << Verify(elsewhere).err;  // complete on its own
     EXPECT_EQ(ServerManifest(elsewhere).manifest.minUpdater, 7u);
@@ -379,7 +392,7 @@ TEST_F(PublishTool, PublishesTheSameBytesWithOneWorkerOrFour) {
                                   workers});
         EXPECT_EQ(run.exitCode, 0) << run.err;
         EXPECT_EQ(run.err, "");  // not a terminal: no progress
-        const std::string manifest = ReadFile(out / "gamedata.vel");
+        const std::string manifest = ServerManifestOf(out).text;
         return manifest.substr(0, manifest.rfind("signature "));
     };
     const std::string one = publishWith("1"), four = publishWith("4");
@@ -600,6 +613,17 @@ TEST_F(PublishTool, VerifyFindsDamageAndWrongKeys) {
         EXPECT_NE(missing.err.find("missing pack " + file.filename().string()), std::string::npos) << missing.err;
         folder.Write(relative, content);
     }
+    EXPECT_EQ(verify(kKeys + "/test-public.h").exitCode, 0);
+
+    // The stored manifest the head names: missing, or other bytes of its
+    // size.
+    const std::string storedName = "server/manifests/" + ToHex(ServerManifestOf(Server()).head->manifestSha256);
+    const std::string stored = ReadFile(folder.Path() / storedName);
+    fs::remove(folder.Path() / storedName);
+    EXPECT_NE(verify(kKeys + "/test-public.h").err.find("missing manifest"), std::string::npos);
+    folder.Write(storedName, std::string(stored.size(), 'x'));
+    EXPECT_NE(verify(kKeys + "/test-public.h").err.find("does not unpack"), std::string::npos);
+    folder.Write(storedName, stored);
     EXPECT_EQ(verify(kKeys + "/test-public.h").exitCode, 0);
 
     // The next publication signed with another key, as a studio does once

@@ -7,7 +7,9 @@ them on loopback while it runs a Windows test program:
 In a temporary folder: releases/<name>/ (what the installed game must hold),
 server/<name>/ (the published folders, some tampered), served by nginx
 behind the test proxy, and requests.log (one "<path>\\t<Range or ->\\t<status>"
-line per request). A request path starting "/_fault/<fault>/" is served
+line per request), nginx's own log of the answers at
+VELMORA_TEST_NGINX_LOG, and manifests/<name>.vel, the manifest text each
+server folder serves (its head names it). A request path starting "/_fault/<fault>/" is served
 from the rest of the path with that fault on objects (see FaultProxy). The
 test program finds the server in VELMORA_TEST_SERVER and the folder, as a
 Wine path, in VELMORA_TEST_DATA, and a 16 MiB file system of its own,
@@ -34,7 +36,7 @@ import tempfile
 import update_server
 from forward_proxy import ForwardProxy
 from update_server import (EXPIRED, NEXT_KEY, FaultProxy, Nginx, Publication, alter_signature, free_port, publish,
-                           resign_manifest, swap_first_chunks,
+                           resign_head, resign_manifest, swap_first_chunks,
                            tamper_manifest, tamper_chunk, write_release)
 
 # The second test key pair, which the engines of the key rotation test trust.
@@ -162,6 +164,8 @@ def make_server_folders(root, mirror):
     # second came out, and holds the packs of both.
     shutil.copytree(out("second"), out("stale"))
     shutil.copytree(os.path.join(out("first"), "packs"), os.path.join(out("stale"), "packs"), dirs_exist_ok=True)
+    shutil.copytree(os.path.join(out("first"), "manifests"), os.path.join(out("stale"), "manifests"),
+                    dirs_exist_ok=True)
     shutil.copyfile(os.path.join(out("first"), "gamedata.vel"), os.path.join(out("stale"), "gamedata.vel"))
     # The second release at a version far above the others, signed with the
     # test key (the key a rotation retires).
@@ -182,10 +186,32 @@ def make_server_folders(root, mirror):
                     lambda lines: swap_first_chunks(lines, "data/maps/world.pak"))
     resign_manifest(publish(release("first"), out("shared-swapped"), 1),
                     lambda lines: swap_first_chunks(lines, "data/notes.txt"))
+    # Heads signed by a faulty tool: one names a SHA-256 its stored manifest
+    # (there under that name, of the sizes named) does not have; one names
+    # another version than its manifest's.
+    def rename_manifest(lines):
+        line = next(line for line in lines if line.startswith("manifest "))
+        _, sha, size, stored = line.split(" ")
+        wrong = hashlib.sha256(b"another manifest").hexdigest()
+        folder = os.path.join(out("wrong-manifest"), "manifests")
+        shutil.copyfile(os.path.join(folder, sha), os.path.join(folder, wrong))
+        return [f"manifest {wrong} {size} {stored}" if entry == line else entry for entry in lines]
+    resign_head(publish(release("first"), out("wrong-manifest"), 1), rename_manifest)
+    resign_head(publish(release("first"), out("head-other-version"), 1),
+                lambda lines: ["version 5" if line.startswith("version ") else line for line in lines])
     other = hashlib.sha256(b"not the program").hexdigest()
     resign_manifest(publish(release("first"), out("one-chunk-other-sha"), 1),
                     lambda lines: [line.replace(line.split(" ")[1], other) if line.endswith(" velmora.exe") else line
                                    for line in lines])
+
+
+def write_manifest_texts(root):
+    """manifests/<name>.vel: the manifest text of each server folder, as a
+    run that applies it leaves it in libs\\gamedata.vel."""
+    os.makedirs(os.path.join(root, "manifests"))
+    for name in os.listdir(os.path.join(root, "server")):
+        with open(os.path.join(root, "manifests", name + ".vel"), "wb") as f:
+            f.write(Publication(os.path.join(root, "server", name)).manifest())
 
 
 def windows_path(path):
@@ -221,6 +247,7 @@ def main():
         mirror_port = free_port()
         make_releases(root)
         make_server_folders(root, "http://127.0.0.1:%d" % mirror_port)
+        write_manifest_texts(root)
         os.makedirs(os.path.join(root, "nginx"))
         nginx = Nginx(os.path.join(root, "server"), free_port(), workdir=os.path.join(root, "nginx")).start()
         # The tests take the port after the server's for one nobody listens on.
@@ -235,6 +262,7 @@ def main():
         env = dict(os.environ)
         env["VELMORA_TEST_SERVER"] = "http://127.0.0.1:%d" % port
         env["VELMORA_TEST_DATA"] = windows_path(root)
+        env["VELMORA_TEST_NGINX_LOG"] = windows_path(nginx.access_log)
         if ForwardProxy.missing():
             env["VELMORA_TEST_NO_PROXY"] = ForwardProxy.missing()
         else:

@@ -21,10 +21,17 @@ TEST_F(EngineWinServer, FreshInstallPutsEveryFileInPlaceThenNothingIsLeftToDo) {
     EXPECT_FALSE(fs::exists(fs::path(libs()) / "gamedata.lock"));
 
     NewRequests();
+    NewAnswers();
     const RunResult again = Update("/first");
     EXPECT_EQ(Final(again), 1) << Sequence(again.statuses);
     EXPECT_EQ(again.total, 0);
     EXPECT_EQ(NewRequests(), std::vector<std::string>{"/first/gamedata.vel\t-\t200"}) << "nothing to do";
+    // One answer, the head, under 1 KiB with its header fields, as nginx
+    // counted it.
+    const std::vector<std::string> answers = NewAnswers();
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_TRUE(answers[0].starts_with("/first/gamedata.vel ")) << answers[0];
+    EXPECT_LT(std::stoul(answers[0].substr(answers[0].rfind(' ') + 1)), 1024u) << answers[0];
 }
 
 TEST_F(EngineWinServer, UpdateFetchesOnlyTheChangedChunksAndNeverGoesBack) {
@@ -34,9 +41,10 @@ TEST_F(EngineWinServer, UpdateFetchesOnlyTheChangedChunksAndNeverGoesBack) {
     EXPECT_EQ(Final(update), 1) << Sequence(update.statuses);
     EXPECT_EQ(std::count(update.statuses.begin(), update.statuses.end(), 2), 0) << "an update is status 4";
     ExpectInstalled("second");
-    // The manifest, and one range: the chunk of world.pak around its change
-    // and extra.bin lie near each other in the second release's pack.
-    EXPECT_EQ(NewRequests().size(), 2u);
+    // The head, the manifest it names, and one range: the chunk of
+    // world.pak around its change and extra.bin lie near each other in the
+    // second release's pack.
+    EXPECT_EQ(NewRequests().size(), 3u);
     EXPECT_EQ(update.done, update.total);
     EXPECT_GE(update.total, 50000);
     EXPECT_LT(update.total, 300000 + 50000) << "all of world.pak: its unchanged chunks came from the disk";
@@ -59,7 +67,7 @@ TEST_F(EngineWinServer, FileAlreadyPutInPlaceByAStoppedRunIsNotFetchedAgain) {
     const RunResult update = Update("/second");
     EXPECT_EQ(Final(update), 1) << Sequence(update.statuses);
     ExpectInstalled("second");
-    EXPECT_EQ(NewRequests().size(), 2u) << "the manifest and extra.bin only";
+    EXPECT_EQ(NewRequests().size(), 3u) << "the head, the manifest and extra.bin only";
     EXPECT_EQ(update.total, 50000);
 }
 
@@ -193,7 +201,7 @@ TEST_F(EngineWinServer, LinksInsideTheGameFolderAreNotFollowed) {
 // rather than taken as "nothing to do" on a mix, and the next run finishes.
 TEST_F(EngineWinServer, InterruptedApplyIsFinishedNotMixed) {
     ASSERT_EQ(Final(Update("/first")), 1);
-    ASSERT_TRUE(fs::copy_file(DataFolder() / "server/second/gamedata.vel", fs::path(libs()) / "gamedata.journal"));
+    WriteTextFile(libs() + L"\\gamedata.journal", ServerManifest("second"));
     ASSERT_TRUE(fs::copy_file(DataFolder() / "releases/second/data/maps/world.pak", Installed("data/maps/world.pak"),
                               fs::copy_options::overwrite_existing));
 
@@ -326,6 +334,8 @@ TEST_F(EngineWinServer, RefusalsEndWithTheirStatusAndWriteNothing) {
         std::int16_t status;
     } cases[] = {
         {"/badsig", -9},          // signature does not match
+        {"/wrong-manifest", -9},  // the stored manifest is not the SHA-256 the head names
+        {"/head-other-version", -9},  // the head and its manifest name other versions
         {"/expired", -9},         // past its expiry
         {"/obsolete", -8},        // min-updater above this engine
         {"/missing", -5},         // 404 for the manifest

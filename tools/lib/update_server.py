@@ -27,6 +27,7 @@ import subprocess
 import tempfile
 import threading
 import time
+import zlib
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 SOURCE = os.environ.get("VELMORA_SOURCE") or os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
@@ -105,14 +106,15 @@ def _wait_for_listener(host, port, timeout, alive):
     return False
 
 
-ACCESS_LINE = re.compile(r'^(\S+) (\S+) (\d+) (\d+) "([^"]*)" "([^"]*)"$')
+ACCESS_LINE = re.compile(r'^(\S+) (\S+) (\d+) (\d+) "([^"]*)" "([^"]*)" (\d+)$')
 
 
 class Nginx:
     """Debian's nginx as one foreground process with its own configuration,
     pid file, logs and temporary folders, serving a root folder on one
     address. The access log has one line per request: method, path, status,
-    body bytes sent, the Range header and the User-Agent."""
+    body bytes sent, the Range header, the User-Agent and the bytes of the
+    whole answer (status line and header fields included)."""
 
     def __init__(self, root, port, host="127.0.0.1", workdir=None, rate=None, server_lines=""):
         self.root = os.path.abspath(root)
@@ -145,7 +147,7 @@ http {{
     {paths}
     types {{ }}
     default_type application/octet-stream;
-    log_format fetches '$request_method $uri $status $body_bytes_sent "$http_range" "$http_user_agent"';
+    log_format fetches '$request_method $uri $status $body_bytes_sent "$http_range" "$http_user_agent" $bytes_sent';
     access_log {self.access_log} fetches;
     sendfile on;
     keepalive_requests 100000;
@@ -182,7 +184,8 @@ http {{
 
     def requests(self):
         """The requests served so far, oldest first, as dicts with method,
-        path, status, bytes and range ("" when the request had none)."""
+        path, status, bytes (of the body), range ("" when the request had
+        none), agent and answer_bytes (head and body)."""
         try:
             with open(self.access_log) as f:
                 lines = f.read().splitlines()
@@ -190,9 +193,10 @@ http {{
             return []
         entries = []
         for line in lines:
-            method, path, status, sent, header, agent = ACCESS_LINE.match(line).groups()
+            method, path, status, sent, header, agent, answer = ACCESS_LINE.match(line).groups()
             entries.append({"method": method, "path": path, "status": int(status), "bytes": int(sent),
-                            "range": "" if header == "-" else header, "agent": agent})
+                            "range": "" if header == "-" else header, "agent": agent,
+                            "answer_bytes": int(answer)})
         return entries
 
     def stop(self):
@@ -561,11 +565,24 @@ class Publication:
 
     @property
     def manifest_path(self):
+        """gamedata.vel: the signed head velmora-publish writes, or a whole
+        manifest put there in its place (the engine takes either)."""
         return os.path.join(self.path, "gamedata.vel")
 
-    def manifest(self):
+    def head(self):
         with open(self.manifest_path, "rb") as f:
             return f.read()
+
+    def manifest(self):
+        """The manifest's text: the one the head names, unpacked from
+        manifests/ (whatever it holds: some tests put another text there),
+        or gamedata.vel itself when it is a whole manifest."""
+        data = self.head()
+        if not data.startswith(b"VELHEAD "):
+            return data
+        sha = next(line for line in data.decode().splitlines() if line.startswith("manifest ")).split(" ")[1]
+        with open(os.path.join(self.path, "manifests", sha), "rb") as f:
+            return zlib.decompress(f.read())
 
     def packs(self):
         """The packs in manifest order, as (name, size)."""
@@ -691,20 +708,37 @@ def _der_integers(der):
     return values
 
 
-def resign_manifest(publication, edit, key=TEST_KEY):
-    """Rewrites a published manifest as a publisher with a faulty tool would:
-    edit(lines) gets the lines before the signature and returns the new
-    ones, which are then signed with the key (by the openssl command), so
-    that only the engine's checks of the content can catch the fault."""
-    lines = publication.manifest().decode().splitlines()
-    body = ("\n".join(edit([line for line in lines if not line.startswith("signature ")])) + "\n").encode()
+def _signed_text(lines, key):
+    """The lines, each ending in a line break, and a signature line over
+    them made with the key (by the openssl command), s in its lower half."""
+    body = ("\n".join(lines) + "\n").encode()
     der = subprocess.run(["openssl", "dgst", "-sha256", "-sign", key], input=body, capture_output=True,
                          check=True, timeout=60).stdout
     r, s = _der_integers(der)
     s = min(s, P256_ORDER - s)
     signature = r.to_bytes(32, "big").hex() + s.to_bytes(32, "big").hex()
+    return body + b"signature " + signature.encode() + b"\n"
+
+
+def resign_manifest(publication, edit, key=TEST_KEY):
+    """Rewrites a published manifest as a publisher with a faulty tool would:
+    edit(lines) gets the lines before the signature and returns the new
+    ones, which are then signed with the key, and the result is served as
+    gamedata.vel in place of the head, so that only the engine's checks of
+    the content can catch the fault."""
+    lines = publication.manifest().decode().splitlines()
+    text = _signed_text(edit([line for line in lines if not line.startswith("signature ")]), key)
     with open(publication.manifest_path, "wb") as f:
-        f.write(body + b"signature " + signature.encode() + b"\n")
+        f.write(text)
+
+
+def resign_head(publication, edit, key=TEST_KEY):
+    """The same for the head: edit(lines) gets the head's lines before its
+    signature, and the new ones are signed and served as gamedata.vel."""
+    lines = publication.head().decode().splitlines()
+    text = _signed_text(edit([line for line in lines if not line.startswith("signature ")]), key)
+    with open(publication.manifest_path, "wb") as f:
+        f.write(text)
 
 
 def swap_first_chunks(lines, path):

@@ -14,7 +14,11 @@ comp.dll as the program calls it) against nginx on loopback:
 4. both fresh installs again with the test proxy waiting 30 ms before every
    answer, as a far server does;
 5. the bytes an update downloads when 1 MiB is inserted in the middle of a
-   256 MiB file and another 1 MiB overwritten elsewhere;
+   256 MiB file and another 1 MiB overwritten elsewhere (head, manifest and
+   packs, as nginx's log counts them), against casync extracting the same
+   file from an HTTP chunk store served by nginx with the old file as its
+   seed, in the same run; and the bytes a start with nothing to do fetches
+   in the 10,000-file install;
 6. publishing: velmora-publish on one worker and on its default (one per
    hardware thread) against `casync make` (Debian's casync) on the same
    file, 1 GiB that does not compress and 128 MiB of text that does,
@@ -223,15 +227,17 @@ def many_files(work):
         check_install(game, release)
         fetched_before = len(site.nginx.requests())
         checks = [float(run_engine(game, f"{site.base}/gamedata.vel")["run_ms"]) for _ in range(ROUNDS)]
-        fetched = [r["path"] for r in site.nginx.requests()[fetched_before:]]
-        if any(not path.endswith("/gamedata.vel") for path in fetched):
-            raise SystemExit("the engine fetched packs for an install that matched")
+        answers = site.nginx.requests()[fetched_before:]
+        if any(not r["path"].endswith("/gamedata.vel") for r in answers):
+            raise SystemExit("the engine fetched more than the head for an install that matched")
     finally:
         site.close()
     far_seconds = far_server_seconds(work, publication, game)
     return {"fresh_s": min(fresh_seconds), "tools_s": tool_seconds, "requests": requests, "packs": len(packs),
             "far_s": far_seconds, "check_ms": statistics.median(checks), "checks": checks,
-            "manifest_bytes": len(Publication(publication.path).manifest()), "stored": publication.stored_bytes()}
+            "manifest_bytes": len(Publication(publication.path).manifest()), "stored": publication.stored_bytes(),
+            "check_requests": len(answers) / ROUNDS,
+            "check_bytes": sum(r["answer_bytes"] for r in answers) / ROUNDS}
 
 
 def inserted_and_overwritten(work):
@@ -252,14 +258,47 @@ def inserted_and_overwritten(work):
     site = Site(work, second)
     try:
         run_engine(game, f"{site.base}/gamedata.vel")
-        requests = site.pack_requests()
-        manifest_bytes = len(second.manifest())
+        requests = site.nginx.requests()
     finally:
         site.close()
     with open(os.path.join(game, "data", "big.pak"), "rb") as f:
         if f.read() != new:
             raise SystemExit("the updated 256 MiB file differs")
-    return {"bytes": sum(r["bytes"] for r in requests), "requests": len(requests), "manifest_bytes": manifest_bytes}
+    packs = [r for r in requests if "/packs/" in r["path"]]
+    return {"bytes": sum(r["answer_bytes"] for r in requests), "requests": len(requests),
+            "pack_bytes": sum(r["bytes"] for r in packs), "pack_requests": len(packs),
+            "manifest_bytes": sum(r["bytes"] for r in requests if "/packs/" not in r["path"]),
+            "casync": casync_update(work, old, new)}
+
+
+def casync_update(work, old, new):
+    """casync's cost for the same update: both files made into indexes of
+    one chunk store (its default chunk sizes, 16/64/256 KiB), served by
+    nginx, the new one extracted over HTTP with the old file as seed."""
+    root = os.path.join(work, "casync")
+    site = os.path.join(root, "site")
+    os.makedirs(site)
+    files = {}
+    for name, content in (("old", old), ("new", new)):
+        files[name] = os.path.join(root, name + ".bin")
+        with open(files[name], "wb") as f:
+            f.write(content)
+        subprocess.run(["casync", "make", "--store=" + os.path.join(site, "store"),
+                        os.path.join(site, name + ".caibx"), files[name]], check=True, capture_output=True)
+    nginx = Nginx(site, free_port(), workdir=tempfile.mkdtemp(prefix="nginx-", dir=work)).start()
+    try:
+        base = f"http://127.0.0.1:{nginx.port}"
+        out = os.path.join(root, "extracted.bin")
+        subprocess.run(["casync", "extract", "--store=" + base + "/store", "--seed=" + files["old"],
+                        base + "/new.caibx", out], check=True, capture_output=True)
+        requests = nginx.requests()
+    finally:
+        nginx.stop()
+    with open(out, "rb") as f:
+        if f.read() != new:
+            raise SystemExit("casync's extracted file differs")
+    return {"bytes": sum(r["answer_bytes"] for r in requests), "requests": len(requests),
+            "index_bytes": sum(r["bytes"] for r in requests if r["path"].endswith(".caibx"))}
 
 
 def write_file(folder, path, content):
@@ -378,9 +417,16 @@ def main():
           f"ratio to loopback {many['far_s'] / many['fresh_s']:.2f}   (aim <= 1.5)")
     print(f"  finding that nothing changed (median of {ROUNDS})      {many['check_ms'] / 1000:7.3f} s   "
           f"runs {', '.join('%.0f ms' % ms for ms in many['checks'])}   (aim < 1 s)")
-    print("a 256 MiB file with 1 MiB inserted in its middle and 1 MiB overwritten elsewhere")
-    print(f"  downloaded for the update                      {edit['bytes'] / MIB:7.2f} MiB in {edit['requests']} "
-          f"requests, beyond the manifest of {edit['manifest_bytes'] / 1024:.0f} KiB   (aim <= 3 MiB)")
+    print(f"  nothing changed: downloaded per start          {many['check_bytes']:7.0f} bytes in "
+          f"{many['check_requests']:.0f} request (answers with their heads)   (aim < 1 KiB, 1 request)")
+    cas = edit["casync"]
+    print("a 256 MiB file with 1 MiB inserted in its middle and 1 MiB overwritten elsewhere, nginx's log")
+    print(f"  the engine: downloaded for the update          {edit['bytes'] / MIB:7.2f} MiB in {edit['requests']} "
+          f"requests: head and manifest {edit['manifest_bytes'] / 1024:.0f} KiB, "
+          f"{edit['pack_bytes'] / MIB:.2f} MiB of packs in {edit['pack_requests']}")
+    print(f"  casync extract --seed, HTTP chunk store        {cas['bytes'] / MIB:7.2f} MiB in {cas['requests']} "
+          f"requests: index {cas['index_bytes'] / 1024:.0f} KiB")
+    print(f"  ratio (engine bytes / casync bytes)            {edit['bytes'] / cas['bytes']:7.2f}   (aim <= 1)")
     print_publishing(published)
 
 

@@ -98,12 +98,13 @@ def read(path):
         return None
 
 
-def lay_out_old(game, old, old_manifest):
+def lay_out_old(game, old, old_publication):
     shutil.rmtree(game, ignore_errors=True)
     os.makedirs(os.path.join(game, "libs"))
     write_release(game, old)
     write_release(game, {PLAYER_FILE: PLAYER_CONTENT})
-    shutil.copy(old_manifest, os.path.join(game, "libs", "gamedata.vel"))
+    with open(os.path.join(game, "libs", "gamedata.vel"), "wb") as f:
+        f.write(old_publication.manifest())
 
 
 UPDATER_FILES = ("VELUpdater.exe", "libs/comp.dll", "libs/mscomctl.ocx")
@@ -164,13 +165,13 @@ def broken_files(game, old, new):
     return broken
 
 
-def exactly_new(game, new, new_manifest):
+def exactly_new(game, new, new_publication):
     """What differs from the new release after a run that finished."""
     wrong = [path for path, content in new.items() if read(os.path.join(game, *path.split("/"))) != content]
     for path in ("data/dropped.txt", "data/y/inside.txt"):
         if os.path.exists(os.path.join(game, *path.split("/"))):
             wrong.append(path + " (dropped, still there)")
-    if read(os.path.join(game, "libs", "gamedata.vel")) != read(new_manifest):
+    if read(os.path.join(game, "libs", "gamedata.vel")) != new_publication.manifest():
         wrong.append("libs/gamedata.vel")
     if os.path.exists(os.path.join(game, "libs", "gamedata.journal")):
         wrong.append("libs/gamedata.journal (left)")
@@ -205,11 +206,11 @@ def main():
         game = os.path.join(work, "game")
 
         # How long an uninterrupted update takes, to draw the moments from.
-        lay_out_old(game, old, old_pub.manifest_path)
+        lay_out_old(game, old, old_pub)
         started = time.monotonic()
         clean = subprocess.run(["wine", DRIVER, windows_path(game), url, "120"], capture_output=True, text=True)
         span = time.monotonic() - started
-        if clean.returncode != 0 or exactly_new(game, new, new_pub.manifest_path):
+        if clean.returncode != 0 or exactly_new(game, new, new_pub):
             print(f"an uninterrupted update failed:\n{clean.stdout}")
             return 1
         # Where its moves happen: from status 5 to status 1, in the engine's
@@ -229,7 +230,7 @@ def main():
         bad_files = 0
         lost_programs = 0
         for kill in range(kills):
-            lay_out_old(game, old, old_pub.manifest_path)
+            lay_out_old(game, old, old_pub)
             engine = start_engine(game, url)
             started = time.monotonic()
             if aimed and kill % 3 == 2:
@@ -255,7 +256,7 @@ def main():
                 broken.append("VELUpdater.exe (lost: nothing starts the updater)")
             finished = subprocess.run(["wine", DRIVER, windows_path(game), url, "120"], capture_output=True,
                                       text=True)
-            wrong = exactly_new(game, new, new_pub.manifest_path) if finished.returncode == 0 else ["the run failed"]
+            wrong = exactly_new(game, new, new_pub) if finished.returncode == 0 else ["the run failed"]
             if broken or wrong:
                 failures += 1
                 print(f"kill {kill + 1} at {moment:.3f} s ({phase}): broken {broken}, after the next run {wrong}",

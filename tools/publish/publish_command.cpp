@@ -22,6 +22,7 @@
 #include "signature_check.h"
 #include "signing_key.h"
 #include "staging_folder.h"
+#include "stored_manifest.h"
 
 namespace velmora::publish {
 namespace {
@@ -125,7 +126,14 @@ void RunPublish(const PublishOptions& options, std::ostream& out, std::ostream& 
     if (previous)
         carried =
             CarryOver(*previous, KeptHistory(*previous, options.keepReleases), manifest, staging.Path(), warnings);
-    WriteNewFile(staging.Path() / kManifestFileName, SignedManifestText(manifest, key), 0644);
+    // The manifests history keeps stay reachable under their names too: a
+    // cache may serve the previous head for a while after this one is out.
+    if (previous)
+        for (const ServerManifest* release : KeptHistory(*previous, options.keepReleases))
+            StoreManifest(staging.Path(), release->parsed.manifest, release->text);
+    const std::string manifestText = SignedManifestText(manifest, key);
+    const engine::ManifestHead head = StoreManifest(staging.Path(), manifest, manifestText);
+    WriteNewFile(staging.Path() / kManifestFileName, SignedHeadText(head, key), 0644);
     staging.ReplaceDestination();
 
     out << "published version " << manifest.version << " to " << options.out.string() << ": "

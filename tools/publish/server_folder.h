@@ -1,11 +1,12 @@
 #pragma once
-// A server folder: gamedata.vel, packs/ and history/, as the web server
-// serves it.
+// A server folder: gamedata.vel (the signed head), manifests/, packs/ and
+// history/, as the web server serves it.
 #include <filesystem>
 #include <optional>
 #include <string>
 
 #include "core/manifest.h"
+#include "core/manifest_head.h"
 #include "signature_check.h"
 
 namespace velmora::publish {
@@ -15,8 +16,12 @@ inline constexpr char kPacksFolderName[] = "packs";
 inline constexpr char kHistoryFolderName[] = "history";
 
 struct ServerManifest {
-    std::string text;                 // the file as it is
+    std::string text;                 // the manifest's text as it is
     engine::SignedManifest parsed;
+    // The head that named it, for the folder's current manifest; nothing
+    // for a history manifest and for a folder an earlier tool published,
+    // whose gamedata.vel is the manifest itself.
+    std::optional<engine::ManifestHead> head;
 };
 
 // The manifest in `file`. With `key`, its signature is checked against it
@@ -27,8 +32,11 @@ struct ServerManifest {
 // cannot be read, does not check out or does not parse.
 ServerManifest ReadManifestFile(const std::filesystem::path& file, const std::optional<PublicKeyBytes>& key);
 
-// ReadManifestFile of the folder's gamedata.vel; nothing when the folder
-// has none.
+// The manifest the folder's gamedata.vel names (a head: its signature is
+// checked with `key` as the manifest's is, and the stored manifest must be
+// the size and SHA-256 it names and agree with its version, expiry and
+// min-updater), or that file itself when it is a whole manifest; nothing
+// when the folder has none. Throws PublishError as ReadManifestFile does.
 std::optional<ServerManifest> ReadServerManifest(const std::filesystem::path& folder,
                                                  const std::optional<PublicKeyBytes>& key);
 

@@ -126,8 +126,11 @@ void RunVerify(const VerifyOptions& options, std::ostream& out, std::ostream& wa
     out << "ok: version " << manifest.version << ", expires " << engine::FormatUtcTime(manifest.expires)
         << ", min-updater " << manifest.minUpdater << ", " << Counted(manifest.files.size(), "file") << ", "
         << Counted(manifest.packs.size(), "pack") << ", " << Counted(chunks.size(), "chunk") << ", "
-        << Counted(storedBytes, "byte") << " stored\n"
-        << "signed with key " << signer.name << " (" << signer.file.string() << ")\n";
+        << Counted(storedBytes, "byte") << " stored\n";
+    if (server->head)
+        out << "head names manifest " << engine::ToHex(server->head->manifestSha256) << ": "
+            << Counted(server->head->manifestSize, "byte") << ", " << server->head->storedSize << " compressed\n";
+    out << "signed with key " << signer.name << " (" << signer.file.string() << ")\n";
     for (const std::string& mirror : manifest.mirrors) out << "mirror " << mirror << "\n";
     if (manifest.expires <= static_cast<std::int64_t>(std::time(nullptr)))
         warnings << "warning: this manifest has expired; engines refuse it\n";

@@ -167,8 +167,24 @@ protected:
         }
     }
 
+    // The manifest text a server folder serves (through its head).
     std::string ServerManifest(const std::string& folder) const {
-        return ReadTextFile((DataFolder() / "server" / folder / "gamedata.vel").wstring());
+        return ReadTextFile((DataFolder() / "manifests" / (folder + ".vel")).wstring());
+    }
+
+    // nginx's answers since the last call: "<path> <bytes of the whole
+    // answer>", the head included.
+    std::vector<std::string> NewAnswers() {
+        std::vector<std::string> answers;
+        const std::vector<std::string> lines = ReadLines(fs::path(Environment("VELMORA_TEST_NGINX_LOG")).wstring());
+        for (std::size_t i = std::min(seenAnswers_, lines.size()); i < lines.size(); ++i) {
+            const std::string& line = lines[i];
+            const std::size_t pathStart = line.find(' ') + 1;
+            answers.push_back(line.substr(pathStart, line.find(' ', pathStart) - pathStart) + " " +
+                              line.substr(line.rfind(' ') + 1));
+        }
+        seenAnswers_ = lines.size();
+        return answers;
     }
 
     // Requests the server saw since the last call: "path\trange\tstatus".
@@ -197,6 +213,7 @@ protected:
     std::optional<TestFolder> appFolder_;
     std::size_t seenRequests_ = 0;
     std::size_t seenMirrorRequests_ = 0;
+    std::size_t seenAnswers_ = 0;
 };
 
 // The statuses seen are in the run's order: 6, 3, 2 or 4, 7, 5, 1 (fast steps
