@@ -190,18 +190,6 @@ function(velmora_release_host_problem host out)
   set(${out} "${problem}" PARENT_SCOPE)
 endfunction()
 
-# Stops the configuration with a plain message when the release's update
-# host is missing or points at this machine.
-function(velmora_check_release_host host)
-  velmora_release_host_problem("${host}" problem)
-  if(problem)
-    message(FATAL_ERROR
-      "A release build (a build for players) needs the game's update host, and ${problem}.\n"
-      "Configure it with -DVELMORA_UPDATE_HOST=<host>[:<port>], for example\n"
-      "  cmake --preset release -DVELMORA_UPDATE_HOST=updates.example.com")
-  endif()
-endfunction()
-
 # Sets <out> to why the key headers `keys` cannot be a release's trusted
 # list, or to an empty string when they can. Besides what any build refuses
 # (cmake/trusted-keys.cmake), a test key of comp/keys/ is refused whatever
@@ -229,15 +217,22 @@ function(velmora_release_keys_problem keys out)
   set(${out} "${problem}" PARENT_SCOPE)
 endfunction()
 
-# Stops the configuration with a plain message when the release would trust
-# no key, a test key, or a file that holds no key.
-function(velmora_check_release_keys keys)
-  velmora_release_keys_problem("${keys}" problem)
+# Stops the configuration with a plain message when the release's update
+# host is missing or points at this machine, or when the release would
+# trust no key, a test key, or a file that holds no key.
+function(velmora_check_release host keys)
+  velmora_release_host_problem("${host}" problem)
+  if(problem)
+    set(needs "needs the game's update host")
+    set(fix "Configure it with -DVELMORA_UPDATE_HOST=<host>[:<port>]")
+  else()
+    velmora_release_keys_problem("${keys}" problem)
+    set(needs "must trust the studio's own public keys only")
+    set(fix "Give the key headers velmora-publish keygen wrote with -DVELMORA_ENGINE_PUBLIC_KEYS=<key.h>[;<key.h>...]")
+  endif()
   if(problem)
     message(FATAL_ERROR
-      "A release build (a build for players) must trust the studio's own public keys only, and ${problem}.\n"
-      "Give the key headers velmora-publish keygen wrote with -DVELMORA_ENGINE_PUBLIC_KEYS=<key.h>[;<key.h>...], "
-      "for example\n"
+      "A release build (a build for players) ${needs}, and ${problem}.\n${fix}, for example\n"
       "  cmake --preset release -DVELMORA_UPDATE_HOST=updates.example.com "
       "-DVELMORA_ENGINE_PUBLIC_KEYS=$HOME/keys/studio-2025-public.h")
   endif()

@@ -56,6 +56,14 @@ Result<void> ParseManifestLine(std::string_view fields, ManifestHead& head) {
     return {};
 }
 
+// A decimal number of line `n` into `field`.
+Result<void> ParseNumber(std::string_view value, std::size_t n, const char* what, std::uint64_t& field) {
+    const auto number = ParseDecimal(value);
+    if (!number) return HeadError(n, std::string("bad ") + what + " number");
+    field = *number;
+    return {};
+}
+
 Result<void> ParseLine(std::size_t index, std::string_view value, ManifestHead& head) {
     const std::size_t n = index + 1;
     switch (index) {
@@ -66,24 +74,14 @@ Result<void> ParseLine(std::size_t index, std::string_view value, ManifestHead& 
                 return HeadError(n, "head format " + std::to_string(*format) + " is not known to this engine");
             return {};
         }
-        case 1: {
-            const auto version = ParseDecimal(value);
-            if (!version) return HeadError(n, "bad version number");
-            head.version = *version;
-            return {};
-        }
+        case 1: return ParseNumber(value, n, "version", head.version);
         case 2: {
             const auto expires = ParseUtcTime(value);
             if (!expires) return HeadError(n, "bad expiry time (YYYY-MM-DDTHH:MM:SSZ)");
             head.expires = *expires;
             return {};
         }
-        case 3: {
-            const auto minUpdater = ParseDecimal(value);
-            if (!minUpdater) return HeadError(n, "bad min-updater number");
-            head.minUpdater = *minUpdater;
-            return {};
-        }
+        case 3: return ParseNumber(value, n, "min-updater", head.minUpdater);
         default:
             return ParseManifestLine(value, head);
     }

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "core/decimal.h"
+#include "core/star_match.h"
 
 namespace velmora::engine {
 namespace {
@@ -22,27 +23,9 @@ std::vector<std::string_view> Entries(std::string_view list) {
 }
 
 // `text` against a pattern in which '*' stands for any run of characters,
-// without regard to case; a star retried from the last one only, so a
-// pattern of many stars costs no more than a few passes over the text.
+// without regard to case.
 bool Matches(std::string_view pattern, std::string_view text) {
-    std::size_t p = 0, t = 0;
-    std::size_t star = std::string_view::npos, resume = 0;
-    while (t < text.size()) {
-        if (p < pattern.size() && pattern[p] == '*') {
-            star = p++;
-            resume = t;
-        } else if (p < pattern.size() && Lower(pattern[p]) == Lower(text[t])) {
-            ++p;
-            ++t;
-        } else if (star != std::string_view::npos) {
-            p = star + 1;
-            t = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*') ++p;
-    return p == pattern.size();
+    return StarMatches(pattern, text, [](char a, char b) { return Lower(a) == Lower(b); });
 }
 
 bool SameText(std::string_view a, std::string_view b) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <span>
 #include <string>
 
 #include "core/hex.h"
@@ -122,10 +123,27 @@ TEST(ManifestWrite, ParsingWhatWasWrittenGivesTheSameManifest) {
 
 struct BadCase {
     const char* name;
-    std::string from;  // replaced once in ValidText()
+    std::string from;  // replaced once in the valid text
     std::string to;
     std::string reason;  // part of the expected reason
 };
+
+// Each case's alteration of `valid` is refused by `parse` as invalid
+// format, for the case's reason.
+template <class Parse>
+void ExpectEachRefused(const std::string& valid, std::span<const BadCase> cases, Parse parse) {
+    for (const BadCase& c : cases) {
+        std::string text = valid;
+        const std::size_t at = text.find(c.from);
+        ASSERT_NE(at, std::string::npos) << c.name;
+        text.replace(at, c.from.size(), c.to);
+        const auto parsed = parse(text);
+        ASSERT_FALSE(parsed) << c.name;
+        EXPECT_EQ(parsed.Error().status, EngineStatus::InvalidFormat) << c.name;
+        EXPECT_NE(parsed.Error().reason.find(c.reason), std::string::npos)
+            << c.name << ": expected '" << c.reason << "' in '" << parsed.Error().reason << "'";
+    }
+}
 
 TEST(ManifestParse, RefusesEveryKindOfBadManifest) {
     const std::string packLine1 = "pack " + kPack1 + " 1048576\n";
@@ -253,17 +271,7 @@ TEST(ManifestParse, RefusesEveryKindOfBadManifest) {
         {"no final line break", signature, signature.substr(0, signature.size() - 1), "line break"},
         {"crlf everywhere", "VELMANIFEST 3\n", "VELMANIFEST 3\r\n", "bad format version"},
     };
-    for (const BadCase& c : cases) {
-        std::string text = ValidText();
-        const std::size_t at = text.find(c.from);
-        ASSERT_NE(at, std::string::npos) << c.name;
-        text.replace(at, c.from.size(), c.to);
-        const auto parsed = testing::ParseAnySigned(text);
-        ASSERT_FALSE(parsed) << c.name;
-        EXPECT_EQ(parsed.Error().status, EngineStatus::InvalidFormat) << c.name;
-        EXPECT_NE(parsed.Error().reason.find(c.reason), std::string::npos)
-            << c.name << ": expected '" << c.reason << "' in '" << parsed.Error().reason << "'";
-    }
+    ExpectEachRefused(ValidText(), cases, [](const std::string& text) { return testing::ParseAnySigned(text); });
 }
 
 // The check sees exactly the bytes before the last line; what it refuses is
@@ -403,17 +411,7 @@ TEST(ManifestHead, RefusesEveryKindOfBadHead) {
          "missing 'manifest' line"},
         {"crlf", "VELHEAD 1\n", "VELHEAD 1\r\n", "bad format version"},
     };
-    for (const BadCase& c : cases) {
-        std::string text = HeadText();
-        const std::size_t at = text.find(c.from);
-        ASSERT_NE(at, std::string::npos) << c.name;
-        text.replace(at, c.from.size(), c.to);
-        const auto parsed = ParseHeadBody(text);
-        ASSERT_FALSE(parsed) << c.name;
-        EXPECT_EQ(parsed.Error().status, EngineStatus::InvalidFormat) << c.name;
-        EXPECT_NE(parsed.Error().reason.find(c.reason), std::string::npos)
-            << c.name << ": expected '" << c.reason << "' in '" << parsed.Error().reason << "'";
-    }
+    ExpectEachRefused(HeadText(), cases, [](const std::string& text) { return ParseHeadBody(text); });
 }
 
 }  // namespace

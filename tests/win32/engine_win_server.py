@@ -206,10 +206,12 @@ def make_server_folders(root, mirror):
 
 
 def write_manifest_texts(root):
-    """manifests/<name>.vel: the manifest text of each server folder, as a
-    run that applies it leaves it in libs\\gamedata.vel."""
+    """manifests/<name>.vel: the manifest text of each server folder that
+    has one, as a run that applies it leaves it in libs\\gamedata.vel."""
     os.makedirs(os.path.join(root, "manifests"))
     for name in os.listdir(os.path.join(root, "server")):
+        if not os.path.exists(os.path.join(root, "server", name, "gamedata.vel")):
+            continue
         with open(os.path.join(root, "manifests", name + ".vel"), "wb") as f:
             f.write(Publication(os.path.join(root, "server", name)).manifest())
 

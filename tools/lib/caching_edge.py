@@ -10,9 +10,8 @@ manifest, once its short lifetime is over."""
 
 import os
 import shutil
-import subprocess
 
-from update_server import _wait_for_listener, port_in_use, stop_process
+from update_server import start_listener, stop_process
 
 
 def origin_cache_rules(manifest_seconds=60):
@@ -44,8 +43,6 @@ class VarnishEdge:
         return None
 
     def start(self):
-        if port_in_use(self.host, self.port):
-            raise RuntimeError(f"{self.host}:{self.port} is taken")
         os.makedirs(self.workdir, exist_ok=True)
         # -F: in the foreground, so the caller owns it by its pid; -j none:
         # as the caller's user, with no system user to switch to; -b: the
@@ -53,14 +50,11 @@ class VarnishEdge:
         # No grace: once the manifest's lifetime is over the next player gets
         # the new one, not the old one while the edge fetches it.
         self.output = open(os.path.join(self.workdir, "varnishd.log"), "wb")
-        self.process = subprocess.Popen(
+        self.process = start_listener(
             ["varnishd", "-F", "-j", "none", "-n", self.workdir, "-a", f"{self.host}:{self.port}",
              "-b", f"127.0.0.1:{self.origin_port}", "-s", f"malloc,{self.storage_mib}m",
              "-p", "default_grace=0"],
-            stdout=self.output, stderr=subprocess.STDOUT)
-        if not _wait_for_listener(self.host, self.port, 30, lambda: self.process.poll() is None):
-            self.stop()
-            raise RuntimeError(f"varnishd did not start on {self.host}:{self.port}: {self.log()}")
+            self.host, self.port, timeout=30, output=self.output, why=self.log)
         return self
 
     def log(self):

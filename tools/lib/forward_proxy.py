@@ -10,9 +10,8 @@ at all."""
 
 import os
 import shutil
-import subprocess
 
-from update_server import _wait_for_listener, port_in_use, stop_process
+from update_server import start_listener, stop_process
 
 # The domain only the proxy can reach.
 PROXIED_DOMAIN = ".invalid"
@@ -49,18 +48,12 @@ upstream http 127.0.0.1:{self.server_port} "{PROXIED_DOMAIN}"
 """
 
     def start(self):
-        if port_in_use(self.host, self.port):
-            raise RuntimeError(f"{self.host}:{self.port} is taken")
         os.makedirs(self.workdir, exist_ok=True)
         config = os.path.join(self.workdir, "tinyproxy.conf")
         with open(config, "w") as f:
             f.write(self._config())
         # -d: in the foreground, so the caller owns it by its pid.
-        self.process = subprocess.Popen(["tinyproxy", "-d", "-c", config],
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        if not _wait_for_listener(self.host, self.port, 10, lambda: self.process.poll() is None):
-            self.stop()
-            raise RuntimeError(f"tinyproxy did not start on {self.host}:{self.port}")
+        self.process = start_listener(["tinyproxy", "-d", "-c", config], self.host, self.port)
         return self
 
     def stop(self):

@@ -95,15 +95,22 @@ def stop_process(process):
             process.wait(timeout=10)
 
 
-def _wait_for_listener(host, port, timeout, alive):
+def start_listener(command, host, port, timeout=10, output=subprocess.DEVNULL, why=lambda: ""):
+    """Starts a server program that runs in the foreground and returns its
+    process once it listens on host:port; raises, having stopped it, when
+    it ended or did not listen within `timeout` seconds (`why()` says what
+    its log holds). A listener already there would pass for the new one,
+    so that is refused first."""
+    if port_in_use(host, port):
+        raise RuntimeError(f"{host}:{port} is taken")
+    process = subprocess.Popen(command, stdout=output, stderr=subprocess.STDOUT)
     deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
+    while time.monotonic() < deadline and process.poll() is None:
         if port_in_use(host, port):
-            return True
-        if not alive():
-            return False
+            return process
         time.sleep(0.02)
-    return False
+    stop_process(process)
+    raise RuntimeError(f"{command[0]} did not start on {host}:{port}: {why()}")
 
 
 ACCESS_LINE = re.compile(r'^(\S+) (\S+) (\d+) (\d+) "([^"]*)" "([^"]*)" (\d+)$')
@@ -161,18 +168,11 @@ http {{
 """
 
     def start(self):
-        # A listener already there would pass for this nginx below.
-        if port_in_use(self.host, self.port):
-            raise RuntimeError(f"{self.host}:{self.port} is taken")
         config = os.path.join(self.workdir, "nginx.conf")
         with open(config, "w") as f:
             f.write(self._config())
-        self.process = subprocess.Popen(
-            ["nginx", "-p", self.workdir, "-c", config, "-e", self.error_log],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        if not _wait_for_listener(self.host, self.port, 10, lambda: self.process.poll() is None):
-            self.stop()
-            raise RuntimeError(f"nginx did not start on {self.host}:{self.port}: {self.errors()}")
+        self.process = start_listener(["nginx", "-p", self.workdir, "-c", config, "-e", self.error_log],
+                                      self.host, self.port, why=self.errors)
         return self
 
     def errors(self):

@@ -2,6 +2,7 @@
 
 #include "core/case_fold.h"
 #include "core/path_rules.h"
+#include "core/star_match.h"
 #include "publish_error.h"
 
 namespace velmora::publish {
@@ -19,24 +20,7 @@ std::vector<std::string_view> Segments(std::string_view path) {
 
 // One segment against a pattern segment of literal characters and `*`.
 bool SegmentMatches(std::string_view pattern, std::string_view name) {
-    std::size_t p = 0, n = 0;
-    std::size_t star = std::string_view::npos, resumeAt = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && pattern[p] == '*') {
-            star = p++;
-            resumeAt = n;
-        } else if (p < pattern.size() && pattern[p] == name[n]) {
-            ++p;
-            ++n;
-        } else if (star != std::string_view::npos) {
-            p = star + 1;  // the star takes one character more
-            n = ++resumeAt;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*') ++p;
-    return p == pattern.size();
+    return engine::StarMatches(pattern, name, [](char a, char b) { return a == b; });
 }
 
 bool SegmentsMatch(const std::vector<std::string_view>& pattern, std::size_t p,
