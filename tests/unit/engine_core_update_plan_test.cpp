@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <map>
 
 #include "core/apply_plan.h"
@@ -194,7 +193,9 @@ TEST(UpdatePlan, ASharedContentIsBuiltForTheFilesThatNeedIt) {
     EXPECT_EQ(PlannedPaths(plan, remote), expected);
 }
 
-TEST(UpdatePlan, TenThousandUnchangedFilesTakeWellUnderASecond) {
+// How long this takes is measured by tools/measure (the run with nothing to
+// do), not here: a shared machine makes any time limit in a test flaky.
+TEST(UpdatePlan, TenThousandUnchangedFilesAreAllUpToDate) {
     std::vector<ManifestFile> files;
     std::uint64_t stored = 0;  // each chunk after the one before in the pack
     for (int i = 0; i < 10000; ++i) {
@@ -210,19 +211,13 @@ TEST(UpdatePlan, TenThousandUnchangedFilesTakeWellUnderASecond) {
     const FakeDisk disk(testing::ParseAnySigned(text).Value().manifest);
 
     // What the engine does when nothing changed: read both manifests, plan.
-    const auto start = std::chrono::steady_clock::now();
     const auto local = testing::ParseAnySigned(text);
     const auto remote = testing::ParseAnySigned(text);
     ASSERT_TRUE(local && remote);
     const UpdatePlan plan = PlanUpdate(&local.Value().manifest, remote.Value().manifest, disk);
-    const auto elapsed = std::chrono::steady_clock::now() - start;
 
     EXPECT_EQ(plan.status, EngineStatus::UpToDate);
     EXPECT_EQ(plan.filesUpToDate, 10000u);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
-    RecordProperty("milliseconds", static_cast<int>(ms));
-    std::printf("10,000 unchanged files: two parses and a plan in %lld ms\n", static_cast<long long>(ms));
-    EXPECT_LT(ms, 1000);
 }
 
 }  // namespace
