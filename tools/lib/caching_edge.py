@@ -9,9 +9,8 @@ second player behind the same edge costs the origin nothing but the
 manifest, once its short lifetime is over."""
 
 import os
-import shutil
 
-from update_server import start_listener, stop_process
+from update_server import missing_program, start_listener, stop_process
 
 
 def origin_cache_rules(manifest_seconds=60):
@@ -38,9 +37,7 @@ class VarnishEdge:
     @staticmethod
     def missing():
         """Why the edge cannot run here, or None."""
-        if shutil.which("varnishd") is None:
-            return "varnishd is not installed (tools/lib/dependencies.sh installs varnish)"
-        return None
+        return missing_program("varnishd", "varnish")
 
     def start(self):
         os.makedirs(self.workdir, exist_ok=True)

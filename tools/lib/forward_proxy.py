@@ -9,9 +9,8 @@ as any other. A client that bypassed the proxy could not reach the server
 at all."""
 
 import os
-import shutil
 
-from update_server import start_listener, stop_process
+from update_server import missing_program, start_listener, stop_process
 
 # The domain only the proxy can reach.
 PROXIED_DOMAIN = ".invalid"
@@ -29,9 +28,7 @@ class ForwardProxy:
     @staticmethod
     def missing():
         """Why the proxy cannot run here, or None."""
-        if shutil.which("tinyproxy") is None:
-            return "tinyproxy is not installed (tools/lib/dependencies.sh installs it)"
-        return None
+        return missing_program("tinyproxy", "tinyproxy")
 
     def _config(self):
         # LogLevel Connect writes one "Request" line per request, with its

@@ -95,6 +95,13 @@ def stop_process(process):
             process.wait(timeout=10)
 
 
+def missing_program(program, package):
+    """Why `program` cannot run here, or None."""
+    if shutil.which(program) is None:
+        return f"{program} is not installed (tools/lib/dependencies.sh installs {package})"
+    return None
+
+
 def start_listener(command, host, port, timeout=10, output=subprocess.DEVNULL, why=lambda: ""):
     """Starts a server program that runs in the foreground and returns its
     process once it listens on host:port; raises, having stopped it, when
