@@ -225,19 +225,7 @@ LRESULT UpdaterWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             ::ReleaseCapture();
             return 0;
         case WM_MOUSEMOVE: OnPointerMove(lParam); return 0;
-        case WM_PARENTNOTIFY:
-            // A press on a control (the status line, the Cancel area, the
-            // bar) is that control's gesture. A drag left over from an
-            // earlier press on the surface ends here: otherwise the first
-            // move over the surface after this gesture would find the left
-            // button pressed since the last query and jump the window back
-            // to that earlier press point.
-            switch (LOWORD(wParam)) {
-                case WM_LBUTTONDOWN:
-                case WM_RBUTTONDOWN:
-                case WM_MBUTTONDOWN: drag_.dragging = false; break;
-            }
-            return 0;
+        case WM_PARENTNOTIFY: OnChildNotice(LOWORD(wParam)); return 0;
         case WM_COMMAND:
             if (LOWORD(wParam) == kImage1Id && HIWORD(wParam) == BN_CLICKED) OnCancelClick();
             return 0;
@@ -263,6 +251,15 @@ LRESULT UpdaterWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
     }
     return ::DefWindowProcW(window_, message, wParam, lParam);
+}
+
+// A press on a control (the status line, the Cancel area, the bar) is that
+// control's gesture. A drag left over from an earlier press on the surface
+// ends here: otherwise the first move over the surface after this gesture
+// would find the left button pressed since the last query and jump the
+// window back to that earlier press point.
+void UpdaterWindow::OnChildNotice(UINT event) {
+    if (event == WM_LBUTTONDOWN || event == WM_RBUTTONDOWN || event == WM_MBUTTONDOWN) drag_.dragging = false;
 }
 
 void UpdaterWindow::OnPaint() {

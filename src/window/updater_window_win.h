@@ -55,6 +55,8 @@ private:
     void OnPaint();
     void OnPointerPress(LPARAM lParam);
     void OnPointerMove(LPARAM lParam);
+    // WM_PARENTNOTIFY: `event` happened on a child window.
+    void OnChildNotice(UINT event);
     void OnCancelClick();
     void OnUnload();
     void OnTimer(UINT_PTR id);

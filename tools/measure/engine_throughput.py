@@ -286,6 +286,7 @@ def casync_fresh_install(work, release):
     requests of one extract."""
     root = tempfile.mkdtemp(prefix="casync-fresh-", dir=work)
     site = os.path.join(root, "site")
+    os.makedirs(site)
     subprocess.run(["casync", "make", "--store=" + os.path.join(site, "store"),
                     os.path.join(site, "release.caidx"), release], check=True, capture_output=True)
     nginx = Nginx(site, free_port(), workdir=tempfile.mkdtemp(prefix="nginx-", dir=work)).start()
