@@ -101,6 +101,16 @@ std::optional<DataUrl> ParseHttpUrl(std::string_view url) {
     return result;
 }
 
+// `name` in `folder`, beside the manifest the URL names (or inside the
+// folder it names).
+std::string FolderObjectPath(const DataUrl& url, std::string_view folder, std::string_view name) {
+    const std::string_view path = url.manifestPath;
+    std::string result(path.substr(0, path.rfind('/') + 1));
+    result += folder;
+    result += name;
+    return result;
+}
+
 }  // namespace
 
 std::optional<DataUrl> ParseDataUrl(std::string_view url) {
@@ -116,18 +126,6 @@ std::optional<DataUrl> ParseMirrorUrl(std::string_view url) {
     if (!result || result->manifestPath.back() != '/') return std::nullopt;
     return result;
 }
-
-namespace {
-
-std::string FolderObjectPath(const DataUrl& url, std::string_view folder, std::string_view name) {
-    const std::string_view path = url.manifestPath;
-    std::string result(path.substr(0, path.rfind('/') + 1));
-    result += folder;
-    result += name;
-    return result;
-}
-
-}  // namespace
 
 std::string PackPath(const DataUrl& url, std::string_view pack) { return FolderObjectPath(url, "packs/", pack); }
 

@@ -9,19 +9,17 @@ EngineError LocalFileError(std::string what, const std::wstring& path) {
     return {EngineStatus::WrongFile, what + " " + Utf8(path) + ": " + LastErrorText(), true};
 }
 
-std::optional<std::uint64_t> PlainFileSize(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
-    return (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
-}
-
 std::optional<FileStamp> PlainFileStamp(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
     return FileStamp{(std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow,
                      (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime};
+}
+
+std::optional<std::uint64_t> PlainFileSize(const std::wstring& path) {
+    const std::optional<FileStamp> stamp = PlainFileStamp(path);
+    return stamp ? std::optional<std::uint64_t>(stamp->size) : std::nullopt;
 }
 
 bool IsFolder(const std::wstring& path) {
