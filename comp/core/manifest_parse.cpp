@@ -1,6 +1,7 @@
 #include "core/manifest_parse.h"
 
 #include <array>
+#include <memory>
 #include <limits>
 #include <optional>
 #include <string_view>
@@ -10,35 +11,11 @@
 #include "core/decimal.h"
 #include "core/hex.h"
 #include "core/manifest_content.h"
+#include "core/signed_text_scan.h"
 #include "core/utc_time.h"
 
 namespace velmora::engine {
 namespace {
-
-// The manifest's lines one at a time, with their numbers for messages.
-class Lines {
-public:
-    explicit Lines(std::string_view text) : text_(text) {}
-
-    bool AtEnd() const { return offset_ == text_.size(); }
-    std::size_t Offset() const { return offset_; }
-    std::size_t Number() const { return number_; }
-
-    // The next line without its '\n'; AtEnd() must be false. The text ends
-    // in '\n' (checked first), so every line has one.
-    std::string_view Next() {
-        const std::size_t end = text_.find('\n', offset_);
-        const std::string_view line = text_.substr(offset_, end - offset_);
-        offset_ = end + 1;
-        ++number_;
-        return line;
-    }
-
-private:
-    std::string_view text_;
-    std::size_t offset_ = 0;
-    std::size_t number_ = 0;
-};
 
 // Splits off the text before the first blank; the rest after it.
 struct Split {
@@ -65,8 +42,8 @@ bool IsKnownKey(std::string_view word) {
     return false;
 }
 
-Result<void> ParseHeader(Lines& lines, Manifest& manifest) {
-    const Split header = SplitAtBlank(lines.Next());
+Result<void> ParseHeaderLine(std::string_view text, Manifest& manifest) {
+    const Split header = SplitAtBlank(text);
     if (header.head != "VELMANIFEST" || !header.hadBlank) return LineError(1, "not a Velmora manifest");
     const auto format = ParseDecimal(header.rest);
     if (!format) return LineError(1, "bad format version");
@@ -76,36 +53,32 @@ Result<void> ParseHeader(Lines& lines, Manifest& manifest) {
     return {};
 }
 
-// The key lines, exactly once each and in the order of kKeys.
-Result<void> ParseKeys(Lines& lines, Manifest& manifest) {
-    for (std::size_t k = 0; k < kKeys.size(); ++k) {
-        const std::string expected(kKeys[k]);
-        if (lines.AtEnd()) return LineError(lines.Number(), "missing key '" + expected + "'");
-        const Split line = SplitAtBlank(lines.Next());
-        const std::size_t n = lines.Number();
-        if (line.head != kKeys[k]) {
-            for (std::size_t seen = 0; seen < k; ++seen)
-                if (line.head == kKeys[seen])
-                    return LineError(n, "repeated key '" + std::string(line.head) + "'");
-            if (IsKnownKey(line.head) || line.head == "mirror" || line.head == "pack" || line.head == "file" || line.head == "player-file" ||
-                line.head == "signature")
-                return LineError(n, "missing key '" + expected + "'");
-            return LineError(n, "unknown key '" + std::string(line.head) + "'");
-        }
-        if (!line.hadBlank) return LineError(n, "key '" + expected + "' without a value");
-        if (k == 0) {
-            const auto version = ParseDecimal(line.rest);
-            if (!version) return LineError(n, "bad version number");
-            manifest.version = *version;
-        } else if (k == 1) {
-            const auto expires = ParseUtcTime(line.rest);
-            if (!expires) return LineError(n, "bad expiry time (YYYY-MM-DDTHH:MM:SSZ)");
-            manifest.expires = *expires;
-        } else {
-            const auto minUpdater = ParseDecimal(line.rest);
-            if (!minUpdater) return LineError(n, "bad min-updater number");
-            manifest.minUpdater = *minUpdater;
-        }
+// Key line `k` of kKeys, line `n` of the text: each key exactly once and in
+// the order of kKeys.
+Result<void> ParseKeyLine(std::size_t k, std::string_view text, std::size_t n, Manifest& manifest) {
+    const std::string expected(kKeys[k]);
+    const Split line = SplitAtBlank(text);
+    if (line.head != kKeys[k]) {
+        for (std::size_t seen = 0; seen < k; ++seen)
+            if (line.head == kKeys[seen]) return LineError(n, "repeated key '" + std::string(line.head) + "'");
+        if (IsKnownKey(line.head) || line.head == "mirror" || line.head == "pack" || line.head == "file" ||
+            line.head == "player-file" || line.head == "signature")
+            return LineError(n, "missing key '" + expected + "'");
+        return LineError(n, "unknown key '" + std::string(line.head) + "'");
+    }
+    if (!line.hadBlank) return LineError(n, "key '" + expected + "' without a value");
+    if (k == 0) {
+        const auto version = ParseDecimal(line.rest);
+        if (!version) return LineError(n, "bad version number");
+        manifest.version = *version;
+    } else if (k == 1) {
+        const auto expires = ParseUtcTime(line.rest);
+        if (!expires) return LineError(n, "bad expiry time (YYYY-MM-DDTHH:MM:SSZ)");
+        manifest.expires = *expires;
+    } else {
+        const auto minUpdater = ParseDecimal(line.rest);
+        if (!minUpdater) return LineError(n, "bad min-updater number");
+        manifest.minUpdater = *minUpdater;
     }
     return {};
 }
@@ -186,16 +159,6 @@ Result<void> ParseMirrorLine(std::string_view url, std::size_t n, Manifest& mani
     return {};
 }
 
-// The file lines of either kind after the current one: reading a large
-// manifest, the list of files then takes its room once, instead of twice
-// that while it grows.
-std::size_t CountFileLines(std::string_view rest) {
-    std::size_t count = 0;
-    for (const std::string_view line : {std::string_view("\nfile "), std::string_view("\nplayer-file ")})
-        for (std::size_t at = rest.find(line); at != std::string_view::npos; at = rest.find(line, at + 1)) ++count;
-    return count;
-}
-
 // Gives the chunk lines read since the last file line to that file, in a
 // list of their exact size.
 void TakeChunks(Manifest& manifest, std::vector<ManifestChunk>& chunks) {
@@ -204,76 +167,129 @@ void TakeChunks(Manifest& manifest, std::vector<ManifestChunk>& chunks) {
     chunks.clear();
 }
 
-}  // namespace
+// The lines of a manifest's signed part one at a time: the first line,
+// then the key lines, then the rest; the first refusal ends the reading.
+class BodyLines {
+public:
+    explicit BodyLines(std::size_t expectedFiles) : expectedFiles_(expectedFiles) {}
 
-Result<ManifestParts> SplitSignatureLine(std::string_view bytes) {
-    if (bytes.size() > kMaxManifestBytes) return InvalidFormat("manifest larger than the limit");
-    if (bytes.empty()) return InvalidFormat("empty manifest");
-    if (bytes.back() != '\n') return InvalidFormat("manifest does not end with a line break");
-    const std::size_t previousBreak = bytes.rfind('\n', bytes.size() - 2);
-    const std::size_t lineStart = previousBreak == std::string_view::npos ? 0 : previousBreak + 1;
-    const Split line = SplitAtBlank(bytes.substr(lineStart, bytes.size() - 1 - lineStart));
-    if (line.head != "signature") {
-        if (bytes.starts_with("signature ") || bytes.find("\nsignature ") != std::string_view::npos)
-            return InvalidFormat("text after the signature line");
-        return InvalidFormat("missing signature line (the last line)");
+    Result<void> Take(std::string_view line) {
+        ++number_;
+        if (number_ == 1) return ParseHeaderLine(line, manifest_);
+        if (number_ <= 1 + kKeys.size()) return ParseKeyLine(number_ - 2, line, number_, manifest_);
+        return TakeBodyLine(line);
     }
-    if (!line.hadBlank) return InvalidFormat("'signature' without its fields");
-    ManifestParts parts;
-    if (!FromHex(line.rest, parts.signature)) return InvalidFormat("bad signature (128 lowercase hex digits)");
-    parts.signedPart = bytes.substr(0, lineStart);
-    return parts;
-}
 
-Result<Manifest> ParseManifestBody(std::string_view signedPart) {
-    if (signedPart.empty()) return LineError(1, "not a Velmora manifest");
-    Manifest manifest;
-    Lines lines(signedPart);
-    if (auto header = ParseHeader(lines, manifest); !header) return header.Error();
-    if (auto keys = ParseKeys(lines, manifest); !keys) return keys.Error();
-    // Mirror lines and files of the player's came with format 3.
-    const bool format3 = manifest.format >= 3;
-    // The chunk lines of the file read last, given to it once the next file
-    // line or the end comes.
-    std::vector<ManifestChunk> chunks;
-    while (!lines.AtEnd()) {
-        const Split line = SplitAtBlank(lines.Next());
-        const std::size_t n = lines.Number();
+    Result<Manifest> Finish() {
+        if (number_ == 0) return LineError(1, "not a Velmora manifest");
+        if (number_ <= kKeys.size())
+            return LineError(number_, "missing key '" + std::string(kKeys[number_ - 1]) + "'");
+        TakeChunks(manifest_, chunks_);
+        if (auto content = CheckManifestContent(manifest_); !content) return content.Error();
+        return std::move(manifest_);
+    }
+
+private:
+    Result<void> TakeBodyLine(std::string_view text) {
+        const Split line = SplitAtBlank(text);
+        const std::size_t n = number_;
+        // Mirror lines and files of the player's came with format 3.
+        const bool format3 = manifest_.format >= 3;
         const bool playerFile = format3 && line.head == "player-file";
         const bool mirror = format3 && line.head == "mirror";
         const bool known = line.head == "pack" || line.head == "file" || line.head == "chunk" || playerFile || mirror;
-        if (known && !line.hadBlank) {
-            return LineError(n, "'" + std::string(line.head) + "' without its fields");
-        } else if (mirror) {
-            if (auto mirror = ParseMirrorLine(line.rest, n, manifest); !mirror) return mirror.Error();
-        } else if (line.head == "pack") {
-            if (!manifest.files.empty()) return LineError(n, "a pack line after the first file line");
+        if (known && !line.hadBlank) return LineError(n, "'" + std::string(line.head) + "' without its fields");
+        if (mirror) return ParseMirrorLine(line.rest, n, manifest_);
+        if (line.head == "pack") {
+            if (!manifest_.files.empty()) return LineError(n, "a pack line after the first file line");
             auto pack = ParsePackLine(line.rest, n);
             if (!pack) return pack.Error();
-            manifest.packs.push_back(pack.Value());
-        } else if (line.head == "file" || playerFile) {
-            if (manifest.files.empty()) manifest.files.reserve(CountFileLines(signedPart.substr(lines.Offset())) + 1);
-            TakeChunks(manifest, chunks);
+            manifest_.packs.push_back(pack.Value());
+            return {};
+        }
+        if (line.head == "file" || playerFile) {
+            if (manifest_.files.empty()) manifest_.files.reserve(expectedFiles_);
+            TakeChunks(manifest_, chunks_);
             auto file = ParseFileLine(line.rest, n);
             if (!file) return file.Error();
-            manifest.files.push_back(std::move(file).Value());
-            manifest.files.back().playerFile = playerFile;
-        } else if (line.head == "chunk") {
-            if (manifest.files.empty()) return LineError(n, "a chunk line before the first file line");
+            manifest_.files.push_back(std::move(file).Value());
+            manifest_.files.back().playerFile = playerFile;
+            return {};
+        }
+        if (line.head == "chunk") {
+            if (manifest_.files.empty()) return LineError(n, "a chunk line before the first file line");
             auto chunk = ParseChunkLine(line.rest, n);
             if (!chunk) return chunk.Error();
-            chunks.push_back(chunk.Value());
-        } else if (line.head == "signature") {
-            return LineError(n + 1, "text after the signature line");
-        } else if (IsKnownKey(line.head)) {
-            return LineError(n, "repeated key '" + std::string(line.head) + "'");
-        } else {
-            return LineError(n, "unknown key '" + std::string(line.head) + "'");
+            chunks_.push_back(chunk.Value());
+            return {};
         }
+        if (line.head == "signature") return LineError(n + 1, "text after the signature line");
+        if (IsKnownKey(line.head)) return LineError(n, "repeated key '" + std::string(line.head) + "'");
+        return LineError(n, "unknown key '" + std::string(line.head) + "'");
     }
-    TakeChunks(manifest, chunks);
-    if (auto content = CheckManifestContent(manifest); !content) return content.Error();
-    return manifest;
+
+    Manifest manifest_;
+    std::size_t number_ = 0;
+    std::size_t expectedFiles_;
+    // The chunk lines of the file read last, given to it once the next
+    // file line or the end comes.
+    std::vector<ManifestChunk> chunks_;
+};
+
+}  // namespace
+
+struct ManifestBodyReader::State {
+    BodyLines lines;
+    std::string partial;  // the line under way
+    std::optional<EngineError> refused;
+};
+
+ManifestBodyReader::ManifestBodyReader(std::size_t expectedFiles)
+    : state_(std::make_unique<State>(State{BodyLines(expectedFiles), {}, std::nullopt})) {}
+
+ManifestBodyReader::~ManifestBodyReader() = default;
+
+Result<void> ManifestBodyReader::Feed(std::string_view piece) {
+    State& state = *state_;
+    if (state.refused) return *state.refused;
+    for (std::size_t end = piece.find('\n'); end != std::string_view::npos; end = piece.find('\n')) {
+        Result<void> taken;
+        if (state.partial.empty()) {
+            taken = state.lines.Take(piece.substr(0, end));
+        } else {
+            state.partial.append(piece.substr(0, end));
+            taken = state.lines.Take(state.partial);
+            state.partial.clear();
+        }
+        if (!taken) {
+            state.refused = taken.Error();
+            return taken;
+        }
+        piece.remove_prefix(end + 1);
+    }
+    state.partial.append(piece);
+    return {};
+}
+
+Result<Manifest> ManifestBodyReader::Finish() {
+    if (state_->refused) return *state_->refused;
+    // A signed part ends with the '\n' before the signature line.
+    if (!state_->partial.empty()) return InvalidFormat("the signed part does not end with a line break");
+    return state_->lines.Finish();
+}
+
+Result<ManifestParts> SplitSignatureLine(std::string_view bytes) {
+    SignedTextScan scan;
+    if (auto fed = scan.Feed(bytes); !fed) return fed.Error();
+    auto shape = scan.Finish();
+    if (!shape) return shape.Error();
+    return ManifestParts{bytes.substr(0, static_cast<std::size_t>(shape.Value().signedLength)), shape.Value().signature};
+}
+
+Result<Manifest> ParseManifestBody(std::string_view signedPart) {
+    ManifestBodyReader reader;
+    if (auto fed = reader.Feed(signedPart); !fed) return fed.Error();
+    return reader.Finish();
 }
 
 Result<SignedManifest> ParseSignedManifest(std::string_view bytes, const SignatureCheck& check) {

@@ -1,7 +1,9 @@
 #pragma once
 // Reading `gamedata.vel` from its raw bytes: the signature line first, then,
 // once the caller's check of the signature has passed, the rest.
+#include <cstddef>
 #include <functional>
+#include <memory>
 #include <string_view>
 
 #include "core/engine_status.h"
@@ -25,6 +27,29 @@ Result<ManifestParts> SplitSignatureLine(std::string_view bytes);
 // line order, missing, repeated or unknown keys, numbers, hex, dates, paths,
 // duplicates). Call it only on a part whose signature checked out.
 Result<Manifest> ParseManifestBody(std::string_view signedPart);
+
+// Reads the signed part of a manifest given in pieces of any size, as they
+// come from a file or the network, so that the text need never be whole in
+// memory: ParseManifestBody in steps. Feed it only a part whose signature
+// checked out. Every refusal is ParseManifestBody's, the first one ends the
+// reading, and Finish gives the manifest once the whole part went by.
+class ManifestBodyReader {
+public:
+    // `expectedFiles`: the file lines the part holds (SignedTextScan counts
+    // them), so that the list of files takes its room once instead of twice
+    // that while it grows; 0 when unknown.
+    explicit ManifestBodyReader(std::size_t expectedFiles = 0);
+    ~ManifestBodyReader();
+    ManifestBodyReader(const ManifestBodyReader&) = delete;
+    ManifestBodyReader& operator=(const ManifestBodyReader&) = delete;
+
+    Result<void> Feed(std::string_view piece);
+    Result<Manifest> Finish();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 // Checks `signature` over `signedPart`: the engine's with CNG against the
 // compiled-in key, the publishing tool's with OpenSSL.

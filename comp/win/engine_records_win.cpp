@@ -8,6 +8,7 @@ EngineRecords::EngineRecords(std::wstring libsFolder, std::wstring localManifest
     : lock_(libsFolder + L"\\gamedata.lock"),
       localManifest_(std::move(localManifest)),
       journal_(libsFolder + L"\\gamedata.journal"),
+      fetched_(libsFolder + L"\\gamedata.fetched"),
       floor_(libsFolder + L"\\gamedata.floor"),
       placed_(libsFolder + L"\\gamedata.placed"),
       scratch_(std::move(scratch)) {}
@@ -28,8 +29,20 @@ Result<void> EngineRecords::RemoveJournal() const {
     return {};
 }
 
+Result<void> EngineRecords::RemoveFetched() const {
+    if (!DeleteIfPresent(fetched_)) return LocalFileError("cannot remove", fetched_);
+    return {};
+}
+
 Result<void> EngineRecords::Replace(const std::wstring& path, const std::string& bytes) const {
-    return velmora::engine::WriteLocalManifest(path, scratch_, bytes);
+    if (auto written = WriteFileFlushed(scratch_, bytes); !written) return written;
+    return ReplaceWith(scratch_, path);
+}
+
+// A manifest's text is copied, not rewritten: the run never holds it whole.
+Result<void> EngineRecords::Copy(const ManifestText& text, const std::wstring& path) const {
+    if (auto copied = CopyFlushed(text.file, scratch_); !copied) return copied;
+    return ReplaceWith(scratch_, path);
 }
 
 }  // namespace velmora::engine

@@ -31,16 +31,21 @@ public:
     // The record of placed files as it is on the disk; empty when absent.
     std::string PlacedText() const;
 
-    Result<void> WriteLocalManifest(const std::string& bytes) const { return Replace(localManifest_, bytes); }
-    Result<void> WriteJournal(const std::string& bytes) const { return Replace(journal_, bytes); }
+    // Where a run keeps the server's manifest it fetched, until it ends well
+    // (RemoveFetched); a run that fails leaves it for the next to replace.
+    const std::wstring& FetchedManifest() const { return fetched_; }
+    Result<void> WriteLocalManifest(const ManifestText& release) const { return Copy(release, localManifest_); }
+    Result<void> WriteJournal(const ManifestText& release) const { return Copy(release, journal_); }
     Result<void> WriteFloor(const AcceptedFloor& floor) const { return Replace(floor_, FloorRecordText(floor)); }
     Result<void> WritePlaced(const std::string& text) const { return Replace(placed_, text); }
     Result<void> RemoveJournal() const;
+    Result<void> RemoveFetched() const;
 
 private:
     Result<void> Replace(const std::wstring& path, const std::string& bytes) const;
+    Result<void> Copy(const ManifestText& text, const std::wstring& path) const;
 
-    std::wstring lock_, localManifest_, journal_, floor_, placed_, scratch_;
+    std::wstring lock_, localManifest_, journal_, fetched_, floor_, placed_, scratch_;
 };
 
 }  // namespace velmora::engine

@@ -91,6 +91,33 @@ bool MoveTo(HANDLE file, std::uint64_t offset) {
 
 }  // namespace
 
+Result<UniqueFileHandle> OpenForReadingAlone(const std::wstring& path) {
+    UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return LocalFileError("cannot open", path);
+    return file;
+}
+
+Result<void> ReadFromStart(HANDLE file, const std::wstring& path,
+                           const std::function<Result<void>(std::string_view piece)>& take) {
+    if (!MoveTo(file, 0)) return LocalFileError("cannot position in", path);
+    std::string piece(std::size_t{1} << 20, '\0');
+    for (;;) {
+        DWORD got = 0;
+        if (!::ReadFile(file, piece.data(), static_cast<DWORD>(piece.size()), &got, nullptr))
+            return LocalFileError("cannot read", path);
+        if (got == 0) return {};
+        if (auto taken = take(std::string_view(piece.data(), got)); !taken) return taken;
+    }
+}
+
+Result<UniqueFileHandle> CreateForWriting(const std::wstring& path) {
+    UniqueFileHandle file(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return LocalFileError("cannot create", path);
+    return file;
+}
+
 Result<std::vector<std::uint8_t>> ReadAt(const std::wstring& path, std::uint64_t offset, std::uint32_t size) {
     UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -137,7 +164,12 @@ Result<void> CreateSized(const std::wstring& path, std::uint64_t size) {
 Result<void> Flush(const std::wstring& path) {
     UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file || !::FlushFileBuffers(file.get())) return LocalFileError("cannot flush", path);
+    if (!file) return LocalFileError("cannot flush", path);
+    return Flush(file.get(), path);
+}
+
+Result<void> Flush(HANDLE file, const std::wstring& path) {
+    if (!::FlushFileBuffers(file)) return LocalFileError("cannot flush", path);
     return {};
 }
 

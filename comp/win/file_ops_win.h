@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <span>
@@ -41,6 +42,19 @@ EngineError LinkedFolderError(const std::wstring& path);
 // The whole file when it exists and holds at most `limit` bytes.
 std::optional<std::string> ReadFileUpTo(const std::wstring& path, std::uint64_t limit);
 
+// Opens an existing file for reading while nobody writes to it: others may
+// read it but not write it for as long as the handle is open.
+Result<UniqueFileHandle> OpenForReadingAlone(const std::wstring& path);
+
+// Reads the open file (at `path`, for messages) from its start to its end,
+// in pieces of at most 1 MiB, giving each to `take`; stops at the first
+// failure `take` returns.
+Result<void> ReadFromStart(HANDLE file, const std::wstring& path,
+                           const std::function<Result<void>(std::string_view piece)>& take);
+
+// A new (or truncated) empty file for WriteAt.
+Result<UniqueFileHandle> CreateForWriting(const std::wstring& path);
+
 // Writes `bytes` to a new or truncated file and flushes it to the disk.
 Result<void> WriteFileFlushed(const std::wstring& path, std::string_view bytes);
 
@@ -60,6 +74,8 @@ Result<void> CreateSized(const std::wstring& path, std::uint64_t size);
 
 // Flushes what was written to the file to the disk.
 Result<void> Flush(const std::wstring& path);
+// The same through a handle open for writing.
+Result<void> Flush(HANDLE file, const std::wstring& path);
 
 // Creates `folder` and every missing folder above it.
 Result<void> CreateFolders(const std::wstring& folder);

@@ -1,35 +1,90 @@
 #include "local_manifest_win.h"
 
+#include <span>
+
 #include "core/manifest_parse.h"
+#include "core/signed_text_scan.h"
 #include "file_ops_win.h"
-#include "signature_win.h"
+#include "sha256_win.h"
 
 namespace velmora::engine {
+namespace {
 
-Result<ManifestText> ParseTrustedManifest(std::string bytes) {
-    ManifestSigner signer;
-    const auto check = [&signer](std::string_view signedPart, const ManifestSignature& signature) -> Result<void> {
-        auto found = CheckManifestSignature(signedPart, signature);
-        if (!found) return found.Error();
-        signer = found.Value();
-        return {};
-    };
-    auto parsed = ParseSignedManifest(bytes, check);
-    if (!parsed) return parsed.Error();
-    return ManifestText{std::move(bytes), std::move(parsed).Value(), signer};
+std::span<const std::uint8_t> BytesOf(std::string_view text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+// What the first reading learns: the text's size and SHA-256, where its
+// signature line begins, the signature, and the signed part's SHA-256.
+struct ScannedText {
+    std::uint64_t size = 0;
+    Sha256Digest sha256{};
+    SignedTextShape shape;
+    Sha256Digest signedSha256{};
+};
+
+Result<ScannedText> Scan(HANDLE file, const std::wstring& path) {
+    Sha256 whole;
+    Sha256 signedPart;
+    Result<void> hashed;
+    SignedTextScan scan([&](std::string_view bytes) {
+        if (hashed) hashed = signedPart.Update(BytesOf(bytes));
+    });
+    ScannedText scanned;
+    auto read = ReadFromStart(file, path, [&](std::string_view piece) -> Result<void> {
+        scanned.size += piece.size();
+        if (auto fed = scan.Feed(piece); !fed) return fed;
+        return whole.Update(BytesOf(piece));
+    });
+    if (!read) return read.Error();
+    auto shape = scan.Finish();
+    if (!shape) return shape.Error();
+    if (!hashed) return hashed.Error();
+    auto sha256 = whole.Finish();
+    if (!sha256) return sha256.Error();
+    auto signedSha256 = signedPart.Finish();
+    if (!signedSha256) return signedSha256.Error();
+    scanned.shape = shape.Value();
+    scanned.sha256 = sha256.Value();
+    scanned.signedSha256 = signedSha256.Value();
+    return scanned;
+}
+
+// The signed part, the first `signedLength` bytes of the file, parsed.
+Result<Manifest> ParseSignedPart(HANDLE file, const std::wstring& path, const SignedTextShape& shape) {
+    ManifestBodyReader reader(shape.fileLines);
+    std::uint64_t left = shape.signedLength;
+    auto read = ReadFromStart(file, path, [&](std::string_view piece) -> Result<void> {
+        const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(left, piece.size()));
+        left -= take;
+        return reader.Feed(piece.substr(0, take));
+    });
+    if (!read) return read.Error();
+    return reader.Finish();
+}
+
+}  // namespace
+
+Result<ManifestText> ReadTrustedManifest(const std::wstring& path) {
+    auto file = OpenForReadingAlone(path);
+    if (!file) return file.Error();
+    if (PlainFileSize(path).value_or(0) > kMaxManifestBytes) return InvalidFormat("manifest larger than the limit");
+    auto scanned = Scan(file.Value().get(), path);
+    if (!scanned) return scanned.Error();
+    const ScannedText& text = scanned.Value();
+    auto signer = CheckSignedDigest(text.signedSha256, text.shape.signature);
+    if (!signer) return signer.Error();
+    auto manifest = ParseSignedPart(file.Value().get(), path, text.shape);
+    if (!manifest) return manifest.Error();
+    SignedManifest parsed{std::move(manifest).Value(), static_cast<std::size_t>(text.shape.signedLength),
+                          text.shape.signature};
+    return ManifestText{path, text.size, text.sha256, std::move(parsed), signer.Value()};
 }
 
 std::optional<ManifestText> ReadLocalManifest(const std::wstring& path) {
-    std::optional<std::string> bytes = ReadFileUpTo(path, kMaxManifestBytes);
-    if (!bytes) return std::nullopt;
-    auto text = ParseTrustedManifest(std::move(*bytes));
+    auto text = ReadTrustedManifest(path);
     if (!text) return std::nullopt;
     return std::move(text).Value();
-}
-
-Result<void> WriteLocalManifest(const std::wstring& path, const std::wstring& scratch, const std::string& bytes) {
-    if (auto written = WriteFileFlushed(scratch, bytes); !written) return written;
-    return ReplaceWith(scratch, path);
 }
 
 }  // namespace velmora::engine

@@ -1,7 +1,8 @@
 #pragma once
-// libs\gamedata.vel, the last manifest applied in full: read and checked
-// again at every start (one that does not check out counts as absent), and
-// replaced in one step once a run has put every file in place.
+// A manifest's text in a file (libs\gamedata.vel, the last manifest applied
+// in full; the journal; the copy of the server's fetched in this run): read
+// in pieces, never whole in memory, and checked again at every start (one
+// that does not check out counts as absent).
 #include <optional>
 #include <string>
 
@@ -12,21 +13,23 @@
 namespace velmora::engine {
 
 struct ManifestText {
-    std::string bytes;        // as it came from the server
+    std::wstring file;        // where the text is
+    std::uint64_t size = 0;   // of the whole text, signature line included
+    Sha256Digest sha256{};    // of the whole text
     SignedManifest parsed;
     ManifestSigner signer;    // the trusted key that signed it, and what it signed
+
+    bool SameTextAs(const ManifestText& other) const { return size == other.size && sha256 == other.sha256; }
 };
 
-// The local manifest when it exists, parses and its signature checks out
-// against a compiled-in key; nothing otherwise.
+// The manifest in `path`, read twice while nobody can write to it: first
+// to find its signature line and check the signature against a trusted key
+// over the SHA-256 of the signed part, then, only once that passed, to
+// parse the signed part. Invalid format (-9) when it does not check out.
+Result<ManifestText> ReadTrustedManifest(const std::wstring& path);
+
+// ReadTrustedManifest, with nothing when the file is absent or does not
+// check out.
 std::optional<ManifestText> ReadLocalManifest(const std::wstring& path);
-
-// A manifest's text parsed once its signature checks out against a trusted
-// key (ParseSignedManifest with CheckManifestSignature).
-Result<ManifestText> ParseTrustedManifest(std::string bytes);
-
-// Writes `bytes` to `scratch` (in the staging folder), flushes it, and
-// renames it over `path`.
-Result<void> WriteLocalManifest(const std::wstring& path, const std::wstring& scratch, const std::string& bytes);
 
 }  // namespace velmora::engine

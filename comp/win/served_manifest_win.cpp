@@ -7,6 +7,7 @@
 #include "core/manifest_acceptance.h"
 #include "core/manifest_head.h"
 #include "core/manifest_parse.h"
+#include "file_ops_win.h"
 #include "server_fetch_win.h"
 #include "sha256_win.h"
 #include "signature_win.h"
@@ -14,71 +15,78 @@
 namespace velmora::engine {
 namespace {
 
-std::span<const std::uint8_t> BytesOf(std::string_view text) {
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
-Result<Sha256Digest> DigestOf(std::string_view text) {
-    Sha256 hash;
-    if (auto added = hash.Update(BytesOf(text)); !added) return added.Error();
-    return hash.Finish();
-}
-
 // Whether the head names the local manifest: the same size and SHA-256 of
 // the whole text, and the same version.
-Result<bool> NamesLocal(const ManifestHead& head, const std::optional<ManifestText>& local) {
-    if (!local || local->bytes.size() != head.manifestSize || local->parsed.manifest.version != head.version)
-        return false;
-    auto digest = DigestOf(local->bytes);
-    if (!digest) return digest.Error();
-    return digest.Value() == head.manifestSha256;
+bool NamesLocal(const ManifestHead& head, const std::optional<ManifestText>& local) {
+    return local && local->size == head.manifestSize && local->sha256 == head.manifestSha256 &&
+           local->parsed.manifest.version == head.version;
 }
 
-// The stored manifest unpacked: exactly the head's size, and its SHA-256.
-Result<std::string> Unpacked(const std::string& stored, const ManifestHead& head) {
-    std::string text;
-    text.reserve(static_cast<std::size_t>(head.manifestSize));
-    InflateStream inflate(head.manifestSize, [&text](std::span<const std::uint8_t> piece) -> Result<void> {
-        text.append(reinterpret_cast<const char*>(piece.data()), piece.size());
-        return {};
+// The stored manifest the head names, unpacked into `file` as it comes:
+// exactly the head's stored size, unpacking to exactly the head's size and
+// SHA-256.
+Result<void> FetchStoredManifest(const std::shared_ptr<const InternetSession>& session, const ManifestHead& head,
+                                 const std::wstring& file, const CancelFlag& cancel) {
+    auto out = CreateForWriting(file);
+    if (!out) return out.Error();
+    Sha256 hash;
+    std::uint64_t unpacked = 0;
+    InflateStream inflate(head.manifestSize, [&](std::span<const std::uint8_t> piece) -> Result<void> {
+        if (auto written = WriteAt(out.Value().get(), file, unpacked, piece); !written) return written;
+        unpacked += piece.size();
+        return hash.Update(piece);
     });
-    auto fed = inflate.Feed(BytesOf(stored));
-    if (fed) fed = inflate.Finish();
-    if (!fed) return InvalidFormat("the stored manifest does not unpack to the head's size: " + fed.Error().reason);
-    auto digest = DigestOf(text);
+    const auto notUnpacked = [](const EngineError& error) {
+        return InvalidFormat("the stored manifest does not unpack to the head's size: " + error.reason);
+    };
+    auto stored = FetchInto(session, StoredManifestPath(session->Url(), ToHex(head.manifestSha256)),
+                            head.storedSize, cancel, [&](std::span<const std::uint8_t> piece) -> Result<void> {
+                                auto fed = inflate.Feed(piece);
+                                if (!fed && fed.Error().status == EngineStatus::InvalidFormat)
+                                    return notUnpacked(fed.Error());
+                                return fed;
+                            });
+    if (!stored) return stored.Error();
+    if (stored.Value() != head.storedSize)
+        return InvalidFormat("the stored manifest has " + std::to_string(stored.Value()) +
+                             " bytes, the head names " + std::to_string(head.storedSize));
+    if (auto finished = inflate.Finish(); !finished) return notUnpacked(finished.Error());
+    auto digest = hash.Finish();
     if (!digest) return digest.Error();
     if (digest.Value() != head.manifestSha256)
         return InvalidFormat("the stored manifest is not the one the head names (its SHA-256 differs)");
-    return text;
+    return Flush(out.Value().get(), file);
 }
 
 Result<ManifestText> FetchNamedManifest(const std::shared_ptr<const InternetSession>& session,
-                                        const ManifestHead& head, const CancelFlag& cancel) {
-    auto stored =
-        FetchText(session, StoredManifestPath(session->Url(), ToHex(head.manifestSha256)), head.storedSize, cancel);
-    if (!stored) return stored.Error();
-    if (stored.Value().size() != head.storedSize)
-        return InvalidFormat("the stored manifest has " + std::to_string(stored.Value().size()) +
-                             " bytes, the head names " + std::to_string(head.storedSize));
-    auto text = Unpacked(stored.Value(), head);
-    if (!text) return text.Error();
-    auto manifest = ParseTrustedManifest(std::move(text).Value());
+                                        const ManifestHead& head, const std::wstring& file,
+                                        const CancelFlag& cancel) {
+    if (auto fetched = FetchStoredManifest(session, head, file, cancel); !fetched) return fetched.Error();
+    auto manifest = ReadTrustedManifest(file);
     if (!manifest) return manifest.Error();
     if (auto agrees = CheckHeadAgrees(head, manifest.Value().parsed.manifest); !agrees) return agrees.Error();
     return manifest;
 }
 
+// A manifest served whole at the data URL, kept in `file` and read from
+// there as any other.
+Result<ManifestText> TakeWholeManifest(std::string_view bytes, const std::wstring& file) {
+    if (auto written = WriteFileFlushed(file, bytes); !written) return written.Error();
+    return ReadTrustedManifest(file);
+}
+
 }  // namespace
 
 Result<ServedManifest> FetchServedManifest(const std::shared_ptr<const InternetSession>& session,
-                                           const std::optional<ManifestText>& local, std::int64_t now,
+                                           const std::optional<ManifestText>& local,
+                                           const std::wstring& fetchedFile, std::int64_t now,
                                            const CancelFlag& cancel) {
     auto bytes = FetchText(session, session->Url().manifestPath, kMaxManifestBytes, cancel);
     if (!bytes) return bytes.Error();
     auto parts = SplitSignatureLine(bytes.Value());
     if (!parts) return parts.Error();
     if (!IsHeadText(parts.Value().signedPart)) {
-        auto whole = ParseTrustedManifest(std::move(bytes).Value());
+        auto whole = TakeWholeManifest(bytes.Value(), fetchedFile);
         if (!whole) return whole.Error();
         return ServedManifest{std::move(whole).Value()};
     }
@@ -88,13 +96,11 @@ Result<ServedManifest> FetchServedManifest(const std::shared_ptr<const InternetS
     if (!head) return head.Error();
     // An expired head is refused whatever it names, as its manifest would be.
     if (auto current = CheckNotExpired(head.Value().expires, now); !current) return current.Error();
-    auto namesLocal = NamesLocal(head.Value(), local);
-    if (!namesLocal) return namesLocal.Error();
-    if (namesLocal.Value()) {
+    if (NamesLocal(head.Value(), local)) {
         if (auto agrees = CheckHeadAgrees(head.Value(), local->parsed.manifest); !agrees) return agrees.Error();
         return ServedManifest{};
     }
-    auto fetched = FetchNamedManifest(session, head.Value(), cancel);
+    auto fetched = FetchNamedManifest(session, head.Value(), fetchedFile, cancel);
     if (!fetched) return fetched.Error();
     return ServedManifest{std::move(fetched).Value()};
 }

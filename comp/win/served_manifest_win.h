@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "core/cancel_flag.h"
 #include "core/engine_status.h"
@@ -24,9 +25,11 @@ struct ServedManifest {
 // that is not the size and SHA-256 the head names (however it differs:
 // longer, shorter once unpacked, corrupt, another text), or a manifest
 // whose version, expiry or min-updater are not the head's; the transfer's
-// own failures as FetchText reports them. `now` in seconds since 1970.
+// own failures as FetchText reports them. A manifest fetched is kept in
+// `fetchedFile`, never whole in memory. `now` in seconds since 1970.
 Result<ServedManifest> FetchServedManifest(const std::shared_ptr<const InternetSession>& session,
-                                           const std::optional<ManifestText>& local, std::int64_t now,
+                                           const std::optional<ManifestText>& local,
+                                           const std::wstring& fetchedFile, std::int64_t now,
                                            const CancelFlag& cancel);
 
 }  // namespace velmora::engine

@@ -5,8 +5,9 @@
 
 namespace velmora::engine {
 
-Result<std::string> FetchText(const std::shared_ptr<const InternetSession>& session, const std::string& path,
-                              std::uint64_t maxBytes, const CancelFlag& cancel) {
+Result<std::uint64_t> FetchInto(const std::shared_ptr<const InternetSession>& session, const std::string& path,
+                                std::uint64_t maxBytes, const CancelFlag& cancel,
+                                const std::function<Result<void>(std::span<const std::uint8_t>)>& take) {
     HttpGet get(session, path, std::nullopt, maxBytes + 1);
     auto head = get.Head(cancel);
     if (!head) return head.Error();
@@ -16,16 +17,28 @@ Result<std::string> FetchText(const std::shared_ptr<const InternetSession>& sess
         return InvalidFormat(path + " announces " + std::to_string(*announced) + " bytes, over its limit of " +
                              std::to_string(maxBytes));
 
-    std::string bytes;
+    std::uint64_t received = 0;
     for (;;) {
         auto piece = get.NextPiece(cancel);
         if (!piece) return piece.Error();
         if (piece.Value().empty()) break;
-        bytes.append(reinterpret_cast<const char*>(piece.Value().data()), piece.Value().size());
-        if (bytes.size() > maxBytes)
+        received += piece.Value().size();
+        if (received > maxBytes)
             return InvalidFormat(path + " is larger than its limit of " + std::to_string(maxBytes) + " bytes");
+        if (auto taken = take(piece.Value()); !taken) return taken.Error();
     }
-    if (announced && bytes.size() < *announced) return ShortBody(bytes.size(), *announced, announced);
+    if (announced && received < *announced) return ShortBody(received, *announced, announced);
+    return received;
+}
+
+Result<std::string> FetchText(const std::shared_ptr<const InternetSession>& session, const std::string& path,
+                              std::uint64_t maxBytes, const CancelFlag& cancel) {
+    std::string bytes;
+    auto fetched = FetchInto(session, path, maxBytes, cancel, [&bytes](std::span<const std::uint8_t> piece) {
+        bytes.append(reinterpret_cast<const char*>(piece.data()), piece.size());
+        return Result<void>();
+    });
+    if (!fetched) return fetched.Error();
     return bytes;
 }
 

@@ -1,8 +1,10 @@
 #pragma once
-// A text of the server (the head or manifest at the data URL, a stored
-// manifest) into memory, capped in size.
+// A file of the server (the head or manifest at the data URL, a stored
+// manifest), capped in size: into memory, or piece by piece to a taker.
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "core/cancel_flag.h"
@@ -11,8 +13,14 @@
 
 namespace velmora::engine {
 
-// The bytes at `path`: -1..-4 no connection, -5 an HTTP error, -6 a body
-// cut short, -9 more than `maxBytes` (announced or sent).
+// The bytes at `path`, given to `take` as they come; how many there were.
+// -1..-4 no connection, -5 an HTTP error, -6 a body cut short, -9 more
+// than `maxBytes` (announced or sent); `take`'s own failure as it gives it.
+Result<std::uint64_t> FetchInto(const std::shared_ptr<const InternetSession>& session, const std::string& path,
+                                std::uint64_t maxBytes, const CancelFlag& cancel,
+                                const std::function<Result<void>(std::span<const std::uint8_t>)>& take);
+
+// FetchInto, into memory.
 Result<std::string> FetchText(const std::shared_ptr<const InternetSession>& session, const std::string& path,
                               std::uint64_t maxBytes, const CancelFlag& cancel);
 

@@ -73,13 +73,18 @@ Result<void> VerifySignature(std::span<const std::uint8_t> signedBytes, const Ma
 Result<ManifestSigner> CheckManifestSignature(std::string_view signedPart, const ManifestSignature& signature) {
     if (auto low = CheckLowS(signature); !low) return low.Error();
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(signedPart.data());
-    // Hashed once, however many keys are tried: the text can be 32 MiB.
+    // Hashed once, however many keys are tried.
     const auto digest = DigestOf(std::span(bytes, signedPart.size()));
     if (!digest) return digest.Error();
+    return CheckSignedDigest(digest.Value(), signature);
+}
+
+Result<ManifestSigner> CheckSignedDigest(const Sha256Digest& signedDigest, const ManifestSignature& signature) {
+    if (auto low = CheckLowS(signature); !low) return low.Error();
     std::string refusals;
     for (const TrustedKey& key : TrustedKeys()) {
-        const auto refusal = KeyRefusal(digest.Value(), signature, key.point);
-        if (!refusal) return ManifestSigner{key.name, digest.Value()};
+        const auto refusal = KeyRefusal(signedDigest, signature, key.point);
+        if (!refusal) return ManifestSigner{key.name, signedDigest};
         refusals += (refusals.empty() ? "" : "; ") + std::string(key.name) + ": " + *refusal;
     }
     return Invalid("no trusted key accepts it (" + refusals + ")");

@@ -31,6 +31,10 @@ struct ManifestSigner {
 // whose s lies in the upper half is refused before any key is tried.
 Result<ManifestSigner> CheckManifestSignature(std::string_view signedPart, const ManifestSignature& signature);
 
+// CheckManifestSignature for a text read in pieces: `signedDigest` is the
+// SHA-256 of its signed part.
+Result<ManifestSigner> CheckSignedDigest(const Sha256Digest& signedDigest, const ManifestSignature& signature);
+
 // CheckManifestSignature without the signer: the check ParseSignedManifest
 // runs before it parses anything.
 Result<void> VerifyManifestSignature(std::string_view signedPart, const ManifestSignature& signature);

@@ -145,6 +145,7 @@ Result<void> Run::Execute() {
     switch (choice.Value().release) {
         case ReleaseToApply::KeepInstall:
             // A cache still serving an older release: the install stays as it is.
+            if (auto tidy = records_.RemoveFetched(); !tidy) return tidy;
             status_.Status(EngineStatus::UpToDate);
             return {};
         case ReleaseToApply::FinishJournal:
@@ -171,7 +172,7 @@ Result<void> Run::Apply(const ManifestText& release, const std::optional<Manifes
     auto kept = SettleWithDisk(plan, *remote_, game_, cancel_);
     if (!kept) return kept.Error();
     const bool recordStays = RecordStays(plan, *remote_, kept.Value());
-    const RecordSteps steps = PlanRecordSteps(plan, inputs, recordStays, local && local->bytes == release.bytes);
+    const RecordSteps steps = PlanRecordSteps(plan, inputs, recordStays, local && local->SameTextAs(release));
 
     if (!plan.contents.empty()) {
         if (auto made = staging_.Create(); !made) return made;
@@ -194,7 +195,7 @@ Result<void> Run::Apply(const ManifestText& release, const std::optional<Manifes
     // on its way to, and the record lists every file that may be placed,
     // whatever stops the run.
     if (steps.writesJournal)
-        if (auto written = records_.WriteJournal(release.bytes); !written) return written;
+        if (auto written = records_.WriteJournal(release); !written) return written;
     if (steps.placedBeforeMoves)
         if (auto written = records_.WritePlaced(*steps.placedBeforeMoves); !written) return written;
     if (steps.movesFiles)
@@ -205,10 +206,11 @@ Result<void> Run::Apply(const ManifestText& release, const std::optional<Manifes
             !written)
             return written;
     if (steps.writesLocalManifest)
-        if (auto written = records_.WriteLocalManifest(release.bytes); !written) return written;
+        if (auto written = records_.WriteLocalManifest(release); !written) return written;
     if (steps.endStatus == EngineStatus::UpdaterObsolete) return *choice.needsNewerUpdater;
     // The local manifest now says what the journal said.
     if (auto removed = records_.RemoveJournal(); !removed) return removed;
+    if (auto removed = records_.RemoveFetched(); !removed) return removed;
     if (auto tidy = staging_.RemoveLeftovers(); !tidy) return tidy;
     status_.Status(EngineStatus::UpToDate);
     return {};
@@ -238,7 +240,7 @@ Result<ServedManifest> Run::FetchRemote(const std::optional<ManifestText>& local
     auto session = InternetSession::Open(url_, engineVersion_);
     if (!session) return session.Error();
     session_ = std::move(session).Value();
-    return FetchServedManifest(session_, local, SecondsSince1970(), cancel_);
+    return FetchServedManifest(session_, local, records_.FetchedManifest(), SecondsSince1970(), cancel_);
 }
 
 // Builds every content in the staging folder: from what is on the disk

@@ -1,6 +1,7 @@
 #pragma once
 // Shared by the engine's unit tests: manifests made to order and a
 // temporary folder that removes itself.
+#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include "core/hex.h"
 #include "core/manifest.h"
 #include "core/manifest_parse.h"
+#include "core/signed_text_scan.h"
 #include "core/utc_time.h"
 
 namespace velmora::engine::testing {
@@ -66,10 +68,43 @@ inline std::vector<ManifestPack> PackFor(std::vector<ManifestFile>& files) {
     return {{DigestOf(0xfe), end}};
 }
 
-// For tests of what the parser reads, whatever the signature: the parse
-// goes through ParseSignedManifest as the engine's does.
+// The text read as the engine reads a file: its size checked, then in
+// pieces of `piece` bytes, first by SignedTextScan (whose signed bytes must
+// be the text's), then the signed part by ManifestBodyReader.
+inline Result<SignedManifest> ReadInPieces(std::string_view bytes, std::size_t piece) {
+    if (bytes.size() > kMaxManifestBytes) return InvalidFormat("manifest larger than the limit");
+    std::string signedBytes;
+    SignedTextScan scan([&](std::string_view part) { signedBytes += part; });
+    for (std::size_t at = 0; at < bytes.size(); at += piece)
+        if (auto fed = scan.Feed(bytes.substr(at, piece)); !fed) return fed.Error();
+    auto shape = scan.Finish();
+    if (!shape) return shape.Error();
+    const auto signedLength = static_cast<std::size_t>(shape.Value().signedLength);
+    EXPECT_EQ(signedBytes, bytes.substr(0, signedLength));
+    ManifestBodyReader reader(shape.Value().fileLines);
+    for (std::size_t at = 0; at < signedLength; at += piece)
+        if (auto fed = reader.Feed(bytes.substr(at, std::min(piece, signedLength - at))); !fed) return fed.Error();
+    auto manifest = reader.Finish();
+    if (!manifest) return manifest.Error();
+    return SignedManifest{std::move(manifest).Value(), signedLength, shape.Value().signature};
+}
+
+// For tests of what the parser reads, whatever the signature: the text goes
+// through ParseSignedManifest whole and through ReadInPieces in pieces that
+// cut its lines (small ones for a small text), which must agree on the
+// manifest or on the refusal.
 inline Result<SignedManifest> ParseAnySigned(std::string_view bytes) {
-    return ParseSignedManifest(bytes, [](std::string_view, const ManifestSignature&) { return Result<void>(); });
+    auto whole = ParseSignedManifest(bytes, [](std::string_view, const ManifestSignature&) { return Result<void>(); });
+    const auto pieces = ReadInPieces(bytes, bytes.size() < (1u << 20) ? 7 : 65521);
+    EXPECT_EQ(whole.Ok(), pieces.Ok()) << (whole ? pieces.Error().reason : whole.Error().reason);
+    if (whole && pieces) {
+        EXPECT_EQ(whole.Value().manifest, pieces.Value().manifest);
+        EXPECT_EQ(whole.Value().signedLength, pieces.Value().signedLength);
+        EXPECT_EQ(whole.Value().signature, pieces.Value().signature);
+    } else if (!whole && !pieces) {
+        EXPECT_EQ(whole.Error().reason, pieces.Error().reason);
+    }
+    return whole;
 }
 
 // Files made with FileEntry, their chunks placed by PackFor.

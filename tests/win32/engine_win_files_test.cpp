@@ -11,6 +11,7 @@
 
 #include "core/hex.h"
 #include "win/chunk_check_win.h"
+#include "win/engine_records_win.h"
 #include "win/file_ops_win.h"
 #include "win/folder_lock_win.h"
 #include "win/game_folder_win.h"
@@ -245,13 +246,26 @@ TEST(EngineWinFiles, LocalManifestIsWrittenInOneStepAndReadBackOnlyWhenSigned) {
     TestFolder libs;
     const std::wstring path = libs / L"gamedata.vel";
     WriteTextFile(path, "VELMANIFEST 2\nthe old one\n");
-    ASSERT_TRUE(WriteLocalManifest(path, libs / L"gamedata.vel.new", signedManifest));
+    WriteTextFile(libs / L"gamedata.fetched", signedManifest);
+    const auto fetched = ReadTrustedManifest(libs / L"gamedata.fetched");
+    ASSERT_TRUE(fetched);
+    const EngineRecords records(libs.Path(), path, libs / L"gamedata.vel.new");
+    ASSERT_TRUE(records.WriteLocalManifest(fetched.Value()));
     EXPECT_FALSE(Exists(libs / L"gamedata.vel.new"));
 
     const std::optional<ManifestText> read = ReadLocalManifest(path);
     ASSERT_TRUE(read.has_value());
-    EXPECT_EQ(read->bytes, signedManifest);
+    EXPECT_EQ(ReadTextFile(path), signedManifest);
+    EXPECT_TRUE(read->SameTextAs(fetched.Value()));
+    EXPECT_EQ(read->size, signedManifest.size());
     EXPECT_EQ(read->parsed.manifest.version, 7u);
+    {
+        // Read twice (signature, then the parse): nobody may write between.
+        const UniqueFileHandle writer(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(writer);
+        EXPECT_FALSE(ReadLocalManifest(path).has_value());
+    }
 
     std::string forged = signedManifest;
     forged[forged.find("version 7") + 8] = '8';
