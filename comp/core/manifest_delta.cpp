@@ -60,22 +60,23 @@ Result<void> ManifestDeltaApplier::TakeLine(std::string_view line) {
     }
     const std::uint64_t room = newSize_ - produced_;
     if (const auto numbers = Arguments(line, "add")) {
-        const auto length = ParseDecimal(*numbers);
-        if (!length || *length == 0) return Refused("not a length: \"" + std::string(line) + "\"");
-        if (*length > room) return Refused("adds beyond the new text's " + std::to_string(newSize_) + " bytes");
-        literalLeft_ = *length;
+        const std::uint64_t length = ParseDecimal(*numbers).value_or(0);
+        if (length == 0) return Refused("not a length: \"" + std::string(line) + "\"");
+        if (length > room) return Refused("adds beyond the new text's " + std::to_string(newSize_) + " bytes");
+        literalLeft_ = length;
         return {};
     }
     if (const auto numbers = Arguments(line, "copy")) {
-        const std::size_t blank = numbers->find(' ');
-        const auto offset = ParseDecimal(numbers->substr(0, blank));
-        const auto length =
-            blank == std::string_view::npos ? std::nullopt : ParseDecimal(numbers->substr(blank + 1));
-        if (!offset || !length || *length == 0) return Refused("not an offset and a length: \"" + std::string(line) + "\"");
-        if (*offset > old_.size() || *length > old_.size() - *offset)
+        // Without a blank the length is empty, which is no number.
+        const std::size_t blank = std::min(numbers->find(' '), numbers->size());
+        const std::uint64_t offset = ParseDecimal(numbers->substr(0, blank)).value_or(UINT64_MAX);
+        const std::uint64_t length = ParseDecimal(numbers->substr(std::min(blank + 1, numbers->size()))).value_or(0);
+        if (offset == UINT64_MAX || length == 0)
+            return Refused("not an offset and a length: \"" + std::string(line) + "\"");
+        if (offset > old_.size() || length > old_.size() - offset)
             return Refused("copies from outside the old text's " + std::to_string(old_.size()) + " bytes");
-        if (*length > room) return Refused("copies beyond the new text's " + std::to_string(newSize_) + " bytes");
-        return Emit(old_.substr(static_cast<std::size_t>(*offset), static_cast<std::size_t>(*length)));
+        if (length > room) return Refused("copies beyond the new text's " + std::to_string(newSize_) + " bytes");
+        return Emit(old_.substr(static_cast<std::size_t>(offset), static_cast<std::size_t>(length)));
     }
     return Refused("not an operation: \"" + std::string(line) + "\"");
 }

@@ -7,6 +7,7 @@
 #include "core/manifest_acceptance.h"
 #include "core/manifest_head.h"
 #include "core/manifest_parse.h"
+#include "manifest_delta_fetch_win.h"
 #include "server_fetch_win.h"
 #include "sha256_win.h"
 #include "signature_win.h"
@@ -94,6 +95,11 @@ Result<ServedManifest> FetchServedManifest(const std::shared_ptr<const InternetS
         if (auto agrees = CheckHeadAgrees(head.Value(), local->parsed.manifest); !agrees) return agrees.Error();
         return ServedManifest{};
     }
+    // From the local manifest and the delta from it, where the server has one.
+    auto fromDelta = local ? ManifestFromDelta(session, head.Value(), local->bytes, cancel)
+                           : Result<std::optional<ManifestText>>(std::nullopt);
+    if (!fromDelta) return fromDelta.Error();
+    if (fromDelta.Value()) return ServedManifest{std::move(fromDelta).Value()};
     auto fetched = FetchNamedManifest(session, head.Value(), cancel);
     if (!fetched) return fetched.Error();
     return ServedManifest{std::move(fetched).Value()};
