@@ -14,11 +14,14 @@
 #include "chunk_codec.h"
 #include "command_line.h"
 #include "core/hex.h"
+#include "core/inflate_stream.h"
+#include "core/manifest_delta.h"
 #include "core/manifest_parse.h"
 #include "core/manifest_write.h"
 #include "core/utc_time.h"
 #include "engine_core_test_support.h"
 #include "file_digest.h"
+#include "manifest_delta_writer.h"
 #include "pack_writer.h"
 #include "player_files.h"
 #include "publish_error.h"
@@ -135,6 +138,28 @@ protected:
         if (line == std::string::npos) return UINT64_MAX;
         const std::size_t open = out.find('(', line);
         return std::stoull(out.substr(open + 1));
+    }
+
+    // The stored delta in `file` applied to `old` as the engine applies
+    // it, for a text of `newSize` bytes; empty when it does not apply.
+    static std::string AppliedDelta(const fs::path& file, std::string_view old, std::uint64_t newSize) {
+        std::string text;
+        ManifestDeltaApplier applier(old, newSize, [&text](std::string_view piece) {
+            text += piece;
+            return Result<void>();
+        });
+        InflateStream inflate(
+            ManifestDeltaLimit(newSize),
+            [&applier](std::span<const std::uint8_t> piece) {
+                return applier.Feed({reinterpret_cast<const char*>(piece.data()), piece.size()});
+            },
+            InflateStream::Size::AtMost);
+        const std::string stored = ReadFile(file);
+        auto applied = inflate.Feed({reinterpret_cast<const std::uint8_t*>(stored.data()), stored.size()});
+        if (applied) applied = inflate.Finish();
+        if (applied) applied = applier.Finish();
+        EXPECT_TRUE(applied) << file << ": " << (applied ? "" : applied.Error().reason);
+        return applied ? text : std::string();
     }
 
     ToolRun Verify(const fs::path& server) const {
@@ -332,6 +357,13 @@ TEST_F(PublishTool, AReleaseStoresOnlyTheChunksEarlierReleasesLack) {
     for (const ManifestChunk& chunk : manifest.files[0].chunks) content += ChunkAt(second, manifest, chunk);
     EXPECT_EQ(content, edited);
     EXPECT_EQ(Verify(second).exitCode, 0);
+    // The delta from the first manifest gives the second's text, in a
+    // fraction of the stored manifest's bytes.
+    const publish::ServerManifest first = ServerManifestOf(Server()), next = ServerManifestOf(second);
+    const fs::path delta = publish::ManifestDeltaFile(second, next.head->manifestSha256, publish::Sha256Of(first.text));
+    EXPECT_NE(run.out.find("history keeps 1 manifest, 1 with a delta to this one\n"), std::string::npos) << run.out;
+    EXPECT_TRUE(AppliedDelta(delta, first.text, next.text.size()) == next.text);
+    EXPECT_LT(fs::file_size(delta), next.head->storedSize / 2);
 
     // One byte changed inside a pack, in a chunk both releases use: verify
     // names it, and a publication that would reuse the chunk refuses and
@@ -364,6 +396,13 @@ TEST_F(PublishTool, AReleaseStoresOnlyTheChunksEarlierReleasesLack) {
     std::vector<std::string> history;
     for (const auto& entry : fs::directory_iterator(second / "history")) history.push_back(entry.path().filename());
     EXPECT_EQ(history, std::vector<std::string>{"3.vel"});
+    // Deltas only from the manifests history keeps: version 3's.
+    std::vector<fs::path> deltas;
+    for (const auto& entry : fs::recursive_directory_iterator(second / "deltas"))
+        if (entry.is_regular_file()) deltas.push_back(entry.path());
+    EXPECT_EQ(deltas, std::vector<fs::path>{publish::ManifestDeltaFile(
+                          second, ServerManifestOf(second).head->manifestSha256,
+                          publish::Sha256Of(ReadFile(second / "history" / "3.vel")))});
     EXPECT_EQ(Verify(second).exitCode, 0);
     EXPECT_TRUE(Leftovers().empty());
 }

@@ -139,9 +139,17 @@ def damage_delta(folder):
     path = os.path.join(deltas, new, old)
     with open(path, "rb") as f:
         text = bytearray(zlib.decompress(f.read()))
-    add = text.index(b"\nadd ") + 1
-    literal = text.index(b"\n", add) + 1
-    text[literal + 10] ^= 0x01
+    literals = []  # (length, start) of each run of added bytes
+    at = text.index(b"\n") + 1
+    while at < len(text):
+        end = text.index(b"\n", at)
+        operation = text[at:end].split(b" ")
+        at = end + 1
+        if operation[0] == b"add":
+            literals.append((int(operation[1]), at))
+            at += int(operation[1])
+    length, start = max(literals)
+    text[start + length // 2] ^= 0x01
     os.remove(path)
     with open(path, "wb") as f:
         f.write(zlib.compress(bytes(text), 9))
