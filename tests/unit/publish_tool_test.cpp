@@ -22,6 +22,7 @@
 #include "engine_core_test_support.h"
 #include "file_digest.h"
 #include "manifest_delta_writer.h"
+#include "pack_numbers.h"
 #include "pack_writer.h"
 #include "player_files.h"
 #include "publish_error.h"
@@ -548,6 +549,26 @@ TEST_F(PublishTool, MarksTheFilesThePlayerEdits) {
 
 // The patterns' rules: '*' within a segment, '**' across segments, names
 // compared as Windows compares them.
+// Packs the release before listed keep its numbers, whatever order the
+// files first use them in, so the chunk lines a release keeps are the same
+// bytes; every chunk follows its pack.
+TEST(PackNumbers, EarlierPacksKeepTheirNumbersAndChunksFollow) {
+    const ManifestPack a{testing::DigestOf(0xa1), 10}, b{testing::DigestOf(0xb2), 20},
+        fresh{testing::DigestOf(0xc3), 30}, older{testing::DigestOf(0xd4), 40};
+    Manifest earlier;
+    earlier.packs = {a, b};
+    publish::PackedRelease release;
+    release.packs = {fresh, b, older, a};
+    ManifestFile file{testing::DigestOf(1), 4, "data/x.pak", {}};
+    for (std::uint32_t pack = 0; pack < 4; ++pack) file.chunks.push_back({pack, pack, testing::DigestOf(2), 1, 1});
+    release.files = {file};
+    publish::KeepEarlierPackNumbers(release, earlier);
+    EXPECT_EQ(release.packs, (std::vector<ManifestPack>{a, b, fresh, older}));
+    std::vector<std::uint64_t> packs;
+    for (const ManifestChunk& chunk : release.files[0].chunks) packs.push_back(release.packs[chunk.pack].size);
+    EXPECT_EQ(packs, (std::vector<std::uint64_t>{30, 20, 40, 10})) << "each chunk still in the pack it was in";
+}
+
 TEST(PlayerFilePattern, StarsStayInTheirSegmentsAndDoubleStarsCrossThem) {
     const struct {
         const char* pattern;

@@ -14,6 +14,7 @@
 #include "known_chunks.h"
 #include "manifest_delta_writer.h"
 #include "player_files.h"
+#include "pack_numbers.h"
 #include "pack_reader.h"
 #include "previous_publication.h"
 #include "publish_error.h"
@@ -78,6 +79,7 @@ BuiltRelease BuildRelease(const PublishOptions& options, const std::vector<Relea
     }
     const PackingSettings settings{options.workers, options.showProgress ? &progress : nullptr};
     PackedRelease packed = PackRelease(files, serverFolder, earlier ? &*earlier : nullptr, settings);
+    if (previous) KeepEarlierPackNumbers(packed, previous->current.parsed.manifest);
     BuiltRelease built{{options.version, options.expires, options.minUpdater, std::move(packed.packs),
                         std::move(packed.files), options.mirrors},
                        packed.counts};
