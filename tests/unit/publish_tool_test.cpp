@@ -365,6 +365,18 @@ TEST_F(PublishTool, AReleaseStoresOnlyTheChunksEarlierReleasesLack) {
     EXPECT_NE(run.out.find("history keeps 1 manifest, 1 with a delta to this one\n"), std::string::npos) << run.out;
     EXPECT_TRUE(AppliedDelta(delta, first.text, next.text.size()) == next.text);
     EXPECT_LT(fs::file_size(delta), next.head->storedSize / 2);
+    const ToolRun verified = Verify(second);
+    EXPECT_NE(verified.out.find("; 1 manifest deltas to it from history/\n"), std::string::npos) << verified.out;
+    std::string stored = ReadFile(delta);
+    stored[stored.size() / 2] ^= 0x01;
+    folder.Write(fs::relative(delta, folder.Path()).string(), stored);
+    const ToolRun damagedDelta = Verify(second);
+    EXPECT_NE(damagedDelta.exitCode, 0);
+    EXPECT_NE(damagedDelta.err.find("manifest delta " + delta.string() + " does not give the manifest"),
+              std::string::npos)
+        << damagedDelta.err;
+    stored[stored.size() / 2] ^= 0x01;
+    folder.Write(fs::relative(delta, folder.Path()).string(), stored);
 
     // One byte changed inside a pack, in a chunk both releases use: verify
     // names it, and a publication that would reuse the chunk refuses and

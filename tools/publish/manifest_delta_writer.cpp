@@ -1,5 +1,7 @@
 #include "manifest_delta_writer.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <unordered_map>
 
@@ -85,21 +87,41 @@ bool StoreManifestDelta(const fs::path& folder, std::string_view oldText, std::s
     const std::string stored = Compressed(text);
     if (stored.size() >= head.storedSize) return false;
 
-    std::string applied;
-    engine::ManifestDeltaApplier applier(oldText, newText.size(), [&applied](std::string_view piece) {
-        applied += piece;
-        return engine::Result<void>();
-    });
-    auto fed = applier.Feed(text);
-    if (fed) fed = applier.Finish();
-    if (!fed || applied != newText)
+    std::string problem;
+    if (AppliedManifestDelta(stored, oldText, newText.size(), problem) != newText)
         throw PublishError("the manifest delta does not give the manifest it was made for" +
-                           (fed ? std::string() : ": " + fed.Error().reason));
+                           (problem.empty() ? std::string() : ": " + problem));
 
     const fs::path file = ManifestDeltaFile(folder, head.manifestSha256, Sha256Of(oldText));
     fs::create_directories(file.parent_path());
     WriteNewFile(file, stored, 0644);
     return true;
+}
+
+std::optional<std::string> AppliedManifestDelta(std::string_view stored, std::string_view oldText,
+                                                std::uint64_t newSize, std::string& problem) {
+    std::string text(engine::ManifestDeltaLimit(newSize), '\0');
+    uLongf textSize = static_cast<uLongf>(text.size());
+    uLong storedSize = static_cast<uLong>(stored.size());
+    const int unpacked = uncompress2(reinterpret_cast<Bytef*>(text.data()), &textSize,
+                                     reinterpret_cast<const Bytef*>(stored.data()), &storedSize);
+    if (unpacked != Z_OK || storedSize != stored.size()) {
+        problem = "it is not one zlib stream within " + std::to_string(text.size()) + " bytes";
+        return std::nullopt;
+    }
+    text.resize(textSize);
+    std::string applied;
+    engine::ManifestDeltaApplier applier(oldText, newSize, [&applied](std::string_view piece) {
+        applied += piece;
+        return engine::Result<void>();
+    });
+    auto fed = applier.Feed(text);
+    if (fed) fed = applier.Finish();
+    if (!fed) {
+        problem = fed.Error().reason;
+        return std::nullopt;
+    }
+    return applied;
 }
 
 }  // namespace velmora::publish

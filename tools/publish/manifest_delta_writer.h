@@ -3,7 +3,9 @@
 // to the release being published, stored zlib-compressed as
 // deltas/<SHA-256 of the new text>/<SHA-256 of the old text>. Named by both
 // texts, a delta is never replaced by other bytes: caches keep it for ever.
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,5 +33,11 @@ std::string ManifestDeltaText(std::string_view oldText, std::string_view newText
 // `newText`). Whether it was written.
 bool StoreManifestDelta(const std::filesystem::path& folder, std::string_view oldText, std::string_view newText,
                         const engine::ManifestHead& head);
+
+// The text the stored delta `stored` gives applied to `oldText`, as an
+// engine applies it for a manifest of `newSize` bytes; nothing when it does
+// not apply (`problem` then says why).
+std::optional<std::string> AppliedManifestDelta(std::string_view stored, std::string_view oldText,
+                                                std::uint64_t newSize, std::string& problem);
 
 }  // namespace velmora::publish
