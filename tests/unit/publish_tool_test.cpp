@@ -14,8 +14,6 @@
 #include "chunk_codec.h"
 #include "command_line.h"
 #include "core/hex.h"
-#include "core/inflate_stream.h"
-#include "core/manifest_delta.h"
 #include "core/manifest_parse.h"
 #include "core/manifest_write.h"
 #include "core/utc_time.h"
@@ -139,28 +137,6 @@ protected:
         if (line == std::string::npos) return UINT64_MAX;
         const std::size_t open = out.find('(', line);
         return std::stoull(out.substr(open + 1));
-    }
-
-    // The stored delta in `file` applied to `old` as the engine applies
-    // it, for a text of `newSize` bytes; empty when it does not apply.
-    static std::string AppliedDelta(const fs::path& file, std::string_view old, std::uint64_t newSize) {
-        std::string text;
-        ManifestDeltaApplier applier(old, newSize, [&text](std::string_view piece) {
-            text += piece;
-            return Result<void>();
-        });
-        InflateStream inflate(
-            ManifestDeltaLimit(newSize),
-            [&applier](std::span<const std::uint8_t> piece) {
-                return applier.Feed({reinterpret_cast<const char*>(piece.data()), piece.size()});
-            },
-            InflateStream::Size::AtMost);
-        const std::string stored = ReadFile(file);
-        auto applied = inflate.Feed({reinterpret_cast<const std::uint8_t*>(stored.data()), stored.size()});
-        if (applied) applied = inflate.Finish();
-        if (applied) applied = applier.Finish();
-        EXPECT_TRUE(applied) << file << ": " << (applied ? "" : applied.Error().reason);
-        return applied ? text : std::string();
     }
 
     ToolRun Verify(const fs::path& server) const {
@@ -363,7 +339,9 @@ TEST_F(PublishTool, AReleaseStoresOnlyTheChunksEarlierReleasesLack) {
     const publish::ServerManifest first = ServerManifestOf(Server()), next = ServerManifestOf(second);
     const fs::path delta = publish::ManifestDeltaFile(second, next.head->manifestSha256, publish::Sha256Of(first.text));
     EXPECT_NE(run.out.find("history keeps 1 manifest, 1 with a delta to this one\n"), std::string::npos) << run.out;
-    EXPECT_TRUE(AppliedDelta(delta, first.text, next.text.size()) == next.text);
+    std::string problem;
+    EXPECT_TRUE(publish::AppliedManifestDelta(ReadFile(delta), first.text, next.text.size(), problem) == next.text)
+        << problem;
     EXPECT_LT(fs::file_size(delta), next.head->storedSize / 2);
     const ToolRun verified = Verify(second);
     EXPECT_NE(verified.out.find("; 1 manifest deltas to it from history/\n"), std::string::npos) << verified.out;

@@ -1,11 +1,11 @@
 #include "manifest_delta_writer.h"
 
-#include <zlib.h>
-
 #include <algorithm>
+#include <span>
 #include <unordered_map>
 
 #include "core/hex.h"
+#include "core/inflate_stream.h"
 #include "core/manifest_delta.h"
 #include "file_digest.h"
 #include "file_io.h"
@@ -100,22 +100,19 @@ bool StoreManifestDelta(const fs::path& folder, std::string_view oldText, std::s
 
 std::optional<std::string> AppliedManifestDelta(std::string_view stored, std::string_view oldText,
                                                 std::uint64_t newSize, std::string& problem) {
-    std::string text(engine::ManifestDeltaLimit(newSize), '\0');
-    uLongf textSize = static_cast<uLongf>(text.size());
-    uLong storedSize = static_cast<uLong>(stored.size());
-    const int unpacked = uncompress2(reinterpret_cast<Bytef*>(text.data()), &textSize,
-                                     reinterpret_cast<const Bytef*>(stored.data()), &storedSize);
-    if (unpacked != Z_OK || storedSize != stored.size()) {
-        problem = "it is not one zlib stream within " + std::to_string(text.size()) + " bytes";
-        return std::nullopt;
-    }
-    text.resize(textSize);
     std::string applied;
     engine::ManifestDeltaApplier applier(oldText, newSize, [&applied](std::string_view piece) {
         applied += piece;
         return engine::Result<void>();
     });
-    auto fed = applier.Feed(text);
+    engine::InflateStream inflate(
+        engine::ManifestDeltaLimit(newSize),
+        [&applier](std::span<const std::uint8_t> piece) {
+            return applier.Feed({reinterpret_cast<const char*>(piece.data()), piece.size()});
+        },
+        engine::InflateStream::Size::AtMost);
+    auto fed = inflate.Feed({reinterpret_cast<const std::uint8_t*>(stored.data()), stored.size()});
+    if (fed) fed = inflate.Finish();
     if (fed) fed = applier.Finish();
     if (!fed) {
         problem = fed.Error().reason;
