@@ -131,25 +131,15 @@ def make_mirrored_folders(root, mirror):
 
 def damage_delta(folder):
     """Changes one byte of the text of the one manifest delta in `folder`,
-    inside the bytes an operation adds, and stores it again as a sound zlib
-    stream: only the SHA-256 of the text it gives shows the damage."""
+    inside the signature line it ends by adding, and stores it again as a
+    sound zlib stream: only the SHA-256 of the text it gives shows it."""
     deltas = os.path.join(folder, "deltas")
     [new] = os.listdir(deltas)
     [old] = os.listdir(os.path.join(deltas, new))
     path = os.path.join(deltas, new, old)
     with open(path, "rb") as f:
         text = bytearray(zlib.decompress(f.read()))
-    literals = []  # (length, start) of each run of added bytes
-    at = text.index(b"\n") + 1
-    while at < len(text):
-        end = text.index(b"\n", at)
-        operation = text[at:end].split(b" ")
-        at = end + 1
-        if operation[0] == b"add":
-            literals.append((int(operation[1]), at))
-            at += int(operation[1])
-    length, start = max(literals)
-    text[start + length // 2] ^= 0x01
+    text[-10] ^= 0x01
     os.remove(path)
     with open(path, "wb") as f:
         f.write(zlib.compress(bytes(text), 9))
