@@ -26,10 +26,11 @@ namespace velmora::engine {
 inline constexpr std::string_view kManifestDeltaFirstLine = "VELDELTA 1\n";
 
 // The most an unpacked delta to a text of `newSize` bytes may hold. Its
-// literal bytes are at most the new text; each copy stands for at least
-// one whole manifest line, which is longer than the operation's own line,
-// so twice the new size and a little leaves room for any delta worth
-// having. The publishing tool writes none above it.
+// literal bytes are at most the new text, and each copy stands for whole
+// manifest lines, nearly all of them longer than the copy's own line (a
+// chunk line is over 80 bytes), so twice the new size and a little leaves
+// room for any delta worth having. The publishing tool writes none above
+// it, and an engine stops unpacking one there.
 std::uint64_t ManifestDeltaLimit(std::uint64_t newSize);
 
 // Applies a delta fed in pieces of any size to `oldText`, handing the new
