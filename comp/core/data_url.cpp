@@ -133,4 +133,8 @@ std::string StoredManifestPath(const DataUrl& url, std::string_view sha256) {
     return FolderObjectPath(url, "manifests/", sha256);
 }
 
+std::string ManifestDeltaPath(const DataUrl& url, std::string_view newSha256, std::string_view oldSha256) {
+    return FolderObjectPath(url, "deltas/", std::string(newSha256) + "/" + std::string(oldSha256));
+}
+
 }  // namespace velmora::engine

@@ -38,4 +38,9 @@ std::string PackPath(const DataUrl& url, std::string_view pack);
 // "manifests/", the lowercase hex SHA-256 of its text.
 std::string StoredManifestPath(const DataUrl& url, std::string_view sha256);
 
+// The server path of the delta to the manifest `newSha256` names from the
+// one `oldSha256` names: the manifest's folder, "deltas/", the two
+// lowercase hex SHA-256s of the texts, new then old, as folder and name.
+std::string ManifestDeltaPath(const DataUrl& url, std::string_view newSha256, std::string_view oldSha256);
+
 }  // namespace velmora::engine

@@ -17,13 +17,15 @@ struct InflateStream::State {
     bool initialised = false;
     bool ended = false;
     std::uint64_t expected = 0;
+    bool exact = true;
     std::uint64_t produced = 0;
     Sink sink;
     std::array<std::uint8_t, 64 * 1024> out{};
 };
 
-InflateStream::InflateStream(std::uint64_t expectedSize, Sink sink) : state_(std::make_unique<State>()) {
+InflateStream::InflateStream(std::uint64_t expectedSize, Sink sink, Size size) : state_(std::make_unique<State>()) {
     state_->expected = expectedSize;
+    state_->exact = size == Size::Exact;
     state_->sink = std::move(sink);
     state_->initialised = inflateInit(&state_->zs) == Z_OK;
 }
@@ -77,7 +79,7 @@ Result<void> InflateStream::Finish() {
     const State& s = *state_;
     if (!s.initialised) return Wrong("zlib could not be initialised");
     if (!s.ended) return Wrong("compressed stream ends early, after " + std::to_string(s.produced) + " bytes");
-    if (s.produced != s.expected)
+    if (s.exact && s.produced != s.expected)
         return Wrong("unpacks to " + std::to_string(s.produced) + " bytes, the manifest says " +
                      std::to_string(s.expected));
     return {};

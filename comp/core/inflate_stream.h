@@ -17,14 +17,19 @@ public:
     // Receives each piece of unpacked output, in order.
     using Sink = std::function<Result<void>(std::span<const std::uint8_t>)>;
 
-    InflateStream(std::uint64_t expectedSize, Sink sink);
+    // Whether the output must be exactly the size given, or may be less
+    // (an object whose size is known only as a bound).
+    enum class Size { Exact, AtMost };
+
+    InflateStream(std::uint64_t expectedSize, Sink sink, Size size = Size::Exact);
     ~InflateStream();
     InflateStream(const InflateStream&) = delete;
     InflateStream& operator=(const InflateStream&) = delete;
 
     // Unpacks the next piece of the stored object.
     Result<void> Feed(std::span<const std::uint8_t> input);
-    // After the last piece: the stream ended, at exactly the expected size.
+    // After the last piece: the stream ended, at exactly the expected size
+    // (or within it, for Size::AtMost).
     Result<void> Finish();
 
 private:

@@ -8,8 +8,9 @@
 #include "core/manifest_head.h"
 #include "core/manifest_parse.h"
 #include "file_ops_win.h"
+#include "manifest_delta_fetch_win.h"
+#include "manifest_file_writer_win.h"
 #include "server_fetch_win.h"
-#include "sha256_win.h"
 #include "signature_win.h"
 
 namespace velmora::engine {
@@ -27,14 +28,10 @@ bool NamesLocal(const ManifestHead& head, const std::optional<ManifestText>& loc
 // SHA-256.
 Result<void> FetchStoredManifest(const std::shared_ptr<const InternetSession>& session, const ManifestHead& head,
                                  const std::wstring& file, const CancelFlag& cancel) {
-    auto out = CreateForWriting(file);
+    auto out = ManifestFileWriter::Create(file);
     if (!out) return out.Error();
-    Sha256 hash;
-    std::uint64_t unpacked = 0;
-    InflateStream inflate(head.manifestSize, [&](std::span<const std::uint8_t> piece) -> Result<void> {
-        if (auto written = WriteAt(out.Value().get(), file, unpacked, piece); !written) return written;
-        unpacked += piece.size();
-        return hash.Update(piece);
+    InflateStream inflate(head.manifestSize, [&out](std::span<const std::uint8_t> piece) {
+        return out.Value().Write(piece);
     });
     const auto notUnpacked = [](const EngineError& error) {
         return InvalidFormat("the stored manifest does not unpack to the head's size: " + error.reason);
@@ -51,11 +48,11 @@ Result<void> FetchStoredManifest(const std::shared_ptr<const InternetSession>& s
         return InvalidFormat("the stored manifest has " + std::to_string(stored.Value()) +
                              " bytes, the head names " + std::to_string(head.storedSize));
     if (auto finished = inflate.Finish(); !finished) return notUnpacked(finished.Error());
-    auto digest = hash.Finish();
+    auto digest = out.Value().Finish();
     if (!digest) return digest.Error();
     if (digest.Value() != head.manifestSha256)
         return InvalidFormat("the stored manifest is not the one the head names (its SHA-256 differs)");
-    return Flush(out.Value().get(), file);
+    return {};
 }
 
 Result<ManifestText> FetchNamedManifest(const std::shared_ptr<const InternetSession>& session,
@@ -99,6 +96,12 @@ Result<ServedManifest> FetchServedManifest(const std::shared_ptr<const InternetS
     if (NamesLocal(head.Value(), local)) {
         if (auto agrees = CheckHeadAgrees(head.Value(), local->parsed.manifest); !agrees) return agrees.Error();
         return ServedManifest{};
+    }
+    if (local) {
+        // From the local manifest and the delta from it, where the server has one.
+        auto fromDelta = ManifestFromDelta(session, head.Value(), *local, fetchedFile, cancel);
+        if (!fromDelta) return fromDelta.Error();
+        if (fromDelta.Value()) return ServedManifest{std::move(fromDelta).Value()};
     }
     auto fetched = FetchNamedManifest(session, head.Value(), fetchedFile, cancel);
     if (!fetched) return fetched.Error();

@@ -7,6 +7,7 @@
 #   data_url       the data URL and the objects' paths made from it
 #   inflate        the capped unpacking of a stored object
 #   http_response  a response head and its body, as the HTTP client reads them
+#   manifest_delta a manifest delta applied to the local manifest's text
 # $1 is the whole time in seconds, 40 by default, shared evenly by the
 # targets run (at least 1 s each); further arguments name the targets to
 # run, all by default. Every target runs even when one fails; the script
@@ -22,7 +23,7 @@ root=$(cd "$here/../.." && pwd)
 seconds=${1:-40}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(manifest content_range data_url inflate http_response)
+[ ${#targets[@]} -gt 0 ] || targets=(manifest content_range data_url inflate http_response manifest_delta)
 each=$(( seconds / ${#targets[@]} ))
 [ "$each" -ge 1 ] || each=1
 out=$root/build/fuzz

@@ -14,12 +14,17 @@ namespace {
 using testing::Compressed;
 
 // The result of unpacking `packed` in pieces of `piece` bytes to a file of
-// `expected` bytes; `out` receives what came out.
-Result<void> Unpack(const std::string& packed, std::size_t piece, std::uint64_t expected, std::string& out) {
-    InflateStream inflate(expected, [&](std::span<const std::uint8_t> bytes) -> Result<void> {
-        out.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-        return {};
-    });
+// `expected` bytes (at most that many, with InflateStream::Size::AtMost);
+// `out` receives what came out.
+Result<void> Unpack(const std::string& packed, std::size_t piece, std::uint64_t expected, std::string& out,
+                    InflateStream::Size size = InflateStream::Size::Exact) {
+    InflateStream inflate(
+        expected,
+        [&](std::span<const std::uint8_t> bytes) -> Result<void> {
+            out.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+            return {};
+        },
+        size);
     for (std::size_t at = 0; at < packed.size(); at += piece) {
         const std::string part = packed.substr(at, piece);
         if (auto fed = inflate.Feed({reinterpret_cast<const std::uint8_t*>(part.data()), part.size()}); !fed)
@@ -39,6 +44,7 @@ TEST(EngineCoreInflate, OutputIsExactAndCappedWhateverThePieces) {
         std::size_t piece;
         std::uint64_t expected;
         bool ok;
+        InflateStream::Size size = InflateStream::Size::Exact;
     } cases[] = {
         {"whole", packed, packed.size(), content.size(), true},
         {"byte by byte", packed, 1, content.size(), true},
@@ -48,10 +54,15 @@ TEST(EngineCoreInflate, OutputIsExactAndCappedWhateverThePieces) {
         {"stream cut short", packed.substr(0, packed.size() - 4), 3, content.size(), false},
         {"bytes after the stream", packed + "x", 5, content.size(), false},
         {"not zlib", content.substr(0, 100), 100, 100, false},
+        {"within a bound", packed, 9, content.size() + 1, true, InflateStream::Size::AtMost},
+        {"at a bound", packed, 9, content.size(), true, InflateStream::Size::AtMost},
+        {"a byte over a bound", packed, 9, content.size() - 1, false, InflateStream::Size::AtMost},
+        {"cut short within a bound", packed.substr(0, packed.size() - 4), 9, content.size() + 1, false,
+         InflateStream::Size::AtMost},
     };
     for (const auto& c : cases) {
         std::string out;
-        const Result<void> result = Unpack(c.input, c.piece, c.expected, out);
+        const Result<void> result = Unpack(c.input, c.piece, c.expected, out, c.size);
         EXPECT_EQ(result.Ok(), c.ok) << c.name;
         EXPECT_LE(out.size(), c.expected) << c.name << ": never more than the file's size comes out";
         if (c.ok) {

@@ -19,6 +19,8 @@
 #include "core/utc_time.h"
 #include "engine_core_test_support.h"
 #include "file_digest.h"
+#include "manifest_delta_writer.h"
+#include "pack_numbers.h"
 #include "pack_writer.h"
 #include "player_files.h"
 #include "publish_error.h"
@@ -332,6 +334,27 @@ TEST_F(PublishTool, AReleaseStoresOnlyTheChunksEarlierReleasesLack) {
     for (const ManifestChunk& chunk : manifest.files[0].chunks) content += ChunkAt(second, manifest, chunk);
     EXPECT_EQ(content, edited);
     EXPECT_EQ(Verify(second).exitCode, 0);
+    // The delta from the first manifest gives the second's text, in a
+    // fraction of the stored manifest's bytes.
+    const publish::ServerManifest first = ServerManifestOf(Server()), next = ServerManifestOf(second);
+    const fs::path delta = publish::ManifestDeltaFile(second, next.head->manifestSha256, publish::Sha256Of(first.text));
+    EXPECT_NE(run.out.find("history keeps 1 manifest, 1 with a delta to this one\n"), std::string::npos) << run.out;
+    std::string problem;
+    EXPECT_TRUE(publish::AppliedManifestDelta(ReadFile(delta), first.text, next.text.size(), problem) == next.text)
+        << problem;
+    EXPECT_LT(fs::file_size(delta), next.head->storedSize / 2);
+    const ToolRun verified = Verify(second);
+    EXPECT_NE(verified.out.find("; 1 manifest deltas to it from history/\n"), std::string::npos) << verified.out;
+    std::string stored = ReadFile(delta);
+    stored[stored.size() / 2] ^= 0x01;
+    folder.Write(fs::relative(delta, folder.Path()).string(), stored);
+    const ToolRun damagedDelta = Verify(second);
+    EXPECT_NE(damagedDelta.exitCode, 0);
+    EXPECT_NE(damagedDelta.err.find("manifest delta " + delta.string() + " does not give the manifest"),
+              std::string::npos)
+        << damagedDelta.err;
+    stored[stored.size() / 2] ^= 0x01;
+    folder.Write(fs::relative(delta, folder.Path()).string(), stored);
 
     // One byte changed inside a pack, in a chunk both releases use: verify
     // names it, and a publication that would reuse the chunk refuses and
@@ -364,6 +387,13 @@ TEST_F(PublishTool, AReleaseStoresOnlyTheChunksEarlierReleasesLack) {
     std::vector<std::string> history;
     for (const auto& entry : fs::directory_iterator(second / "history")) history.push_back(entry.path().filename());
     EXPECT_EQ(history, std::vector<std::string>{"3.vel"});
+    // Deltas only from the manifests history keeps: version 3's.
+    std::vector<fs::path> deltas;
+    for (const auto& entry : fs::recursive_directory_iterator(second / "deltas"))
+        if (entry.is_regular_file()) deltas.push_back(entry.path());
+    EXPECT_EQ(deltas, std::vector<fs::path>{publish::ManifestDeltaFile(
+                          second, ServerManifestOf(second).head->manifestSha256,
+                          publish::Sha256Of(ReadFile(second / "history" / "3.vel")))});
     EXPECT_EQ(Verify(second).exitCode, 0);
     EXPECT_TRUE(Leftovers().empty());
 }
@@ -509,6 +539,26 @@ TEST_F(PublishTool, MarksTheFilesThePlayerEdits) {
 
 // The patterns' rules: '*' within a segment, '**' across segments, names
 // compared as Windows compares them.
+// Packs the release before listed keep its numbers, whatever order the
+// files first use them in, so the chunk lines a release keeps are the same
+// bytes; every chunk follows its pack.
+TEST(PackNumbers, EarlierPacksKeepTheirNumbersAndChunksFollow) {
+    const ManifestPack a{testing::DigestOf(0xa1), 10}, b{testing::DigestOf(0xb2), 20},
+        fresh{testing::DigestOf(0xc3), 30}, older{testing::DigestOf(0xd4), 40};
+    Manifest earlier;
+    earlier.packs = {a, b};
+    publish::PackedRelease release;
+    release.packs = {fresh, b, older, a};
+    ManifestFile file{testing::DigestOf(1), 4, "data/x.pak", {}};
+    for (std::uint32_t pack = 0; pack < 4; ++pack) file.chunks.push_back({pack, pack, testing::DigestOf(2), 1, 1});
+    release.files = {file};
+    publish::KeepEarlierPackNumbers(release, earlier);
+    EXPECT_EQ(release.packs, (std::vector<ManifestPack>{a, b, fresh, older}));
+    std::vector<std::uint64_t> packs;
+    for (const ManifestChunk& chunk : release.files[0].chunks) packs.push_back(release.packs[chunk.pack].size);
+    EXPECT_EQ(packs, (std::vector<std::uint64_t>{30, 20, 40, 10})) << "each chunk still in the pack it was in";
+}
+
 TEST(PlayerFilePattern, StarsStayInTheirSegmentsAndDoubleStarsCrossThem) {
     const struct {
         const char* pattern;

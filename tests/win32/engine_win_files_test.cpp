@@ -127,6 +127,9 @@ TEST(EngineWinFiles, ReaderSeesOldOrNewNeverHalf) {
             ::Sleep(1);
         }
     });
+    // The replacements begin once the reader reads, or they could all be
+    // over before its first look.
+    while (reads == 0) ::Sleep(1);
     int replaced = 0;
     for (int i = 1; i <= 10; ++i) {
         WriteTextFile(game / L"staged", versions[i % 2]);

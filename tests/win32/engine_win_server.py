@@ -32,6 +32,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import zlib
 
 import update_server
 from forward_proxy import ForwardProxy
@@ -128,6 +129,22 @@ def make_mirrored_folders(root, mirror):
         publish(release, out("spread-b-" + kind), 2, mirrors=[mirror + folder])
 
 
+def damage_delta(folder):
+    """Changes one byte of the text of the one manifest delta in `folder`,
+    inside the signature line it ends by adding, and stores it again as a
+    sound zlib stream: only the SHA-256 of the text it gives shows it."""
+    deltas = os.path.join(folder, "deltas")
+    [new] = os.listdir(deltas)
+    [old] = os.listdir(os.path.join(deltas, new))
+    path = os.path.join(deltas, new, old)
+    with open(path, "rb") as f:
+        text = bytearray(zlib.decompress(f.read()))
+    text[-10] ^= 0x01
+    os.remove(path)
+    with open(path, "wb") as f:
+        f.write(zlib.compress(bytes(text), 9))
+
+
 def make_server_folders(root, mirror):
     release = lambda name: os.path.join(root, "releases", name)  # noqa: E731
     out = lambda name: os.path.join(root, "server", name)  # noqa: E731
@@ -137,6 +154,14 @@ def make_server_folders(root, mirror):
     publish(release("second"), out("second"), 2)
     publish(release("third"), out("third"), 4)
     publish(release("fourth"), out("fourth"), 6)
+    # The fourth release published after the first: its folder holds the
+    # delta from the first's manifest to its own. The same again with that
+    # delta damaged.
+    publish(release("fourth"), out("delta"), 6, previous=Publication(out("first")))
+    if not os.path.isdir(os.path.join(out("delta"), "deltas")):
+        raise RuntimeError("velmora-publish wrote no manifest delta from the first release to the fourth")
+    shutil.copytree(out("delta"), out("delta-damaged"))
+    damage_delta(out("delta-damaged"))
     publish(release("big"), out("big"), 2)
     publish(release("settings"), out("settings"), 1, player_files=["config/*.ini"])
     publish(release("settings-next"), out("settings-next"), 2, player_files=["config/*.ini"])

@@ -41,10 +41,11 @@ TEST_F(EngineWinServer, UpdateFetchesOnlyTheChangedChunksAndNeverGoesBack) {
     EXPECT_EQ(Final(update), 1) << Sequence(update.statuses);
     EXPECT_EQ(std::count(update.statuses.begin(), update.statuses.end(), 2), 0) << "an update is status 4";
     ExpectInstalled("second");
-    // The head, the manifest it names, and one range: the chunk of
-    // world.pak around its change and extra.bin lie near each other in the
-    // second release's pack.
-    EXPECT_EQ(NewRequests().size(), 3u);
+    // The head, the delta from the first release's manifest (this folder
+    // has none: 404), the manifest the head names, and one range: the chunk
+    // of world.pak around its change and extra.bin lie near each other in
+    // the second release's pack.
+    EXPECT_EQ(NewRequests().size(), 4u);
     EXPECT_EQ(update.done, update.total);
     EXPECT_GE(update.total, 50000);
     EXPECT_LT(update.total, 300000 + 50000) << "all of world.pak: its unchanged chunks came from the disk";
@@ -58,6 +59,35 @@ TEST_F(EngineWinServer, UpdateFetchesOnlyTheChangedChunksAndNeverGoesBack) {
     EXPECT_EQ(Final(Update("/second")), 1) << "the floor stayed where it was";
 }
 
+// An update from a release the server keeps a delta from fetches that
+// delta and not the whole manifest. A delta that gives another text (one
+// byte of it changed) costs one request more and changes nothing: the
+// whole manifest comes, and the release installs as it would have.
+TEST_F(EngineWinServer, UpdateFetchesTheManifestDeltaAndFallsBackFromADamagedOne) {
+    const struct {
+        std::string folder;
+        bool sound;
+    } cases[] = {{"delta", true}, {"delta-damaged", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder);
+        StartOver();
+        ASSERT_EQ(Final(Update("/first")), 1);
+        NewRequests();
+        const RunResult update = Update("/" + c.folder);
+        EXPECT_EQ(Final(update), 1) << Sequence(update.statuses);
+        ExpectInstalled("fourth");
+        EXPECT_EQ(ReadTextFile(libs() + L"\\gamedata.vel"), ServerManifest(c.folder));
+        const std::vector<std::string> requests = NewRequests();
+        const auto asked = [&](const std::string& kind) {
+            return std::count_if(requests.begin(), requests.end(), [&](const std::string& line) {
+                return line.starts_with("/" + c.folder + "/" + kind + "/") && line.ends_with("\t200");
+            });
+        };
+        EXPECT_EQ(asked("deltas"), 1) << requests.size() << " requests";
+        EXPECT_EQ(asked("manifests"), c.sound ? 0 : 1) << requests.size() << " requests";
+    }
+}
+
 TEST_F(EngineWinServer, FileAlreadyPutInPlaceByAStoppedRunIsNotFetchedAgain) {
     ASSERT_EQ(Final(Update("/first")), 1);
     // A run of the second release stopped after it moved world.pak in place.
@@ -67,7 +97,7 @@ TEST_F(EngineWinServer, FileAlreadyPutInPlaceByAStoppedRunIsNotFetchedAgain) {
     const RunResult update = Update("/second");
     EXPECT_EQ(Final(update), 1) << Sequence(update.statuses);
     ExpectInstalled("second");
-    EXPECT_EQ(NewRequests().size(), 3u) << "the head, the manifest and extra.bin only";
+    EXPECT_EQ(NewRequests().size(), 4u) << "the head, a delta the folder lacks, the manifest and extra.bin only";
     EXPECT_EQ(update.total, 50000);
 }
 

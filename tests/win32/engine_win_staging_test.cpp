@@ -130,7 +130,7 @@ TEST_F(EngineWinServerOnSmallDisk, FullWhileDownloadingKeepsWhatCameAndTheNextRu
     // All but the last chunk begun in the first 1,000,000 bytes were kept.
     EXPECT_LE(resumed.total, full.total - (kBeforePause - static_cast<std::int32_t>(engine::kMaxChunkSize)))
         << "fetched again what the run before had written";
-    EXPECT_EQ(NewRequests().size(), 3u) << "the head, the manifest and one range of the pack";
+    EXPECT_EQ(NewRequests().size(), 4u) << "the head, a delta the folder lacks, the manifest and one range";
 }
 
 // The disk fills up after the check of free space, while the run waits for
@@ -161,8 +161,9 @@ TEST_F(EngineWinServerOnSmallDisk, FullWhilePlacingLosesNothingAndTheNextRunFini
     EXPECT_EQ(Final(next), 1) << Sequence(next.statuses);
     ExpectInstalled("big");
     const std::vector<std::string> requests = NewRequests();
-    ASSERT_EQ(requests.size(), 2u) << "everything was built: the head and the manifest only";
-    EXPECT_TRUE(requests[1].starts_with("/big/manifests/")) << requests[1];
+    ASSERT_EQ(requests.size(), 3u) << "everything was built: the head, a delta the folder lacks, the manifest";
+    EXPECT_TRUE(requests[1].starts_with("/big/deltas/") && requests[1].ends_with("\t404")) << requests[1];
+    EXPECT_TRUE(requests[2].starts_with("/big/manifests/")) << requests[2];
     EXPECT_FALSE(fs::exists(fs::path(libs()) / "gamedata.journal"));
 }
 

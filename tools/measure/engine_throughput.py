@@ -19,8 +19,11 @@ comp.dll as the program calls it) against nginx on loopback:
    256 MiB file and another 1 MiB overwritten elsewhere (head, manifest and
    packs, as nginx's log counts them), against casync extracting the same
    file from an HTTP chunk store served by nginx with the old file as its
-   seed, in the same run; and the bytes a start with nothing to do fetches
-   in the 10,000-file install;
+   seed, in the same run; the engine's update both with the manifest delta
+   the publishing tool wrote (from the old manifest to the new one) and
+   with that delta removed from the folder (the whole manifest then comes,
+   after a request for the delta that finds nothing); and the bytes a start
+   with nothing to do fetches in the 10,000-file install;
 6. publishing: velmora-publish on one worker and on its default (one per
    hardware thread) against `casync make` (Debian's casync) on the same
    file, 1 GiB that does not compress and 128 MiB of text that does,
@@ -29,7 +32,7 @@ comp.dll as the program calls it) against nginx on loopback:
 
 `engine_throughput.py publishing [rounds]` measures the publishing alone
 (best of `rounds`, 3 by default), which needs neither Wine nor the
-Windows build.
+Windows build; `engine_throughput.py edit` measures the update of 5 alone.
 
 Run it through tools/measure/engine-throughput, which builds and sets up
 Wine."""
@@ -248,16 +251,11 @@ def many_files(work):
             "casync": casync_fresh_install(work, release)}
 
 
-def inserted_and_overwritten(work):
-    """A 256 MiB file, then the same with 1 MiB of new bytes inserted in its
-    middle and another 1 MiB overwritten elsewhere: what the update costs."""
-    old = os.urandom(256 * MIB)
-    new = old[:128 * MIB] + os.urandom(MIB) + old[128 * MIB:200 * MIB] + os.urandom(MIB) + old[201 * MIB:]
-    first = publish(write_file(os.path.join(work, "release-big-1"), "data/big.pak", old),
-                    os.path.join(work, "published-big-1"), 1)
-    second = publish(write_file(os.path.join(work, "release-big-2"), "data/big.pak", new),
-                     os.path.join(work, "published-big-2"), 2, previous=first)
-    game = empty_game_folder(os.path.join(work, "engine-install-big"))
+def update_bytes(work, name, first, second, content):
+    """The engine installs `first` in a game folder of its own, then updates
+    it to `second`, whose data/big.pak is `content`: the update's requests,
+    by what they fetched."""
+    game = empty_game_folder(os.path.join(work, "engine-install-" + name))
     site = Site(work, first)
     try:
         run_engine(game, f"{site.base}/gamedata.vel")
@@ -270,13 +268,33 @@ def inserted_and_overwritten(work):
     finally:
         site.close()
     with open(os.path.join(game, "data", "big.pak"), "rb") as f:
-        if f.read() != new:
+        if f.read() != content:
             raise SystemExit("the updated 256 MiB file differs")
-    packs = [r for r in requests if "/packs/" in r["path"]]
+    shutil.rmtree(game, ignore_errors=True)
+    of = lambda part: [r for r in requests if part in r["path"]]  # noqa: E731
     return {"bytes": sum(r["answer_bytes"] for r in requests), "requests": len(requests),
-            "pack_bytes": sum(r["bytes"] for r in packs), "pack_requests": len(packs),
-            "manifest_bytes": sum(r["bytes"] for r in requests if "/packs/" not in r["path"]),
-            "casync": casync_update(work, old, new)}
+            "pack_bytes": sum(r["bytes"] for r in of("/packs/")), "pack_requests": len(of("/packs/")),
+            "head_bytes": sum(r["bytes"] for r in of("/gamedata.vel")),
+            "delta_bytes": sum(r["bytes"] for r in of("/deltas/") if r["status"] == 200),
+            "manifest_bytes": sum(r["bytes"] for r in of("/manifests/"))}
+
+
+def inserted_and_overwritten(work):
+    """A 256 MiB file, then the same with 1 MiB of new bytes inserted in its
+    middle and another 1 MiB overwritten elsewhere: what the update costs,
+    with the manifest delta the tool wrote and without it."""
+    old = os.urandom(256 * MIB)
+    new = old[:128 * MIB] + os.urandom(MIB) + old[128 * MIB:200 * MIB] + os.urandom(MIB) + old[201 * MIB:]
+    first = publish(write_file(os.path.join(work, "release-big-1"), "data/big.pak", old),
+                    os.path.join(work, "published-big-1"), 1)
+    second = publish(write_file(os.path.join(work, "release-big-2"), "data/big.pak", new),
+                     os.path.join(work, "published-big-2"), 2, previous=first)
+    if not os.path.isdir(os.path.join(second.path, "deltas")):
+        raise SystemExit("velmora-publish wrote no manifest delta for the update")
+    with_delta = update_bytes(work, "delta", first, second, new)
+    shutil.rmtree(os.path.join(second.path, "deltas"))
+    without = update_bytes(work, "no-delta", first, second, new)
+    return {"delta": with_delta, "whole": without, "casync": casync_update(work, old, new)}
 
 
 def casync_fresh_install(work, release):
@@ -411,6 +429,7 @@ def print_publishing(measured):
 
 def main():
     only_publishing = sys.argv[1:2] == ["publishing"]
+    only_edit = sys.argv[1:2] == ["edit"]
     needed = ("casync",) if only_publishing else ("curl", "sha256sum", "nginx", "casync")
     for program in needed:
         if not shutil.which(program):
@@ -419,6 +438,9 @@ def main():
     try:
         if only_publishing:
             print_publishing(publishing(work, int(sys.argv[2]) if len(sys.argv) > 2 else ROUNDS))
+            return
+        if only_edit:
+            print_edit(inserted_and_overwritten(work))
             return
         big = throughput(work)
         small = small_release_peak(work)
@@ -463,15 +485,23 @@ def main():
           f"runs {', '.join('%.0f ms' % ms for ms in many['checks'])}   (aim < 1 s)")
     print(f"  nothing changed: downloaded per start          {many['check_bytes']:7.0f} bytes in "
           f"{many['check_requests']:.0f} request (answers with their heads)   (aim < 1 KiB, 1 request)")
+    print_edit(edit)
+    print_publishing(published)
+
+
+def print_edit(edit):
     cas = edit["casync"]
     print("a 256 MiB file with 1 MiB inserted in its middle and 1 MiB overwritten elsewhere, nginx's log")
-    print(f"  the engine: downloaded for the update          {edit['bytes'] / MIB:7.2f} MiB in {edit['requests']} "
-          f"requests: head and manifest {edit['manifest_bytes'] / 1024:.0f} KiB, "
-          f"{edit['pack_bytes'] / MIB:.2f} MiB of packs in {edit['pack_requests']}")
+    for key, label in (("delta", "with the manifest delta"), ("whole", "without it (whole manifest)")):
+        run = edit[key]
+        print(f"  the engine, {label:<33} {run['bytes'] / MIB:7.2f} MiB in {run['requests']} requests: "
+              f"head {run['head_bytes']} B, delta {run['delta_bytes'] / 1024:.1f} KiB, "
+              f"manifest {run['manifest_bytes'] / 1024:.1f} KiB, "
+              f"{run['pack_bytes'] / MIB:.2f} MiB of packs in {run['pack_requests']}")
     print(f"  casync extract --seed, HTTP chunk store        {cas['bytes'] / MIB:7.2f} MiB in {cas['requests']} "
           f"requests: index {cas['index_bytes'] / 1024:.0f} KiB")
-    print(f"  ratio (engine bytes / casync bytes)            {edit['bytes'] / cas['bytes']:7.2f}   (aim <= 1)")
-    print_publishing(published)
+    print(f"  ratio (engine bytes / casync bytes)            {edit['delta']['bytes'] / cas['bytes']:7.2f}   "
+          f"(aim <= 1; without the delta {edit['whole']['bytes'] / cas['bytes']:.2f})")
 
 
 if __name__ == "__main__":

@@ -12,7 +12,9 @@
 #include "download_report.h"
 #include "file_io.h"
 #include "known_chunks.h"
+#include "manifest_delta_writer.h"
 #include "player_files.h"
+#include "pack_numbers.h"
 #include "pack_reader.h"
 #include "previous_publication.h"
 #include "publish_error.h"
@@ -77,6 +79,7 @@ BuiltRelease BuildRelease(const PublishOptions& options, const std::vector<Relea
     }
     const PackingSettings settings{options.workers, options.showProgress ? &progress : nullptr};
     PackedRelease packed = PackRelease(files, serverFolder, earlier ? &*earlier : nullptr, settings);
+    if (previous) KeepEarlierPackNumbers(packed, previous->current.parsed.manifest);
     BuiltRelease built{{options.version, options.expires, options.minUpdater, std::move(packed.packs),
                         std::move(packed.files), options.mirrors},
                        packed.counts};
@@ -133,6 +136,12 @@ void RunPublish(const PublishOptions& options, std::ostream& out, std::ostream& 
             StoreManifest(staging.Path(), release->parsed.manifest, release->text);
     const std::string manifestText = SignedManifestText(manifest, key);
     const engine::ManifestHead head = StoreManifest(staging.Path(), manifest, manifestText);
+    // A player whose local manifest is one history keeps fetches the delta
+    // from it, where one pays, instead of the whole manifest.
+    std::size_t deltas = 0;
+    if (previous)
+        for (const ServerManifest* release : KeptHistory(*previous, options.keepReleases))
+            deltas += StoreManifestDelta(staging.Path(), release->text, manifestText, head) ? 1 : 0;
     WriteNewFile(staging.Path() / kManifestFileName, SignedHeadText(head, key), 0644);
     staging.ReplaceDestination();
 
@@ -143,7 +152,7 @@ void RunPublish(const PublishOptions& options, std::ostream& out, std::ostream& 
         << Counted(built.counts.reusedChunks, "chunk") << " of earlier releases\n";
     if (carried)
         out << "brought over " << Counted(carried->packs, "pack") << " of earlier releases; history keeps "
-            << Counted(carried->historyManifests, "manifest") << "\n";
+            << Counted(carried->historyManifests, "manifest") << ", " << deltas << " with a delta to this one\n";
     if (before) out << "changes against version " << before->version << ":\n";
     out << FormatChangeReport(CompareManifests(before, manifest));
     // The releases history keeps, and the previous one in any case.

@@ -46,7 +46,8 @@ struct PackingSettings {
 };
 
 // Writes the new packs into `serverFolder`'s packs folder (which must
-// exist). Packs are numbered in the order the files first use them. Throws
+// exist). Packs are numbered in the order the files first use them
+// (KeepEarlierPackNumbers, pack_numbers.h, may number them again). Throws
 // PublishError, also when an earlier pack does not hold a chunk where its
 // manifest says.
 PackedRelease PackRelease(const std::vector<ReleaseFile>& files, const std::filesystem::path& serverFolder,

@@ -16,19 +16,15 @@ namespace velmora::publish {
 
 namespace fs = std::filesystem;
 
-namespace {
-
 std::string Compressed(std::string_view text) {
     uLongf size = compressBound(static_cast<uLong>(text.size()));
     std::string out(size, '\0');
     if (compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(text.data()),
                   static_cast<uLong>(text.size()), Z_BEST_COMPRESSION) != Z_OK)
-        throw PublishError("cannot compress the manifest");
+        throw PublishError("cannot compress a manifest's text");
     out.resize(size);
     return out;
 }
-
-}  // namespace
 
 fs::path StoredManifestFile(const fs::path& folder, const engine::Sha256Digest& sha256) {
     return folder / kManifestsFolderName / engine::ToHex(sha256);

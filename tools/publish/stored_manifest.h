@@ -15,6 +15,9 @@ namespace velmora::publish {
 
 inline constexpr char kManifestsFolderName[] = "manifests";
 
+// `text` as a zlib stream (RFC 1950), compressed as well as zlib can.
+std::string Compressed(std::string_view text);
+
 // manifests/<hex of the SHA-256> in `folder`.
 std::filesystem::path StoredManifestFile(const std::filesystem::path& folder, const engine::Sha256Digest& sha256);
 

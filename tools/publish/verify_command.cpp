@@ -1,4 +1,5 @@
 #include <ctime>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "core/digest_hash.h"
 #include "file_digest.h"
 #include "file_io.h"
+#include "manifest_delta_writer.h"
 #include "pack_reader.h"
 #include "publish_error.h"
 #include "server_folder.h"
@@ -99,6 +101,37 @@ void CheckFile(const engine::Manifest& manifest, const engine::ManifestFile& fil
     if (whole.Finish() != file.sha256) problems.Add("the chunks of " + file.path + " do not make its content");
 }
 
+// Each delta to the head's manifest must give its text from the manifest
+// history/ keeps that it names. The number of deltas checked.
+std::size_t CheckDeltas(const fs::path& folder, const ServerManifest& server, Problems& problems) {
+    const fs::path deltas = folder / kDeltasFolderName / engine::ToHex(server.head->manifestSha256);
+    std::error_code error;
+    if (!fs::is_directory(deltas, error)) return 0;
+    std::unordered_map<engine::Sha256Digest, std::string, engine::DigestHash> history;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder / kHistoryFolderName, error)) {
+        std::string text = ReadWholeFile(entry.path());
+        history.try_emplace(Sha256Of(text), std::move(text));
+    }
+    std::size_t checked = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(deltas)) {
+        const std::string name = entry.path().filename().string();
+        engine::Sha256Digest old{};
+        const auto found = engine::FromHex(name, old) ? history.find(old) : history.end();
+        if (found == history.end()) {
+            problems.Add("manifest delta " + entry.path().string() + " is from no manifest history/ holds");
+            continue;
+        }
+        std::string problem = "it gives another text";
+        if (AppliedManifestDelta(ReadWholeFile(entry.path()), found->second, server.text.size(), problem) ==
+            server.text) {
+            ++checked;
+            continue;
+        }
+        problems.Add("manifest delta " + entry.path().string() + " does not give the manifest: " + problem);
+    }
+    return checked;
+}
+
 }  // namespace
 
 void RunVerify(const VerifyOptions& options, std::ostream& out, std::ostream& warnings) {
@@ -119,6 +152,7 @@ void RunVerify(const VerifyOptions& options, std::ostream& out, std::ostream& wa
         for (const engine::ManifestChunk& chunk : file.chunks) chunks.insert(chunk.sha256);
         CheckFile(manifest, file, packPresent, reader, reportedChunks, problems);
     }
+    const std::size_t deltas = server->head ? CheckDeltas(options.serverFolder, *server, problems) : 0;
     if (problems.Any()) throw PublishError("the server folder is damaged:" + problems.Text());
 
     std::uint64_t storedBytes = 0;
@@ -129,7 +163,8 @@ void RunVerify(const VerifyOptions& options, std::ostream& out, std::ostream& wa
         << Counted(storedBytes, "byte") << " stored\n";
     if (server->head)
         out << "head names manifest " << engine::ToHex(server->head->manifestSha256) << ": "
-            << Counted(server->head->manifestSize, "byte") << ", " << server->head->storedSize << " compressed\n";
+            << Counted(server->head->manifestSize, "byte") << ", " << server->head->storedSize << " compressed; "
+            << deltas << " manifest deltas to it from history/\n";
     out << "signed with key " << signer.name << " (" << signer.file.string() << ")\n";
     for (const std::string& mirror : manifest.mirrors) out << "mirror " << mirror << "\n";
     if (manifest.expires <= static_cast<std::int64_t>(std::time(nullptr)))
