@@ -102,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(fresh.contents.size() == contents.size(), "each content built once");
     Check(fresh.status == (contents.empty() ? EngineStatus::UpToDate : EngineStatus::DownloadingClient),
           "fresh status");
-    const std::vector<NeededChunk> needed = ListNeededChunks(manifest, fresh.contents, nullptr, Disk(nullptr));
+    const NeededChunks needed = ListNeededChunks(manifest, fresh.contents, nullptr, Disk(nullptr));
     Check(needed.size() == chunks.size(), "each chunk taken once");
     std::vector<std::size_t> all(needed.size());
     for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;

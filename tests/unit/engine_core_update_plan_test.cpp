@@ -111,14 +111,14 @@ TEST(UpdatePlan, ManyFilesOfSharedContentsBuildEachContentAndChunkOnce) {
     const Manifest remote = ManifestWith(1, std::move(files));
     const UpdatePlan plan = PlanUpdate(nullptr, remote, FakeDisk());
     ASSERT_EQ(plan.contents.size(), 100u);
-    const std::vector<NeededChunk> needed = ListNeededChunks(remote, plan.contents, nullptr, FakeDisk());
+    const NeededChunks needed = ListNeededChunks(remote, plan.contents, nullptr, FakeDisk());
     ASSERT_EQ(needed.size(), 100u);
     for (std::size_t c = 0; c < 100; ++c) {
         EXPECT_EQ(plan.contents[c].source, c);
         ASSERT_EQ(plan.contents[c].files.size(), 3u);
         EXPECT_EQ(plan.contents[c].files[2].index, c + 200);
-        EXPECT_EQ(needed[c].stored->sha256, DigestOf(static_cast<std::uint8_t>(c)));
-        EXPECT_EQ(needed[c].targets.size(), 1u);
+        EXPECT_EQ(needed.Stored(c).sha256, DigestOf(static_cast<std::uint8_t>(c)));
+        EXPECT_EQ(needed.Targets(c).size(), 1u);
     }
 }
 
@@ -265,22 +265,33 @@ TEST(ChunkPlan, EachChunkOnceFromTheInstallOrInJoinedRanges) {
     // again at its end; other.pak holds 5 and 6, stored apart in pack 1.
     Manifest remote = ManifestWith(2, {file("big.pak", {chunk(1, 0, 0, k), chunk(4, 1, 0, k), chunk(3, 0, 2 * k, k),
                                                         chunk(1, 0, 0, k)}),
-                                       file("other.pak", {chunk(5, 1, k, k), chunk(6, 1, 9 * k, k)})});
+                                       file("other.pak", {chunk(5, 1, k, k), chunk(6, 1, 9 * k, k)}),
+                                       file("third", {chunk(3, 0, 2 * k, k), chunk(1, 0, 0, k)})});
     remote.packs.push_back({DigestOf(0xEF), kMaxFileSize});
     FakeDisk disk(local);
     const UpdatePlan plan = PlanUpdate(&local, remote, disk);
-    ASSERT_EQ(plan.contents.size(), 2u);
-    const std::vector<NeededChunk> needed = ListNeededChunks(remote, plan.contents, &local, disk);
+    ASSERT_EQ(plan.contents.size(), 3u);
+    const NeededChunks needed = ListNeededChunks(remote, plan.contents, &local, disk);
 
     ASSERT_EQ(needed.size(), 5u);  // 1, 4, 3, 5, 6
-    EXPECT_EQ(needed[0].targets.size(), 2u);
-    EXPECT_EQ(needed[0].targets[1].offset, 3u * k);
-    ASSERT_TRUE(needed[0].installed && needed[2].installed);
-    EXPECT_EQ(needed[2].installed->offset, 2u * k);
-    EXPECT_FALSE(needed[1].installed || needed[3].installed || needed[4].installed);
+    // Each chunk's places in list order, those of 1 and 3 found interleaved.
+    ASSERT_EQ(needed.Targets(0).size(), 3u);
+    EXPECT_EQ(needed.Targets(0)[1].offset, 3u * k);
+    EXPECT_EQ(needed.Targets(0)[2].content, 2u);
+    EXPECT_EQ(needed.Targets(0)[2].offset, k);
+    EXPECT_EQ(needed.Targets(1).size(), 1u);
+    ASSERT_EQ(needed.Targets(2).size(), 2u);
+    EXPECT_EQ(needed.Targets(2)[0].offset, 2u * k);
+    EXPECT_EQ(needed.Targets(2)[1].content, 2u);
+    EXPECT_EQ(needed.Targets(2)[1].offset, 0u);
+    EXPECT_EQ(needed.TargetCount(), 8u);
+    ASSERT_TRUE(needed.Installed(0) && needed.Installed(2));
+    EXPECT_EQ(needed.Installed(2)->offset, 2u * k);
+    EXPECT_FALSE(needed.Installed(1) || needed.Installed(3) || needed.Installed(4));
     // With the old file gone (or another size), nothing comes from it.
     FakeDisk empty;
-    for (const NeededChunk& n : ListNeededChunks(remote, plan.contents, &local, empty)) EXPECT_FALSE(n.installed);
+    const NeededChunks without = ListNeededChunks(remote, plan.contents, &local, empty);
+    for (std::size_t i = 0; i < without.size(); ++i) EXPECT_FALSE(without.Installed(i));
 
     // 4 and 5 are neighbours in pack 1 and share a request; 6 lies 7 chunks
     // beyond, too far to bridge.
@@ -306,12 +317,10 @@ TEST(ChunkPlan, RangesBridgeSmallGapsUpToTheirLimit) {
     add(0, 2000 + 2 * kMaxRangeGap + 1, 1000);      // one byte too far
     add(1, 0, 1000);                                // another pack
     for (std::uint64_t at = 0; at < kMaxRangeBytes + kMaxChunkSize; at += kMaxChunkSize) add(2, at, kMaxChunkSize);
-    std::vector<NeededChunk> needed;
+    NeededChunks needed;
     std::vector<std::size_t> all;
-    for (const ManifestChunk& chunk : stored) {
-        all.push_back(needed.size());
-        needed.push_back({&chunk, {}, std::nullopt});
-    }
+    for (const ManifestChunk& chunk : stored) all.push_back(needed.Add(chunk, {}));
+    needed.Seal();
     const std::vector<PackRange> ranges = JoinIntoRanges(needed, all);
     ASSERT_EQ(ranges.size(), 5u);
     EXPECT_EQ(ranges[0].chunks.size(), 2u);
@@ -336,7 +345,10 @@ TEST(ChunkPlan, AWholePackServesItsRangesFrontToBackOnly) {
     EXPECT_FALSE(BytesAroundRanges(apart, {1, 0})) << "out of order";
     // Overlapping stored chunks become ranges that overlap.
     const ManifestChunk first{0, 0, DigestOf(1), 100, 100}, second{0, 50, DigestOf(2), 100, 100};
-    const std::vector<NeededChunk> needed = {{&first, {}, std::nullopt}, {&second, {}, std::nullopt}};
+    NeededChunks needed;
+    needed.Add(first, {});
+    needed.Add(second, {});
+    needed.Seal();
     const std::vector<PackRange> overlapping = JoinIntoRanges(needed, {0, 1});
     ASSERT_EQ(overlapping.size(), 2u);
     const auto refused = BytesAroundRanges(overlapping, {0, 1});
