@@ -20,9 +20,9 @@ std::optional<InstalledChunk> NeededChunks::Installed(std::size_t i) const {
     return InstalledChunk{chunk.installedFile, chunk.installedOffset};
 }
 
-std::size_t NeededChunks::Add(const ManifestChunk& stored, ChunkTarget first) {
+std::size_t NeededChunks::Add(std::size_t stored, ChunkTarget first) {
     Chunk chunk;
-    chunk.stored = &stored;
+    chunk.stored = static_cast<std::uint32_t>(stored);
     chunk.firstContent = static_cast<std::uint32_t>(first.content);
     chunk.firstOffset = first.offset;
     chunks_.push_back(chunk);
@@ -58,18 +58,20 @@ NeededChunks ListNeededChunks(const Manifest& remote, const std::vector<ContentT
     // distinct, and a list that doubles as it grows would hold half as
     // much again, twice over while it moves.
     std::size_t lines = 0;
-    for (const ContentToBuild& content : contents) lines += remote.files[content.source].chunks.size();
-    NeededChunks needed;
+    for (const ContentToBuild& content : contents) lines += remote.files[content.source].chunkCount;
+    NeededChunks needed(remote.chunks);
     needed.Reserve(lines);
     const auto neededDigest = [&](std::uint32_t i) -> const Sha256Digest& { return needed.Stored(i).sha256; };
     DigestIndex index(neededDigest, lines);
     for (std::size_t c = 0; c < contents.size(); ++c) {
         std::uint64_t offset = 0;
-        for (const ManifestChunk& chunk : remote.files[contents[c].source].chunks) {
+        const ManifestFile& file = remote.files[contents[c].source];
+        for (std::size_t at = file.firstChunk; at < file.firstChunk + file.chunkCount; ++at) {
+            const ManifestChunk& chunk = remote.chunks[at];
             const auto next = static_cast<std::uint32_t>(needed.size());
             const std::uint32_t slot = index.FindOrAdd(chunk.sha256, next);
             if (slot == next)
-                needed.Add(chunk, {c, offset});
+                needed.Add(at, {c, offset});
             else
                 needed.AddTarget(slot, {c, offset});
             offset += chunk.size;
@@ -79,9 +81,9 @@ NeededChunks ListNeededChunks(const Manifest& remote, const std::vector<ContentT
     if (!local) return needed;
     for (std::size_t f = 0; f < local->files.size(); ++f) {
         const ManifestFile& file = local->files[f];
-        if (file.chunks.empty() || disk.FileSize(file.path) != file.size) continue;
+        if (file.chunkCount == 0 || disk.FileSize(file.path) != file.size) continue;
         std::uint64_t offset = 0;
-        for (const ManifestChunk& chunk : file.chunks) {
+        for (const ManifestChunk& chunk : local->ChunksOf(file)) {
             const std::optional<std::uint32_t> found = index.Find(chunk.sha256);
             if (found && !needed.Installed(*found)) needed.SetInstalled(*found, {f, offset});
             offset += chunk.size;
@@ -95,23 +97,23 @@ std::vector<PackRange> JoinIntoRanges(const NeededChunks& needed, const std::vec
     std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
         const ManifestChunk& x = needed.Stored(a);
         const ManifestChunk& y = needed.Stored(b);
-        return x.pack != y.pack ? x.pack < y.pack : x.offset < y.offset;
+        return x.Pack() != y.Pack() ? x.Pack() < y.Pack() : x.Offset() < y.Offset();
     });
     std::vector<PackRange> ranges;
     for (const std::size_t i : order) {
         const ManifestChunk& chunk = needed.Stored(i);
-        const std::uint64_t end = chunk.offset + chunk.storedSize;
+        const std::uint64_t end = chunk.Offset() + chunk.storedSize;
         if (!ranges.empty()) {
             PackRange& last = ranges.back();
-            const bool joins = last.pack == chunk.pack && chunk.offset >= last.end &&
-                               chunk.offset - last.end <= kMaxRangeGap && end - last.begin <= kMaxRangeBytes;
+            const bool joins = last.pack == chunk.Pack() && chunk.Offset() >= last.end &&
+                               chunk.Offset() - last.end <= kMaxRangeGap && end - last.begin <= kMaxRangeBytes;
             if (joins) {
                 last.end = end;
                 last.chunks.push_back(i);
                 continue;
             }
         }
-        ranges.push_back({chunk.pack, chunk.offset, end, {i}});
+        ranges.push_back({chunk.Pack(), chunk.Offset(), end, {i}});
     }
     return ranges;
 }

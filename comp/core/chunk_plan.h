@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "core/engine_status.h"
@@ -46,16 +47,20 @@ private:
 
 // Each distinct chunk the contents of a run need, with every place it goes
 // and a copy in the install where an old file holds it. A large game needs
-// close to a million: each takes 32 bytes (40 where pointers have 64 bits)
-// and no allocation of its own; most go to one place only, and the few
-// other places of the chunks that several contents share lie in one list.
+// close to a million: each takes 32 bytes and no allocation of its own;
+// most go to one place only, and the few other places of the chunks that
+// several contents share lie in one list.
 class NeededChunks {
 public:
+    // `stored`: the list the chunks are numbered in, the remote manifest's
+    // chunks; it must outlive this.
+    explicit NeededChunks(std::span<const ManifestChunk> stored = {}) : stored_(stored) {}
+
     std::size_t size() const noexcept { return chunks_.size(); }
     bool empty() const noexcept { return chunks_.empty(); }
 
     // Where the server keeps chunk `i`: its first listing.
-    const ManifestChunk& Stored(std::size_t i) const { return *chunks_[i].stored; }
+    const ManifestChunk& Stored(std::size_t i) const { return stored_[chunks_[i].stored]; }
     ChunkTargets Targets(std::size_t i) const;
     std::optional<InstalledChunk> Installed(std::size_t i) const;
     // Every place of every chunk numbered from 0 to TargetCount() - 1:
@@ -65,10 +70,11 @@ public:
         return t == 0 ? i : chunks_.size() + chunks_[i].moreTargets + t - 1;
     }
 
-    // Adds a chunk going to `first`; the places added later with AddTarget
+    // Adds chunk `stored` (an index into the stored list) going to `first`;
+    // the places added later with AddTarget
     // and the copy with SetInstalled. Every AddTarget comes before Seal,
     // which readies the list for reading.
-    std::size_t Add(const ManifestChunk& stored, ChunkTarget first);
+    std::size_t Add(std::size_t stored, ChunkTarget first);
     void AddTarget(std::size_t i, ChunkTarget target);
     void SetInstalled(std::size_t i, InstalledChunk copy);
     void Seal();
@@ -80,7 +86,7 @@ private:
     struct Chunk {
         std::uint64_t firstOffset = 0;
         std::uint64_t installedOffset = 0;
-        const ManifestChunk* stored = nullptr;
+        std::uint32_t stored = 0;
         std::uint32_t firstContent = 0;
         std::uint32_t moreTargets = 0;  // into more_, up to the next chunk's
         std::uint32_t installedFile = kNotInstalled;
@@ -91,6 +97,7 @@ private:
         ChunkTarget target;
     };
 
+    std::span<const ManifestChunk> stored_;
     std::vector<Chunk> chunks_;
     std::vector<ChunkTarget> more_;
     std::vector<LaterTarget> later_;

@@ -1,6 +1,7 @@
 #include "core/manifest_parse.h"
 
 #include <array>
+#include <initializer_list>
 #include <limits>
 #include <optional>
 #include <string_view>
@@ -167,8 +168,10 @@ Result<ManifestChunk> ParseChunkLine(std::string_view fields, std::size_t n) {
     if (!size) return LineError(n, "bad size");
     const auto storedSize = TakeNumber<std::uint32_t>(fields, true);
     if (!storedSize) return LineError(n, "bad stored size");
-    chunk.pack = *pack;
-    chunk.offset = *offset;
+    // No manifest lists that many packs, nor a pack that large.
+    if (*pack >= kMaxPackCount) return LineError(n, "a chunk names a pack not listed");
+    if (*offset >= kMaxFileSize) return LineError(n, "a chunk lies outside its pack");
+    chunk.SetPlace(*pack, *offset);
     chunk.size = *size;
     chunk.storedSize = *storedSize;
     return chunk;
@@ -186,22 +189,14 @@ Result<void> ParseMirrorLine(std::string_view url, std::size_t n, Manifest& mani
     return {};
 }
 
-// The file lines of either kind after the current one: reading a large
-// manifest, the list of files then takes its room once, instead of twice
-// that while it grows.
-std::size_t CountFileLines(std::string_view rest) {
+// The lines of these kinds after the current one: reading a large
+// manifest, the lists of files and chunks then take their room once,
+// instead of twice that while they grow.
+std::size_t CountLines(std::string_view rest, std::initializer_list<std::string_view> starts) {
     std::size_t count = 0;
-    for (const std::string_view line : {std::string_view("\nfile "), std::string_view("\nplayer-file ")})
+    for (const std::string_view line : starts)
         for (std::size_t at = rest.find(line); at != std::string_view::npos; at = rest.find(line, at + 1)) ++count;
     return count;
-}
-
-// Gives the chunk lines read since the last file line to that file, in a
-// list of their exact size.
-void TakeChunks(Manifest& manifest, std::vector<ManifestChunk>& chunks) {
-    if (chunks.empty()) return;
-    manifest.files.back().chunks.assign(chunks.begin(), chunks.end());
-    chunks.clear();
 }
 
 }  // namespace
@@ -233,9 +228,6 @@ Result<Manifest> ParseManifestBody(std::string_view signedPart) {
     if (auto keys = ParseKeys(lines, manifest); !keys) return keys.Error();
     // Mirror lines and files of the player's came with format 3.
     const bool format3 = manifest.format >= 3;
-    // The chunk lines of the file read last, given to it once the next file
-    // line or the end comes.
-    std::vector<ManifestChunk> chunks;
     while (!lines.AtEnd()) {
         const Split line = SplitAtBlank(lines.Next());
         const std::size_t n = lines.Number();
@@ -252,17 +244,23 @@ Result<Manifest> ParseManifestBody(std::string_view signedPart) {
             if (!pack) return pack.Error();
             manifest.packs.push_back(pack.Value());
         } else if (line.head == "file" || playerFile) {
-            if (manifest.files.empty()) manifest.files.reserve(CountFileLines(signedPart.substr(lines.Offset())) + 1);
-            TakeChunks(manifest, chunks);
+            if (manifest.files.empty()) {
+                // From the '\n' that ends this line.
+                const std::string_view rest = signedPart.substr(lines.Offset() - 1);
+                manifest.files.reserve(CountLines(rest, {"\nfile ", "\nplayer-file "}) + 1);
+                manifest.chunks.reserve(CountLines(rest, {"\nchunk "}));
+            }
             auto file = ParseFileLine(line.rest, n);
             if (!file) return file.Error();
             manifest.files.push_back(std::move(file).Value());
             manifest.files.back().playerFile = playerFile;
+            manifest.files.back().firstChunk = static_cast<std::uint32_t>(manifest.chunks.size());
         } else if (line.head == "chunk") {
             if (manifest.files.empty()) return LineError(n, "a chunk line before the first file line");
             auto chunk = ParseChunkLine(line.rest, n);
             if (!chunk) return chunk.Error();
-            chunks.push_back(chunk.Value());
+            manifest.chunks.push_back(chunk.Value());
+            ++manifest.files.back().chunkCount;
         } else if (line.head == "signature") {
             return LineError(n + 1, "text after the signature line");
         } else if (IsKnownKey(line.head)) {
@@ -271,7 +269,6 @@ Result<Manifest> ParseManifestBody(std::string_view signedPart) {
             return LineError(n, "unknown key '" + std::string(line.head) + "'");
         }
     }
-    TakeChunks(manifest, chunks);
     if (auto content = CheckManifestContent(manifest); !content) return content.Error();
     return manifest;
 }

@@ -27,7 +27,7 @@ PackRange RestOfRange(const PackRange& range, std::size_t written, const NeededC
     PackRange rest{range.pack, range.end, range.end, {}};
     written = std::min(written, range.chunks.size());
     rest.chunks.assign(range.chunks.begin() + static_cast<std::ptrdiff_t>(written), range.chunks.end());
-    if (!rest.chunks.empty()) rest.begin = needed.Stored(rest.chunks.front()).offset;
+    if (!rest.chunks.empty()) rest.begin = needed.Stored(rest.chunks.front()).Offset();
     return rest;
 }
 

@@ -23,7 +23,7 @@ Result<std::vector<std::size_t>> ContentBuild::Prepare(
         // .ready once the chunk is in: no .build to make and rename, which
         // under Wine costs about a millisecond a file. Cut short by a stop,
         // it is a .ready the next run hashes and discards.
-        const std::vector<ManifestChunk>& chunks = remote_.files[content.source].chunks;
+        const std::span<const ManifestChunk> chunks = remote_.ChunksOf(remote_.files[content.source]);
         const bool whole = chunks.size() == 1;
         // Its one chunk is checked against the chunk's SHA-256, so it is the
         // file's content only when both SHA-256 are the same.

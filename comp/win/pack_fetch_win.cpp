@@ -264,7 +264,7 @@ private:
         for (const std::size_t index : ranges) {
             for (const std::size_t chunk : ranges_[index].chunks) {
                 const ManifestChunk& stored = source_.needed.Stored(chunk);
-                auto bytes = body.Take(stored.offset, stored.storedSize);
+                auto bytes = body.Take(stored.Offset(), stored.storedSize);
                 if (!bytes) return bytes.Error();
                 auto content = ChunkContent(stored, std::move(bytes).Value());
                 if (!content) return content.Error();
