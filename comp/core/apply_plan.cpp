@@ -30,6 +30,9 @@ ApplyPlan PlanApply(const ApplyInputs& inputs, const InstalledFiles& disk) {
     const Manifest& release = *inputs.release;
     ApplyPlan plan;
     plan.known = KnownContents(inputs.placedRecord, inputs.local, inputs.journal);
+    // Before the lookups below are made: the list it copies on the way is
+    // then the only large thing held besides the manifests.
+    plan.placedSoFar = PathsOf(plan.known.PlacedSoFar());
     // The release's files, most of them the record's too, asked about once.
     std::vector<std::string_view> paths;
     paths.reserve(release.files.size());
@@ -39,7 +42,6 @@ ApplyPlan PlanApply(const ApplyInputs& inputs, const InstalledFiles& disk) {
     UpdatePlan update = PlanUpdate(inputs.journal ? nullptr : &vouched, release, seen);
     plan.downloading = inputs.local ? EngineStatus::DownloadingChanges : EngineStatus::DownloadingClient;
     plan.contents = std::move(update.contents);
-    plan.placedSoFar = PathsOf(plan.known.PlacedSoFar());
     if (inputs.updaterFilesOnly) {
         KeepOnlyUpdaterFiles(release, plan.contents);
         if (plan.contents.empty()) plan.endsAt = EngineStatus::UpdaterObsolete;

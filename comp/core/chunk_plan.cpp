@@ -7,63 +7,113 @@
 
 namespace velmora::engine {
 
-std::vector<NeededChunk> ListNeededChunks(const Manifest& remote, const std::vector<ContentToBuild>& contents,
-                                          const Manifest* local, const InstalledFiles& disk) {
+ChunkTargets NeededChunks::Targets(std::size_t i) const {
+    const Chunk& chunk = chunks_[i];
+    const std::size_t moreEnd = i + 1 < chunks_.size() ? chunks_[i + 1].moreTargets : more_.size();
+    return ChunkTargets({chunk.firstContent, chunk.firstOffset}, more_.data() + chunk.moreTargets,
+                        moreEnd - chunk.moreTargets);
+}
+
+std::optional<InstalledChunk> NeededChunks::Installed(std::size_t i) const {
+    const Chunk& chunk = chunks_[i];
+    if (chunk.installedFile == kNotInstalled) return std::nullopt;
+    return InstalledChunk{chunk.installedFile, chunk.installedOffset};
+}
+
+std::size_t NeededChunks::Add(std::size_t stored, ChunkTarget first) {
+    Chunk chunk;
+    chunk.stored = static_cast<std::uint32_t>(stored);
+    chunk.firstContent = static_cast<std::uint32_t>(first.content);
+    chunk.firstOffset = first.offset;
+    chunks_.push_back(chunk);
+    return chunks_.size() - 1;
+}
+
+void NeededChunks::AddTarget(std::size_t i, ChunkTarget target) {
+    later_.push_back({static_cast<std::uint32_t>(i), target});
+}
+
+void NeededChunks::SetInstalled(std::size_t i, InstalledChunk copy) {
+    chunks_[i].installedFile = static_cast<std::uint32_t>(copy.file);
+    chunks_[i].installedOffset = copy.offset;
+}
+
+void NeededChunks::Seal() {
+    // Stable: each chunk's places stay in the order they were added.
+    std::stable_sort(later_.begin(), later_.end(),
+                     [](const LaterTarget& a, const LaterTarget& b) { return a.chunk < b.chunk; });
+    more_.clear();
+    more_.reserve(later_.size());
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < chunks_.size(); ++i) {
+        chunks_[i].moreTargets = static_cast<std::uint32_t>(more_.size());
+        for (; at < later_.size() && later_[at].chunk == i; ++at) more_.push_back(later_[at].target);
+    }
+    later_ = {};
+}
+
+NeededChunks ListNeededChunks(const Manifest& remote, const std::vector<ContentToBuild>& contents,
+                              const Manifest* local, const InstalledFiles& disk) {
     // Room for every chunk line of the contents at once: most chunks are
     // distinct, and a list that doubles as it grows would hold half as
     // much again, twice over while it moves.
     std::size_t lines = 0;
-    for (const ContentToBuild& content : contents) lines += remote.files[content.source].chunks.size();
-    std::vector<NeededChunk> needed;
-    needed.reserve(lines);
-    const auto neededDigest = [&](std::uint32_t i) -> const Sha256Digest& { return needed[i].stored->sha256; };
+    for (const ContentToBuild& content : contents) lines += remote.files[content.source].chunkCount;
+    NeededChunks needed(remote.chunks);
+    needed.Reserve(lines);
+    const auto neededDigest = [&](std::uint32_t i) -> const Sha256Digest& { return needed.Stored(i).sha256; };
     DigestIndex index(neededDigest, lines);
     for (std::size_t c = 0; c < contents.size(); ++c) {
         std::uint64_t offset = 0;
-        for (const ManifestChunk& chunk : remote.files[contents[c].source].chunks) {
+        const ManifestFile& file = remote.files[contents[c].source];
+        for (std::size_t at = file.firstChunk; at < file.firstChunk + file.chunkCount; ++at) {
+            const ManifestChunk& chunk = remote.chunks[at];
             const auto next = static_cast<std::uint32_t>(needed.size());
             const std::uint32_t slot = index.FindOrAdd(chunk.sha256, next);
-            if (slot == next) needed.push_back({&chunk, {}, std::nullopt});
-            needed[slot].targets.push_back({c, offset});
+            if (slot == next)
+                needed.Add(at, {c, offset});
+            else
+                needed.AddTarget(slot, {c, offset});
             offset += chunk.size;
         }
     }
+    needed.Seal();
     if (!local) return needed;
     for (std::size_t f = 0; f < local->files.size(); ++f) {
         const ManifestFile& file = local->files[f];
-        if (file.chunks.empty() || disk.FileSize(file.path) != file.size) continue;
+        if (file.chunkCount == 0 || disk.FileSize(file.path) != file.size) continue;
         std::uint64_t offset = 0;
-        for (const ManifestChunk& chunk : file.chunks) {
+        for (const ManifestChunk& chunk : local->ChunksOf(file)) {
             const std::optional<std::uint32_t> found = index.Find(chunk.sha256);
-            if (found && !needed[*found].installed) needed[*found].installed = InstalledChunk{f, offset};
+            if (found && !needed.Installed(*found)) needed.SetInstalled(*found, {f, offset});
             offset += chunk.size;
         }
     }
     return needed;
 }
 
-std::vector<PackRange> JoinIntoRanges(const std::vector<NeededChunk>& needed, const std::vector<std::size_t>& wanted) {
+std::vector<PackRange> JoinIntoRanges(const NeededChunks& needed, const std::vector<std::size_t>& wanted) {
     std::vector<std::size_t> order = wanted;
     std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        const ManifestChunk& x = *needed[a].stored;
-        const ManifestChunk& y = *needed[b].stored;
-        return x.pack != y.pack ? x.pack < y.pack : x.offset < y.offset;
+        const ManifestChunk& x = needed.Stored(a);
+        const ManifestChunk& y = needed.Stored(b);
+        return x.Pack() != y.Pack() ? x.Pack() < y.Pack() : x.Offset() < y.Offset();
     });
     std::vector<PackRange> ranges;
     for (const std::size_t i : order) {
-        const ManifestChunk& chunk = *needed[i].stored;
-        const std::uint64_t end = chunk.offset + chunk.storedSize;
+        const ManifestChunk& chunk = needed.Stored(i);
+        const std::uint64_t end = chunk.Offset() + chunk.storedSize;
         if (!ranges.empty()) {
             PackRange& last = ranges.back();
-            const bool joins = last.pack == chunk.pack && chunk.offset >= last.end &&
-                               chunk.offset - last.end <= kMaxRangeGap && end - last.begin <= kMaxRangeBytes;
+            const bool joins = last.pack == chunk.Pack() && chunk.Offset() >= last.end &&
+                               chunk.Offset() - last.end <= kMaxRangeGap && end - last.begin <= kMaxRangeBytes;
             if (joins) {
                 last.end = end;
                 last.chunks.push_back(i);
                 continue;
             }
         }
-        ranges.push_back({chunk.pack, chunk.offset, end, {i}});
+        ranges.push_back({chunk.Pack(), chunk.Offset(), end, {i}});
     }
     return ranges;
 }

@@ -77,7 +77,7 @@ Manifest KnownContents::CheckStamps(const InstalledFiles& disk) {
         const PlacedFile& entry = record_[i];
         if (!entry.sha256 || !entry.stamp.Known() || disk.Stamp(entry.path) != entry.stamp) continue;
         vouched_[i] = true;
-        vouched.files.push_back({*entry.sha256, entry.stamp.size, entry.path, {}, entry.playerFile});
+        vouched.files.push_back({*entry.sha256, entry.stamp.size, entry.path, 0, 0, entry.playerFile});
     }
     return vouched;
 }

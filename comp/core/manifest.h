@@ -4,7 +4,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velmora::engine {
@@ -44,23 +46,51 @@ struct ManifestPack {
     friend bool operator==(const ManifestPack&, const ManifestPack&) = default;
 };
 
-// A piece of a file's content and where the server keeps it.
+// A manifest lists fewer packs than this (a pack line takes at least 72
+// bytes of the kMaxManifestBytes), and every stored chunk lies below
+// kMaxFileSize in its pack: a chunk's pack number and offset share one
+// 64-bit field.
+inline constexpr std::uint32_t kMaxPackCount = 1u << 24;
+
+// A piece of a file's content and where the server keeps it. 48 bytes: a
+// large game lists close to a million.
 struct ManifestChunk {
-    std::uint32_t pack = 0;         // index into Manifest::packs
-    std::uint64_t offset = 0;       // of the stored bytes in the pack
+    ManifestChunk() = default;
+    // `pack` below kMaxPackCount, `offset` below kMaxFileSize.
+    ManifestChunk(std::uint32_t pack, std::uint64_t offset, const Sha256Digest& sha256, std::uint32_t size,
+                  std::uint32_t storedSize)
+        : sha256(sha256), size(size), storedSize(storedSize), place_(Place(pack, offset)) {}
+
+    std::uint32_t Pack() const { return static_cast<std::uint32_t>(place_ >> kOffsetBits); }  // into Manifest::packs
+    std::uint64_t Offset() const { return place_ & kOffsetMask; }  // of the stored bytes in the pack
+    void SetPlace(std::uint32_t pack, std::uint64_t offset) { place_ = Place(pack, offset); }
+
     Sha256Digest sha256{};          // of the content
     std::uint32_t size = 0;         // of the content
     std::uint32_t storedSize = 0;   // in the pack: smaller when compressed
 
     bool IsCompressed() const { return storedSize < size; }
     friend bool operator==(const ManifestChunk&, const ManifestChunk&) = default;
+
+private:
+    static constexpr unsigned kOffsetBits = 40;
+    static constexpr std::uint64_t kOffsetMask = (std::uint64_t{1} << kOffsetBits) - 1;
+    static std::uint64_t Place(std::uint32_t pack, std::uint64_t offset) {
+        return (std::uint64_t{pack} << kOffsetBits) | (offset & kOffsetMask);
+    }
+
+    std::uint64_t place_ = 0;  // the pack's number above the offset's 40 bits
 };
+static_assert(sizeof(ManifestChunk) == 48);
 
 struct ManifestFile {
     Sha256Digest sha256{};      // of the file's content
     std::uint64_t size = 0;     // of the file's content
     std::string path;           // relative, '/'-separated UTF-8
-    std::vector<ManifestChunk> chunks;  // the content in order; none when empty
+    // Its content in order, `chunkCount` chunks of Manifest::chunks from
+    // `firstChunk` (Manifest::ChunksOf); none when empty.
+    std::uint32_t firstChunk = 0;
+    std::uint32_t chunkCount = 0;
     // The player's to edit (a `player-file` line): the content is a default,
     // installed where the file is missing and replaced only while the
     // player has not changed what the engine placed there.
@@ -75,11 +105,25 @@ struct Manifest {
     std::uint64_t minUpdater = 0;   // lowest engine version that may apply it
     std::vector<ManifestPack> packs;
     std::vector<ManifestFile> files;
+    // The chunks of every file, file after file in the order of the files:
+    // one list rather than one per file.
+    std::vector<ManifestChunk> chunks;
     // Folder URLs that hold the packs too, asked before the data URL's
     // folder (core/data_url.h: ParseMirrorUrl); none is fine. Written
     // between the key lines and the pack lines.
     std::vector<std::string> mirrors;
     std::uint64_t format = kManifestFormat;  // of the first line
+
+    std::span<const ManifestChunk> ChunksOf(const ManifestFile& file) const {
+        return std::span<const ManifestChunk>(chunks).subspan(file.firstChunk, file.chunkCount);
+    }
+    // Lists `file` last, with `itsChunks` after the chunks listed so far.
+    void AddFile(ManifestFile file, std::span<const ManifestChunk> itsChunks) {
+        file.firstChunk = static_cast<std::uint32_t>(chunks.size());
+        file.chunkCount = static_cast<std::uint32_t>(itsChunks.size());
+        chunks.insert(chunks.end(), itsChunks.begin(), itsChunks.end());
+        files.push_back(std::move(file));
+    }
 
     friend bool operator==(const Manifest&, const Manifest&) = default;
 };

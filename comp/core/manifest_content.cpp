@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 #include <unordered_set>
 
 #include "core/digest_hash.h"
+#include "core/digest_index.h"
 #include "core/hex.h"
 #include "core/path_collisions.h"
 #include "core/path_rules.h"
@@ -19,24 +21,32 @@ EngineError FileError(const ManifestFile& file, std::string_view problem) {
 // Every chunk line of the manifest in list order, numbered across files, and
 // where each file's lines begin in that numbering. The checks below sort
 // 32-bit numbers into it rather than copy chunks or build hash maps: a
-// large game lists close to a million chunks.
+// large game lists close to a million chunks. A manifest read from its text
+// lists each file's chunks after the previous file's, and the numbering is
+// then that of Manifest::chunks; one put together otherwise gets a list of
+// where each line is.
 class ChunkLines {
 public:
-    explicit ChunkLines(const std::vector<ManifestFile>& files) {
-        starts_.reserve(files.size() + 1);
+    explicit ChunkLines(const Manifest& manifest) : chunks_(manifest.chunks) {
+        starts_.reserve(manifest.files.size() + 1);
         std::size_t total = 0;
-        for (const ManifestFile& file : files) {
+        bool inOrder = true;
+        for (const ManifestFile& file : manifest.files) {
+            inOrder = inOrder && file.firstChunk == total;
             starts_.push_back(static_cast<std::uint32_t>(total));
-            total += file.chunks.size();
+            total += file.chunkCount;
         }
         starts_.push_back(static_cast<std::uint32_t>(total));
-        chunks_.reserve(total);
-        for (const ManifestFile& file : files)
-            for (const ManifestChunk& chunk : file.chunks) chunks_.push_back(&chunk);
+        if (inOrder && total == chunks_.size()) return;
+        scattered_.reserve(total);
+        for (const ManifestFile& file : manifest.files)
+            for (const ManifestChunk& chunk : manifest.ChunksOf(file)) scattered_.push_back(&chunk);
     }
 
-    std::size_t Size() const { return chunks_.size(); }
-    const ManifestChunk& operator[](std::size_t line) const { return *chunks_[line]; }
+    std::size_t Size() const { return starts_.back(); }
+    const ManifestChunk& operator[](std::size_t line) const {
+        return scattered_.empty() ? chunks_[line] : *scattered_[line];
+    }
     // The file that lists chunk line `line`.
     std::size_t FileOf(std::size_t line) const {
         return static_cast<std::size_t>(std::upper_bound(starts_.begin(), starts_.end(), line) - starts_.begin()) - 1;
@@ -46,42 +56,39 @@ public:
     // The line numbers ordered by `less`, ties in list order.
     template <typename Less>
     std::vector<std::uint32_t> SortedBy(Less less) const {
-        std::vector<std::uint32_t> order(chunks_.size());
+        std::vector<std::uint32_t> order(Size());
         for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
         std::stable_sort(order.begin(), order.end(),
-                         [&](std::uint32_t a, std::uint32_t b) { return less(*chunks_[a], *chunks_[b]); });
+                         [&](std::uint32_t a, std::uint32_t b) { return less((*this)[a], (*this)[b]); });
         return order;
     }
 
 private:
-    std::vector<const ManifestChunk*> chunks_;
+    std::span<const ManifestChunk> chunks_;
+    std::vector<const ManifestChunk*> scattered_;  // empty when in order
     std::vector<std::uint32_t> starts_;
 };
 
 // For each file, the first file listed with its SHA-256.
 std::vector<std::uint32_t> FirstOfEachContent(const std::vector<ManifestFile>& files) {
-    std::vector<std::uint32_t> order(files.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::uint32_t a, std::uint32_t b) { return files[a].sha256 < files[b].sha256; });
+    const auto digestOf = [&](std::uint32_t f) -> const Sha256Digest& { return files[f].sha256; };
+    DigestIndex index(digestOf, files.size());
     std::vector<std::uint32_t> first(files.size());
-    for (std::size_t k = 0; k < order.size(); ++k)
-        first[order[k]] = k > 0 && files[order[k]].sha256 == files[order[k - 1]].sha256 ? first[order[k - 1]] : order[k];
+    for (std::size_t f = 0; f < files.size(); ++f)
+        first[f] = index.FindOrAdd(files[f].sha256, static_cast<std::uint32_t>(f));
     return first;
 }
 
-// For each chunk line, whether an earlier line with its SHA-256 gives
-// another size.
+// For each chunk line, whether the first line with its SHA-256 gives
+// another size. Looked up by digest rather than sorted by it: sorting close
+// to a million digests took most of the time a large manifest's checks take.
 std::vector<bool> ChunkSizeDiffers(const ChunkLines& lines) {
-    const std::vector<std::uint32_t> order =
-        lines.SortedBy([](const ManifestChunk& a, const ManifestChunk& b) { return a.sha256 < b.sha256; });
+    const auto digestOf = [&](std::uint32_t line) -> const Sha256Digest& { return lines[line].sha256; };
+    DigestIndex index(digestOf, lines.Size());
     std::vector<bool> differs(lines.Size(), false);
-    for (std::size_t k = 1, first = 0; k < order.size(); ++k) {
-        if (lines[order[k]].sha256 != lines[order[first]].sha256) {
-            first = k;
-            continue;
-        }
-        differs[order[k]] = lines[order[k]].size != lines[order[first]].size;
+    for (std::size_t k = 0; k < lines.Size(); ++k) {
+        const std::uint32_t first = index.FindOrAdd(lines[k].sha256, static_cast<std::uint32_t>(k));
+        differs[k] = lines[first].size != lines[k].size;
     }
     return differs;
 }
@@ -91,22 +98,22 @@ std::vector<bool> ChunkSizeDiffers(const ChunkLines& lines) {
 // anyway. Lines naming the very same place and content are one stored
 // chunk, shared. Sorted by place: n log n.
 Result<void> CheckStoredChunksApart(const std::vector<ManifestFile>& files, const ChunkLines& lines) {
-    const auto end = [](const ManifestChunk& chunk) { return chunk.offset + chunk.storedSize; };
+    const auto end = [](const ManifestChunk& chunk) { return chunk.Offset() + chunk.storedSize; };
     const std::vector<std::uint32_t> order = lines.SortedBy([&](const ManifestChunk& a, const ManifestChunk& b) {
-        if (a.pack != b.pack) return a.pack < b.pack;
-        if (a.offset != b.offset) return a.offset < b.offset;
+        if (a.Pack() != b.Pack()) return a.Pack() < b.Pack();
+        if (a.Offset() != b.Offset()) return a.Offset() < b.Offset();
         if (end(a) != end(b)) return end(a) < end(b);
         return a.sha256 < b.sha256;
     });
     for (std::size_t k = 1; k < order.size(); ++k) {
         const ManifestChunk& before = lines[order[k - 1]];
         const ManifestChunk& place = lines[order[k]];
-        const bool sameStoredChunk = place.offset == before.offset && end(place) == end(before) &&
+        const bool sameStoredChunk = place.Offset() == before.Offset() && end(place) == end(before) &&
                                      place.sha256 == before.sha256;
-        if (place.pack != before.pack || place.offset >= end(before) || sameStoredChunk) continue;
+        if (place.Pack() != before.Pack() || place.Offset() >= end(before) || sameStoredChunk) continue;
         return FileError(files[lines.FileOf(order[k])],
-                         "a chunk's stored bytes overlap those of another chunk (pack " + std::to_string(place.pack) +
-                             ", offset " + std::to_string(place.offset) + ", of '" +
+                         "a chunk's stored bytes overlap those of another chunk (pack " + std::to_string(place.Pack()) +
+                             ", offset " + std::to_string(place.Offset()) + ", of '" +
                              files[lines.FileOf(order[k - 1])].path + "')");
     }
     return {};
@@ -147,24 +154,25 @@ Result<void> CheckManifestContent(const Manifest& manifest) {
     // that whichever of them the content is built from, it is built the
     // same.
     const std::vector<std::uint32_t> firstOfContent = FirstOfEachContent(files);
-    const ChunkLines lines(files);
+    const ChunkLines lines(manifest);
     const std::vector<bool> sizeDiffers = ChunkSizeDiffers(lines);
     for (std::size_t f = 0; f < files.size(); ++f) {
         const ManifestFile& file = files[f];
         if (file.size > kMaxFileSize) return FileError(file, "size above 1 TiB");
         const ManifestFile& first = files[firstOfContent[f]];
         if (first.size != file.size) return FileError(file, "same SHA-256 as another file but another size");
-        if (first.chunks != file.chunks)
+        const std::span<const ManifestChunk> chunks = manifest.ChunksOf(file);
+        if (!std::ranges::equal(manifest.ChunksOf(first), chunks))
             return FileError(file, "same SHA-256 as '" + first.path + "' but other chunks");
         std::uint64_t chunked = 0;
-        for (std::size_t c = 0; c < file.chunks.size(); ++c) {
-            const ManifestChunk& chunk = file.chunks[c];
+        for (std::size_t c = 0; c < chunks.size(); ++c) {
+            const ManifestChunk& chunk = chunks[c];
             if (chunk.size == 0 || chunk.size > kMaxChunkSize) return FileError(file, "a chunk is empty or too large");
             if (chunk.storedSize == 0 || chunk.storedSize > chunk.size)
                 return FileError(file, "a chunk's stored size is 0 or above its size");
-            if (chunk.pack >= manifest.packs.size()) return FileError(file, "a chunk names a pack not listed");
-            const std::uint64_t packSize = manifest.packs[chunk.pack].size;
-            if (chunk.offset > packSize || chunk.storedSize > packSize - chunk.offset)
+            if (chunk.Pack() >= manifest.packs.size()) return FileError(file, "a chunk names a pack not listed");
+            const std::uint64_t packSize = manifest.packs[chunk.Pack()].size;
+            if (chunk.Offset() > packSize || chunk.storedSize > packSize - chunk.Offset())
                 return FileError(file, "a chunk lies outside its pack");
             if (sizeDiffers[lines.FirstOf(f) + c])
                 return FileError(file, "same chunk SHA-256 as another but another size");

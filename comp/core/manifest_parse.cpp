@@ -1,6 +1,7 @@
 #include "core/manifest_parse.h"
 
 #include <array>
+#include <initializer_list>
 #include <memory>
 #include <limits>
 #include <optional>
@@ -140,8 +141,10 @@ Result<ManifestChunk> ParseChunkLine(std::string_view fields, std::size_t n) {
     if (!size) return LineError(n, "bad size");
     const auto storedSize = TakeNumber<std::uint32_t>(fields, true);
     if (!storedSize) return LineError(n, "bad stored size");
-    chunk.pack = *pack;
-    chunk.offset = *offset;
+    // No manifest lists that many packs, nor a pack that large.
+    if (*pack >= kMaxPackCount) return LineError(n, "a chunk names a pack not listed");
+    if (*offset >= kMaxFileSize) return LineError(n, "a chunk lies outside its pack");
+    chunk.SetPlace(*pack, *offset);
     chunk.size = *size;
     chunk.storedSize = *storedSize;
     return chunk;
@@ -159,19 +162,22 @@ Result<void> ParseMirrorLine(std::string_view url, std::size_t n, Manifest& mani
     return {};
 }
 
-// Gives the chunk lines read since the last file line to that file, in a
-// list of their exact size.
-void TakeChunks(Manifest& manifest, std::vector<ManifestChunk>& chunks) {
-    if (chunks.empty()) return;
-    manifest.files.back().chunks.assign(chunks.begin(), chunks.end());
-    chunks.clear();
+// The lines of these kinds in `text`: reading a large manifest whole, the
+// lists of files and chunks then take their room once, instead of twice
+// that while they grow.
+std::size_t CountLines(std::string_view text, std::initializer_list<std::string_view> starts) {
+    std::size_t count = 0;
+    for (const std::string_view line : starts)
+        for (std::size_t at = text.find(line); at != std::string_view::npos; at = text.find(line, at + 1)) ++count;
+    return count;
 }
 
 // The lines of a manifest's signed part one at a time: the first line,
 // then the key lines, then the rest; the first refusal ends the reading.
 class BodyLines {
 public:
-    explicit BodyLines(std::size_t expectedFiles) : expectedFiles_(expectedFiles) {}
+    BodyLines(std::size_t expectedFiles, std::size_t expectedChunks)
+        : expectedFiles_(expectedFiles), expectedChunks_(expectedChunks) {}
 
     Result<void> Take(std::string_view line) {
         ++number_;
@@ -184,7 +190,6 @@ public:
         if (number_ == 0) return LineError(1, "not a Velmora manifest");
         if (number_ <= kKeys.size())
             return LineError(number_, "missing key '" + std::string(kKeys[number_ - 1]) + "'");
-        TakeChunks(manifest_, chunks_);
         if (auto content = CheckManifestContent(manifest_); !content) return content.Error();
         return std::move(manifest_);
     }
@@ -208,19 +213,23 @@ private:
             return {};
         }
         if (line.head == "file" || playerFile) {
-            if (manifest_.files.empty()) manifest_.files.reserve(expectedFiles_);
-            TakeChunks(manifest_, chunks_);
+            if (manifest_.files.empty()) {
+                manifest_.files.reserve(expectedFiles_);
+                manifest_.chunks.reserve(expectedChunks_);
+            }
             auto file = ParseFileLine(line.rest, n);
             if (!file) return file.Error();
             manifest_.files.push_back(std::move(file).Value());
             manifest_.files.back().playerFile = playerFile;
+            manifest_.files.back().firstChunk = static_cast<std::uint32_t>(manifest_.chunks.size());
             return {};
         }
         if (line.head == "chunk") {
             if (manifest_.files.empty()) return LineError(n, "a chunk line before the first file line");
             auto chunk = ParseChunkLine(line.rest, n);
             if (!chunk) return chunk.Error();
-            chunks_.push_back(chunk.Value());
+            manifest_.chunks.push_back(chunk.Value());
+            ++manifest_.files.back().chunkCount;
             return {};
         }
         if (line.head == "signature") return LineError(n + 1, "text after the signature line");
@@ -231,9 +240,7 @@ private:
     Manifest manifest_;
     std::size_t number_ = 0;
     std::size_t expectedFiles_;
-    // The chunk lines of the file read last, given to it once the next
-    // file line or the end comes.
-    std::vector<ManifestChunk> chunks_;
+    std::size_t expectedChunks_;
 };
 
 }  // namespace
@@ -244,8 +251,8 @@ struct ManifestBodyReader::State {
     std::optional<EngineError> refused;
 };
 
-ManifestBodyReader::ManifestBodyReader(std::size_t expectedFiles)
-    : state_(std::make_unique<State>(State{BodyLines(expectedFiles), {}, std::nullopt})) {}
+ManifestBodyReader::ManifestBodyReader(std::size_t expectedFiles, std::size_t expectedChunks)
+    : state_(std::make_unique<State>(State{BodyLines(expectedFiles, expectedChunks), {}, std::nullopt})) {}
 
 ManifestBodyReader::~ManifestBodyReader() = default;
 
@@ -287,7 +294,8 @@ Result<ManifestParts> SplitSignatureLine(std::string_view bytes) {
 }
 
 Result<Manifest> ParseManifestBody(std::string_view signedPart) {
-    ManifestBodyReader reader;
+    ManifestBodyReader reader(CountLines(signedPart, {"\nfile ", "\nplayer-file "}),
+                              CountLines(signedPart, {"\nchunk "}));
     if (auto fed = reader.Feed(signedPart); !fed) return fed.Error();
     return reader.Finish();
 }

@@ -35,10 +35,11 @@ Result<Manifest> ParseManifestBody(std::string_view signedPart);
 // reading, and Finish gives the manifest once the whole part went by.
 class ManifestBodyReader {
 public:
-    // `expectedFiles`: the file lines the part holds (SignedTextScan counts
-    // them), so that the list of files takes its room once instead of twice
-    // that while it grows; 0 when unknown.
-    explicit ManifestBodyReader(std::size_t expectedFiles = 0);
+    // `expectedFiles`, `expectedChunks`: the file and chunk lines the part
+    // holds (SignedTextScan counts them), so that the lists of files and
+    // chunks take their room once instead of twice that while they grow;
+    // 0 when unknown.
+    explicit ManifestBodyReader(std::size_t expectedFiles = 0, std::size_t expectedChunks = 0);
     ~ManifestBodyReader();
     ManifestBodyReader(const ManifestBodyReader&) = delete;
     ManifestBodyReader& operator=(const ManifestBodyReader&) = delete;

@@ -28,11 +28,11 @@ std::string ManifestBody(const Manifest& manifest) {
         text += ' ';
         text += file.path;
         text += '\n';
-        for (const ManifestChunk& chunk : file.chunks) {
+        for (const ManifestChunk& chunk : manifest.ChunksOf(file)) {
             text += "chunk ";
-            text += std::to_string(chunk.pack);
+            text += std::to_string(chunk.Pack());
             text += ' ';
-            text += std::to_string(chunk.offset);
+            text += std::to_string(chunk.Offset());
             text += ' ';
             text += ToHex(chunk.sha256);
             text += ' ';

@@ -37,7 +37,11 @@ void SignedTextScan::CompleteLine(std::string_view line) {
         if (last_.starts_with("signature ")) signatureBeforeLast_ = true;
         Pass(last_);
     }
-    if (line.starts_with("file ") || line.starts_with("player-file ")) ++shape_.fileLines;
+    if (line.starts_with("chunk ")) {
+        ++shape_.chunkLines;
+    } else if (line.starts_with("file ") || line.starts_with("player-file ")) {
+        ++shape_.fileLines;
+    }
     last_.assign(line);
 }
 

@@ -19,9 +19,10 @@ namespace velmora::engine {
 struct SignedTextShape {
     std::uint64_t signedLength = 0;  // bytes before the signature line
     ManifestSignature signature{};
-    // The file lines (of either kind), so that a reader of the signed part
-    // can give its list of files its room once.
+    // The file lines (of either kind) and chunk lines, so that a reader of
+    // the signed part can give its lists their room once.
     std::size_t fileLines = 0;
+    std::size_t chunkLines = 0;
 };
 
 class SignedTextScan {

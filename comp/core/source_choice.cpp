@@ -23,11 +23,11 @@ bool HandsOnToNextSource(const PackSources& sources, std::size_t source, const E
     return !sources.IsOrigin(source) && !error.local && !IsStop(error);
 }
 
-PackRange RestOfRange(const PackRange& range, std::size_t written, const std::vector<NeededChunk>& needed) {
+PackRange RestOfRange(const PackRange& range, std::size_t written, const NeededChunks& needed) {
     PackRange rest{range.pack, range.end, range.end, {}};
     written = std::min(written, range.chunks.size());
     rest.chunks.assign(range.chunks.begin() + static_cast<std::ptrdiff_t>(written), range.chunks.end());
-    if (!rest.chunks.empty()) rest.begin = needed[rest.chunks.front()].stored->offset;
+    if (!rest.chunks.empty()) rest.begin = needed.Stored(rest.chunks.front()).Offset();
     return rest;
 }
 

@@ -44,6 +44,6 @@ bool HandsOnToNextSource(const PackSources& sources, std::size_t source, const E
 // What a failed request leaves of `range` once it wrote the first
 // `written` of its chunks: the range from the next chunk's stored bytes on,
 // or no chunks at all when it wrote every one.
-PackRange RestOfRange(const PackRange& range, std::size_t written, const std::vector<NeededChunk>& needed);
+PackRange RestOfRange(const PackRange& range, std::size_t written, const NeededChunks& needed);
 
 }  // namespace velmora::engine

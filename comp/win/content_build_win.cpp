@@ -23,7 +23,7 @@ Result<std::vector<std::size_t>> ContentBuild::Prepare(
         // .ready once the chunk is in: no .build to make and rename, which
         // under Wine costs about a millisecond a file. Cut short by a stop,
         // it is a .ready the next run hashes and discards.
-        const std::vector<ManifestChunk>& chunks = remote_.files[content.source].chunks;
+        const std::span<const ManifestChunk> chunks = remote_.ChunksOf(remote_.files[content.source]);
         const bool whole = chunks.size() == 1;
         // Its one chunk is checked against the chunk's SHA-256, so it is the
         // file's content only when both SHA-256 are the same.
@@ -39,13 +39,12 @@ Result<std::vector<std::size_t>> ContentBuild::Prepare(
     }
 
     needed_ = ListNeededChunks(remote_, building_, local_, game_);
-    placed_.resize(needed_.size());
+    placed_.assign(needed_.TargetCount(), false);
     std::vector<std::size_t> wanted;
     OpenBuild open;
     for (std::size_t i = 0; i < needed_.size(); ++i) {
         if (cancel_.Raised()) return Stopped();
-        placed_[i].assign(needed_[i].targets.size(), false);
-        auto restocked = Restock(i, placed_[i], open);
+        auto restocked = Restock(i, placed_, open);
         if (!restocked) return restocked.Error();
         if (!restocked.Value()) wanted.push_back(i);
     }
@@ -56,29 +55,32 @@ Result<std::vector<std::size_t>> ContentBuild::Prepare(
 // a resumed .build where it checks out, else an old file of the install.
 // False when neither has it: it must be fetched.
 Result<bool> ContentBuild::Restock(std::size_t i, std::vector<bool>& placed, OpenBuild& open) const {
-    const NeededChunk& chunk = needed_[i];
+    const ManifestChunk& stored = needed_.Stored(i);
+    const ChunkTargets targets = needed_.Targets(i);
     std::vector<std::uint8_t> content;
-    for (std::size_t t = 0; t < chunk.targets.size(); ++t) {
-        if (!resumed_[chunk.targets[t].content]) continue;
-        auto read = ReadAt(BuildPath(chunk.targets[t]), chunk.targets[t].offset, chunk.stored->size);
+    for (std::size_t t = 0; t < targets.size(); ++t) {
+        const ChunkTarget target = targets[t];
+        if (!resumed_[target.content]) continue;
+        auto read = ReadAt(BuildPath(target), target.offset, stored.size);
         if (!read) return read.Error();
-        if (CheckChunkContent(*chunk.stored, read.Value())) {
-            placed[t] = true;
+        if (CheckChunkContent(stored, read.Value())) {
+            placed[needed_.TargetNumber(i, t)] = true;
             content = std::move(read).Value();
         }
     }
-    if (content.empty() && chunk.installed) {
-        const std::optional<std::wstring> path = game_.FullPath(local_->files[chunk.installed->file].path);
+    const std::optional<InstalledChunk> installed = needed_.Installed(i);
+    if (content.empty() && installed) {
+        const std::optional<std::wstring> path = game_.FullPath(local_->files[installed->file].path);
         if (path) {
-            auto read = ReadAt(*path, chunk.installed->offset, chunk.stored->size);
-            if (read && CheckChunkContent(*chunk.stored, read.Value())) content = std::move(read).Value();
+            auto read = ReadAt(*path, installed->offset, stored.size);
+            if (read && CheckChunkContent(stored, read.Value())) content = std::move(read).Value();
         }
     }
     if (content.empty()) return false;
-    for (std::size_t t = 0; t < chunk.targets.size(); ++t) {
-        if (placed[t]) continue;
-        if (auto written = WriteTo(chunk.targets[t], content, open); !written) return written.Error();
-        placed[t] = true;
+    for (std::size_t t = 0; t < targets.size(); ++t) {
+        if (placed[needed_.TargetNumber(i, t)]) continue;
+        if (auto written = WriteTo(targets[t], content, open); !written) return written.Error();
+        placed[needed_.TargetNumber(i, t)] = true;
     }
     return true;
 }
@@ -97,10 +99,10 @@ Result<void> ContentBuild::WriteTo(const ChunkTarget& target, std::span<const st
 }
 
 Result<void> ContentBuild::Write(std::size_t i, std::span<const std::uint8_t> content, OpenBuild& open) const {
-    const NeededChunk& chunk = needed_[i];
-    for (std::size_t t = 0; t < chunk.targets.size(); ++t) {
-        if (placed_[i][t]) continue;
-        if (auto written = WriteTo(chunk.targets[t], content, open); !written) return written;
+    const ChunkTargets targets = needed_.Targets(i);
+    for (std::size_t t = 0; t < targets.size(); ++t) {
+        if (placed_[needed_.TargetNumber(i, t)]) continue;
+        if (auto written = WriteTo(targets[t], content, open); !written) return written;
     }
     return {};
 }

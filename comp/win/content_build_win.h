@@ -39,7 +39,7 @@ public:
     Result<std::vector<std::size_t>> Prepare(const std::vector<ContentToBuild>& contents,
                                              const std::unordered_map<std::wstring, std::uint64_t>& leftovers);
 
-    const std::vector<NeededChunk>& Needed() const noexcept { return needed_; }
+    const NeededChunks& Needed() const noexcept { return needed_; }
 
     // The .build a writer last wrote to, kept open for its next chunk: a
     // range brings a file's chunks one after another.
@@ -77,8 +77,8 @@ private:
     std::vector<ContentToBuild> building_;  // the contents without a good .ready
     std::vector<bool> resumed_;             // their .build comes from an earlier run
     std::vector<bool> whole_;               // of one chunk: written whole as the .ready
-    std::vector<NeededChunk> needed_;
-    std::vector<std::vector<bool>> placed_;  // per chunk, per target: already in its place
+    NeededChunks needed_;
+    std::vector<bool> placed_;  // by NeededChunks::TargetNumber: already in its place
 };
 
 }  // namespace velmora::engine

@@ -52,7 +52,7 @@ Result<ScannedText> Scan(HANDLE file, const std::wstring& path) {
 
 // The signed part, the first `signedLength` bytes of the file, parsed.
 Result<Manifest> ParseSignedPart(HANDLE file, const std::wstring& path, const SignedTextShape& shape) {
-    ManifestBodyReader reader(shape.fileLines);
+    ManifestBodyReader reader(shape.fileLines, shape.chunkLines);
     std::uint64_t left = shape.signedLength;
     auto read = ReadFromStart(file, path, [&](std::string_view piece) -> Result<void> {
         const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(left, piece.size()));

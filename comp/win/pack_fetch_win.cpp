@@ -263,8 +263,8 @@ private:
     Result<void> TakeChunksOf(Body& body, const std::vector<std::size_t>& ranges, ChunkDestination& writer) {
         for (const std::size_t index : ranges) {
             for (const std::size_t chunk : ranges_[index].chunks) {
-                const ManifestChunk& stored = *source_.needed[chunk].stored;
-                auto bytes = body.Take(stored.offset, stored.storedSize);
+                const ManifestChunk& stored = source_.needed.Stored(chunk);
+                auto bytes = body.Take(stored.Offset(), stored.storedSize);
                 if (!bytes) return bytes.Error();
                 auto content = ChunkContent(stored, std::move(bytes).Value());
                 if (!content) return content.Error();

@@ -33,7 +33,7 @@ inline constexpr unsigned kRequestsInFlight = 4;
 struct PackSource {
     std::shared_ptr<const InternetSession> session;
     const Manifest& remote;
-    const std::vector<NeededChunk>& needed;
+    const NeededChunks& needed;
 };
 
 // What the workers of a download share: the run's cancel, which ends every

@@ -86,7 +86,7 @@ std::string ManifestText(const Manifest& manifest) {
 TEST(ManifestDelta, TheToolsDeltasGiveTheNewTextExactly) {
     // Distinct contents of one stored size: a changed file moves no other
     // chunk, as the tool's new packs do not.
-    std::vector<ManifestFile> files;
+    std::vector<testing::ListedFile> files;
     for (int i = 0; i < 200; ++i)
         files.push_back(
             FileEntry("data/file-" + std::to_string(i) + ".pak", static_cast<std::uint8_t>(i + 1), 1 << 20, 700000));

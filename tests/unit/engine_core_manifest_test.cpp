@@ -59,9 +59,11 @@ TEST(ManifestFormat, TheDocumentedExampleReadsAndWritesByteForByte) {
         1801353600,
         1,
         {{DigestFromHex(kPack0), 33554291}, {DigestFromHex(kPack1), 1048576}},
-        {{DigestFromHex(kSha1), 262144, "data/maps/world.pak",
-          {{0, 0, DigestFromHex(kChunk1), 131072, 120034}, {0, 120034, DigestFromHex(kChunk2), 131072, 131072}}},
-         {DigestFromHex(kSha2), 532, "velmora.exe", {{1, 0, DigestFromHex(kSha2), 532, 532}}}},
+        {{DigestFromHex(kSha1), 262144, "data/maps/world.pak", 0, 2},
+         {DigestFromHex(kSha2), 532, "velmora.exe", 2, 1}},
+        {{0, 0, DigestFromHex(kChunk1), 131072, 120034},
+         {0, 120034, DigestFromHex(kChunk2), 131072, 131072},
+         {1, 0, DigestFromHex(kSha2), 532, 532}},
         {"https://mirror.example/velmora/"}};
     ManifestSignature signature;
     signature.fill(0xaa);
@@ -96,9 +98,8 @@ TEST(ManifestWrite, ParsingWhatWasWrittenGivesTheSameManifest) {
     far.minUpdater = 123456789;
     far.mirrors = {"https://cdn.example:8443/a/velmora/", "http://[::1]/"};
     far.packs.push_back({testing::DigestOf(0xfd), kMaxFileSize});
-    far.files.push_back({testing::DigestOf(5), kMaxChunkSize, "last", {{1, kMaxFileSize - kMaxChunkSize,
-                                                                       testing::DigestOf(6), kMaxChunkSize,
-                                                                       kMaxChunkSize}}});
+    const ManifestChunk last{1, kMaxFileSize - kMaxChunkSize, testing::DigestOf(6), kMaxChunkSize, kMaxChunkSize};
+    far.AddFile({testing::DigestOf(5), kMaxChunkSize, "last"}, std::span(&last, 1));
     Manifest earlier = ManifestWith(3, {FileEntry("velmora.exe", 1, 10, 10)});
     earlier.format = 2;
     Manifest players = ManifestWith(4, {FileEntry("config/game.ini", 1, 10, 10), FileEntry("velmora.exe", 2, 5, 5)});
@@ -221,10 +222,12 @@ TEST(ManifestParse, RefusesEveryKindOfBadManifest) {
         {"chunk before any file", fileLine1, chunkLine2 + fileLine1, "a chunk line before the first file line"},
         {"bad pack number", "chunk 1 0", "chunk x 0", "bad pack number"},
         {"pack not listed", "chunk 1 0", "chunk 2 0", "a chunk names a pack not listed"},
+        {"pack beyond any manifest's count", "chunk 1 0", "chunk 16777217 0", "a chunk names a pack not listed"},
         {"bad offset", "chunk 1 0", "chunk 1 -0", "bad offset"},
         {"bad stored size", kSha2 + " 532 532", kSha2 + " 532 -532", "bad stored size"},
         {"chunk outside its pack", "chunk 1 0 ", "chunk 1 1048575 ", "a chunk lies outside its pack"},
         {"chunk past the end of its pack", "chunk 1 0 ", "chunk 1 1048577 ", "a chunk lies outside its pack"},
+        {"chunk beyond any pack", "chunk 1 0 ", "chunk 1 1099511627776 ", "a chunk lies outside its pack"},
         {"chunks short of the file size", kSha2 + " 532 532", kSha2 + " 531 531",
          "its chunks do not add up to its size"},
         {"chunks past the file size", chunkLine2, chunkLine2 + chunkLine2, "its chunks do not add up to its size"},

@@ -29,19 +29,25 @@ inline Sha256Digest DigestOf(std::uint8_t fill) {
     return digest;
 }
 
+// A file line and its chunk lines, which ManifestWith lists in a manifest.
+struct ListedFile {
+    ManifestFile file;
+    std::vector<ManifestChunk> chunks;
+};
+
 // A file of `size` bytes named by `content`, cut into chunks of
 // kMaxChunkSize (the last one shorter) that take `storedSize` bytes
 // altogether: stored as they are when that is `size`, else compressed,
 // each chunk its share (at least 1 byte). A file of one chunk has the
 // chunk's digest; further chunks have digests of their own, the same for
 // the same content. ManifestWith gives the chunks their places.
-inline ManifestFile FileEntry(std::string path, std::uint8_t content, std::uint64_t size,
-                              std::uint64_t storedSize) {
-    ManifestFile file{DigestOf(content), size, std::move(path), {}};
+inline ListedFile FileEntry(std::string path, std::uint8_t content, std::uint64_t size,
+                            std::uint64_t storedSize) {
+    ListedFile file{{DigestOf(content), size, std::move(path)}, {}};
     std::uint64_t cut = 0, storedSoFar = 0;
     for (std::uint64_t index = 0; cut < size; ++index) {
         const auto length = static_cast<std::uint32_t>(std::min<std::uint64_t>(size - cut, kMaxChunkSize));
-        Sha256Digest sha = file.sha256;
+        Sha256Digest sha = file.file.sha256;
         if (length < size)
             for (int b = 0; b < 8; ++b) sha[31 - b] = static_cast<std::uint8_t>((index + 1) >> (8 * b));
         cut += length;
@@ -55,14 +61,14 @@ inline ManifestFile FileEntry(std::string path, std::uint8_t content, std::uint6
 
 // The files' chunks placed one after another in one pack, each distinct
 // chunk once.
-inline std::vector<ManifestPack> PackFor(std::vector<ManifestFile>& files) {
+inline std::vector<ManifestPack> PackFor(std::vector<ListedFile>& files) {
     std::uint64_t end = 0;
     std::map<Sha256Digest, std::uint64_t> placed;
-    for (ManifestFile& file : files)
+    for (ListedFile& file : files)
         for (ManifestChunk& chunk : file.chunks) {
             const auto [offset, fresh] = placed.try_emplace(chunk.sha256, end);
             if (fresh) end += chunk.storedSize;
-            chunk.offset = offset->second;
+            chunk.SetPlace(chunk.Pack(), offset->second);
         }
     if (end == 0) return {};
     return {{DigestOf(0xfe), end}};
@@ -81,7 +87,7 @@ inline Result<SignedManifest> ReadInPieces(std::string_view bytes, std::size_t p
     if (!shape) return shape.Error();
     const auto signedLength = static_cast<std::size_t>(shape.Value().signedLength);
     EXPECT_EQ(signedBytes, bytes.substr(0, signedLength));
-    ManifestBodyReader reader(shape.Value().fileLines);
+    ManifestBodyReader reader(shape.Value().fileLines, shape.Value().chunkLines);
     for (std::size_t at = 0; at < signedLength; at += piece)
         if (auto fed = reader.Feed(bytes.substr(at, std::min(piece, signedLength - at))); !fed) return fed.Error();
     auto manifest = reader.Finish();
@@ -108,9 +114,10 @@ inline Result<SignedManifest> ParseAnySigned(std::string_view bytes) {
 }
 
 // Files made with FileEntry, their chunks placed by PackFor.
-inline Manifest ManifestWith(std::uint64_t version, std::vector<ManifestFile> files) {
-    std::vector<ManifestPack> packs = PackFor(files);
-    return {version, *ParseUtcTime("2030-01-01T00:00:00Z"), 1, std::move(packs), std::move(files), {}};
+inline Manifest ManifestWith(std::uint64_t version, std::vector<ListedFile> files) {
+    Manifest manifest{version, *ParseUtcTime("2030-01-01T00:00:00Z"), 1, PackFor(files), {}, {}, {}};
+    for (ListedFile& file : files) manifest.AddFile(std::move(file.file), file.chunks);
+    return manifest;
 }
 
 class TemporaryFolder {

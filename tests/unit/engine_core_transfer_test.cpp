@@ -191,12 +191,13 @@ TEST(EngineCoreTransfer, RangesGoToTheMirrorsInTurnThenToTheOrigin) {
             << f.source << ": " << f.error.reason;
 
     std::vector<ManifestChunk> stored(3);
-    std::vector<NeededChunk> needed;
+    NeededChunks needed(stored);
     for (std::size_t i = 0; i < stored.size(); ++i) {
-        stored[i].offset = 100 + 200 * i;
+        stored[i].SetPlace(0, 100 + 200 * i);
         stored[i].storedSize = 100;
-        needed.push_back({&stored[i], {}, std::nullopt});
+        needed.Add(i, {});
     }
+    needed.Seal();
     const PackRange range{4, 100, 600, {0, 1, 2}};
     const struct {
         std::size_t written;

@@ -20,20 +20,20 @@ using testing::DigestOf;
 
 // A file of one chunk (none when empty), stored as is in pack 0; the plan
 // never looks at where chunks are kept.
-ManifestFile FileEntry(std::string path, std::uint8_t content, std::uint64_t size) {
-    ManifestFile file{DigestOf(content), size, std::move(path), {}};
+testing::ListedFile FileEntry(std::string path, std::uint8_t content, std::uint64_t size) {
+    testing::ListedFile file{{DigestOf(content), size, std::move(path)}, {}};
     if (size > 0) file.chunks.push_back({0, 0, DigestOf(content), static_cast<std::uint32_t>(size),
                                          static_cast<std::uint32_t>(size)});
     return file;
 }
 
-Manifest ManifestWith(std::uint64_t version, std::vector<ManifestFile> files) {
+Manifest PlanManifest(std::uint64_t version, std::vector<testing::ListedFile> files) {
     Manifest manifest;
     manifest.version = version;
     manifest.expires = *ParseUtcTime("2030-01-01T00:00:00Z");
     manifest.minUpdater = 1;
     manifest.packs = {{DigestOf(0xEE), kMaxFileSize}};
-    manifest.files = std::move(files);
+    for (testing::ListedFile& file : files) manifest.AddFile(std::move(file.file), file.chunks);
     return manifest;
 }
 
@@ -83,13 +83,13 @@ std::vector<std::vector<std::string>> PlannedPaths(const UpdatePlan& plan, const
     return paths;
 }
 
-const Manifest kVersion1 = ManifestWith(1, {FileEntry("velmora.exe", 1, 5000),
+const Manifest kVersion1 = PlanManifest(1, {FileEntry("velmora.exe", 1, 5000),
                                             FileEntry("data/world.pak", 2, 100000),
                                             FileEntry("data/sky.pak", 3, 70000)});
 
 TEST(UpdatePlan, FreshInstallBuildsEveryContentOnce) {
     // Two files with the same content share one build.
-    const Manifest remote = ManifestWith(1, {FileEntry("velmora.exe", 1, 5000),
+    const Manifest remote = PlanManifest(1, {FileEntry("velmora.exe", 1, 5000),
                                              FileEntry("data/a.pak", 2, 100000),
                                              FileEntry("data/copy-of-a.pak", 2, 100000)});
     const UpdatePlan plan = PlanUpdate(nullptr, remote, FakeDisk());
@@ -105,25 +105,25 @@ TEST(UpdatePlan, FreshInstallBuildsEveryContentOnce) {
 TEST(UpdatePlan, ManyFilesOfSharedContentsBuildEachContentAndChunkOnce) {
     // More contents and chunks than the plans' lookups first make room for:
     // file i holds content i % 100, in one chunk of that content.
-    std::vector<ManifestFile> files;
+    std::vector<testing::ListedFile> files;
     for (int i = 0; i < 300; ++i)
         files.push_back(FileEntry("f" + std::to_string(i), static_cast<std::uint8_t>(i % 100), 1000 + i % 100));
-    const Manifest remote = ManifestWith(1, std::move(files));
+    const Manifest remote = PlanManifest(1, std::move(files));
     const UpdatePlan plan = PlanUpdate(nullptr, remote, FakeDisk());
     ASSERT_EQ(plan.contents.size(), 100u);
-    const std::vector<NeededChunk> needed = ListNeededChunks(remote, plan.contents, nullptr, FakeDisk());
+    const NeededChunks needed = ListNeededChunks(remote, plan.contents, nullptr, FakeDisk());
     ASSERT_EQ(needed.size(), 100u);
     for (std::size_t c = 0; c < 100; ++c) {
         EXPECT_EQ(plan.contents[c].source, c);
         ASSERT_EQ(plan.contents[c].files.size(), 3u);
         EXPECT_EQ(plan.contents[c].files[2].index, c + 200);
-        EXPECT_EQ(needed[c].stored->sha256, DigestOf(static_cast<std::uint8_t>(c)));
-        EXPECT_EQ(needed[c].targets.size(), 1u);
+        EXPECT_EQ(needed.Stored(c).sha256, DigestOf(static_cast<std::uint8_t>(c)));
+        EXPECT_EQ(needed.Targets(c).size(), 1u);
     }
 }
 
 TEST(UpdatePlan, IncrementalUpdateFetchesOnlyChangedAndAddedFiles) {
-    const Manifest remote = ManifestWith(2, {FileEntry("velmora.exe", 1, 5000),
+    const Manifest remote = PlanManifest(2, {FileEntry("velmora.exe", 1, 5000),
                                              FileEntry("data/world.pak", 4, 100100),  // changed
                                              FileEntry("data/sky.pak", 3, 70000),
                                              FileEntry("data/new.pak", 5, 900)});  // added
@@ -173,8 +173,8 @@ TEST(UpdatePlan, DecidesEachFileFromManifestAndDisk) {
 }
 
 TEST(UpdatePlan, MatchesLocalEntriesWithoutRegardToAsciiCase) {
-    const Manifest local = ManifestWith(1, {FileEntry("Data/World.PAK", 2, 100000)});
-    const Manifest remote = ManifestWith(2, {FileEntry("data/world.pak", 2, 100000)});
+    const Manifest local = PlanManifest(1, {FileEntry("Data/World.PAK", 2, 100000)});
+    const Manifest remote = PlanManifest(2, {FileEntry("data/world.pak", 2, 100000)});
     FakeDisk disk;
     disk.sizes["data/world.pak"] = 100000;
     const UpdatePlan plan = PlanUpdate(&local, remote, disk);
@@ -183,9 +183,9 @@ TEST(UpdatePlan, MatchesLocalEntriesWithoutRegardToAsciiCase) {
 }
 
 TEST(UpdatePlan, ASharedContentIsBuiltForTheFilesThatNeedIt) {
-    const Manifest remote = ManifestWith(2, {FileEntry("data/world.pak", 2, 100000),
+    const Manifest remote = PlanManifest(2, {FileEntry("data/world.pak", 2, 100000),
                                              FileEntry("data/world-backup.pak", 2, 100000)});
-    const Manifest local = ManifestWith(1, {FileEntry("data/world.pak", 2, 100000)});
+    const Manifest local = PlanManifest(1, {FileEntry("data/world.pak", 2, 100000)});
     FakeDisk disk;
     disk.sizes["data/world.pak"] = 100000;
     const UpdatePlan plan = PlanUpdate(&local, remote, disk);
@@ -196,18 +196,18 @@ TEST(UpdatePlan, ASharedContentIsBuiltForTheFilesThatNeedIt) {
 // How long this takes is measured by tools/measure (the run with nothing to
 // do), not here: a shared machine makes any time limit in a test flaky.
 TEST(UpdatePlan, TenThousandUnchangedFilesAreAllUpToDate) {
-    std::vector<ManifestFile> files;
+    std::vector<testing::ListedFile> files;
     std::uint64_t stored = 0;  // each chunk after the one before in the pack
     for (int i = 0; i < 10000; ++i) {
-        ManifestFile file = FileEntry("data/folder" + std::to_string(i % 100) + "/file" + std::to_string(i) + ".pak",
+        testing::ListedFile file = FileEntry("data/folder" + std::to_string(i % 100) + "/file" + std::to_string(i) + ".pak",
                                       0, 1000 + static_cast<std::uint64_t>(i));
-        file.sha256[0] = file.chunks[0].sha256[0] = static_cast<std::uint8_t>(i);
-        file.sha256[1] = file.chunks[0].sha256[1] = static_cast<std::uint8_t>(i >> 8);
-        file.chunks[0].offset = stored;
-        stored += file.size;
+        file.file.sha256[0] = file.chunks[0].sha256[0] = static_cast<std::uint8_t>(i);
+        file.file.sha256[1] = file.chunks[0].sha256[1] = static_cast<std::uint8_t>(i >> 8);
+        file.chunks[0].SetPlace(0, stored);
+        stored += file.file.size;
         files.push_back(std::move(file));
     }
-    const std::string text = WithSignature(ManifestBody(ManifestWith(3, std::move(files))), {});
+    const std::string text = WithSignature(ManifestBody(PlanManifest(3, std::move(files))), {});
     const FakeDisk disk(testing::ParseAnySigned(text).Value().manifest);
 
     // What the engine does when nothing changed: read both manifests, plan.
@@ -254,33 +254,45 @@ TEST(ChunkPlan, EachChunkOnceFromTheInstallOrInJoinedRanges) {
         return ManifestChunk{pack, offset, DigestOf(content), size, size};
     };
     const auto file = [](std::string path, std::vector<ManifestChunk> chunks) {
-        ManifestFile f{DigestOf(static_cast<std::uint8_t>(chunks.size() * 31 + path.size())), 0, std::move(path),
-                       std::move(chunks)};
-        for (const ManifestChunk& c : f.chunks) f.size += c.size;
+        testing::ListedFile f{{DigestOf(static_cast<std::uint8_t>(chunks.size() * 31 + path.size())), 0,
+                               std::move(path)},
+                              std::move(chunks)};
+        for (const ManifestChunk& c : f.chunks) f.file.size += c.size;
         return f;
     };
     constexpr std::uint32_t k = 64 * 1024;
-    Manifest local = ManifestWith(1, {file("big.pak", {chunk(1, 0, 0, k), chunk(2, 0, k, k), chunk(3, 0, 2 * k, k)})});
+    Manifest local = PlanManifest(1, {file("big.pak", {chunk(1, 0, 0, k), chunk(2, 0, k, k), chunk(3, 0, 2 * k, k)})});
     // The new big.pak keeps chunks 1 and 3, gets 4 in the middle and chunk 1
     // again at its end; other.pak holds 5 and 6, stored apart in pack 1.
-    Manifest remote = ManifestWith(2, {file("big.pak", {chunk(1, 0, 0, k), chunk(4, 1, 0, k), chunk(3, 0, 2 * k, k),
+    Manifest remote = PlanManifest(2, {file("big.pak", {chunk(1, 0, 0, k), chunk(4, 1, 0, k), chunk(3, 0, 2 * k, k),
                                                         chunk(1, 0, 0, k)}),
-                                       file("other.pak", {chunk(5, 1, k, k), chunk(6, 1, 9 * k, k)})});
+                                       file("other.pak", {chunk(5, 1, k, k), chunk(6, 1, 9 * k, k)}),
+                                       file("third", {chunk(3, 0, 2 * k, k), chunk(1, 0, 0, k)})});
     remote.packs.push_back({DigestOf(0xEF), kMaxFileSize});
     FakeDisk disk(local);
     const UpdatePlan plan = PlanUpdate(&local, remote, disk);
-    ASSERT_EQ(plan.contents.size(), 2u);
-    const std::vector<NeededChunk> needed = ListNeededChunks(remote, plan.contents, &local, disk);
+    ASSERT_EQ(plan.contents.size(), 3u);
+    const NeededChunks needed = ListNeededChunks(remote, plan.contents, &local, disk);
 
     ASSERT_EQ(needed.size(), 5u);  // 1, 4, 3, 5, 6
-    EXPECT_EQ(needed[0].targets.size(), 2u);
-    EXPECT_EQ(needed[0].targets[1].offset, 3u * k);
-    ASSERT_TRUE(needed[0].installed && needed[2].installed);
-    EXPECT_EQ(needed[2].installed->offset, 2u * k);
-    EXPECT_FALSE(needed[1].installed || needed[3].installed || needed[4].installed);
+    // Each chunk's places in list order, those of 1 and 3 found interleaved.
+    ASSERT_EQ(needed.Targets(0).size(), 3u);
+    EXPECT_EQ(needed.Targets(0)[1].offset, 3u * k);
+    EXPECT_EQ(needed.Targets(0)[2].content, 2u);
+    EXPECT_EQ(needed.Targets(0)[2].offset, k);
+    EXPECT_EQ(needed.Targets(1).size(), 1u);
+    ASSERT_EQ(needed.Targets(2).size(), 2u);
+    EXPECT_EQ(needed.Targets(2)[0].offset, 2u * k);
+    EXPECT_EQ(needed.Targets(2)[1].content, 2u);
+    EXPECT_EQ(needed.Targets(2)[1].offset, 0u);
+    EXPECT_EQ(needed.TargetCount(), 8u);
+    ASSERT_TRUE(needed.Installed(0) && needed.Installed(2));
+    EXPECT_EQ(needed.Installed(2)->offset, 2u * k);
+    EXPECT_FALSE(needed.Installed(1) || needed.Installed(3) || needed.Installed(4));
     // With the old file gone (or another size), nothing comes from it.
     FakeDisk empty;
-    for (const NeededChunk& n : ListNeededChunks(remote, plan.contents, &local, empty)) EXPECT_FALSE(n.installed);
+    const NeededChunks without = ListNeededChunks(remote, plan.contents, &local, empty);
+    for (std::size_t i = 0; i < without.size(); ++i) EXPECT_FALSE(without.Installed(i));
 
     // 4 and 5 are neighbours in pack 1 and share a request; 6 lies 7 chunks
     // beyond, too far to bridge.
@@ -306,12 +318,10 @@ TEST(ChunkPlan, RangesBridgeSmallGapsUpToTheirLimit) {
     add(0, 2000 + 2 * kMaxRangeGap + 1, 1000);      // one byte too far
     add(1, 0, 1000);                                // another pack
     for (std::uint64_t at = 0; at < kMaxRangeBytes + kMaxChunkSize; at += kMaxChunkSize) add(2, at, kMaxChunkSize);
-    std::vector<NeededChunk> needed;
+    NeededChunks needed(stored);
     std::vector<std::size_t> all;
-    for (const ManifestChunk& chunk : stored) {
-        all.push_back(needed.size());
-        needed.push_back({&chunk, {}, std::nullopt});
-    }
+    for (std::size_t i = 0; i < stored.size(); ++i) all.push_back(needed.Add(i, {}));
+    needed.Seal();
     const std::vector<PackRange> ranges = JoinIntoRanges(needed, all);
     ASSERT_EQ(ranges.size(), 5u);
     EXPECT_EQ(ranges[0].chunks.size(), 2u);
@@ -336,7 +346,11 @@ TEST(ChunkPlan, AWholePackServesItsRangesFrontToBackOnly) {
     EXPECT_FALSE(BytesAroundRanges(apart, {1, 0})) << "out of order";
     // Overlapping stored chunks become ranges that overlap.
     const ManifestChunk first{0, 0, DigestOf(1), 100, 100}, second{0, 50, DigestOf(2), 100, 100};
-    const std::vector<NeededChunk> needed = {{&first, {}, std::nullopt}, {&second, {}, std::nullopt}};
+    const std::vector<ManifestChunk> stored = {first, second};
+    NeededChunks needed(stored);
+    needed.Add(0, {});
+    needed.Add(1, {});
+    needed.Seal();
     const std::vector<PackRange> overlapping = JoinIntoRanges(needed, {0, 1});
     ASSERT_EQ(overlapping.size(), 2u);
     const auto refused = BytesAroundRanges(overlapping, {0, 1});
@@ -348,10 +362,10 @@ TEST(ChunkPlan, AWholePackServesItsRangesFrontToBackOnly) {
 // where the new release puts a folder or a file go before it is placed.
 TEST(DroppedFiles, ListedBeforeAndNoLongerListed) {
     const auto manifest = [](std::uint64_t version, const std::vector<const char*>& paths) {
-        std::vector<ManifestFile> files;
+        std::vector<testing::ListedFile> files;
         std::uint8_t content = 1;
         for (const char* path : paths) files.push_back(FileEntry(path, content++, 10));
-        return ManifestWith(version, files);
+        return PlanManifest(version, files);
     };
     const struct {
         const char* name;
@@ -412,7 +426,7 @@ TEST(PlacedFilesRecord, DamagedRecordsAreRefusedWhole) {
     for (const auto& c : cases) EXPECT_EQ(ParsePlacedFiles(c.text).has_value(), c.accepted) << c.name;
     // What was placed so far: the record's paths, then the local
     // manifest's it lacks (names compared as Windows compares them).
-    const Manifest local = ManifestWith(1, {FileEntry("b.TXT", 1, 1), FileEntry("c.txt", 2, 1), FileEntry("A.TXT", 3, 1)});
+    const Manifest local = PlanManifest(1, {FileEntry("b.TXT", 1, 1), FileEntry("c.txt", 2, 1), FileEntry("A.TXT", 3, 1)});
     const KnownContents known({{"a.txt", false, std::nullopt, {}}, {"B.txt", false, std::nullopt, {}}}, &local, nullptr);
     EXPECT_EQ(PathsOf(known.PlacedSoFar()), (std::vector<std::string>{"a.txt", "B.txt", "c.txt"}));
     const std::vector<PlacedFile> files = {{"velmora.exe", false, DigestOf(1), {5000, UINT64_MAX}},
@@ -509,7 +523,7 @@ TEST(PlayerFiles, KeptWhereThePlayerChangedThem) {
     };
     const std::string path = "config/game.ini";
     const auto manifestOf = [&](const std::optional<Sha256Digest>& sha) {
-        Manifest manifest = ManifestWith(1, {FileEntry(path, 0, 10)});
+        Manifest manifest = PlanManifest(1, {FileEntry(path, 0, 10)});
         manifest.files[0].sha256 = sha.value_or(Sha256Digest{});
         manifest.files[0].playerFile = true;
         return manifest;
@@ -526,7 +540,7 @@ TEST(PlayerFiles, KeptWhereThePlayerChangedThem) {
     // Once the release is in place, a kept file is recorded with what the
     // engine placed there and no stamp (hashed again next time); the others
     // with the stamps the disk gives.
-    Manifest release = ManifestWith(2, {FileEntry(path, 0x20, 10), FileEntry("velmora.exe", 1, 5000)});
+    Manifest release = PlanManifest(2, {FileEntry(path, 0x20, 10), FileEntry("velmora.exe", 1, 5000)});
     release.files[0].playerFile = true;
     const FakeDisk disk = StampedDisk(release);
     const KnownContents known({{path, true, oldDefault, {10, 5}}}, nullptr, nullptr);
@@ -542,10 +556,11 @@ TEST(PlayerFiles, KeptWhereThePlayerChangedThem) {
 
 // The records a run writes around its moves, and the status it ends with.
 TEST(ApplyPlan, RecordsAreWrittenWhereTheReleaseChangesThem) {
-    const Manifest first = ManifestWith(1, {FileEntry("velmora.exe", 1, 5000), FileEntry("data/old.pak", 2, 100)});
-    const Manifest second = ManifestWith(2, {FileEntry("velmora.exe", 1, 5000), FileEntry("data/new.pak", 3, 100)});
-    const Manifest renewed = ManifestWith(3, first.files);  // the same files, a higher version
-    Manifest updater = ManifestWith(4, {FileEntry("VELUpdater.exe", 4, 700), FileEntry("data/new.pak", 3, 100)});
+    const Manifest first = PlanManifest(1, {FileEntry("velmora.exe", 1, 5000), FileEntry("data/old.pak", 2, 100)});
+    const Manifest second = PlanManifest(2, {FileEntry("velmora.exe", 1, 5000), FileEntry("data/new.pak", 3, 100)});
+    Manifest renewed = first;  // the same files, a higher version
+    renewed.version = 3;
+    Manifest updater = PlanManifest(4, {FileEntry("VELUpdater.exe", 4, 700), FileEntry("data/new.pak", 3, 100)});
     const std::string firstRecord = PlacedFilesText(RecordOf(first, StampedDisk(first)));
     const struct {
         const char* name;
@@ -596,7 +611,7 @@ TEST(ApplyPlan, RecordsAreWrittenWhereTheReleaseChangesThem) {
     }
     // A release for a newer updater whose own files are all in place ends
     // at once.
-    const Manifest sameUpdater = ManifestWith(5, {FileEntry("VELUpdater.exe", 4, 700)});
+    const Manifest sameUpdater = PlanManifest(5, {FileEntry("VELUpdater.exe", 4, 700)});
     const FakeDisk disk = StampedDisk(sameUpdater);
     EXPECT_EQ(PlanApply({&sameUpdater, &sameUpdater, nullptr, RecordOf(sameUpdater, disk), true}, disk).endsAt,
               EngineStatus::UpdaterObsolete);

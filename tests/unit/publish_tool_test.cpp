@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <cstring>
@@ -113,8 +114,8 @@ protected:
     // The chunk's content as the engine gets it: its stored bytes at its
     // place in its pack, unpacked.
     static std::string ChunkAt(const fs::path& server, const Manifest& manifest, const ManifestChunk& chunk) {
-        std::ifstream pack(PackPath(server, manifest.packs[chunk.pack]), std::ios::binary);
-        pack.seekg(static_cast<std::streamoff>(chunk.offset));
+        std::ifstream pack(PackPath(server, manifest.packs[chunk.Pack()]), std::ios::binary);
+        pack.seekg(static_cast<std::streamoff>(chunk.Offset()));
         std::string stored(chunk.storedSize, '\0');
         pack.read(stored.data(), static_cast<std::streamsize>(stored.size()));
         const auto content = publish::ChunkContent(
@@ -188,20 +189,21 @@ TEST_F(PublishTool, PublishesASignedServerFolderWithEachChunkOnce) {
         EXPECT_EQ(file.sha256, publish::Sha256Of(e.content)) << e.path;
         EXPECT_EQ(file.size, e.content.size()) << e.path;
         std::string content;
-        for (const ManifestChunk& chunk : file.chunks) {
+        for (const ManifestChunk& chunk : manifest.ChunksOf(file)) {
             EXPECT_EQ(chunk.IsCompressed(), e.compressed) << e.path;
             content += ChunkAt(Server(), manifest, chunk);
             if (!seen.insert(chunk.sha256).second) continue;
             distinctStored += chunk.storedSize;
             if (next.second >= publish::kPackCloseSize) next = {next.first + 1, 0};  // closed
-            EXPECT_EQ(std::make_pair(chunk.pack, chunk.offset), next) << e.path;
-            next.second = chunk.offset + chunk.storedSize;
+            EXPECT_EQ(std::make_pair(chunk.Pack(), chunk.Offset()), next) << e.path;
+            next.second = chunk.Offset() + chunk.storedSize;
         }
         EXPECT_EQ(content, e.content) << e.path;
     }
-    EXPECT_GT(manifest.files[0].chunks.size(), 400u);  // about 70 KiB each
-    EXPECT_LT(manifest.files[2].chunks[0].storedSize, 1000u);
-    EXPECT_EQ(manifest.files[1].chunks, manifest.files[2].chunks);  // the copy is stored once
+    EXPECT_GT(manifest.files[0].chunkCount, 400u);  // about 70 KiB each
+    EXPECT_LT(manifest.ChunksOf(manifest.files[2])[0].storedSize, 1000u);
+    EXPECT_TRUE(std::ranges::equal(manifest.ChunksOf(manifest.files[1]),
+                                   manifest.ChunksOf(manifest.files[2])));  // the copy is stored once
 
     // Two packs, the first closed once it held kPackCloseSize, each named
     // by its bytes, holding the distinct chunks once and nothing else.
@@ -331,7 +333,7 @@ TEST_F(PublishTool, AReleaseStoresOnlyTheChunksEarlierReleasesLack) {
     EXPECT_EQ(DownloadBytes(run.out, "fresh install"), edited.size() + 3) << run.out;
     const Manifest manifest = ServerManifest(second).manifest;
     std::string content;
-    for (const ManifestChunk& chunk : manifest.files[0].chunks) content += ChunkAt(second, manifest, chunk);
+    for (const ManifestChunk& chunk : manifest.ChunksOf(manifest.files[0])) content += ChunkAt(second, manifest, chunk);
     EXPECT_EQ(content, edited);
     EXPECT_EQ(Verify(second).exitCode, 0);
     // The delta from the first manifest gives the second's text, in a
@@ -537,8 +539,6 @@ TEST_F(PublishTool, MarksTheFilesThePlayerEdits) {
     }
 }
 
-// The patterns' rules: '*' within a segment, '**' across segments, names
-// compared as Windows compares them.
 // Packs the release before listed keep its numbers, whatever order the
 // files first use them in, so the chunk lines a release keeps are the same
 // bytes; every chunk follows its pack.
@@ -549,16 +549,16 @@ TEST(PackNumbers, EarlierPacksKeepTheirNumbersAndChunksFollow) {
     earlier.packs = {a, b};
     publish::PackedRelease release;
     release.packs = {fresh, b, older, a};
-    ManifestFile file{testing::DigestOf(1), 4, "data/x.pak", {}};
-    for (std::uint32_t pack = 0; pack < 4; ++pack) file.chunks.push_back({pack, pack, testing::DigestOf(2), 1, 1});
-    release.files = {file};
+    for (std::uint32_t pack = 0; pack < 4; ++pack) release.chunks.emplace_back(pack, pack, testing::DigestOf(2), 1, 1);
     publish::KeepEarlierPackNumbers(release, earlier);
     EXPECT_EQ(release.packs, (std::vector<ManifestPack>{a, b, fresh, older}));
     std::vector<std::uint64_t> packs;
-    for (const ManifestChunk& chunk : release.files[0].chunks) packs.push_back(release.packs[chunk.pack].size);
+    for (const ManifestChunk& chunk : release.chunks) packs.push_back(release.packs[chunk.Pack()].size);
     EXPECT_EQ(packs, (std::vector<std::uint64_t>{30, 20, 40, 10})) << "each chunk still in the pack it was in";
 }
 
+// The patterns' rules: '*' within a segment, '**' across segments, names
+// compared as Windows compares them.
 TEST(PlayerFilePattern, StarsStayInTheirSegmentsAndDoubleStarsCrossThem) {
     const struct {
         const char* pattern;
@@ -697,12 +697,13 @@ TEST_F(PublishTool, VerifyRefusesAnyFileWhoseChunksDoNotMakeItsContent) {
     ASSERT_EQ(Publish("1").exitCode, 0);
     const Manifest published = ServerManifest(Server()).manifest;
     ASSERT_EQ(published.files.size(), 2u);
-    ASSERT_GE(published.files[0].chunks.size(), 2u);
+    ASSERT_GE(published.files[0].chunkCount, 2u);
     const publish::SigningKey key = publish::SigningKey::LoadPem(kKeys + "/test-private.pem");
     for (const std::size_t broken : {0u, 1u}) {
         const std::string& path = published.files[broken].path;
         Manifest manifest = published;
-        std::swap(manifest.files[broken].chunks[0], manifest.files[broken].chunks[1]);
+        const std::size_t first = manifest.files[broken].firstChunk;
+        std::swap(manifest.chunks[first], manifest.chunks[first + 1]);
         const std::string body = ManifestBody(manifest);
         folder.Write("server/gamedata.vel", WithSignature(body, key.Sign(body)));
         const ToolRun run = Verify(Server());

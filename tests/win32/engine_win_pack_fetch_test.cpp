@@ -123,9 +123,9 @@ TEST_F(EngineWinServer, WorkerThatThrowsEndsTheFetchWithLocalTrouble) {
                                             [](std::string_view, const ManifestSignature&) { return Result<void>(); });
     ASSERT_TRUE(parsed) << parsed.Error().reason;
     const Manifest& manifest = parsed.Value().manifest;
-    std::vector<NeededChunk> needed;
-    for (const ManifestFile& file : manifest.files)
-        for (const ManifestChunk& chunk : file.chunks) needed.push_back({&chunk, {}, std::nullopt});
+    NeededChunks needed(manifest.chunks);
+    for (std::size_t i = 0; i < manifest.chunks.size(); ++i) needed.Add(i, {});
+    needed.Seal();
     std::vector<std::size_t> wanted(needed.size());
     for (std::size_t i = 0; i < wanted.size(); ++i) wanted[i] = i;
     const std::vector<PackRange> ranges = JoinIntoRanges(needed, wanted);

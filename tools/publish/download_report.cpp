@@ -11,10 +11,10 @@ Download DownloadFrom(const engine::Manifest* installed, const engine::Manifest&
     std::unordered_set<engine::Sha256Digest, engine::DigestHash> held;
     if (installed)
         for (const engine::ManifestFile& file : installed->files)
-            for (const engine::ManifestChunk& chunk : file.chunks) held.insert(chunk.sha256);
+            for (const engine::ManifestChunk& chunk : installed->ChunksOf(file)) held.insert(chunk.sha256);
     Download download;
     for (const engine::ManifestFile& file : next.files)
-        for (const engine::ManifestChunk& chunk : file.chunks)
+        for (const engine::ManifestChunk& chunk : next.ChunksOf(file))
             if (held.insert(chunk.sha256).second) {
                 download.storedBytes += chunk.storedSize;
                 ++download.chunks;

@@ -6,9 +6,9 @@ namespace velmora::publish {
 
 void KnownChunks::Add(const engine::Manifest& manifest, const std::filesystem::path& serverFolder) {
     for (const engine::ManifestFile& file : manifest.files)
-        for (const engine::ManifestChunk& chunk : file.chunks) {
+        for (const engine::ManifestChunk& chunk : manifest.ChunksOf(file)) {
             if (chunks_.contains(chunk.sha256)) continue;
-            const engine::ManifestPack& pack = manifest.packs[chunk.pack];
+            const engine::ManifestPack& pack = manifest.packs[chunk.Pack()];
             const auto [size, unseen] = packSizes_.try_emplace(pack.name);
             if (unseen) {
                 std::error_code error;

@@ -27,8 +27,7 @@ void KeepEarlierPackNumbers(PackedRelease& release, const engine::Manifest& earl
         packs.push_back(release.packs[order[position]]);
     }
     release.packs = std::move(packs);
-    for (engine::ManifestFile& file : release.files)
-        for (engine::ManifestChunk& chunk : file.chunks) chunk.pack = renumbered[chunk.pack];
+    for (engine::ManifestChunk& chunk : release.chunks) chunk.SetPlace(renumbered[chunk.Pack()], chunk.Offset());
 }
 
 }  // namespace velmora::publish

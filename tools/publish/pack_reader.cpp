@@ -17,12 +17,12 @@ std::optional<std::vector<std::uint8_t>> PackReader::Read(const engine::Manifest
         openPack_ = pack.name;
     }
     std::vector<std::uint8_t> stored(chunk.storedSize);
-    input_.seekg(static_cast<std::streamoff>(chunk.offset));
+    input_.seekg(static_cast<std::streamoff>(chunk.Offset()));
     input_.read(reinterpret_cast<char*>(stored.data()), static_cast<std::streamsize>(stored.size()));
     if (!input_) {
         openPack_.reset();  // the stream is spent; open it again next time
         throw PublishError("pack " + file.string() + " ends before the chunk " + engine::ToHex(chunk.sha256) +
-                           " at " + std::to_string(chunk.offset) + " (" + std::to_string(chunk.storedSize) +
+                           " at " + std::to_string(chunk.Offset()) + " (" + std::to_string(chunk.storedSize) +
                            " bytes)");
     }
     return ChunkContent(stored, chunk.size);

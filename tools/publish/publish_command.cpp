@@ -81,7 +81,7 @@ BuiltRelease BuildRelease(const PublishOptions& options, const std::vector<Relea
     PackedRelease packed = PackRelease(files, serverFolder, earlier ? &*earlier : nullptr, settings);
     if (previous) KeepEarlierPackNumbers(packed, previous->current.parsed.manifest);
     BuiltRelease built{{options.version, options.expires, options.minUpdater, std::move(packed.packs),
-                        std::move(packed.files), options.mirrors},
+                        std::move(packed.files), std::move(packed.chunks), options.mirrors},
                        packed.counts};
     MarkPlayerFiles(built.manifest.files, options.playerFiles);
     if (auto valid = engine::CheckManifestContent(built.manifest); !valid)

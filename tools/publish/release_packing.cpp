@@ -49,11 +49,12 @@ public:
         return slot->second;
     }
 
-    PackedRelease Finish(std::vector<engine::ManifestFile> files) {
+    PackedRelease Finish(std::vector<engine::ManifestFile> files, std::vector<engine::ManifestChunk> chunks) {
         const std::vector<engine::ManifestPack> written = writer_.Finish();
         for (std::size_t i = 0; i < written.size(); ++i) result_.packs[newPackIndex_[i]] = written[i];
         result_.counts.newPacks = written.size();
         result_.files = std::move(files);
+        result_.chunks = std::move(chunks);
         return std::move(result_);
     }
 
@@ -63,13 +64,13 @@ private:
         if (!stored || !std::equal(stored->begin(), stored->end(), content.begin(), content.end()))
             throw PublishError("the earlier publication in " + earlier_->packs.Folder().string() +
                                " is damaged: pack " + engine::ToHex(known.pack.name) + " does not hold chunk " +
-                               engine::ToHex(known.chunk.sha256) + " at " + std::to_string(known.chunk.offset) +
+                               engine::ToHex(known.chunk.sha256) + " at " + std::to_string(known.chunk.Offset()) +
                                " (velmora-publish verify tells more)");
         const auto [index, added] = earlierPackIndex_.try_emplace(known.pack.name, result_.packs.size());
         if (added) result_.packs.push_back(known.pack);
         ++result_.counts.reusedChunks;
         engine::ManifestChunk chunk = known.chunk;
-        chunk.pack = static_cast<std::uint32_t>(index->second);
+        chunk.SetPlace(static_cast<std::uint32_t>(index->second), chunk.Offset());
         return chunk;
     }
 
@@ -120,9 +121,14 @@ PackedRelease PackRelease(const std::vector<ReleaseFile>& files, const std::file
     };
     std::deque<InFlight> inFlight;
     std::vector<engine::ManifestFile> manifestFiles(files.size());
+    // Chunks are placed in the order they were cut, so each file's follow
+    // the previous file's.
+    std::vector<engine::ManifestChunk> chunks;
+    std::size_t cut = 0;
     const auto placeOldest = [&] {
         InFlight& oldest = inFlight.front();
-        manifestFiles[oldest.file].chunks.push_back(placer.Place(oldest.chunk.get()));
+        chunks.push_back(placer.Place(oldest.chunk.get()));
+        ++manifestFiles[oldest.file].chunkCount;
         inFlight.pop_front();
     };
     const KnownChunks* known = earlier ? &earlier->known : nullptr;
@@ -130,9 +136,11 @@ PackedRelease PackRelease(const std::vector<ReleaseFile>& files, const std::file
     if (settings.progressTerminal) progress.emplace(*settings.progressTerminal, files.size(), TotalSize(files));
     for (std::size_t i = 0; i < files.size(); ++i) {
         manifestFiles[i].path = files[i].path;
+        manifestFiles[i].firstChunk = static_cast<std::uint32_t>(cut);
         const FileContent content = CutFile(files[i].source, [&](std::span<const std::uint8_t> chunk) {
             if (inFlight.size() >= window) placeOldest();
             std::vector<std::uint8_t> copy(chunk.begin(), chunk.end());
+            ++cut;
             inFlight.push_back({i, workers.Post([copy = std::move(copy), known]() mutable {
                                     return Prepare(std::move(copy), known);
                                 })});
@@ -143,7 +151,7 @@ PackedRelease PackRelease(const std::vector<ReleaseFile>& files, const std::file
         if (progress) progress->FileDone();
     }
     while (!inFlight.empty()) placeOldest();
-    return placer.Finish(std::move(manifestFiles));
+    return placer.Finish(std::move(manifestFiles), std::move(chunks));
 }
 
 }  // namespace velmora::publish

@@ -32,6 +32,7 @@ struct PackingCounts {
 struct PackedRelease {
     std::vector<engine::ManifestPack> packs;
     std::vector<engine::ManifestFile> files;  // in the order of the release's files
+    std::vector<engine::ManifestChunk> chunks;  // theirs, file after file
     PackingCounts counts;
 };
 

@@ -85,14 +85,14 @@ void CheckFile(const engine::Manifest& manifest, const engine::ManifestFile& fil
                PackReader& reader, std::unordered_set<engine::Sha256Digest, engine::DigestHash>& reportedChunks,
                Problems& problems) {
     Sha256Stream whole;
-    for (const engine::ManifestChunk& chunk : file.chunks) {
-        if (!packPresent[chunk.pack]) return;  // reported with the pack
-        const engine::ManifestPack& pack = manifest.packs[chunk.pack];
+    for (const engine::ManifestChunk& chunk : manifest.ChunksOf(file)) {
+        if (!packPresent[chunk.Pack()]) return;  // reported with the pack
+        const engine::ManifestPack& pack = manifest.packs[chunk.Pack()];
         const auto content = reader.Read(pack, chunk);
         if (!content || Sha256Of(*content) != chunk.sha256) {
             if (reportedChunks.insert(chunk.sha256).second)
                 problems.Add("pack " + engine::ToHex(pack.name) + " does not hold chunk " +
-                             engine::ToHex(chunk.sha256) + " at " + std::to_string(chunk.offset) + " (of " +
+                             engine::ToHex(chunk.sha256) + " at " + std::to_string(chunk.Offset()) + " (of " +
                              file.path + ")");
             return;
         }
@@ -149,7 +149,7 @@ void RunVerify(const VerifyOptions& options, std::ostream& out, std::ostream& wa
     // chunk lines must make its content.
     std::unordered_set<engine::Sha256Digest, engine::DigestHash> chunks, reportedChunks;
     for (const engine::ManifestFile& file : manifest.files) {
-        for (const engine::ManifestChunk& chunk : file.chunks) chunks.insert(chunk.sha256);
+        for (const engine::ManifestChunk& chunk : manifest.ChunksOf(file)) chunks.insert(chunk.sha256);
         CheckFile(manifest, file, packPresent, reader, reportedChunks, problems);
     }
     const std::size_t deltas = server->head ? CheckDeltas(options.serverFolder, *server, problems) : 0;

@@ -39,7 +39,7 @@ inline Result<Manifest> ReadManifestFileForBenchmark(const std::string& path) {
         return read.Error();
     auto shape = scan.Finish();
     if (!shape) return shape.Error();
-    ManifestBodyReader reader(shape.Value().fileLines);
+    ManifestBodyReader reader(shape.Value().fileLines, shape.Value().chunkLines);
     if (auto read = ReadPieces(path, shape.Value().signedLength,
                                [&](std::string_view piece) { return reader.Feed(piece); });
         !read)

@@ -94,10 +94,10 @@ int GameRow(const char* what, const std::string& remoteFile, const std::string* 
     const Manifest* localManifest = localFile ? &local.Value() : nullptr;
     const AllFilesThere disk;
     const ApplyPlan plan = PlanApply({&remote.Value(), localManifest, nullptr, {}, false}, disk);
-    const std::vector<NeededChunk> needed = ListNeededChunks(remote.Value(), plan.contents, localManifest, disk);
+    const NeededChunks needed = ListNeededChunks(remote.Value(), plan.contents, localManifest, disk);
     std::vector<std::size_t> wanted;
     for (std::size_t i = 0; i < needed.size(); ++i)
-        if (!needed[i].installed) wanted.push_back(i);
+        if (!needed.Installed(i)) wanted.push_back(i);
     const std::vector<PackRange> ranges = JoinIntoRanges(needed, wanted);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const auto megabytes = [](const std::string& file) { return std::filesystem::file_size(file) / kMiB; };
