@@ -6,39 +6,90 @@
 
 namespace velmora::engine {
 
+namespace {
+
+// FNV-1a over the folded path: two spellings Windows takes for one name
+// hash alike.
+std::uint32_t FoldedHash(std::string_view path) {
+    std::uint32_t hash = 2166136261u;
+    for (const char c : FoldCase(path)) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    return hash;
+}
+
+std::size_t SlotsFor(std::size_t paths) {
+    std::size_t slots = 16;
+    while (slots < paths * 2) slots *= 2;
+    return slots;
+}
+
+}  // namespace
+
 KnownContents::KnownContents(std::vector<PlacedFile> record, const Manifest* local, const Manifest* journal)
     : record_(std::move(record)) {
-    byPath_.reserve(record_.size());
+    std::size_t paths = record_.size();
+    for (const Manifest* manifest : {local, journal})
+        if (manifest) paths += manifest->files.size();
+    known_.reserve(paths);
+    slots_.assign(SlotsFor(paths), kNone);
     for (std::size_t i = 0; i < record_.size(); ++i) {
         const PlacedFile& file = record_[i];
-        Known& known = byPath_[FoldCase(file.path)];
-        if (known.entry) continue;  // a damaged record's second line of a path says nothing more
-        known.entry = i;
+        bool added = false;
+        Known& known = FindOrAdd(file.path, added);
+        if (!added) continue;  // a damaged record's second line of a path says nothing more
+        known.entry = static_cast<std::uint32_t>(i);
         known.playerFile = file.playerFile;
-        if (file.sha256) known.placed.push_back(*file.sha256);
+        if (file.sha256) AddPlaced(known, *file.sha256);
     }
     for (const Manifest* manifest : {local, journal})
         if (manifest)
             for (const ManifestFile& file : manifest->files) Add(file);
 }
 
-void KnownContents::Add(const ManifestFile& file) {
-    const auto [slot, added] = byPath_.try_emplace(FoldCase(file.path));
-    Known& known = slot->second;
-    if (added) fromManifests_.push_back(ToBePlaced(file));
-    known.playerFile = known.playerFile || file.playerFile;
-    if (std::find(known.placed.begin(), known.placed.end(), file.sha256) == known.placed.end())
-        known.placed.push_back(file.sha256);
+std::size_t KnownContents::Probe(std::string_view path, std::uint32_t hash) const {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+        const std::uint32_t slot = slots_[at];
+        if (slot == kNone) return at;
+        const Known& known = known_[slot];
+        if (known.hash == hash && EqualIgnoringCase(known.path, path)) return at;
+    }
 }
 
 const KnownContents::Known* KnownContents::Find(std::string_view path) const {
-    const auto found = byPath_.find(FoldCase(path));
-    return found == byPath_.end() ? nullptr : &found->second;
+    if (slots_.empty()) return nullptr;
+    const std::uint32_t slot = slots_[Probe(path, FoldedHash(path))];
+    return slot == kNone ? nullptr : &known_[slot];
+}
+
+KnownContents::Known& KnownContents::FindOrAdd(std::string_view path, bool& added) {
+    const std::uint32_t hash = FoldedHash(path);
+    std::uint32_t& slot = slots_[Probe(path, hash)];
+    added = slot == kNone;
+    if (added) {
+        slot = static_cast<std::uint32_t>(known_.size());
+        known_.push_back({path, hash});
+    }
+    return known_[slot];
+}
+
+void KnownContents::AddPlaced(Known& known, const Sha256Digest& sha256) {
+    for (std::uint32_t at = known.placed; at != kNone; at = placed_[at].earlier)
+        if (placed_[at].sha256 == sha256) return;
+    placed_.push_back({sha256, known.placed});
+    known.placed = static_cast<std::uint32_t>(placed_.size() - 1);
+}
+
+void KnownContents::Add(const ManifestFile& file) {
+    bool added = false;
+    Known& known = FindOrAdd(file.path, added);
+    if (added) fromManifests_.push_back(&file);
+    known.playerFile = known.playerFile || file.playerFile;
+    AddPlaced(known, file.sha256);
 }
 
 const PlacedFile* KnownContents::Recorded(std::string_view path) const {
     const Known* known = Find(path);
-    return known && known->entry ? &record_[*known->entry] : nullptr;
+    return known && known->entry != kNone ? &record_[known->entry] : nullptr;
 }
 
 std::optional<Sha256Digest> KnownContents::Vouched(std::string_view path, const std::optional<FileStamp>& onDisk) const {
@@ -48,8 +99,13 @@ std::optional<Sha256Digest> KnownContents::Vouched(std::string_view path, const 
 }
 
 std::vector<Sha256Digest> KnownContents::Placed(std::string_view path) const {
-    const Known* known = Find(path);
-    return known ? known->placed : std::vector<Sha256Digest>();
+    std::vector<Sha256Digest> placed;
+    if (const Known* known = Find(path))
+        for (std::uint32_t at = known->placed; at != kNone; at = placed_[at].earlier)
+            placed.push_back(placed_[at].sha256);
+    // In the order they became known: the record's first.
+    std::reverse(placed.begin(), placed.end());
+    return placed;
 }
 
 bool KnownContents::IsPlayerFile(std::string_view path) const {
@@ -58,8 +114,10 @@ bool KnownContents::IsPlayerFile(std::string_view path) const {
 }
 
 std::vector<PlacedFile> KnownContents::PlacedSoFar() const {
-    std::vector<PlacedFile> files = record_;
-    files.insert(files.end(), fromManifests_.begin(), fromManifests_.end());
+    std::vector<PlacedFile> files;
+    files.reserve(record_.size() + fromManifests_.size());
+    files.insert(files.end(), record_.begin(), record_.end());
+    for (const ManifestFile* file : fromManifests_) files.push_back(ToBePlaced(*file));
     return files;
 }
 
@@ -87,11 +145,11 @@ bool KnownContents::RecordIsRelease(const Manifest& release, const std::vector<b
     for (std::size_t i = 0; i < release.files.size(); ++i) {
         const ManifestFile& file = release.files[i];
         const Known* known = Find(file.path);
-        if (!known || !known->entry) return false;
-        const PlacedFile& entry = record_[*known->entry];
+        if (!known || known->entry == kNone) return false;
+        const PlacedFile& entry = record_[known->entry];
         if (entry.path != file.path || entry.playerFile != file.playerFile) return false;
         const bool same = i < kept.size() && kept[i] ? !entry.stamp.Known() && entry.sha256
-                                                     : vouched_[*known->entry] && entry.sha256 == file.sha256;
+                                                     : vouched_[known->entry] && entry.sha256 == file.sha256;
         if (!same) return false;
     }
     return true;

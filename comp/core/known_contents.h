@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <cstdint>
 #include <vector>
 
 #include "core/file_stamp.h"
@@ -21,8 +21,13 @@ namespace velmora::engine {
 class KnownContents {
 public:
     KnownContents() = default;
-    // `local` and `journal` may be null (absent, or not checking out).
+    // `local` and `journal` may be null (absent, or not checking out); they
+    // must outlive this, which keeps their paths by reference.
     KnownContents(std::vector<PlacedFile> record, const Manifest* local, const Manifest* journal);
+    KnownContents(KnownContents&&) noexcept = default;
+    KnownContents& operator=(KnownContents&&) noexcept = default;
+    KnownContents(const KnownContents&) = delete;
+    KnownContents& operator=(const KnownContents&) = delete;
 
     // The content the record says `path` holds, when the disk's stamp is the
     // one recorded; nothing when the file may have changed since.
@@ -56,18 +61,39 @@ public:
     bool RecordIsRelease(const Manifest& release, const std::vector<bool>& kept) const;
 
 private:
+    static constexpr std::uint32_t kNone = 0xffffffffu;
+
+    // A path known from the record or a manifest: a large game has some
+    // hundred thousand, so each is a few numbers and a view of the path as
+    // the record or the manifest holds it.
     struct Known {
-        std::optional<std::size_t> entry;  // into record_
-        std::vector<Sha256Digest> placed;
+        std::string_view path;
+        std::uint32_t hash = 0;        // of the folded path
+        std::uint32_t entry = kNone;   // into record_
+        std::uint32_t placed = kNone;  // the last content placed there, into placed_
         bool playerFile = false;
     };
+    // The contents placed at one path, a list linked from the last.
+    struct PlacedContent {
+        Sha256Digest sha256{};
+        std::uint32_t earlier = kNone;
+    };
+
     const Known* Find(std::string_view path) const;
+    // The path's entry, added when it has none yet (then `added` is set).
+    Known& FindOrAdd(std::string_view path, bool& added);
+    void AddPlaced(Known& known, const Sha256Digest& sha256);
     void Add(const ManifestFile& file);
+    std::size_t Probe(std::string_view path, std::uint32_t hash) const;
 
     std::vector<PlacedFile> record_;
     std::vector<bool> vouched_;  // by entry of record_, from CheckStamps
-    std::vector<PlacedFile> fromManifests_;  // listed by a manifest, not by the record
-    std::unordered_map<std::string, Known> byPath_;  // by folded path
+    std::vector<const ManifestFile*> fromManifests_;  // listed by a manifest, not by the record
+    std::vector<Known> known_;
+    std::vector<PlacedContent> placed_;
+    // Open addressing over known_ by the folded path's hash: positions,
+    // kNone where empty; at most half full.
+    std::vector<std::uint32_t> slots_;
 };
 
 enum class PlayerFileChoice {
