@@ -30,9 +30,6 @@ ApplyPlan PlanApply(const ApplyInputs& inputs, const InstalledFiles& disk) {
     const Manifest& release = *inputs.release;
     ApplyPlan plan;
     plan.known = KnownContents(inputs.placedRecord, inputs.local, inputs.journal);
-    // Before the lookups below are made: the list it copies on the way is
-    // then the only large thing held besides the manifests.
-    plan.placedSoFar = PathsOf(plan.known.PlacedSoFar());
     // The release's files, most of them the record's too, asked about once.
     std::vector<std::string_view> paths;
     paths.reserve(release.files.size());
@@ -46,7 +43,7 @@ ApplyPlan PlanApply(const ApplyInputs& inputs, const InstalledFiles& disk) {
         KeepOnlyUpdaterFiles(release, plan.contents);
         if (plan.contents.empty()) plan.endsAt = EngineStatus::UpdaterObsolete;
     } else {
-        plan.dropped = FindDroppedFiles(plan.placedSoFar, release);
+        plan.dropped = FindDroppedFiles(plan.known.PathsPlacedSoFar(), release);
     }
     return plan;
 }

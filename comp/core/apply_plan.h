@@ -37,9 +37,6 @@ struct ApplyPlan {
     std::optional<EngineStatus> endsAt;
     std::vector<ContentToBuild> contents;
     DroppedFiles dropped;
-    // What earlier runs placed: the record's files, and the manifests'
-    // where they still check out (an install from before the record).
-    std::vector<std::string> placedSoFar;
     // What the record and the manifests say of each file.
     KnownContents known;
 };

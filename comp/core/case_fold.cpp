@@ -88,6 +88,13 @@ std::string FoldCase(std::string_view text) {
     return folded;
 }
 
+// FNV-1a over the folded bytes.
+std::uint32_t FoldedHash(std::string_view text) {
+    std::uint32_t hash = 2166136261u;
+    for (const char c : FoldCase(text)) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    return hash;
+}
+
 // The same as comparing FoldCase(a) with FoldCase(b), a character at a time
 // without building either.
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {

@@ -7,6 +7,7 @@
 // Character Database gives it. A letter whose uppercase takes more than
 // one character (U+00DF stays U+00DF, never "SS") and a character beyond
 // U+FFFF (a surrogate pair) keep their form, as they do on Windows.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,10 @@ char16_t UpcaseUnit(char16_t unit);
 // UpcaseUnit: the key under which two paths count as the same file. Bytes
 // that are not valid UTF-8 are kept as they are.
 std::string FoldCase(std::string_view text);
+
+// A hash of FoldCase(text): two spellings Windows takes for one name hash
+// alike.
+std::uint32_t FoldedHash(std::string_view text);
 
 // Whether Windows sees the two UTF-8 names as the same.
 bool EqualIgnoringCase(std::string_view a, std::string_view b);

@@ -1,8 +1,6 @@
 #include "core/dropped_files.h"
 
-#include <unordered_set>
-
-#include "core/case_fold.h"
+#include "core/folded_path_index.h"
 #include "core/placed_files.h"
 
 namespace velmora::engine {
@@ -16,24 +14,29 @@ std::vector<std::string_view> ParentFolders(std::string_view path) {
     return folders;
 }
 
-DroppedFiles FindDroppedFiles(const std::vector<std::string>& previous, const Manifest& next) {
-    DroppedFiles dropped;
-    std::unordered_set<std::string> files;
-    std::unordered_set<std::string> folders;
-    for (const ManifestFile& file : next.files) {
-        const std::string folded = FoldCase(file.path);
-        for (std::string_view folder : ParentFolders(folded)) {
+DroppedFiles FindDroppedFiles(const std::vector<std::string_view>& previous, const Manifest& next) {
+    // The release's files, and the folders that hold them, by path.
+    const auto fileOf = [&next](std::uint32_t i) { return std::string_view(next.files[i].path); };
+    FoldedPathIndex files(next.files.size());
+    std::vector<std::string_view> folderPaths;
+    const auto folderOf = [&folderPaths](std::uint32_t i) { return folderPaths[i]; };
+    FoldedPathIndex folders(next.files.size());
+    for (std::size_t i = 0; i < next.files.size(); ++i) {
+        const std::string_view path = next.files[i].path;
+        files.FindOrAdd(path, static_cast<std::uint32_t>(i), fileOf);
+        for (const std::string_view folder : ParentFolders(path)) {
+            const auto added = static_cast<std::uint32_t>(folderPaths.size());
             // Deeper folders were added with an earlier file of this folder.
-            if (!folders.emplace(folder).second) break;
+            if (folders.FindOrAdd(folder, added, folderOf) != added) break;
+            folderPaths.push_back(folder);
         }
-        files.insert(folded);
     }
-    for (const std::string& path : previous) {
-        const std::string folded = FoldCase(path);
-        if (files.contains(folded)) continue;
-        bool inTheWay = folders.contains(folded);
-        for (std::string_view folder : ParentFolders(folded)) inTheWay = inTheWay || files.contains(std::string(folder));
-        (inTheWay ? dropped.inTheWay : dropped.afterwards).push_back(path);
+    DroppedFiles dropped;
+    for (const std::string_view path : previous) {
+        if (files.Find(path, fileOf)) continue;
+        bool inTheWay = folders.Find(path, folderOf).has_value();
+        for (const std::string_view folder : ParentFolders(path)) inTheWay = inTheWay || files.Find(folder, fileOf);
+        (inTheWay ? dropped.inTheWay : dropped.afterwards).emplace_back(path);
     }
     return dropped;
 }

@@ -23,7 +23,7 @@ struct DroppedFiles {
 
 // The paths of `previous` that `next` does not list. Paths are compared as
 // Windows compares names, as the plan compares them.
-DroppedFiles FindDroppedFiles(const std::vector<std::string>& previous, const Manifest& next);
+DroppedFiles FindDroppedFiles(const std::vector<std::string_view>& previous, const Manifest& next);
 
 // The folders that hold a manifest path, deepest first:
 // "a/b/c.txt" gives "a/b", then "a".

@@ -6,31 +6,13 @@
 
 namespace velmora::engine {
 
-namespace {
-
-// FNV-1a over the folded path: two spellings Windows takes for one name
-// hash alike.
-std::uint32_t FoldedHash(std::string_view path) {
-    std::uint32_t hash = 2166136261u;
-    for (const char c : FoldCase(path)) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
-    return hash;
-}
-
-std::size_t SlotsFor(std::size_t paths) {
-    std::size_t slots = 16;
-    while (slots < paths * 2) slots *= 2;
-    return slots;
-}
-
-}  // namespace
-
 KnownContents::KnownContents(std::vector<PlacedFile> record, const Manifest* local, const Manifest* journal)
     : record_(std::move(record)) {
     std::size_t paths = record_.size();
     for (const Manifest* manifest : {local, journal})
         if (manifest) paths += manifest->files.size();
     known_.reserve(paths);
-    slots_.assign(SlotsFor(paths), kNone);
+    byPath_ = FoldedPathIndex(paths);
     for (std::size_t i = 0; i < record_.size(); ++i) {
         const PlacedFile& file = record_[i];
         bool added = false;
@@ -45,31 +27,17 @@ KnownContents::KnownContents(std::vector<PlacedFile> record, const Manifest* loc
             for (const ManifestFile& file : manifest->files) Add(file);
 }
 
-std::size_t KnownContents::Probe(std::string_view path, std::uint32_t hash) const {
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
-        const std::uint32_t slot = slots_[at];
-        if (slot == kNone) return at;
-        const Known& known = known_[slot];
-        if (known.hash == hash && EqualIgnoringCase(known.path, path)) return at;
-    }
-}
-
 const KnownContents::Known* KnownContents::Find(std::string_view path) const {
-    if (slots_.empty()) return nullptr;
-    const std::uint32_t slot = slots_[Probe(path, FoldedHash(path))];
-    return slot == kNone ? nullptr : &known_[slot];
+    const auto at = byPath_.Find(path, [this](std::uint32_t i) { return known_[i].path; });
+    return at ? &known_[*at] : nullptr;
 }
 
 KnownContents::Known& KnownContents::FindOrAdd(std::string_view path, bool& added) {
-    const std::uint32_t hash = FoldedHash(path);
-    std::uint32_t& slot = slots_[Probe(path, hash)];
-    added = slot == kNone;
-    if (added) {
-        slot = static_cast<std::uint32_t>(known_.size());
-        known_.push_back({path, hash});
-    }
-    return known_[slot];
+    const auto next = static_cast<std::uint32_t>(known_.size());
+    const std::uint32_t at = byPath_.FindOrAdd(path, next, [this](std::uint32_t i) { return known_[i].path; });
+    added = at == next;
+    if (added) known_.push_back({path});
+    return known_[at];
 }
 
 void KnownContents::AddPlaced(Known& known, const Sha256Digest& sha256) {
@@ -119,6 +87,14 @@ std::vector<PlacedFile> KnownContents::PlacedSoFar() const {
     files.insert(files.end(), record_.begin(), record_.end());
     for (const ManifestFile* file : fromManifests_) files.push_back(ToBePlaced(*file));
     return files;
+}
+
+std::vector<std::string_view> KnownContents::PathsPlacedSoFar() const {
+    std::vector<std::string_view> paths;
+    paths.reserve(record_.size() + fromManifests_.size());
+    for (const PlacedFile& file : record_) paths.push_back(file.path);
+    for (const ManifestFile* file : fromManifests_) paths.push_back(file->path);
+    return paths;
 }
 
 std::vector<PlacedFile> KnownContents::PlacedWhileMoving(const std::vector<PlacedFile>& placing) const {

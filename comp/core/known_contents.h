@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/file_stamp.h"
+#include "core/folded_path_index.h"
 #include "core/manifest.h"
 #include "core/placed_files.h"
 #include "core/update_plan.h"
@@ -43,6 +44,8 @@ public:
     // Everything placed so far: the record's files, then the manifests'
     // that it lacks, with their contents and no stamp.
     std::vector<PlacedFile> PlacedSoFar() const;
+    // Their paths, as the record and the manifests spell them.
+    std::vector<std::string_view> PathsPlacedSoFar() const;
     // Those, then the files of `placing` that none of them lists: what the
     // record says while a run moves files, so that whatever a stopped run
     // placed is found again.
@@ -68,7 +71,6 @@ private:
     // the record or the manifest holds it.
     struct Known {
         std::string_view path;
-        std::uint32_t hash = 0;        // of the folded path
         std::uint32_t entry = kNone;   // into record_
         std::uint32_t placed = kNone;  // the last content placed there, into placed_
         bool playerFile = false;
@@ -84,16 +86,13 @@ private:
     Known& FindOrAdd(std::string_view path, bool& added);
     void AddPlaced(Known& known, const Sha256Digest& sha256);
     void Add(const ManifestFile& file);
-    std::size_t Probe(std::string_view path, std::uint32_t hash) const;
 
     std::vector<PlacedFile> record_;
     std::vector<bool> vouched_;  // by entry of record_, from CheckStamps
     std::vector<const ManifestFile*> fromManifests_;  // listed by a manifest, not by the record
     std::vector<Known> known_;
     std::vector<PlacedContent> placed_;
-    // Open addressing over known_ by the folded path's hash: positions,
-    // kNone where empty; at most half full.
-    std::vector<std::uint32_t> slots_;
+    FoldedPathIndex byPath_;  // into known_
 };
 
 enum class PlayerFileChoice {

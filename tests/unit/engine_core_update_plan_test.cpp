@@ -381,15 +381,18 @@ TEST(DroppedFiles, ListedBeforeAndNoLongerListed) {
     for (const auto& c : cases) {
         const Manifest local = manifest(1, c.before);
         const Manifest next = manifest(2, c.after);
-        const DroppedFiles dropped = FindDroppedFiles(PathsOf(local), next);
+        const auto viewsOf = [](const std::vector<std::string>& paths) {
+            return std::vector<std::string_view>(paths.begin(), paths.end());
+        };
+        const DroppedFiles dropped = FindDroppedFiles(viewsOf(PathsOf(local)), next);
         EXPECT_EQ(dropped.inTheWay, c.inTheWay) << c.name;
         EXPECT_EQ(dropped.afterwards, c.afterwards) << c.name;
-        const DroppedFiles fresh = FindDroppedFiles(std::vector<std::string>(), next);
+        const DroppedFiles fresh = FindDroppedFiles({}, next);
         EXPECT_TRUE(fresh.inTheWay.empty() && fresh.afterwards.empty()) << c.name;
         // The record of placed files, read back, finds the same.
         const auto record = ParsePlacedFiles(PlacedFilesText(RecordOf(local, FakeDisk(local))));
         ASSERT_TRUE(record) << c.name;
-        const DroppedFiles recorded = FindDroppedFiles(PathsOf(*record), next);
+        const DroppedFiles recorded = FindDroppedFiles(viewsOf(PathsOf(*record)), next);
         EXPECT_EQ(recorded.inTheWay, c.inTheWay) << c.name;
         EXPECT_EQ(recorded.afterwards, c.afterwards) << c.name;
     }
