@@ -92,15 +92,15 @@ NeededChunks ListNeededChunks(const Manifest& remote, const std::vector<ContentT
     return needed;
 }
 
-std::vector<PackRange> JoinIntoRanges(const NeededChunks& needed, const std::vector<std::size_t>& wanted) {
-    std::vector<std::size_t> order = wanted;
-    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+std::vector<PackRange> JoinIntoRanges(const NeededChunks& needed, std::vector<std::size_t> wanted) {
+    // Sorted where they are: a large game's list is some megabytes.
+    std::sort(wanted.begin(), wanted.end(), [&](std::size_t a, std::size_t b) {
         const ManifestChunk& x = needed.Stored(a);
         const ManifestChunk& y = needed.Stored(b);
         return x.Pack() != y.Pack() ? x.Pack() < y.Pack() : x.Offset() < y.Offset();
     });
     std::vector<PackRange> ranges;
-    for (const std::size_t i : order) {
+    for (const std::size_t i : wanted) {
         const ManifestChunk& chunk = needed.Stored(i);
         const std::uint64_t end = chunk.Offset() + chunk.storedSize;
         if (!ranges.empty()) {

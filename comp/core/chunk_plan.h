@@ -130,7 +130,7 @@ inline constexpr std::uint64_t kMaxRangeBytes = 8u * 1024 * 1024;
 // kMaxRangeBytes. A chunk that overlaps the one before it starts a range of
 // its own, so every range is read front to back. Ordered by pack, then
 // offset.
-std::vector<PackRange> JoinIntoRanges(const NeededChunks& needed, const std::vector<std::size_t>& wanted);
+std::vector<PackRange> JoinIntoRanges(const NeededChunks& needed, std::vector<std::size_t> wanted);
 
 // The bytes the ranges download, gaps included: the run's total.
 std::uint64_t RangeBytes(const std::vector<PackRange>& ranges);

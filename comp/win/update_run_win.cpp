@@ -259,7 +259,7 @@ Result<void> Run::Build(const std::vector<ContentToBuild>& contents, EngineStatu
     ContentBuild build(*remote_, local_, game_, staging_, cancel_);
     auto wanted = build.Prepare(contents, leftovers.Value());
     if (!wanted) return wanted.Error();
-    const std::vector<PackRange> ranges = JoinIntoRanges(build.Needed(), wanted.Value());
+    const std::vector<PackRange> ranges = JoinIntoRanges(build.Needed(), std::move(wanted).Value());
     status_.Status(downloading);
     TransferProgress progress(status_, RangeBytes(ranges));
     if (auto fetched = FetchRanges({session_, *remote_, build.Needed()}, ranges, build, {cancel_, progress});

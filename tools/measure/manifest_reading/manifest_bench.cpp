@@ -98,13 +98,14 @@ int GameRow(const char* what, const std::string& remoteFile, const std::string* 
     std::vector<std::size_t> wanted;
     for (std::size_t i = 0; i < needed.size(); ++i)
         if (!needed.Installed(i)) wanted.push_back(i);
-    const std::vector<PackRange> ranges = JoinIntoRanges(needed, wanted);
+    const std::size_t fetched = wanted.size();
+    const std::vector<PackRange> ranges = JoinIntoRanges(needed, std::move(wanted));
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const auto megabytes = [](const std::string& file) { return std::filesystem::file_size(file) / kMiB; };
     std::printf("%s: %.1f MiB of manifests, %zu files; %zu contents to build, %zu chunks needed, %zu fetched in "
                 "%zu ranges: read from files and planned in %.3f s, heap at most %.1f MiB\n",
                 what, megabytes(remoteFile) + (localFile ? megabytes(*localFile) : 0.0), remote.Value().files.size(),
-                plan.contents.size(), needed.size(), wanted.size(), ranges.size(), seconds,
+                plan.contents.size(), needed.size(), fetched, ranges.size(), seconds,
                 (heap_count::Peak() - before) / kMiB);
     return 0;
 }
