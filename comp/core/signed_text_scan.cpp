@@ -62,15 +62,11 @@ Result<SignedTextShape> SignedTextScan::Finish() {
     if (size_ == 0) return InvalidFormat("empty manifest");
     if (!partial_.empty()) return InvalidFormat("manifest does not end with a line break");
     const std::string_view line = std::string_view(last_).substr(0, last_.size() - 1);
-    if (!line.starts_with("signature")) {
+    if (line != "signature" && !line.starts_with("signature ")) {
         if (signatureBeforeLast_) return InvalidFormat("text after the signature line");
         return InvalidFormat("missing signature line (the last line)");
     }
-    if (line.size() == 9) return InvalidFormat("'signature' without its fields");
-    if (line[9] != ' ') {
-        if (signatureBeforeLast_) return InvalidFormat("text after the signature line");
-        return InvalidFormat("missing signature line (the last line)");
-    }
+    if (line == "signature") return InvalidFormat("'signature' without its fields");
     if (!FromHex(line.substr(10), shape_.signature)) return InvalidFormat("bad signature (128 lowercase hex digits)");
     shape_.signedLength = signedLength_;
     return shape_;

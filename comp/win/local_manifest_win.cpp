@@ -1,5 +1,6 @@
 #include "local_manifest_win.h"
 
+#include <algorithm>
 #include <span>
 
 #include "core/manifest_parse.h"
