@@ -1,7 +1,6 @@
 #include "local_manifest_win.h"
 
 #include <algorithm>
-#include <span>
 
 #include "core/manifest_parse.h"
 #include "core/signed_text_scan.h"
@@ -10,10 +9,6 @@
 
 namespace velmora::engine {
 namespace {
-
-std::span<const std::uint8_t> BytesOf(std::string_view text) {
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
 
 // What the first reading learns: the text's size and SHA-256, where its
 // signature line begins, the signature, and the signed part's SHA-256.
@@ -29,13 +24,13 @@ Result<ScannedText> Scan(HANDLE file, const std::wstring& path) {
     Sha256 signedPart;
     Result<void> hashed;
     SignedTextScan scan([&](std::string_view bytes) {
-        if (hashed) hashed = signedPart.Update(BytesOf(bytes));
+        if (hashed) hashed = signedPart.Update(bytes);
     });
     ScannedText scanned;
     auto read = ReadFromStart(file, path, [&](std::string_view piece) -> Result<void> {
         scanned.size += piece.size();
         if (auto fed = scan.Feed(piece); !fed) return fed;
-        return whole.Update(BytesOf(piece));
+        return whole.Update(piece);
     });
     if (!read) return read.Error();
     auto shape = scan.Finish();

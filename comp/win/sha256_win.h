@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "core/cancel_flag.h"
 #include "core/engine_status.h"
@@ -29,6 +30,9 @@ public:
     Sha256& operator=(Sha256&&) noexcept = default;
 
     Result<void> Update(std::span<const std::uint8_t> data);
+    Result<void> Update(std::string_view text) {
+        return Update({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+    }
     // The digest of everything given; the object is spent afterwards.
     Result<Sha256Digest> Finish();
     // True when this object hashes with the SHA extensions, false with CNG.

@@ -71,10 +71,9 @@ Result<void> VerifySignature(std::span<const std::uint8_t> signedBytes, const Ma
 }
 
 Result<ManifestSigner> CheckManifestSignature(std::string_view signedPart, const ManifestSignature& signature) {
-    if (auto low = CheckLowS(signature); !low) return low.Error();
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(signedPart.data());
-    // Hashed once, however many keys are tried.
-    const auto digest = DigestOf(std::span(bytes, signedPart.size()));
+    // Hashed once, however many keys are tried; CheckSignedDigest checks the
+    // form of s first.
+    const auto digest = DigestOf({reinterpret_cast<const std::uint8_t*>(signedPart.data()), signedPart.size()});
     if (!digest) return digest.Error();
     return CheckSignedDigest(digest.Value(), signature);
 }
