@@ -40,5 +40,6 @@ target_link_libraries(controls_registration_tests PRIVATE velmora_control_testin
 add_dependencies(controls_registration_tests control_test_fixtures)
 foreach(group ControlRegistration ControlCreationByProgId)
   add_test(NAME ${group} COMMAND controls_registration_tests --gtest_filter=*/${group}.*)
-  set_tests_properties(${group} PROPERTIES RESOURCE_LOCK control_registration TIMEOUT 120)
+  set_tests_properties(${group} PROPERTIES RESOURCE_LOCK control_registration TIMEOUT 120
+    ${VELMORA_GTEST_RAN_THROUGH})
 endforeach()

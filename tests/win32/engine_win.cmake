@@ -40,7 +40,7 @@ add_test(NAME EngineWinServer
   COMMAND ${PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/engine_win_server.py
           --publish-tool ${VELMORA_PUBLISH_TOOL} -- ${CMAKE_CROSSCOMPILING_EMULATOR}
           $<TARGET_FILE:engine_win_server_tests>)
-set_tests_properties(EngineWinServer PROPERTIES TIMEOUT 240
+set_tests_properties(EngineWinServer PROPERTIES TIMEOUT 240 ${VELMORA_GTEST_RAN_THROUGH}
   ENVIRONMENT "PYTHONPATH=${CMAKE_SOURCE_DIR}/tools/lib")
 
 # A few kills of the real engine at random moments of an update (the seed is
