@@ -79,15 +79,22 @@ NeededChunks ListNeededChunks(const Manifest& remote, const std::vector<ContentT
     }
     needed.Seal();
     if (!local) return needed;
+    // A chunk line of a local file is found among the needed chunks by the
+    // first bytes of its digest, all a local manifest may keep of it: the
+    // copy is checked against the whole digest before it serves.
     for (std::size_t f = 0; f < local->files.size(); ++f) {
         const ManifestFile& file = local->files[f];
         if (file.chunkCount == 0 || disk.FileSize(file.path) != file.size) continue;
         std::uint64_t offset = 0;
-        for (const ManifestChunk& chunk : local->ChunksOf(file)) {
-            const std::optional<std::uint32_t> found = index.Find(chunk.sha256);
+        const auto take = [&](const ChunkKey& key) {
+            const std::optional<std::uint32_t> found = index.FindByStart(key.digestStart);
             if (found && !needed.Installed(*found)) needed.SetInstalled(*found, {f, offset});
-            offset += chunk.size;
-        }
+            offset += key.size;
+        };
+        if (local->HoldsChunks())
+            for (const ManifestChunk& chunk : local->ChunksOf(file)) take(KeyOf(chunk));
+        else
+            for (const ChunkKey& key : local->ChunkKeysOf(file)) take(key);
     }
     return needed;
 }

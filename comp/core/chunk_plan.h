@@ -106,6 +106,7 @@ private:
 // Each distinct chunk (by SHA-256) of the contents once, in the order the
 // contents list them. A chunk counts as installed when a file of the local
 // manifest lists it and the disk holds a file of that file's size.
+// `remote` holds its chunks; `local` may hold only their keys.
 NeededChunks ListNeededChunks(const Manifest& remote, const std::vector<ContentToBuild>& contents,
                               const Manifest* local, const InstalledFiles& disk);
 

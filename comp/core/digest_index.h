@@ -3,6 +3,8 @@
 // open-addressing table of 32-bit positions into the list, which holds the
 // digests. Four to eight bytes an item, where a hash map node takes about
 // sixty; the plans of a large game look up close to a million chunks.
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -39,6 +41,20 @@ public:
         const std::uint32_t slot = slots_[Probe(digest)];
         if (slot == kEmpty) return std::nullopt;
         return slot;
+    }
+
+    // The position of an item whose digest begins with `start`, or nothing.
+    // Where several do, any one of them.
+    std::optional<std::uint32_t> FindByStart(const std::array<std::uint8_t, 8>& start) const {
+        static_assert(sizeof(std::size_t) <= 8, "the hash is taken from the digest's first bytes");
+        Sha256Digest key{};
+        std::copy(start.begin(), start.end(), key.begin());
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t at = DigestHash{}(key) & mask;; at = (at + 1) & mask) {
+            const std::uint32_t slot = slots_[at];
+            if (slot == kEmpty) return std::nullopt;
+            if (std::equal(start.begin(), start.end(), digestOf_(slot).begin())) return slot;
+        }
     }
 
 private:

@@ -1,6 +1,7 @@
 #pragma once
 // The manifest `gamedata.vel` in memory: what a server publishes and what the
 // engine applied last. docs/update-format.md describes the text form.
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -21,8 +22,8 @@ inline constexpr std::uint64_t kEarliestManifestFormat = 2;
 // Windows side stops downloading one at this size. A game of 100 GB in
 // chunks of 128 KiB on average (800,000 chunk lines of about 97 bytes,
 // 200,000 file lines) takes about 98 MiB; this leaves a third more. The
-// engine holds the text whole in memory, and a 32-bit process has 2 GiB of
-// address space for it, the local manifest's and their parsed forms.
+// engine reads the text in pieces, but a 32-bit process has 2 GiB of
+// address space for the parsed forms of it and of the local manifest.
 inline constexpr std::size_t kMaxManifestBytes = 128u * 1024 * 1024;
 
 // Sizes above this (1 TiB) are refused, so that no sum of them can overflow.
@@ -83,6 +84,26 @@ private:
 };
 static_assert(sizeof(ManifestChunk) == 48);
 
+// What is kept of a chunk line of a manifest that serves only as a list of
+// the copies the install holds (the local manifest while it is not the
+// release): the first bytes of the digest and the size, 12 bytes against a
+// ManifestChunk's 48. A copy found by them is read and checked against the
+// release's whole digest before it serves, as every copy is.
+struct ChunkKey {
+    std::array<std::uint8_t, 8> digestStart{};
+    std::uint32_t size = 0;
+
+    friend bool operator==(const ChunkKey&, const ChunkKey&) = default;
+};
+static_assert(sizeof(ChunkKey) == 12);
+
+inline ChunkKey KeyOf(const ManifestChunk& chunk) {
+    ChunkKey key;
+    std::copy_n(chunk.sha256.begin(), key.digestStart.size(), key.digestStart.begin());
+    key.size = chunk.size;
+    return key;
+}
+
 struct ManifestFile {
     Sha256Digest sha256{};      // of the file's content
     std::uint64_t size = 0;     // of the file's content
@@ -113,9 +134,25 @@ struct Manifest {
     // between the key lines and the pack lines.
     std::vector<std::string> mirrors;
     std::uint64_t format = kManifestFormat;  // of the first line
+    // Instead of `chunks`, once KeepOnlyChunkKeys dropped them: the same
+    // lines, numbered the same.
+    std::vector<ChunkKey> chunkKeys{};
 
     std::span<const ManifestChunk> ChunksOf(const ManifestFile& file) const {
         return std::span<const ManifestChunk>(chunks).subspan(file.firstChunk, file.chunkCount);
+    }
+    // Whether `chunks` lists the chunk lines, or only `chunkKeys` do: a
+    // manifest kept so can say which copies the install holds, but nothing
+    // can be built from it.
+    bool HoldsChunks() const { return chunkKeys.empty(); }
+    std::span<const ChunkKey> ChunkKeysOf(const ManifestFile& file) const {
+        return std::span<const ChunkKey>(chunkKeys).subspan(file.firstChunk, file.chunkCount);
+    }
+    // Replaces the chunk lines by their keys, and frees the room they took.
+    void KeepOnlyChunkKeys() {
+        chunkKeys.reserve(chunks.size());
+        for (const ManifestChunk& chunk : chunks) chunkKeys.push_back(KeyOf(chunk));
+        std::vector<ManifestChunk>().swap(chunks);
     }
     // Lists `file` last, with `itsChunks` after the chunks listed so far.
     void AddFile(ManifestFile file, std::span<const ManifestChunk> itsChunks) {

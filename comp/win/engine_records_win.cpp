@@ -24,6 +24,12 @@ std::string EngineRecords::PlacedText() const {
     return ReadFileUpTo(placed_, kMaxManifestBytes).value_or(std::string());
 }
 
+std::optional<ManifestText> EngineRecords::LocalManifest() const {
+    std::optional<ManifestText> text = ReadLocalManifest(localManifest_);
+    if (text) text->parsed.manifest.KeepOnlyChunkKeys();
+    return text;
+}
+
 Result<void> EngineRecords::RemoveJournal() const {
     if (!DeleteIfPresent(journal_)) return LocalFileError("cannot remove", journal_);
     return {};

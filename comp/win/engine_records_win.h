@@ -25,7 +25,10 @@ public:
 
     // Each when it is there and checks out (a manifest signed by a trusted
     // key; a floor record in its form); nothing otherwise.
-    std::optional<ManifestText> LocalManifest() const { return ReadLocalManifest(localManifest_); }
+    // The local manifest serves a run with its files and as a list of the
+    // copies the install holds, so its chunk lines are kept as keys only
+    // (Manifest::KeepOnlyChunkKeys): read it again whole to build from it.
+    std::optional<ManifestText> LocalManifest() const;
     std::optional<ManifestText> Journal() const { return ReadLocalManifest(journal_); }
     std::optional<AcceptedFloor> FloorRecord() const;
     // The record of placed files as it is on the disk; empty when absent.

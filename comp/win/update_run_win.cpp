@@ -86,7 +86,9 @@ private:
                        const std::optional<AcceptedFloor>& record, const std::string& placedText);
     Result<void> Move(const std::vector<ContentToBuild>& contents, const DroppedFiles& dropped) const;
     Result<void> RaiseFloor(const std::optional<AcceptedFloor>& record, const ManifestText& remote) const;
-    Result<void> Build(const std::vector<ContentToBuild>& contents, EngineStatus downloading);
+    Result<void> Build(const ManifestText& release, const std::vector<ContentToBuild>& contents,
+                       EngineStatus downloading);
+    Result<void> HoldChunksOf(const ManifestText& release);
     Result<void> Place(const std::vector<ContentToBuild>& contents) const;
     Result<void> PlaceContent(const ContentToBuild& content, const std::vector<std::string_view>& paths,
                              UpdaterSwitch* updaterSwitch) const;
@@ -103,6 +105,8 @@ private:
     EngineRecords records_;
     std::shared_ptr<const InternetSession> session_;
     const Manifest* remote_ = nullptr;
+    // The release read again whole, when it was read for its files alone.
+    std::optional<ManifestText> wholeRelease_;
     // The manifest applied last: its files' chunks may serve the new ones.
     const Manifest* local_ = nullptr;
 };
@@ -176,7 +180,7 @@ Result<void> Run::Apply(const ManifestText& release, const std::optional<Manifes
 
     if (!plan.contents.empty()) {
         if (auto made = staging_.Create(); !made) return made;
-        if (auto built = Build(plan.contents, plan.downloading); !built) {
+        if (auto built = Build(release, plan.contents, plan.downloading); !built) {
             const bool packsMissing = built.Error().status == EngineStatus::ServerError;
             return packsMissing && choice.refusalWithoutPacks ? *choice.refusalWithoutPacks : built;
         }
@@ -246,7 +250,9 @@ Result<ServedManifest> Run::FetchRemote(const std::optional<ManifestText>& local
 // Builds every content in the staging folder: from what is on the disk
 // first, then from the server's packs (status `downloading`, with done and
 // total counting the bytes of the ranges fetched), then made ready (7).
-Result<void> Run::Build(const std::vector<ContentToBuild>& contents, EngineStatus downloading) {
+Result<void> Run::Build(const ManifestText& release, const std::vector<ContentToBuild>& contents,
+                        EngineStatus downloading) {
+    if (auto whole = HoldChunksOf(release); !whole) return whole;
     auto leftovers = staging_.List();
     if (!leftovers) return leftovers.Error();
     std::uint64_t present = 0;
@@ -267,6 +273,19 @@ Result<void> Run::Build(const std::vector<ContentToBuild>& contents, EngineStatu
         return fetched;
     status_.Status(EngineStatus::Extracting);
     return build.Finish();
+}
+
+// The release read for its files alone (the local manifest, which the
+// server names again) is read once more, whole: its chunks are what the
+// contents are built from.
+Result<void> Run::HoldChunksOf(const ManifestText& release) {
+    if (remote_->HoldsChunks()) return {};
+    auto whole = ReadTrustedManifest(release.file);
+    if (!whole) return whole.Error();
+    if (!whole.Value().SameTextAs(release)) return InvalidFormat("the local manifest changed during the run");
+    wholeRelease_ = std::move(whole).Value();
+    remote_ = &wholeRelease_->parsed.manifest;
+    return {};
 }
 
 // How long a file held open by another program is waited for before the

@@ -289,6 +289,17 @@ TEST(ChunkPlan, EachChunkOnceFromTheInstallOrInJoinedRanges) {
     ASSERT_TRUE(needed.Installed(0) && needed.Installed(2));
     EXPECT_EQ(needed.Installed(2)->offset, 2u * k);
     EXPECT_FALSE(needed.Installed(1) || needed.Installed(3) || needed.Installed(4));
+    // A local manifest kept as chunk keys only finds the same copies.
+    Manifest keysOnly = local;
+    keysOnly.KeepOnlyChunkKeys();
+    ASSERT_FALSE(keysOnly.HoldsChunks());
+    const NeededChunks fromKeys = ListNeededChunks(remote, plan.contents, &keysOnly, disk);
+    for (std::size_t i = 0; i < needed.size(); ++i) {
+        ASSERT_EQ(fromKeys.Installed(i).has_value(), needed.Installed(i).has_value()) << i;
+        if (needed.Installed(i)) {
+            EXPECT_EQ(fromKeys.Installed(i)->offset, needed.Installed(i)->offset) << i;
+        }
+    }
     // With the old file gone (or another size), nothing comes from it.
     FakeDisk empty;
     const NeededChunks without = ListNeededChunks(remote, plan.contents, &local, empty);

@@ -86,6 +86,8 @@ int GameRow(const char* what, const std::string& remoteFile, const std::string* 
     const std::size_t before = heap_count::Held();
     const auto start = std::chrono::steady_clock::now();
     auto local = localFile ? ReadManifestFileForBenchmark(*localFile) : Result<Manifest>(Manifest{});
+    // Of the local manifest's chunk lines the engine keeps only their keys.
+    if (localFile && local) local.Value().KeepOnlyChunkKeys();
     auto remote = ReadManifestFileForBenchmark(remoteFile);
     if (!local || !remote) {
         std::fprintf(stderr, "generated manifest refused: %s\n", (!local ? local : remote).Error().reason.c_str());
