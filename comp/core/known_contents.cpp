@@ -9,9 +9,11 @@ namespace velmora::engine {
 KnownContents::KnownContents(const PlacedFiles* record, const Manifest* local, const Manifest* journal)
     : record_(record) {
     const PlacedFiles& recorded = Record();
+    // Room for the longest list: the record and the manifests mostly list
+    // the same paths, and both lists grow where they do not.
     std::size_t paths = recorded.size();
     for (const Manifest* manifest : {local, journal})
-        if (manifest) paths += manifest->files.size();
+        if (manifest) paths = std::max(paths, manifest->files.size());
     known_.reserve(paths);
     byPath_ = FoldedPathIndex(paths);
     for (std::size_t i = 0; i < recorded.size(); ++i) {
@@ -21,7 +23,7 @@ KnownContents::KnownContents(const PlacedFiles* record, const Manifest* local, c
         if (!added) continue;  // a damaged record's second line of a path says nothing more
         known.entry = static_cast<std::uint32_t>(i);
         known.playerFile = file.playerFile;
-        if (file.sha256) AddPlaced(known, *file.sha256);
+        if (const Sha256Digest* content = recorded.Content(i)) AddPlaced(known, *content);
     }
     for (const Manifest* manifest : {local, journal})
         if (manifest)
@@ -48,8 +50,8 @@ KnownContents::Known& KnownContents::FindOrAdd(std::string_view path, bool& adde
 
 void KnownContents::AddPlaced(Known& known, const Sha256Digest& sha256) {
     for (std::uint32_t at = known.placed; at != kNone; at = placed_[at].earlier)
-        if (placed_[at].sha256 == sha256) return;
-    placed_.push_back({sha256, known.placed});
+        if (*placed_[at].sha256 == sha256) return;
+    placed_.push_back({&sha256, known.placed});
     known.placed = static_cast<std::uint32_t>(placed_.size() - 1);
 }
 
@@ -77,7 +79,7 @@ std::vector<Sha256Digest> KnownContents::Placed(std::string_view path) const {
     std::vector<Sha256Digest> placed;
     if (const Known* known = Find(path))
         for (std::uint32_t at = known->placed; at != kNone; at = placed_[at].earlier)
-            placed.push_back(placed_[at].sha256);
+            placed.push_back(*placed_[at].sha256);
     // In the order they became known: the record's first.
     std::reverse(placed.begin(), placed.end());
     return placed;

@@ -77,15 +77,17 @@ private:
         std::uint32_t placed = kNone;  // the last content placed there, into placed_
         bool playerFile = false;
     };
-    // The contents placed at one path, a list linked from the last.
+    // The contents placed at one path, a list linked from the last; each
+    // digest where the record or the manifest holds it.
     struct PlacedContent {
-        Sha256Digest sha256{};
+        const Sha256Digest* sha256 = nullptr;
         std::uint32_t earlier = kNone;
     };
 
     const Known* Find(std::string_view path) const;
     // The path's entry, added when it has none yet (then `added` is set).
     Known& FindOrAdd(std::string_view path, bool& added);
+    // `sha256`: the record's or a manifest's own, kept by reference.
     void AddPlaced(Known& known, const Sha256Digest& sha256);
     void Add(const ManifestFile& file);
     const PlacedFiles& Record() const;

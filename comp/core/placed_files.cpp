@@ -161,6 +161,10 @@ std::string_view PlacedFiles::Path(std::size_t i) const {
     return std::string_view(paths_).substr(begin, ends_[i] - begin);
 }
 
+const Sha256Digest* PlacedFiles::Content(std::size_t i) const {
+    return kinds_[i] & kContentKnown ? &sha256_[i] : nullptr;
+}
+
 PlacedFile PlacedFiles::operator[](std::size_t i) const {
     PlacedFile file{Path(i), (kinds_[i] & kPlayerFile) != 0, std::nullopt, stamps_[i]};
     if (kinds_[i] & kContentKnown) file.sha256 = sha256_[i];

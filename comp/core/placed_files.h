@@ -60,6 +60,9 @@ public:
     // The i-th file, its path a view into this record.
     PlacedFile operator[](std::size_t i) const;
     std::string_view Path(std::size_t i) const;
+    // The content placed at the i-th file, as this record holds it; null
+    // when not known.
+    const Sha256Digest* Content(std::size_t i) const;
 
     friend bool operator==(const PlacedFiles&, const PlacedFiles&) = default;
 

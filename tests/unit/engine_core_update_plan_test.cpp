@@ -451,6 +451,22 @@ TEST(PlacedFilesRecord, DamagedRecordsAreRefusedWhole) {
     const PlacedFiles record = {{"a.txt", false, std::nullopt, {}}, {"B.txt", false, std::nullopt, {}}};
     const KnownContents known(&record, &local, nullptr);
     EXPECT_EQ(known.PathsPlacedSoFar(), (std::vector<std::string_view>{"a.txt", "B.txt", "c.txt"}));
+    // Together, more paths than any of them lists: each still found.
+    PlacedFiles recordApart;
+    std::vector<testing::ListedFile> localApart, journalApart;
+    for (int i = 0; i < 50; ++i) {
+        recordApart.Add({"r" + std::to_string(i), false, DigestOf(1), {}});
+        localApart.push_back(FileEntry("l" + std::to_string(i), 2, 1));
+        journalApart.push_back(FileEntry("j" + std::to_string(i), 3, 1));
+    }
+    const Manifest localMany = PlanManifest(1, localApart), journalMany = PlanManifest(2, journalApart);
+    const KnownContents apart(&recordApart, &localMany, &journalMany);
+    EXPECT_EQ(apart.PathsPlacedSoFar().size(), 150u);
+    for (int i = 0; i < 50; i += 7) {
+        EXPECT_EQ(apart.Placed("R" + std::to_string(i)), std::vector<Sha256Digest>{DigestOf(1)}) << i;
+        EXPECT_EQ(apart.Placed("L" + std::to_string(i)), std::vector<Sha256Digest>{DigestOf(2)}) << i;
+        EXPECT_EQ(apart.Placed("J" + std::to_string(i)), std::vector<Sha256Digest>{DigestOf(3)}) << i;
+    }
     const PlacedFiles files = {{"velmora.exe", false, DigestOf(1), {5000, UINT64_MAX}},
                                {"config/game.ini", true, DigestOf(2), {}},
                                {"data/old.pak", false, std::nullopt, {}}};
