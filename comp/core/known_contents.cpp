@@ -152,12 +152,8 @@ PlayerFileChoice ChoosePlayerFile(const std::optional<Sha256Digest>& onDisk, con
 
 PlacedFile ToBePlaced(const ManifestFile& file) { return {file.path, file.playerFile, file.sha256, {}}; }
 
-PlacedFiles PlacedAfterRelease(const Manifest& release, const KnownContents& known, const InstalledFiles& disk,
-                               const std::vector<bool>& kept) {
-    std::size_t pathBytes = 0;
-    for (const ManifestFile& file : release.files) pathBytes += file.path.size();
-    PlacedFiles files;
-    files.Reserve(release.files.size(), pathBytes);
+void PlacedAfterRelease(const Manifest& release, const KnownContents& known, const InstalledFiles& disk,
+                        const std::vector<bool>& kept, const std::function<void(const PlacedFile&)>& each) {
     for (std::size_t i = 0; i < release.files.size(); ++i) {
         const ManifestFile& file = release.files[i];
         PlacedFile entry = ToBePlaced(file);
@@ -173,9 +169,8 @@ PlacedFiles PlacedAfterRelease(const Manifest& release, const KnownContents& kno
         } else if (const std::optional<FileStamp> stamp = disk.Stamp(file.path); stamp && stamp->size == file.size) {
             entry.stamp = *stamp;
         }
-        files.Add(entry);
+        each(entry);
     }
-    return files;
 }
 
 }  // namespace velmora::engine

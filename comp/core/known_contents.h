@@ -5,6 +5,7 @@
 // files are the player's to edit. With it the run decides which files to
 // hash, to keep and to replace, and what the record says afterwards.
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -121,12 +122,13 @@ PlayerFileChoice ChoosePlayerFile(const std::optional<Sha256Digest>& onDisk, con
 // it in place: its content, no stamp; its path a view of the manifest's.
 PlacedFile ToBePlaced(const ManifestFile& file);
 
-// The record once the release is in place: each of its files with its
-// content and the stamp `disk` gives now, but a file of the player's the
-// run kept (`kept`, by index into the release's files), which keeps the
-// content the engine last placed there and no stamp, so that it is hashed
-// again next time.
-PlacedFiles PlacedAfterRelease(const Manifest& release, const KnownContents& known,
-                                           const InstalledFiles& disk, const std::vector<bool>& kept);
+// The record once the release is in place, given to `each` file by file
+// (to a PlacedFilesWriter, say: it is never held whole): each of its files
+// with its content and the stamp `disk` gives now, but a file of the
+// player's the run kept (`kept`, by index into the release's files), which
+// keeps the content the engine last placed there and no stamp, so that it
+// is hashed again next time.
+void PlacedAfterRelease(const Manifest& release, const KnownContents& known, const InstalledFiles& disk,
+                        const std::vector<bool>& kept, const std::function<void(const PlacedFile&)>& each);
 
 }  // namespace velmora::engine

@@ -204,12 +204,15 @@ Result<void> Run::Apply(const ManifestText& release, const std::optional<Manifes
             return written;
     if (steps.movesFiles)
         if (auto moved = Move(plan.contents, plan.dropped); !moved) return moved;
-    if (steps.placedAfterMoves)
-        if (auto written = records_.WritePlaced([&](const TextPieces& take) {
-                return WritePlacedFiles(PlacedAfterRelease(*remote_, plan.known, game_, kept.Value()), take);
-            });
-            !written)
-            return written;
+    if (steps.placedAfterMoves) {
+        const auto afterRelease = [&](const TextPieces& take) {
+            PlacedFilesWriter writer(take);
+            PlacedAfterRelease(*remote_, plan.known, game_, kept.Value(),
+                               [&](const PlacedFile& file) { writer.Add(file); });
+            return writer.Finish();
+        };
+        if (auto written = records_.WritePlaced(afterRelease); !written) return written;
+    }
     if (steps.writesLocalManifest)
         if (auto written = records_.WriteLocalManifest(release); !written) return written;
     if (steps.endStatus == EngineStatus::UpdaterObsolete) return *choice.needsNewerUpdater;

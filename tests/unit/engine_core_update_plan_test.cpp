@@ -609,7 +609,8 @@ TEST(PlayerFiles, KeptWhereThePlayerChangedThem) {
     const FakeDisk disk = StampedDisk(release);
     const PlacedFiles record = {{path, true, oldDefault, {10, 5}}};
     const KnownContents known(&record, nullptr, nullptr);
-    const PlacedFiles after = PlacedAfterRelease(release, known, disk, {true, false});
+    PlacedFiles after;
+    PlacedAfterRelease(release, known, disk, {true, false}, [&](const PlacedFile& file) { after.Add(file); });
     const PlacedFiles expected = {{path, true, oldDefault, {}},
                                   {"velmora.exe", false, DigestOf(1), *disk.Stamp("velmora.exe")}};
     EXPECT_EQ(after, expected);
