@@ -43,8 +43,9 @@ std::optional<PlacedFile> ParseEntry(std::string_view line) {
 }
 
 // The record's text taken in pieces of any size, line by line: counts the
-// files and their paths' bytes, and adds each file to `into` when given.
-// Once a line is wrong the record is damaged and the rest is refused.
+// files and their paths' bytes, or, given `into`, checks each line and adds
+// its file there. Once a line is wrong the record is damaged and the rest is
+// refused.
 class PlacedFilesReader {
 public:
     explicit PlacedFilesReader(PlacedFiles* into) : into_(into) {}
@@ -86,18 +87,24 @@ private:
             damaged_ = form_ == Form::Unknown;
             return;
         }
+        ++files;
+        if (!into_) {
+            // Counting only, which is quicker: the path follows the fourth
+            // blank of the second form. The lines are checked as they are kept.
+            if (form_ == Form::Full)
+                for (int field = 0; field < 4; ++field) TakeField(line);
+            pathBytes += line.size();
+            return;
+        }
         std::optional<PlacedFile> file;
         if (form_ == Form::Full)
             file = ParseEntry(line);
         else if (IsSafeManifestPath(line))
             file = PlacedFile{line, false, std::nullopt, {}};
-        if (!file) {
+        if (file)
+            into_->Add(*file);
+        else
             damaged_ = true;
-            return;
-        }
-        ++files;
-        pathBytes += file->path.size();
-        if (into_) into_->Add(*file);
     }
 
     PlacedFiles* into_;

@@ -111,8 +111,8 @@ std::string PlacedFilesText(const PlacedFiles& files);
 // than kMaxManifestBytes, or any of its paths is one a manifest could not
 // list: a damaged record removes nothing. `readText` gives the whole text,
 // in pieces of any size, to the function it is handed, and is called
-// twice: once to check the record and count the room its lists take, once
-// to fill them; nothing when either reading fails.
+// twice: once to count the room the lists take, once to check the record
+// and fill them; nothing when either reading fails.
 std::optional<PlacedFiles> ReadPlacedFiles(const std::function<Result<void>(const TextPieces&)>& readText);
 // The same from the text whole.
 std::optional<PlacedFiles> ParsePlacedFiles(std::string_view text);
