@@ -29,7 +29,7 @@ std::vector<std::string> PathsToPlace(const Manifest& release, const std::vector
 ApplyPlan PlanApply(const ApplyInputs& inputs, const InstalledFiles& disk) {
     const Manifest& release = *inputs.release;
     ApplyPlan plan;
-    plan.known = KnownContents(inputs.placedRecord, inputs.local, inputs.journal);
+    plan.known = KnownContents(&inputs.placedRecord, inputs.local, inputs.journal);
     // The release's files, most of them the record's too, asked about once.
     std::vector<std::string_view> paths;
     paths.reserve(release.files.size());
@@ -60,17 +60,14 @@ RecordSteps PlanRecordSteps(const ApplyPlan& plan, const ApplyInputs& inputs, bo
     const Manifest& release = *inputs.release;
     steps.movesFiles = !plan.contents.empty() || !plan.dropped.inTheWay.empty() || !plan.dropped.afterwards.empty();
     if (steps.movesFiles) {
-        std::vector<PlacedFile> placing;
-        if (updaterOnly) {
+        std::vector<bool> placing(release.files.size(), !updaterOnly);
+        if (updaterOnly)
             for (const ContentToBuild& content : plan.contents)
-                for (const FileToWrite& file : content.files) placing.push_back(ToBePlaced(release.files[file.index]));
-        } else {
-            for (const ManifestFile& file : release.files) placing.push_back(ToBePlaced(file));
-        }
+                for (const FileToWrite& file : content.files) placing[file.index] = true;
         // Placing only the updater's files takes the game no nearer to the
         // release: no journal then, nor a record rewritten afterwards.
         steps.writesJournal = !updaterOnly;
-        steps.placedBeforeMoves = PlacedFilesText(plan.known.PlacedWhileMoving(placing));
+        steps.placedBeforeMoves = std::move(placing);
     }
     steps.placedAfterMoves = !updaterOnly && (steps.movesFiles || !recordStays);
     steps.writesLocalManifest = !updaterOnly && !localIsRelease;

@@ -22,9 +22,9 @@ struct ApplyInputs {
     const Manifest* release = nullptr;  // what the run goes to
     const Manifest* local = nullptr;    // the local manifest, when it checks out
     const Manifest* journal = nullptr;  // an interrupted apply's, when it checks out
-    // The record of placed files (placed_files.h): none when there is no
-    // sound record.
-    std::vector<PlacedFile> placedRecord;
+    // The record of placed files (placed_files.h): empty when there is no
+    // sound record. The plan keeps it by reference: these inputs outlive it.
+    PlacedFiles placedRecord;
     // The release needs a newer engine: only the updater's own files it
     // lists are brought in; the newer updater does the rest.
     bool updaterFilesOnly = false;
@@ -56,11 +56,12 @@ struct RecordSteps {
     // Anything to write at all (status 5): the floor is raised first.
     bool saves = false;
     bool writesJournal = false;
-    // The record of placed files before the first move (everything placed
-    // so far and everything the run may place), and whether it is written
-    // again once the dropped files are gone (the release's files with the
-    // stamps they have then, PlacedAfterRelease).
-    std::optional<std::string> placedBeforeMoves;
+    // The record of placed files before the first move: everything placed
+    // so far and the release's files the run may place, marked here by
+    // index into its files (KnownContents::WriteWhileMoving). And whether
+    // it is written again once the dropped files are gone (the release's
+    // files with the stamps they have then, PlacedAfterRelease).
+    std::optional<std::vector<bool>> placedBeforeMoves;
     bool placedAfterMoves = false;
     bool writesLocalManifest = false;
     EngineStatus endStatus = EngineStatus::UpToDate;

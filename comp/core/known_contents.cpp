@@ -6,25 +6,33 @@
 
 namespace velmora::engine {
 
-KnownContents::KnownContents(std::vector<PlacedFile> record, const Manifest* local, const Manifest* journal)
-    : record_(std::move(record)) {
-    std::size_t paths = record_.size();
+KnownContents::KnownContents(const PlacedFiles* record, const Manifest* local, const Manifest* journal)
+    : record_(record) {
+    const PlacedFiles& recorded = Record();
+    // Room for the longest list: the record and the manifests mostly list
+    // the same paths, and both lists grow where they do not.
+    std::size_t paths = recorded.size();
     for (const Manifest* manifest : {local, journal})
-        if (manifest) paths += manifest->files.size();
+        if (manifest) paths = std::max(paths, manifest->files.size());
     known_.reserve(paths);
     byPath_ = FoldedPathIndex(paths);
-    for (std::size_t i = 0; i < record_.size(); ++i) {
-        const PlacedFile& file = record_[i];
+    for (std::size_t i = 0; i < recorded.size(); ++i) {
+        const PlacedFile file = recorded[i];
         bool added = false;
         Known& known = FindOrAdd(file.path, added);
         if (!added) continue;  // a damaged record's second line of a path says nothing more
         known.entry = static_cast<std::uint32_t>(i);
         known.playerFile = file.playerFile;
-        if (file.sha256) AddPlaced(known, *file.sha256);
+        if (const Sha256Digest* content = recorded.Content(i)) AddPlaced(known, *content);
     }
     for (const Manifest* manifest : {local, journal})
         if (manifest)
             for (const ManifestFile& file : manifest->files) Add(file);
+}
+
+const PlacedFiles& KnownContents::Record() const {
+    static const PlacedFiles kNoRecord;
+    return record_ ? *record_ : kNoRecord;
 }
 
 const KnownContents::Known* KnownContents::Find(std::string_view path) const {
@@ -42,8 +50,8 @@ KnownContents::Known& KnownContents::FindOrAdd(std::string_view path, bool& adde
 
 void KnownContents::AddPlaced(Known& known, const Sha256Digest& sha256) {
     for (std::uint32_t at = known.placed; at != kNone; at = placed_[at].earlier)
-        if (placed_[at].sha256 == sha256) return;
-    placed_.push_back({sha256, known.placed});
+        if (*placed_[at].sha256 == sha256) return;
+    placed_.push_back({&sha256, known.placed});
     known.placed = static_cast<std::uint32_t>(placed_.size() - 1);
 }
 
@@ -55,13 +63,14 @@ void KnownContents::Add(const ManifestFile& file) {
     AddPlaced(known, file.sha256);
 }
 
-const PlacedFile* KnownContents::Recorded(std::string_view path) const {
+std::optional<PlacedFile> KnownContents::Recorded(std::string_view path) const {
     const Known* known = Find(path);
-    return known && known->entry != kNone ? &record_[known->entry] : nullptr;
+    if (!known || known->entry == kNone) return std::nullopt;
+    return Record()[known->entry];
 }
 
 std::optional<Sha256Digest> KnownContents::Vouched(std::string_view path, const std::optional<FileStamp>& onDisk) const {
-    const PlacedFile* entry = Recorded(path);
+    const std::optional<PlacedFile> entry = Recorded(path);
     if (!entry || !entry->sha256 || !entry->stamp.Known() || onDisk != entry->stamp) return std::nullopt;
     return entry->sha256;
 }
@@ -70,7 +79,7 @@ std::vector<Sha256Digest> KnownContents::Placed(std::string_view path) const {
     std::vector<Sha256Digest> placed;
     if (const Known* known = Find(path))
         for (std::uint32_t at = known->placed; at != kNone; at = placed_[at].earlier)
-            placed.push_back(placed_[at].sha256);
+            placed.push_back(*placed_[at].sha256);
     // In the order they became known: the record's first.
     std::reverse(placed.begin(), placed.end());
     return placed;
@@ -81,48 +90,47 @@ bool KnownContents::IsPlayerFile(std::string_view path) const {
     return known && known->playerFile;
 }
 
-std::vector<PlacedFile> KnownContents::PlacedSoFar() const {
-    std::vector<PlacedFile> files;
-    files.reserve(record_.size() + fromManifests_.size());
-    files.insert(files.end(), record_.begin(), record_.end());
-    for (const ManifestFile* file : fromManifests_) files.push_back(ToBePlaced(*file));
-    return files;
-}
-
 std::vector<std::string_view> KnownContents::PathsPlacedSoFar() const {
+    const PlacedFiles& record = Record();
     std::vector<std::string_view> paths;
-    paths.reserve(record_.size() + fromManifests_.size());
-    for (const PlacedFile& file : record_) paths.push_back(file.path);
+    paths.reserve(record.size() + fromManifests_.size());
+    for (std::size_t i = 0; i < record.size(); ++i) paths.push_back(record.Path(i));
     for (const ManifestFile* file : fromManifests_) paths.push_back(file->path);
     return paths;
 }
 
-std::vector<PlacedFile> KnownContents::PlacedWhileMoving(const std::vector<PlacedFile>& placing) const {
-    std::vector<PlacedFile> files = PlacedSoFar();
-    for (const PlacedFile& file : placing)
-        if (!Find(file.path)) files.push_back(file);
-    return files;
+Result<void> KnownContents::WriteWhileMoving(const Manifest& release, const std::vector<bool>& placing,
+                                             const TextPieces& take) const {
+    PlacedFilesWriter writer(take);
+    const PlacedFiles& record = Record();
+    for (std::size_t i = 0; i < record.size(); ++i) writer.Add(record[i]);
+    for (const ManifestFile* file : fromManifests_) writer.Add(ToBePlaced(*file));
+    for (std::size_t i = 0; i < placing.size() && i < release.files.size(); ++i)
+        if (placing[i] && !Find(release.files[i].path)) writer.Add(ToBePlaced(release.files[i]));
+    return writer.Finish();
 }
 
 Manifest KnownContents::CheckStamps(const InstalledFiles& disk) {
     Manifest vouched;
-    vouched_.assign(record_.size(), false);
-    for (std::size_t i = 0; i < record_.size(); ++i) {
-        const PlacedFile& entry = record_[i];
+    const PlacedFiles& record = Record();
+    vouched_.assign(record.size(), false);
+    for (std::size_t i = 0; i < record.size(); ++i) {
+        const PlacedFile entry = record[i];
         if (!entry.sha256 || !entry.stamp.Known() || disk.Stamp(entry.path) != entry.stamp) continue;
         vouched_[i] = true;
-        vouched.files.push_back({*entry.sha256, entry.stamp.size, entry.path, 0, 0, entry.playerFile});
+        vouched.files.push_back({*entry.sha256, entry.stamp.size, std::string(entry.path), 0, 0, entry.playerFile});
     }
     return vouched;
 }
 
 bool KnownContents::RecordIsRelease(const Manifest& release, const std::vector<bool>& kept) const {
-    if (record_.size() != release.files.size() || vouched_.size() != record_.size()) return false;
+    const PlacedFiles& record = Record();
+    if (record.size() != release.files.size() || vouched_.size() != record.size()) return false;
     for (std::size_t i = 0; i < release.files.size(); ++i) {
         const ManifestFile& file = release.files[i];
         const Known* known = Find(file.path);
         if (!known || known->entry == kNone) return false;
-        const PlacedFile& entry = record_[known->entry];
+        const PlacedFile entry = record[known->entry];
         if (entry.path != file.path || entry.playerFile != file.playerFile) return false;
         const bool same = i < kept.size() && kept[i] ? !entry.stamp.Known() && entry.sha256
                                                      : vouched_[known->entry] && entry.sha256 == file.sha256;
@@ -144,17 +152,15 @@ PlayerFileChoice ChoosePlayerFile(const std::optional<Sha256Digest>& onDisk, con
 
 PlacedFile ToBePlaced(const ManifestFile& file) { return {file.path, file.playerFile, file.sha256, {}}; }
 
-std::vector<PlacedFile> PlacedAfterRelease(const Manifest& release, const KnownContents& known,
-                                           const InstalledFiles& disk, const std::vector<bool>& kept) {
-    std::vector<PlacedFile> files;
-    files.reserve(release.files.size());
+void PlacedAfterRelease(const Manifest& release, const KnownContents& known, const InstalledFiles& disk,
+                        const std::vector<bool>& kept, const std::function<void(const PlacedFile&)>& each) {
     for (std::size_t i = 0; i < release.files.size(); ++i) {
         const ManifestFile& file = release.files[i];
         PlacedFile entry = ToBePlaced(file);
         if (i < kept.size() && kept[i]) {
             // What the engine last put there, so that the player's changes
             // are still told from it.
-            const PlacedFile* recorded = known.Recorded(file.path);
+            const std::optional<PlacedFile> recorded = known.Recorded(file.path);
             const std::vector<Sha256Digest> placed = known.Placed(file.path);
             if (recorded && recorded->sha256)
                 entry.sha256 = recorded->sha256;
@@ -163,9 +169,8 @@ std::vector<PlacedFile> PlacedAfterRelease(const Manifest& release, const KnownC
         } else if (const std::optional<FileStamp> stamp = disk.Stamp(file.path); stamp && stamp->size == file.size) {
             entry.stamp = *stamp;
         }
-        files.push_back(std::move(entry));
+        each(entry);
     }
-    return files;
 }
 
 }  // namespace velmora::engine

@@ -5,6 +5,7 @@
 // files are the player's to edit. With it the run decides which files to
 // hash, to keep and to replace, and what the record says afterwards.
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,9 +23,10 @@ namespace velmora::engine {
 class KnownContents {
 public:
     KnownContents() = default;
-    // `local` and `journal` may be null (absent, or not checking out); they
-    // must outlive this, which keeps their paths by reference.
-    KnownContents(std::vector<PlacedFile> record, const Manifest* local, const Manifest* journal);
+    // Each may be null (no sound record; a manifest absent or not checking
+    // out). They must outlive this, which keeps them and their paths by
+    // reference.
+    KnownContents(const PlacedFiles* record, const Manifest* local, const Manifest* journal);
     KnownContents(KnownContents&&) noexcept = default;
     KnownContents& operator=(KnownContents&&) noexcept = default;
     KnownContents(const KnownContents&) = delete;
@@ -38,18 +40,19 @@ public:
     std::vector<Sha256Digest> Placed(std::string_view path) const;
     // Whether the record or a manifest marks `path` as the player's.
     bool IsPlayerFile(std::string_view path) const;
-    // The record's entry for `path`, or null.
-    const PlacedFile* Recorded(std::string_view path) const;
+    // The record's entry for `path`, if it has one.
+    std::optional<PlacedFile> Recorded(std::string_view path) const;
 
-    // Everything placed so far: the record's files, then the manifests'
-    // that it lacks, with their contents and no stamp.
-    std::vector<PlacedFile> PlacedSoFar() const;
-    // Their paths, as the record and the manifests spell them.
+    // The paths of everything placed so far: the record's files, then the
+    // manifests' that it lacks, as the record and the manifests spell them.
     std::vector<std::string_view> PathsPlacedSoFar() const;
-    // Those, then the files of `placing` that none of them lists: what the
-    // record says while a run moves files, so that whatever a stopped run
-    // placed is found again.
-    std::vector<PlacedFile> PlacedWhileMoving(const std::vector<PlacedFile>& placing) const;
+    // What the record says while a run moves files, written in pieces to
+    // `take`: everything placed so far (the manifests' files with their
+    // contents and no stamp), then the files of `release` marked in
+    // `placing` (by index into its files) that none of them lists, to be
+    // placed; so that whatever a stopped run placed is found again.
+    Result<void> WriteWhileMoving(const Manifest& release, const std::vector<bool>& placing,
+                                  const TextPieces& take) const;
 
     // Compares the record's stamps with `disk`'s, once: the files it
     // vouches for, as a manifest of what the disk holds (no chunks). The
@@ -71,24 +74,27 @@ private:
     // the record or the manifest holds it.
     struct Known {
         std::string_view path;
-        std::uint32_t entry = kNone;   // into record_
+        std::uint32_t entry = kNone;   // into the record
         std::uint32_t placed = kNone;  // the last content placed there, into placed_
         bool playerFile = false;
     };
-    // The contents placed at one path, a list linked from the last.
+    // The contents placed at one path, a list linked from the last; each
+    // digest where the record or the manifest holds it.
     struct PlacedContent {
-        Sha256Digest sha256{};
+        const Sha256Digest* sha256 = nullptr;
         std::uint32_t earlier = kNone;
     };
 
     const Known* Find(std::string_view path) const;
     // The path's entry, added when it has none yet (then `added` is set).
     Known& FindOrAdd(std::string_view path, bool& added);
+    // `sha256`: the record's or a manifest's own, kept by reference.
     void AddPlaced(Known& known, const Sha256Digest& sha256);
     void Add(const ManifestFile& file);
+    const PlacedFiles& Record() const;
 
-    std::vector<PlacedFile> record_;
-    std::vector<bool> vouched_;  // by entry of record_, from CheckStamps
+    const PlacedFiles* record_ = nullptr;
+    std::vector<bool> vouched_;  // by entry of the record, from CheckStamps
     std::vector<const ManifestFile*> fromManifests_;  // listed by a manifest, not by the record
     std::vector<Known> known_;
     std::vector<PlacedContent> placed_;
@@ -113,15 +119,16 @@ PlayerFileChoice ChoosePlayerFile(const std::optional<Sha256Digest>& onDisk, con
                                   const std::vector<Sha256Digest>& placed);
 
 // A file of the release as the record lists it before the engine has seen
-// it in place: its content, no stamp.
+// it in place: its content, no stamp; its path a view of the manifest's.
 PlacedFile ToBePlaced(const ManifestFile& file);
 
-// The record once the release is in place: each of its files with its
-// content and the stamp `disk` gives now, but a file of the player's the
-// run kept (`kept`, by index into the release's files), which keeps the
-// content the engine last placed there and no stamp, so that it is hashed
-// again next time.
-std::vector<PlacedFile> PlacedAfterRelease(const Manifest& release, const KnownContents& known,
-                                           const InstalledFiles& disk, const std::vector<bool>& kept);
+// The record once the release is in place, given to `each` file by file
+// (to a PlacedFilesWriter, say: it is never held whole): each of its files
+// with its content and the stamp `disk` gives now, but a file of the
+// player's the run kept (`kept`, by index into the release's files), which
+// keeps the content the engine last placed there and no stamp, so that it
+// is hashed again next time.
+void PlacedAfterRelease(const Manifest& release, const KnownContents& known, const InstalledFiles& disk,
+                        const std::vector<bool>& kept, const std::function<void(const PlacedFile&)>& each);
 
 }  // namespace velmora::engine

@@ -1,5 +1,7 @@
 #include "core/placed_files.h"
 
+#include <charconv>
+
 #include "core/decimal.h"
 #include "core/hex.h"
 #include "core/path_rules.h"
@@ -7,8 +9,9 @@
 namespace velmora::engine {
 namespace {
 
-constexpr std::string_view kFirstLine = "VELPLACED 2\n";
-constexpr std::string_view kPathsOnlyFirstLine = "VELPLACED 1\n";
+constexpr std::string_view kFirstLine = "VELPLACED 2";
+constexpr std::string_view kPathsOnlyFirstLine = "VELPLACED 1";
+constexpr std::size_t kWritePiece = 64 * 1024;
 
 // The next blank-separated field of `rest`, taken off it.
 std::string_view TakeField(std::string_view& rest) {
@@ -18,7 +21,7 @@ std::string_view TakeField(std::string_view& rest) {
     return field;
 }
 
-// One line of the second form, without its '\n'.
+// One line of the second form, without its '\n'; the path a view into it.
 std::optional<PlacedFile> ParseEntry(std::string_view line) {
     PlacedFile file;
     const std::string_view kind = TakeField(line);
@@ -35,49 +38,193 @@ std::optional<PlacedFile> ParseEntry(std::string_view line) {
     if (!size || !lastWrite || (!file.sha256 && (*size != 0 || *lastWrite != 0))) return std::nullopt;
     file.stamp = {*size, *lastWrite};
     if (!IsSafeManifestPath(line)) return std::nullopt;
-    file.path = std::string(line);
+    file.path = line;
     return file;
+}
+
+// The record's text taken in pieces of any size, line by line: counts the
+// files and their paths' bytes, or, given `into`, checks each line and adds
+// its file there. Once a line is wrong the record is damaged and the rest is
+// refused.
+class PlacedFilesReader {
+public:
+    explicit PlacedFilesReader(PlacedFiles* into) : into_(into) {}
+
+    Result<void> Feed(std::string_view piece) {
+        size_ += piece.size();
+        if (size_ > kMaxManifestBytes) damaged_ = true;
+        while (!damaged_ && !piece.empty()) {
+            const std::size_t end = piece.find('\n');
+            if (end == std::string_view::npos) {
+                partial_ += piece;
+                break;
+            }
+            if (partial_.empty()) {
+                TakeLine(piece.substr(0, end));
+            } else {
+                partial_ += piece.substr(0, end);
+                TakeLine(partial_);
+                partial_.clear();
+            }
+            piece.remove_prefix(end + 1);
+        }
+        if (damaged_) return InvalidFormat("damaged record of placed files");
+        return {};
+    }
+
+    // Whether the record was whole and sound.
+    bool Finish() const { return !damaged_ && form_ != Form::Unknown && partial_.empty(); }
+
+    std::size_t files = 0;
+    std::size_t pathBytes = 0;
+
+private:
+    enum class Form { Unknown, PathsOnly, Full };
+
+    void TakeLine(std::string_view line) {
+        if (form_ == Form::Unknown) {
+            form_ = line == kFirstLine ? Form::Full : line == kPathsOnlyFirstLine ? Form::PathsOnly : Form::Unknown;
+            damaged_ = form_ == Form::Unknown;
+            return;
+        }
+        ++files;
+        if (!into_) {
+            // Counting only, which is quicker: the path follows the fourth
+            // blank of the second form. The lines are checked as they are kept.
+            if (form_ == Form::Full)
+                for (int field = 0; field < 4; ++field) TakeField(line);
+            pathBytes += line.size();
+            return;
+        }
+        std::optional<PlacedFile> file;
+        if (form_ == Form::Full)
+            file = ParseEntry(line);
+        else if (IsSafeManifestPath(line))
+            file = PlacedFile{line, false, std::nullopt, {}};
+        if (file)
+            into_->Add(*file);
+        else
+            damaged_ = true;
+    }
+
+    PlacedFiles* into_;
+    Form form_ = Form::Unknown;
+    std::string partial_;  // the line under way, without its '\n'
+    std::uint64_t size_ = 0;
+    bool damaged_ = false;
+};
+
+void AppendDecimal(std::string& text, std::uint64_t number) {
+    char digits[20];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    text.append(digits, end);
+}
+
+void AppendLine(std::string& text, const PlacedFile& file) {
+    static constexpr char kHexDigits[] = "0123456789abcdef";
+    text += file.playerFile ? "player-file " : "file ";
+    if (file.sha256) {
+        for (const std::uint8_t byte : *file.sha256) {
+            text += kHexDigits[byte >> 4];
+            text += kHexDigits[byte & 0xf];
+        }
+    } else {
+        text += '-';
+    }
+    text += ' ';
+    AppendDecimal(text, file.sha256 ? file.stamp.size : 0);
+    text += ' ';
+    AppendDecimal(text, file.sha256 ? file.stamp.lastWrite : 0);
+    text += ' ';
+    text += file.path;
+    text += '\n';
 }
 
 }  // namespace
 
-std::string PlacedFilesText(const std::vector<PlacedFile>& files) {
+PlacedFiles::PlacedFiles(std::initializer_list<PlacedFile> files) {
+    for (const PlacedFile& file : files) Add(file);
+}
+
+void PlacedFiles::Reserve(std::size_t files, std::size_t pathBytes) {
+    paths_.reserve(paths_.size() + pathBytes);
+    ends_.reserve(ends_.size() + files);
+    sha256_.reserve(sha256_.size() + files);
+    stamps_.reserve(stamps_.size() + files);
+    kinds_.reserve(kinds_.size() + files);
+}
+
+void PlacedFiles::Add(const PlacedFile& file) {
+    paths_ += file.path;
+    ends_.push_back(static_cast<std::uint32_t>(paths_.size()));
+    sha256_.push_back(file.sha256.value_or(Sha256Digest{}));
+    stamps_.push_back(file.sha256 ? file.stamp : FileStamp{});
+    kinds_.push_back(static_cast<std::uint8_t>((file.playerFile ? kPlayerFile : 0) |
+                                               (file.sha256 ? kContentKnown : 0)));
+}
+
+std::string_view PlacedFiles::Path(std::size_t i) const {
+    const std::uint32_t begin = i == 0 ? 0 : ends_[i - 1];
+    return std::string_view(paths_).substr(begin, ends_[i] - begin);
+}
+
+const Sha256Digest* PlacedFiles::Content(std::size_t i) const {
+    return kinds_[i] & kContentKnown ? &sha256_[i] : nullptr;
+}
+
+PlacedFile PlacedFiles::operator[](std::size_t i) const {
+    PlacedFile file{Path(i), (kinds_[i] & kPlayerFile) != 0, std::nullopt, stamps_[i]};
+    if (kinds_[i] & kContentKnown) file.sha256 = sha256_[i];
+    return file;
+}
+
+PlacedFilesWriter::PlacedFilesWriter(TextPieces take) : take_(std::move(take)), piece_(kFirstLine) {
+    piece_ += '\n';
+    piece_.reserve(kWritePiece + 1024);
+}
+
+void PlacedFilesWriter::Add(const PlacedFile& file) {
+    AppendLine(piece_, file);
+    if (piece_.size() >= kWritePiece) Give();
+}
+
+Result<void> PlacedFilesWriter::Finish() {
+    if (!piece_.empty()) Give();
+    return given_;
+}
+
+void PlacedFilesWriter::Give() {
+    if (given_) given_ = take_(piece_);
+    piece_.clear();
+}
+
+Result<void> WritePlacedFiles(const PlacedFiles& files, const TextPieces& take) {
+    PlacedFilesWriter writer(take);
+    for (std::size_t i = 0; i < files.size(); ++i) writer.Add(files[i]);
+    return writer.Finish();
+}
+
+std::string PlacedFilesText(const PlacedFiles& files) {
     std::string text(kFirstLine);
-    text.reserve(files.size() * 140);
-    for (const PlacedFile& file : files) {
-        text += file.playerFile ? "player-file " : "file ";
-        text += file.sha256 ? ToHex(*file.sha256) : "-";
-        text += ' ';
-        text += std::to_string(file.sha256 ? file.stamp.size : 0);
-        text += ' ';
-        text += std::to_string(file.sha256 ? file.stamp.lastWrite : 0);
-        text += ' ';
-        text += file.path;
-        text += '\n';
-    }
+    text += '\n';
+    for (std::size_t i = 0; i < files.size(); ++i) AppendLine(text, files[i]);
     return text;
 }
 
-std::optional<std::vector<PlacedFile>> ParsePlacedFiles(std::string_view text) {
-    const bool pathsOnly = text.starts_with(kPathsOnlyFirstLine);
-    if (!pathsOnly && !text.starts_with(kFirstLine)) return std::nullopt;
-    text.remove_prefix(kFirstLine.size());
-    std::vector<PlacedFile> files;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        if (end == std::string_view::npos) return std::nullopt;
-        const std::string_view line = text.substr(0, end);
-        if (pathsOnly) {
-            if (!IsSafeManifestPath(line)) return std::nullopt;
-            files.push_back({std::string(line), false, std::nullopt, {}});
-        } else {
-            std::optional<PlacedFile> file = ParseEntry(line);
-            if (!file) return std::nullopt;
-            files.push_back(std::move(*file));
-        }
-        text.remove_prefix(end + 1);
-    }
+std::optional<PlacedFiles> ReadPlacedFiles(const std::function<Result<void>(const TextPieces&)>& readText) {
+    PlacedFilesReader counting(nullptr);
+    if (!readText([&](std::string_view piece) { return counting.Feed(piece); }) || !counting.Finish())
+        return std::nullopt;
+    PlacedFiles files;
+    files.Reserve(counting.files, counting.pathBytes);
+    PlacedFilesReader filling(&files);
+    if (!readText([&](std::string_view piece) { return filling.Feed(piece); }) || !filling.Finish())
+        return std::nullopt;
     return files;
+}
+
+std::optional<PlacedFiles> ParsePlacedFiles(std::string_view text) {
+    return ReadPlacedFiles([text](const TextPieces& take) { return take(text); });
 }
 
 std::vector<std::string> PathsOf(const Manifest& manifest) {
@@ -87,10 +234,10 @@ std::vector<std::string> PathsOf(const Manifest& manifest) {
     return paths;
 }
 
-std::vector<std::string> PathsOf(const std::vector<PlacedFile>& files) {
+std::vector<std::string> PathsOf(const PlacedFiles& files) {
     std::vector<std::string> paths;
     paths.reserve(files.size());
-    for (const PlacedFile& file : files) paths.push_back(file.path);
+    for (std::size_t i = 0; i < files.size(); ++i) paths.emplace_back(files.Path(i));
     return paths;
 }
 

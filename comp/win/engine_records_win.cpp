@@ -1,5 +1,7 @@
 #include "engine_records_win.h"
 
+#include <span>
+
 #include "file_ops_win.h"
 
 namespace velmora::engine {
@@ -20,8 +22,29 @@ std::optional<AcceptedFloor> EngineRecords::FloorRecord() const {
     return text ? ParseFloorRecord(*text) : std::nullopt;
 }
 
-std::string EngineRecords::PlacedText() const {
-    return ReadFileUpTo(placed_, kMaxManifestBytes).value_or(std::string());
+PlacedFiles EngineRecords::Placed() const {
+    auto file = OpenForReadingAlone(placed_);
+    if (!file) return {};
+    std::optional<PlacedFiles> read = ReadPlacedFiles(
+        [&](const TextPieces& take) { return ReadFromStart(file.Value().get(), placed_, take); });
+    return read ? std::move(*read) : PlacedFiles();
+}
+
+Result<void> EngineRecords::WritePlaced(const std::function<Result<void>(const TextPieces&)>& write) const {
+    {
+        auto file = CreateForWriting(scratch_);
+        if (!file) return file.Error();
+        std::uint64_t at = 0;
+        auto written = write([&](std::string_view piece) {
+            const auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(piece.data()), piece.size());
+            auto put = WriteAt(file.Value().get(), scratch_, at, bytes);
+            at += piece.size();
+            return put;
+        });
+        if (!written) return written;
+        if (auto flushed = Flush(file.Value().get(), scratch_); !flushed) return flushed;
+    }  // closed before it is renamed
+    return ReplaceWith(scratch_, placed_);
 }
 
 std::optional<ManifestText> EngineRecords::LocalManifest() const {

@@ -4,11 +4,13 @@
 // journal (the release an apply that began is on its way to), the rollback
 // floor and the record of placed files. Each record is replaced in one
 // step: written to a scratch file in the staging folder, flushed, renamed.
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "core/accepted_floor.h"
 #include "core/engine_status.h"
+#include "core/placed_files.h"
 #include "folder_lock_win.h"
 #include "local_manifest_win.h"
 
@@ -31,8 +33,9 @@ public:
     std::optional<ManifestText> LocalManifest() const;
     std::optional<ManifestText> Journal() const { return ReadLocalManifest(journal_); }
     std::optional<AcceptedFloor> FloorRecord() const;
-    // The record of placed files as it is on the disk; empty when absent.
-    std::string PlacedText() const;
+    // The record of placed files, read in pieces; empty when it is absent or
+    // not whole and sound.
+    PlacedFiles Placed() const;
 
     // Where a run keeps the server's manifest it fetched, until it ends well
     // (RemoveFetched); a run that fails leaves it for the next to replace.
@@ -40,7 +43,9 @@ public:
     Result<void> WriteLocalManifest(const ManifestText& release) const { return Copy(release, localManifest_); }
     Result<void> WriteJournal(const ManifestText& release) const { return Copy(release, journal_); }
     Result<void> WriteFloor(const AcceptedFloor& floor) const { return Replace(floor_, FloorRecordText(floor)); }
-    Result<void> WritePlaced(const std::string& text) const { return Replace(placed_, text); }
+    // The record of placed files as `write` gives it to the TextPieces it
+    // is handed, written as it comes: its text is never whole in memory.
+    Result<void> WritePlaced(const std::function<Result<void>(const TextPieces&)>& write) const;
     Result<void> RemoveJournal() const;
     Result<void> RemoveFetched() const;
 

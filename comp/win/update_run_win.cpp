@@ -83,7 +83,7 @@ private:
     Result<ServedManifest> FetchRemote(const std::optional<ManifestText>& local);
     Result<void> Apply(const ManifestText& release, const std::optional<ManifestText>& local,
                        const std::optional<ManifestText>& journal, const ReleaseChoice& choice,
-                       const std::optional<AcceptedFloor>& record, const std::string& placedText);
+                       const std::optional<AcceptedFloor>& record, PlacedFiles placed);
     Result<void> Move(const std::vector<ContentToBuild>& contents, const DroppedFiles& dropped) const;
     Result<void> RaiseFloor(const std::optional<AcceptedFloor>& record, const ManifestText& remote) const;
     Result<void> Build(const ManifestText& release, const std::vector<ContentToBuild>& contents,
@@ -124,7 +124,7 @@ Result<void> Run::Execute() {
     // A journal is the manifest of an apply that began and did not finish:
     // the disk may hold any mix of the two releases.
     const std::optional<ManifestText> journal = records_.Journal();
-    const std::string placedText = records_.PlacedText();
+    PlacedFiles placed = records_.Placed();
     const std::optional<AcceptedFloor> record = records_.FloorRecord();
     if (auto go = Check(); !go) return go;
 
@@ -153,11 +153,11 @@ Result<void> Run::Execute() {
             status_.Status(EngineStatus::UpToDate);
             return {};
         case ReleaseToApply::FinishJournal:
-            return Apply(*journal, local, journal, choice.Value(), record, placedText);
+            return Apply(*journal, local, journal, choice.Value(), record, std::move(placed));
         case ReleaseToApply::Served:
             break;
     }
-    return Apply(served, local, journal, choice.Value(), record, placedText);
+    return Apply(served, local, journal, choice.Value(), record, std::move(placed));
 }
 
 // Goes to `release` in the steps PlanApply and PlanRecordSteps decide:
@@ -165,11 +165,11 @@ Result<void> Run::Execute() {
 // of placed files, move, write the records as the release leaves them.
 Result<void> Run::Apply(const ManifestText& release, const std::optional<ManifestText>& local,
                         const std::optional<ManifestText>& journal, const ReleaseChoice& choice,
-                        const std::optional<AcceptedFloor>& record, const std::string& placedText) {
+                        const std::optional<AcceptedFloor>& record, PlacedFiles placed) {
     remote_ = &release.parsed.manifest;
     local_ = local ? &local->parsed.manifest : nullptr;
     const ApplyInputs inputs{remote_, local_, journal ? &journal->parsed.manifest : nullptr,
-                             ParsePlacedFiles(placedText).value_or(std::vector<PlacedFile>()),
+                             std::move(placed),
                              choice.needsNewerUpdater.has_value()};
     ApplyPlan plan = PlanApply(inputs, game_);
     if (plan.endsAt) return *choice.needsNewerUpdater;
@@ -201,14 +201,22 @@ Result<void> Run::Apply(const ManifestText& release, const std::optional<Manifes
     if (steps.writesJournal)
         if (auto written = records_.WriteJournal(release); !written) return written;
     if (steps.placedBeforeMoves)
-        if (auto written = records_.WritePlaced(*steps.placedBeforeMoves); !written) return written;
-    if (steps.movesFiles)
-        if (auto moved = Move(plan.contents, plan.dropped); !moved) return moved;
-    if (steps.placedAfterMoves)
-        if (auto written = records_.WritePlaced(PlacedFilesText(PlacedAfterRelease(*remote_, plan.known, game_,
-                                                                                   kept.Value())));
+        if (auto written = records_.WritePlaced([&](const TextPieces& take) {
+                return plan.known.WriteWhileMoving(*remote_, *steps.placedBeforeMoves, take);
+            });
             !written)
             return written;
+    if (steps.movesFiles)
+        if (auto moved = Move(plan.contents, plan.dropped); !moved) return moved;
+    if (steps.placedAfterMoves) {
+        const auto afterRelease = [&](const TextPieces& take) {
+            PlacedFilesWriter writer(take);
+            PlacedAfterRelease(*remote_, plan.known, game_, kept.Value(),
+                               [&](const PlacedFile& file) { writer.Add(file); });
+            return writer.Finish();
+        };
+        if (auto written = records_.WritePlaced(afterRelease); !written) return written;
+    }
     if (steps.writesLocalManifest)
         if (auto written = records_.WriteLocalManifest(release); !written) return written;
     if (steps.endStatus == EngineStatus::UpdaterObsolete) return *choice.needsNewerUpdater;

@@ -14,6 +14,10 @@
 #include "engine_core_test_support.h"
 
 namespace velmora::engine {
+
+// A record shown as its text where a check fails.
+void PrintTo(const PlacedFiles& files, std::ostream* out) { *out << PlacedFilesText(files); }
+
 namespace {
 
 using testing::DigestOf;
@@ -66,10 +70,10 @@ public:
 
 // The record of a manifest's files as placed on `disk`: each file with its
 // content and the stamp the disk gives.
-std::vector<PlacedFile> RecordOf(const Manifest& manifest, const FakeDisk& disk) {
-    std::vector<PlacedFile> record;
+PlacedFiles RecordOf(const Manifest& manifest, const FakeDisk& disk) {
+    PlacedFiles record;
     for (const ManifestFile& file : manifest.files)
-        record.push_back({file.path, file.playerFile, file.sha256, disk.Stamp(file.path).value_or(FileStamp{})});
+        record.Add({file.path, file.playerFile, file.sha256, disk.Stamp(file.path).value_or(FileStamp{})});
     return record;
 }
 
@@ -409,6 +413,15 @@ TEST(DroppedFiles, ListedBeforeAndNoLongerListed) {
     }
 }
 
+// The record read from its text given in pieces of `size` bytes.
+std::optional<PlacedFiles> ReadInPieces(std::string_view text, std::size_t size) {
+    return ReadPlacedFiles([&](const TextPieces& take) -> Result<void> {
+        for (std::size_t at = 0; at < text.size(); at += size)
+            if (auto taken = take(text.substr(at, size)); !taken) return taken;
+        return {};
+    });
+}
+
 // A record that is not whole and sound removes nothing: none of it is used.
 // A record of the first form (paths alone) still serves.
 TEST(PlacedFilesRecord, DamagedRecordsAreRefusedWhole) {
@@ -437,16 +450,66 @@ TEST(PlacedFilesRecord, DamagedRecordsAreRefusedWhole) {
         {"the updater's records", "VELPLACED 2\nfile" + sha + "5 7 libs/gamedata.vel\n", false},
         {"an empty line", "VELPLACED 1\n\nvelmora.exe\n", false},
     };
-    for (const auto& c : cases) EXPECT_EQ(ParsePlacedFiles(c.text).has_value(), c.accepted) << c.name;
+    for (const auto& c : cases) {
+        const std::optional<PlacedFiles> whole = ParsePlacedFiles(c.text);
+        EXPECT_EQ(whole.has_value(), c.accepted) << c.name;
+        EXPECT_EQ(ReadInPieces(c.text, 1), whole) << c.name;
+        EXPECT_EQ(ReadInPieces(c.text, 7), whole) << c.name;
+    }
     // What was placed so far: the record's paths, then the local
     // manifest's it lacks (names compared as Windows compares them).
     const Manifest local = PlanManifest(1, {FileEntry("b.TXT", 1, 1), FileEntry("c.txt", 2, 1), FileEntry("A.TXT", 3, 1)});
-    const KnownContents known({{"a.txt", false, std::nullopt, {}}, {"B.txt", false, std::nullopt, {}}}, &local, nullptr);
-    EXPECT_EQ(PathsOf(known.PlacedSoFar()), (std::vector<std::string>{"a.txt", "B.txt", "c.txt"}));
-    const std::vector<PlacedFile> files = {{"velmora.exe", false, DigestOf(1), {5000, UINT64_MAX}},
-                                           {"config/game.ini", true, DigestOf(2), {}},
-                                           {"data/old.pak", false, std::nullopt, {}}};
+    const PlacedFiles record = {{"a.txt", false, std::nullopt, {}}, {"B.txt", false, std::nullopt, {}}};
+    const KnownContents known(&record, &local, nullptr);
+    EXPECT_EQ(known.PathsPlacedSoFar(), (std::vector<std::string_view>{"a.txt", "B.txt", "c.txt"}));
+    // Together, more paths than any of them lists: each still found.
+    PlacedFiles recordApart;
+    std::vector<testing::ListedFile> localApart, journalApart;
+    for (int i = 0; i < 50; ++i) {
+        recordApart.Add({"r" + std::to_string(i), false, DigestOf(1), {}});
+        localApart.push_back(FileEntry("l" + std::to_string(i), 2, 1));
+        journalApart.push_back(FileEntry("j" + std::to_string(i), 3, 1));
+    }
+    const Manifest localMany = PlanManifest(1, localApart), journalMany = PlanManifest(2, journalApart);
+    const KnownContents apart(&recordApart, &localMany, &journalMany);
+    EXPECT_EQ(apart.PathsPlacedSoFar().size(), 150u);
+    for (int i = 0; i < 50; i += 7) {
+        EXPECT_EQ(apart.Placed("R" + std::to_string(i)), std::vector<Sha256Digest>{DigestOf(1)}) << i;
+        EXPECT_EQ(apart.Placed("L" + std::to_string(i)), std::vector<Sha256Digest>{DigestOf(2)}) << i;
+        EXPECT_EQ(apart.Placed("J" + std::to_string(i)), std::vector<Sha256Digest>{DigestOf(3)}) << i;
+    }
+    const PlacedFiles files = {{"velmora.exe", false, DigestOf(1), {5000, UINT64_MAX}},
+                               {"config/game.ini", true, DigestOf(2), {}},
+                               {"data/old.pak", false, std::nullopt, {}}};
     EXPECT_EQ(ParsePlacedFiles(PlacedFilesText(files)), files);
+    // A record written in many pieces reads back the same, whole or in
+    // pieces that split its lines anywhere; a reading that fails midway
+    // keeps nothing of it.
+    PlacedFiles many;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string path = "data/set" + std::to_string(i % 7) + "/file" + std::to_string(i);
+        many.Add({path, i % 5 == 0, DigestOf(static_cast<std::uint8_t>(i)), {1000u + i, 133700000000000000u + i}});
+    }
+    std::string text;
+    int pieces = 0;
+    const auto written = WritePlacedFiles(many, [&](std::string_view piece) {
+        text += piece;
+        ++pieces;
+        return Result<void>();
+    });
+    ASSERT_TRUE(written);
+    EXPECT_GT(pieces, 2) << "written in pieces";
+    EXPECT_EQ(text, PlacedFilesText(many));
+    EXPECT_EQ(ParsePlacedFiles(text), many);
+    EXPECT_EQ(ReadInPieces(text, 7), many);
+    // The second reading gives whole lines, then fails.
+    int readings = 0;
+    const auto failsSecondTime = [&](const TextPieces& take) -> Result<void> {
+        if (++readings < 2) return take(text);
+        if (auto taken = take(text.substr(0, text.find('\n', text.size() / 2) + 1)); !taken) return taken;
+        return InvalidFormat("cannot read");
+    };
+    EXPECT_FALSE(ReadPlacedFiles(failsSecondTime));
 }
 
 // A disk whose files have distinct last-write times, as the record of
@@ -496,7 +559,7 @@ TEST(ApplyPlan, TheRecordDecidesWhichFilesAreHashed) {
                 disk.sizes[path] = size;
         }
         const ApplyInputs inputs{&kVersion1, &kVersion1, c.journal ? &kVersion1 : nullptr,
-                                 ParsePlacedFiles(record).value_or(std::vector<PlacedFile>()), false};
+                                 ParsePlacedFiles(record).value_or(PlacedFiles()), false};
         disk.stampQuestions = 0;
         ApplyPlan plan = PlanApply(inputs, disk);
         EXPECT_EQ(disk.questions + disk.stampQuestions, 3) << c.name << ": one question per file";
@@ -543,10 +606,10 @@ TEST(PlayerFiles, KeptWhereThePlayerChangedThem) {
         return manifest;
     };
     for (const auto& c : cases) {
-        std::vector<PlacedFile> record;
-        if (c.recorded) record.push_back({path, true, c.recorded, {10, 5}});
+        PlacedFiles record;
+        if (c.recorded) record.Add({path, true, c.recorded, {10, 5}});
         const Manifest local = manifestOf(c.local), journal = manifestOf(c.journal);
-        const KnownContents known(record, c.local ? &local : nullptr, c.journal ? &journal : nullptr);
+        const KnownContents known(&record, c.local ? &local : nullptr, c.journal ? &journal : nullptr);
         EXPECT_EQ(ChoosePlayerFile(c.onDisk, newDefault, known.Placed("CONFIG/game.ini")), c.choice) << c.name;
         EXPECT_EQ(known.IsPlayerFile(path), c.recorded || c.local || c.journal) << c.name;
     }
@@ -557,12 +620,14 @@ TEST(PlayerFiles, KeptWhereThePlayerChangedThem) {
     Manifest release = PlanManifest(2, {FileEntry(path, 0x20, 10), FileEntry("velmora.exe", 1, 5000)});
     release.files[0].playerFile = true;
     const FakeDisk disk = StampedDisk(release);
-    const KnownContents known({{path, true, oldDefault, {10, 5}}}, nullptr, nullptr);
-    const std::vector<PlacedFile> after = PlacedAfterRelease(release, known, disk, {true, false});
-    const std::vector<PlacedFile> expected = {{path, true, oldDefault, {}},
-                                              {"velmora.exe", false, DigestOf(1), *disk.Stamp("velmora.exe")}};
+    const PlacedFiles record = {{path, true, oldDefault, {10, 5}}};
+    const KnownContents known(&record, nullptr, nullptr);
+    PlacedFiles after;
+    PlacedAfterRelease(release, known, disk, {true, false}, [&](const PlacedFile& file) { after.Add(file); });
+    const PlacedFiles expected = {{path, true, oldDefault, {}},
+                                  {"velmora.exe", false, DigestOf(1), *disk.Stamp("velmora.exe")}};
     EXPECT_EQ(after, expected);
-    KnownContents next(after, &release, nullptr);
+    KnownContents next(&after, &release, nullptr);
     next.CheckStamps(disk);
     EXPECT_TRUE(next.RecordIsRelease(release, {true, false})) << "kept again: nothing to write";
     EXPECT_FALSE(next.RecordIsRelease(release, {false, false})) << "the kept file was replaced";
@@ -594,8 +659,7 @@ TEST(ApplyPlan, RecordsAreWrittenWhereTheReleaseChangesThem) {
          EngineStatus::UpdaterObsolete},
     };
     for (const auto& c : cases) {
-        const ApplyInputs inputs{c.release, c.local, nullptr, ParsePlacedFiles(c.placedText).value_or(
-                                                                  std::vector<PlacedFile>()),
+        const ApplyInputs inputs{c.release, c.local, nullptr, ParsePlacedFiles(c.placedText).value_or(PlacedFiles()),
                                  c.updaterFilesOnly};
         const FakeDisk disk = StampedDisk(*c.local);
         const ApplyPlan plan = PlanApply(inputs, disk);
@@ -611,7 +675,12 @@ TEST(ApplyPlan, RecordsAreWrittenWhereTheReleaseChangesThem) {
         if (c.placedBefore) {
             // Until the dropped files are gone, the record lists them and
             // every file the run may place.
-            const auto before = ParsePlacedFiles(*steps.placedBeforeMoves);
+            std::string text;
+            ASSERT_TRUE(plan.known.WriteWhileMoving(*c.release, *steps.placedBeforeMoves, [&](std::string_view piece) {
+                text += piece;
+                return Result<void>();
+            }));
+            const auto before = ParsePlacedFiles(text);
             ASSERT_TRUE(before) << c.name;
             const std::vector<std::string> paths = PathsOf(*before);
             for (const auto* manifest : {c.local, c.updaterFilesOnly ? nullptr : c.release}) {

@@ -277,6 +277,32 @@ TEST(EngineWinFiles, LocalManifestIsWrittenInOneStepAndReadBackOnlyWhenSigned) {
     EXPECT_FALSE(ReadLocalManifest(libs / L"missing.vel").has_value());
 }
 
+// The record of placed files is written in pieces of 64 KiB and read in
+// pieces of 1 MiB: one of 20,000 files reads back the same; one cut short,
+// or none, is no record.
+TEST(EngineWinFiles, RecordOfPlacedFilesIsReadBackWholeOrNotAtAll) {
+    TestFolder libs;
+    const std::wstring path = libs / L"gamedata.placed";
+    const EngineRecords records(libs.Path(), libs / L"gamedata.vel", libs / L"gamedata.placed.new");
+    EXPECT_TRUE(records.Placed().empty()) << "no record yet";
+    PlacedFiles placed;
+    for (std::uint32_t i = 0; i < 20000; ++i) {
+        Sha256Digest sha{};
+        sha[0] = static_cast<std::uint8_t>(i);
+        sha[1] = static_cast<std::uint8_t>(i >> 8);
+        const std::string file = "data/set" + std::to_string(i % 9) + "/file" + std::to_string(i) + ".pak";
+        placed.Add({file, i % 7 == 0, sha, {1000u + i, 133700000000000000u + i}});
+    }
+    ASSERT_TRUE(records.WritePlaced([&](const TextPieces& take) { return WritePlacedFiles(placed, take); }));
+    EXPECT_FALSE(Exists(libs / L"gamedata.placed.new"));
+    const std::string text = ReadTextFile(path);
+    EXPECT_GT(text.size(), std::size_t{1} << 20);
+    EXPECT_EQ(text, PlacedFilesText(placed));
+    EXPECT_TRUE(records.Placed() == placed);
+    WriteTextFile(path, text.substr(0, text.size() - 1));
+    EXPECT_TRUE(records.Placed().empty()) << "a record cut short is no record";
+}
+
 TEST(EngineWinFiles, SecondLockOnTheFolderIsRefusedUntilTheFirstGoes) {
     TestFolder libs;
     const std::wstring path = libs / L"gamedata.lock";

@@ -2,9 +2,10 @@
 // limit whose files all sit 115 folders deep, the worst case for the check
 // that no path is another one's folder; then reads and plans the manifests
 // of a 100 GB game (200,000 files, 800,000 chunks), a fresh install and an
-// update from the release before, timing it and counting the heap it takes
-// at most: the parsed forms, the plan and the pieces of the texts, which
-// are read from files as the engine reads them. Not a
+// update from the release before (with the record of placed files such an
+// install has), timing it and counting the heap it takes at most: the
+// parsed forms, the plan and the pieces of the texts, which are read from
+// files as the engine reads them. Not a
 // test: run it by hand with an optimised build
 // (tools/measure/manifest-reading) and compare the numbers.
 #include <algorithm>
@@ -20,6 +21,7 @@
 #include "core/manifest.h"
 #include "core/manifest_content.h"
 #include "core/manifest_parse.h"
+#include "core/placed_files.h"
 #include "game_manifest.h"
 #include "heap_count.h"
 
@@ -67,27 +69,59 @@ double BestOfThree(Work work) {
     return best;
 }
 
-// Every listed file is on the disk with the size of the generated files.
+// Every listed file is on the disk with the size of the generated files and
+// the stamp the record of placed files saw.
 class AllFilesThere : public InstalledFiles {
 public:
     std::optional<std::uint64_t> FileSize(std::string_view) const override { return kGameFileSize; }
+    std::optional<FileStamp> Stamp(std::string_view) const override { return FileStamp{kGameFileSize, kGameLastWrite}; }
 };
 
 constexpr std::uint64_t kGameFiles = 200000;
 constexpr double kMiB = 1024.0 * 1024.0;
 
-// Reads the release (and the local manifest, when there is one) from their
-// files and plans the run as the engine does: which contents to build,
-// which chunks they need and which of those the install holds, the ranges
-// that fetch the rest. The texts are in files, as the engine's are: the heap
-// counted holds the parsed manifests, the plan and the pieces being read.
-int GameRow(const char* what, const std::string& remoteFile, const std::string* localFile) {
+// A file of its own under the system's temporary folder.
+std::string TemporaryFile(const std::string& name) {
+    return (std::filesystem::temp_directory_path() / ("velmora-manifest-reading-" + name)).string();
+}
+
+// The record of placed files, read from its file in pieces as the engine
+// reads it.
+PlacedFiles ReadPlacedRecord(const std::string* placedFile) {
+    if (!placedFile) return {};
+    return ReadPlacedFiles([&](const TextPieces& take) { return ReadPieces(*placedFile, UINT64_MAX, take); })
+        .value_or(PlacedFiles());
+}
+
+// Writes the record the run keeps while it moves files to `path`, in
+// pieces, as the engine does.
+void WritePlacedRecord(const std::string& path, const ApplyPlan& plan, const Manifest& release,
+                       const std::vector<bool>& placing) {
+    std::ofstream file(path, std::ios::binary);
+    const Result<void> written = plan.known.WriteWhileMoving(release, placing, [&](std::string_view piece) {
+        file.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+        return Result<void>();
+    });
+    if (!written || !file) std::fprintf(stderr, "cannot write %s\n", path.c_str());
+}
+
+// Reads the release (and, for an update, the local manifest and the record
+// of placed files) from their files and plans the run as the engine does:
+// which contents to build, which chunks they need and which of those the
+// install holds, the ranges that fetch the rest, and the record of placed
+// files written before the first move. The texts are in files, as the
+// engine's are: the heap counted holds the parsed manifests and record, the
+// plan and the pieces being read and written.
+int GameRow(const char* what, const std::string& remoteFile, const std::string* localFile,
+            const std::string* placedFile) {
     heap_count::Reset();
     const std::size_t before = heap_count::Held();
     const auto start = std::chrono::steady_clock::now();
     auto local = localFile ? ReadManifestFileForBenchmark(*localFile) : Result<Manifest>(Manifest{});
     // Of the local manifest's chunk lines the engine keeps only their keys.
     if (localFile && local) local.Value().KeepOnlyChunkKeys();
+    PlacedFiles record = ReadPlacedRecord(placedFile);
+    const std::size_t recorded = record.size();
     auto remote = ReadManifestFileForBenchmark(remoteFile);
     if (!local || !remote) {
         std::fprintf(stderr, "generated manifest refused: %s\n", (!local ? local : remote).Error().reason.c_str());
@@ -95,29 +129,35 @@ int GameRow(const char* what, const std::string& remoteFile, const std::string* 
     }
     const Manifest* localManifest = localFile ? &local.Value() : nullptr;
     const AllFilesThere disk;
-    const ApplyPlan plan = PlanApply({&remote.Value(), localManifest, nullptr, {}, false}, disk);
+    const ApplyInputs inputs{&remote.Value(), localManifest, nullptr, std::move(record), false};
+    const ApplyPlan plan = PlanApply(inputs, disk);
     const NeededChunks needed = ListNeededChunks(remote.Value(), plan.contents, localManifest, disk);
     std::vector<std::size_t> wanted;
     for (std::size_t i = 0; i < needed.size(); ++i)
         if (!needed.Installed(i)) wanted.push_back(i);
     const std::size_t fetched = wanted.size();
     const std::vector<PackRange> ranges = JoinIntoRanges(needed, std::move(wanted));
+    const RecordSteps steps = PlanRecordSteps(plan, inputs, RecordStays(plan, remote.Value(), {}), false);
+    const std::string written = TemporaryFile("placed-written");
+    if (steps.placedBeforeMoves) WritePlacedRecord(written, plan, remote.Value(), *steps.placedBeforeMoves);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const auto megabytes = [](const std::string& file) { return std::filesystem::file_size(file) / kMiB; };
-    std::printf("%s: %.1f MiB of manifests, %zu files; %zu contents to build, %zu chunks needed, %zu fetched in "
-                "%zu ranges: read from files and planned in %.3f s, heap at most %.1f MiB\n",
-                what, megabytes(remoteFile) + (localFile ? megabytes(*localFile) : 0.0), remote.Value().files.size(),
-                plan.contents.size(), needed.size(), fetched, ranges.size(), seconds,
-                (heap_count::Peak() - before) / kMiB);
+    std::printf("%s: %.1f MiB of manifests, %.1f MiB record of %zu placed files, %zu files; %zu contents to build, "
+                "%zu chunks needed, %zu fetched in %zu ranges, %.1f MiB record written: read from files and planned "
+                "in %.3f s, heap at most %.1f MiB\n",
+                what, megabytes(remoteFile) + (localFile ? megabytes(*localFile) : 0.0),
+                placedFile ? megabytes(*placedFile) : 0.0, recorded, remote.Value().files.size(),
+                plan.contents.size(), needed.size(), fetched, ranges.size(),
+                steps.placedBeforeMoves ? megabytes(written) : 0.0, seconds, (heap_count::Peak() - before) / kMiB);
+    std::filesystem::remove(written);
     return 0;
 }
 
-// The generated text in a file of its own, under the system's temporary
-// folder; the text is gone from memory once it is written.
-std::string WriteRelease(std::uint64_t release) {
-    const std::string path =
-        (std::filesystem::temp_directory_path() / ("velmora-manifest-reading-" + std::to_string(release))).string();
-    std::ofstream(path, std::ios::binary) << GameManifestText(release, kGameFiles);
+// The generated text in a file of its own; the text is gone from memory
+// once it is written.
+std::string WriteText(const std::string& name, const std::string& text) {
+    const std::string path = TemporaryFile(name);
+    std::ofstream(path, std::ios::binary) << text;
     return path;
 }
 
@@ -140,11 +180,11 @@ int DeepRow() {
 
 int main() {
     if (int failed = DeepRow()) return failed;
-    const std::string release = WriteRelease(2);
-    const std::string previous = WriteRelease(1);
-    int failed = GameRow("100 GB game, fresh install", release, nullptr);
-    if (!failed) failed = GameRow("100 GB game, update from the release before", release, &previous);
-    std::filesystem::remove(release);
-    std::filesystem::remove(previous);
+    const std::string release = WriteText("2", GameManifestText(2, kGameFiles));
+    const std::string previous = WriteText("1", GameManifestText(1, kGameFiles));
+    const std::string placed = WriteText("placed-1", GamePlacedText(kGameFiles));
+    int failed = GameRow("100 GB game, fresh install", release, nullptr, nullptr);
+    if (!failed) failed = GameRow("100 GB game, update from the release before", release, &previous, &placed);
+    for (const std::string& file : {release, previous, placed}) std::filesystem::remove(file);
     return failed;
 }
