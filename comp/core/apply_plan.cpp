@@ -7,22 +7,10 @@
 #include "core/stamps_seen.h"
 
 namespace velmora::engine {
-namespace {
 
-// Drops every file but the updater's own from the contents, and the
-// contents left without files.
-void KeepOnlyUpdaterFiles(const Manifest& release, std::vector<ContentToBuild>& contents) {
-    for (ContentToBuild& content : contents)
-        std::erase_if(content.files, [&](const FileToWrite& file) { return !IsUpdaterFile(release.files[file.index].path); });
-    std::erase_if(contents, [](const ContentToBuild& content) { return content.files.empty(); });
-}
-
-}  // namespace
-
-std::vector<std::string> PathsToPlace(const Manifest& release, const std::vector<ContentToBuild>& contents) {
+std::vector<std::string> PathsToPlace(const Manifest& release, const ContentsToBuild& contents) {
     std::vector<std::string> paths;
-    for (const ContentToBuild& content : contents)
-        for (const FileToWrite& file : content.files) paths.push_back(release.files[file.index].path);
+    for (const FileToWrite& file : contents.Files()) paths.push_back(release.files[file.index].path);
     return paths;
 }
 
@@ -40,7 +28,8 @@ ApplyPlan PlanApply(const ApplyInputs& inputs, const InstalledFiles& disk) {
     plan.downloading = inputs.local ? EngineStatus::DownloadingChanges : EngineStatus::DownloadingClient;
     plan.contents = std::move(update.contents);
     if (inputs.updaterFilesOnly) {
-        KeepOnlyUpdaterFiles(release, plan.contents);
+        plan.contents.KeepFiles(
+            [&](const FileToWrite& file) { return IsUpdaterFile(release.files[file.index].path); });
         if (plan.contents.empty()) plan.endsAt = EngineStatus::UpdaterObsolete;
     } else {
         plan.dropped = FindDroppedFiles(plan.known.PathsPlacedSoFar(), release);
@@ -62,8 +51,8 @@ RecordSteps PlanRecordSteps(const ApplyPlan& plan, const ApplyInputs& inputs, bo
     if (steps.movesFiles) {
         std::vector<PlacedFile> placing;
         if (updaterOnly) {
-            for (const ContentToBuild& content : plan.contents)
-                for (const FileToWrite& file : content.files) placing.push_back(ToBePlaced(release.files[file.index]));
+            for (const FileToWrite& file : plan.contents.Files())
+                placing.push_back(ToBePlaced(release.files[file.index]));
         } else {
             for (const ManifestFile& file : release.files) placing.push_back(ToBePlaced(file));
         }

@@ -7,52 +7,52 @@
 
 namespace velmora::engine {
 
+std::size_t NeededChunks::FirstMore(std::size_t i) const {
+    return static_cast<std::size_t>(std::lower_bound(moreChunks_.begin(), moreChunks_.end(), i) - moreChunks_.begin());
+}
+
 ChunkTargets NeededChunks::Targets(std::size_t i) const {
-    const Chunk& chunk = chunks_[i];
-    const std::size_t moreEnd = i + 1 < chunks_.size() ? chunks_[i + 1].moreTargets : more_.size();
-    return ChunkTargets({chunk.firstContent, chunk.firstOffset}, more_.data() + chunk.moreTargets,
-                        moreEnd - chunk.moreTargets);
+    const auto [begin, end] = std::equal_range(moreChunks_.begin(), moreChunks_.end(), i);
+    const auto first = static_cast<std::size_t>(begin - moreChunks_.begin());
+    return ChunkTargets(chunks_[i].first, morePlaces_.data() + first, static_cast<std::size_t>(end - begin));
 }
 
 std::optional<InstalledChunk> NeededChunks::Installed(std::size_t i) const {
-    const Chunk& chunk = chunks_[i];
-    if (chunk.installedFile == kNotInstalled) return std::nullopt;
-    return InstalledChunk{chunk.installedFile, chunk.installedOffset};
+    const Beside key{static_cast<std::uint32_t>(i), {}};
+    const auto found = std::lower_bound(installed_.begin(), installed_.end(), key);
+    if (found == installed_.end() || found->chunk != key.chunk) return std::nullopt;
+    return InstalledChunk{found->place.Index(), found->place.Offset()};
 }
 
 std::size_t NeededChunks::Add(std::size_t stored, ChunkTarget first) {
-    Chunk chunk;
-    chunk.stored = static_cast<std::uint32_t>(stored);
-    chunk.firstContent = static_cast<std::uint32_t>(first.content);
-    chunk.firstOffset = first.offset;
-    chunks_.push_back(chunk);
+    chunks_.push_back({static_cast<std::uint32_t>(stored), {first.content, first.offset}});
     return chunks_.size() - 1;
 }
 
 void NeededChunks::AddTarget(std::size_t i, ChunkTarget target) {
-    later_.push_back({static_cast<std::uint32_t>(i), target});
+    later_.push_back({static_cast<std::uint32_t>(i), {target.content, target.offset}});
 }
 
 void NeededChunks::SetInstalled(std::size_t i, InstalledChunk copy) {
-    chunks_[i].installedFile = static_cast<std::uint32_t>(copy.file);
-    chunks_[i].installedOffset = copy.offset;
+    installed_.push_back({static_cast<std::uint32_t>(i), {copy.file, copy.offset}});
 }
 
 void NeededChunks::Seal() {
     // Stable: each chunk's places stay in the order they were added.
-    std::stable_sort(later_.begin(), later_.end(),
-                     [](const LaterTarget& a, const LaterTarget& b) { return a.chunk < b.chunk; });
-    more_.clear();
-    more_.reserve(later_.size());
-    std::size_t at = 0;
-    for (std::size_t i = 0; i < chunks_.size(); ++i) {
-        chunks_[i].moreTargets = static_cast<std::uint32_t>(more_.size());
-        for (; at < later_.size() && later_[at].chunk == i; ++at) more_.push_back(later_[at].target);
+    std::stable_sort(later_.begin(), later_.end());
+    moreChunks_.clear();
+    morePlaces_.clear();
+    moreChunks_.reserve(later_.size());
+    morePlaces_.reserve(later_.size());
+    for (const Beside& later : later_) {
+        moreChunks_.push_back(later.chunk);
+        morePlaces_.push_back(later.place);
     }
     later_ = {};
+    std::sort(installed_.begin(), installed_.end());
 }
 
-NeededChunks ListNeededChunks(const Manifest& remote, const std::vector<ContentToBuild>& contents,
+NeededChunks ListNeededChunks(const Manifest& remote, std::span<const ContentToBuild> contents,
                               const Manifest* local, const InstalledFiles& disk) {
     // Room for every chunk line of the contents at once: most chunks are
     // distinct, and a list that doubles as it grows would hold half as
@@ -77,30 +77,36 @@ NeededChunks ListNeededChunks(const Manifest& remote, const std::vector<ContentT
             offset += chunk.size;
         }
     }
-    needed.Seal();
-    if (!local) return needed;
-    for (std::size_t f = 0; f < local->files.size(); ++f) {
+    // The first copy of each chunk the install holds; room made at once
+    // for as many as there can be.
+    std::vector<bool> installed(local ? needed.size() : 0, false);
+    if (local) needed.ReserveInstalled(std::min(needed.size(), local->chunks.size()));
+    for (std::size_t f = 0; local && f < local->files.size(); ++f) {
         const ManifestFile& file = local->files[f];
         if (file.chunkCount == 0 || disk.FileSize(file.path) != file.size) continue;
         std::uint64_t offset = 0;
         for (const ManifestChunk& chunk : local->ChunksOf(file)) {
             const std::optional<std::uint32_t> found = index.Find(chunk.sha256);
-            if (found && !needed.Installed(*found)) needed.SetInstalled(*found, {f, offset});
+            if (found && !installed[*found]) {
+                installed[*found] = true;
+                needed.SetInstalled(*found, {f, offset});
+            }
             offset += chunk.size;
         }
     }
+    needed.Seal();
     return needed;
 }
 
-std::vector<PackRange> JoinIntoRanges(const NeededChunks& needed, std::vector<std::size_t> wanted) {
+std::vector<PackRange> JoinIntoRanges(const NeededChunks& needed, std::vector<std::uint32_t> wanted) {
     // Sorted where they are: a large game's list is some megabytes.
-    std::sort(wanted.begin(), wanted.end(), [&](std::size_t a, std::size_t b) {
+    std::sort(wanted.begin(), wanted.end(), [&](std::uint32_t a, std::uint32_t b) {
         const ManifestChunk& x = needed.Stored(a);
         const ManifestChunk& y = needed.Stored(b);
         return x.Pack() != y.Pack() ? x.Pack() < y.Pack() : x.Offset() < y.Offset();
     });
     std::vector<PackRange> ranges;
-    for (const std::size_t i : wanted) {
+    for (const std::uint32_t i : wanted) {
         const ManifestChunk& chunk = needed.Stored(i);
         const std::uint64_t end = chunk.Offset() + chunk.storedSize;
         if (!ranges.empty()) {

@@ -56,7 +56,9 @@ private:
 UpdatePlan PlanUpdate(const Manifest* local, const Manifest& remote, const InstalledFiles& disk) {
     const InstalledByPath installed(local);
     UpdatePlan plan;
-    const auto contentDigest = [&](std::uint32_t c) -> const Sha256Digest& { return plan.contents[c].sha256; };
+    const auto contentDigest = [&](std::uint32_t c) -> const Sha256Digest& {
+        return remote.files[plan.contents[c].source].sha256;
+    };
     DigestIndex contentIndex(contentDigest);
     for (std::size_t i = 0; i < remote.files.size(); ++i) {
         const ManifestFile& file = remote.files[i];
@@ -67,22 +69,25 @@ UpdatePlan PlanUpdate(const Manifest* local, const Manifest& remote, const Insta
             ++plan.filesUpToDate;
             continue;
         }
+        const auto index = static_cast<std::uint32_t>(i);
         const auto next = static_cast<std::uint32_t>(plan.contents.size());
         const std::uint32_t slot = contentIndex.FindOrAdd(file.sha256, next);
-        if (slot == next) plan.contents.push_back({i, file.sha256, file.size, {}});
-        plan.contents[slot].files.push_back({i, sizeMatches});
+        if (slot == next) plan.contents.AddContent(index);
+        plan.contents.AddFile(slot, {index, sizeMatches});
     }
+    plan.contents.Group();
     if (!plan.contents.empty())
         plan.status = local ? EngineStatus::DownloadingChanges : EngineStatus::DownloadingClient;
     return plan;
 }
 
-std::uint64_t StagingBytesNeeded(const std::vector<ContentToBuild>& contents, std::uint64_t present) {
+std::uint64_t StagingBytesNeeded(const Manifest& remote, const ContentsToBuild& contents, std::uint64_t present) {
     std::uint64_t needed = 0;
     std::uint64_t largestCopy = 0;
     for (const ContentToBuild& content : contents) {
-        needed += content.size;
-        if (content.files.size() > 1 && content.size > largestCopy) largestCopy = content.size;
+        const std::uint64_t size = remote.files[content.source].size;
+        needed += size;
+        if (content.fileCount > 1 && size > largestCopy) largestCopy = size;
     }
     needed += largestCopy;
     return needed > present ? needed - present : 0;

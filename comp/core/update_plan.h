@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/contents_to_build.h"
 #include "core/engine_status.h"
 #include "core/file_stamp.h"
 #include "core/manifest.h"
@@ -32,28 +33,11 @@ public:
     }
 };
 
-struct FileToWrite {
-    std::size_t index = 0;  // into the remote manifest's files
-    // A file of the remote size already lies there. It may already hold the
-    // new content (a run that was stopped after moving it into place), so
-    // the Windows side hashes it before it builds anything for it.
-    bool sizeOnDiskMatches = false;
-};
-
-// One file content the run builds in the staging folder from its chunks;
-// several files may share it (same content).
-struct ContentToBuild {
-    std::size_t source = 0;      // a remote file with this content: its chunks
-    Sha256Digest sha256{};       // of the content
-    std::uint64_t size = 0;
-    std::vector<FileToWrite> files;
-};
-
 struct UpdatePlan {
     // UpToDate when there is nothing to build; else DownloadingClient
     // without a local manifest, DownloadingChanges with one.
     EngineStatus status = EngineStatus::UpToDate;
-    std::vector<ContentToBuild> contents;  // in the order the remote lists their first file
+    ContentsToBuild contents;  // in the order the remote lists their first file
     std::size_t filesUpToDate = 0;
 };
 
@@ -74,6 +58,7 @@ namespace velmora::engine {
 // come), and the largest copy made for a file that shares its content with
 // others. `present` bytes of staging files an earlier run left count as
 // there already. Checked against the free space before anything is fetched.
-std::uint64_t StagingBytesNeeded(const std::vector<ContentToBuild>& contents, std::uint64_t present);
+// `remote`: the manifest whose files the contents are.
+std::uint64_t StagingBytesNeeded(const Manifest& remote, const ContentsToBuild& contents, std::uint64_t present);
 
 }  // namespace velmora::engine
