@@ -19,10 +19,7 @@ ApplyPlan PlanApply(const ApplyInputs& inputs, const InstalledFiles& disk) {
     ApplyPlan plan;
     plan.known = KnownContents(inputs.placedRecord, inputs.local, inputs.journal);
     // The release's files, most of them the record's too, asked about once.
-    std::vector<std::string_view> paths;
-    paths.reserve(release.files.size());
-    for (const ManifestFile& file : release.files) paths.push_back(file.path);
-    const StampsSeen seen(paths, disk);
+    const StampsSeen seen(release.files, disk);
     const Manifest vouched = plan.known.CheckStamps(seen);
     UpdatePlan update = PlanUpdate(inputs.journal ? nullptr : &vouched, release, seen);
     plan.downloading = inputs.local ? EngineStatus::DownloadingChanges : EngineStatus::DownloadingClient;

@@ -8,6 +8,7 @@
 #include "core/dropped_files.h"
 #include "core/known_contents.h"
 #include "core/placed_files.h"
+#include "core/stamps_seen.h"
 #include "core/manifest_parse.h"
 #include "core/manifest_write.h"
 #include "core/update_plan.h"
@@ -191,6 +192,34 @@ TEST(UpdatePlan, ASharedContentIsBuiltForTheFilesThatNeedIt) {
     const UpdatePlan plan = PlanUpdate(&local, remote, disk);
     const std::vector<std::vector<std::string>> expected = {{"data/world-backup.pak"}};
     EXPECT_EQ(PlannedPaths(plan.contents, remote), expected);
+}
+
+// The disk is asked once about each listed path, by its bytes as given
+// (a path listed twice once), more paths than a small table holds; a
+// missing file stays missing, and any other path is asked of the disk
+// each time.
+TEST(UpdatePlan, StampsSeenAnswerTheirPathsFromOneQuestionEach) {
+    std::vector<testing::ListedFile> files;
+    for (int i = 0; i < 40; ++i) files.push_back(FileEntry("data/f" + std::to_string(i), 1, 100 + i));
+    files.push_back(FileEntry("data/f7", 1, 107));
+    const Manifest listed = PlanManifest(1, std::move(files));
+    FakeDisk disk(listed);
+    disk.sizes.erase("data/f3");
+    disk.times["data/f5"] = 1234;
+    disk.sizes["DATA/F5"] = 9;
+    const StampsSeen seen(listed.files, disk);
+    EXPECT_EQ(disk.stampQuestions, 40);
+    for (int i = 0; i < 40; ++i) {
+        const std::string path = "data/f" + std::to_string(i);
+        EXPECT_EQ(seen.FileSize(path), i == 3 ? std::nullopt : std::optional<std::uint64_t>(100 + i)) << path;
+    }
+    EXPECT_EQ(seen.Stamp("data/f5"), (FileStamp{105, 1234}));
+    EXPECT_FALSE(seen.Stamp("data/f3"));
+    EXPECT_EQ(disk.stampQuestions + disk.questions, 40);
+    EXPECT_EQ(seen.FileSize("DATA/F5"), 9u);
+    EXPECT_EQ(seen.Stamp("DATA/F5"), (FileStamp{9, 0}));
+    EXPECT_FALSE(seen.FileSize("data/f40"));
+    EXPECT_EQ(disk.stampQuestions + disk.questions, 43);
 }
 
 // How long this takes is measured by tools/measure (the run with nothing to
