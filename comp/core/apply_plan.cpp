@@ -20,8 +20,9 @@ ApplyPlan PlanApply(const ApplyInputs& inputs, const InstalledFiles& disk) {
     plan.known = KnownContents(inputs.placedRecord, inputs.local, inputs.journal);
     // The release's files, most of them the record's too, asked about once.
     const StampsSeen seen(release.files, disk);
-    const Manifest vouched = plan.known.CheckStamps(seen);
-    UpdatePlan update = PlanUpdate(inputs.journal ? nullptr : &vouched, release, seen);
+    const std::vector<FileInPlace> vouched = plan.known.CheckStamps(seen);
+    // After an interrupted apply no file is taken as in place.
+    UpdatePlan update = PlanUpdate(inputs.journal ? std::span<const FileInPlace>() : vouched, release, seen);
     plan.downloading = inputs.local ? EngineStatus::DownloadingChanges : EngineStatus::DownloadingClient;
     plan.contents = std::move(update.contents);
     if (inputs.updaterFilesOnly) {

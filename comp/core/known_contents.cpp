@@ -104,14 +104,15 @@ std::vector<PlacedFile> KnownContents::PlacedWhileMoving(const std::vector<Place
     return files;
 }
 
-Manifest KnownContents::CheckStamps(const InstalledFiles& disk) {
-    Manifest vouched;
+std::vector<FileInPlace> KnownContents::CheckStamps(const InstalledFiles& disk) {
+    std::vector<FileInPlace> vouched;
+    vouched.reserve(record_.size());
     vouched_.assign(record_.size(), false);
     for (std::size_t i = 0; i < record_.size(); ++i) {
         const PlacedFile& entry = record_[i];
         if (!entry.sha256 || !entry.stamp.Known() || disk.Stamp(entry.path) != entry.stamp) continue;
         vouched_[i] = true;
-        vouched.files.push_back({*entry.sha256, entry.stamp.size, entry.path, 0, 0, entry.playerFile});
+        vouched.push_back({entry.path, &*entry.sha256, entry.stamp.size});
     }
     return vouched;
 }

@@ -11,28 +11,27 @@ namespace velmora::engine {
 
 namespace {
 
-// The local manifest's files by the hash of their path compared as Windows
+// The files in place by the hash of their path compared as Windows
 // compares names, sorted; a match is confirmed on the folded paths
 // themselves. A few bytes a file, where a map keyed by the folded paths
 // would hold a copy of every path.
 class InstalledByPath {
 public:
-    explicit InstalledByPath(const Manifest* local) : local_(local) {
-        if (!local) return;
-        entries_.reserve(local->files.size());
-        for (std::size_t i = 0; i < local->files.size(); ++i)
-            entries_.push_back({Hash(FoldCase(local->files[i].path)), static_cast<std::uint32_t>(i)});
+    explicit InstalledByPath(std::span<const FileInPlace> files) : files_(files) {
+        entries_.reserve(files.size());
+        for (std::size_t i = 0; i < files.size(); ++i)
+            entries_.push_back({Hash(FoldCase(files[i].path)), static_cast<std::uint32_t>(i)});
         std::sort(entries_.begin(), entries_.end());
     }
 
-    // The local file at `path`, or null.
-    const ManifestFile* Find(std::string_view path) const {
-        if (!local_) return nullptr;
+    // The first file in place at `path`, or null.
+    const FileInPlace* Find(std::string_view path) const {
+        if (entries_.empty()) return nullptr;
         const std::string folded = FoldCase(path);
         const Entry key{Hash(folded), 0};
         for (auto at = std::lower_bound(entries_.begin(), entries_.end(), key);
              at != entries_.end() && at->hash == key.hash; ++at) {
-            const ManifestFile& file = local_->files[at->index];
+            const FileInPlace& file = files_[at->index];
             if (FoldCase(file.path) == folded) return &file;
         }
         return nullptr;
@@ -47,14 +46,25 @@ private:
 
     static std::size_t Hash(std::string_view folded) { return std::hash<std::string_view>{}(folded); }
 
-    const Manifest* local_;
+    std::span<const FileInPlace> files_;
     std::vector<Entry> entries_;
 };
 
 }  // namespace
 
 UpdatePlan PlanUpdate(const Manifest* local, const Manifest& remote, const InstalledFiles& disk) {
-    const InstalledByPath installed(local);
+    std::vector<FileInPlace> inPlace;
+    if (local) {
+        inPlace.reserve(local->files.size());
+        for (const ManifestFile& file : local->files) inPlace.push_back({file.path, &file.sha256, file.size});
+    }
+    UpdatePlan plan = PlanUpdate(inPlace, remote, disk);
+    if (!local && !plan.contents.empty()) plan.status = EngineStatus::DownloadingClient;
+    return plan;
+}
+
+UpdatePlan PlanUpdate(std::span<const FileInPlace> inPlace, const Manifest& remote, const InstalledFiles& disk) {
+    const InstalledByPath installed(inPlace);
     UpdatePlan plan;
     const auto contentDigest = [&](std::uint32_t c) -> const Sha256Digest& {
         return remote.files[plan.contents[c].source].sha256;
@@ -64,8 +74,8 @@ UpdatePlan PlanUpdate(const Manifest* local, const Manifest& remote, const Insta
         const ManifestFile& file = remote.files[i];
         const std::optional<std::uint64_t> sizeOnDisk = disk.FileSize(file.path);
         const bool sizeMatches = sizeOnDisk == file.size;
-        const ManifestFile* before = installed.Find(file.path);
-        if (sizeMatches && before && before->sha256 == file.sha256 && before->size == file.size) {
+        const FileInPlace* before = installed.Find(file.path);
+        if (sizeMatches && before && *before->sha256 == file.sha256 && before->size == file.size) {
             ++plan.filesUpToDate;
             continue;
         }
@@ -76,8 +86,7 @@ UpdatePlan PlanUpdate(const Manifest* local, const Manifest& remote, const Insta
         plan.contents.AddFile(slot, {index, sizeMatches});
     }
     plan.contents.Group();
-    if (!plan.contents.empty())
-        plan.status = local ? EngineStatus::DownloadingChanges : EngineStatus::DownloadingClient;
+    if (!plan.contents.empty()) plan.status = EngineStatus::DownloadingChanges;
     return plan;
 }
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +42,14 @@ struct UpdatePlan {
     std::size_t filesUpToDate = 0;
 };
 
+// A file known to hold a content: its path, the content and its size,
+// viewed where a manifest or the record of placed files holds them.
+struct FileInPlace {
+    std::string_view path;
+    const Sha256Digest* sha256 = nullptr;
+    std::uint64_t size = 0;
+};
+
 // A file is up to date, and is not read, when the local manifest lists it
 // (path compared as Windows compares names) with the remote SHA-256 and size
 // and the disk has a file of that size there. Every other file needs its
@@ -48,6 +57,10 @@ struct UpdatePlan {
 // left alone here (dropped_files.h). `local` is null when there is no valid
 // local manifest.
 UpdatePlan PlanUpdate(const Manifest* local, const Manifest& remote, const InstalledFiles& disk);
+// The same with the files `inPlace` in place of a local manifest's (the
+// first of a path counts), such as those the record of placed files
+// vouches for; they must outlive the call.
+UpdatePlan PlanUpdate(std::span<const FileInPlace> inPlace, const Manifest& remote, const InstalledFiles& disk);
 
 }  // namespace velmora::engine
 
