@@ -13,7 +13,7 @@ namespace {
 
 // The files in place by the hash of their path compared as Windows
 // compares names, sorted; a match is confirmed on the folded paths
-// themselves. A few bytes a file, where a map keyed by the folded paths
+// themselves. Eight bytes a file, where a map keyed by the folded paths
 // would hold a copy of every path.
 class InstalledByPath {
 public:
@@ -39,12 +39,15 @@ public:
 
 private:
     struct Entry {
-        std::size_t hash;
+        std::uint32_t hash;
         std::uint32_t index;
         friend auto operator<=>(const Entry&, const Entry&) = default;
     };
 
-    static std::size_t Hash(std::string_view folded) { return std::hash<std::string_view>{}(folded); }
+    // 32 bits: a match is confirmed on the paths anyway.
+    static std::uint32_t Hash(std::string_view folded) {
+        return static_cast<std::uint32_t>(std::hash<std::string_view>{}(folded));
+    }
 
     std::span<const FileInPlace> files_;
     std::vector<Entry> entries_;
