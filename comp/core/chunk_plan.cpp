@@ -105,21 +105,26 @@ std::vector<PackRange> JoinIntoRanges(const NeededChunks& needed, std::vector<st
         const ManifestChunk& y = needed.Stored(b);
         return x.Pack() != y.Pack() ? x.Pack() < y.Pack() : x.Offset() < y.Offset();
     });
+    // Each range's extent found first, so that its list of chunks is made
+    // at its size: some ten thousand lists that doubled as they grew would
+    // hold a fifth more.
     std::vector<PackRange> ranges;
-    for (const std::uint32_t i : wanted) {
-        const ManifestChunk& chunk = needed.Stored(i);
-        const std::uint64_t end = chunk.Offset() + chunk.storedSize;
-        if (!ranges.empty()) {
-            PackRange& last = ranges.back();
-            const bool joins = last.pack == chunk.Pack() && chunk.Offset() >= last.end &&
-                               chunk.Offset() - last.end <= kMaxRangeGap && end - last.begin <= kMaxRangeBytes;
-            if (joins) {
-                last.end = end;
-                last.chunks.push_back(i);
-                continue;
-            }
+    for (std::size_t first = 0; first < wanted.size();) {
+        const ManifestChunk& start = needed.Stored(wanted[first]);
+        PackRange range{start.Pack(), start.Offset(), start.Offset() + start.storedSize, {}};
+        std::size_t next = first + 1;
+        for (; next < wanted.size(); ++next) {
+            const ManifestChunk& chunk = needed.Stored(wanted[next]);
+            const std::uint64_t end = chunk.Offset() + chunk.storedSize;
+            const bool joins = range.pack == chunk.Pack() && chunk.Offset() >= range.end &&
+                               chunk.Offset() - range.end <= kMaxRangeGap && end - range.begin <= kMaxRangeBytes;
+            if (!joins) break;
+            range.end = end;
         }
-        ranges.push_back({chunk.Pack(), chunk.Offset(), end, {i}});
+        range.chunks.assign(wanted.begin() + static_cast<std::ptrdiff_t>(first),
+                            wanted.begin() + static_cast<std::ptrdiff_t>(next));
+        ranges.push_back(std::move(range));
+        first = next;
     }
     return ranges;
 }
