@@ -29,6 +29,9 @@ void ContentsToBuild::Group() {
     }
     files_ = std::move(grouped);
     contentOfFile_ = {};
+    // The list doubled as it grew: held for the whole run, it is made to
+    // fit now, while the plan holds little else.
+    contents_.shrink_to_fit();
 }
 
 }  // namespace velmora::engine
