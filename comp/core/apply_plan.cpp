@@ -7,22 +7,10 @@
 #include "core/stamps_seen.h"
 
 namespace velmora::engine {
-namespace {
 
-// Drops every file but the updater's own from the contents, and the
-// contents left without files.
-void KeepOnlyUpdaterFiles(const Manifest& release, std::vector<ContentToBuild>& contents) {
-    for (ContentToBuild& content : contents)
-        std::erase_if(content.files, [&](const FileToWrite& file) { return !IsUpdaterFile(release.files[file.index].path); });
-    std::erase_if(contents, [](const ContentToBuild& content) { return content.files.empty(); });
-}
-
-}  // namespace
-
-std::vector<std::string> PathsToPlace(const Manifest& release, const std::vector<ContentToBuild>& contents) {
+std::vector<std::string> PathsToPlace(const Manifest& release, const ContentsToBuild& contents) {
     std::vector<std::string> paths;
-    for (const ContentToBuild& content : contents)
-        for (const FileToWrite& file : content.files) paths.push_back(release.files[file.index].path);
+    for (const FileToWrite& file : contents.Files()) paths.push_back(release.files[file.index].path);
     return paths;
 }
 
@@ -31,16 +19,15 @@ ApplyPlan PlanApply(const ApplyInputs& inputs, const InstalledFiles& disk) {
     ApplyPlan plan;
     plan.known = KnownContents(&inputs.placedRecord, inputs.local, inputs.journal);
     // The release's files, most of them the record's too, asked about once.
-    std::vector<std::string_view> paths;
-    paths.reserve(release.files.size());
-    for (const ManifestFile& file : release.files) paths.push_back(file.path);
-    const StampsSeen seen(paths, disk);
-    const Manifest vouched = plan.known.CheckStamps(seen);
-    UpdatePlan update = PlanUpdate(inputs.journal ? nullptr : &vouched, release, seen);
+    const StampsSeen seen(release.files, disk);
+    const std::vector<FileInPlace> vouched = plan.known.CheckStamps(seen);
+    // After an interrupted apply no file is taken as in place.
+    UpdatePlan update = PlanUpdate(inputs.journal ? std::span<const FileInPlace>() : vouched, release, seen);
     plan.downloading = inputs.local ? EngineStatus::DownloadingChanges : EngineStatus::DownloadingClient;
     plan.contents = std::move(update.contents);
     if (inputs.updaterFilesOnly) {
-        KeepOnlyUpdaterFiles(release, plan.contents);
+        plan.contents.KeepFiles(
+            [&](const FileToWrite& file) { return IsUpdaterFile(release.files[file.index].path); });
         if (plan.contents.empty()) plan.endsAt = EngineStatus::UpdaterObsolete;
     } else {
         plan.dropped = FindDroppedFiles(plan.known.PathsPlacedSoFar(), release);
@@ -62,8 +49,7 @@ RecordSteps PlanRecordSteps(const ApplyPlan& plan, const ApplyInputs& inputs, bo
     if (steps.movesFiles) {
         std::vector<bool> placing(release.files.size(), !updaterOnly);
         if (updaterOnly)
-            for (const ContentToBuild& content : plan.contents)
-                for (const FileToWrite& file : content.files) placing[file.index] = true;
+            for (const FileToWrite& file : plan.contents.Files()) placing[file.index] = true;
         // Placing only the updater's files takes the game no nearer to the
         // release: no journal then, nor a record rewritten afterwards.
         steps.writesJournal = !updaterOnly;

@@ -35,7 +35,7 @@ struct ApplyPlan {
     // UpdaterObsolete when only the updater's files were asked for and none
     // of them differs: the run ends there.
     std::optional<EngineStatus> endsAt;
-    std::vector<ContentToBuild> contents;
+    ContentsToBuild contents;
     DroppedFiles dropped;
     // What the record and the manifests say of each file.
     KnownContents known;
@@ -68,7 +68,7 @@ struct RecordSteps {
 };
 
 // The paths the contents go to.
-std::vector<std::string> PathsToPlace(const Manifest& release, const std::vector<ContentToBuild>& contents);
+std::vector<std::string> PathsToPlace(const Manifest& release, const ContentsToBuild& contents);
 
 // Whether the run moves nothing and the record of placed files already says
 // what it would once the release is in place (`kept`: the player's files

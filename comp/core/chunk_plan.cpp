@@ -7,52 +7,52 @@
 
 namespace velmora::engine {
 
+std::size_t NeededChunks::FirstMore(std::size_t i) const {
+    return static_cast<std::size_t>(std::lower_bound(moreChunks_.begin(), moreChunks_.end(), i) - moreChunks_.begin());
+}
+
 ChunkTargets NeededChunks::Targets(std::size_t i) const {
-    const Chunk& chunk = chunks_[i];
-    const std::size_t moreEnd = i + 1 < chunks_.size() ? chunks_[i + 1].moreTargets : more_.size();
-    return ChunkTargets({chunk.firstContent, chunk.firstOffset}, more_.data() + chunk.moreTargets,
-                        moreEnd - chunk.moreTargets);
+    const auto [begin, end] = std::equal_range(moreChunks_.begin(), moreChunks_.end(), i);
+    const auto first = static_cast<std::size_t>(begin - moreChunks_.begin());
+    return ChunkTargets(chunks_[i].first, morePlaces_.data() + first, static_cast<std::size_t>(end - begin));
 }
 
 std::optional<InstalledChunk> NeededChunks::Installed(std::size_t i) const {
-    const Chunk& chunk = chunks_[i];
-    if (chunk.installedFile == kNotInstalled) return std::nullopt;
-    return InstalledChunk{chunk.installedFile, chunk.installedOffset};
+    const Beside key{static_cast<std::uint32_t>(i), {}};
+    const auto found = std::lower_bound(installed_.begin(), installed_.end(), key);
+    if (found == installed_.end() || found->chunk != key.chunk) return std::nullopt;
+    return InstalledChunk{found->place.Index(), found->place.Offset()};
 }
 
 std::size_t NeededChunks::Add(std::size_t stored, ChunkTarget first) {
-    Chunk chunk;
-    chunk.stored = static_cast<std::uint32_t>(stored);
-    chunk.firstContent = static_cast<std::uint32_t>(first.content);
-    chunk.firstOffset = first.offset;
-    chunks_.push_back(chunk);
+    chunks_.push_back({static_cast<std::uint32_t>(stored), {first.content, first.offset}});
     return chunks_.size() - 1;
 }
 
 void NeededChunks::AddTarget(std::size_t i, ChunkTarget target) {
-    later_.push_back({static_cast<std::uint32_t>(i), target});
+    later_.push_back({static_cast<std::uint32_t>(i), {target.content, target.offset}});
 }
 
 void NeededChunks::SetInstalled(std::size_t i, InstalledChunk copy) {
-    chunks_[i].installedFile = static_cast<std::uint32_t>(copy.file);
-    chunks_[i].installedOffset = copy.offset;
+    installed_.push_back({static_cast<std::uint32_t>(i), {copy.file, copy.offset}});
 }
 
 void NeededChunks::Seal() {
     // Stable: each chunk's places stay in the order they were added.
-    std::stable_sort(later_.begin(), later_.end(),
-                     [](const LaterTarget& a, const LaterTarget& b) { return a.chunk < b.chunk; });
-    more_.clear();
-    more_.reserve(later_.size());
-    std::size_t at = 0;
-    for (std::size_t i = 0; i < chunks_.size(); ++i) {
-        chunks_[i].moreTargets = static_cast<std::uint32_t>(more_.size());
-        for (; at < later_.size() && later_[at].chunk == i; ++at) more_.push_back(later_[at].target);
+    std::stable_sort(later_.begin(), later_.end());
+    moreChunks_.clear();
+    morePlaces_.clear();
+    moreChunks_.reserve(later_.size());
+    morePlaces_.reserve(later_.size());
+    for (const Beside& later : later_) {
+        moreChunks_.push_back(later.chunk);
+        morePlaces_.push_back(later.place);
     }
     later_ = {};
+    std::sort(installed_.begin(), installed_.end());
 }
 
-NeededChunks ListNeededChunks(const Manifest& remote, const std::vector<ContentToBuild>& contents,
+NeededChunks ListNeededChunks(const Manifest& remote, std::span<const ContentToBuild> contents,
                               const Manifest* local, const InstalledFiles& disk) {
     // Room for every chunk line of the contents at once: most chunks are
     // distinct, and a list that doubles as it grows would hold half as
@@ -77,18 +77,23 @@ NeededChunks ListNeededChunks(const Manifest& remote, const std::vector<ContentT
             offset += chunk.size;
         }
     }
-    needed.Seal();
-    if (!local) return needed;
-    // A chunk line of a local file is found among the needed chunks by the
-    // first bytes of its digest, all a local manifest may keep of it: the
-    // copy is checked against the whole digest before it serves.
-    for (std::size_t f = 0; f < local->files.size(); ++f) {
+    // The first copy of each chunk the install holds; room made at once
+    // for as many as there can be. A chunk line of a local file is found
+    // among the needed chunks by the first bytes of its digest, all a local
+    // manifest may keep of it: the copy is checked against the whole digest
+    // before it serves.
+    std::vector<bool> installed(local ? needed.size() : 0, false);
+    if (local) needed.ReserveInstalled(std::min(needed.size(), local->chunks.size() + local->chunkKeys.size()));
+    for (std::size_t f = 0; local && f < local->files.size(); ++f) {
         const ManifestFile& file = local->files[f];
         if (file.chunkCount == 0 || disk.FileSize(file.path) != file.size) continue;
         std::uint64_t offset = 0;
         const auto take = [&](const ChunkKey& key) {
             const std::optional<std::uint32_t> found = index.FindByStart(key.digestStart);
-            if (found && !needed.Installed(*found)) needed.SetInstalled(*found, {f, offset});
+            if (found && !installed[*found]) {
+                installed[*found] = true;
+                needed.SetInstalled(*found, {f, offset});
+            }
             offset += key.size;
         };
         if (local->HoldsChunks())
@@ -96,31 +101,37 @@ NeededChunks ListNeededChunks(const Manifest& remote, const std::vector<ContentT
         else
             for (const ChunkKey& key : local->ChunkKeysOf(file)) take(key);
     }
+    needed.Seal();
     return needed;
 }
 
-std::vector<PackRange> JoinIntoRanges(const NeededChunks& needed, std::vector<std::size_t> wanted) {
+std::vector<PackRange> JoinIntoRanges(const NeededChunks& needed, std::vector<std::uint32_t> wanted) {
     // Sorted where they are: a large game's list is some megabytes.
-    std::sort(wanted.begin(), wanted.end(), [&](std::size_t a, std::size_t b) {
+    std::sort(wanted.begin(), wanted.end(), [&](std::uint32_t a, std::uint32_t b) {
         const ManifestChunk& x = needed.Stored(a);
         const ManifestChunk& y = needed.Stored(b);
         return x.Pack() != y.Pack() ? x.Pack() < y.Pack() : x.Offset() < y.Offset();
     });
+    // Each range's extent found first, so that its list of chunks is made
+    // at its size: some ten thousand lists that doubled as they grew would
+    // hold a fifth more.
     std::vector<PackRange> ranges;
-    for (const std::size_t i : wanted) {
-        const ManifestChunk& chunk = needed.Stored(i);
-        const std::uint64_t end = chunk.Offset() + chunk.storedSize;
-        if (!ranges.empty()) {
-            PackRange& last = ranges.back();
-            const bool joins = last.pack == chunk.Pack() && chunk.Offset() >= last.end &&
-                               chunk.Offset() - last.end <= kMaxRangeGap && end - last.begin <= kMaxRangeBytes;
-            if (joins) {
-                last.end = end;
-                last.chunks.push_back(i);
-                continue;
-            }
+    for (std::size_t first = 0; first < wanted.size();) {
+        const ManifestChunk& start = needed.Stored(wanted[first]);
+        PackRange range{start.Pack(), start.Offset(), start.Offset() + start.storedSize, {}};
+        std::size_t next = first + 1;
+        for (; next < wanted.size(); ++next) {
+            const ManifestChunk& chunk = needed.Stored(wanted[next]);
+            const std::uint64_t end = chunk.Offset() + chunk.storedSize;
+            const bool joins = range.pack == chunk.Pack() && chunk.Offset() >= range.end &&
+                               chunk.Offset() - range.end <= kMaxRangeGap && end - range.begin <= kMaxRangeBytes;
+            if (!joins) break;
+            range.end = end;
         }
-        ranges.push_back({chunk.Pack(), chunk.Offset(), end, {i}});
+        range.chunks.assign(wanted.begin() + static_cast<std::ptrdiff_t>(first),
+                            wanted.begin() + static_cast<std::ptrdiff_t>(next));
+        ranges.push_back(std::move(range));
+        first = next;
     }
     return ranges;
 }

@@ -30,26 +30,55 @@ struct InstalledChunk {
     std::uint64_t offset = 0;
 };
 
+// A number below 2^24 (a content of the plan, a file of a manifest: a
+// manifest of kMaxManifestBytes lists fewer) and an offset below
+// kMaxFileSize in two 32-bit words, so that a record of it and one more
+// 32-bit number takes 12 bytes.
+class IndexAndOffset {
+public:
+    static constexpr unsigned kOffsetBits = 40;
+    static constexpr std::size_t kIndexLimit = std::size_t{1} << (64 - kOffsetBits);
+
+    IndexAndOffset() = default;
+    IndexAndOffset(std::size_t index, std::uint64_t offset)
+        : high_(static_cast<std::uint32_t>((index << (kOffsetBits - 32)) | ((offset >> 32) & 0xFFu))),
+          low_(static_cast<std::uint32_t>(offset)) {}
+    std::size_t Index() const noexcept { return high_ >> (kOffsetBits - 32); }
+    std::uint64_t Offset() const noexcept { return (std::uint64_t{high_ & 0xFFu} << 32) | low_; }
+
+private:
+    std::uint32_t high_ = 0;  // the index above the offset's top 8 bits
+    std::uint32_t low_ = 0;   // the offset's low 32 bits
+};
+static_assert((std::uint64_t{1} << IndexAndOffset::kOffsetBits) == kMaxFileSize);
+// A file line takes at least 74 bytes.
+static_assert(kMaxManifestBytes / 74 < IndexAndOffset::kIndexLimit);
+
 // The places one chunk goes, in list order: the first is held with the
 // chunk, the rest (a chunk that several contents share) in a list beside.
 class ChunkTargets {
 public:
-    ChunkTargets(ChunkTarget first, const ChunkTarget* more, std::size_t moreCount)
+    ChunkTargets(IndexAndOffset first, const IndexAndOffset* more, std::size_t moreCount)
         : first_(first), more_(more), moreCount_(moreCount) {}
     std::size_t size() const noexcept { return 1 + moreCount_; }
-    ChunkTarget operator[](std::size_t t) const { return t == 0 ? first_ : more_[t - 1]; }
+    ChunkTarget operator[](std::size_t t) const {
+        const IndexAndOffset place = t == 0 ? first_ : more_[t - 1];
+        return {place.Index(), place.Offset()};
+    }
 
 private:
-    ChunkTarget first_;
-    const ChunkTarget* more_;
+    IndexAndOffset first_;
+    const IndexAndOffset* more_;
     std::size_t moreCount_;
 };
 
 // Each distinct chunk the contents of a run need, with every place it goes
 // and a copy in the install where an old file holds it. A large game needs
-// close to a million: each takes 32 bytes and no allocation of its own;
-// most go to one place only, and the few other places of the chunks that
-// several contents share lie in one list.
+// close to a million: each takes 12 bytes and no allocation of its own.
+// Most go to one place only and have no copy in the install (none at all
+// on a fresh install): the other places of the chunks that several
+// contents share, and the copies, lie in lists beside, by chunk, found by
+// binary search.
 class NeededChunks {
 public:
     // `stored`: the list the chunks are numbered in, the remote manifest's
@@ -65,49 +94,54 @@ public:
     std::optional<InstalledChunk> Installed(std::size_t i) const;
     // Every place of every chunk numbered from 0 to TargetCount() - 1:
     // the number of place `t` of chunk `i`, for lists kept beside.
-    std::size_t TargetCount() const noexcept { return chunks_.size() + more_.size(); }
+    std::size_t TargetCount() const noexcept { return chunks_.size() + morePlaces_.size(); }
     std::size_t TargetNumber(std::size_t i, std::size_t t) const {
-        return t == 0 ? i : chunks_.size() + chunks_[i].moreTargets + t - 1;
+        return t == 0 ? i : chunks_.size() + FirstMore(i) + t - 1;
     }
 
     // Adds chunk `stored` (an index into the stored list) going to `first`;
-    // the places added later with AddTarget
-    // and the copy with SetInstalled. Every AddTarget comes before Seal,
+    // the places added later with AddTarget and the copy (one at most) with
+    // SetInstalled. Every AddTarget and SetInstalled comes before Seal,
     // which readies the list for reading.
     std::size_t Add(std::size_t stored, ChunkTarget first);
     void AddTarget(std::size_t i, ChunkTarget target);
     void SetInstalled(std::size_t i, InstalledChunk copy);
     void Seal();
     void Reserve(std::size_t chunks) { chunks_.reserve(chunks); }
+    void ReserveInstalled(std::size_t copies) { installed_.reserve(copies); }
 
 private:
-    static constexpr std::uint32_t kNotInstalled = 0xFFFFFFFFu;
-
     struct Chunk {
-        std::uint64_t firstOffset = 0;
-        std::uint64_t installedOffset = 0;
         std::uint32_t stored = 0;
-        std::uint32_t firstContent = 0;
-        std::uint32_t moreTargets = 0;  // into more_, up to the next chunk's
-        std::uint32_t installedFile = kNotInstalled;
+        IndexAndOffset first;  // content and offset
     };
-    // A place beyond a chunk's first, before Seal sorts them by chunk.
-    struct LaterTarget {
-        std::uint32_t chunk;
-        ChunkTarget target;
+    // A place beyond a chunk's first, or the chunk's copy in the install
+    // (file and offset).
+    struct Beside {
+        std::uint32_t chunk = 0;
+        IndexAndOffset place;
+        friend bool operator<(const Beside& a, const Beside& b) { return a.chunk < b.chunk; }
     };
+    static_assert(sizeof(Chunk) == 12 && sizeof(Beside) == 12);
+
+    // The position in morePlaces_ of chunk `i`'s second place, or of the
+    // next chunk's when it has none.
+    std::size_t FirstMore(std::size_t i) const;
 
     std::span<const ManifestChunk> stored_;
     std::vector<Chunk> chunks_;
-    std::vector<ChunkTarget> more_;
-    std::vector<LaterTarget> later_;
+    std::vector<Beside> later_;  // the places beyond a chunk's first, until Seal
+    // Those, by chunk: the chunk's number and the place.
+    std::vector<std::uint32_t> moreChunks_;
+    std::vector<IndexAndOffset> morePlaces_;
+    std::vector<Beside> installed_;  // by chunk once sealed
 };
 
 // Each distinct chunk (by SHA-256) of the contents once, in the order the
 // contents list them. A chunk counts as installed when a file of the local
 // manifest lists it and the disk holds a file of that file's size.
 // `remote` holds its chunks; `local` may hold only their keys.
-NeededChunks ListNeededChunks(const Manifest& remote, const std::vector<ContentToBuild>& contents,
+NeededChunks ListNeededChunks(const Manifest& remote, std::span<const ContentToBuild> contents,
                               const Manifest* local, const InstalledFiles& disk);
 
 // A piece of one pack to fetch in one request.
@@ -115,7 +149,7 @@ struct PackRange {
     std::uint32_t pack = 0;
     std::uint64_t begin = 0;  // first byte
     std::uint64_t end = 0;    // one past the last byte
-    std::vector<std::size_t> chunks;  // indices into the needed chunks, by offset
+    std::vector<std::uint32_t> chunks;  // indices into the needed chunks, by offset
 };
 
 // Ranges need no more bytes between two chunks than this: skipping them
@@ -131,7 +165,7 @@ inline constexpr std::uint64_t kMaxRangeBytes = 8u * 1024 * 1024;
 // kMaxRangeBytes. A chunk that overlaps the one before it starts a range of
 // its own, so every range is read front to back. Ordered by pack, then
 // offset.
-std::vector<PackRange> JoinIntoRanges(const NeededChunks& needed, std::vector<std::size_t> wanted);
+std::vector<PackRange> JoinIntoRanges(const NeededChunks& needed, std::vector<std::uint32_t> wanted);
 
 // The bytes the ranges download, gaps included: the run's total.
 std::uint64_t RangeBytes(const std::vector<PackRange>& ranges);

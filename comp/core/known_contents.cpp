@@ -110,15 +110,16 @@ Result<void> KnownContents::WriteWhileMoving(const Manifest& release, const std:
     return writer.Finish();
 }
 
-Manifest KnownContents::CheckStamps(const InstalledFiles& disk) {
-    Manifest vouched;
+std::vector<FileInPlace> KnownContents::CheckStamps(const InstalledFiles& disk) {
+    std::vector<FileInPlace> vouched;
     const PlacedFiles& record = Record();
+    vouched.reserve(record.size());
     vouched_.assign(record.size(), false);
     for (std::size_t i = 0; i < record.size(); ++i) {
         const PlacedFile entry = record[i];
         if (!entry.sha256 || !entry.stamp.Known() || disk.Stamp(entry.path) != entry.stamp) continue;
         vouched_[i] = true;
-        vouched.files.push_back({*entry.sha256, entry.stamp.size, std::string(entry.path), 0, 0, entry.playerFile});
+        vouched.push_back({entry.path, record.Content(i), entry.stamp.size});
     }
     return vouched;
 }

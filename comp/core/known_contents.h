@@ -55,10 +55,10 @@ public:
                                   const TextPieces& take) const;
 
     // Compares the record's stamps with `disk`'s, once: the files it
-    // vouches for, as a manifest of what the disk holds (no chunks). The
-    // plan takes them as up to date where the release lists the same
-    // content.
-    Manifest CheckStamps(const InstalledFiles& disk);
+    // vouches for, in its order, each with the content it holds and the
+    // size of its stamp, viewed in the record. The plan takes them as up to
+    // date where the release lists the same content.
+    std::vector<FileInPlace> CheckStamps(const InstalledFiles& disk);
 
     // Whether the record, written again once the release is in place (the
     // player's files `kept`, by index into its files), would come out the

@@ -1,22 +1,50 @@
 #include "core/stamps_seen.h"
 
+#include <functional>
+
 namespace velmora::engine {
 
-StampsSeen::StampsSeen(const std::vector<std::string_view>& paths, const InstalledFiles& disk) : disk_(disk) {
-    seen_.reserve(paths.size());
-    for (std::string_view path : paths) seen_.try_emplace(path, disk.Stamp(path));
+StampsSeen::StampsSeen(std::span<const ManifestFile> files, const InstalledFiles& disk)
+    : files_(files), disk_(disk), seen_(files.size()) {
+    // At most half full: a probe finds its path or an empty slot in a step
+    // or two.
+    std::size_t slots = 16;
+    while (slots < files.size() * 2) slots *= 2;
+    slots_.assign(slots, kEmpty);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        std::uint32_t& slot = slots_[Probe(files[i].path)];
+        if (slot != kEmpty) continue;  // a path listed twice is asked about once
+        slot = static_cast<std::uint32_t>(i);
+        if (const std::optional<FileStamp> stamp = disk.Stamp(files[i].path)) seen_[i].stamp = *stamp;
+    }
+}
+
+std::size_t StampsSeen::Probe(std::string_view path) const {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = std::hash<std::string_view>{}(path) & mask;; at = (at + 1) & mask) {
+        const std::uint32_t slot = slots_[at];
+        if (slot == kEmpty || files_[slot].path == path) return at;
+    }
+}
+
+std::optional<std::uint32_t> StampsSeen::Find(std::string_view path) const {
+    const std::uint32_t slot = slots_[Probe(path)];
+    if (slot == kEmpty) return std::nullopt;
+    return slot;
 }
 
 std::optional<FileStamp> StampsSeen::Stamp(std::string_view path) const {
-    const auto found = seen_.find(path);
-    return found != seen_.end() ? found->second : disk_.Stamp(path);
+    const std::optional<std::uint32_t> found = Find(path);
+    if (!found) return disk_.Stamp(path);
+    if (!seen_[*found].Present()) return std::nullopt;
+    return seen_[*found].stamp;
 }
 
 std::optional<std::uint64_t> StampsSeen::FileSize(std::string_view path) const {
-    const auto found = seen_.find(path);
-    if (found == seen_.end()) return disk_.FileSize(path);
-    if (!found->second) return std::nullopt;
-    return found->second->size;
+    const std::optional<std::uint32_t> found = Find(path);
+    if (!found) return disk_.FileSize(path);
+    if (!seen_[*found].Present()) return std::nullopt;
+    return seen_[*found].stamp.size;
 }
 
 }  // namespace velmora::engine

@@ -5,10 +5,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/contents_to_build.h"
 #include "core/engine_status.h"
 #include "core/file_stamp.h"
 #include "core/manifest.h"
@@ -32,29 +34,20 @@ public:
     }
 };
 
-struct FileToWrite {
-    std::size_t index = 0;  // into the remote manifest's files
-    // A file of the remote size already lies there. It may already hold the
-    // new content (a run that was stopped after moving it into place), so
-    // the Windows side hashes it before it builds anything for it.
-    bool sizeOnDiskMatches = false;
-};
-
-// One file content the run builds in the staging folder from its chunks;
-// several files may share it (same content).
-struct ContentToBuild {
-    std::size_t source = 0;      // a remote file with this content: its chunks
-    Sha256Digest sha256{};       // of the content
-    std::uint64_t size = 0;
-    std::vector<FileToWrite> files;
-};
-
 struct UpdatePlan {
     // UpToDate when there is nothing to build; else DownloadingClient
     // without a local manifest, DownloadingChanges with one.
     EngineStatus status = EngineStatus::UpToDate;
-    std::vector<ContentToBuild> contents;  // in the order the remote lists their first file
+    ContentsToBuild contents;  // in the order the remote lists their first file
     std::size_t filesUpToDate = 0;
+};
+
+// A file known to hold a content: its path, the content and its size,
+// viewed where a manifest or the record of placed files holds them.
+struct FileInPlace {
+    std::string_view path;
+    const Sha256Digest* sha256 = nullptr;
+    std::uint64_t size = 0;
 };
 
 // A file is up to date, and is not read, when the local manifest lists it
@@ -64,6 +57,10 @@ struct UpdatePlan {
 // left alone here (dropped_files.h). `local` is null when there is no valid
 // local manifest.
 UpdatePlan PlanUpdate(const Manifest* local, const Manifest& remote, const InstalledFiles& disk);
+// The same with the files `inPlace` in place of a local manifest's (the
+// first of a path counts), such as those the record of placed files
+// vouches for; they must outlive the call.
+UpdatePlan PlanUpdate(std::span<const FileInPlace> inPlace, const Manifest& remote, const InstalledFiles& disk);
 
 }  // namespace velmora::engine
 
@@ -74,6 +71,7 @@ namespace velmora::engine {
 // come), and the largest copy made for a file that shares its content with
 // others. `present` bytes of staging files an earlier run left count as
 // there already. Checked against the free space before anything is fetched.
-std::uint64_t StagingBytesNeeded(const std::vector<ContentToBuild>& contents, std::uint64_t present);
+// `remote`: the manifest whose files the contents are.
+std::uint64_t StagingBytesNeeded(const Manifest& remote, const ContentsToBuild& contents, std::uint64_t present);
 
 }  // namespace velmora::engine

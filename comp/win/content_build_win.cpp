@@ -6,14 +6,15 @@
 
 namespace velmora::engine {
 
-Result<std::vector<std::size_t>> ContentBuild::Prepare(
-    const std::vector<ContentToBuild>& contents, const std::unordered_map<std::wstring, std::uint64_t>& leftovers) {
+Result<std::vector<std::uint32_t>> ContentBuild::Prepare(
+    const ContentsToBuild& contents, const std::unordered_map<std::wstring, std::uint64_t>& leftovers) {
     const auto leftover = [&](const std::wstring& name, std::uint64_t size) {
         const auto found = leftovers.find(name);
         return found != leftovers.end() && found->second == size;
     };
-    for (const ContentToBuild& content : contents) {
+    for (const ContentToBuild& building : contents) {
         if (cancel_.Raised()) return Stopped();
+        const ManifestFile& content = remote_.files[building.source];
         if (leftover(staging_.ReadyName(content.sha256), content.size)) {
             auto ready = staging_.CheckReady(content, cancel_);
             if (ready) continue;
@@ -23,7 +24,7 @@ Result<std::vector<std::size_t>> ContentBuild::Prepare(
         // .ready once the chunk is in: no .build to make and rename, which
         // under Wine costs about a millisecond a file. Cut short by a stop,
         // it is a .ready the next run hashes and discards.
-        const std::span<const ManifestChunk> chunks = remote_.ChunksOf(remote_.files[content.source]);
+        const std::span<const ManifestChunk> chunks = remote_.ChunksOf(content);
         const bool whole = chunks.size() == 1;
         // Its one chunk is checked against the chunk's SHA-256, so it is the
         // file's content only when both SHA-256 are the same.
@@ -33,20 +34,20 @@ Result<std::vector<std::size_t>> ContentBuild::Prepare(
         const bool resumed = !whole && leftover(staging_.BuildName(content.sha256), content.size);
         if (!whole && !resumed)
             if (auto made = staging_.CreateBuild(content); !made) return made.Error();
-        building_.push_back(content);
+        building_.push_back(building);
         resumed_.push_back(resumed);
         whole_.push_back(whole);
     }
 
     needed_ = ListNeededChunks(remote_, building_, local_, game_);
     placed_.assign(needed_.TargetCount(), false);
-    std::vector<std::size_t> wanted;
+    std::vector<std::uint32_t> wanted;
     OpenBuild open;
     for (std::size_t i = 0; i < needed_.size(); ++i) {
         if (cancel_.Raised()) return Stopped();
         auto restocked = Restock(i, placed_, open);
         if (!restocked) return restocked.Error();
-        if (!restocked.Value()) wanted.push_back(i);
+        if (!restocked.Value()) wanted.push_back(static_cast<std::uint32_t>(i));
     }
     return wanted;
 }
@@ -87,7 +88,7 @@ Result<bool> ContentBuild::Restock(std::size_t i, std::vector<bool>& placed, Ope
 
 Result<void> ContentBuild::WriteTo(const ChunkTarget& target, std::span<const std::uint8_t> content,
                                    OpenBuild& open) const {
-    if (whole_[target.content]) return staging_.WriteReady(building_[target.content], content);
+    if (whole_[target.content]) return staging_.WriteReady(BuiltFile(target.content), content);
     const std::wstring path = BuildPath(target);
     if (open.path != path) {
         auto opened = OpenForWriting(path);
@@ -111,7 +112,7 @@ Result<void> ContentBuild::Finish() const {
     for (std::size_t c = 0; c < building_.size(); ++c) {
         if (cancel_.Raised()) return Stopped();
         if (whole_[c]) continue;
-        const ContentToBuild& content = building_[c];
+        const ManifestFile& content = BuiltFile(c);
         const std::wstring build = staging_.BuildPath(content.sha256);
         if (auto flushed = Flush(build); !flushed) return flushed;
         if (auto checked = staging_.CheckBuilt(content, cancel_); !checked) return checked;

@@ -36,7 +36,7 @@ public:
     // each chunk not yet in place is copied from the install where an old
     // file holds it. `leftovers` is the staging folder's listing. Returns
     // the chunks still to fetch (indices into Needed()).
-    Result<std::vector<std::size_t>> Prepare(const std::vector<ContentToBuild>& contents,
+    Result<std::vector<std::uint32_t>> Prepare(const ContentsToBuild& contents,
                                              const std::unordered_map<std::wstring, std::uint64_t>& leftovers);
 
     const NeededChunks& Needed() const noexcept { return needed_; }
@@ -67,7 +67,11 @@ public:
 private:
     Result<bool> Restock(std::size_t chunk, std::vector<bool>& placed, OpenBuild& open) const;
     Result<void> WriteTo(const ChunkTarget& target, std::span<const std::uint8_t> content, OpenBuild& open) const;
-    std::wstring BuildPath(const ChunkTarget& target) const { return staging_.BuildPath(building_[target.content].sha256); }
+    // The remote file whose content is built `c`-th.
+    const ManifestFile& BuiltFile(std::size_t c) const { return remote_.files[building_[c].source]; }
+    std::wstring BuildPath(const ChunkTarget& target) const {
+        return staging_.BuildPath(BuiltFile(target.content).sha256);
+    }
 
     const Manifest& remote_;
     const Manifest* local_;

@@ -78,20 +78,13 @@ Result<void> KeepChangedPlayerFiles(std::vector<std::string>& paths, const Known
 Result<std::vector<bool>> SettleWithDisk(ApplyPlan& plan, const Manifest& release, const GameFolder& game,
                                          const CancelFlag& cancel) {
     std::vector<bool> kept(release.files.size(), false);
-    std::vector<ContentToBuild> contents;
-    for (ContentToBuild& content : plan.contents) {
-        std::vector<FileToWrite> files;
-        for (const FileToWrite& file : content.files) {
-            auto stays = StaysAsItIs(file, release.files[file.index], plan.known, game, cancel, kept);
-            if (!stays) return stays.Error();
-            if (!stays.Value()) files.push_back(file);
-        }
-        if (!files.empty()) {
-            content.files = std::move(files);
-            contents.push_back(std::move(content));
-        }
+    std::vector<bool> stays(release.files.size(), false);
+    for (const FileToWrite& file : plan.contents.Files()) {
+        auto staysAsItIs = StaysAsItIs(file, release.files[file.index], plan.known, game, cancel, kept);
+        if (!staysAsItIs) return staysAsItIs.Error();
+        stays[file.index] = staysAsItIs.Value();
     }
-    plan.contents = std::move(contents);
+    plan.contents.KeepFiles([&](const FileToWrite& file) { return !stays[file.index]; });
     // A dropped file in the way of the new release goes whoever changed it:
     // the release puts a folder or a file where it stands.
     if (auto done = KeepChangedPlayerFiles(plan.dropped.afterwards, plan.known, game, cancel); !done)

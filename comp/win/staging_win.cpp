@@ -13,7 +13,7 @@ namespace {
 
 std::wstring AsciiWide(std::string_view text) { return std::wstring(text.begin(), text.end()); }
 
-Result<void> Matches(const ContentToBuild& content, const FileDigest& digest, const std::wstring& path) {
+Result<void> Matches(const ManifestFile& content, const FileDigest& digest, const std::wstring& path) {
     if (digest.size != content.size)
         return EngineError{EngineStatus::WrongFile, Utf8(path) + " has " + std::to_string(digest.size) +
                                                         " bytes, the manifest says " + std::to_string(content.size)};
@@ -71,12 +71,12 @@ std::wstring StagingFolder::CopyPath(const Sha256Digest& content) const {
     return Subfolder(content) + L"\\" + AsciiWide(ToHex(content)) + L".copy";
 }
 
-Result<void> StagingFolder::CreateBuild(const ContentToBuild& content) const {
+Result<void> StagingFolder::CreateBuild(const ManifestFile& content) const {
     if (auto made = CreateFolders(Subfolder(content.sha256)); !made) return made;
     return CreateSized(BuildPath(content.sha256), content.size);
 }
 
-Result<void> StagingFolder::WriteReady(const ContentToBuild& content, std::span<const std::uint8_t> bytes) const {
+Result<void> StagingFolder::WriteReady(const ManifestFile& content, std::span<const std::uint8_t> bytes) const {
     if (auto made = CreateFolders(Subfolder(content.sha256)); !made) return made;
     return WriteFileFlushed(ReadyPath(content.sha256),
                             std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
@@ -102,15 +102,15 @@ Result<std::unordered_map<std::wstring, std::uint64_t>> StagingFolder::List() co
     return files;
 }
 
-Result<void> StagingFolder::CheckReady(const ContentToBuild& content, const CancelFlag& cancel) const {
+Result<void> StagingFolder::CheckReady(const ManifestFile& content, const CancelFlag& cancel) const {
     return CheckWhole(ReadyPath(content.sha256), content, cancel);
 }
 
-Result<void> StagingFolder::CheckBuilt(const ContentToBuild& content, const CancelFlag& cancel) const {
+Result<void> StagingFolder::CheckBuilt(const ManifestFile& content, const CancelFlag& cancel) const {
     return CheckWhole(BuildPath(content.sha256), content, cancel);
 }
 
-Result<void> StagingFolder::CheckWhole(const std::wstring& path, const ContentToBuild& content,
+Result<void> StagingFolder::CheckWhole(const std::wstring& path, const ManifestFile& content,
                                        const CancelFlag& cancel) const {
     auto digest = DigestOfFile(path, cancel);
     if (!digest) return digest.Error();

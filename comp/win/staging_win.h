@@ -20,10 +20,12 @@
 
 #include "core/cancel_flag.h"
 #include "core/engine_status.h"
-#include "core/update_plan.h"
+#include "core/manifest.h"
 
 namespace velmora::engine {
 
+// A content is named by a file of the manifest that holds it: its SHA-256
+// and size.
 class StagingFolder {
 public:
     explicit StagingFolder(std::wstring path) : path_(std::move(path)) {}
@@ -37,9 +39,9 @@ public:
     std::wstring BuildPath(const Sha256Digest& content) const;
     std::wstring ReadyPath(const Sha256Digest& content) const;
     // Creates the content's .build at its size (and its subfolder).
-    Result<void> CreateBuild(const ContentToBuild& content) const;
+    Result<void> CreateBuild(const ManifestFile& content) const;
     // Writes a content's checked bytes whole as its .ready, flushed.
-    Result<void> WriteReady(const ContentToBuild& content, std::span<const std::uint8_t> bytes) const;
+    Result<void> WriteReady(const ManifestFile& content, std::span<const std::uint8_t> bytes) const;
     // Where a content is copied before it is renamed into place.
     std::wstring CopyPath(const Sha256Digest& content) const;
     // Where the local manifest is written before it replaces the old one.
@@ -50,12 +52,12 @@ public:
 
     // Checks a .ready left by an earlier run before it is used; a .ready that
     // does not match is deleted and reported as -7.
-    Result<void> CheckReady(const ContentToBuild& content, const CancelFlag& cancel) const;
+    Result<void> CheckReady(const ManifestFile& content, const CancelFlag& cancel) const;
     // Checks a .build whole (size and SHA-256) once every chunk is in, before
     // it may become a .ready: checked chunks make the signed file only when
     // the manifest lists the right chunks in the right order. One that does
     // not match is deleted and reported as -7.
-    Result<void> CheckBuilt(const ContentToBuild& content, const CancelFlag& cancel) const;
+    Result<void> CheckBuilt(const ManifestFile& content, const CancelFlag& cancel) const;
 
     // Deletes every file in the folder, then the folder: after a run that
     // completed, whatever lies here is a leftover. Subfolders are not the
@@ -64,7 +66,7 @@ public:
 
 private:
     std::wstring Subfolder(const Sha256Digest& content) const;
-    Result<void> CheckWhole(const std::wstring& path, const ContentToBuild& content, const CancelFlag& cancel) const;
+    Result<void> CheckWhole(const std::wstring& path, const ManifestFile& content, const CancelFlag& cancel) const;
 
     std::wstring path_;
 };

@@ -84,16 +84,15 @@ private:
     Result<void> Apply(const ManifestText& release, const std::optional<ManifestText>& local,
                        const std::optional<ManifestText>& journal, const ReleaseChoice& choice,
                        const std::optional<AcceptedFloor>& record, PlacedFiles placed);
-    Result<void> Move(const std::vector<ContentToBuild>& contents, const DroppedFiles& dropped) const;
+    Result<void> Move(const ContentsToBuild& contents, const DroppedFiles& dropped) const;
     Result<void> RaiseFloor(const std::optional<AcceptedFloor>& record, const ManifestText& remote) const;
-    Result<void> Build(const ManifestText& release, const std::vector<ContentToBuild>& contents,
-                       EngineStatus downloading);
+    Result<void> Build(const ManifestText& release, const ContentsToBuild& contents, EngineStatus downloading);
     Result<void> HoldChunksOf(const ManifestText& release);
-    Result<void> Place(const std::vector<ContentToBuild>& contents) const;
-    Result<void> PlaceContent(const ContentToBuild& content, const std::vector<std::string_view>& paths,
-                             UpdaterSwitch* updaterSwitch) const;
-    bool HasUpdaterFile(const ContentToBuild& content) const;
-    Result<void> CheckTargetsFree(const std::vector<ContentToBuild>& contents, const DroppedFiles& dropped) const;
+    Result<void> Place(const ContentsToBuild& contents) const;
+    Result<void> PlaceContent(const ContentToBuild& content, const ContentsToBuild& contents,
+                              const std::vector<std::string_view>& paths, UpdaterSwitch* updaterSwitch) const;
+    bool HasUpdaterFile(std::span<const FileToWrite> files) const;
+    Result<void> CheckTargetsFree(const ContentsToBuild& contents, const DroppedFiles& dropped) const;
 
     const DataUrl& url_;
     const RunPaths& paths_;
@@ -231,7 +230,7 @@ Result<void> Run::Apply(const ManifestText& release, const std::optional<Manifes
 // A file that became a folder, or the files of a folder that became a
 // file, make way for the new files; the other files the release dropped go
 // once the new ones are in place.
-Result<void> Run::Move(const std::vector<ContentToBuild>& contents, const DroppedFiles& dropped) const {
+Result<void> Run::Move(const ContentsToBuild& contents, const DroppedFiles& dropped) const {
     if (auto cleared = game_.RemoveFiles(dropped.inTheWay); !cleared) return cleared;
     if (auto placed = Place(contents); !placed) return placed;
     return game_.RemoveFiles(dropped.afterwards);
@@ -258,17 +257,19 @@ Result<ServedManifest> Run::FetchRemote(const std::optional<ManifestText>& local
 // Builds every content in the staging folder: from what is on the disk
 // first, then from the server's packs (status `downloading`, with done and
 // total counting the bytes of the ranges fetched), then made ready (7).
-Result<void> Run::Build(const ManifestText& release, const std::vector<ContentToBuild>& contents,
-                        EngineStatus downloading) {
+Result<void> Run::Build(const ManifestText& release, const ContentsToBuild& contents, EngineStatus downloading) {
     if (auto whole = HoldChunksOf(release); !whole) return whole;
     auto leftovers = staging_.List();
     if (!leftovers) return leftovers.Error();
     std::uint64_t present = 0;
-    for (const ContentToBuild& content : contents)
-        for (const std::wstring& name : {staging_.BuildName(content.sha256), staging_.ReadyName(content.sha256)})
+    for (const ContentToBuild& content : contents) {
+        const Sha256Digest& sha256 = remote_->files[content.source].sha256;
+        for (const std::wstring& name : {staging_.BuildName(sha256), staging_.ReadyName(sha256)})
             if (const auto found = leftovers.Value().find(name); found != leftovers.Value().end())
                 present += found->second;
-    if (auto room = CheckFreeSpace(staging_.Path(), StagingBytesNeeded(contents, present)); !room) return room;
+    }
+    const std::uint64_t needed = StagingBytesNeeded(*remote_, contents, present);
+    if (auto room = CheckFreeSpace(staging_.Path(), needed); !room) return room;
 
     ContentBuild build(*remote_, local_, game_, staging_, cancel_);
     auto wanted = build.Prepare(contents, leftovers.Value());
@@ -301,7 +302,7 @@ Result<void> Run::HoldChunksOf(const ManifestText& release) {
 // is closing, short enough for a player who waits.
 constexpr unsigned kHeldFileWaitMilliseconds = 3000;
 
-Result<void> Run::CheckTargetsFree(const std::vector<ContentToBuild>& contents, const DroppedFiles& dropped) const {
+Result<void> Run::CheckTargetsFree(const ContentsToBuild& contents, const DroppedFiles& dropped) const {
     std::vector<std::string> targets = PathsToPlace(*remote_, contents);
     targets.insert(targets.end(), dropped.inTheWay.begin(), dropped.inTheWay.end());
     targets.insert(targets.end(), dropped.afterwards.begin(), dropped.afterwards.end());
@@ -314,16 +315,16 @@ Result<void> Run::CheckTargetsFree(const std::vector<ContentToBuild>& contents, 
 // so that they switch as a set as nearly as renames allow: should one of
 // them fail (or the run be stopped among them), those already switched are
 // switched back, and the updater stays the old set.
-Result<void> Run::Place(const std::vector<ContentToBuild>& contents) const {
+Result<void> Run::Place(const ContentsToBuild& contents) const {
     UpdaterSwitch updaterSwitch(game_);
     for (const bool updaterFiles : {false, true}) {
         for (const ContentToBuild& content : contents) {
             std::vector<std::string_view> paths;
-            for (const FileToWrite& file : content.files) {
+            for (const FileToWrite& file : contents.FilesOf(content)) {
                 const std::string& path = remote_->files[file.index].path;
                 if (IsUpdaterFile(path) == updaterFiles) paths.push_back(path);
             }
-            auto placed = PlaceContent(content, paths, updaterFiles ? &updaterSwitch : nullptr);
+            auto placed = PlaceContent(content, contents, paths, updaterFiles ? &updaterSwitch : nullptr);
             if (placed) continue;
             auto back = updaterSwitch.PutBack();
             if (back || IsStop(placed.Error())) return placed;
@@ -336,16 +337,18 @@ Result<void> Run::Place(const std::vector<ContentToBuild>& contents) const {
 // Puts the content at these paths, through `updaterSwitch` when they are
 // the updater's own files. The last path takes the built file itself, so
 // `paths` must be all of the content's paths that remain to be placed.
-Result<void> Run::PlaceContent(const ContentToBuild& content, const std::vector<std::string_view>& paths,
-                               UpdaterSwitch* updaterSwitch) const {
+Result<void> Run::PlaceContent(const ContentToBuild& content, const ContentsToBuild& contents,
+                               const std::vector<std::string_view>& paths, UpdaterSwitch* updaterSwitch) const {
     const bool updaterFiles = updaterSwitch != nullptr;
-    const std::wstring ready = staging_.ReadyPath(content.sha256);
+    const Sha256Digest& sha256 = remote_->files[content.source].sha256;
+    const std::wstring ready = staging_.ReadyPath(sha256);
     for (std::size_t i = 0; i < paths.size(); ++i) {
         if (auto go = Check(); !go) return go;
         std::wstring source = ready;
-        const bool lastOfAll = i + 1 == paths.size() && (updaterFiles || !HasUpdaterFile(content));
+        const bool lastOfAll =
+            i + 1 == paths.size() && (updaterFiles || !HasUpdaterFile(contents.FilesOf(content)));
         if (!lastOfAll) {
-            source = staging_.CopyPath(content.sha256);
+            source = staging_.CopyPath(sha256);
             if (auto copied = CopyFlushed(ready, source); !copied) return copied;
         }
         auto placed = updaterFiles ? updaterSwitch->Put(source, paths[i]) : game_.PutInPlace(source, paths[i]);
@@ -354,8 +357,8 @@ Result<void> Run::PlaceContent(const ContentToBuild& content, const std::vector<
     return {};
 }
 
-bool Run::HasUpdaterFile(const ContentToBuild& content) const {
-    return std::any_of(content.files.begin(), content.files.end(),
+bool Run::HasUpdaterFile(std::span<const FileToWrite> files) const {
+    return std::any_of(files.begin(), files.end(),
                        [&](const FileToWrite& file) { return IsUpdaterFile(remote_->files[file.index].path); });
 }
 

@@ -106,8 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           "fresh status");
     const NeededChunks needed = ListNeededChunks(manifest, fresh.contents, nullptr, Disk(nullptr));
     Check(needed.size() == chunks.size(), "each chunk taken once");
-    std::vector<std::size_t> all(needed.size());
-    for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
+    std::vector<std::uint32_t> all(needed.size());
+    for (std::uint32_t i = 0; i < all.size(); ++i) all[i] = i;
     std::size_t ranged = 0;
     const std::vector<PackRange> ranges = JoinIntoRanges(needed, all);
     for (std::size_t r = 0; r < ranges.size(); ++r) {

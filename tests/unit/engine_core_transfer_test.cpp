@@ -202,7 +202,7 @@ TEST(EngineCoreTransfer, RangesGoToTheMirrorsInTurnThenToTheOrigin) {
     const struct {
         std::size_t written;
         std::uint64_t begin;
-        std::vector<std::size_t> chunks;
+        std::vector<std::uint32_t> chunks;
     } rests[] = {{0, 100, {0, 1, 2}}, {1, 300, {1, 2}}, {2, 500, {2}}, {3, 600, {}}};
     for (const auto& rest : rests) {
         const PackRange left = RestOfRange(range, rest.written, needed);

@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 
 #include "core/apply_plan.h"
 #include "core/chunk_plan.h"
 #include "core/dropped_files.h"
 #include "core/known_contents.h"
 #include "core/placed_files.h"
+#include "core/stamps_seen.h"
 #include "core/manifest_parse.h"
 #include "core/manifest_write.h"
 #include "core/update_plan.h"
@@ -78,11 +80,11 @@ PlacedFiles RecordOf(const Manifest& manifest, const FakeDisk& disk) {
 }
 
 // Paths of the files the plan writes, content by content.
-std::vector<std::vector<std::string>> PlannedPaths(const UpdatePlan& plan, const Manifest& remote) {
+std::vector<std::vector<std::string>> PlannedPaths(const ContentsToBuild& contents, const Manifest& remote) {
     std::vector<std::vector<std::string>> paths;
-    for (const auto& content : plan.contents) {
+    for (const auto& content : contents) {
         paths.emplace_back();
-        for (const auto& file : content.files) paths.back().push_back(remote.files[file.index].path);
+        for (const auto& file : contents.FilesOf(content)) paths.back().push_back(remote.files[file.index].path);
     }
     return paths;
 }
@@ -100,10 +102,8 @@ TEST(UpdatePlan, FreshInstallBuildsEveryContentOnce) {
     EXPECT_EQ(plan.status, EngineStatus::DownloadingClient);
     EXPECT_EQ(plan.filesUpToDate, 0u);
     const std::vector<std::vector<std::string>> expected = {{"velmora.exe"}, {"data/a.pak", "data/copy-of-a.pak"}};
-    EXPECT_EQ(PlannedPaths(plan, remote), expected);
+    EXPECT_EQ(PlannedPaths(plan.contents, remote), expected);
     EXPECT_EQ(plan.contents[1].source, 1u);
-    EXPECT_EQ(plan.contents[1].sha256, remote.files[1].sha256);
-    EXPECT_EQ(plan.contents[1].size, 100000u);
 }
 
 TEST(UpdatePlan, ManyFilesOfSharedContentsBuildEachContentAndChunkOnce) {
@@ -119,8 +119,9 @@ TEST(UpdatePlan, ManyFilesOfSharedContentsBuildEachContentAndChunkOnce) {
     ASSERT_EQ(needed.size(), 100u);
     for (std::size_t c = 0; c < 100; ++c) {
         EXPECT_EQ(plan.contents[c].source, c);
-        ASSERT_EQ(plan.contents[c].files.size(), 3u);
-        EXPECT_EQ(plan.contents[c].files[2].index, c + 200);
+        const std::span<const FileToWrite> written = plan.contents.FilesOf(plan.contents[c]);
+        ASSERT_EQ(written.size(), 3u);
+        EXPECT_EQ(written[2].index, c + 200);
         EXPECT_EQ(needed.Stored(c).sha256, DigestOf(static_cast<std::uint8_t>(c)));
         EXPECT_EQ(needed.Targets(c).size(), 1u);
     }
@@ -135,7 +136,7 @@ TEST(UpdatePlan, IncrementalUpdateFetchesOnlyChangedAndAddedFiles) {
     EXPECT_EQ(plan.status, EngineStatus::DownloadingChanges);
     EXPECT_EQ(plan.filesUpToDate, 2u);
     const std::vector<std::vector<std::string>> expected = {{"data/world.pak"}, {"data/new.pak"}};
-    EXPECT_EQ(PlannedPaths(plan, remote), expected);
+    EXPECT_EQ(PlannedPaths(plan.contents, remote), expected);
 }
 
 TEST(UpdatePlan, DecidesEachFileFromManifestAndDisk) {
@@ -166,11 +167,11 @@ TEST(UpdatePlan, DecidesEachFileFromManifestAndDisk) {
         const UpdatePlan plan = PlanUpdate(c.withLocal ? &kVersion1 : nullptr, kVersion1, disk);
         EXPECT_EQ(plan.status, c.status) << c.name;
         std::vector<std::string> planned;
-        for (const auto& paths : PlannedPaths(plan, kVersion1)) planned.insert(planned.end(), paths.begin(), paths.end());
+        for (const auto& paths : PlannedPaths(plan.contents, kVersion1)) planned.insert(planned.end(), paths.begin(), paths.end());
         EXPECT_EQ(planned, c.planned) << c.name;
         EXPECT_EQ(plan.filesUpToDate, kVersion1.files.size() - planned.size()) << c.name;
         if (!plan.contents.empty()) {
-            EXPECT_EQ(plan.contents[0].files[0].sizeOnDiskMatches, c.sizeMatchesOnFirstPlanned) << c.name;
+            EXPECT_EQ(plan.contents.Files()[0].sizeOnDiskMatches, c.sizeMatchesOnFirstPlanned) << c.name;
         }
         EXPECT_EQ(disk.questions, 3) << c.name;  // one question per listed file
     }
@@ -194,7 +195,35 @@ TEST(UpdatePlan, ASharedContentIsBuiltForTheFilesThatNeedIt) {
     disk.sizes["data/world.pak"] = 100000;
     const UpdatePlan plan = PlanUpdate(&local, remote, disk);
     const std::vector<std::vector<std::string>> expected = {{"data/world-backup.pak"}};
-    EXPECT_EQ(PlannedPaths(plan, remote), expected);
+    EXPECT_EQ(PlannedPaths(plan.contents, remote), expected);
+}
+
+// The disk is asked once about each listed path, by its bytes as given
+// (a path listed twice once), more paths than a small table holds; a
+// missing file stays missing, and any other path is asked of the disk
+// each time.
+TEST(UpdatePlan, StampsSeenAnswerTheirPathsFromOneQuestionEach) {
+    std::vector<testing::ListedFile> files;
+    for (int i = 0; i < 40; ++i) files.push_back(FileEntry("data/f" + std::to_string(i), 1, 100 + i));
+    files.push_back(FileEntry("data/f7", 1, 107));
+    const Manifest listed = PlanManifest(1, std::move(files));
+    FakeDisk disk(listed);
+    disk.sizes.erase("data/f3");
+    disk.times["data/f5"] = 1234;
+    disk.sizes["DATA/F5"] = 9;
+    const StampsSeen seen(listed.files, disk);
+    EXPECT_EQ(disk.stampQuestions, 40);
+    for (int i = 0; i < 40; ++i) {
+        const std::string path = "data/f" + std::to_string(i);
+        EXPECT_EQ(seen.FileSize(path), i == 3 ? std::nullopt : std::optional<std::uint64_t>(100 + i)) << path;
+    }
+    EXPECT_EQ(seen.Stamp("data/f5"), (FileStamp{105, 1234}));
+    EXPECT_FALSE(seen.Stamp("data/f3"));
+    EXPECT_EQ(disk.stampQuestions + disk.questions, 40);
+    EXPECT_EQ(seen.FileSize("DATA/F5"), 9u);
+    EXPECT_EQ(seen.Stamp("DATA/F5"), (FileStamp{9, 0}));
+    EXPECT_FALSE(seen.FileSize("data/f40"));
+    EXPECT_EQ(disk.stampQuestions + disk.questions, 43);
 }
 
 // How long this takes is measured by tools/measure (the run with nothing to
@@ -232,23 +261,28 @@ namespace {
 
 // What the staging folder must have room for before anything is fetched.
 TEST(UpdatePlan, StagingRoomCountsEachContentAndTheLargestCopy) {
-    const auto content = [](std::uint64_t size, std::size_t files) {
-        ContentToBuild c{0, {}, size, {}};
-        c.files.resize(files);
-        return c;
-    };
+    Manifest remote;
+    remote.files = {{DigestOf(1), 1000, "a"}, {DigestOf(2), 5000, "b"}};
     const struct {
         const char* name;
-        std::vector<ContentToBuild> contents;
+        std::vector<std::pair<std::uint32_t, std::size_t>> contents;  // source file, files written
         std::uint64_t present;
         std::uint64_t needed;
     } cases[] = {
         {"nothing", {}, 0, 0},
-        {"one content", {content(1000, 1)}, 0, 1000},
-        {"partly there from an earlier run", {content(1000, 1)}, 400, 600},
-        {"shared by three files: one copy at a time", {content(1000, 3), content(5000, 2)}, 0, 6000 + 5000},
+        {"one content", {{0, 1}}, 0, 1000},
+        {"partly there from an earlier run", {{0, 1}}, 400, 600},
+        {"shared by three files: one copy at a time", {{0, 3}, {1, 2}}, 0, 6000 + 5000},
     };
-    for (const auto& c : cases) EXPECT_EQ(StagingBytesNeeded(c.contents, c.present), c.needed) << c.name;
+    for (const auto& c : cases) {
+        ContentsToBuild contents;
+        for (const auto& [source, files] : c.contents) {
+            const std::uint32_t content = contents.AddContent(source);
+            for (std::size_t f = 0; f < files; ++f) contents.AddFile(content, {});
+        }
+        contents.Group();
+        EXPECT_EQ(StagingBytesNeeded(remote, contents, c.present), c.needed) << c.name;
+    }
 }
 
 // Chunks come once each, from the install where an old file holds them,
@@ -316,9 +350,53 @@ TEST(ChunkPlan, EachChunkOnceFromTheInstallOrInJoinedRanges) {
     EXPECT_EQ(ranges[0].pack, 1u);
     EXPECT_EQ(ranges[0].begin, 0u);
     EXPECT_EQ(ranges[0].end, 2u * k);
-    EXPECT_EQ(ranges[0].chunks, (std::vector<std::size_t>{1, 3}));
+    EXPECT_EQ(ranges[0].chunks, (std::vector<std::uint32_t>{1, 3}));
     EXPECT_EQ(ranges[1].begin, 9u * k);
     EXPECT_EQ(RangeBytes(ranges), 3u * k);
+}
+
+// The compact records give back the largest content, file and offset
+// numbers whole, each chunk's places in the order they were added however
+// the chunks' additions interleave, a distinct number for every place, and
+// the copy of each chunk that has one, whatever order they were set in.
+TEST(ChunkPlan, ChunkRecordsReadBackWhatWasAdded) {
+    const std::vector<ManifestChunk> stored(4);
+    NeededChunks needed(stored);
+    constexpr std::size_t kLast = IndexAndOffset::kIndexLimit - 1;
+    constexpr std::uint64_t kFar = kMaxFileSize - 1;
+    for (std::size_t i = 0; i < 4; ++i) needed.Add(3 - i, {kLast - i, kFar - i});
+    needed.AddTarget(2, {7, std::uint64_t{5} << 32});
+    needed.AddTarget(0, {1, 1});
+    needed.AddTarget(2, {kLast, 3});
+    needed.AddTarget(0, {2, 2});
+    needed.SetInstalled(3, {kLast, kFar});
+    needed.SetInstalled(1, {0, std::uint64_t{1} << 32});
+    needed.Seal();
+
+    const std::vector<std::vector<ChunkTarget>> places = {
+        {{kLast, kFar}, {1, 1}, {2, 2}},
+        {{kLast - 1, kFar - 1}},
+        {{kLast - 2, kFar - 2}, {7, std::uint64_t{5} << 32}, {kLast, 3}},
+        {{kLast - 3, kFar - 3}}};
+    std::set<std::size_t> numbers;
+    for (std::size_t i = 0; i < places.size(); ++i) {
+        EXPECT_EQ(&needed.Stored(i), &stored[3 - i]);
+        const ChunkTargets targets = needed.Targets(i);
+        ASSERT_EQ(targets.size(), places[i].size()) << i;
+        for (std::size_t t = 0; t < targets.size(); ++t) {
+            EXPECT_EQ(targets[t].content, places[i][t].content) << i << "," << t;
+            EXPECT_EQ(targets[t].offset, places[i][t].offset) << i << "," << t;
+            numbers.insert(needed.TargetNumber(i, t));
+        }
+    }
+    EXPECT_EQ(numbers.size(), needed.TargetCount());
+    EXPECT_EQ(*numbers.rbegin(), needed.TargetCount() - 1);
+    EXPECT_FALSE(needed.Installed(0) || needed.Installed(2));
+    ASSERT_TRUE(needed.Installed(1) && needed.Installed(3));
+    EXPECT_EQ(needed.Installed(1)->file, 0u);
+    EXPECT_EQ(needed.Installed(1)->offset, std::uint64_t{1} << 32);
+    EXPECT_EQ(needed.Installed(3)->file, kLast);
+    EXPECT_EQ(needed.Installed(3)->offset, kFar);
 }
 
 // A gap up to kMaxRangeGap is fetched rather than asked for apart; no range
@@ -334,8 +412,8 @@ TEST(ChunkPlan, RangesBridgeSmallGapsUpToTheirLimit) {
     add(1, 0, 1000);                                // another pack
     for (std::uint64_t at = 0; at < kMaxRangeBytes + kMaxChunkSize; at += kMaxChunkSize) add(2, at, kMaxChunkSize);
     NeededChunks needed(stored);
-    std::vector<std::size_t> all;
-    for (std::size_t i = 0; i < stored.size(); ++i) all.push_back(needed.Add(i, {}));
+    std::vector<std::uint32_t> all;
+    for (std::size_t i = 0; i < stored.size(); ++i) all.push_back(static_cast<std::uint32_t>(needed.Add(i, {})));
     needed.Seal();
     const std::vector<PackRange> ranges = JoinIntoRanges(needed, all);
     ASSERT_EQ(ranges.size(), 5u);
@@ -565,14 +643,13 @@ TEST(ApplyPlan, TheRecordDecidesWhichFilesAreHashed) {
         EXPECT_EQ(disk.questions + disk.stampQuestions, 3) << c.name << ": one question per file";
         std::vector<std::string> planned;
         std::vector<bool> hashedFirst;
-        for (const ContentToBuild& content : plan.contents)
-            for (const FileToWrite& file : content.files) {
-                planned.push_back(kVersion1.files[file.index].path);
-                hashedFirst.push_back(file.sizeOnDiskMatches);
-            }
+        for (const FileToWrite& file : plan.contents.Files()) {
+            planned.push_back(kVersion1.files[file.index].path);
+            hashedFirst.push_back(file.sizeOnDiskMatches);
+        }
         EXPECT_EQ(planned, c.planned) << c.name;
         EXPECT_EQ(hashedFirst, c.hashedFirst) << c.name;
-        plan.contents.clear();  // as when the hashes find each file in place
+        plan.contents = {};  // as when the hashes find each file in place
         EXPECT_EQ(RecordStays(plan, kVersion1, {}), c.recordStays) << c.name;
     }
 }
@@ -698,6 +775,15 @@ TEST(ApplyPlan, RecordsAreWrittenWhereTheReleaseChangesThem) {
     const FakeDisk disk = StampedDisk(sameUpdater);
     EXPECT_EQ(PlanApply({&sameUpdater, &sameUpdater, nullptr, RecordOf(sameUpdater, disk), true}, disk).endsAt,
               EngineStatus::UpdaterObsolete);
+    // Only the updater's own files of each content are kept, and only the
+    // contents left with any, each with its own files.
+    const Manifest mixed = PlanManifest(6, {FileEntry("data/a.pak", 3, 100), FileEntry("VELUpdater.exe", 4, 700),
+                                            FileEntry("data/b.pak", 4, 700), FileEntry("libs/comp.dll", 5, 300),
+                                            FileEntry("libs/mscomctl.ocx", 5, 300)});
+    const ApplyPlan updaterOnly = PlanApply({&mixed, nullptr, nullptr, {}, true}, FakeDisk());
+    const std::vector<std::vector<std::string>> kept = {{"VELUpdater.exe"}, {"libs/comp.dll", "libs/mscomctl.ocx"}};
+    EXPECT_EQ(PlannedPaths(updaterOnly.contents, mixed), kept);
+    EXPECT_EQ(updaterOnly.contents[0].source, 1u);
 }
 
 }  // namespace

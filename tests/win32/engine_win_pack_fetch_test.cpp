@@ -126,8 +126,8 @@ TEST_F(EngineWinServer, WorkerThatThrowsEndsTheFetchWithLocalTrouble) {
     NeededChunks needed(manifest.chunks);
     for (std::size_t i = 0; i < manifest.chunks.size(); ++i) needed.Add(i, {});
     needed.Seal();
-    std::vector<std::size_t> wanted(needed.size());
-    for (std::size_t i = 0; i < wanted.size(); ++i) wanted[i] = i;
+    std::vector<std::uint32_t> wanted(needed.size());
+    for (std::uint32_t i = 0; i < wanted.size(); ++i) wanted[i] = i;
     const std::vector<PackRange> ranges = JoinIntoRanges(needed, wanted);
     ASSERT_FALSE(ranges.empty());
     const std::optional<DataUrl> url = ParseDataUrl(ServerUrl("/first") + "/gamedata.vel");

@@ -132,9 +132,9 @@ int GameRow(const char* what, const std::string& remoteFile, const std::string* 
     const ApplyInputs inputs{&remote.Value(), localManifest, nullptr, std::move(record), false};
     const ApplyPlan plan = PlanApply(inputs, disk);
     const NeededChunks needed = ListNeededChunks(remote.Value(), plan.contents, localManifest, disk);
-    std::vector<std::size_t> wanted;
+    std::vector<std::uint32_t> wanted;
     for (std::size_t i = 0; i < needed.size(); ++i)
-        if (!needed.Installed(i)) wanted.push_back(i);
+        if (!needed.Installed(i)) wanted.push_back(static_cast<std::uint32_t>(i));
     const std::size_t fetched = wanted.size();
     const std::vector<PackRange> ranges = JoinIntoRanges(needed, std::move(wanted));
     const RecordSteps steps = PlanRecordSteps(plan, inputs, RecordStays(plan, remote.Value(), {}), false);
