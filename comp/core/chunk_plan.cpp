@@ -48,7 +48,7 @@ void NeededChunks::Seal() {
         moreChunks_.push_back(later.chunk);
         morePlaces_.push_back(later.place);
     }
-    later_ = {};
+    std::vector<Beside>().swap(later_);  // its room freed, not only emptied
     std::sort(installed_.begin(), installed_.end());
 }
 
@@ -106,12 +106,15 @@ NeededChunks ListNeededChunks(const Manifest& remote, std::span<const ContentToB
 }
 
 std::vector<PackRange> JoinIntoRanges(const NeededChunks& needed, std::vector<std::uint32_t> wanted) {
-    // Sorted where they are: a large game's list is some megabytes.
-    std::sort(wanted.begin(), wanted.end(), [&](std::uint32_t a, std::uint32_t b) {
+    // Sorted where they are: a large game's list is some megabytes. A
+    // fresh install wants the chunks in the order the packs hold them,
+    // which the check finds in one pass.
+    const auto byPlace = [&](std::uint32_t a, std::uint32_t b) {
         const ManifestChunk& x = needed.Stored(a);
         const ManifestChunk& y = needed.Stored(b);
         return x.Pack() != y.Pack() ? x.Pack() < y.Pack() : x.Offset() < y.Offset();
-    });
+    };
+    if (!std::is_sorted(wanted.begin(), wanted.end(), byPlace)) std::sort(wanted.begin(), wanted.end(), byPlace);
     // Each range's extent found first, so that its list of chunks is made
     // at its size: some ten thousand lists that doubled as they grew would
     // hold a fifth more.

@@ -28,7 +28,7 @@ void ContentsToBuild::Group() {
         grouped[content.firstFile + content.fileCount++] = files_[f];
     }
     files_ = std::move(grouped);
-    contentOfFile_ = {};
+    std::vector<std::uint32_t>().swap(contentOfFile_);  // its room freed, not only emptied
     // The list doubled as it grew: held for the whole run, it is made to
     // fit now, while the plan holds little else.
     contents_.shrink_to_fit();
