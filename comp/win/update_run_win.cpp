@@ -88,6 +88,7 @@ private:
     Result<void> RaiseFloor(const std::optional<AcceptedFloor>& record, const ManifestText& remote) const;
     Result<void> Build(const ManifestText& release, const ContentsToBuild& contents, EngineStatus downloading);
     Result<void> HoldChunksOf(const ManifestText& release);
+    Result<void> WritePlacedAfterRelease(const KnownContents& known, const std::vector<bool>& kept) const;
     Result<void> Place(const ContentsToBuild& contents) const;
     Result<void> PlaceContent(const ContentToBuild& content, const ContentsToBuild& contents,
                               const std::vector<std::string_view>& paths, UpdaterSwitch* updaterSwitch) const;
@@ -207,15 +208,8 @@ Result<void> Run::Apply(const ManifestText& release, const std::optional<Manifes
             return written;
     if (steps.movesFiles)
         if (auto moved = Move(plan.contents, plan.dropped); !moved) return moved;
-    if (steps.placedAfterMoves) {
-        const auto afterRelease = [&](const TextPieces& take) {
-            PlacedFilesWriter writer(take);
-            PlacedAfterRelease(*remote_, plan.known, game_, kept.Value(),
-                               [&](const PlacedFile& file) { writer.Add(file); });
-            return writer.Finish();
-        };
-        if (auto written = records_.WritePlaced(afterRelease); !written) return written;
-    }
+    if (steps.placedAfterMoves)
+        if (auto written = WritePlacedAfterRelease(plan.known, kept.Value()); !written) return written;
     if (steps.writesLocalManifest)
         if (auto written = records_.WriteLocalManifest(release); !written) return written;
     if (steps.endStatus == EngineStatus::UpdaterObsolete) return *choice.needsNewerUpdater;
@@ -225,6 +219,15 @@ Result<void> Run::Apply(const ManifestText& release, const std::optional<Manifes
     if (auto tidy = staging_.RemoveLeftovers(); !tidy) return tidy;
     status_.Status(EngineStatus::UpToDate);
     return {};
+}
+
+// The record once the release is in place, written as it is made.
+Result<void> Run::WritePlacedAfterRelease(const KnownContents& known, const std::vector<bool>& kept) const {
+    return records_.WritePlaced([&](const TextPieces& take) {
+        PlacedFilesWriter writer(take);
+        PlacedAfterRelease(*remote_, known, game_, kept, [&](const PlacedFile& file) { writer.Add(file); });
+        return writer.Finish();
+    });
 }
 
 // A file that became a folder, or the files of a folder that became a
