@@ -134,11 +134,15 @@ class EngineRun(unittest.TestCase):
             leftovers = [name for _, _, names in os.walk(staging) for name in names]
             self.assertEqual(leftovers, [], "left in staging")
 
-    def assert_untouched(self, install, files, publication):
+    def assert_untouched(self, install, files, publication, game_started=False):
         """The game folder is as the earlier run left it: the same files
         with the same content, and the same local manifest. Verified
-        downloads may wait in staging for the next run."""
+        downloads may wait in staging for the next run. `game_started`: the
+        run started the test game, which has written its log beside itself
+        (assert_game_started waits for it)."""
         expected = {p.replace("/", os.sep) for p in files} | {"libs" + os.sep + "gamedata.vel"}
+        if game_started:
+            expected.add("game-log.txt")
         present = set()
         for folder, _, names in os.walk(install.app):
             for name in names:
@@ -146,9 +150,6 @@ class EngineRun(unittest.TestCase):
                 if not relative.startswith("libs" + os.sep) or relative == "libs" + os.sep + "gamedata.vel":
                     present.add(relative)
         present.discard("VELUpdater.exe")
-        # The test game's record of its starts: written by the game the run
-        # may have started, whenever that process gets to it.
-        present.discard("game-log.txt")
         self.assertEqual(present, expected)
         self.assert_game_folder(install, files, publication, staging_empty=False)
 
@@ -327,8 +328,10 @@ class RefusedData(EngineRun):
         self.assertIsNotNone(install.wait_for_exit(5), f"the program did not end; saw {states}")
         self.assertEqual(lines_of(states)[-1], OK, f"saw {states}")
         self.assertEqual(self.server.pack_requests(), [])
-        self.assert_untouched(install, current, second)
+        # The game writes its log whenever its process gets to it: waited
+        # for first, so that the folder is listed with it.
         self.assert_game_started(install)
+        self.assert_untouched(install, current, second, game_started=True)
 
 
 class ServerTrouble(EngineRun):
