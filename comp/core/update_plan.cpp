@@ -1,59 +1,9 @@
 #include "core/update_plan.h"
 
-#include <algorithm>
-#include <compare>
-#include <functional>
-
-#include "core/case_fold.h"
 #include "core/digest_index.h"
+#include "core/folded_path_index.h"
 
 namespace velmora::engine {
-
-namespace {
-
-// The files in place by the hash of their path compared as Windows
-// compares names, sorted; a match is confirmed on the folded paths
-// themselves. Eight bytes a file, where a map keyed by the folded paths
-// would hold a copy of every path.
-class InstalledByPath {
-public:
-    explicit InstalledByPath(std::span<const FileInPlace> files) : files_(files) {
-        entries_.reserve(files.size());
-        for (std::size_t i = 0; i < files.size(); ++i)
-            entries_.push_back({Hash(FoldCase(files[i].path)), static_cast<std::uint32_t>(i)});
-        std::sort(entries_.begin(), entries_.end());
-    }
-
-    // The first file in place at `path`, or null.
-    const FileInPlace* Find(std::string_view path) const {
-        if (entries_.empty()) return nullptr;
-        const std::string folded = FoldCase(path);
-        const Entry key{Hash(folded), 0};
-        for (auto at = std::lower_bound(entries_.begin(), entries_.end(), key);
-             at != entries_.end() && at->hash == key.hash; ++at) {
-            const FileInPlace& file = files_[at->index];
-            if (FoldCase(file.path) == folded) return &file;
-        }
-        return nullptr;
-    }
-
-private:
-    struct Entry {
-        std::uint32_t hash;
-        std::uint32_t index;
-        friend auto operator<=>(const Entry&, const Entry&) = default;
-    };
-
-    // 32 bits: a match is confirmed on the paths anyway.
-    static std::uint32_t Hash(std::string_view folded) {
-        return static_cast<std::uint32_t>(std::hash<std::string_view>{}(folded));
-    }
-
-    std::span<const FileInPlace> files_;
-    std::vector<Entry> entries_;
-};
-
-}  // namespace
 
 UpdatePlan PlanUpdate(const Manifest* local, const Manifest& remote, const InstalledFiles& disk) {
     std::vector<FileInPlace> inPlace;
@@ -67,7 +17,12 @@ UpdatePlan PlanUpdate(const Manifest* local, const Manifest& remote, const Insta
 }
 
 UpdatePlan PlanUpdate(std::span<const FileInPlace> inPlace, const Manifest& remote, const InstalledFiles& disk) {
-    const InstalledByPath installed(inPlace);
+    // The files in place by path, compared as Windows compares names; the
+    // first one listed where two share a path.
+    const auto pathOf = [&](std::uint32_t i) { return inPlace[i].path; };
+    FoldedPathIndex installed(inPlace.size());
+    for (std::size_t i = 0; i < inPlace.size(); ++i)
+        installed.FindOrAdd(inPlace[i].path, static_cast<std::uint32_t>(i), pathOf);
     UpdatePlan plan;
     const auto contentDigest = [&](std::uint32_t c) -> const Sha256Digest& {
         return remote.files[plan.contents[c].source].sha256;
@@ -77,7 +32,8 @@ UpdatePlan PlanUpdate(std::span<const FileInPlace> inPlace, const Manifest& remo
         const ManifestFile& file = remote.files[i];
         const std::optional<std::uint64_t> sizeOnDisk = disk.FileSize(file.path);
         const bool sizeMatches = sizeOnDisk == file.size;
-        const FileInPlace* before = installed.Find(file.path);
+        const std::optional<std::uint32_t> found = installed.Find(file.path, pathOf);
+        const FileInPlace* before = found ? &inPlace[*found] : nullptr;
         if (sizeMatches && before && *before->sha256 == file.sha256 && before->size == file.size) {
             ++plan.filesUpToDate;
             continue;
