@@ -1,7 +1,5 @@
 #include "engine_records_win.h"
 
-#include <span>
-
 #include "file_ops_win.h"
 
 namespace velmora::engine {
@@ -31,19 +29,7 @@ PlacedFiles EngineRecords::Placed() const {
 }
 
 Result<void> EngineRecords::WritePlaced(const std::function<Result<void>(const TextPieces&)>& write) const {
-    {
-        auto file = CreateForWriting(scratch_);
-        if (!file) return file.Error();
-        std::uint64_t at = 0;
-        auto written = write([&](std::string_view piece) {
-            const auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(piece.data()), piece.size());
-            auto put = WriteAt(file.Value().get(), scratch_, at, bytes);
-            at += piece.size();
-            return put;
-        });
-        if (!written) return written;
-        if (auto flushed = Flush(file.Value().get(), scratch_); !flushed) return flushed;
-    }  // closed before it is renamed
+    if (auto written = WriteFileFlushed(scratch_, write); !written) return written;
     return ReplaceWith(scratch_, placed_);
 }
 

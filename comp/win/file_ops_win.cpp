@@ -66,19 +66,27 @@ std::optional<std::string> ReadFileUpTo(const std::wstring& path, std::uint64_t 
     return bytes;
 }
 
-Result<void> WriteFileFlushed(const std::wstring& path, std::string_view bytes) {
+Result<void> WriteFileFlushed(const std::wstring& path, const PiecesOfFile& write) {
     UniqueFileHandle file(
         ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return LocalFileError("cannot create", path);
-    while (!bytes.empty()) {
-        const std::size_t piece = bytes.size() < (1u << 20) ? bytes.size() : (1u << 20);
-        DWORD written = 0;
-        if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(piece), &written, nullptr) || written != piece)
-            return LocalFileError("cannot write", path);
-        bytes.remove_prefix(piece);
-    }
+    auto written = write([&](std::string_view bytes) -> Result<void> {
+        while (!bytes.empty()) {
+            const std::size_t piece = bytes.size() < (1u << 20) ? bytes.size() : (1u << 20);
+            DWORD done = 0;
+            if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(piece), &done, nullptr) || done != piece)
+                return LocalFileError("cannot write", path);
+            bytes.remove_prefix(piece);
+        }
+        return {};
+    });
+    if (!written) return written;
     if (!::FlushFileBuffers(file.get())) return LocalFileError("cannot flush", path);
     return {};
+}
+
+Result<void> WriteFileFlushed(const std::wstring& path, std::string_view bytes) {
+    return WriteFileFlushed(path, [bytes](const auto& take) { return take(bytes); });
 }
 
 namespace {

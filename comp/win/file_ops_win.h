@@ -55,7 +55,14 @@ Result<void> ReadFromStart(HANDLE file, const std::wstring& path,
 // A new (or truncated) empty file for WriteAt.
 Result<UniqueFileHandle> CreateForWriting(const std::wstring& path);
 
-// Writes `bytes` to a new or truncated file and flushes it to the disk.
+// Gives the pieces of a file's bytes, in order, to the function it is
+// handed; stops at the first failure that function returns.
+using PiecesOfFile = std::function<Result<void>(const std::function<Result<void>(std::string_view piece)>& take)>;
+
+// Writes the pieces `write` gives to a new or truncated file and flushes it
+// to the disk; the file is closed when this returns.
+Result<void> WriteFileFlushed(const std::wstring& path, const PiecesOfFile& write);
+// The same for bytes held whole.
 Result<void> WriteFileFlushed(const std::wstring& path, std::string_view bytes);
 
 // `size` bytes of the file at `offset`; fewer when the file ends first.
