@@ -105,16 +105,42 @@ NeededChunks ListNeededChunks(const Manifest& remote, std::span<const ContentToB
     return needed;
 }
 
-std::vector<PackRange> JoinIntoRanges(const NeededChunks& needed, std::vector<std::uint32_t> wanted) {
-    // Sorted where they are: a large game's list is some megabytes. A
-    // fresh install wants the chunks in the order the packs hold them,
-    // which the check finds in one pass.
+namespace {
+
+// Puts `wanted` in the order the packs hold the chunks: by pack, then
+// offset. Counted out by pack in one pass (a pack holds a few hundred
+// chunks), then each pack's run sorted by offset where it is out of order:
+// a release after some updates keeps most chunks in place and adds the new
+// ones in packs of their own, which a sort of the whole list would move
+// about at many times the cost.
+void SortByPlace(const NeededChunks& needed, std::vector<std::uint32_t>& wanted) {
     const auto byPlace = [&](std::uint32_t a, std::uint32_t b) {
         const ManifestChunk& x = needed.Stored(a);
         const ManifestChunk& y = needed.Stored(b);
         return x.Pack() != y.Pack() ? x.Pack() < y.Pack() : x.Offset() < y.Offset();
     };
-    if (!std::is_sorted(wanted.begin(), wanted.end(), byPlace)) std::sort(wanted.begin(), wanted.end(), byPlace);
+    if (std::is_sorted(wanted.begin(), wanted.end(), byPlace)) return;
+    std::uint32_t packs = 0;
+    for (const std::uint32_t i : wanted) packs = std::max(packs, needed.Stored(i).Pack() + 1);
+    // Where each pack's run starts, then, once the list is dealt out, ends.
+    std::vector<std::uint32_t> runs(std::size_t{packs} + 1, 0);
+    for (const std::uint32_t i : wanted) ++runs[needed.Stored(i).Pack() + 1];
+    for (std::size_t p = 1; p <= packs; ++p) runs[p] += runs[p - 1];
+    std::vector<std::uint32_t> sorted(wanted.size());
+    for (const std::uint32_t i : wanted) sorted[runs[needed.Stored(i).Pack()]++] = i;
+    std::vector<std::uint32_t>().swap(wanted);
+    for (std::size_t p = 0; p < packs; ++p) {
+        const auto begin = sorted.begin() + (p == 0 ? 0 : runs[p - 1]);
+        const auto end = sorted.begin() + runs[p];
+        if (!std::is_sorted(begin, end, byPlace)) std::sort(begin, end, byPlace);
+    }
+    wanted = std::move(sorted);
+}
+
+}  // namespace
+
+std::vector<PackRange> JoinIntoRanges(const NeededChunks& needed, std::vector<std::uint32_t> wanted) {
+    SortByPlace(needed, wanted);
     // Each range's extent found first, so that its list of chunks is made
     // at its size: some ten thousand lists that doubled as they grew would
     // hold a fifth more.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -400,7 +401,8 @@ TEST(ChunkPlan, ChunkRecordsReadBackWhatWasAdded) {
 }
 
 // A gap up to kMaxRangeGap is fetched rather than asked for apart; no range
-// grows beyond kMaxRangeBytes, and chunks of another pack never join.
+// grows beyond kMaxRangeBytes, and chunks of another pack never join. The
+// chunks asked for in any order make the same ranges.
 TEST(ChunkPlan, RangesBridgeSmallGapsUpToTheirLimit) {
     std::vector<ManifestChunk> stored;
     const auto add = [&](std::uint32_t pack, std::uint64_t offset, std::uint32_t size) {
@@ -422,6 +424,15 @@ TEST(ChunkPlan, RangesBridgeSmallGapsUpToTheirLimit) {
     EXPECT_EQ(ranges[2].pack, 1u);
     EXPECT_EQ(ranges[3].end - ranges[3].begin, kMaxRangeBytes);
     EXPECT_EQ(ranges[4].chunks.size(), 1u);
+    std::vector<std::uint32_t> shuffled(all.rbegin(), all.rend());
+    std::rotate(shuffled.begin(), shuffled.begin() + 3, shuffled.end());
+    const std::vector<PackRange> again = JoinIntoRanges(needed, shuffled);
+    ASSERT_EQ(again.size(), ranges.size());
+    for (std::size_t r = 0; r < ranges.size(); ++r) {
+        EXPECT_EQ(again[r].pack, ranges[r].pack) << r;
+        EXPECT_EQ(again[r].begin, ranges[r].begin) << r;
+        EXPECT_EQ(again[r].chunks, ranges[r].chunks) << r;
+    }
 }
 
 // A whole pack read from its start serves its ranges as it goes by; the
