@@ -88,10 +88,17 @@ std::string FoldCase(std::string_view text) {
     return folded;
 }
 
-// FNV-1a over the folded bytes.
+// FNV-1a over the folded bytes. ASCII, which most paths are throughout, is
+// folded as it is hashed; from the first other byte on the rest is folded
+// whole (FoldCase folds ASCII byte by byte, so the two parts join up).
 std::uint32_t FoldedHash(std::string_view text) {
     std::uint32_t hash = 2166136261u;
-    for (const char c : FoldCase(text)) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    const auto add = [&hash](unsigned char c) { hash = (hash ^ c) * 16777619u; };
+    std::size_t i = 0;
+    for (; i < text.size() && static_cast<unsigned char>(text[i]) < 0x80; ++i)
+        add(static_cast<unsigned char>(text[i] >= 'a' && text[i] <= 'z' ? text[i] - 'a' + 'A' : text[i]));
+    if (i == text.size()) return hash;
+    for (const char c : FoldCase(text.substr(i))) add(static_cast<unsigned char>(c));
     return hash;
 }
 

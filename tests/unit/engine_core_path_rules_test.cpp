@@ -115,10 +115,15 @@ TEST(PathRules, NamesCompareAsWindowsComparesThem) {
         {"\xF0\x90\x96\x97", "\xF0\x90\x95\xB0", false},      // Vithkuqi too
         {"\xC7\x85", "\xC7\x84", true},                      // title case Dz caron upper-cases to DZ caron
         {"\xC3\x89", "E", false},
+        {"Maps/\xC3\x89t\xC3\xA9/Zone.pak", "maps/\xC3\xA9T\xC3\x89/zone.PAK", true},  // ASCII around others
     };
     for (const auto& c : cases) {
         EXPECT_EQ(EqualIgnoringCase(c.a, c.b), c.same) << c.a << " / " << c.b;
         EXPECT_EQ(FoldCase(c.a) == FoldCase(c.b), c.same) << c.a << " / " << c.b;
+        // Indexes of paths find a name under either form.
+        if (c.same) {
+            EXPECT_EQ(FoldedHash(c.a), FoldedHash(c.b)) << c.a << " / " << c.b;
+        }
     }
     // Bytes that are not UTF-8 pass as they are; letters around them fold.
     EXPECT_EQ(FoldCase("a\xFF\xC3" "b\xED\xA0\x80" "c"), "A\xFF\xC3" "B\xED\xA0\x80" "C");
