@@ -107,6 +107,12 @@ std::uint32_t FoldedHash(std::string_view text) {
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {
     std::size_t i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
+        const auto byteA = static_cast<unsigned char>(a[i]), byteB = static_cast<unsigned char>(b[j]);
+        if (byteA < 0x80 && byteB < 0x80) {  // ASCII, one byte each side: the common case, decoded at once
+            if (UpcaseUnit(byteA) != UpcaseUnit(byteB)) return false;
+            ++i, ++j;
+            continue;
+        }
         const Decoded x = DecodeAt(a, i), y = DecodeAt(b, j);
         if (x.fold != y.fold) return false;
         if (x.fold ? UpcaseUnit(x.unit) != UpcaseUnit(y.unit) : a[i] != b[j]) return false;
