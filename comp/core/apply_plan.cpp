@@ -20,9 +20,11 @@ ApplyPlan PlanApply(const ApplyInputs& inputs, const InstalledFiles& disk) {
     plan.known = KnownContents(&inputs.placedRecord, inputs.local, inputs.journal);
     // The release's files, most of them the record's too, asked about once.
     const StampsSeen seen(release.files, disk);
-    const std::vector<FileInPlace> vouched = plan.known.CheckStamps(seen);
+    plan.known.CheckStamps(seen);
     // After an interrupted apply no file is taken as in place.
-    UpdatePlan update = PlanUpdate(inputs.journal ? std::span<const FileInPlace>() : vouched, release, seen);
+    const ListedFilesInPlace noneInPlace({});
+    const FilesInPlace& inPlace = inputs.journal ? static_cast<const FilesInPlace&>(noneInPlace) : plan.known;
+    UpdatePlan update = PlanUpdate(inPlace, release, seen);
     plan.downloading = inputs.local ? EngineStatus::DownloadingChanges : EngineStatus::DownloadingClient;
     plan.contents = std::move(update.contents);
     if (inputs.updaterFilesOnly) {

@@ -110,18 +110,21 @@ Result<void> KnownContents::WriteWhileMoving(const Manifest& release, const std:
     return writer.Finish();
 }
 
-std::vector<FileInPlace> KnownContents::CheckStamps(const InstalledFiles& disk) {
-    std::vector<FileInPlace> vouched;
+void KnownContents::CheckStamps(const InstalledFiles& disk) {
     const PlacedFiles& record = Record();
-    vouched.reserve(record.size());
     vouched_.assign(record.size(), false);
     for (std::size_t i = 0; i < record.size(); ++i) {
         const PlacedFile entry = record[i];
-        if (!entry.sha256 || !entry.stamp.Known() || disk.Stamp(entry.path) != entry.stamp) continue;
-        vouched_[i] = true;
-        vouched.push_back({entry.path, record.Content(i), entry.stamp.size});
+        vouched_[i] = entry.sha256 && entry.stamp.Known() && disk.Stamp(entry.path) == entry.stamp;
     }
-    return vouched;
+}
+
+std::optional<FileInPlace> KnownContents::InPlaceAt(std::string_view path) const {
+    const Known* known = Find(path);
+    if (!known || known->entry == kNone || known->entry >= vouched_.size() || !vouched_[known->entry])
+        return std::nullopt;
+    const PlacedFile entry = Record()[known->entry];
+    return FileInPlace{entry.path, Record().Content(known->entry), entry.stamp.size};
 }
 
 bool KnownContents::RecordIsRelease(const Manifest& release, const std::vector<bool>& kept) const {

@@ -20,7 +20,7 @@
 
 namespace velmora::engine {
 
-class KnownContents {
+class KnownContents final : public FilesInPlace {
 public:
     KnownContents() = default;
     // Each may be null (no sound record; a manifest absent or not checking
@@ -54,11 +54,12 @@ public:
     Result<void> WriteWhileMoving(const Manifest& release, const std::vector<bool>& placing,
                                   const TextPieces& take) const;
 
-    // Compares the record's stamps with `disk`'s, once: the files it
-    // vouches for, in its order, each with the content it holds and the
-    // size of its stamp, viewed in the record. The plan takes them as up to
-    // date where the release lists the same content.
-    std::vector<FileInPlace> CheckStamps(const InstalledFiles& disk);
+    // Compares the record's stamps with `disk`'s, once: from then on the
+    // files it vouches for are in place (InPlaceAt), each with the content
+    // it holds and the size of its stamp, viewed in the record. The plan
+    // takes them as up to date where the release lists the same content.
+    void CheckStamps(const InstalledFiles& disk);
+    std::optional<FileInPlace> InPlaceAt(std::string_view path) const override;
 
     // Whether the record, written again once the release is in place (the
     // player's files `kept`, by index into its files), would come out the

@@ -1,28 +1,33 @@
 #include "core/update_plan.h"
 
 #include "core/digest_index.h"
-#include "core/folded_path_index.h"
 
 namespace velmora::engine {
 
+ListedFilesInPlace::ListedFilesInPlace(std::span<const FileInPlace> files) : files_(files), byPath_(files.size()) {
+    const auto pathOf = [this](std::uint32_t i) { return files_[i].path; };
+    for (std::size_t i = 0; i < files_.size(); ++i)
+        byPath_.FindOrAdd(files_[i].path, static_cast<std::uint32_t>(i), pathOf);
+}
+
+std::optional<FileInPlace> ListedFilesInPlace::InPlaceAt(std::string_view path) const {
+    const auto found = byPath_.Find(path, [this](std::uint32_t i) { return files_[i].path; });
+    if (!found) return std::nullopt;
+    return files_[*found];
+}
+
 UpdatePlan PlanUpdate(const Manifest* local, const Manifest& remote, const InstalledFiles& disk) {
-    std::vector<FileInPlace> inPlace;
+    std::vector<FileInPlace> listed;
     if (local) {
-        inPlace.reserve(local->files.size());
-        for (const ManifestFile& file : local->files) inPlace.push_back({file.path, &file.sha256, file.size});
+        listed.reserve(local->files.size());
+        for (const ManifestFile& file : local->files) listed.push_back({file.path, &file.sha256, file.size});
     }
-    UpdatePlan plan = PlanUpdate(inPlace, remote, disk);
+    UpdatePlan plan = PlanUpdate(ListedFilesInPlace(listed), remote, disk);
     if (!local && !plan.contents.empty()) plan.status = EngineStatus::DownloadingClient;
     return plan;
 }
 
-UpdatePlan PlanUpdate(std::span<const FileInPlace> inPlace, const Manifest& remote, const InstalledFiles& disk) {
-    // The files in place by path, compared as Windows compares names; the
-    // first one listed where two share a path.
-    const auto pathOf = [&](std::uint32_t i) { return inPlace[i].path; };
-    FoldedPathIndex installed(inPlace.size());
-    for (std::size_t i = 0; i < inPlace.size(); ++i)
-        installed.FindOrAdd(inPlace[i].path, static_cast<std::uint32_t>(i), pathOf);
+UpdatePlan PlanUpdate(const FilesInPlace& inPlace, const Manifest& remote, const InstalledFiles& disk) {
     UpdatePlan plan;
     const auto contentDigest = [&](std::uint32_t c) -> const Sha256Digest& {
         return remote.files[plan.contents[c].source].sha256;
@@ -32,9 +37,8 @@ UpdatePlan PlanUpdate(std::span<const FileInPlace> inPlace, const Manifest& remo
         const ManifestFile& file = remote.files[i];
         const std::optional<std::uint64_t> sizeOnDisk = disk.FileSize(file.path);
         const bool sizeMatches = sizeOnDisk == file.size;
-        const std::optional<std::uint32_t> found = installed.Find(file.path, pathOf);
-        const FileInPlace* before = found ? &inPlace[*found] : nullptr;
-        if (sizeMatches && before && *before->sha256 == file.sha256 && before->size == file.size) {
+        const std::optional<FileInPlace> before = sizeMatches ? inPlace.InPlaceAt(file.path) : std::nullopt;
+        if (before && *before->sha256 == file.sha256 && before->size == file.size) {
             ++plan.filesUpToDate;
             continue;
         }

@@ -13,6 +13,7 @@
 #include "core/contents_to_build.h"
 #include "core/engine_status.h"
 #include "core/file_stamp.h"
+#include "core/folded_path_index.h"
 #include "core/manifest.h"
 
 namespace velmora::engine {
@@ -50,17 +51,36 @@ struct FileInPlace {
     std::uint64_t size = 0;
 };
 
-// A file is up to date, and is not read, when the local manifest lists it
-// (path compared as Windows compares names) with the remote SHA-256 and size
-// and the disk has a file of that size there. Every other file needs its
-// content built. Files the local manifest lists and the remote does not are
-// left alone here (dropped_files.h). `local` is null when there is no valid
-// local manifest.
+// Files known to hold a content, found by path as Windows compares names:
+// those a local manifest lists, or those the record of placed files vouches
+// for (KnownContents).
+class FilesInPlace {
+public:
+    virtual ~FilesInPlace() = default;
+    virtual std::optional<FileInPlace> InPlaceAt(std::string_view path) const = 0;
+};
+
+// The files of a list, the first of a path counting; the list must outlive
+// this.
+class ListedFilesInPlace final : public FilesInPlace {
+public:
+    explicit ListedFilesInPlace(std::span<const FileInPlace> files);
+    std::optional<FileInPlace> InPlaceAt(std::string_view path) const override;
+
+private:
+    std::span<const FileInPlace> files_;
+    FoldedPathIndex byPath_;
+};
+
+// A file is up to date, and is not read, when it is in place (path compared
+// as Windows compares names) with the remote SHA-256 and size and the disk
+// has a file of that size there. Every other file needs its content built.
+// Files in place that the remote does not list are left alone here
+// (dropped_files.h).
+UpdatePlan PlanUpdate(const FilesInPlace& inPlace, const Manifest& remote, const InstalledFiles& disk);
+// The same with the files the local manifest lists in place; `local` is
+// null when there is no valid local manifest.
 UpdatePlan PlanUpdate(const Manifest* local, const Manifest& remote, const InstalledFiles& disk);
-// The same with the files `inPlace` in place of a local manifest's (the
-// first of a path counts), such as those the record of placed files
-// vouches for; they must outlive the call.
-UpdatePlan PlanUpdate(std::span<const FileInPlace> inPlace, const Manifest& remote, const InstalledFiles& disk);
 
 }  // namespace velmora::engine
 
