@@ -32,7 +32,7 @@ ApplyPlan PlanApply(const ApplyInputs& inputs, const InstalledFiles& disk) {
             [&](const FileToWrite& file) { return IsUpdaterFile(release.files[file.index].path); });
         if (plan.contents.empty()) plan.endsAt = EngineStatus::UpdaterObsolete;
     } else {
-        plan.dropped = FindDroppedFiles(plan.known.PathsPlacedSoFar(), release);
+        plan.dropped = FindDroppedFiles(plan.known.PlacedPathsGoneFrom(release), release);
     }
     return plan;
 }

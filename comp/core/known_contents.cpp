@@ -90,13 +90,15 @@ bool KnownContents::IsPlayerFile(std::string_view path) const {
     return known && known->playerFile;
 }
 
-std::vector<std::string_view> KnownContents::PathsPlacedSoFar() const {
-    const PlacedFiles& record = Record();
-    std::vector<std::string_view> paths;
-    paths.reserve(record.size() + fromManifests_.size());
-    for (std::size_t i = 0; i < record.size(); ++i) paths.push_back(record.Path(i));
-    for (const ManifestFile* file : fromManifests_) paths.push_back(file->path);
-    return paths;
+std::vector<std::string_view> KnownContents::PlacedPathsGoneFrom(const Manifest& release) const {
+    std::vector<bool> listed(known_.size(), false);
+    const auto pathOf = [this](std::uint32_t i) { return known_[i].path; };
+    for (const ManifestFile& file : release.files)
+        if (const auto at = byPath_.Find(file.path, pathOf)) listed[*at] = true;
+    std::vector<std::string_view> gone;
+    for (std::size_t i = 0; i < known_.size(); ++i)
+        if (!listed[i]) gone.push_back(known_[i].path);
+    return gone;
 }
 
 Result<void> KnownContents::WriteWhileMoving(const Manifest& release, const std::vector<bool>& placing,

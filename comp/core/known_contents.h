@@ -43,9 +43,11 @@ public:
     // The record's entry for `path`, if it has one.
     std::optional<PlacedFile> Recorded(std::string_view path) const;
 
-    // The paths of everything placed so far: the record's files, then the
-    // manifests' that it lacks, as the record and the manifests spell them.
-    std::vector<std::string_view> PathsPlacedSoFar() const;
+    // The paths of everything placed so far that `release` does not list
+    // (names compared as Windows compares them): of the record's files,
+    // then of the manifests' that it lacks, as the record and the
+    // manifests spell them.
+    std::vector<std::string_view> PlacedPathsGoneFrom(const Manifest& release) const;
     // What the record says while a run moves files, written in pieces to
     // `take`: everything placed so far (the manifests' files with their
     // contents and no stamp), then the files of `release` marked in

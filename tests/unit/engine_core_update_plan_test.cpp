@@ -546,11 +546,15 @@ TEST(PlacedFilesRecord, DamagedRecordsAreRefusedWhole) {
         EXPECT_EQ(ReadInPieces(c.text, 7), whole) << c.name;
     }
     // What was placed so far: the record's paths, then the local
-    // manifest's it lacks (names compared as Windows compares them).
+    // manifest's it lacks (names compared as Windows compares them); of
+    // them, those a release no longer lists.
     const Manifest local = PlanManifest(1, {FileEntry("b.TXT", 1, 1), FileEntry("c.txt", 2, 1), FileEntry("A.TXT", 3, 1)});
     const PlacedFiles record = {{"a.txt", false, std::nullopt, {}}, {"B.txt", false, std::nullopt, {}}};
     const KnownContents known(&record, &local, nullptr);
-    EXPECT_EQ(known.PathsPlacedSoFar(), (std::vector<std::string_view>{"a.txt", "B.txt", "c.txt"}));
+    const Manifest none = PlanManifest(2, {});
+    EXPECT_EQ(known.PlacedPathsGoneFrom(none), (std::vector<std::string_view>{"a.txt", "B.txt", "c.txt"}));
+    const Manifest keepsTwo = PlanManifest(2, {FileEntry("C.txt", 2, 1), FileEntry("A.txt", 3, 1)});
+    EXPECT_EQ(known.PlacedPathsGoneFrom(keepsTwo), (std::vector<std::string_view>{"B.txt"}));
     // Together, more paths than any of them lists: each still found.
     PlacedFiles recordApart;
     std::vector<testing::ListedFile> localApart, journalApart;
@@ -561,7 +565,7 @@ TEST(PlacedFilesRecord, DamagedRecordsAreRefusedWhole) {
     }
     const Manifest localMany = PlanManifest(1, localApart), journalMany = PlanManifest(2, journalApart);
     const KnownContents apart(&recordApart, &localMany, &journalMany);
-    EXPECT_EQ(apart.PathsPlacedSoFar().size(), 150u);
+    EXPECT_EQ(apart.PlacedPathsGoneFrom(none).size(), 150u);
     for (int i = 0; i < 50; i += 7) {
         EXPECT_EQ(apart.Placed("R" + std::to_string(i)), std::vector<Sha256Digest>{DigestOf(1)}) << i;
         EXPECT_EQ(apart.Placed("L" + std::to_string(i)), std::vector<Sha256Digest>{DigestOf(2)}) << i;
