@@ -42,12 +42,14 @@ void RateSampler::Tick(const EngineReadings& engine, std::uint32_t intervalMs, s
     if (engine.Done() == 0 || engine.Total() == 0) return;
     // In 64 bits, so that counts far outside their use cannot overflow here.
     const std::int64_t difference = std::int64_t{engine.Done()} - lastDoneSample_;
-    const double perSecond = static_cast<double>(difference) / (intervalMs / 1000.0);
-    constexpr double lowest = std::numeric_limits<std::int32_t>::min();
-    constexpr double highest = std::numeric_limits<std::int32_t>::max();
-    rate = perSecond <= lowest ? std::numeric_limits<std::int32_t>::min()
-         : perSecond >= highest ? std::numeric_limits<std::int32_t>::max()
-                                : RoundHalfToEven(perSecond);
+    // Where done fell, the count began again (a download over 2 GiB is shown
+    // in stages, each counted from 0): the bytes since the last sample are
+    // not known, and no download goes backwards, so the rate stays as it was.
+    if (difference >= 0) {
+        const double perSecond = static_cast<double>(difference) / (intervalMs / 1000.0);
+        constexpr double highest = std::numeric_limits<std::int32_t>::max();
+        rate = perSecond >= highest ? std::numeric_limits<std::int32_t>::max() : RoundHalfToEven(perSecond);
+    }
     lastDoneSample_ = engine.Done();
 }
 

@@ -42,9 +42,11 @@ void MonitorTick(const EngineReadings& engine, ProgressView& view, std::int32_t 
                  std::wstring_view decimalSeparator);
 
 // The transfer rate from the bytes done since the previous sample. Nothing
-// changes while done or total is 0. A rate beyond the 32-bit range (only
-// possible when the engine writes counts far outside their use) is clamped,
-// so a display value never stops the update.
+// changes while done or total is 0. Where done fell (a new stage of a large
+// download), only the sample is taken: the rate keeps its value rather than
+// turning negative. A rate beyond the 32-bit range (only possible when the
+// engine writes counts far outside their use) is clamped, so a display
+// value never stops the update.
 class RateSampler {
 public:
     void Tick(const EngineReadings& engine, std::uint32_t intervalMs, std::int32_t& rate);

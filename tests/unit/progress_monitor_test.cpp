@@ -123,6 +123,10 @@ TEST(MonitorTick, FinishedStatusArmsTheHandOverOnceOverManyTicks) {
     EXPECT_EQ(view.statusLine, L"Actualizacion OK");
 }
 
+// Where done falls (the next stage of a download over 2 GiB counts from 0
+// again), the rate keeps the value the first sample gave (done over a
+// second) instead of turning negative, and the next sample counts from the
+// new done.
 TEST(RateSampler, RateIsTheDifferenceOverTheIntervalClampedToTheIntegerRange) {
     const struct {
         std::int32_t previous, done;
@@ -131,14 +135,14 @@ TEST(RateSampler, RateIsTheDifferenceOverTheIntervalClampedToTheIntegerRange) {
     } cases[] = {
         {0, 300000, 1500, 200000},
         {300000, 450000, 1500, 100000},
-        {300000, 300, 1500, -199800},
+        {300000, 300, 1500, 300000},        // done fell: the rate stays
         {0, 3, 2000, 2},   // 1.5 rounds to 2
         {0, 5, 2000, 2},   // 2.5 rounds to 2
         {0, 7, 2000, 4},   // 3.5 rounds to 4
         {INT_MIN, INT_MAX, 1500, INT_MAX},  // difference itself beyond 32 bits
-        {INT_MAX, INT_MIN, 1500, INT_MIN},
+        {INT_MAX, INT_MIN, 1500, INT_MAX},
         {0, INT_MAX, 100, INT_MAX},         // short interval
-        {0, -2000000000, 100, INT_MIN},
+        {-2000000000, 0x7fff0000, 100, INT_MAX},
     };
     for (const auto& c : cases) {
         FakeEngine engine;
