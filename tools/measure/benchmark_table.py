@@ -93,7 +93,8 @@ def large_release_rows(lines):
         engine = (f"{int(values['run_ms']) / 1000:.1f} s, peak {peak / 1024:.1f} MiB{engine_part}, "
                   f"status {values.get('status', '?')}")
     return [Row(f"release of {size}, the engine alone", engine, aim="peak flat, as above"),
-            Row("  the updater's window, last shown", f"{window}; {ended}; screenshots in {shots}")]
+            Row("  the updater's window, last shown",
+                "; ".join(part for part in (window, ended, f"screenshots in {shots}") if part))]
 
 
 def print_table(rows, windows_build):
