@@ -29,6 +29,7 @@ def throughput_rows(big, small, many, edit, published):
         Row(f"  peak, {small['size'] / MIB:.0f} MiB install", f"{small['peak_kib'] / 1024:.1f} MiB "
             f"(engine {(small['peak_kib'] - small['baseline_kib']) / 1024:.1f})", aim="< 32 MiB, flat"),
         Row("  from a server 30 ms away", f"{big['far_s']:.2f} s", aim="<= 1.5 x loopback"),
+        Row("  publishing it with velmora-publish", f"{big['publish_s']:.2f} s"),
         Row("fresh install of 10,000 small files", f"{many['fresh_s']:.2f} s",
             f"{many['casync']['seconds']:.2f} s", f"{many['tools_s']:.2f} s"),
         Row("  from a server 30 ms away", f"{many['far_s']:.2f} s", aim="<= 1.5 x loopback"),
@@ -82,15 +83,17 @@ def large_release_rows(lines):
         elif line.startswith("screenshots: "):
             shots = line[len("screenshots: "):]
         else:
-            key, sep, value = line.partition("=")
-            if sep and key in ("status", "run_ms", "peak_kib", "baseline_peak_kib"):
-                values[key] = value
+            # The driver's report: "key=value" words, several to a line.
+            for word in line.split():
+                key, sep, value = word.partition("=")
+                if sep and key in ("status", "run_ms", "peak_kib", "baseline_peak_kib"):
+                    values[key] = value
     engine = "did not report"
     if "run_ms" in values and "peak_kib" in values:
-        peak = int(values["peak_kib"])
-        engine_part = f" (engine {(peak - int(values['baseline_peak_kib'])) / 1024:.1f})" \
+        peak = float(values["peak_kib"])
+        engine_part = f" (engine {(peak - float(values['baseline_peak_kib'])) / 1024:.1f})" \
             if "baseline_peak_kib" in values else ""
-        engine = (f"{int(values['run_ms']) / 1000:.1f} s, peak {peak / 1024:.1f} MiB{engine_part}, "
+        engine = (f"{float(values['run_ms']) / 1000:.1f} s, peak {peak / 1024:.1f} MiB{engine_part}, "
                   f"status {values.get('status', '?')}")
     return [Row(f"release of {size}, the engine alone", engine, aim="peak flat, as above"),
             Row("  the updater's window, last shown",
