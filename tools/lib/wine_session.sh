@@ -5,9 +5,16 @@
 
 # $1: the folder that holds the prefix; $2: win32 (the default) for the
 # 32-bit build under wine32, win64 for the x86_64 build under wine64.
-# Returns non-zero, after saying why, when Wine does not start.
+# Returns non-zero, after saying why, when Wine does not start. Called by a
+# script that a caller started inside its own session of the same target
+# (one benchmark run by another), it uses that session, and
+# velmora_wine_stop leaves it running for the caller.
 velmora_wine_start() {
   local build_dir=$1 target=${2:-win32}
+  if [ "${VELMORA_WINE_SESSION:-}" = "$target" ]; then
+    VELMORA_WINE_BORROWED=1
+    return 0
+  fi
   export WINEPREFIX="$build_dir/wineprefix" WINEDEBUG=-all
   # No Mono or Gecko installer dialogs while the prefix is made.
   export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -43,6 +50,7 @@ velmora_wine_start() {
     velmora_wine_stop
     return 1
   fi
+  export VELMORA_WINE_SESSION=$target
 }
 
 # Debian's wine and wineboot scripts take the 32-bit loader whenever wine32
@@ -66,6 +74,11 @@ velmora_use_wine64() {
 }
 
 velmora_wine_stop() {
+  if [ -n "${VELMORA_WINE_BORROWED:-}" ]; then
+    VELMORA_WINE_BORROWED=
+    return 0
+  fi
+  unset VELMORA_WINE_SESSION
   # -k, not -k9: a killed wineserver loses registry writes.
   wineserver -k 2>/dev/null
   wineserver -w 2>/dev/null

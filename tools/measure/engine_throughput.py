@@ -30,6 +30,13 @@ comp.dll as the program calls it) against nginx on loopback:
    wall-clock and CPU seconds each (the ratio is casync's time over the
    tool's: aim >= 1).
 
+With no arguments it then runs, in the same Wine session, the other two
+benchmarks and prints their lines as they come: manifest-reading (the
+manifests of a 100 GB game read and planned by the Windows build this
+machine measures) and large-release (a release over 4 GiB installed by the
+engine alone and by the updater's window); at the end, a table of every
+row. `--quick` leaves out large-release.
+
 `engine_throughput.py publishing [rounds]` measures the publishing alone
 (best of `rounds`, 3 by default), which needs neither Wine nor the
 Windows build; `engine_throughput.py edit` measures the update of 5 alone.
@@ -49,11 +56,13 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "lib"))
 from engine_driver import check_install, empty_game_folder, run_engine  # noqa: E402
+from benchmark_table import Row, large_release_rows, manifest_rows, print_table, throughput_rows  # noqa: E402
 from harness import BUILD  # noqa: E402
 from update_server import (DATA_FOLDER, NOT_EXPIRING, PUBLISH_TOOL, TEST_KEY, FaultProxy, Nginx,  # noqa: E402
                            Publication, free_port, publish)
 
 ROUNDS = 3
+HERE = os.path.dirname(os.path.abspath(__file__))
 # What the test proxy waits before every answer in the far-server rounds.
 FAR_SERVER_DELAY = 0.03
 MIB = 1 << 20
@@ -427,9 +436,55 @@ def print_publishing(measured):
             print(f"    {label:<16} {wall:7.2f} s  {size / MIB / wall:6.1f} MiB/s   CPU {cpu:6.2f} s{ratio}")
 
 
+def run_showing(command):
+    """Runs another benchmark, printing its lines as they come; its exit
+    status and its lines."""
+    lines = []
+    with subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                          errors="replace") as process:
+        for line in process.stdout:
+            line = line.replace("\r", "")
+            print(line, end="", flush=True)
+            lines.append(line)
+    return process.returncode, lines
+
+
+def windows_build():
+    """The Windows build this run measures, as engine-throughput chose it:
+    manifest-reading's flag for it, and what to call it."""
+    if os.environ.get("VELMORA_WINDOWS_PRESET") == "win32":
+        return "--wine32", "32-bit build under wine32"
+    return "--wine", "x86_64 build under wine64"
+
+
+def other_benchmarks(quick):
+    """manifest-reading on the Windows build this machine measures, then,
+    unless `quick`, large-release; their rows, and whether all finished."""
+    flag, build = windows_build()
+    rows, finished = [], True
+    status, lines = run_showing([os.path.join(HERE, "manifest-reading"), flag])
+    read = manifest_rows(lines)
+    rows += read
+    # The deep manifest, the fresh install and the update: fewer rows mean
+    # the tool's lines changed and the table would drop a case unseen.
+    if status != 0 or len(read) != 3:
+        rows.append(Row(f"manifest reading ({build})", f"FAILED (exit {status}, {len(read)} of 3 rows read)"))
+        finished = False
+    if not quick:
+        status, lines = run_showing([os.path.join(HERE, "large-release")])
+        rows += large_release_rows(lines)
+        if status != 0 or not any(line.startswith("  peak_kib=") for line in lines):
+            rows.append(Row("large release", f"FAILED (exit {status})"))
+            finished = False
+    return rows, finished
+
+
 def main():
     only_publishing = sys.argv[1:2] == ["publishing"]
     only_edit = sys.argv[1:2] == ["edit"]
+    quick = sys.argv[1:] == ["--quick"]
+    if sys.argv[1:] and not (only_publishing or only_edit or quick):
+        raise SystemExit("usage: engine_throughput.py [--quick | publishing [rounds] | edit]")
     needed = ("casync",) if only_publishing else ("curl", "sha256sum", "nginx", "casync")
     for program in needed:
         if not shutil.which(program):
@@ -487,6 +542,11 @@ def main():
           f"{many['check_requests']:.0f} request (answers with their heads)   (aim < 1 KiB, 1 request)")
     print_edit(edit)
     print_publishing(published)
+    sys.stdout.flush()
+    others, finished = other_benchmarks(quick)
+    print_table(throughput_rows(big, small, many, edit, published) + others, windows_build()[1])
+    if not finished:
+        raise SystemExit(1)
 
 
 def print_edit(edit):
