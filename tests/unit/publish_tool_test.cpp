@@ -756,6 +756,10 @@ TEST(PublishCommandLine, RefusesIncompleteOrMalformedCommands) {
          "2030-01-01T00:00:00Z", "--workers", "0"},
         {"publish", "--key", "k", "--release", "r", "--out", "o", "--version", "1", "--expires",
          "2030-01-01T00:00:00Z", "--workers", "many"},
+        {"publish", "--key", "k", "--release", "r", "--out", "o", "--version", "1", "--expires",
+         "2030-01-01T00:00:00Z", "--compression-level", "0"},
+        {"publish", "--key", "k", "--release", "r", "--out", "o", "--version", "1", "--expires",
+         "2030-01-01T00:00:00Z", "--compression-level", "13"},
         {"publish", "--key", "k", "--release", "r", "--out", "o", "--version", "1", "--expires", pastLimit},
         {"publish", "--key", "k", "--release", "r", "--out", "o", "--version", "1", "--expires",
          "2099-12-31T00:00:00Z"},
@@ -812,6 +816,10 @@ TEST(PublishCommandLine, RefusesIncompleteOrMalformedCommands) {
     std::vector<std::string_view> twoWorkers = keepNone;
     twoWorkers.insert(twoWorkers.end(), {"--workers", "2"});
     EXPECT_EQ(std::get<publish::PublishOptions>(publish::ParseCommandLine(twoWorkers, now)).workers, 2u);
+    EXPECT_EQ(std::get<publish::PublishOptions>(publish::ParseCommandLine(keepNone, now)).compressionLevel,
+              publish::kDefaultCompressionLevel);
+    twoWorkers.insert(twoWorkers.end(), {"--compression-level", "12"});
+    EXPECT_EQ(std::get<publish::PublishOptions>(publish::ParseCommandLine(twoWorkers, now)).compressionLevel, 12);
 
     const std::vector<std::string_view> verify = {"verify", "--public", "a.h", "server", "--public", "b.pem"};
     const auto options = std::get<publish::VerifyOptions>(publish::ParseCommandLine(verify, now));
@@ -851,11 +859,14 @@ TEST(ChunkCodec, CompressesWhatPaysAndStoresTheRestAsItIs) {
          true},
     };
     for (const auto& c : cases) {
-        const auto compressed = publish::CompressedIfItPays(c.content);
-        ASSERT_EQ(compressed.has_value(), c.compressed) << c.name;
-        if (compressed) {
-            EXPECT_EQ(publish::ChunkContent(*compressed, static_cast<std::uint32_t>(c.content.size())), c.content)
-                << c.name;
+        for (const int level : {publish::kQuickestCompressionLevel, publish::kDefaultCompressionLevel,
+                                publish::kSmallestCompressionLevel}) {
+            const auto compressed = publish::CompressedIfItPays(c.content, level);
+            ASSERT_EQ(compressed.has_value(), c.compressed) << c.name << " at " << level;
+            if (compressed) {
+                EXPECT_EQ(publish::ChunkContent(*compressed, static_cast<std::uint32_t>(c.content.size())), c.content)
+                    << c.name << " at " << level;
+            }
         }
     }
 }

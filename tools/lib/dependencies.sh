@@ -17,7 +17,7 @@ velmora_as_root() {
 velmora_install_dependencies() {
   local packages=(cmake ninja-build g++ googletest g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine wine64 xvfb xdotool imagemagick locales python3 x11-utils
-    libssl-dev openssl zlib1g-dev clang libclang-rt-dev nginx tinyproxy varnish libz-mingw-w64-dev)
+    libssl-dev openssl zlib1g-dev libdeflate-dev clang libclang-rt-dev nginx tinyproxy varnish libz-mingw-w64-dev)
   [ "$VELMORA_RUNS_32BIT" = 1 ] && packages+=(wine32:i386)
   local missing=()
   for p in "${packages[@]}"; do

@@ -8,6 +8,14 @@
 
 namespace velmora::publish {
 
+// How hard chunks are compressed: 1 is the quickest, 12 gives the smallest
+// packs. The default gives packs smaller than zlib's own default level does,
+// in about half its time; the quickest publishes text faster, with packs
+// about a third larger.
+inline constexpr int kQuickestCompressionLevel = 1;
+inline constexpr int kSmallestCompressionLevel = 12;
+inline constexpr int kDefaultCompressionLevel = 6;
+
 // Compression pays when it saves at least 10 % of the size.
 bool CompressionPays(std::uint64_t size, std::uint64_t compressedSize);
 
@@ -17,7 +25,9 @@ bool CompressionPays(std::uint64_t size, std::uint64_t compressedSize);
 // compression must save) is not deflated whole: most of a game's bulk is
 // already compressed (audio, textures, archives), and deflating it only to
 // throw the result away is what would cost the most.
-std::optional<std::vector<std::uint8_t>> CompressedIfItPays(std::span<const std::uint8_t> content);
+// `level`: from kQuickestCompressionLevel to kSmallestCompressionLevel.
+std::optional<std::vector<std::uint8_t>> CompressedIfItPays(std::span<const std::uint8_t> content,
+                                                            int level = kDefaultCompressionLevel);
 
 // What `stored` holds once unpacked: the bytes themselves when `size` equals
 // their count, else the content of the zlib stream they are. Nothing when

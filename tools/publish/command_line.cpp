@@ -22,6 +22,7 @@ const char kUsage[] =
     "                          --version <n> --expires <YYYY-MM-DDTHH:MM:SSZ>\n"
     "                          [--min-updater <n>] [--previous <server folder>] [--keep-releases <n>]\n"
     "                          [--mirror <folder URL>...] [--allow-far-expiry] [--workers <n>]\n"
+    "                          [--compression-level <1 quickest to 12 smallest, 6 by default>]\n"
     "                          [--player-file <pattern>...]\n"
     "  velmora-publish verify --public <public-key.h or .pem> [--public <another key>...] <server folder>\n"
     "  velmora-publish --help\n"
@@ -132,7 +133,7 @@ Command ParseCommandLine(std::span<const std::string_view> arguments, std::int64
         const Arguments parsed =
             Collect(rest,
                     {"--key", "--release", "--out", "--version", "--expires", "--min-updater", "--previous",
-                     "--keep-releases", "--workers"},
+                     "--keep-releases", "--workers", "--compression-level"},
                     {"--allow-far-expiry"}, {"--mirror", "--player-file"});
         RequirePlainCount(parsed, 0, command);
         PublishOptions options;
@@ -154,6 +155,13 @@ Command ParseCommandLine(std::span<const std::string_view> arguments, std::int64
             if (workers == 0 || workers > kMaxWorkers)
                 throw PublishError("--workers must be 1 to " + std::to_string(kMaxWorkers));
             options.workers = static_cast<unsigned>(workers);
+        }
+        if (parsed.options.contains("--compression-level")) {
+            const std::uint64_t level = Number("--compression-level", Required(parsed, "--compression-level"));
+            if (level < kQuickestCompressionLevel || level > kSmallestCompressionLevel)
+                throw PublishError("--compression-level must be " + std::to_string(kQuickestCompressionLevel) +
+                                   " to " + std::to_string(kSmallestCompressionLevel));
+            options.compressionLevel = static_cast<int>(level);
         }
         if (const auto patterns = parsed.repeated.find("--player-file"); patterns != parsed.repeated.end())
             options.playerFiles = patterns->second;

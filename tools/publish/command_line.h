@@ -9,6 +9,8 @@
 #include <variant>
 #include <vector>
 
+#include "chunk_codec.h"
+
 namespace velmora::publish {
 
 struct KeygenOptions {
@@ -33,6 +35,8 @@ struct PublishOptions {
     // Threads that hash and compress chunks (--workers; by default one per
     // hardware thread). The output is the same for any count.
     unsigned workers = 1;
+    // How hard chunks are compressed (--compression-level; chunk_codec.h).
+    int compressionLevel = kDefaultCompressionLevel;
     // Whether to show the progress on the error stream, a terminal; set by
     // the program, not by an option.
     bool showProgress = false;

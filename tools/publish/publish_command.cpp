@@ -77,7 +77,7 @@ BuiltRelease BuildRelease(const PublishOptions& options, const std::vector<Relea
         earlierPacks.emplace(previous->folder);
         earlier.emplace(known, *earlierPacks);
     }
-    const PackingSettings settings{options.workers, options.showProgress ? &progress : nullptr};
+    const PackingSettings settings{options.workers, options.compressionLevel, options.showProgress ? &progress : nullptr};
     PackedRelease packed = PackRelease(files, serverFolder, earlier ? &*earlier : nullptr, settings);
     if (previous) KeepEarlierPackNumbers(packed, previous->current.parsed.manifest);
     BuiltRelease built{{options.version, options.expires, options.minUpdater, std::move(packed.packs),

@@ -27,10 +27,11 @@ struct PreparedChunk {
     std::optional<std::vector<std::uint8_t>> compressed;
 };
 
-PreparedChunk Prepare(std::vector<std::uint8_t> content, const KnownChunks* known) {
+PreparedChunk Prepare(std::vector<std::uint8_t> content, const KnownChunks* known, int compressionLevel) {
     PreparedChunk prepared{std::move(content), {}, std::nullopt};
     prepared.sha256 = Sha256Of(prepared.content);
-    if (!known || !known->Find(prepared.sha256)) prepared.compressed = CompressedIfItPays(prepared.content);
+    if (!known || !known->Find(prepared.sha256))
+        prepared.compressed = CompressedIfItPays(prepared.content, compressionLevel);
     return prepared;
 }
 
@@ -141,8 +142,9 @@ PackedRelease PackRelease(const std::vector<ReleaseFile>& files, const std::file
             if (inFlight.size() >= window) placeOldest();
             std::vector<std::uint8_t> copy(chunk.begin(), chunk.end());
             ++cut;
-            inFlight.push_back({i, workers.Post([copy = std::move(copy), known]() mutable {
-                                    return Prepare(std::move(copy), known);
+            const int level = settings.compressionLevel;
+            inFlight.push_back({i, workers.Post([copy = std::move(copy), known, level]() mutable {
+                                    return Prepare(std::move(copy), known, level);
                                 })});
             if (progress) progress->BytesRead(chunk.size());
         });

@@ -8,6 +8,7 @@
 #include <ostream>
 #include <vector>
 
+#include "chunk_codec.h"
 #include "core/manifest.h"
 #include "known_chunks.h"
 #include "pack_reader.h"
@@ -41,6 +42,7 @@ struct PackingSettings {
     // cuts and writes; 0 or 1 does it all on the calling thread. The result
     // is the same, byte for byte, for any count.
     unsigned workers = 1;
+    int compressionLevel = kDefaultCompressionLevel;  // chunk_codec.h
     // A terminal to show the progress on, line by line in place; none
     // where nothing watches (a script, a test).
     std::ostream* progressTerminal = nullptr;
