@@ -131,15 +131,13 @@ Result<void> CheckStoredChunksApart(const std::vector<ManifestFile>& files, cons
 
 Result<void> CheckPaths(const std::vector<ManifestFile>& files) {
     // Safe paths first: the collision check relies on them.
-    std::vector<std::string_view> paths;
-    paths.reserve(files.size());
     for (const ManifestFile& file : files) {
         if (const char* problem = PathProblem(file.path)) return FileError(file, problem);
         if (file.playerFile && IsUpdaterFile(file.path))
             return FileError(file, "the updater's own files cannot be the player's to edit");
-        paths.push_back(file.path);
     }
-    if (const std::optional<PathCollision> collision = FindPathCollision(paths)) {
+    if (const std::optional<PathCollision> collision =
+            FindPathCollision(files.size(), [&](std::size_t i) -> std::string_view { return files[i].path; })) {
         const ManifestFile& first = files[collision->first];
         const ManifestFile& second = files[collision->second];
         if (collision->kind == PathCollision::Kind::SameFile)
