@@ -187,9 +187,7 @@ public:
     }
 
     Result<Manifest> Finish() {
-        if (number_ == 0) return LineError(1, "not a Velmora manifest");
-        if (number_ <= kKeys.size())
-            return LineError(number_, "missing key '" + std::string(kKeys[number_ - 1]) + "'");
+        if (auto keys = KeyLinesRead(); !keys) return keys.Error();
         if (auto content = CheckManifestContent(manifest_); !content) return content.Error();
         return std::move(manifest_);
     }
@@ -197,9 +195,7 @@ public:
     // The manifest read keys-only, with what its content check could tell;
     // the stored places go once they are checked.
     Result<KeysOnlyReading> FinishKeysOnly() {
-        if (number_ == 0) return LineError(1, "not a Velmora manifest");
-        if (number_ <= kKeys.size())
-            return LineError(number_, "missing key '" + std::string(kKeys[number_ - 1]) + "'");
+        if (auto keys = KeyLinesRead(); !keys) return keys.Error();
         ChunkKeysVerdict verdict = CheckChunkKeysContent(manifest_, places_, storedSizes_);
         std::vector<std::uint64_t>().swap(places_);
         std::vector<std::uint32_t>().swap(storedSizes_);
@@ -207,6 +203,14 @@ public:
     }
 
 private:
+    // Whether the first line and every key line went by.
+    Result<void> KeyLinesRead() const {
+        if (number_ == 0) return LineError(1, "not a Velmora manifest");
+        if (number_ <= kKeys.size())
+            return LineError(number_, "missing key '" + std::string(kKeys[number_ - 1]) + "'");
+        return {};
+    }
+
     Result<void> TakeBodyLine(std::string_view text) {
         const Split line = SplitAtBlank(text);
         const std::size_t n = number_;
