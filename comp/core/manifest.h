@@ -134,7 +134,8 @@ struct Manifest {
     // between the key lines and the pack lines.
     std::vector<std::string> mirrors;
     std::uint64_t format = kManifestFormat;  // of the first line
-    // Instead of `chunks`, once KeepOnlyChunkKeys dropped them: the same
+    // Instead of `chunks`, for a manifest read keys-only
+    // (ChunkLinesKept::KeysOnly) or cut by KeepOnlyChunkKeys: the same
     // lines, numbered the same.
     std::vector<ChunkKey> chunkKeys{};
 

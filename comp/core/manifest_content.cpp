@@ -18,6 +18,22 @@ EngineError FileError(const ManifestFile& file, std::string_view problem) {
     return InvalidFormat("file '" + file.path + "': " + std::string(problem));
 }
 
+// The numbers 0 to `count` - 1 ordered by `less`, ties in numeric order: a
+// sort of the numbers themselves, which needs no second list as a stable
+// sort does. A publisher fills packs in the order of the lines, so the
+// numbers are often in order already: that is looked at first.
+template <typename Less>
+std::vector<std::uint32_t> LinesSortedBy(std::size_t count, Less less) {
+    std::vector<std::uint32_t> order(count);
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
+    if (std::is_sorted(order.begin(), order.end(), less)) return order;
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        if (less(a, b)) return true;
+        return !less(b, a) && a < b;
+    });
+    return order;
+}
+
 // Every chunk line of the manifest in list order, numbered across files, and
 // where each file's lines begin in that numbering. The checks below sort
 // 32-bit numbers into it rather than copy chunks or build hash maps: a
@@ -56,11 +72,7 @@ public:
     // The line numbers ordered by `less`, ties in list order.
     template <typename Less>
     std::vector<std::uint32_t> SortedBy(Less less) const {
-        std::vector<std::uint32_t> order(Size());
-        for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
-        std::stable_sort(order.begin(), order.end(),
-                         [&](std::uint32_t a, std::uint32_t b) { return less((*this)[a], (*this)[b]); });
-        return order;
+        return LinesSortedBy(Size(), [&](std::uint32_t a, std::uint32_t b) { return less((*this)[a], (*this)[b]); });
     }
 
 private:
@@ -121,15 +133,13 @@ Result<void> CheckStoredChunksApart(const std::vector<ManifestFile>& files, cons
 
 Result<void> CheckPaths(const std::vector<ManifestFile>& files) {
     // Safe paths first: the collision check relies on them.
-    std::vector<std::string_view> paths;
-    paths.reserve(files.size());
     for (const ManifestFile& file : files) {
         if (const char* problem = PathProblem(file.path)) return FileError(file, problem);
         if (file.playerFile && IsUpdaterFile(file.path))
             return FileError(file, "the updater's own files cannot be the player's to edit");
-        paths.push_back(file.path);
     }
-    if (const std::optional<PathCollision> collision = FindPathCollision(paths)) {
+    if (const std::optional<PathCollision> collision =
+            FindPathCollision(files.size(), [&](std::size_t i) -> std::string_view { return files[i].path; })) {
         const ManifestFile& first = files[collision->first];
         const ManifestFile& second = files[collision->second];
         if (collision->kind == PathCollision::Kind::SameFile)
@@ -139,17 +149,59 @@ Result<void> CheckPaths(const std::vector<ManifestFile>& files) {
     return {};
 }
 
+Result<void> CheckPacks(const std::vector<ManifestPack>& packs) {
+    std::unordered_set<Sha256Digest, DigestHash> packNames;
+    for (const ManifestPack& pack : packs) {
+        if (pack.size > kMaxFileSize) return InvalidFormat("pack " + ToHex(pack.name) + ": size above 1 TiB");
+        if (!packNames.insert(pack.name).second) return InvalidFormat("pack " + ToHex(pack.name) + " listed twice");
+    }
+    return {};
+}
+
+// The rules each chunk line keeps on its own, in the order the reasons are
+// given: a size, a stored size, a pack and a place in it.
+const char* ChunkLineProblem(std::uint32_t size, std::uint32_t storedSize, std::uint32_t pack, std::uint64_t offset,
+                             const std::vector<ManifestPack>& packs) {
+    if (size == 0 || size > kMaxChunkSize) return "a chunk is empty or too large";
+    if (storedSize == 0 || storedSize > size) return "a chunk's stored size is 0 or above its size";
+    if (pack >= packs.size()) return "a chunk names a pack not listed";
+    const std::uint64_t packSize = packs[pack].size;
+    if (offset > packSize || storedSize > packSize - offset) return "a chunk lies outside its pack";
+    return nullptr;
+}
+
+// Whether the chunk lines whose keys begin alike all have one size: then no
+// two lines with one SHA-256 differ in size, whatever the rest of their
+// digests. An open-addressing table of line numbers, as DigestIndex keeps.
+bool ChunkSizesAgreeByKey(std::span<const ChunkKey> keys) {
+    constexpr std::uint32_t kEmpty = 0xffffffffu;
+    std::size_t slots = 16;
+    while (slots < keys.size() * 2) slots *= 2;
+    std::vector<std::uint32_t> table(slots, kEmpty);
+    const std::size_t mask = slots - 1;
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        std::uint64_t start;
+        std::memcpy(&start, keys[k].digestStart.data(), sizeof start);
+        for (std::size_t at = static_cast<std::size_t>(start ^ start >> 32) & mask;; at = (at + 1) & mask) {
+            std::uint32_t& slot = table[at];
+            if (slot == kEmpty) {
+                slot = static_cast<std::uint32_t>(k);
+                break;
+            }
+            if (keys[slot].digestStart != keys[k].digestStart) continue;
+            if (keys[slot].size != keys[k].size) return false;
+            break;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 Result<void> CheckManifestContent(const Manifest& manifest) {
     const std::vector<ManifestFile>& files = manifest.files;
     if (auto paths = CheckPaths(files); !paths) return paths;
-
-    std::unordered_set<Sha256Digest, DigestHash> packNames;
-    for (const ManifestPack& pack : manifest.packs) {
-        if (pack.size > kMaxFileSize) return InvalidFormat("pack " + ToHex(pack.name) + ": size above 1 TiB");
-        if (!packNames.insert(pack.name).second) return InvalidFormat("pack " + ToHex(pack.name) + " listed twice");
-    }
+    if (auto packs = CheckPacks(manifest.packs); !packs) return packs;
     // Every file of a content must list the same chunks as the first, so
     // that whichever of them the content is built from, it is built the
     // same.
@@ -167,13 +219,9 @@ Result<void> CheckManifestContent(const Manifest& manifest) {
         std::uint64_t chunked = 0;
         for (std::size_t c = 0; c < chunks.size(); ++c) {
             const ManifestChunk& chunk = chunks[c];
-            if (chunk.size == 0 || chunk.size > kMaxChunkSize) return FileError(file, "a chunk is empty or too large");
-            if (chunk.storedSize == 0 || chunk.storedSize > chunk.size)
-                return FileError(file, "a chunk's stored size is 0 or above its size");
-            if (chunk.Pack() >= manifest.packs.size()) return FileError(file, "a chunk names a pack not listed");
-            const std::uint64_t packSize = manifest.packs[chunk.Pack()].size;
-            if (chunk.Offset() > packSize || chunk.storedSize > packSize - chunk.Offset())
-                return FileError(file, "a chunk lies outside its pack");
+            if (const char* problem =
+                    ChunkLineProblem(chunk.size, chunk.storedSize, chunk.Pack(), chunk.Offset(), manifest.packs))
+                return FileError(file, problem);
             if (sizeDiffers[lines.FirstOf(f) + c])
                 return FileError(file, "same chunk SHA-256 as another but another size");
             chunked += chunk.size;
@@ -181,6 +229,64 @@ Result<void> CheckManifestContent(const Manifest& manifest) {
         if (chunked != file.size) return FileError(file, "its chunks do not add up to its size");
     }
     return CheckStoredChunksApart(files, lines);
+}
+
+ChunkKeysVerdict CheckChunkKeysContent(const Manifest& manifest, std::span<const std::uint64_t> places,
+                                       std::span<const std::uint32_t> storedSizes) {
+    const ChunkKeysVerdict unsettled;
+    const std::vector<ManifestFile>& files = manifest.files;
+    const std::span<const ChunkKey> keys = manifest.chunkKeys;
+    if (places.size() != keys.size() || storedSizes.size() != keys.size()) return unsettled;
+    if (!CheckPaths(files) || !CheckPacks(manifest.packs)) return unsettled;
+    ChunkKeysVerdict verdict;
+    const auto pack = [&](std::size_t line) { return static_cast<std::uint32_t>(places[line] >> 40); };
+    const auto offset = [&](std::size_t line) { return places[line] & ((std::uint64_t{1} << 40) - 1); };
+    const std::vector<std::uint32_t> firstOfContent = FirstOfEachContent(files);
+    for (std::size_t f = 0; f < files.size(); ++f) {
+        const ManifestFile& file = files[f];
+        const ManifestFile& first = files[firstOfContent[f]];
+        if (file.size > kMaxFileSize || first.size != file.size) return unsettled;
+        if (file.firstChunk + std::uint64_t{file.chunkCount} > keys.size()) return unsettled;
+        // A file of the same content as an earlier one lists the same lines.
+        // Where the keys and places agree, the lines share one stored chunk,
+        // whose digests the check of stored chunks below compares whole.
+        if (&first != &file) {
+            if (first.chunkCount != file.chunkCount) return unsettled;
+            for (std::uint32_t c = 0; c < file.chunkCount; ++c) {
+                const std::uint32_t a = first.firstChunk + c;
+                const std::uint32_t b = file.firstChunk + c;
+                if (keys[a] != keys[b] || places[a] != places[b] || storedSizes[a] != storedSizes[b]) return unsettled;
+            }
+        }
+        std::uint64_t chunked = 0;
+        for (std::uint32_t line = file.firstChunk; line < file.firstChunk + file.chunkCount; ++line) {
+            if (ChunkLineProblem(keys[line].size, storedSizes[line], pack(line), offset(line), manifest.packs))
+                return unsettled;
+            chunked += keys[line].size;
+        }
+        if (chunked != file.size) return unsettled;
+    }
+    if (!ChunkSizesAgreeByKey(keys)) return unsettled;
+    // Stored chunks apart, as CheckStoredChunksApart orders them, with the
+    // keys' digest starts for the digests: neighbours at the very same place
+    // are one stored chunk only when their digests agree whole.
+    const auto end = [&](std::uint32_t line) { return offset(line) + storedSizes[line]; };
+    const std::vector<std::uint32_t> order = LinesSortedBy(keys.size(), [&](std::uint32_t a, std::uint32_t b) {
+        if (places[a] != places[b]) return places[a] < places[b];
+        if (end(a) != end(b)) return end(a) < end(b);
+        return keys[a].digestStart < keys[b].digestStart;
+    });
+    for (std::size_t k = 1; k < order.size(); ++k) {
+        const std::uint32_t before = order[k - 1];
+        const std::uint32_t line = order[k];
+        if (pack(line) != pack(before) || offset(line) >= end(before)) continue;
+        if (places[line] != places[before] || end(line) != end(before) ||
+            keys[line].digestStart != keys[before].digestStart)
+            return unsettled;
+        verdict.sameDigest.emplace_back(std::min(before, line), std::max(before, line));
+    }
+    verdict.settled = true;
+    return verdict;
 }
 
 }  // namespace velmora::engine

@@ -176,8 +176,8 @@ std::size_t CountLines(std::string_view text, std::initializer_list<std::string_
 // then the key lines, then the rest; the first refusal ends the reading.
 class BodyLines {
 public:
-    BodyLines(std::size_t expectedFiles, std::size_t expectedChunks)
-        : expectedFiles_(expectedFiles), expectedChunks_(expectedChunks) {}
+    BodyLines(std::size_t expectedFiles, std::size_t expectedChunks, ChunkLinesKept kept)
+        : expectedFiles_(expectedFiles), expectedChunks_(expectedChunks), kept_(kept) {}
 
     Result<void> Take(std::string_view line) {
         ++number_;
@@ -187,14 +187,30 @@ public:
     }
 
     Result<Manifest> Finish() {
-        if (number_ == 0) return LineError(1, "not a Velmora manifest");
-        if (number_ <= kKeys.size())
-            return LineError(number_, "missing key '" + std::string(kKeys[number_ - 1]) + "'");
+        if (auto keys = KeyLinesRead(); !keys) return keys.Error();
         if (auto content = CheckManifestContent(manifest_); !content) return content.Error();
         return std::move(manifest_);
     }
 
+    // The manifest read keys-only, with what its content check could tell;
+    // the stored places go once they are checked.
+    Result<KeysOnlyReading> FinishKeysOnly() {
+        if (auto keys = KeyLinesRead(); !keys) return keys.Error();
+        ChunkKeysVerdict verdict = CheckChunkKeysContent(manifest_, places_, storedSizes_);
+        std::vector<std::uint64_t>().swap(places_);
+        std::vector<std::uint32_t>().swap(storedSizes_);
+        return KeysOnlyReading{std::move(manifest_), std::move(verdict)};
+    }
+
 private:
+    // Whether the first line and every key line went by.
+    Result<void> KeyLinesRead() const {
+        if (number_ == 0) return LineError(1, "not a Velmora manifest");
+        if (number_ <= kKeys.size())
+            return LineError(number_, "missing key '" + std::string(kKeys[number_ - 1]) + "'");
+        return {};
+    }
+
     Result<void> TakeBodyLine(std::string_view text) {
         const Split line = SplitAtBlank(text);
         const std::size_t n = number_;
@@ -213,22 +229,19 @@ private:
             return {};
         }
         if (line.head == "file" || playerFile) {
-            if (manifest_.files.empty()) {
-                manifest_.files.reserve(expectedFiles_);
-                manifest_.chunks.reserve(expectedChunks_);
-            }
+            if (manifest_.files.empty()) ReserveLists();
             auto file = ParseFileLine(line.rest, n);
             if (!file) return file.Error();
             manifest_.files.push_back(std::move(file).Value());
             manifest_.files.back().playerFile = playerFile;
-            manifest_.files.back().firstChunk = static_cast<std::uint32_t>(manifest_.chunks.size());
+            manifest_.files.back().firstChunk = static_cast<std::uint32_t>(ChunkCount());
             return {};
         }
         if (line.head == "chunk") {
             if (manifest_.files.empty()) return LineError(n, "a chunk line before the first file line");
             auto chunk = ParseChunkLine(line.rest, n);
             if (!chunk) return chunk.Error();
-            manifest_.chunks.push_back(chunk.Value());
+            Keep(chunk.Value());
             ++manifest_.files.back().chunkCount;
             return {};
         }
@@ -237,10 +250,40 @@ private:
         return LineError(n, "unknown key '" + std::string(line.head) + "'");
     }
 
+    void ReserveLists() {
+        manifest_.files.reserve(expectedFiles_);
+        if (kept_ == ChunkLinesKept::Whole) {
+            manifest_.chunks.reserve(expectedChunks_);
+            return;
+        }
+        manifest_.chunkKeys.reserve(expectedChunks_);
+        places_.reserve(expectedChunks_);
+        storedSizes_.reserve(expectedChunks_);
+    }
+
+    std::size_t ChunkCount() const {
+        return kept_ == ChunkLinesKept::Whole ? manifest_.chunks.size() : manifest_.chunkKeys.size();
+    }
+
+    void Keep(const ManifestChunk& chunk) {
+        if (kept_ == ChunkLinesKept::Whole) {
+            manifest_.chunks.push_back(chunk);
+            return;
+        }
+        manifest_.chunkKeys.push_back(KeyOf(chunk));
+        places_.push_back(StoredPlace(chunk.Pack(), chunk.Offset()));
+        storedSizes_.push_back(chunk.storedSize);
+    }
+
     Manifest manifest_;
     std::size_t number_ = 0;
     std::size_t expectedFiles_;
     std::size_t expectedChunks_;
+    ChunkLinesKept kept_;
+    // Keys-only: of each chunk line, what the content checks need beyond
+    // its key, until they are done.
+    std::vector<std::uint64_t> places_;
+    std::vector<std::uint32_t> storedSizes_;
 };
 
 }  // namespace
@@ -251,8 +294,9 @@ struct ManifestBodyReader::State {
     std::optional<EngineError> refused;
 };
 
-ManifestBodyReader::ManifestBodyReader(std::size_t expectedFiles, std::size_t expectedChunks)
-    : state_(std::make_unique<State>(State{BodyLines(expectedFiles, expectedChunks), {}, std::nullopt})) {}
+ManifestBodyReader::ManifestBodyReader(std::size_t expectedFiles, std::size_t expectedChunks, ChunkLinesKept kept)
+    : state_(std::make_unique<State>(State{BodyLines(expectedFiles, expectedChunks, kept), {}, std::nullopt})),
+      kept_(kept) {}
 
 ManifestBodyReader::~ManifestBodyReader() = default;
 
@@ -278,11 +322,23 @@ Result<void> ManifestBodyReader::Feed(std::string_view piece) {
     return {};
 }
 
-Result<Manifest> ManifestBodyReader::Finish() {
+Result<void> ManifestBodyReader::Ended() const {
     if (state_->refused) return *state_->refused;
     // A signed part ends with the '\n' before the signature line.
     if (!state_->partial.empty()) return InvalidFormat("the signed part does not end with a line break");
+    return {};
+}
+
+Result<Manifest> ManifestBodyReader::Finish() {
+    if (kept_ != ChunkLinesKept::Whole) return InvalidFormat("a reader of chunk keys finishes with FinishKeysOnly");
+    if (auto ended = Ended(); !ended) return ended.Error();
     return state_->lines.Finish();
+}
+
+Result<KeysOnlyReading> ManifestBodyReader::FinishKeysOnly() {
+    if (kept_ != ChunkLinesKept::KeysOnly) return InvalidFormat("a reader of whole chunk lines finishes with Finish");
+    if (auto ended = Ended(); !ended) return ended.Error();
+    return state_->lines.FinishKeysOnly();
 }
 
 Result<ManifestParts> SplitSignatureLine(std::string_view bytes) {

@@ -8,6 +8,7 @@
 
 #include "core/engine_status.h"
 #include "core/manifest.h"
+#include "core/manifest_content.h"
 
 namespace velmora::engine {
 
@@ -28,6 +29,18 @@ Result<ManifestParts> SplitSignatureLine(std::string_view bytes);
 // duplicates). Call it only on a part whose signature checked out.
 Result<Manifest> ParseManifestBody(std::string_view signedPart);
 
+// What a reader keeps of each chunk line: all of it, or only its ChunkKey
+// (Manifest::chunkKeys) for a manifest read for its files and the copies
+// they hold.
+enum class ChunkLinesKept { Whole, KeysOnly };
+
+// A manifest read keys-only, with what CheckChunkKeysContent told of it:
+// ReadManifestKeysOnly (manifest_keys_read.h) settles the rest.
+struct KeysOnlyReading {
+    Manifest manifest;
+    ChunkKeysVerdict verdict;
+};
+
 // Reads the signed part of a manifest given in pieces of any size, as they
 // come from a file or the network, so that the text need never be whole in
 // memory: ParseManifestBody in steps. Feed it only a part whose signature
@@ -39,17 +52,25 @@ public:
     // holds (SignedTextScan counts them), so that the lists of files and
     // chunks take their room once instead of twice that while they grow;
     // 0 when unknown.
-    explicit ManifestBodyReader(std::size_t expectedFiles = 0, std::size_t expectedChunks = 0);
+    explicit ManifestBodyReader(std::size_t expectedFiles = 0, std::size_t expectedChunks = 0,
+                                ChunkLinesKept kept = ChunkLinesKept::Whole);
     ~ManifestBodyReader();
     ManifestBodyReader(const ManifestBodyReader&) = delete;
     ManifestBodyReader& operator=(const ManifestBodyReader&) = delete;
 
     Result<void> Feed(std::string_view piece);
+    // Of a reader that keeps chunk lines whole.
     Result<Manifest> Finish();
+    // Of a reader that keeps their keys: every refusal of a line is
+    // Finish's; the content rules are CheckChunkKeysContent's.
+    Result<KeysOnlyReading> FinishKeysOnly();
 
 private:
+    Result<void> Ended() const;
+
     struct State;
     std::unique_ptr<State> state_;
+    ChunkLinesKept kept_;
 };
 
 // Checks `signature` over `signedPart`: the engine's with CNG against the

@@ -3,6 +3,7 @@
 // the same file (compared as case_fold.h compares them), or one that is a
 // folder of another ("a" and "A/b").
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -19,5 +20,10 @@ struct PathCollision {
 // A collision among `paths` (safe manifest paths: no control characters),
 // or nothing. In n log n comparisons of the folded paths.
 std::optional<PathCollision> FindPathCollision(const std::vector<std::string_view>& paths);
+
+// The same among `count` paths, `pathOf(i)` the one at index i: the caller
+// need not gather them in a list of their own.
+std::optional<PathCollision> FindPathCollision(std::size_t count,
+                                               const std::function<std::string_view(std::size_t)>& pathOf);
 
 }  // namespace velmora::engine

@@ -34,9 +34,7 @@ Result<void> EngineRecords::WritePlaced(const std::function<Result<void>(const T
 }
 
 std::optional<ManifestText> EngineRecords::LocalManifest() const {
-    std::optional<ManifestText> text = ReadLocalManifest(localManifest_);
-    if (text) text->parsed.manifest.KeepOnlyChunkKeys();
-    return text;
+    return ReadLocalManifest(localManifest_, ChunkLinesKept::KeysOnly);
 }
 
 Result<void> EngineRecords::RemoveJournal() const {

@@ -28,8 +28,8 @@ public:
     // Each when it is there and checks out (a manifest signed by a trusted
     // key; a floor record in its form); nothing otherwise.
     // The local manifest serves a run with its files and as a list of the
-    // copies the install holds, so its chunk lines are kept as keys only
-    // (Manifest::KeepOnlyChunkKeys): read it again whole to build from it.
+    // copies the install holds, so its chunk lines are read as keys only
+    // (ChunkLinesKept::KeysOnly): read it again whole to build from it.
     std::optional<ManifestText> LocalManifest() const;
     std::optional<ManifestText> Journal() const { return ReadLocalManifest(journal_); }
     std::optional<AcceptedFloor> FloorRecord() const;

@@ -1,7 +1,9 @@
 #include "local_manifest_win.h"
 
 #include <algorithm>
+#include <functional>
 
+#include "core/manifest_keys_read.h"
 #include "core/manifest_parse.h"
 #include "core/signed_text_scan.h"
 #include "file_ops_win.h"
@@ -46,22 +48,27 @@ Result<ScannedText> Scan(HANDLE file, const std::wstring& path) {
     return scanned;
 }
 
-// The signed part, the first `signedLength` bytes of the file, parsed.
-Result<Manifest> ParseSignedPart(HANDLE file, const std::wstring& path, const SignedTextShape& shape) {
+// The signed part, the first `signedLength` bytes of the file, parsed:
+// whole, or keys-only (which may read it again).
+Result<Manifest> ParseSignedPart(HANDLE file, const std::wstring& path, const SignedTextShape& shape,
+                                 ChunkLinesKept kept) {
+    const SignedPartReading read = [&](const std::function<Result<void>(std::string_view)>& take) {
+        std::uint64_t left = shape.signedLength;
+        return ReadFromStart(file, path, [&](std::string_view piece) -> Result<void> {
+            const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(left, piece.size()));
+            left -= size;
+            return take(piece.substr(0, size));
+        });
+    };
+    if (kept == ChunkLinesKept::KeysOnly) return ReadManifestKeysOnly(read, shape.fileLines, shape.chunkLines);
     ManifestBodyReader reader(shape.fileLines, shape.chunkLines);
-    std::uint64_t left = shape.signedLength;
-    auto read = ReadFromStart(file, path, [&](std::string_view piece) -> Result<void> {
-        const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(left, piece.size()));
-        left -= take;
-        return reader.Feed(piece.substr(0, take));
-    });
-    if (!read) return read.Error();
+    if (auto fed = read([&](std::string_view piece) { return reader.Feed(piece); }); !fed) return fed.Error();
     return reader.Finish();
 }
 
 }  // namespace
 
-Result<ManifestText> ReadTrustedManifest(const std::wstring& path) {
+Result<ManifestText> ReadTrustedManifest(const std::wstring& path, ChunkLinesKept kept) {
     auto file = OpenForReadingAlone(path);
     if (!file) return file.Error();
     if (PlainFileSize(path).value_or(0) > kMaxManifestBytes) return InvalidFormat("manifest larger than the limit");
@@ -70,15 +77,15 @@ Result<ManifestText> ReadTrustedManifest(const std::wstring& path) {
     const ScannedText& text = scanned.Value();
     auto signer = CheckSignedDigest(text.signedSha256, text.shape.signature);
     if (!signer) return signer.Error();
-    auto manifest = ParseSignedPart(file.Value().get(), path, text.shape);
+    auto manifest = ParseSignedPart(file.Value().get(), path, text.shape, kept);
     if (!manifest) return manifest.Error();
     SignedManifest parsed{std::move(manifest).Value(), static_cast<std::size_t>(text.shape.signedLength),
                           text.shape.signature};
     return ManifestText{path, text.size, text.sha256, std::move(parsed), signer.Value()};
 }
 
-std::optional<ManifestText> ReadLocalManifest(const std::wstring& path) {
-    auto text = ReadTrustedManifest(path);
+std::optional<ManifestText> ReadLocalManifest(const std::wstring& path, ChunkLinesKept kept) {
+    auto text = ReadTrustedManifest(path, kept);
     if (!text) return std::nullopt;
     return std::move(text).Value();
 }

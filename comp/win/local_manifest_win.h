@@ -8,6 +8,7 @@
 
 #include "core/engine_status.h"
 #include "core/manifest.h"
+#include "core/manifest_parse.h"
 #include "signature_win.h"
 
 namespace velmora::engine {
@@ -26,10 +27,13 @@ struct ManifestText {
 // to find its signature line and check the signature against a trusted key
 // over the SHA-256 of the signed part, then, only once that passed, to
 // parse the signed part. Invalid format (-9) when it does not check out.
-Result<ManifestText> ReadTrustedManifest(const std::wstring& path);
+// `kept`: KeysOnly for a manifest read for its files and the chunk copies
+// they hold (ReadManifestKeysOnly), whose chunk lines it keeps as
+// chunkKeys.
+Result<ManifestText> ReadTrustedManifest(const std::wstring& path, ChunkLinesKept kept = ChunkLinesKept::Whole);
 
 // ReadTrustedManifest, with nothing when the file is absent or does not
 // check out.
-std::optional<ManifestText> ReadLocalManifest(const std::wstring& path);
+std::optional<ManifestText> ReadLocalManifest(const std::wstring& path, ChunkLinesKept kept = ChunkLinesKept::Whole);
 
 }  // namespace velmora::engine

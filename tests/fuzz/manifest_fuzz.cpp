@@ -8,17 +8,21 @@
 //   to do, and a fresh plan fetches each distinct object once;
 // - files of one SHA-256 list the same chunks, and the ranges of a pack
 //   never overlap, so a whole pack serves them front to back.
+// - read keys-only (as the local manifest is), it is accepted or refused
+//   alike, for the same reason, with the keys of the chunk lines.
 // A signed text that is a head goes to the head's parser instead, and
 // writing a head it reads gives exactly the signed part.
 // Every refusal is InvalidFormat with a reason.
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <string_view>
 #include <unordered_map>
 
 #include "core/manifest_head.h"
+#include "core/manifest_keys_read.h"
 #include "core/manifest_parse.h"
 #include "core/manifest_write.h"
 #include "core/case_fold.h"
@@ -73,6 +77,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // a correctly signed manifest does.
     const auto parsed =
         ParseSignedManifest(bytes, [](std::string_view, const ManifestSignature&) { return Result<void>(); });
+    if (const auto parts = SplitSignatureLine(bytes)) {
+        const SignedPartReading read = [&](const std::function<Result<void>(std::string_view)>& take) {
+            return take(parts.Value().signedPart);
+        };
+        const auto keys = ReadManifestKeysOnly(read, 0, 0);
+        Check(keys.Ok() == parsed.Ok(), "keys-only reading accepts alike");
+        if (keys && parsed) {
+            Manifest keysOfWhole = parsed.Value().manifest;
+            keysOfWhole.KeepOnlyChunkKeys();
+            Check(keys.Value() == keysOfWhole, "keys-only reading keeps the keys of the chunk lines");
+        } else if (!keys && !parsed) {
+            Check(keys.Error().reason == parsed.Error().reason, "keys-only reading refuses for the same reason");
+        }
+    }
     if (!parsed) {
         Check(parsed.Error().status == EngineStatus::InvalidFormat, "refusal is InvalidFormat");
         Check(!parsed.Error().reason.empty(), "refusal has a reason");

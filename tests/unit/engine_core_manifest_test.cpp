@@ -29,6 +29,8 @@ const std::string kPack0 = std::string(64, 'e');
 const std::string kPack1 = std::string(64, 'f');
 const std::string kChunk1 = std::string(64, 'c');
 const std::string kChunk2 = std::string(64, 'd');
+// Alike in the first bytes a chunk key keeps, different after them.
+const std::string kSha2Twin = kSha2.substr(0, 16) + std::string(48, '0');
 
 Sha256Digest DigestFromHex(const std::string& hex) {
     Sha256Digest digest{};
@@ -245,6 +247,15 @@ TEST(ManifestParse, RefusesEveryKindOfBadManifest) {
         {"one chunk at one offset stored two ways", chunkLine2,
          chunkLine2 + "file " + kChunk2 + " 131072 other.bin\nchunk 0 120034 " + kChunk2 + " 131072 1\n",
          "stored bytes overlap"},
+        {"one stored chunk of two digests alike in their start", chunkLine2,
+         chunkLine2 + "file " + kSha1.substr(0, 63) + "2 532 other.exe\nchunk 1 0 " + kSha2Twin + " 532 532\n",
+         "stored bytes overlap"},
+        {"same content, a chunk digest alike only in its start", chunkLine2,
+         chunkLine2 + "file " + kSha2 + " 532 copy.exe\nchunk 1 0 " + kSha2Twin + " 532 532\n",
+         "same SHA-256 as 'velmora.exe' but other chunks"},
+        {"same content, its chunk stored twice", chunkLine2,
+         chunkLine2 + "file " + kSha2 + " 532 copy.exe\nchunk 1 532 " + kSha2 + " 532 532\n",
+         "same SHA-256 as 'velmora.exe' but other chunks"},
         {"chunks of two files overlap", "chunk 1 0 " + kSha2 + " 532 532", "chunk 0 130000 " + kSha2 + " 532 532",
          "stored bytes overlap"},
         {"same content other chunk order", chunkLine2,
@@ -338,6 +349,40 @@ TEST(ManifestParse, TheSizeLimitLeavesRoomForAHundredGigabyteGame) {
         if (split) {
             EXPECT_EQ(split.Value().signedPart.size(), c.bytes - signatureLine.size());
         }
+    }
+}
+
+// Read keys-only, a manifest is read again only where its keys cannot tell:
+// to compare the whole digests of lines that must name one SHA-256, and
+// whole where the answer or the reason takes the whole lines.
+TEST(ManifestParse, KeysOnlyReadsTheTextAgainOnlyWhereTheKeysCannotTell) {
+    const std::string sharedChunk = "chunk 1 0 " + kSha2 + " 532 532\n";
+    const struct {
+        const char* name;
+        std::string text;
+        bool accepted;
+        int reads;
+    } cases[] = {
+        {"digests apart in their start", ValidText(), true, 1},
+        {"a refused line", ValidText().replace(ValidText().find("chunk 1 0"), 9, "chunk x 0"), false, 1},
+        {"one content in two files", ValidText().replace(ValidText().find("signature"), 0,
+                                                           "file " + kSha2 + " 532 copy.exe\n" + sharedChunk),
+         true, 2},
+        {"digests alike in their start, sizes not",
+         ValidText().replace(ValidText().find("signature"), 0,
+                             "file " + kSha2Twin + " 531 other.exe\nchunk 1 532 " + kSha2Twin + " 531 531\n"),
+         true, 2},
+        {"a refused content", ValidText().replace(ValidText().find(" 532 532"), 8, " 532 533"), false, 2},
+        {"a stored chunk of two digests alike in their start",
+         ValidText().replace(ValidText().find("signature"), 0,
+                             "file " + kSha2Twin + " 532 other.exe\nchunk 1 0 " + kSha2Twin + " 532 532\n"),
+         false, 3},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(testing::ParseAnySigned(c.text).Ok(), c.accepted) << c.name;
+        int reads = 0;
+        EXPECT_EQ(testing::ReadKeysInPieces(c.text, 7, reads).Ok(), c.accepted) << c.name;
+        EXPECT_EQ(reads, c.reads) << c.name;
     }
 }
 

@@ -15,6 +15,7 @@
 
 #include "core/hex.h"
 #include "core/manifest.h"
+#include "core/manifest_keys_read.h"
 #include "core/manifest_parse.h"
 #include "core/signed_text_scan.h"
 #include "core/utc_time.h"
@@ -95,20 +96,48 @@ inline Result<SignedManifest> ReadInPieces(std::string_view bytes, std::size_t p
     return SignedManifest{std::move(manifest).Value(), signedLength, shape.Value().signature};
 }
 
+// The text's signed part read keys-only (ReadManifestKeysOnly) in pieces of
+// `piece` bytes; `reads` counts the times it is read.
+inline Result<Manifest> ReadKeysInPieces(std::string_view bytes, std::size_t piece, int& reads) {
+    const auto split = SplitSignatureLine(bytes);
+    if (!split) return split.Error();
+    const std::string_view part = split.Value().signedPart;
+    const SignedPartReading read = [&](const std::function<Result<void>(std::string_view)>& take) -> Result<void> {
+        ++reads;
+        for (std::size_t at = 0; at < part.size(); at += piece)
+            if (auto taken = take(part.substr(at, piece)); !taken) return taken;
+        return {};
+    };
+    return ReadManifestKeysOnly(read, 0, 0);
+}
+
 // For tests of what the parser reads, whatever the signature: the text goes
-// through ParseSignedManifest whole and through ReadInPieces in pieces that
-// cut its lines (small ones for a small text), which must agree on the
-// manifest or on the refusal.
+// through ParseSignedManifest whole, through ReadInPieces in pieces that
+// cut its lines (small ones for a small text) and keys-only through
+// ReadKeysInPieces, which must agree on the manifest (the keys-only one
+// with the keys of the whole one's chunks) or on the refusal.
 inline Result<SignedManifest> ParseAnySigned(std::string_view bytes) {
     auto whole = ParseSignedManifest(bytes, [](std::string_view, const ManifestSignature&) { return Result<void>(); });
-    const auto pieces = ReadInPieces(bytes, bytes.size() < (1u << 20) ? 7 : 65521);
+    const std::size_t piece = bytes.size() < (1u << 20) ? 7 : 65521;
+    const auto pieces = ReadInPieces(bytes, piece);
+    int reads = 0;
+    const auto keys = ReadKeysInPieces(bytes, piece, reads);
     EXPECT_EQ(whole.Ok(), pieces.Ok()) << (whole ? pieces.Error().reason : whole.Error().reason);
+    EXPECT_EQ(whole.Ok(), keys.Ok()) << (whole ? keys.Error().reason : whole.Error().reason);
     if (whole && pieces) {
         EXPECT_EQ(whole.Value().manifest, pieces.Value().manifest);
         EXPECT_EQ(whole.Value().signedLength, pieces.Value().signedLength);
         EXPECT_EQ(whole.Value().signature, pieces.Value().signature);
     } else if (!whole && !pieces) {
         EXPECT_EQ(whole.Error().reason, pieces.Error().reason);
+    }
+    if (whole && keys) {
+        Manifest keysOfWhole = whole.Value().manifest;
+        keysOfWhole.KeepOnlyChunkKeys();
+        EXPECT_EQ(keys.Value(), keysOfWhole);
+        EXPECT_EQ(keys.Value().chunkKeys.size(), whole.Value().manifest.chunks.size());
+    } else if (!whole && !keys) {
+        EXPECT_EQ(whole.Error().reason, keys.Error().reason);
     }
     return whole;
 }

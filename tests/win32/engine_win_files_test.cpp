@@ -262,6 +262,14 @@ TEST(EngineWinFiles, LocalManifestIsWrittenInOneStepAndReadBackOnlyWhenSigned) {
     EXPECT_TRUE(read->SameTextAs(fetched.Value()));
     EXPECT_EQ(read->size, signedManifest.size());
     EXPECT_EQ(read->parsed.manifest.version, 7u);
+    // Read for its files and the copies they hold, its chunk lines are keys.
+    const std::optional<ManifestText> keys = records.LocalManifest();
+    ASSERT_TRUE(keys.has_value());
+    Manifest keysOfWhole = read->parsed.manifest;
+    keysOfWhole.KeepOnlyChunkKeys();
+    EXPECT_FALSE(keys->parsed.manifest.HoldsChunks());
+    EXPECT_EQ(keys->parsed.manifest, keysOfWhole);
+    EXPECT_TRUE(keys->SameTextAs(fetched.Value()));
     {
         // Read twice (signature, then the parse): nobody may write between.
         const UniqueFileHandle writer(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,

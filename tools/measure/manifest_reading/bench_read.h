@@ -1,12 +1,14 @@
 #pragma once
 // How the benchmark reads a manifest: as the engine does, from a file in
 // pieces of 1 MiB, twice (the signature line and the signed part's bytes
-// first, then the signed part parsed); here every signature passes and the
-// bytes are not hashed. Or, for the deep case, from its text whole.
+// first, then the signed part parsed, the local manifest keys-only); here
+// every signature passes and the bytes are not hashed. Or, for the deep
+// case, from its text whole.
 #include <fstream>
 #include <functional>
 #include <string>
 
+#include "core/manifest_keys_read.h"
 #include "core/manifest_parse.h"
 #include "core/signed_text_scan.h"
 
@@ -33,16 +35,22 @@ inline Result<void> ReadPieces(const std::string& path, std::uint64_t limit,
     return {};
 }
 
-inline Result<Manifest> ReadManifestFileForBenchmark(const std::string& path) {
+// `kept`: KeysOnly for the local manifest, read for its files and chunk
+// keys as the engine reads it.
+inline Result<Manifest> ReadManifestFileForBenchmark(const std::string& path,
+                                                     ChunkLinesKept kept = ChunkLinesKept::Whole) {
     SignedTextScan scan;
     if (auto read = ReadPieces(path, UINT64_MAX, [&](std::string_view piece) { return scan.Feed(piece); }); !read)
         return read.Error();
     auto shape = scan.Finish();
     if (!shape) return shape.Error();
+    const SignedPartReading signedPart = [&](const std::function<Result<void>(std::string_view)>& take) {
+        return ReadPieces(path, shape.Value().signedLength, take);
+    };
+    if (kept == ChunkLinesKept::KeysOnly)
+        return ReadManifestKeysOnly(signedPart, shape.Value().fileLines, shape.Value().chunkLines);
     ManifestBodyReader reader(shape.Value().fileLines, shape.Value().chunkLines);
-    if (auto read = ReadPieces(path, shape.Value().signedLength,
-                               [&](std::string_view piece) { return reader.Feed(piece); });
-        !read)
+    if (auto read = signedPart([&](std::string_view piece) { return reader.Feed(piece); }); !read)
         return read.Error();
     return reader.Finish();
 }

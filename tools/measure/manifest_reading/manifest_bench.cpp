@@ -117,9 +117,9 @@ int GameRow(const char* what, const std::string& remoteFile, const std::string* 
     heap_count::Reset();
     const std::size_t before = heap_count::Held();
     const auto start = std::chrono::steady_clock::now();
-    auto local = localFile ? ReadManifestFileForBenchmark(*localFile) : Result<Manifest>(Manifest{});
     // Of the local manifest's chunk lines the engine keeps only their keys.
-    if (localFile && local) local.Value().KeepOnlyChunkKeys();
+    auto local = localFile ? ReadManifestFileForBenchmark(*localFile, ChunkLinesKept::KeysOnly)
+                           : Result<Manifest>(Manifest{});
     PlacedFiles record = ReadPlacedRecord(placedFile);
     const std::size_t recorded = record.size();
     auto remote = ReadManifestFileForBenchmark(remoteFile);

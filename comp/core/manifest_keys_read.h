@@ -1,0 +1,30 @@
+#pragma once
+// Reading a manifest for its files and the chunk copies an install holds
+// (the local manifest while it is not the release): its chunk lines kept
+// as ChunkKeys from the start, so that the list of whole chunk lines, four
+// times their size, is never held.
+#include <cstddef>
+#include <functional>
+#include <string_view>
+
+#include "core/engine_status.h"
+#include "core/manifest.h"
+
+namespace velmora::engine {
+
+// Gives the signed part of a manifest to `take` in pieces, from its start,
+// each time it is called.
+using SignedPartReading = std::function<Result<void>(const std::function<Result<void>(std::string_view)>& take)>;
+
+// The signed part that `read` gives, parsed with every refusal
+// ParseManifestBody has, its chunk lines kept as chunkKeys (no chunks).
+// Read once where the keys settle the content rules; a second time where
+// lines that must name one SHA-256 agree on the start the keys keep and
+// their whole digests are compared; and whole, as ParseManifestBody reads
+// it, where only that can tell: a refusal (whose reason it then gives) or
+// lines of different sizes whose digests begin alike. `expectedFiles`,
+// `expectedChunks`: as ManifestBodyReader takes them.
+Result<Manifest> ReadManifestKeysOnly(const SignedPartReading& read, std::size_t expectedFiles,
+                                      std::size_t expectedChunks);
+
+}  // namespace velmora::engine
