@@ -18,19 +18,15 @@ EngineError FileError(const ManifestFile& file, std::string_view problem) {
     return InvalidFormat("file '" + file.path + "': " + std::string(problem));
 }
 
-// The numbers 0 to `count` - 1 ordered by `less`, ties in numeric order: a
-// sort of the numbers themselves, which needs no second list as a stable
-// sort does. A publisher fills packs in the order of the lines, so the
-// numbers are often in order already: that is looked at first.
+// The numbers 0 to `count` - 1 ordered by `less`, ties in numeric order. A
+// publisher fills packs in the order of the lines, so the numbers are often
+// in order already: that is looked at first, before a sort that takes a
+// second list of them.
 template <typename Less>
 std::vector<std::uint32_t> LinesSortedBy(std::size_t count, Less less) {
     std::vector<std::uint32_t> order(count);
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
-    if (std::is_sorted(order.begin(), order.end(), less)) return order;
-    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        if (less(a, b)) return true;
-        return !less(b, a) && a < b;
-    });
+    if (!std::is_sorted(order.begin(), order.end(), less)) std::stable_sort(order.begin(), order.end(), less);
     return order;
 }
 
