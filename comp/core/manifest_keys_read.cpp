@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/byte_find.h"
 #include "core/hex.h"
 #include "core/manifest_parse.h"
 
@@ -21,7 +22,7 @@ public:
     explicit ChunkDigestPicker(std::span<const std::uint32_t> wanted) : wanted_(wanted), digests_(wanted.size()) {}
 
     Result<void> Feed(std::string_view piece) {
-        for (std::size_t end = piece.find('\n'); end != std::string_view::npos; end = piece.find('\n')) {
+        for (std::size_t end = FindByte(piece, '\n'); end != std::string_view::npos; end = FindByte(piece, '\n')) {
             if (partial_.empty()) {
                 Take(piece.substr(0, end));
             } else {
@@ -52,14 +53,14 @@ private:
         // `chunk <pack> <offset> <sha256> ...`
         std::string_view rest = line.substr(kChunk.size());
         for (int field = 0; field < 2; ++field) {
-            const std::size_t blank = rest.find(' ');
+            const std::size_t blank = FindByte(rest, ' ');
             if (blank == std::string_view::npos) {
                 sound_ = false;
                 return;
             }
             rest.remove_prefix(blank + 1);
         }
-        sound_ = sound_ && FromHex(rest.substr(0, rest.find(' ')), digests_[next_]);
+        sound_ = sound_ && FromHex(rest.substr(0, FindByte(rest, ' ')), digests_[next_]);
         ++next_;
     }
 

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/byte_find.h"
 #include "core/data_url.h"
 #include "core/decimal.h"
 #include "core/hex.h"
@@ -26,7 +27,7 @@ struct Split {
 };
 
 Split SplitAtBlank(std::string_view text) {
-    const std::size_t blank = text.find(' ');
+    const std::size_t blank = FindByte(text, ' ');
     if (blank == std::string_view::npos) return {text, {}, false};
     return {text.substr(0, blank), text.substr(blank + 1), true};
 }
@@ -303,7 +304,7 @@ ManifestBodyReader::~ManifestBodyReader() = default;
 Result<void> ManifestBodyReader::Feed(std::string_view piece) {
     State& state = *state_;
     if (state.refused) return *state.refused;
-    for (std::size_t end = piece.find('\n'); end != std::string_view::npos; end = piece.find('\n')) {
+    for (std::size_t end = FindByte(piece, '\n'); end != std::string_view::npos; end = FindByte(piece, '\n')) {
         Result<void> taken;
         if (state.partial.empty()) {
             taken = state.lines.Take(piece.substr(0, end));

@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "core/byte_find.h"
 #include "core/decimal.h"
 #include "core/hex.h"
 #include "core/path_rules.h"
@@ -15,7 +16,7 @@ constexpr std::size_t kWritePiece = 64 * 1024;
 
 // The next blank-separated field of `rest`, taken off it.
 std::string_view TakeField(std::string_view& rest) {
-    const std::size_t blank = rest.find(' ');
+    const std::size_t blank = FindByte(rest, ' ');
     const std::string_view field = rest.substr(0, blank);
     rest.remove_prefix(blank == std::string_view::npos ? rest.size() : blank + 1);
     return field;
@@ -54,7 +55,7 @@ public:
         size_ += piece.size();
         if (size_ > kMaxManifestBytes) damaged_ = true;
         while (!damaged_ && !piece.empty()) {
-            const std::size_t end = piece.find('\n');
+            const std::size_t end = FindByte(piece, '\n');
             if (end == std::string_view::npos) {
                 partial_ += piece;
                 break;

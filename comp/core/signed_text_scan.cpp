@@ -1,5 +1,6 @@
 #include "core/signed_text_scan.h"
 
+#include "core/byte_find.h"
 #include "core/hex.h"
 
 namespace velmora::engine {
@@ -16,7 +17,7 @@ SignedTextScan::SignedTextScan(Sink signedPart, std::uint64_t limit) : sink_(std
 Result<void> SignedTextScan::Feed(std::string_view piece) {
     size_ += piece.size();
     if (size_ > limit_) return InvalidFormat("manifest larger than the limit");
-    for (std::size_t end = piece.find('\n'); end != std::string_view::npos; end = piece.find('\n')) {
+    for (std::size_t end = FindByte(piece, '\n'); end != std::string_view::npos; end = FindByte(piece, '\n')) {
         if (partial_.empty()) {
             CompleteLine(piece.substr(0, end + 1));
         } else {

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/byte_find.h"
 #include "core/case_fold.h"
 #include "core/long_path.h"
 #include "core/path_rules.h"
@@ -127,6 +128,25 @@ TEST(PathRules, NamesCompareAsWindowsComparesThem) {
     }
     // Bytes that are not UTF-8 pass as they are; letters around them fold.
     EXPECT_EQ(FoldCase("a\xFF\xC3" "b\xED\xA0\x80" "c"), "A\xFF\xC3" "B\xED\xA0\x80" "C");
+}
+
+// The byte search that splits manifests into lines and fields gives what
+// the standard search gives, wherever the byte stands in a word of eight,
+// among bytes that differ from it by one bit or in the high bit, or twice.
+TEST(FindByte, AgreesWithTheStandardSearchEverywhere) {
+    for (const char byte : {'\n', ' ', '/', '\x80'}) {
+        for (std::size_t size = 0; size <= 20; ++size) {
+            for (std::size_t place = 0; place <= size; ++place) {
+                std::string text(size, static_cast<char>(byte ^ 1));
+                for (std::size_t i = 0; i < size; i += 3) text[i] = static_cast<char>(byte ^ 0x80);
+                if (place < size) text[place] = byte;
+                if (place + 9 < size) text[place + 9] = byte;
+                for (std::size_t from = 0; from <= size; ++from)
+                    ASSERT_EQ(FindByte(text, byte, from), std::string_view(text).find(byte, from))
+                        << int(byte) << " " << size << " " << place << " " << from;
+            }
+        }
+    }
 }
 
 TEST(ExtendedLengthPath, DriveAndNetworkPathsTakeTheLongForm) {
