@@ -9,6 +9,7 @@
 
 #include "core/byte_find.h"
 #include "core/hex.h"
+#include "core/line_cutter.h"
 #include "core/manifest_parse.h"
 
 namespace velmora::engine {
@@ -22,17 +23,10 @@ public:
     explicit ChunkDigestPicker(std::span<const std::uint32_t> wanted) : wanted_(wanted), digests_(wanted.size()) {}
 
     Result<void> Feed(std::string_view piece) {
-        for (std::size_t end = FindByte(piece, '\n'); end != std::string_view::npos; end = FindByte(piece, '\n')) {
-            if (partial_.empty()) {
-                Take(piece.substr(0, end));
-            } else {
-                partial_.append(piece.substr(0, end));
-                Take(partial_);
-                partial_.clear();
-            }
-            piece.remove_prefix(end + 1);
-        }
-        partial_.append(piece);
+        lines_.Feed(piece, [this](std::string_view line) {
+            Take(line);
+            return true;
+        });
         return {};
     }
 
@@ -66,7 +60,7 @@ private:
 
     std::span<const std::uint32_t> wanted_;
     std::vector<Sha256Digest> digests_;
-    std::string partial_;
+    LineCutter lines_;
     std::uint32_t chunkLine_ = 0;
     std::size_t next_ = 0;
     bool sound_ = true;

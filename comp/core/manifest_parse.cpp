@@ -12,6 +12,7 @@
 #include "core/data_url.h"
 #include "core/decimal.h"
 #include "core/hex.h"
+#include "core/line_cutter.h"
 #include "core/manifest_content.h"
 #include "core/signed_text_scan.h"
 #include "core/utc_time.h"
@@ -291,7 +292,7 @@ private:
 
 struct ManifestBodyReader::State {
     BodyLines lines;
-    std::string partial;  // the line under way
+    LineCutter cutter;
     std::optional<EngineError> refused;
 };
 
@@ -304,29 +305,19 @@ ManifestBodyReader::~ManifestBodyReader() = default;
 Result<void> ManifestBodyReader::Feed(std::string_view piece) {
     State& state = *state_;
     if (state.refused) return *state.refused;
-    for (std::size_t end = FindByte(piece, '\n'); end != std::string_view::npos; end = FindByte(piece, '\n')) {
-        Result<void> taken;
-        if (state.partial.empty()) {
-            taken = state.lines.Take(piece.substr(0, end));
-        } else {
-            state.partial.append(piece.substr(0, end));
-            taken = state.lines.Take(state.partial);
-            state.partial.clear();
-        }
-        if (!taken) {
-            state.refused = taken.Error();
-            return taken;
-        }
-        piece.remove_prefix(end + 1);
-    }
-    state.partial.append(piece);
+    state.cutter.Feed(piece, [&state](std::string_view line) {
+        Result<void> taken = state.lines.Take(line);
+        if (!taken) state.refused = taken.Error();
+        return static_cast<bool>(taken);
+    });
+    if (state.refused) return *state.refused;
     return {};
 }
 
 Result<void> ManifestBodyReader::Ended() const {
     if (state_->refused) return *state_->refused;
     // A signed part ends with the '\n' before the signature line.
-    if (!state_->partial.empty()) return InvalidFormat("the signed part does not end with a line break");
+    if (state_->cutter.InLine()) return InvalidFormat("the signed part does not end with a line break");
     return {};
 }
 

@@ -5,6 +5,7 @@
 #include "core/byte_find.h"
 #include "core/decimal.h"
 #include "core/hex.h"
+#include "core/line_cutter.h"
 #include "core/path_rules.h"
 
 namespace velmora::engine {
@@ -54,27 +55,17 @@ public:
     Result<void> Feed(std::string_view piece) {
         size_ += piece.size();
         if (size_ > kMaxManifestBytes) damaged_ = true;
-        while (!damaged_ && !piece.empty()) {
-            const std::size_t end = FindByte(piece, '\n');
-            if (end == std::string_view::npos) {
-                partial_ += piece;
-                break;
-            }
-            if (partial_.empty()) {
-                TakeLine(piece.substr(0, end));
-            } else {
-                partial_ += piece.substr(0, end);
-                TakeLine(partial_);
-                partial_.clear();
-            }
-            piece.remove_prefix(end + 1);
-        }
+        if (!damaged_)
+            lines_.Feed(piece, [this](std::string_view line) {
+                TakeLine(line);
+                return !damaged_;
+            });
         if (damaged_) return InvalidFormat("damaged record of placed files");
         return {};
     }
 
     // Whether the record was whole and sound.
-    bool Finish() const { return !damaged_ && form_ != Form::Unknown && partial_.empty(); }
+    bool Finish() const { return !damaged_ && form_ != Form::Unknown && !lines_.InLine(); }
 
     std::size_t files = 0;
     std::size_t pathBytes = 0;
@@ -110,7 +101,7 @@ private:
 
     PlacedFiles* into_;
     Form form_ = Form::Unknown;
-    std::string partial_;  // the line under way, without its '\n'
+    LineCutter lines_;
     std::uint64_t size_ = 0;
     bool damaged_ = false;
 };

@@ -1,7 +1,7 @@
 #include "core/signed_text_scan.h"
 
-#include "core/byte_find.h"
 #include "core/hex.h"
+#include "core/line_cutter.h"
 
 namespace velmora::engine {
 namespace {
@@ -17,17 +17,10 @@ SignedTextScan::SignedTextScan(Sink signedPart, std::uint64_t limit) : sink_(std
 Result<void> SignedTextScan::Feed(std::string_view piece) {
     size_ += piece.size();
     if (size_ > limit_) return InvalidFormat("manifest larger than the limit");
-    for (std::size_t end = FindByte(piece, '\n'); end != std::string_view::npos; end = FindByte(piece, '\n')) {
-        if (partial_.empty()) {
-            CompleteLine(piece.substr(0, end + 1));
-        } else {
-            partial_.append(piece.substr(0, end + 1));
-            CompleteLine(partial_);
-            partial_.clear();
-        }
-        piece.remove_prefix(end + 1);
-    }
-    partial_.append(piece);
+    lines_.Feed(piece, [this](std::string_view line) {
+        CompleteLine(line);
+        return true;
+    });
     return {};
 }
 
@@ -61,7 +54,7 @@ void SignedTextScan::FlushSigned() {
 Result<SignedTextShape> SignedTextScan::Finish() {
     FlushSigned();
     if (size_ == 0) return InvalidFormat("empty manifest");
-    if (!partial_.empty()) return InvalidFormat("manifest does not end with a line break");
+    if (lines_.InLine()) return InvalidFormat("manifest does not end with a line break");
     const std::string_view line = std::string_view(last_).substr(0, last_.size() - 1);
     if (line != "signature" && !line.starts_with("signature ")) {
         if (signatureBeforeLast_) return InvalidFormat("text after the signature line");

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/line_cutter.h"
 #include "core/engine_status.h"
 #include "core/manifest.h"
 
@@ -48,7 +49,7 @@ private:
     Sink sink_;
     std::uint64_t limit_;
     std::uint64_t size_ = 0;
-    std::string partial_;   // the line under way, without its '\n'
+    LineCutter lines_{true};  // each with its '\n'
     std::string last_;      // the last whole line, with its '\n': maybe the signature line
     std::string out_;       // signed bytes not yet given to the sink
     std::uint64_t signedLength_ = 0;
