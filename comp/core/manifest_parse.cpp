@@ -204,6 +204,12 @@ public:
         return KeysOnlyReading{std::move(manifest_), std::move(verdict)};
     }
 
+    // The first line's and the key lines' fields, once they went by.
+    Result<Manifest> Head() const {
+        if (auto keys = KeyLinesRead(); !keys) return keys.Error();
+        return manifest_;
+    }
+
 private:
     // Whether the first line and every key line went by.
     Result<void> KeyLinesRead() const {
@@ -356,6 +362,17 @@ Result<SignedManifest> ParseSignedManifest(std::string_view bytes, const Signatu
     auto manifest = ParseManifestBody(split.signedPart);
     if (!manifest) return manifest.Error();
     return SignedManifest{std::move(manifest).Value(), split.signedPart.size(), split.signature};
+}
+
+Result<Manifest> ParseManifestHead(std::string_view start) {
+    BodyLines lines(0, 0, ChunkLinesKept::KeysOnly);
+    for (std::size_t n = 0; n <= kKeys.size(); ++n) {
+        const std::size_t end = FindByte(start, '\n');
+        if (end == std::string_view::npos) break;
+        if (auto taken = lines.Take(start.substr(0, end)); !taken) return taken.Error();
+        start.remove_prefix(end + 1);
+    }
+    return lines.Head();
 }
 
 }  // namespace velmora::engine

@@ -83,4 +83,11 @@ using SignatureCheck = std::function<Result<void>(std::string_view signedPart, c
 // manifest_acceptance.h come after.
 Result<SignedManifest> ParseSignedManifest(std::string_view bytes, const SignatureCheck& check);
 
+// The first line and the key lines of a signed part whose signature
+// checked out, from its first bytes (`start`, which holds them or the
+// whole part): a manifest with the format, version, expiry and min-updater
+// alone, refused as the whole reading refuses those lines. What a run asks
+// the server with, before the rest is read.
+Result<Manifest> ParseManifestHead(std::string_view start);
+
 }  // namespace velmora::engine

@@ -33,8 +33,10 @@ Result<void> EngineRecords::WritePlaced(const std::function<Result<void>(const T
     return ReplaceWith(scratch_, placed_);
 }
 
-std::optional<ManifestText> EngineRecords::LocalManifest() const {
-    return ReadLocalManifest(localManifest_, ChunkLinesKept::KeysOnly);
+std::optional<CheckedManifestFile> EngineRecords::CheckedLocalManifest() const {
+    auto checked = CheckedManifestFile::Open(localManifest_);
+    if (!checked) return std::nullopt;
+    return std::move(checked).Value();
 }
 
 Result<void> EngineRecords::RemoveJournal() const {

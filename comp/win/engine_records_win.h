@@ -27,10 +27,9 @@ public:
 
     // Each when it is there and checks out (a manifest signed by a trusted
     // key; a floor record in its form); nothing otherwise.
-    // The local manifest serves a run with its files and as a list of the
-    // copies the install holds, so its chunk lines are read as keys only
-    // (ChunkLinesKept::KeysOnly): read it again whole to build from it.
-    std::optional<ManifestText> LocalManifest() const;
+    // The local manifest as far as its signature and first lines
+    // (LocalReading reads the rest).
+    std::optional<CheckedManifestFile> CheckedLocalManifest() const;
     std::optional<ManifestText> Journal() const { return ReadLocalManifest(journal_); }
     std::optional<AcceptedFloor> FloorRecord() const;
     // The record of placed files, read in pieces; empty when it is absent or

@@ -12,13 +12,18 @@
 namespace velmora::engine {
 namespace {
 
+// The first lines of a manifest lie within this many bytes of its start.
+constexpr std::size_t kHeadBytes = 4096;
+
 // What the first reading learns: the text's size and SHA-256, where its
-// signature line begins, the signature, and the signed part's SHA-256.
+// signature line begins, the signature, the signed part's SHA-256, and
+// the text's first bytes.
 struct ScannedText {
     std::uint64_t size = 0;
     Sha256Digest sha256{};
     SignedTextShape shape;
     Sha256Digest signedSha256{};
+    std::string start;
 };
 
 Result<ScannedText> Scan(HANDLE file, const std::wstring& path) {
@@ -31,6 +36,8 @@ Result<ScannedText> Scan(HANDLE file, const std::wstring& path) {
     ScannedText scanned;
     auto read = ReadFromStart(file, path, [&](std::string_view piece) -> Result<void> {
         scanned.size += piece.size();
+        if (scanned.start.size() < kHeadBytes)
+            scanned.start.append(piece.substr(0, kHeadBytes - scanned.start.size()));
         if (auto fed = scan.Feed(piece); !fed) return fed;
         return whole.Update(piece);
     });
@@ -68,7 +75,7 @@ Result<Manifest> ParseSignedPart(HANDLE file, const std::wstring& path, const Si
 
 }  // namespace
 
-Result<ManifestText> ReadTrustedManifest(const std::wstring& path, ChunkLinesKept kept) {
+Result<CheckedManifestFile> CheckedManifestFile::Open(const std::wstring& path) {
     auto file = OpenForReadingAlone(path);
     if (!file) return file.Error();
     if (PlainFileSize(path).value_or(0) > kMaxManifestBytes) return InvalidFormat("manifest larger than the limit");
@@ -77,11 +84,26 @@ Result<ManifestText> ReadTrustedManifest(const std::wstring& path, ChunkLinesKep
     const ScannedText& text = scanned.Value();
     auto signer = CheckSignedDigest(text.signedSha256, text.shape.signature);
     if (!signer) return signer.Error();
-    auto manifest = ParseSignedPart(file.Value().get(), path, text.shape, kept);
-    if (!manifest) return manifest.Error();
-    SignedManifest parsed{std::move(manifest).Value(), static_cast<std::size_t>(text.shape.signedLength),
+    const std::string_view start = std::string_view(text.start).substr(0, text.shape.signedLength);
+    auto head = ParseManifestHead(start);
+    if (!head) return head.Error();
+    SignedManifest parsed{std::move(head).Value(), static_cast<std::size_t>(text.shape.signedLength),
                           text.shape.signature};
-    return ManifestText{path, text.size, text.sha256, std::move(parsed), signer.Value()};
+    return CheckedManifestFile(std::move(file).Value(), text.shape,
+                               ManifestText{path, text.size, text.sha256, std::move(parsed), signer.Value()});
+}
+
+Result<ManifestText> CheckedManifestFile::ReadBody(ChunkLinesKept kept) && {
+    auto manifest = ParseSignedPart(file_.get(), text_.file, shape_, kept);
+    if (!manifest) return manifest.Error();
+    text_.parsed.manifest = std::move(manifest).Value();
+    return std::move(text_);
+}
+
+Result<ManifestText> ReadTrustedManifest(const std::wstring& path, ChunkLinesKept kept) {
+    auto checked = CheckedManifestFile::Open(path);
+    if (!checked) return checked.Error();
+    return std::move(checked).Value().ReadBody(kept);
 }
 
 std::optional<ManifestText> ReadLocalManifest(const std::wstring& path, ChunkLinesKept kept) {

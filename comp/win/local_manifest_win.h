@@ -9,6 +9,8 @@
 #include "core/engine_status.h"
 #include "core/manifest.h"
 #include "core/manifest_parse.h"
+#include "core/signed_text_scan.h"
+#include "engine_handles_win.h"
 #include "signature_win.h"
 
 namespace velmora::engine {
@@ -23,13 +25,37 @@ struct ManifestText {
     bool SameTextAs(const ManifestText& other) const { return size == other.size && sha256 == other.sha256; }
 };
 
-// The manifest in `path`, read twice while nobody can write to it: first
-// to find its signature line and check the signature against a trusted key
-// over the SHA-256 of the signed part, then, only once that passed, to
-// parse the signed part. Invalid format (-9) when it does not check out.
-// `kept`: KeysOnly for a manifest read for its files and the chunk copies
-// they hold (ReadManifestKeysOnly), whose chunk lines it keeps as
-// chunkKeys.
+// A manifest's text whose signature checked out against a trusted key and
+// whose first lines were read, the rest still to read: what a run asks the
+// server with (the text's size and SHA-256, the version) before it reads
+// the bulk. The file stays open, and nobody can write to it, until then.
+class CheckedManifestFile {
+public:
+    // Reads the text once to find its signature line and check the
+    // signature over the SHA-256 of the signed part, then parses its first
+    // lines. Invalid format (-9) when it does not check out.
+    static Result<CheckedManifestFile> Open(const std::wstring& path);
+
+    // The text, its manifest holding the first lines' fields alone.
+    const ManifestText& Head() const { return text_; }
+    // The text with its signed part parsed, read a second time (and a third
+    // where ReadManifestKeysOnly must); `kept`: KeysOnly for a manifest read
+    // for its files and the chunk copies they hold, whose chunk lines it
+    // keeps as chunkKeys.
+    Result<ManifestText> ReadBody(ChunkLinesKept kept) &&;
+
+private:
+    CheckedManifestFile(UniqueFileHandle file, const SignedTextShape& shape, ManifestText text)
+        : file_(std::move(file)), shape_(shape), text_(std::move(text)) {}
+
+    UniqueFileHandle file_;
+    SignedTextShape shape_;
+    ManifestText text_;
+};
+
+// The manifest in `path`, checked and read whole (CheckedManifestFile) while
+// nobody can write to it: nothing of it is parsed before its signature
+// checks out. Invalid format (-9) when it does not check out.
 Result<ManifestText> ReadTrustedManifest(const std::wstring& path, ChunkLinesKept kept = ChunkLinesKept::Whole);
 
 // ReadTrustedManifest, with nothing when the file is absent or does not

@@ -21,6 +21,7 @@
 #include "game_folder_win.h"
 #include "internet_session_win.h"
 #include "local_manifest_win.h"
+#include "local_reading_win.h"
 #include "pack_fetch_win.h"
 #include "served_manifest_win.h"
 #include "sha256_win.h"
@@ -120,14 +121,24 @@ Result<void> Run::Execute() {
     // the updater that used it has ended.
     game_.ClearSetAsideFiles();
     status_.Status(EngineStatus::ReadingLocalManifest);
-    const std::optional<ManifestText> local = records_.LocalManifest();
+    // The local manifest's bulk and the record of placed files are read
+    // beside while the server is asked for its manifest.
+    LocalReading reading(records_);
     // A journal is the manifest of an apply that began and did not finish:
     // the disk may hold any mix of the two releases.
     const std::optional<ManifestText> journal = records_.Journal();
-    PlacedFiles placed = records_.Placed();
     const std::optional<AcceptedFloor> record = records_.FloorRecord();
     if (auto go = Check(); !go) return go;
 
+    status_.Status(EngineStatus::LookingForChanges);
+    auto fetched = FetchRemote(reading.Checked());
+    if (!fetched) return fetched.Error();
+    auto [local, placed] = reading.Finish();
+    // A head that names the local manifest: the server's manifest is that
+    // one, and it goes through the same choice as one fetched.
+    if (!fetched.Value().fetched && !local)
+        return InvalidFormat("the server names the local manifest, whose lines do not check out");
+    const ManifestText& served = fetched.Value().fetched ? *fetched.Value().fetched : *local;
     // The rollback floor: the record of the highest manifest gone to, or
     // the journal's or the local manifest where they are higher (an install
     // from before the record, or a record lost). A record set by a key this
@@ -135,12 +146,6 @@ Result<void> Run::Execute() {
     // manifest count only when a trusted key signed them.
     const std::optional<AcceptedFloor> floor =
         HigherFloor(HigherFloor(BindingFloor(record, TrustedKeys()), FloorOf(journal)), FloorOf(local));
-    status_.Status(EngineStatus::LookingForChanges);
-    auto fetched = FetchRemote(local);
-    if (!fetched) return fetched.Error();
-    // A head that names the local manifest: the server's manifest is that
-    // one, and it goes through the same choice as one fetched.
-    const ManifestText& served = fetched.Value().fetched ? *fetched.Value().fetched : *local;
     std::optional<ManifestCandidate> interrupted;
     if (journal) interrupted = ManifestCandidate{&journal->parsed.manifest, FloorOf(*journal)};
     const auto choice = ChooseRelease(floor, {&served.parsed.manifest, FloorOf(served)}, local.has_value(),

@@ -115,7 +115,22 @@ inline Result<Manifest> ReadKeysInPieces(std::string_view bytes, std::size_t pie
 // through ParseSignedManifest whole, through ReadInPieces in pieces that
 // cut its lines (small ones for a small text) and keys-only through
 // ReadKeysInPieces, which must agree on the manifest (the keys-only one
-// with the keys of the whole one's chunks) or on the refusal.
+// with the keys of the whole one's chunks) or on the refusal; its first
+// lines alone (ParseManifestHead) must give the whole one's fields, or its
+// refusal when that lies in them.
+inline void ExpectHeadAgrees(std::string_view bytes, const Result<SignedManifest>& whole) {
+    const auto split = SplitSignatureLine(bytes);
+    if (!split) return;
+    const auto head = ParseManifestHead(split.Value().signedPart);
+    if (whole) {
+        ASSERT_TRUE(head) << head.Error().reason;
+        const Manifest& all = whole.Value().manifest;
+        EXPECT_EQ(Manifest({all.version, all.expires, all.minUpdater, {}, {}, {}, {}, all.format}), head.Value());
+    } else if (!head) {
+        EXPECT_EQ(whole.Error().reason, head.Error().reason);
+    }
+}
+
 inline Result<SignedManifest> ParseAnySigned(std::string_view bytes) {
     auto whole = ParseSignedManifest(bytes, [](std::string_view, const ManifestSignature&) { return Result<void>(); });
     const std::size_t piece = bytes.size() < (1u << 20) ? 7 : 65521;
@@ -139,6 +154,7 @@ inline Result<SignedManifest> ParseAnySigned(std::string_view bytes) {
     } else if (!whole && !keys) {
         EXPECT_EQ(whole.Error().reason, keys.Error().reason);
     }
+    ExpectHeadAgrees(bytes, whole);
     return whole;
 }
 

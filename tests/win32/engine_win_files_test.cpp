@@ -16,6 +16,7 @@
 #include "win/folder_lock_win.h"
 #include "win/game_folder_win.h"
 #include "win/local_manifest_win.h"
+#include "win/local_reading_win.h"
 #include "win/sha256_win.h"
 #include "win/updater_switch_win.h"
 #include "support/test_folder.h"
@@ -262,20 +263,39 @@ TEST(EngineWinFiles, LocalManifestIsWrittenInOneStepAndReadBackOnlyWhenSigned) {
     EXPECT_TRUE(read->SameTextAs(fetched.Value()));
     EXPECT_EQ(read->size, signedManifest.size());
     EXPECT_EQ(read->parsed.manifest.version, 7u);
-    // Read for its files and the copies they hold, its chunk lines are keys.
-    const std::optional<ManifestText> keys = records.LocalManifest();
-    ASSERT_TRUE(keys.has_value());
-    Manifest keysOfWhole = read->parsed.manifest;
-    keysOfWhole.KeepOnlyChunkKeys();
-    EXPECT_FALSE(keys->parsed.manifest.HoldsChunks());
-    EXPECT_EQ(keys->parsed.manifest, keysOfWhole);
-    EXPECT_TRUE(keys->SameTextAs(fetched.Value()));
     {
-        // Read twice (signature, then the parse): nobody may write between.
+        // A run's reading: checked up to the first lines at once, the rest
+        // beside, the chunk lines as keys; nobody may write in between.
+        LocalReading reading(records);
+        ASSERT_TRUE(reading.Checked().has_value());
+        EXPECT_TRUE(reading.Checked()->SameTextAs(fetched.Value()));
+        EXPECT_EQ(reading.Checked()->parsed.manifest.version, 7u);
+        EXPECT_TRUE(reading.Checked()->parsed.manifest.files.empty());
+        const LocalReading::Read whole = reading.Finish();
+        ASSERT_TRUE(whole.local.has_value());
+        Manifest keysOfWhole = read->parsed.manifest;
+        keysOfWhole.KeepOnlyChunkKeys();
+        EXPECT_FALSE(whole.local->parsed.manifest.HoldsChunks());
+        EXPECT_EQ(whole.local->parsed.manifest, keysOfWhole);
+        EXPECT_TRUE(whole.local->SameTextAs(fetched.Value()));
+        EXPECT_TRUE(whole.placed.empty());
+
+        auto checked = CheckedManifestFile::Open(path);
+        ASSERT_TRUE(checked);
+        EXPECT_EQ(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
+                  INVALID_HANDLE_VALUE);
+        const auto body = std::move(checked).Value().ReadBody(ChunkLinesKept::Whole);
+        ASSERT_TRUE(body);
+        EXPECT_EQ(body.Value().parsed.manifest, read->parsed.manifest);
+    }
+    {
+        // Nor may anybody write while it is read the first time.
         const UniqueFileHandle writer(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(writer);
         EXPECT_FALSE(ReadLocalManifest(path).has_value());
+        EXPECT_FALSE(LocalReading(records).Checked().has_value());
     }
 
     std::string forged = signedManifest;

@@ -1,7 +1,8 @@
 #pragma once
 // How the benchmark reads a manifest: as the engine does, from a file in
 // pieces of 1 MiB, twice (the signature line and the signed part's bytes
-// first, then the signed part parsed, the local manifest keys-only); here
+// first, with the first lines parsed, then the signed part parsed, the
+// local manifest keys-only); here
 // every signature passes and the bytes are not hashed. Or, for the deep
 // case, from its text whole.
 #include <fstream>
@@ -35,24 +36,51 @@ inline Result<void> ReadPieces(const std::string& path, std::uint64_t limit,
     return {};
 }
 
-// `kept`: KeysOnly for the local manifest, read for its files and chunk
-// keys as the engine reads it.
-inline Result<Manifest> ReadManifestFileForBenchmark(const std::string& path,
-                                                     ChunkLinesKept kept = ChunkLinesKept::Whole) {
+// A manifest file after the first reading: its signature line found and
+// its first lines parsed, as the engine checks a manifest before it reads
+// the rest.
+struct CheckedFileForBenchmark {
+    std::string path;
+    SignedTextShape shape;
+    Manifest head;
+};
+
+inline Result<CheckedFileForBenchmark> CheckManifestFileForBenchmark(const std::string& path) {
     SignedTextScan scan;
-    if (auto read = ReadPieces(path, UINT64_MAX, [&](std::string_view piece) { return scan.Feed(piece); }); !read)
+    std::string start;
+    if (auto read = ReadPieces(path, UINT64_MAX,
+                               [&](std::string_view piece) {
+                                   if (start.empty()) start = piece.substr(0, 4096);
+                                   return scan.Feed(piece);
+                               });
+        !read)
         return read.Error();
     auto shape = scan.Finish();
     if (!shape) return shape.Error();
+    auto head = ParseManifestHead(start);
+    if (!head) return head.Error();
+    return CheckedFileForBenchmark{path, shape.Value(), std::move(head).Value()};
+}
+
+// The rest, its signed part parsed; `kept`: KeysOnly for the local
+// manifest, read for its files and chunk keys as the engine reads it.
+inline Result<Manifest> ReadManifestBodyForBenchmark(const CheckedFileForBenchmark& checked,
+                                                     ChunkLinesKept kept = ChunkLinesKept::Whole) {
     const SignedPartReading signedPart = [&](const std::function<Result<void>(std::string_view)>& take) {
-        return ReadPieces(path, shape.Value().signedLength, take);
+        return ReadPieces(checked.path, checked.shape.signedLength, take);
     };
     if (kept == ChunkLinesKept::KeysOnly)
-        return ReadManifestKeysOnly(signedPart, shape.Value().fileLines, shape.Value().chunkLines);
-    ManifestBodyReader reader(shape.Value().fileLines, shape.Value().chunkLines);
+        return ReadManifestKeysOnly(signedPart, checked.shape.fileLines, checked.shape.chunkLines);
+    ManifestBodyReader reader(checked.shape.fileLines, checked.shape.chunkLines);
     if (auto read = signedPart([&](std::string_view piece) { return reader.Feed(piece); }); !read)
         return read.Error();
     return reader.Finish();
+}
+
+inline Result<Manifest> ReadManifestFileForBenchmark(const std::string& path) {
+    auto checked = CheckManifestFileForBenchmark(path);
+    if (!checked) return checked.Error();
+    return ReadManifestBodyForBenchmark(checked.Value());
 }
 
 }  // namespace velmora::engine

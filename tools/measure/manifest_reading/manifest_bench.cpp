@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <optional>
 #include <string>
 
 #include "core/apply_plan.h"
@@ -93,6 +95,11 @@ PlacedFiles ReadPlacedRecord(const std::string* placedFile) {
         .value_or(PlacedFiles());
 }
 
+int Refused(const EngineError& error) {
+    std::fprintf(stderr, "generated manifest refused: %s\n", error.reason.c_str());
+    return 1;
+}
+
 // Writes the record the run keeps while it moves files to `path`, in
 // pieces, as the engine does.
 void WritePlacedRecord(const std::string& path, const ApplyPlan& plan, const Manifest& release,
@@ -117,16 +124,25 @@ int GameRow(const char* what, const std::string& remoteFile, const std::string* 
     heap_count::Reset();
     const std::size_t before = heap_count::Held();
     const auto start = std::chrono::steady_clock::now();
-    // Of the local manifest's chunk lines the engine keeps only their keys.
-    auto local = localFile ? ReadManifestFileForBenchmark(*localFile, ChunkLinesKept::KeysOnly)
-                           : Result<Manifest>(Manifest{});
-    PlacedFiles record = ReadPlacedRecord(placedFile);
-    const std::size_t recorded = record.size();
-    auto remote = ReadManifestFileForBenchmark(remoteFile);
-    if (!local || !remote) {
-        std::fprintf(stderr, "generated manifest refused: %s\n", (!local ? local : remote).Error().reason.c_str());
-        return 1;
+    // The engine checks the local manifest's signature and first lines,
+    // then reads its body (its chunk lines as keys) and the record of
+    // placed files beside, while it fetches and reads the release.
+    std::optional<CheckedFileForBenchmark> checkedLocal;
+    if (localFile) {
+        auto checked = CheckManifestFileForBenchmark(*localFile);
+        if (!checked) return Refused(checked.Error());
+        checkedLocal = std::move(checked).Value();
     }
+    auto beside = std::async(std::launch::async, [&] {
+        auto local = checkedLocal ? ReadManifestBodyForBenchmark(*checkedLocal, ChunkLinesKept::KeysOnly)
+                                  : Result<Manifest>(Manifest{});
+        return std::make_pair(std::move(local), ReadPlacedRecord(placedFile));
+    });
+    auto remote = ReadManifestFileForBenchmark(remoteFile);
+    auto [local, record] = beside.get();
+    const std::size_t recorded = record.size();
+    if (!local) return Refused(local.Error());
+    if (!remote) return Refused(remote.Error());
     const Manifest* localManifest = localFile ? &local.Value() : nullptr;
     const AllFilesThere disk;
     const ApplyInputs inputs{&remote.Value(), localManifest, nullptr, std::move(record), false};
@@ -164,10 +180,7 @@ std::string WriteText(const std::string& name, const std::string& text) {
 int DeepRow() {
     const std::string text = DeepManifest();
     auto parsed = ReadManifestForBenchmark(text);
-    if (!parsed) {
-        std::fprintf(stderr, "generated manifest refused: %s\n", parsed.Error().reason.c_str());
-        return 1;
-    }
+    if (!parsed) return Refused(parsed.Error());
     const Manifest& manifest = parsed.Value();
     const double whole = BestOfThree([&] { (void)ReadManifestForBenchmark(text); });
     const double content = BestOfThree([&] { (void)CheckManifestContent(manifest); });
