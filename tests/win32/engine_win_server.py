@@ -37,7 +37,7 @@ import zlib
 import update_server
 from forward_proxy import ForwardProxy
 from update_server import (EXPIRED, NEXT_KEY, FaultProxy, Nginx, Publication, alter_signature, free_port, publish,
-                           resign_head, resign_manifest, swap_first_chunks,
+                           resign_head, resign_manifest, resign_named_manifest, swap_first_chunks,
                            tamper_manifest, tamper_chunk, write_release)
 
 # The second test key pair, which the engines of the key rotation test trust.
@@ -211,6 +211,9 @@ def make_server_folders(root, mirror):
                     lambda lines: swap_first_chunks(lines, "data/maps/world.pak"))
     resign_manifest(publish(release("first"), out("shared-swapped"), 1),
                     lambda lines: swap_first_chunks(lines, "data/notes.txt"))
+    # The same under a head that names it, as a player may hold it.
+    resign_named_manifest(publish(release("first"), out("named-shared-swapped"), 1),
+                          lambda lines: swap_first_chunks(lines, "data/notes.txt"))
     # Heads signed by a faulty tool: one names a SHA-256 its stored manifest
     # (there under that name, of the sizes named) does not have; one names
     # another version than its manifest's.

@@ -374,6 +374,7 @@ TEST_F(EngineWinServer, RefusalsEndWithTheirStatusAndWriteNothing) {
         {"/_fault/head-flood/first", -4},  // header lines without end for every pack
         // notes.txt: notes-copy.txt's SHA-256 with its chunks in another order
         {"/shared-swapped", -9},
+        {"/named-shared-swapped", -9},
         {"/one-chunk-other-sha", -7},  // velmora.exe: its one chunk is another content
     };
     for (const auto& c : cases) {
@@ -383,6 +384,14 @@ TEST_F(EngineWinServer, RefusalsEndWithTheirStatusAndWriteNothing) {
         EXPECT_FALSE(fs::exists(Installed("velmora.exe"))) << c.folder;
         EXPECT_FALSE(fs::exists(fs::path(libs()) / "gamedata.vel")) << c.folder;
     }
+    // The same manifest held as the local one, under a head that names it:
+    // refused as when it was fetched.
+    fs::create_directories(libs());
+    WriteTextFile(libs() + L"\\gamedata.vel", ServerManifest("named-shared-swapped"));
+    const RunResult named = Update("/named-shared-swapped");
+    EXPECT_EQ(Final(named), -9) << Sequence(named.statuses);
+    EXPECT_FALSE(fs::exists(Installed("velmora.exe")));
+    EXPECT_EQ(ReadTextFile(libs() + L"\\gamedata.vel"), ServerManifest("named-shared-swapped"));
 }
 
 TEST_F(EngineWinServer, NoConnectionStatuses) {

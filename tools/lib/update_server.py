@@ -748,6 +748,20 @@ def resign_head(publication, edit, key=TEST_KEY):
         f.write(text)
 
 
+def resign_named_manifest(publication, edit, key=TEST_KEY):
+    """The same as resign_manifest, but the manifest stays where the head
+    names it: stored under its new SHA-256, and the head, signed again,
+    names that one."""
+    lines = publication.manifest().decode().splitlines()
+    text = _signed_text(edit([line for line in lines if not line.startswith("signature ")]), key)
+    stored = zlib.compress(text)
+    sha = hashlib.sha256(text).hexdigest()
+    with open(os.path.join(publication.path, "manifests", sha), "wb") as f:
+        f.write(stored)
+    resign_head(publication, lambda head: [f"manifest {sha} {len(text)} {len(stored)}"
+                                           if line.startswith("manifest ") else line for line in head], key)
+
+
 def swap_first_chunks(lines, path):
     """The manifest lines with the first two chunk lines of the file at
     `path` swapped: each chunk still checks, the file they make does not."""
