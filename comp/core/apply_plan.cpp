@@ -14,10 +14,10 @@ std::vector<std::string> PathsToPlace(const Manifest& release, const ContentsToB
     return paths;
 }
 
-ApplyPlan PlanApply(const ApplyInputs& inputs, const InstalledFiles& disk) {
+ApplyPlan PlanApply(const ApplyInputs& inputs, KnownContents known, const InstalledFiles& disk) {
     const Manifest& release = *inputs.release;
     ApplyPlan plan;
-    plan.known = KnownContents(&inputs.placedRecord, inputs.local, inputs.journal);
+    plan.known = std::move(known);
     // The release's files, most of them the record's too, asked about once.
     const StampsSeen seen(release.files, disk);
     plan.known.CheckStamps(seen);

@@ -22,9 +22,6 @@ struct ApplyInputs {
     const Manifest* release = nullptr;  // what the run goes to
     const Manifest* local = nullptr;    // the local manifest, when it checks out
     const Manifest* journal = nullptr;  // an interrupted apply's, when it checks out
-    // The record of placed files (placed_files.h): empty when there is no
-    // sound record. The plan keeps it by reference: these inputs outlive it.
-    PlacedFiles placedRecord;
     // The release needs a newer engine: only the updater's own files it
     // lists are brought in; the newer updater does the rest.
     bool updaterFilesOnly = false;
@@ -46,8 +43,10 @@ struct ApplyPlan {
 // one). After an interrupted apply no file is taken on trust: every file
 // of the right size is then hashed before anything is fetched for it. What
 // the record, the local manifest or the journal listed and the release
-// does not is dropped.
-ApplyPlan PlanApply(const ApplyInputs& inputs, const InstalledFiles& disk);
+// does not is dropped. `known`: of the record of placed files (empty when
+// there is no sound record) and of the inputs' local manifest and journal,
+// which may be made while the release is read; the plan keeps it.
+ApplyPlan PlanApply(const ApplyInputs& inputs, KnownContents known, const InstalledFiles& disk);
 
 struct RecordSteps {
     // Contents to place or files to drop: the journal and the record of

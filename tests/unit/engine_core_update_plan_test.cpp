@@ -651,10 +651,10 @@ TEST(ApplyPlan, TheRecordDecidesWhichFilesAreHashed) {
             else
                 disk.sizes[path] = size;
         }
-        const ApplyInputs inputs{&kVersion1, &kVersion1, c.journal ? &kVersion1 : nullptr,
-                                 ParsePlacedFiles(record).value_or(PlacedFiles()), false};
+        const ApplyInputs inputs{&kVersion1, &kVersion1, c.journal ? &kVersion1 : nullptr, false};
+        const PlacedFiles placed = ParsePlacedFiles(record).value_or(PlacedFiles());
         disk.stampQuestions = 0;
-        ApplyPlan plan = PlanApply(inputs, disk);
+        ApplyPlan plan = PlanApply(inputs, KnownContents(&placed, inputs.local, inputs.journal), disk);
         EXPECT_EQ(disk.questions + disk.stampQuestions, 3) << c.name << ": one question per file";
         std::vector<std::string> planned;
         std::vector<bool> hashedFirst;
@@ -751,10 +751,10 @@ TEST(ApplyPlan, RecordsAreWrittenWhereTheReleaseChangesThem) {
          EngineStatus::UpdaterObsolete},
     };
     for (const auto& c : cases) {
-        const ApplyInputs inputs{c.release, c.local, nullptr, ParsePlacedFiles(c.placedText).value_or(PlacedFiles()),
-                                 c.updaterFilesOnly};
+        const ApplyInputs inputs{c.release, c.local, nullptr, c.updaterFilesOnly};
+        const PlacedFiles placed = ParsePlacedFiles(c.placedText).value_or(PlacedFiles());
         const FakeDisk disk = StampedDisk(*c.local);
-        const ApplyPlan plan = PlanApply(inputs, disk);
+        const ApplyPlan plan = PlanApply(inputs, KnownContents(&placed, c.local, nullptr), disk);
         EXPECT_FALSE(plan.endsAt) << c.name;
         const RecordSteps steps = PlanRecordSteps(plan, inputs, RecordStays(plan, *c.release, {}), c.release == c.local);
         EXPECT_EQ(steps.movesFiles, c.moves) << c.name;
@@ -788,14 +788,16 @@ TEST(ApplyPlan, RecordsAreWrittenWhereTheReleaseChangesThem) {
     // at once.
     const Manifest sameUpdater = PlanManifest(5, {FileEntry("VELUpdater.exe", 4, 700)});
     const FakeDisk disk = StampedDisk(sameUpdater);
-    EXPECT_EQ(PlanApply({&sameUpdater, &sameUpdater, nullptr, RecordOf(sameUpdater, disk), true}, disk).endsAt,
+    const PlacedFiles placed = RecordOf(sameUpdater, disk);
+    EXPECT_EQ(PlanApply({&sameUpdater, &sameUpdater, nullptr, true}, KnownContents(&placed, &sameUpdater, nullptr), disk)
+                  .endsAt,
               EngineStatus::UpdaterObsolete);
     // Only the updater's own files of each content are kept, and only the
     // contents left with any, each with its own files.
     const Manifest mixed = PlanManifest(6, {FileEntry("data/a.pak", 3, 100), FileEntry("VELUpdater.exe", 4, 700),
                                             FileEntry("data/b.pak", 4, 700), FileEntry("libs/comp.dll", 5, 300),
                                             FileEntry("libs/mscomctl.ocx", 5, 300)});
-    const ApplyPlan updaterOnly = PlanApply({&mixed, nullptr, nullptr, {}, true}, FakeDisk());
+    const ApplyPlan updaterOnly = PlanApply({&mixed, nullptr, nullptr, true}, KnownContents(nullptr, nullptr, nullptr), FakeDisk());
     const std::vector<std::vector<std::string>> kept = {{"VELUpdater.exe"}, {"libs/comp.dll", "libs/mscomctl.ocx"}};
     EXPECT_EQ(PlannedPaths(updaterOnly.contents, mixed), kept);
     EXPECT_EQ(updaterOnly.contents[0].source, 1u);

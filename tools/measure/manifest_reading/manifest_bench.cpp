@@ -14,12 +14,14 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "core/apply_plan.h"
 #include "core/chunk_plan.h"
 #include "core/hex.h"
+#include "core/known_contents.h"
 #include "core/manifest.h"
 #include "core/manifest_content.h"
 #include "core/manifest_parse.h"
@@ -126,27 +128,36 @@ int GameRow(const char* what, const std::string& remoteFile, const std::string* 
     const auto start = std::chrono::steady_clock::now();
     // The engine checks the local manifest's signature and first lines,
     // then reads its body (its chunk lines as keys) and the record of
-    // placed files beside, while it fetches and reads the release.
+    // placed files, and gathers what they say of each file, beside, while
+    // it fetches and reads the release.
     std::optional<CheckedFileForBenchmark> checkedLocal;
     if (localFile) {
         auto checked = CheckManifestFileForBenchmark(*localFile);
         if (!checked) return Refused(checked.Error());
         checkedLocal = std::move(checked).Value();
     }
-    auto beside = std::async(std::launch::async, [&] {
-        auto local = checkedLocal ? ReadManifestBodyForBenchmark(*checkedLocal, ChunkLinesKept::KeysOnly)
-                                  : Result<Manifest>(Manifest{});
-        return std::make_pair(std::move(local), ReadPlacedRecord(placedFile));
+    struct Beside {
+        Result<Manifest> local = Manifest{};
+        PlacedFiles record;
+        KnownContents known;
+    };
+    auto reading = std::async(std::launch::async, [&] {
+        auto beside = std::make_unique<Beside>();
+        if (checkedLocal) beside->local = ReadManifestBodyForBenchmark(*checkedLocal, ChunkLinesKept::KeysOnly);
+        beside->record = ReadPlacedRecord(placedFile);
+        if (beside->local)
+            beside->known = KnownContents(&beside->record, checkedLocal ? &beside->local.Value() : nullptr, nullptr);
+        return beside;
     });
     auto remote = ReadManifestFileForBenchmark(remoteFile);
-    auto [local, record] = beside.get();
-    const std::size_t recorded = record.size();
-    if (!local) return Refused(local.Error());
+    const std::unique_ptr<Beside> beside = reading.get();
+    if (!beside->local) return Refused(beside->local.Error());
     if (!remote) return Refused(remote.Error());
-    const Manifest* localManifest = localFile ? &local.Value() : nullptr;
+    const std::size_t recorded = beside->record.size();
+    const Manifest* localManifest = localFile ? &beside->local.Value() : nullptr;
     const AllFilesThere disk;
-    const ApplyInputs inputs{&remote.Value(), localManifest, nullptr, std::move(record), false};
-    const ApplyPlan plan = PlanApply(inputs, disk);
+    const ApplyInputs inputs{&remote.Value(), localManifest, nullptr, false};
+    const ApplyPlan plan = PlanApply(inputs, std::move(beside->known), disk);
     const NeededChunks needed = ListNeededChunks(remote.Value(), plan.contents, localManifest, disk);
     std::vector<std::uint32_t> wanted;
     for (std::size_t i = 0; i < needed.size(); ++i)
