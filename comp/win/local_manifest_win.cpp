@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "core/hex.h"
 #include "core/manifest_keys_read.h"
 #include "core/manifest_parse.h"
 #include "core/signed_text_scan.h"
@@ -26,29 +27,34 @@ struct ScannedText {
     std::string start;
 };
 
+// The text is hashed once: the signed part's digest is taken when it has
+// gone by, then the signature line, which is all that follows it, is
+// hashed on for the whole text's.
 Result<ScannedText> Scan(HANDLE file, const std::wstring& path) {
-    Sha256 whole;
-    Sha256 signedPart;
+    Sha256 hash;
     Result<void> hashed;
     SignedTextScan scan([&](std::string_view bytes) {
-        if (hashed) hashed = signedPart.Update(bytes);
+        if (hashed) hashed = hash.Update(bytes);
     });
     ScannedText scanned;
     auto read = ReadFromStart(file, path, [&](std::string_view piece) -> Result<void> {
         scanned.size += piece.size();
         if (scanned.start.size() < kHeadBytes)
             scanned.start.append(piece.substr(0, kHeadBytes - scanned.start.size()));
-        if (auto fed = scan.Feed(piece); !fed) return fed;
-        return whole.Update(piece);
+        return scan.Feed(piece);
     });
     if (!read) return read.Error();
     auto shape = scan.Finish();
     if (!shape) return shape.Error();
     if (!hashed) return hashed.Error();
-    auto sha256 = whole.Finish();
-    if (!sha256) return sha256.Error();
-    auto signedSha256 = signedPart.Finish();
+    auto signedSha256 = hash.DigestSoFar();
     if (!signedSha256) return signedSha256.Error();
+    const std::string signatureLine = "signature " + ToHex(shape.Value().signature) + "\n";
+    if (shape.Value().signedLength + signatureLine.size() != scanned.size)
+        return InvalidFormat("the signature line is not all that follows the signed part");
+    if (auto last = hash.Update(signatureLine); !last) return last.Error();
+    auto sha256 = hash.Finish();
+    if (!sha256) return sha256.Error();
     scanned.shape = shape.Value();
     scanned.sha256 = sha256.Value();
     scanned.signedSha256 = signedSha256.Value();

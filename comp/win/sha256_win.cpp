@@ -18,6 +18,35 @@ EngineError SpentError() { return {EngineStatus::WrongFile, "SHA-256 used after 
 constexpr std::array<std::uint32_t, 8> kInitialState = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
                                                          0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
 
+// Finishes a hash of `length` bytes whose chaining state is `state` and
+// whose unfinished block holds `pendingSize` bytes: padding 0x80, zeros up
+// to 56 bytes into a block, the length in bits as a big-endian 64-bit
+// number. Takes copies, so that the hash may go on.
+Sha256Digest PaddedDigest(std::array<std::uint32_t, 8> state, std::array<std::uint8_t, 64> pending,
+                          std::size_t pendingSize, std::uint64_t length) {
+    const std::uint64_t bits = length * 8;
+    pending[pendingSize++] = 0x80;
+    if (pendingSize > 56) {
+        std::memset(pending.data() + pendingSize, 0, 64 - pendingSize);
+        Sha256CompressShaExtensions(state.data(), pending.data(), 1);
+        pendingSize = 0;
+    }
+    std::memset(pending.data() + pendingSize, 0, 56 - pendingSize);
+    for (int i = 0; i < 8; ++i) pending[56 + i] = static_cast<std::uint8_t>(bits >> (56 - 8 * i));
+    Sha256CompressShaExtensions(state.data(), pending.data(), 1);
+    Sha256Digest digest{};
+    for (std::size_t i = 0; i < 8; ++i)
+        for (std::size_t b = 0; b < 4; ++b) digest[4 * i + b] = static_cast<std::uint8_t>(state[i] >> (24 - 8 * b));
+    return digest;
+}
+
+Result<Sha256Digest> FinishCng(BCRYPT_HASH_HANDLE hash) {
+    Sha256Digest digest{};
+    const NTSTATUS status = cng::BCryptFinishHash(hash, digest.data(), static_cast<ULONG>(digest.size()), 0);
+    if (!BCRYPT_SUCCESS(status)) return CngError("finishing the hash", status);
+    return digest;
+}
+
 }  // namespace
 
 Sha256::Sha256(Sha256Method method) {
@@ -68,30 +97,25 @@ Result<Sha256Digest> Sha256::Finish() {
     if (extensions_) {
         if (spent_) return SpentError();
         spent_ = true;
-        // Padding: 0x80, zeros up to 56 bytes into a block, the length in
-        // bits as a big-endian 64-bit number.
-        const std::uint64_t bits = length_ * 8;
-        pending_[pendingSize_++] = 0x80;
-        if (pendingSize_ > 56) {
-            std::memset(pending_.data() + pendingSize_, 0, 64 - pendingSize_);
-            Sha256CompressShaExtensions(state_.data(), pending_.data(), 1);
-            pendingSize_ = 0;
-        }
-        std::memset(pending_.data() + pendingSize_, 0, 56 - pendingSize_);
-        for (int i = 0; i < 8; ++i) pending_[56 + i] = static_cast<std::uint8_t>(bits >> (56 - 8 * i));
-        Sha256CompressShaExtensions(state_.data(), pending_.data(), 1);
-        Sha256Digest digest{};
-        for (std::size_t i = 0; i < 8; ++i)
-            for (std::size_t b = 0; b < 4; ++b)
-                digest[4 * i + b] = static_cast<std::uint8_t>(state_[i] >> (24 - 8 * b));
-        return digest;
+        return PaddedDigest(state_, pending_, pendingSize_, length_);
     }
     if (!hash_) return CngError("SHA-256 set-up", failure_);
-    Sha256Digest digest{};
-    const NTSTATUS status = cng::BCryptFinishHash(hash_.get(), digest.data(), static_cast<ULONG>(digest.size()), 0);
+    auto digest = FinishCng(hash_.get());
     hash_.reset();
-    if (!BCRYPT_SUCCESS(status)) return CngError("finishing the hash", status);
     return digest;
+}
+
+Result<Sha256Digest> Sha256::DigestSoFar() const {
+    if (extensions_) {
+        if (spent_) return SpentError();
+        return PaddedDigest(state_, pending_, pendingSize_, length_);
+    }
+    if (!hash_) return CngError("SHA-256 set-up", failure_);
+    UniqueHashObject copy;
+    if (const NTSTATUS status = cng::BCryptDuplicateHash(hash_.get(), copy.put(), nullptr, 0, 0);
+        !BCRYPT_SUCCESS(status))
+        return CngError("copying the hash", status);
+    return FinishCng(copy.get());
 }
 
 Result<FileDigest> DigestOfFile(const std::wstring& path, const CancelFlag& cancel) {

@@ -35,6 +35,8 @@ public:
     }
     // The digest of everything given; the object is spent afterwards.
     Result<Sha256Digest> Finish();
+    // The digest of everything given so far; more may be given afterwards.
+    Result<Sha256Digest> DigestSoFar() const;
     // True when this object hashes with the SHA extensions, false with CNG.
     bool UsesShaExtensions() const { return extensions_; }
 

@@ -193,6 +193,11 @@ NTSTATUS BCryptFinishHash(BCRYPT_HASH_HANDLE hash, PUCHAR output, ULONG outputLe
     VELMORA_FORWARD(Cng, BCryptFinishHash, kEntryPointNotFound, hash, output, outputLength, flags);
 }
 
+NTSTATUS BCryptDuplicateHash(BCRYPT_HASH_HANDLE hash, BCRYPT_HASH_HANDLE* copy, PUCHAR hashObject,
+                             ULONG hashObjectLength, ULONG flags) {
+    VELMORA_FORWARD(Cng, BCryptDuplicateHash, kEntryPointNotFound, hash, copy, hashObject, hashObjectLength, flags);
+}
+
 NTSTATUS BCryptDestroyHash(BCRYPT_HASH_HANDLE hash) { VELMORA_FORWARD(Cng, BCryptDestroyHash, kEntryPointNotFound, hash); }
 
 NTSTATUS BCryptImportKeyPair(BCRYPT_ALG_HANDLE algorithm, BCRYPT_KEY_HANDLE importKey, LPCWSTR blobType,

@@ -63,6 +63,8 @@ NTSTATUS BCryptCreateHash(BCRYPT_ALG_HANDLE algorithm, BCRYPT_HASH_HANDLE* hash,
                           ULONG hashObjectLength, PUCHAR secret, ULONG secretLength, ULONG flags);
 NTSTATUS BCryptHashData(BCRYPT_HASH_HANDLE hash, PUCHAR input, ULONG inputLength, ULONG flags);
 NTSTATUS BCryptFinishHash(BCRYPT_HASH_HANDLE hash, PUCHAR output, ULONG outputLength, ULONG flags);
+NTSTATUS BCryptDuplicateHash(BCRYPT_HASH_HANDLE hash, BCRYPT_HASH_HANDLE* copy, PUCHAR hashObject,
+                             ULONG hashObjectLength, ULONG flags);
 NTSTATUS BCryptDestroyHash(BCRYPT_HASH_HANDLE hash);
 NTSTATUS BCryptImportKeyPair(BCRYPT_ALG_HANDLE algorithm, BCRYPT_KEY_HANDLE importKey, LPCWSTR blobType,
                              BCRYPT_KEY_HANDLE* key, PUCHAR input, ULONG inputLength, ULONG flags);

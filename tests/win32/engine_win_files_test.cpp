@@ -262,6 +262,10 @@ TEST(EngineWinFiles, LocalManifestIsWrittenInOneStepAndReadBackOnlyWhenSigned) {
     EXPECT_EQ(ReadTextFile(path), signedManifest);
     EXPECT_TRUE(read->SameTextAs(fetched.Value()));
     EXPECT_EQ(read->size, signedManifest.size());
+    const CancelFlag notCancelled;
+    const auto digest = DigestOfFile(path, notCancelled);
+    ASSERT_TRUE(digest);
+    EXPECT_EQ(read->sha256, digest.Value().sha256);
     EXPECT_EQ(read->parsed.manifest.version, 7u);
     {
         // A run's reading: checked up to the first lines at once, the rest

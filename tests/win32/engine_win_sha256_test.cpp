@@ -26,18 +26,23 @@ std::span<const std::uint8_t> Bytes(std::string_view text) {
 
 const char* Name(Sha256Method method) { return method == Sha256Method::Cng ? "CNG" : "fastest"; }
 
-// Hashes `data` fed in the pieces whose ends are `cuts` (ascending).
+// Hashes `data` fed in the pieces whose ends are `cuts` (ascending),
+// asking for the digest so far after each piece: that must leave the hash
+// to go on, and give the digest at the end.
 std::string DigestInPieces(Sha256Method method, std::span<const std::uint8_t> data,
                            const std::vector<std::size_t>& cuts) {
     Sha256 hash(method);
     std::size_t at = 0;
     for (std::size_t cut : cuts) {
         if (auto fed = hash.Update(data.subspan(at, cut - at)); !fed) return "update failed: " + fed.Error().reason;
+        if (auto soFar = hash.DigestSoFar(); !soFar) return "digest so far failed: " + soFar.Error().reason;
         at = cut;
     }
     if (auto fed = hash.Update(data.subspan(at)); !fed) return "update failed: " + fed.Error().reason;
+    const auto soFar = hash.DigestSoFar();
     auto digest = hash.Finish();
     if (!digest) return "finish failed: " + digest.Error().reason;
+    if (!soFar || soFar.Value() != digest.Value()) return "the digest so far differs at the end";
     return ToHex(digest.Value());
 }
 
