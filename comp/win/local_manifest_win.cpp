@@ -90,8 +90,11 @@ Result<CheckedManifestFile> CheckedManifestFile::Open(const std::wstring& path) 
     const ScannedText& text = scanned.Value();
     auto signer = CheckSignedDigest(text.signedSha256, text.shape.signature);
     if (!signer) return signer.Error();
-    const std::string_view start = std::string_view(text.start).substr(0, text.shape.signedLength);
-    auto head = ParseManifestHead(start);
+    // The first lines, of the signed part alone.
+    const std::size_t headBytes = text.shape.signedLength < text.start.size()
+                                      ? static_cast<std::size_t>(text.shape.signedLength)
+                                      : text.start.size();
+    auto head = ParseManifestHead(std::string_view(text.start).substr(0, headBytes));
     if (!head) return head.Error();
     SignedManifest parsed{std::move(head).Value(), static_cast<std::size_t>(text.shape.signedLength),
                           text.shape.signature};
