@@ -18,15 +18,29 @@ EngineError FileError(const ManifestFile& file, std::string_view problem) {
     return InvalidFormat("file '" + file.path + "': " + std::string(problem));
 }
 
-// The numbers 0 to `count` - 1 ordered by `less`, ties in numeric order. A
-// publisher fills packs in the order of the lines, so the numbers are often
-// in order already: that is looked at first, before a sort that takes a
-// second list of them.
-template <typename Less>
-std::vector<std::uint32_t> LinesSortedBy(std::size_t count, Less less) {
+// The numbers 0 to `count` - 1 ordered by pack, `packOf(i)` below
+// `packCount`, then within each pack by `less`, ties in numeric order. The
+// packs are counted into place, each number in its pack's stretch of the
+// list in numeric order: one pass, where a sort of close to a million
+// numbers by place takes several. A publisher fills each pack in the order
+// of the lines, so a stretch is seldom out of order; only such a stretch is
+// sorted. A release that adds packs after those of the one before lists
+// the lines of the later packs among the others: the whole list is out of
+// order, its stretches are not.
+template <typename PackOf, typename Less>
+std::vector<std::uint32_t> LinesInPackOrder(std::size_t count, std::size_t packCount, PackOf packOf, Less less) {
+    std::vector<std::uint32_t> ends(packCount + 1, 0);
+    for (std::size_t i = 0; i < count; ++i) ++ends[packOf(i) + 1];
+    for (std::size_t p = 1; p < ends.size(); ++p) ends[p] += ends[p - 1];
     std::vector<std::uint32_t> order(count);
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
-    if (!std::is_sorted(order.begin(), order.end(), less)) std::stable_sort(order.begin(), order.end(), less);
+    // Each pack's next free slot: its stretch's start, moved to its end.
+    for (std::size_t i = 0; i < count; ++i) order[ends[packOf(i)]++] = static_cast<std::uint32_t>(i);
+    auto begin = order.begin();
+    for (std::size_t p = 0; p < packCount; ++p) {
+        const auto end = order.begin() + ends[p];
+        if (!std::is_sorted(begin, end, less)) std::stable_sort(begin, end, less);
+        begin = end;
+    }
     return order;
 }
 
@@ -65,10 +79,12 @@ public:
     }
     std::size_t FirstOf(std::size_t file) const { return starts_[file]; }
 
-    // The line numbers ordered by `less`, ties in list order.
+    // The line numbers ordered by pack, then by `less` (LinesInPackOrder).
     template <typename Less>
-    std::vector<std::uint32_t> SortedBy(Less less) const {
-        return LinesSortedBy(Size(), [&](std::uint32_t a, std::uint32_t b) { return less((*this)[a], (*this)[b]); });
+    std::vector<std::uint32_t> InPackOrder(std::size_t packCount, Less less) const {
+        return LinesInPackOrder(
+            Size(), packCount, [&](std::size_t line) { return (*this)[line].Pack(); },
+            [&](std::uint32_t a, std::uint32_t b) { return less((*this)[a], (*this)[b]); });
     }
 
 private:
@@ -104,11 +120,12 @@ std::vector<bool> ChunkSizeDiffers(const ChunkLines& lines) {
 // Stored chunks may not overlap in their pack: a pack is read from front
 // to back, and bytes that belong to two chunks could not be both of them
 // anyway. Lines naming the very same place and content are one stored
-// chunk, shared. Sorted by place: n log n.
-Result<void> CheckStoredChunksApart(const std::vector<ManifestFile>& files, const ChunkLines& lines) {
+// chunk, shared. Ordered by place: neighbours are compared. Every line
+// names a pack below `packCount`.
+Result<void> CheckStoredChunksApart(const std::vector<ManifestFile>& files, const ChunkLines& lines,
+                                    std::size_t packCount) {
     const auto end = [](const ManifestChunk& chunk) { return chunk.Offset() + chunk.storedSize; };
-    const std::vector<std::uint32_t> order = lines.SortedBy([&](const ManifestChunk& a, const ManifestChunk& b) {
-        if (a.Pack() != b.Pack()) return a.Pack() < b.Pack();
+    const auto order = lines.InPackOrder(packCount, [&](const ManifestChunk& a, const ManifestChunk& b) {
         if (a.Offset() != b.Offset()) return a.Offset() < b.Offset();
         if (end(a) != end(b)) return end(a) < end(b);
         return a.sha256 < b.sha256;
@@ -224,7 +241,7 @@ Result<void> CheckManifestContent(const Manifest& manifest) {
         }
         if (chunked != file.size) return FileError(file, "its chunks do not add up to its size");
     }
-    return CheckStoredChunksApart(files, lines);
+    return CheckStoredChunksApart(files, lines, manifest.packs.size());
 }
 
 ChunkKeysVerdict CheckChunkKeysContent(const Manifest& manifest, std::span<const std::uint64_t> places,
@@ -267,11 +284,16 @@ ChunkKeysVerdict CheckChunkKeysContent(const Manifest& manifest, std::span<const
     // keys' digest starts for the digests: neighbours at the very same place
     // are one stored chunk only when their digests agree whole.
     const auto end = [&](std::uint32_t line) { return offset(line) + storedSizes[line]; };
-    const std::vector<std::uint32_t> order = LinesSortedBy(keys.size(), [&](std::uint32_t a, std::uint32_t b) {
+    // The lines checked above are those of the files; any other line is
+    // counted into no pack.
+    for (std::size_t line = 0; line < keys.size(); ++line)
+        if (pack(line) >= manifest.packs.size()) return unsettled;
+    const auto byPlace = [&](std::uint32_t a, std::uint32_t b) {
         if (places[a] != places[b]) return places[a] < places[b];
         if (end(a) != end(b)) return end(a) < end(b);
         return keys[a].digestStart < keys[b].digestStart;
-    });
+    };
+    const std::vector<std::uint32_t> order = LinesInPackOrder(keys.size(), manifest.packs.size(), pack, byPlace);
     for (std::size_t k = 1; k < order.size(); ++k) {
         const std::uint32_t before = order[k - 1];
         const std::uint32_t line = order[k];

@@ -86,27 +86,31 @@ Result<void> ParseKeyLine(std::size_t k, std::string_view text, std::size_t n, M
     return {};
 }
 
-// Takes the next blank-separated field off `rest`; the last field of a line
-// has no blank after it.
-std::optional<std::string_view> TakeField(std::string_view& rest, bool last) {
-    const Split split = SplitAtBlank(rest);
-    if (split.hadBlank == last || split.head.empty()) return std::nullopt;
-    rest = split.rest;
-    return split.head;
-}
-
+// The fields below are read where they begin rather than cut off first:
+// a large manifest holds some four million numbers and a million digests.
+// A number's field is its digits: a field with any other byte is no
+// number, so the digits must end where the field does, at a blank or, for
+// the last field, at the line's end.
 template <typename Number>
 std::optional<Number> TakeNumber(std::string_view& rest, bool last) {
-    const std::optional<std::string_view> field = TakeField(rest, last);
-    if (!field) return std::nullopt;
-    const auto value = ParseDecimal(*field);
-    if (!value || *value > std::numeric_limits<Number>::max()) return std::nullopt;
+    std::size_t digits = 0;
+    while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9') ++digits;
+    const bool fieldEnds = last ? digits == rest.size() : digits < rest.size() && rest[digits] == ' ';
+    if (!fieldEnds) return std::nullopt;
+    const auto value = ParseDecimal(rest.substr(0, digits), std::numeric_limits<Number>::max());
+    if (!value) return std::nullopt;
+    rest.remove_prefix(last ? digits : digits + 1);
     return static_cast<Number>(*value);
 }
 
+// A digest's field is its hex digits, which no blank is among: the field
+// is the digits only when it ends right after them.
 bool TakeDigest(std::string_view& rest, Sha256Digest& digest, bool last) {
-    const std::optional<std::string_view> field = TakeField(rest, last);
-    return field && FromHex(*field, digest);
+    constexpr std::size_t kDigits = 2 * Sha256Digest().size();
+    const bool fieldEnds = last ? rest.size() == kDigits : rest.size() > kDigits && rest[kDigits] == ' ';
+    if (!fieldEnds || !FromHex(rest.substr(0, kDigits), digest)) return false;
+    rest.remove_prefix(last ? kDigits : kDigits + 1);
+    return true;
 }
 
 // `pack <sha256> <size>` after the key word.

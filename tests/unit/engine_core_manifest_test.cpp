@@ -106,8 +106,24 @@ TEST(ManifestWrite, ParsingWhatWasWrittenGivesTheSameManifest) {
     earlier.format = 2;
     Manifest players = ManifestWith(4, {FileEntry("config/game.ini", 1, 10, 10), FileEntry("velmora.exe", 2, 5, 5)});
     players.files[0].playerFile = true;
+    // Stored chunks apart, listed out of place order in each of several
+    // packs, the packs taking turns.
+    Manifest scattered = ManifestWith(5, {});
+    for (std::uint8_t p = 0; p < 3; ++p) scattered.packs.push_back({testing::DigestOf(static_cast<std::uint8_t>(0xf0 + p)), 300});
+    // Of each pack, the offsets of its lines in list order.
+    const std::uint32_t offsets[3][3] = {{200, 100, 0}, {100, 0, 200}, {0, 200, 100}};
+    std::uint32_t listed[3] = {};
+    for (std::uint8_t f = 0; f < 3; ++f) {
+        std::vector<ManifestChunk> chunks;
+        for (std::uint8_t c = 0; c < 3; ++c) {
+            const std::uint32_t pack = (c + f) % 3;
+            chunks.push_back({pack, offsets[pack][listed[pack]++], testing::DigestOf(static_cast<std::uint8_t>(0x10 * (f + 1) + c)), 100, 100});
+        }
+        scattered.AddFile({testing::DigestOf(f + 1), 300, "f" + std::to_string(f)}, chunks);
+    }
     const Manifest manifests[] = {
         ManifestWith(0, {}),
+        scattered,
         earlier,
         players,
         ManifestWith(UINT64_MAX, {FileEntry("a b/c d.txt", 1, 10, 10), FileEntry("x", 2, 0, 0)}),
@@ -227,6 +243,9 @@ TEST(ManifestParse, RefusesEveryKindOfBadManifest) {
         {"pack beyond any manifest's count", "chunk 1 0", "chunk 16777217 0", "a chunk names a pack not listed"},
         {"bad offset", "chunk 1 0", "chunk 1 -0", "bad offset"},
         {"bad stored size", kSha2 + " 532 532", kSha2 + " 532 -532", "bad stored size"},
+        {"line end for a blank", chunkLine2, "chunk 1\n", "bad pack number"},
+        {"chunk size beyond 32 bits", kSha2 + " 532 532", kSha2 + " 4294967828 532", "bad size"},
+        {"digest with a digit more", "chunk 1 0 " + kSha2, "chunk 1 0 " + kSha2 + "0", "line 12: bad SHA-256"},
         {"chunk outside its pack", "chunk 1 0 ", "chunk 1 1048575 ", "a chunk lies outside its pack"},
         {"chunk past the end of its pack", "chunk 1 0 ", "chunk 1 1048577 ", "a chunk lies outside its pack"},
         {"chunk beyond any pack", "chunk 1 0 ", "chunk 1 1099511627776 ", "a chunk lies outside its pack"},
@@ -258,6 +277,13 @@ TEST(ManifestParse, RefusesEveryKindOfBadManifest) {
          "same SHA-256 as 'velmora.exe' but other chunks"},
         {"chunks of two files overlap", "chunk 1 0 " + kSha2 + " 532 532", "chunk 0 130000 " + kSha2 + " 532 532",
          "stored bytes overlap"},
+        // Pack 1's lines out of place order, among another pack's: the
+        // overlap is between neighbours in place order only.
+        {"stored chunks overlap out of list order", chunkLine2,
+         chunkLine2 + "file " + std::string(64, '3') + " 1596 other.bin\nchunk 1 1000 " + std::string(64, '4') +
+             " 532 532\nchunk 0 251106 " + std::string(64, '5') + " 532 532\nchunk 1 500 " + std::string(64, '6') +
+             " 532 532\n",
+         "(pack 1, offset 500, of 'velmora.exe')"},
         {"same content other chunk order", chunkLine2,
          chunkLine2 + "file " + kSha1 + " 262144 copy.pak\nchunk 0 120034 " + kChunk2 +
              " 131072 131072\nchunk 0 0 " + kChunk1 + " 131072 120034\n",

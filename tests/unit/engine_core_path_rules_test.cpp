@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <numeric>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "core/byte_find.h"
 #include "core/case_fold.h"
 #include "core/long_path.h"
+#include "core/path_collisions.h"
 #include "core/path_rules.h"
 
 namespace velmora::engine {
@@ -147,6 +152,60 @@ TEST(FindByte, AgreesWithTheStandardSearchEverywhere) {
             }
         }
     }
+}
+
+// The collision found is the first between neighbours when the paths are
+// sorted as their folded forms compare, '/' as the lowest byte, ties in list
+// order: whatever their length against the eight bytes the search takes at
+// a time, whatever beginnings they share, with letters beyond ASCII that
+// fold to another length, and with empty segments (which put two '/' side
+// by side, or one at the end). Sets of paths drawn from segments chosen so
+// that many sets collide in each way.
+TEST(PathCollisions, FoundAsAPlainSortOfTheFoldedPathsFindsThem) {
+    const std::string segments[] = {"a", "A", "b", "ab", "aaaaaaa", "AAAAAAAA", "aaaaaaaab", "i", "\xC4\xB1",
+                                    "\xC3\xA9", "\xC3\x89x", "-", ""};
+    std::uint64_t state = 1;
+    const auto next = [&](std::size_t below) {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<std::size_t>(state >> 33) % below;
+    };
+    int collisions = 0;
+    for (int set = 0; set < 3000; ++set) {
+        std::vector<std::string> paths(1 + next(12));
+        for (std::string& path : paths) {
+            for (std::size_t depth = 1 + next(5); depth > 0; --depth)
+                path += segments[next(std::size(segments))] + (depth > 1 ? "/" : "");
+        }
+        std::vector<std::string> keys;
+        for (const std::string& path : paths) {
+            keys.push_back(FoldCase(path));
+            std::replace(keys.back().begin(), keys.back().end(), '/', '\0');
+        }
+        std::vector<std::size_t> order(paths.size());
+        std::iota(order.begin(), order.end(), std::size_t{0});
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
+        std::optional<PathCollision> expected;
+        for (std::size_t k = 1; k < order.size() && !expected; ++k) {
+            const std::string& before = keys[order[k - 1]];
+            const std::string& after = keys[order[k]];
+            if (after == before) expected = PathCollision{PathCollision::Kind::SameFile, order[k - 1], order[k]};
+            else if (after.starts_with(before) && after[before.size()] == '\0')
+                expected = PathCollision{PathCollision::Kind::FileIsFolder, order[k - 1], order[k]};
+        }
+        const std::vector<std::string_view> views(paths.begin(), paths.end());
+        const std::optional<PathCollision> found = FindPathCollision(views);
+        std::string listed;
+        for (const std::string& path : paths) listed += " '" + path + "'";
+        ASSERT_EQ(found.has_value(), expected.has_value()) << listed;
+        if (!found) continue;
+        ++collisions;
+        EXPECT_EQ(found->kind, expected->kind) << listed;
+        EXPECT_EQ(found->first, expected->first) << listed;
+        EXPECT_EQ(found->second, expected->second) << listed;
+    }
+    // Most sets collide, some do not.
+    EXPECT_GT(collisions, 1000);
+    EXPECT_LT(collisions, 2900);
 }
 
 TEST(ExtendedLengthPath, DriveAndNetworkPathsTakeTheLongForm) {
