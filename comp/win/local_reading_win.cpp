@@ -4,18 +4,17 @@
 
 namespace velmora::engine {
 
-LocalReading::LocalReading(const EngineRecords& records, const Manifest* journal) {
+LocalReading::LocalReading(const EngineRecords& records) {
     std::optional<CheckedManifestFile> local = records.CheckedLocalManifest();
     if (local) checked_ = local->Head();
-    rest_ = std::async(std::launch::async, [&records, journal, local = std::move(local)]() mutable {
-        auto read = std::make_unique<Read>();
+    rest_ = std::async(std::launch::async, [&records, local = std::move(local)]() mutable {
+        Read read;
         // The local manifest serves a run with its files and as a list of
         // the copies the install holds: its chunk lines are kept as keys.
         if (local)
             if (auto whole = std::move(*local).ReadBody(ChunkLinesKept::KeysOnly))
-                read->local = std::move(whole).Value();
-        read->placed = records.Placed();
-        read->known = KnownContents(&read->placed, read->local ? &read->local->parsed.manifest : nullptr, journal);
+                read.local = std::move(whole).Value();
+        read.placed = records.Placed();
         return read;
     });
 }

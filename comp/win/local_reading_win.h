@@ -4,13 +4,10 @@
 // text, so the bulk of it is read on a thread of its own while the run asks
 // the server for its manifest and reads that. The local manifest's
 // signature and first lines are checked first, on the caller's thread: the
-// question to the server needs the text's size, SHA-256 and version. What
-// the record and the manifests say of each file is gathered beside too.
+// question to the server needs the text's size, SHA-256 and version.
 #include <future>
-#include <memory>
 #include <optional>
 
-#include "core/known_contents.h"
 #include "core/placed_files.h"
 #include "engine_records_win.h"
 #include "local_manifest_win.h"
@@ -19,10 +16,9 @@ namespace velmora::engine {
 
 class LocalReading {
 public:
-    // Checks the local manifest, then reads the rest beside; `records` and
-    // `journal` (the journal's manifest, or null) must outlive this. Waits
-    // for that reading when destroyed unfinished.
-    LocalReading(const EngineRecords& records, const Manifest* journal);
+    // Checks the local manifest, then reads the rest beside; `records` must
+    // outlive this. Waits for that reading when destroyed unfinished.
+    explicit LocalReading(const EngineRecords& records);
 
     // The local manifest as far as checked, its manifest holding the first
     // lines' fields alone; nothing when it is absent or does not check out.
@@ -33,16 +29,13 @@ public:
         // part of it does not check out.
         std::optional<ManifestText> local;
         PlacedFiles placed;
-        // Of `placed`, `local` and the journal, which it views where they
-        // are: a Read stays where it was made.
-        KnownContents known;
     };
     // Waits for the reading beside, once.
-    std::unique_ptr<Read> Finish() { return rest_.get(); }
+    Read Finish() { return rest_.get(); }
 
 private:
     std::optional<ManifestText> checked_;
-    std::future<std::unique_ptr<Read>> rest_;
+    std::future<Read> rest_;
 };
 
 }  // namespace velmora::engine

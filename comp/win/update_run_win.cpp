@@ -84,7 +84,7 @@ private:
     Result<ServedManifest> FetchRemote(const std::optional<ManifestText>& local);
     Result<void> Apply(const ManifestText& release, const std::optional<ManifestText>& local,
                        const std::optional<ManifestText>& journal, const ReleaseChoice& choice,
-                       const std::optional<AcceptedFloor>& record, KnownContents known);
+                       const std::optional<AcceptedFloor>& record, const PlacedFiles& placed);
     Result<void> Move(const ContentsToBuild& contents, const DroppedFiles& dropped) const;
     Result<void> RaiseFloor(const std::optional<AcceptedFloor>& record, const ManifestText& remote) const;
     Result<void> Build(const ManifestText& release, const ContentsToBuild& contents, EngineStatus downloading);
@@ -126,15 +126,15 @@ Result<void> Run::Execute() {
     const std::optional<ManifestText> journal = records_.Journal();
     // The local manifest's bulk and the record of placed files are read
     // beside while the server is asked for its manifest.
-    LocalReading reading(records_, journal ? &journal->parsed.manifest : nullptr);
+    LocalReading reading(records_);
     const std::optional<AcceptedFloor> record = records_.FloorRecord();
     if (auto go = Check(); !go) return go;
 
     status_.Status(EngineStatus::LookingForChanges);
     auto fetched = FetchRemote(reading.Checked());
     if (!fetched) return fetched.Error();
-    const std::unique_ptr<LocalReading::Read> read = reading.Finish();
-    const std::optional<ManifestText>& local = read->local;
+    const LocalReading::Read read = reading.Finish();
+    const std::optional<ManifestText>& local = read.local;
     // A head that names the local manifest: the server's manifest is that
     // one, and it goes through the same choice as one fetched.
     if (!fetched.Value().fetched && !local)
@@ -159,11 +159,11 @@ Result<void> Run::Execute() {
             status_.Status(EngineStatus::UpToDate);
             return {};
         case ReleaseToApply::FinishJournal:
-            return Apply(*journal, local, journal, choice.Value(), record, std::move(read->known));
+            return Apply(*journal, local, journal, choice.Value(), record, read.placed);
         case ReleaseToApply::Served:
             break;
     }
-    return Apply(served, local, journal, choice.Value(), record, std::move(read->known));
+    return Apply(served, local, journal, choice.Value(), record, read.placed);
 }
 
 // Goes to `release` in the steps PlanApply and PlanRecordSteps decide:
@@ -171,12 +171,12 @@ Result<void> Run::Execute() {
 // of placed files, move, write the records as the release leaves them.
 Result<void> Run::Apply(const ManifestText& release, const std::optional<ManifestText>& local,
                         const std::optional<ManifestText>& journal, const ReleaseChoice& choice,
-                        const std::optional<AcceptedFloor>& record, KnownContents known) {
+                        const std::optional<AcceptedFloor>& record, const PlacedFiles& placed) {
     remote_ = &release.parsed.manifest;
     local_ = local ? &local->parsed.manifest : nullptr;
     const ApplyInputs inputs{remote_, local_, journal ? &journal->parsed.manifest : nullptr,
                              choice.needsNewerUpdater.has_value()};
-    ApplyPlan plan = PlanApply(inputs, std::move(known), game_);
+    ApplyPlan plan = PlanApply(inputs, KnownContents(&placed, inputs.local, inputs.journal), game_);
     if (plan.endsAt) return *choice.needsNewerUpdater;
     auto kept = SettleWithDisk(plan, *remote_, game_, cancel_);
     if (!kept) return kept.Error();

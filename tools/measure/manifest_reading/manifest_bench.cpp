@@ -14,7 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -128,36 +127,26 @@ int GameRow(const char* what, const std::string& remoteFile, const std::string* 
     const auto start = std::chrono::steady_clock::now();
     // The engine checks the local manifest's signature and first lines,
     // then reads its body (its chunk lines as keys) and the record of
-    // placed files, and gathers what they say of each file, beside, while
-    // it fetches and reads the release.
+    // placed files beside, while it fetches and reads the release.
     std::optional<CheckedFileForBenchmark> checkedLocal;
     if (localFile) {
         auto checked = CheckManifestFileForBenchmark(*localFile);
         if (!checked) return Refused(checked.Error());
         checkedLocal = std::move(checked).Value();
     }
-    struct Beside {
-        Result<Manifest> local = Manifest{};
-        PlacedFiles record;
-        KnownContents known;
-    };
-    auto reading = std::async(std::launch::async, [&] {
-        auto beside = std::make_unique<Beside>();
-        if (checkedLocal) beside->local = ReadManifestBodyForBenchmark(*checkedLocal, ChunkLinesKept::KeysOnly);
-        beside->record = ReadPlacedRecord(placedFile);
-        if (beside->local)
-            beside->known = KnownContents(&beside->record, checkedLocal ? &beside->local.Value() : nullptr, nullptr);
-        return beside;
+    auto beside = std::async(std::launch::async, [&] {
+        auto local = checkedLocal ? ReadManifestBodyForBenchmark(*checkedLocal, ChunkLinesKept::KeysOnly)
+                                  : Result<Manifest>(Manifest{});
+        return std::make_pair(std::move(local), ReadPlacedRecord(placedFile));
     });
     auto remote = ReadManifestFileForBenchmark(remoteFile);
-    const std::unique_ptr<Beside> beside = reading.get();
-    if (!beside->local) return Refused(beside->local.Error());
+    const auto [local, record] = beside.get();
+    if (!local) return Refused(local.Error());
     if (!remote) return Refused(remote.Error());
-    const std::size_t recorded = beside->record.size();
-    const Manifest* localManifest = localFile ? &beside->local.Value() : nullptr;
+    const Manifest* localManifest = localFile ? &local.Value() : nullptr;
     const AllFilesThere disk;
     const ApplyInputs inputs{&remote.Value(), localManifest, nullptr, false};
-    const ApplyPlan plan = PlanApply(inputs, std::move(beside->known), disk);
+    const ApplyPlan plan = PlanApply(inputs, KnownContents(&record, localManifest, nullptr), disk);
     const NeededChunks needed = ListNeededChunks(remote.Value(), plan.contents, localManifest, disk);
     std::vector<std::uint32_t> wanted;
     for (std::size_t i = 0; i < needed.size(); ++i)
@@ -173,7 +162,7 @@ int GameRow(const char* what, const std::string& remoteFile, const std::string* 
                 "%zu chunks needed, %zu fetched in %zu ranges, %.1f MiB record written: read from files and planned "
                 "in %.3f s, heap at most %.1f MiB\n",
                 what, megabytes(remoteFile) + (localFile ? megabytes(*localFile) : 0.0),
-                placedFile ? megabytes(*placedFile) : 0.0, recorded, remote.Value().files.size(),
+                placedFile ? megabytes(*placedFile) : 0.0, record.size(), remote.Value().files.size(),
                 plan.contents.size(), needed.size(), fetched, ranges.size(),
                 steps.placedBeforeMoves ? megabytes(written) : 0.0, seconds, (heap_count::Peak() - before) / kMiB);
     std::filesystem::remove(written);
