@@ -43,9 +43,9 @@ struct ApplyPlan {
 // one). After an interrupted apply no file is taken on trust: every file
 // of the right size is then hashed before anything is fetched for it. What
 // the record, the local manifest or the journal listed and the release
-// does not is dropped. `known`: of the record of placed files (empty when
-// there is no sound record) and of the inputs' local manifest and journal,
-// which may be made while the release is read; the plan keeps it.
+// does not is dropped. `known`: what the record of placed files (empty
+// when there is no sound record) and the inputs' local manifest and
+// journal say; the plan keeps it.
 ApplyPlan PlanApply(const ApplyInputs& inputs, KnownContents known, const InstalledFiles& disk);
 
 struct RecordSteps {
