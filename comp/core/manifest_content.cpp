@@ -244,41 +244,56 @@ Result<void> CheckManifestContent(const Manifest& manifest) {
     return CheckStoredChunksApart(files, lines, manifest.packs.size());
 }
 
-ChunkKeysVerdict CheckChunkKeysContent(const Manifest& manifest, std::span<const std::uint64_t> places,
-                                       std::span<const std::uint32_t> storedSizes) {
-    const ChunkKeysVerdict unsettled;
+namespace {
+
+// Whether every file's chunk lines, as keys, places and stored sizes, pass
+// the rules of each file: sizes, lines within the list, the same lines for
+// the same content, each line sound, the chunks adding up to the file.
+bool FilesAgreeByKeys(const Manifest& manifest, std::span<const std::uint64_t> places,
+                      std::span<const std::uint32_t> storedSizes) {
     const std::vector<ManifestFile>& files = manifest.files;
     const std::span<const ChunkKey> keys = manifest.chunkKeys;
-    if (places.size() != keys.size() || storedSizes.size() != keys.size()) return unsettled;
-    if (!CheckPaths(files) || !CheckPacks(manifest.packs)) return unsettled;
-    ChunkKeysVerdict verdict;
-    const auto pack = [&](std::size_t line) { return static_cast<std::uint32_t>(places[line] >> 40); };
-    const auto offset = [&](std::size_t line) { return places[line] & ((std::uint64_t{1} << 40) - 1); };
     const std::vector<std::uint32_t> firstOfContent = FirstOfEachContent(files);
     for (std::size_t f = 0; f < files.size(); ++f) {
         const ManifestFile& file = files[f];
         const ManifestFile& first = files[firstOfContent[f]];
-        if (file.size > kMaxFileSize || first.size != file.size) return unsettled;
-        if (file.firstChunk + std::uint64_t{file.chunkCount} > keys.size()) return unsettled;
+        if (file.size > kMaxFileSize || first.size != file.size) return false;
+        if (file.firstChunk + std::uint64_t{file.chunkCount} > keys.size()) return false;
         // A file of the same content as an earlier one lists the same lines.
         // Where the keys and places agree, the lines share one stored chunk,
-        // whose digests the check of stored chunks below compares whole.
+        // whose digests the check of stored chunks compares whole.
         if (&first != &file) {
-            if (first.chunkCount != file.chunkCount) return unsettled;
+            if (first.chunkCount != file.chunkCount) return false;
             for (std::uint32_t c = 0; c < file.chunkCount; ++c) {
                 const std::uint32_t a = first.firstChunk + c;
                 const std::uint32_t b = file.firstChunk + c;
-                if (keys[a] != keys[b] || places[a] != places[b] || storedSizes[a] != storedSizes[b]) return unsettled;
+                if (keys[a] != keys[b] || places[a] != places[b] || storedSizes[a] != storedSizes[b]) return false;
             }
         }
         std::uint64_t chunked = 0;
         for (std::uint32_t line = file.firstChunk; line < file.firstChunk + file.chunkCount; ++line) {
-            if (ChunkLineProblem(keys[line].size, storedSizes[line], pack(line), offset(line), manifest.packs))
-                return unsettled;
+            if (ChunkLineProblem(keys[line].size, storedSizes[line], PackOfPlace(places[line]),
+                                 OffsetOfPlace(places[line]), manifest.packs))
+                return false;
             chunked += keys[line].size;
         }
-        if (chunked != file.size) return unsettled;
+        if (chunked != file.size) return false;
     }
+    return true;
+}
+
+}  // namespace
+
+ChunkKeysVerdict CheckChunkKeysContent(const Manifest& manifest, std::span<const std::uint64_t> places,
+                                       std::span<const std::uint32_t> storedSizes) {
+    const ChunkKeysVerdict unsettled;
+    const std::span<const ChunkKey> keys = manifest.chunkKeys;
+    if (places.size() != keys.size() || storedSizes.size() != keys.size()) return unsettled;
+    if (!CheckPaths(manifest.files) || !CheckPacks(manifest.packs)) return unsettled;
+    if (!FilesAgreeByKeys(manifest, places, storedSizes)) return unsettled;
+    ChunkKeysVerdict verdict;
+    const auto pack = [&](std::size_t line) { return PackOfPlace(places[line]); };
+    const auto offset = [&](std::size_t line) { return OffsetOfPlace(places[line]); };
     if (!ChunkSizesAgreeByKey(keys)) return unsettled;
     // Stored chunks apart, as CheckStoredChunksApart orders them, with the
     // keys' digest starts for the digests: neighbours at the very same place

@@ -30,6 +30,8 @@ Result<void> CheckManifestContent(const Manifest& manifest);
 // Where a chunk line's stored bytes are: its pack's number above its
 // offset's 40 bits, as ManifestChunk keeps them.
 inline std::uint64_t StoredPlace(std::uint32_t pack, std::uint64_t offset) { return std::uint64_t{pack} << 40 | offset; }
+inline std::uint32_t PackOfPlace(std::uint64_t place) { return static_cast<std::uint32_t>(place >> 40); }
+inline std::uint64_t OffsetOfPlace(std::uint64_t place) { return place & ((std::uint64_t{1} << 40) - 1); }
 
 // What CheckChunkKeysContent could tell of a manifest read keys-only.
 struct ChunkKeysVerdict {
