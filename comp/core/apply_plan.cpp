@@ -10,7 +10,7 @@ namespace velmora::engine {
 
 std::vector<std::string> PathsToPlace(const Manifest& release, const ContentsToBuild& contents) {
     std::vector<std::string> paths;
-    for (const FileToWrite& file : contents.Files()) paths.push_back(release.files[file.index].path);
+    for (const FileToWrite& file : contents.Files()) paths.emplace_back(release.files[file.index].path);
     return paths;
 }
 

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/manifest_path.h"
+
 namespace velmora::engine {
 
 // The format version the publishing tool writes. The engine reads it and
@@ -107,7 +109,7 @@ inline ChunkKey KeyOf(const ManifestChunk& chunk) {
 struct ManifestFile {
     Sha256Digest sha256{};      // of the file's content
     std::uint64_t size = 0;     // of the file's content
-    std::string path;           // relative, '/'-separated UTF-8
+    ManifestPath path;          // relative, '/'-separated UTF-8
     // Its content in order, `chunkCount` chunks of Manifest::chunks from
     // `firstChunk` (Manifest::ChunksOf); none when empty.
     std::uint32_t firstChunk = 0;

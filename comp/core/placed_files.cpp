@@ -222,7 +222,7 @@ std::optional<PlacedFiles> ParsePlacedFiles(std::string_view text) {
 std::vector<std::string> PathsOf(const Manifest& manifest) {
     std::vector<std::string> paths;
     paths.reserve(manifest.files.size());
-    for (const ManifestFile& file : manifest.files) paths.push_back(file.path);
+    for (const ManifestFile& file : manifest.files) paths.emplace_back(file.path);
     return paths;
 }
 

@@ -329,7 +329,7 @@ Result<void> Run::Place(const ContentsToBuild& contents) const {
         for (const ContentToBuild& content : contents) {
             std::vector<std::string_view> paths;
             for (const FileToWrite& file : contents.FilesOf(content)) {
-                const std::string& path = remote_->files[file.index].path;
+                const std::string_view path = remote_->files[file.index].path;
                 if (IsUpdaterFile(path) == updaterFiles) paths.push_back(path);
             }
             auto placed = PlaceContent(content, contents, paths, updaterFiles ? &updaterSwitch : nullptr);

@@ -50,7 +50,7 @@ class FakeDisk : public InstalledFiles {
 public:
     FakeDisk() = default;
     explicit FakeDisk(const Manifest& matching) {
-        for (const auto& file : matching.files) sizes[file.path] = file.size;
+        for (const auto& file : matching.files) sizes[std::string(file.path)] = file.size;
     }
     std::optional<std::uint64_t> FileSize(std::string_view path) const override {
         ++questions;
@@ -85,7 +85,7 @@ std::vector<std::vector<std::string>> PlannedPaths(const ContentsToBuild& conten
     std::vector<std::vector<std::string>> paths;
     for (const auto& content : contents) {
         paths.emplace_back();
-        for (const auto& file : contents.FilesOf(content)) paths.back().push_back(remote.files[file.index].path);
+        for (const auto& file : contents.FilesOf(content)) paths.back().emplace_back(remote.files[file.index].path);
     }
     return paths;
 }
@@ -610,7 +610,7 @@ TEST(PlacedFilesRecord, DamagedRecordsAreRefusedWhole) {
 FakeDisk StampedDisk(const Manifest& manifest) {
     FakeDisk disk(manifest);
     std::uint64_t time = 133700000000000000;
-    for (const ManifestFile& file : manifest.files) disk.times[file.path] = ++time;
+    for (const ManifestFile& file : manifest.files) disk.times[std::string(file.path)] = ++time;
     return disk;
 }
 
@@ -659,7 +659,7 @@ TEST(ApplyPlan, TheRecordDecidesWhichFilesAreHashed) {
         std::vector<std::string> planned;
         std::vector<bool> hashedFirst;
         for (const FileToWrite& file : plan.contents.Files()) {
-            planned.push_back(kVersion1.files[file.index].path);
+            planned.emplace_back(kVersion1.files[file.index].path);
             hashedFirst.push_back(file.sizeOnDiskMatches);
         }
         EXPECT_EQ(planned, c.planned) << c.name;
@@ -779,7 +779,7 @@ TEST(ApplyPlan, RecordsAreWrittenWhereTheReleaseChangesThem) {
                 if (!manifest) continue;
                 for (const ManifestFile& file : manifest->files) {
                     EXPECT_NE(std::find(paths.begin(), paths.end(), file.path), paths.end())
-                        << c.name << ": " << file.path;
+                        << c.name << ": " << file.path.View();
                 }
             }
         }

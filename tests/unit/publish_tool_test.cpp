@@ -533,7 +533,7 @@ TEST_F(PublishTool, MarksTheFilesThePlayerEdits) {
         ASSERT_EQ(run.exitCode, 0) << run.err;
         std::vector<std::string> players;
         for (const ManifestFile& file : ServerManifest(Server()).manifest.files)
-            if (file.playerFile) players.push_back(file.path);
+            if (file.playerFile) players.emplace_back(file.path);
         EXPECT_EQ(players, (std::vector<std::string>{"Config/game.ini", "config/keys/pad.ini", "config/readme.txt"}));
         EXPECT_EQ(Verify(Server()).exitCode, 0);
     }
@@ -700,7 +700,7 @@ TEST_F(PublishTool, VerifyRefusesAnyFileWhoseChunksDoNotMakeItsContent) {
     ASSERT_GE(published.files[0].chunkCount, 2u);
     const publish::SigningKey key = publish::SigningKey::LoadPem(kKeys + "/test-private.pem");
     for (const std::size_t broken : {0u, 1u}) {
-        const std::string& path = published.files[broken].path;
+        const std::string path(published.files[broken].path);
         Manifest manifest = published;
         const std::size_t first = manifest.files[broken].firstChunk;
         std::swap(manifest.chunks[first], manifest.chunks[first + 1]);

@@ -30,16 +30,16 @@ ChangeReport CompareManifests(const engine::Manifest* previous, const engine::Ma
         const std::string key = engine::FoldCase(file.path);
         const auto found = before.find(key);
         if (found == before.end()) {
-            report.added.push_back(file.path);
+            report.added.emplace_back(file.path);
             continue;
         }
         stillListed.insert(key);
         if (found->second->sha256 != file.sha256 || found->second->size != file.size)
-            report.changed.push_back(file.path);
+            report.changed.emplace_back(file.path);
     }
     if (previous)
         for (const auto& file : previous->files)
-            if (!stillListed.contains(engine::FoldCase(file.path))) report.removed.push_back(file.path);
+            if (!stillListed.contains(engine::FoldCase(file.path))) report.removed.emplace_back(file.path);
     const std::unordered_set<std::string> foldersBefore = FoldedFolders(previous);
     const std::unordered_set<std::string> foldersAfter = FoldedFolders(&next);
     for (const auto& path : report.removed)
