@@ -1,6 +1,7 @@
 #include "core/manifest_content.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <span>
 #include <unordered_set>
@@ -103,16 +104,42 @@ std::vector<std::uint32_t> FirstOfEachContent(const std::vector<ManifestFile>& f
     return first;
 }
 
+// The numbers 0 to `count` - 1 dealt out by `byteOf(i)`: the list, each
+// byte's numbers in numeric order, and where each byte's stretch ends. The
+// checks of chunk digests look each stretch up in a table of its own, a
+// 256th of one table for every line: a large game lists close to a
+// million, whose one table took 8 MiB.
+template <typename ByteOf>
+std::pair<std::vector<std::uint32_t>, std::array<std::uint32_t, 256>> DealtOutByByte(std::size_t count,
+                                                                                     ByteOf byteOf) {
+    std::array<std::uint32_t, 256> ends{};
+    for (std::size_t i = 0; i < count; ++i) ++ends[byteOf(i)];
+    for (std::size_t b = 1; b < ends.size(); ++b) ends[b] += ends[b - 1];
+    std::vector<std::uint32_t> dealt(count);
+    for (std::size_t i = count; i-- > 0;) dealt[--ends[byteOf(i)]] = static_cast<std::uint32_t>(i);
+    for (std::size_t b = 0; b + 1 < ends.size(); ++b) ends[b] = ends[b + 1];
+    ends.back() = static_cast<std::uint32_t>(count);
+    return {std::move(dealt), ends};
+}
+
 // For each chunk line, whether the first line with its SHA-256 gives
 // another size. Looked up by digest rather than sorted by it: sorting close
 // to a million digests took most of the time a large manifest's checks take.
+// The lines are dealt out by their digest's last byte (the table hashes the
+// first ones), and each stretch, in line order, is looked up on its own.
 std::vector<bool> ChunkSizeDiffers(const ChunkLines& lines) {
-    const auto digestOf = [&](std::uint32_t line) -> const Sha256Digest& { return lines[line].sha256; };
-    DigestIndex index(digestOf, lines.Size());
+    const auto [dealt, ends] = DealtOutByByte(lines.Size(), [&](std::size_t line) { return lines[line].sha256.back(); });
     std::vector<bool> differs(lines.Size(), false);
-    for (std::size_t k = 0; k < lines.Size(); ++k) {
-        const std::uint32_t first = index.FindOrAdd(lines[k].sha256, static_cast<std::uint32_t>(k));
-        differs[k] = lines[first].size != lines[k].size;
+    std::uint32_t begin = 0;
+    for (const std::uint32_t end : ends) {
+        const auto digestOf = [&](std::uint32_t line) -> const Sha256Digest& { return lines[line].sha256; };
+        DigestIndex index(digestOf, end - begin);
+        for (std::uint32_t at = begin; at < end; ++at) {
+            const std::uint32_t line = dealt[at];
+            const std::uint32_t first = index.FindOrAdd(lines[line].sha256, line);
+            differs[line] = lines[first].size != lines[line].size;
+        }
+        begin = end;
     }
     return differs;
 }
@@ -185,26 +212,34 @@ const char* ChunkLineProblem(std::uint32_t size, std::uint32_t storedSize, std::
 
 // Whether the chunk lines whose keys begin alike all have one size: then no
 // two lines with one SHA-256 differ in size, whatever the rest of their
-// digests. An open-addressing table of line numbers, as DigestIndex keeps.
+// digests. Dealt out by the keys' last byte, each stretch looked up in an
+// open-addressing table of line numbers of its own, as DigestIndex keeps.
 bool ChunkSizesAgreeByKey(std::span<const ChunkKey> keys) {
     constexpr std::uint32_t kEmpty = 0xffffffffu;
-    std::size_t slots = 16;
-    while (slots < keys.size() * 2) slots *= 2;
-    std::vector<std::uint32_t> table(slots, kEmpty);
-    const std::size_t mask = slots - 1;
-    for (std::size_t k = 0; k < keys.size(); ++k) {
-        std::uint64_t start;
-        std::memcpy(&start, keys[k].digestStart.data(), sizeof start);
-        for (std::size_t at = static_cast<std::size_t>(start ^ start >> 32) & mask;; at = (at + 1) & mask) {
-            std::uint32_t& slot = table[at];
-            if (slot == kEmpty) {
-                slot = static_cast<std::uint32_t>(k);
+    const auto [dealt, ends] = DealtOutByByte(keys.size(), [&](std::size_t k) { return keys[k].digestStart.back(); });
+    std::vector<std::uint32_t> table;
+    std::uint32_t begin = 0;
+    for (const std::uint32_t end : ends) {
+        std::size_t slots = 16;
+        while (slots < std::size_t{end - begin} * 2) slots *= 2;
+        table.assign(slots, kEmpty);
+        const std::size_t mask = slots - 1;
+        for (std::uint32_t at = begin; at < end; ++at) {
+            const std::uint32_t k = dealt[at];
+            std::uint64_t start;
+            std::memcpy(&start, keys[k].digestStart.data(), sizeof start);
+            for (std::size_t probe = static_cast<std::size_t>(start ^ start >> 32) & mask;; probe = (probe + 1) & mask) {
+                std::uint32_t& slot = table[probe];
+                if (slot == kEmpty) {
+                    slot = k;
+                    break;
+                }
+                if (keys[slot].digestStart != keys[k].digestStart) continue;
+                if (keys[slot].size != keys[k].size) return false;
                 break;
             }
-            if (keys[slot].digestStart != keys[k].digestStart) continue;
-            if (keys[slot].size != keys[k].size) return false;
-            break;
         }
+        begin = end;
     }
     return true;
 }
