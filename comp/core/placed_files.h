@@ -63,6 +63,8 @@ public:
     // The content placed at the i-th file, as this record holds it; null
     // when not known.
     const Sha256Digest* Content(std::size_t i) const;
+    bool IsPlayerFile(std::size_t i) const { return (kinds_[i] & kPlayerFile) != 0; }
+    const FileStamp& Stamp(std::size_t i) const { return stamps_[i]; }
 
     friend bool operator==(const PlacedFiles&, const PlacedFiles&) = default;
 
