@@ -619,6 +619,30 @@ TEST(PlacedFilesRecord, DamagedRecordsAreRefusedWhole) {
     EXPECT_EQ(text, PlacedFilesText(many));
     EXPECT_EQ(ParsePlacedFiles(text), many);
     EXPECT_EQ(ReadInPieces(text, 7), many);
+    // Read beside the manifest it repeats, the record takes the path and
+    // content of each file alike the manifest's at the same index from
+    // there, and reads the same: files that differ in a byte of the path,
+    // the content or the kind, and those past the manifest's end, are its
+    // own, whether the record starts alike or not.
+    for (const bool startsAlike : {true, false}) {
+        std::vector<ManifestFile> listed;
+        std::vector<bool> alike;
+        for (std::size_t i = 0; i < 2900; ++i) {
+            const PlacedFile file = many[i];
+            listed.push_back({*file.sha256, 1, std::string(file.path), 0, 0, file.playerFile});
+            alike.push_back((i % 100 == 0 || i % 100 > 3) && (i > 0 || startsAlike));
+        }
+        for (std::size_t i = 1; i < 2900; i += 100) listed[i].path[0] = 'D';
+        for (std::size_t i = 2; i < 2900; i += 100) listed[i].sha256[5] ^= 1;
+        for (std::size_t i = 3; i < 2900; i += 100) listed[i].playerFile = !listed[i].playerFile;
+        if (!startsAlike) listed[0].path += "x";
+        const std::optional<PlacedFiles> shared = ParsePlacedFiles(text, listed);
+        ASSERT_TRUE(shared);
+        EXPECT_EQ(*shared, many) << startsAlike;
+        std::vector<bool> taken;
+        for (std::size_t i = 0; i < 2900; ++i) taken.push_back(shared->Path(i).data() == listed[i].path.data());
+        EXPECT_EQ(taken, alike) << startsAlike;
+    }
     // The second reading gives whole lines, then fails.
     int readings = 0;
     const auto failsSecondTime = [&](const TextPieces& take) -> Result<void> {
@@ -676,7 +700,7 @@ TEST(ApplyPlan, TheRecordDecidesWhichFilesAreHashed) {
                 disk.sizes[path] = size;
         }
         const ApplyInputs inputs{&kVersion1, &kVersion1, c.journal ? &kVersion1 : nullptr, false};
-        const PlacedFiles placed = ParsePlacedFiles(record).value_or(PlacedFiles());
+        const PlacedFiles placed = ParsePlacedFiles(record, kVersion1.files).value_or(PlacedFiles());
         disk.stampQuestions = 0;
         ApplyPlan plan = PlanApply(inputs, KnownContents(&placed, inputs.local, inputs.journal), disk);
         EXPECT_EQ(disk.questions + disk.stampQuestions, 3) << c.name << ": one question per file";
