@@ -29,14 +29,18 @@ public:
     // is recorded as that item's when there is none yet.
     template <typename PathOf>
     std::uint32_t FindOrAdd(std::string_view path, std::uint32_t position, const PathOf& pathOf) {
-        if ((count_ + 1) * 2 > slots_.size()) Grow();
         const std::uint32_t hash = FoldedHash(path);
-        Slot& slot = slots_[Probe(path, hash, pathOf)];
-        if (slot.position == kEmpty) {
-            slot = {position, hash};
-            ++count_;
+        std::size_t at = Probe(path, hash, pathOf);
+        if (slots_[at].position != kEmpty) return slots_[at].position;
+        // Grown only to add: a table sized for its items takes them all,
+        // however often they are looked up again.
+        if ((count_ + 1) * 2 > slots_.size()) {
+            Grow();
+            at = Probe(path, hash, pathOf);
         }
-        return slot.position;
+        slots_[at] = {position, hash};
+        ++count_;
+        return position;
     }
 
     template <typename PathOf>
