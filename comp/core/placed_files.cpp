@@ -23,9 +23,11 @@ std::string_view TakeField(std::string_view& rest) {
     return field;
 }
 
-// Whether a record's file is the manifest's `file` again, byte for byte.
-bool Alike(const ManifestFile& file, std::string_view path, const Sha256Digest& sha256, bool playerFile) {
-    return path == file.path && sha256 == file.sha256 && playerFile == file.playerFile;
+// Whether a record's file is the manifest's `file` again, byte for byte,
+// with a stamp of the manifest's size.
+bool Alike(const ManifestFile& file, std::string_view path, const Sha256Digest& sha256, bool playerFile,
+           std::uint64_t stampSize) {
+    return path == file.path && sha256 == file.sha256 && playerFile == file.playerFile && stampSize == file.size;
 }
 
 // One line of the second form, without its '\n'; the path a view into it.
@@ -110,11 +112,12 @@ private:
     bool CountedAlike(std::size_t index, std::string_view& line) const {
         const std::string_view kind = TakeField(line);
         const std::string_view sha256 = TakeField(line);
-        for (int field = 0; field < 2; ++field) TakeField(line);
+        const std::optional<std::uint64_t> size = ParseDecimal(TakeField(line));
+        TakeField(line);
         if (index >= alike_.size() || line != alike_[index].path) return false;
         Sha256Digest digest{};
-        return (kind == "file" || kind == "player-file") && FromHex(sha256, digest) &&
-               Alike(alike_[index], line, digest, kind == "player-file");
+        return (kind == "file" || kind == "player-file") && size && FromHex(sha256, digest) &&
+               Alike(alike_[index], line, digest, kind == "player-file", *size);
     }
 
     PlacedFiles* into_;
@@ -158,18 +161,21 @@ PlacedFiles::PlacedFiles(std::initializer_list<PlacedFile> files) {
 }
 
 void PlacedFiles::Reserve(std::size_t files, std::size_t whole, std::size_t pathBytes) {
-    stamps_.reserve(stamps_.size() + files);
-    if (whole > 0 && whole < files) whole_.reserve(stamps_.size() + files);
+    if (whole > 0 && whole < files) whole_.reserve(size() + files);
+    lastWrites_.reserve(size() + files);
     paths_.reserve(paths_.size() + pathBytes);
     ends_.reserve(ends_.size() + whole);
     sha256_.reserve(sha256_.size() + whole);
+    sizes_.reserve(sizes_.size() + whole);
     kinds_.reserve(kinds_.size() + whole);
 }
 
 void PlacedFiles::Add(const PlacedFile& file) {
     const std::size_t i = size();
-    const bool alike = file.sha256 && i < alike_.size() && Alike(alike_[i], file.path, *file.sha256, file.playerFile);
-    stamps_.push_back(file.sha256 ? file.stamp : FileStamp{});
+    const FileStamp stamp = file.sha256 ? file.stamp : FileStamp{};
+    const bool alike =
+        file.sha256 && i < alike_.size() && Alike(alike_[i], file.path, *file.sha256, file.playerFile, stamp.size);
+    lastWrites_.push_back(stamp.lastWrite);
     // While the files are all of one sort, none is numbered.
     const bool allWhole = whole_.empty() && ends_.size() == i;
     const bool allAlike = whole_.empty() && ends_.empty();
@@ -184,6 +190,7 @@ void PlacedFiles::Add(const PlacedFile& file) {
     paths_ += file.path;
     ends_.push_back(static_cast<std::uint32_t>(paths_.size()));
     sha256_.push_back(file.sha256.value_or(Sha256Digest{}));
+    sizes_.push_back(stamp.size);
     kinds_.push_back(static_cast<std::uint8_t>((file.playerFile ? kPlayerFile : 0) |
                                                (file.sha256 ? kContentKnown : 0)));
 }
@@ -211,8 +218,13 @@ bool PlacedFiles::IsPlayerFile(std::size_t i) const {
     return w == kAlike ? alike_[i].playerFile : (kinds_[w] & kPlayerFile) != 0;
 }
 
+FileStamp PlacedFiles::Stamp(std::size_t i) const {
+    const std::uint32_t w = Whole(i);
+    return {w == kAlike ? alike_[i].size : sizes_[w], lastWrites_[i]};
+}
+
 PlacedFile PlacedFiles::operator[](std::size_t i) const {
-    PlacedFile file{Path(i), IsPlayerFile(i), std::nullopt, stamps_[i]};
+    PlacedFile file{Path(i), IsPlayerFile(i), std::nullopt, Stamp(i)};
     if (const Sha256Digest* content = Content(i)) file.sha256 = *content;
     return file;
 }

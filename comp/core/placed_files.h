@@ -45,8 +45,8 @@ struct PlacedFile {
 // thousand. Where the record lists the files of a manifest the engine holds
 // anyway (the local manifest: a run that completed writes the record from
 // it, in its order), a file alike the manifest's at the same index (the
-// same path bytes, content and kind) keeps only its stamp and takes the
-// rest from the manifest. Other files keep their paths back to back in one
+// same path bytes, content, kind and size) keeps only its last-write time
+// and takes the rest from the manifest. Other files keep their paths back to back in one
 // block found by 32-bit offsets, and their contents and kinds in flat
 // lists. The block stays far under 4 GiB: the record's text, and each
 // manifest, is at most kMaxManifestBytes.
@@ -64,8 +64,8 @@ public:
     // Copies the file in; a stamp without a content is not kept.
     void Add(const PlacedFile& file);
 
-    std::size_t size() const { return stamps_.size(); }
-    bool empty() const { return stamps_.empty(); }
+    std::size_t size() const { return lastWrites_.size(); }
+    bool empty() const { return lastWrites_.empty(); }
     // The i-th file, its path a view into this record or the manifest.
     PlacedFile operator[](std::size_t i) const;
     std::string_view Path(std::size_t i) const;
@@ -73,7 +73,7 @@ public:
     // holds it; null when not known.
     const Sha256Digest* Content(std::size_t i) const;
     bool IsPlayerFile(std::size_t i) const;
-    const FileStamp& Stamp(std::size_t i) const { return stamps_[i]; }
+    FileStamp Stamp(std::size_t i) const;
 
     // The same files, however they are held.
     friend bool operator==(const PlacedFiles& a, const PlacedFiles& b);
@@ -87,7 +87,7 @@ private:
     std::uint32_t Whole(std::size_t i) const;
 
     std::span<const ManifestFile> alike_;
-    std::vector<FileStamp> stamps_;
+    std::vector<std::uint64_t> lastWrites_;  // of the stamp, per file
     // Per file, its number among those kept whole or kAlike; empty while
     // the files are all kept whole or all alike.
     std::vector<std::uint32_t> whole_;
@@ -95,6 +95,7 @@ private:
     std::string paths_;
     std::vector<std::uint32_t> ends_;  // where each path ends in paths_
     std::vector<Sha256Digest> sha256_;
+    std::vector<std::uint64_t> sizes_;  // of the stamp
     std::vector<std::uint8_t> kinds_;
 };
 

@@ -622,19 +622,20 @@ TEST(PlacedFilesRecord, DamagedRecordsAreRefusedWhole) {
     // Read beside the manifest it repeats, the record takes the path and
     // content of each file alike the manifest's at the same index from
     // there, and reads the same: files that differ in a byte of the path,
-    // the content or the kind, and those past the manifest's end, are its
-    // own, whether the record starts alike or not.
+    // the content, the kind or the size, and those past the manifest's end,
+    // are its own, whether the record starts alike or not.
     for (const bool startsAlike : {true, false}) {
         std::vector<ManifestFile> listed;
         std::vector<bool> alike;
         for (std::size_t i = 0; i < 2900; ++i) {
             const PlacedFile file = many[i];
-            listed.push_back({*file.sha256, 1, std::string(file.path), 0, 0, file.playerFile});
-            alike.push_back((i % 100 == 0 || i % 100 > 3) && (i > 0 || startsAlike));
+            listed.push_back({*file.sha256, file.stamp.size, std::string(file.path), 0, 0, file.playerFile});
+            alike.push_back((i % 100 == 0 || i % 100 > 4) && (i > 0 || startsAlike));
         }
         for (std::size_t i = 1; i < 2900; i += 100) listed[i].path[0] = 'D';
         for (std::size_t i = 2; i < 2900; i += 100) listed[i].sha256[5] ^= 1;
         for (std::size_t i = 3; i < 2900; i += 100) listed[i].playerFile = !listed[i].playerFile;
+        for (std::size_t i = 4; i < 2900; i += 100) ++listed[i].size;
         if (!startsAlike) listed[0].path += "x";
         const std::optional<PlacedFiles> shared = ParsePlacedFiles(text, listed);
         ASSERT_TRUE(shared);
