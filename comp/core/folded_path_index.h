@@ -6,6 +6,7 @@
 // a large game lists some hundred thousand. The list is not held: each
 // call gives `pathOf(position)`, the path of the item at `position`, so
 // the index moves with its owner.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -18,24 +19,28 @@ namespace velmora::engine {
 
 class FoldedPathIndex {
 public:
-    explicit FoldedPathIndex(std::size_t expected = 0) {
-        std::size_t slots = 16;
-        while (slots < expected * 2) slots *= 2;
-        slots_.assign(slots, Slot{});
-    }
+    // Twice as many slots as `expected` items, not rounded up: a probe
+    // starts at the hash scaled to the table's size, so that any size
+    // serves, and a large list takes no more than the half empty table
+    // needs.
+    explicit FoldedPathIndex(std::size_t expected = 0) { slots_.assign(std::max<std::size_t>(16, expected * 2), Slot{}); }
 
     // The position of the item with `path`, or `position` itself after it
     // is recorded as that item's when there is none yet.
     template <typename PathOf>
     std::uint32_t FindOrAdd(std::string_view path, std::uint32_t position, const PathOf& pathOf) {
-        if ((count_ + 1) * 2 > slots_.size()) Grow();
         const std::uint32_t hash = FoldedHash(path);
-        Slot& slot = slots_[Probe(path, hash, pathOf)];
-        if (slot.position == kEmpty) {
-            slot = {position, hash};
-            ++count_;
+        std::size_t at = Probe(path, hash, pathOf);
+        if (slots_[at].position != kEmpty) return slots_[at].position;
+        // Grown only to add: a table sized for its items takes them all,
+        // however often they are looked up again.
+        if ((count_ + 1) * 2 > slots_.size()) {
+            Grow();
+            at = Probe(path, hash, pathOf);
         }
-        return slot.position;
+        slots_[at] = {position, hash};
+        ++count_;
+        return position;
     }
 
     template <typename PathOf>
@@ -52,10 +57,16 @@ private:
         std::uint32_t hash = 0;
     };
 
+    // Where the probe for `hash` starts: the hash taken as a fraction of
+    // the table.
+    std::size_t Home(std::uint32_t hash) const {
+        return static_cast<std::size_t>((std::uint64_t{hash} * slots_.size()) >> 32);
+    }
+    std::size_t Next(std::size_t at) const { return at + 1 == slots_.size() ? 0 : at + 1; }
+
     template <typename PathOf>
     std::size_t Probe(std::string_view path, std::uint32_t hash, const PathOf& pathOf) const {
-        const std::size_t mask = slots_.size() - 1;
-        for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+        for (std::size_t at = Home(hash);; at = Next(at)) {
             const Slot& slot = slots_[at];
             if (slot.position == kEmpty || (slot.hash == hash && EqualIgnoringCase(pathOf(slot.position), path)))
                 return at;
@@ -65,11 +76,10 @@ private:
     void Grow() {
         std::vector<Slot> old = std::move(slots_);
         slots_.assign(old.size() * 2, Slot{});
-        const std::size_t mask = slots_.size() - 1;
         for (const Slot& slot : old) {
             if (slot.position == kEmpty) continue;
-            std::size_t at = slot.hash & mask;
-            while (slots_[at].position != kEmpty) at = (at + 1) & mask;
+            std::size_t at = Home(slot.hash);
+            while (slots_[at].position != kEmpty) at = Next(at);
             slots_[at] = slot;
         }
     }

@@ -7,27 +7,33 @@
 namespace velmora::engine {
 
 KnownContents::KnownContents(const PlacedFiles* record, const Manifest* local, const Manifest* journal)
-    : record_(record) {
+    : record_(record), local_(local), journal_(journal) {
     const PlacedFiles& recorded = Record();
     // Room for the longest list: the record and the manifests mostly list
-    // the same paths, and both lists grow where they do not.
+    // the same paths, and the index grows where they do not.
     std::size_t paths = recorded.size();
     for (const Manifest* manifest : {local, journal})
         if (manifest) paths = std::max(paths, manifest->files.size());
-    known_.reserve(paths);
     byPath_ = FoldedPathIndex(paths);
-    for (std::size_t i = 0; i < recorded.size(); ++i) {
-        const PlacedFile file = recorded[i];
-        bool added = false;
-        Known& known = FindOrAdd(file.path, added);
-        if (!added) continue;  // a damaged record's second line of a path says nothing more
-        known.entry = static_cast<std::uint32_t>(i);
-        known.playerFile = file.playerFile;
-        if (const Sha256Digest* content = recorded.Content(i)) AddPlaced(known, *content);
+    const auto pathOf = [this](std::uint32_t at) { return PathAt(at); };
+    for (std::uint32_t i = 0; i < recorded.size(); ++i)
+        if (byPath_.FindOrAdd(recorded.Path(i), i, pathOf) != i) recordRepeats_.push_back(i);
+    auto position = static_cast<std::uint32_t>(recorded.size());
+    for (const Manifest* manifest : {local, journal}) {
+        if (!manifest) continue;
+        for (const ManifestFile& file : manifest->files) {
+            const std::uint32_t first = byPath_.FindOrAdd(file.path, position, pathOf);
+            if (first == position) {
+                fromManifests_.push_back(position);
+            } else {
+                const Sha256Digest* content = FirstContent(first);
+                if (!content || *content != file.sha256 || (file.playerFile && !FirstIsPlayerFile(first)))
+                    later_.push_back({first, position});
+            }
+            ++position;
+        }
     }
-    for (const Manifest* manifest : {local, journal})
-        if (manifest)
-            for (const ManifestFile& file : manifest->files) Add(file);
+    std::sort(later_.begin(), later_.end());
 }
 
 const PlacedFiles& KnownContents::Record() const {
@@ -35,38 +41,49 @@ const PlacedFiles& KnownContents::Record() const {
     return record_ ? *record_ : kNoRecord;
 }
 
-const KnownContents::Known* KnownContents::Find(std::string_view path) const {
-    const auto at = byPath_.Find(path, [this](std::uint32_t i) { return known_[i].path; });
-    return at ? &known_[*at] : nullptr;
+std::size_t KnownContents::RecordSize() const { return record_ ? record_->size() : 0; }
+
+const ManifestFile& KnownContents::ManifestFileAt(std::uint32_t position) const {
+    std::size_t at = position - RecordSize();
+    if (local_) {
+        if (at < local_->files.size()) return local_->files[at];
+        at -= local_->files.size();
+    }
+    return journal_->files[at];
 }
 
-KnownContents::Known& KnownContents::FindOrAdd(std::string_view path, bool& added) {
-    const auto next = static_cast<std::uint32_t>(known_.size());
-    const std::uint32_t at = byPath_.FindOrAdd(path, next, [this](std::uint32_t i) { return known_[i].path; });
-    added = at == next;
-    if (added) known_.push_back({path});
-    return known_[at];
+std::string_view KnownContents::PathAt(std::uint32_t position) const {
+    return position < RecordSize() ? record_->Path(position) : std::string_view(ManifestFileAt(position).path);
 }
 
-void KnownContents::AddPlaced(Known& known, const Sha256Digest& sha256) {
-    for (std::uint32_t at = known.placed; at != kNone; at = placed_[at].earlier)
-        if (*placed_[at].sha256 == sha256) return;
-    placed_.push_back({&sha256, known.placed});
-    known.placed = static_cast<std::uint32_t>(placed_.size() - 1);
+const Sha256Digest* KnownContents::FirstContent(std::uint32_t position) const {
+    return position < RecordSize() ? record_->Content(position) : &ManifestFileAt(position).sha256;
 }
 
-void KnownContents::Add(const ManifestFile& file) {
-    bool added = false;
-    Known& known = FindOrAdd(file.path, added);
-    if (added) fromManifests_.push_back(&file);
-    known.playerFile = known.playerFile || file.playerFile;
-    AddPlaced(known, file.sha256);
+bool KnownContents::FirstIsPlayerFile(std::uint32_t position) const {
+    return position < RecordSize() ? record_->IsPlayerFile(position) : ManifestFileAt(position).playerFile;
+}
+
+std::span<const KnownContents::LaterListing> KnownContents::LaterListings(std::uint32_t first) const {
+    const auto from = std::lower_bound(later_.begin(), later_.end(), LaterListing{first, 0});
+    const auto to = std::lower_bound(from, later_.end(), LaterListing{first + 1, 0});
+    return {from, to};
+}
+
+std::optional<std::uint32_t> KnownContents::Find(std::string_view path) const {
+    return byPath_.Find(path, [this](std::uint32_t at) { return PathAt(at); });
+}
+
+std::optional<std::uint32_t> KnownContents::RecordEntry(std::string_view path) const {
+    const std::optional<std::uint32_t> at = Find(path);
+    if (!at || *at >= RecordSize()) return std::nullopt;
+    return at;
 }
 
 std::optional<PlacedFile> KnownContents::Recorded(std::string_view path) const {
-    const Known* known = Find(path);
-    if (!known || known->entry == kNone) return std::nullopt;
-    return Record()[known->entry];
+    const std::optional<std::uint32_t> entry = RecordEntry(path);
+    if (!entry) return std::nullopt;
+    return (*record_)[*entry];
 }
 
 std::optional<Sha256Digest> KnownContents::Vouched(std::string_view path, const std::optional<FileStamp>& onDisk) const {
@@ -76,28 +93,45 @@ std::optional<Sha256Digest> KnownContents::Vouched(std::string_view path, const 
 }
 
 std::vector<Sha256Digest> KnownContents::Placed(std::string_view path) const {
-    std::vector<Sha256Digest> placed;
-    if (const Known* known = Find(path))
-        for (std::uint32_t at = known->placed; at != kNone; at = placed_[at].earlier)
-            placed.push_back(*placed_[at].sha256);
     // In the order they became known: the record's first.
-    std::reverse(placed.begin(), placed.end());
+    std::vector<Sha256Digest> placed;
+    const std::optional<std::uint32_t> at = Find(path);
+    if (!at) return placed;
+    if (const Sha256Digest* first = FirstContent(*at)) placed.push_back(*first);
+    for (const LaterListing& later : LaterListings(*at)) {
+        const Sha256Digest& content = ManifestFileAt(later.listing).sha256;
+        if (std::find(placed.begin(), placed.end(), content) == placed.end()) placed.push_back(content);
+    }
     return placed;
 }
 
 bool KnownContents::IsPlayerFile(std::string_view path) const {
-    const Known* known = Find(path);
-    return known && known->playerFile;
+    const std::optional<std::uint32_t> at = Find(path);
+    if (!at) return false;
+    if (FirstIsPlayerFile(*at)) return true;
+    const std::span<const LaterListing> later = LaterListings(*at);
+    return std::any_of(later.begin(), later.end(),
+                       [this](const LaterListing& l) { return ManifestFileAt(l.listing).playerFile; });
 }
 
 std::vector<std::string_view> KnownContents::PlacedPathsGoneFrom(const Manifest& release) const {
-    std::vector<bool> listed(known_.size(), false);
-    const auto pathOf = [this](std::uint32_t i) { return known_[i].path; };
+    std::size_t positions = RecordSize();
+    for (const Manifest* manifest : {local_, journal_})
+        if (manifest) positions += manifest->files.size();
+    std::vector<bool> listed(positions, false);
     for (const ManifestFile& file : release.files)
-        if (const auto at = byPath_.Find(file.path, pathOf)) listed[*at] = true;
+        if (const auto at = Find(file.path)) listed[*at] = true;
     std::vector<std::string_view> gone;
-    for (std::size_t i = 0; i < known_.size(); ++i)
-        if (!listed[i]) gone.push_back(known_[i].path);
+    auto repeat = recordRepeats_.begin();
+    for (std::uint32_t i = 0; i < RecordSize(); ++i) {
+        if (repeat != recordRepeats_.end() && *repeat == i) {
+            ++repeat;
+            continue;
+        }
+        if (!listed[i]) gone.push_back(record_->Path(i));
+    }
+    for (const std::uint32_t at : fromManifests_)
+        if (!listed[at]) gone.push_back(PathAt(at));
     return gone;
 }
 
@@ -106,7 +140,7 @@ Result<void> KnownContents::WriteWhileMoving(const Manifest& release, const std:
     PlacedFilesWriter writer(take);
     const PlacedFiles& record = Record();
     for (std::size_t i = 0; i < record.size(); ++i) writer.Add(record[i]);
-    for (const ManifestFile* file : fromManifests_) writer.Add(ToBePlaced(*file));
+    for (const std::uint32_t at : fromManifests_) writer.Add(ToBePlaced(ManifestFileAt(at)));
     for (std::size_t i = 0; i < placing.size() && i < release.files.size(); ++i)
         if (placing[i] && !Find(release.files[i].path)) writer.Add(ToBePlaced(release.files[i]));
     return writer.Finish();
@@ -122,11 +156,9 @@ void KnownContents::CheckStamps(const InstalledFiles& disk) {
 }
 
 std::optional<FileInPlace> KnownContents::InPlaceAt(std::string_view path) const {
-    const Known* known = Find(path);
-    if (!known || known->entry == kNone || known->entry >= vouched_.size() || !vouched_[known->entry])
-        return std::nullopt;
-    const PlacedFile entry = Record()[known->entry];
-    return FileInPlace{entry.path, Record().Content(known->entry), entry.stamp.size};
+    const std::optional<std::uint32_t> entry = RecordEntry(path);
+    if (!entry || *entry >= vouched_.size() || !vouched_[*entry]) return std::nullopt;
+    return FileInPlace{record_->Path(*entry), record_->Content(*entry), record_->Stamp(*entry).size};
 }
 
 bool KnownContents::RecordIsRelease(const Manifest& release, const std::vector<bool>& kept) const {
@@ -134,12 +166,12 @@ bool KnownContents::RecordIsRelease(const Manifest& release, const std::vector<b
     if (record.size() != release.files.size() || vouched_.size() != record.size()) return false;
     for (std::size_t i = 0; i < release.files.size(); ++i) {
         const ManifestFile& file = release.files[i];
-        const Known* known = Find(file.path);
-        if (!known || known->entry == kNone) return false;
-        const PlacedFile entry = record[known->entry];
+        const std::optional<std::uint32_t> at = RecordEntry(file.path);
+        if (!at) return false;
+        const PlacedFile entry = record[*at];
         if (entry.path != file.path || entry.playerFile != file.playerFile) return false;
         const bool same = i < kept.size() && kept[i] ? !entry.stamp.Known() && entry.sha256
-                                                     : vouched_[known->entry] && entry.sha256 == file.sha256;
+                                                     : vouched_[*at] && entry.sha256 == file.sha256;
         if (!same) return false;
     }
     return true;

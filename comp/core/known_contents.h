@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <cstdint>
@@ -70,38 +71,47 @@ public:
     bool RecordIsRelease(const Manifest& release, const std::vector<bool>& kept) const;
 
 private:
-    static constexpr std::uint32_t kNone = 0xffffffffu;
-
-    // A path known from the record or a manifest: a large game has some
-    // hundred thousand, so each is a few numbers and a view of the path as
-    // the record or the manifest holds it.
-    struct Known {
-        std::string_view path;
-        std::uint32_t entry = kNone;   // into the record
-        std::uint32_t placed = kNone;  // the last content placed there, into placed_
-        bool playerFile = false;
-    };
-    // The contents placed at one path, a list linked from the last; each
-    // digest where the record or the manifest holds it.
-    struct PlacedContent {
-        const Sha256Digest* sha256 = nullptr;
-        std::uint32_t earlier = kNone;
+    // A path is known by where it was first listed: an entry of the record
+    // (positions below the record's size), else a file of the local
+    // manifest, then of the journal, numbered on after the record's
+    // entries. A large game lists some hundred thousand paths, and the
+    // record and the manifests mostly agree on them: nothing is kept per
+    // path but its slot in the index.
+    //
+    // A later listing of a known path is kept only where it adds to the
+    // first: a content of its own, or the player's kind.
+    struct LaterListing {
+        std::uint32_t first;    // the path's position
+        std::uint32_t listing;  // the later listing's position
+        friend auto operator<=>(const LaterListing&, const LaterListing&) = default;
     };
 
-    const Known* Find(std::string_view path) const;
-    // The path's entry, added when it has none yet (then `added` is set).
-    Known& FindOrAdd(std::string_view path, bool& added);
-    // `sha256`: the record's or a manifest's own, kept by reference.
-    void AddPlaced(Known& known, const Sha256Digest& sha256);
-    void Add(const ManifestFile& file);
+    std::size_t RecordSize() const;
+    std::string_view PathAt(std::uint32_t position) const;
+    // A position at or after the record's entries.
+    const ManifestFile& ManifestFileAt(std::uint32_t position) const;
+    // What the first listing at `position` says: the content (null when a
+    // record of paths alone gives none) and the kind.
+    const Sha256Digest* FirstContent(std::uint32_t position) const;
+    bool FirstIsPlayerFile(std::uint32_t position) const;
+    std::span<const LaterListing> LaterListings(std::uint32_t first) const;
+    std::optional<std::uint32_t> Find(std::string_view path) const;
+    // The record's first entry of `path`, if it lists it.
+    std::optional<std::uint32_t> RecordEntry(std::string_view path) const;
     const PlacedFiles& Record() const;
 
     const PlacedFiles* record_ = nullptr;
+    const Manifest* local_ = nullptr;
+    const Manifest* journal_ = nullptr;
     std::vector<bool> vouched_;  // by entry of the record, from CheckStamps
-    std::vector<const ManifestFile*> fromManifests_;  // listed by a manifest, not by the record
-    std::vector<Known> known_;
-    std::vector<PlacedContent> placed_;
-    FoldedPathIndex byPath_;  // into known_
+    // Entries of a damaged record whose path an earlier entry lists: they
+    // say nothing more. In order.
+    std::vector<std::uint32_t> recordRepeats_;
+    // The manifests' files whose paths the record and the manifests before
+    // do not list, by position, in order.
+    std::vector<std::uint32_t> fromManifests_;
+    std::vector<LaterListing> later_;  // in order of first, then of listing
+    FoldedPathIndex byPath_;           // positions
 };
 
 enum class PlayerFileChoice {

@@ -14,6 +14,7 @@
 #include <functional>
 #include <initializer_list>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,39 +42,60 @@ struct PlacedFile {
 };
 
 // The record's files, held compactly: a large game lists a few hundred
-// thousand, so their paths lie back to back in one block found by 32-bit
-// offsets, and their contents, stamps and kinds in flat lists. The block
-// stays far under 4 GiB: the record's text, and each manifest, is at most
-// kMaxManifestBytes.
+// thousand. Where the record lists the files of a manifest the engine holds
+// anyway (the local manifest: a run that completed writes the record from
+// it, in its order), a file alike the manifest's at the same index (the
+// same path bytes, content, kind and size) keeps only its last-write time
+// and takes the rest from the manifest. Other files keep their paths back to back in one
+// block found by 32-bit offsets, and their contents and kinds in flat
+// lists. The block stays far under 4 GiB: the record's text, and each
+// manifest, is at most kMaxManifestBytes.
 class PlacedFiles {
 public:
     PlacedFiles() = default;
     PlacedFiles(std::initializer_list<PlacedFile> files);
+    // Shares what it can with `alike`, which must outlive this (moving the
+    // vector that holds them keeps them where they are).
+    explicit PlacedFiles(std::span<const ManifestFile> alike) : alike_(alike) {}
 
-    // Room for `files` more files whose paths take `pathBytes`, taken at once.
-    void Reserve(std::size_t files, std::size_t pathBytes);
+    // Room for `files` more files, of which `whole` are not alike and have
+    // paths of `pathBytes`, taken at once.
+    void Reserve(std::size_t files, std::size_t whole, std::size_t pathBytes);
     // Copies the file in; a stamp without a content is not kept.
     void Add(const PlacedFile& file);
 
-    std::size_t size() const { return ends_.size(); }
-    bool empty() const { return ends_.empty(); }
-    // The i-th file, its path a view into this record.
+    std::size_t size() const { return lastWrites_.size(); }
+    bool empty() const { return lastWrites_.empty(); }
+    // The i-th file, its path a view into this record or the manifest.
     PlacedFile operator[](std::size_t i) const;
     std::string_view Path(std::size_t i) const;
-    // The content placed at the i-th file, as this record holds it; null
-    // when not known.
+    // The content placed at the i-th file, as this record or the manifest
+    // holds it; null when not known.
     const Sha256Digest* Content(std::size_t i) const;
+    bool IsPlayerFile(std::size_t i) const;
+    FileStamp Stamp(std::size_t i) const;
 
-    friend bool operator==(const PlacedFiles&, const PlacedFiles&) = default;
+    // The same files, however they are held.
+    friend bool operator==(const PlacedFiles& a, const PlacedFiles& b);
 
 private:
     static constexpr std::uint8_t kPlayerFile = 1;
     static constexpr std::uint8_t kContentKnown = 2;
+    static constexpr std::uint32_t kAlike = 0xffffffffu;
 
+    // The i-th file's number among those kept whole, or kAlike.
+    std::uint32_t Whole(std::size_t i) const;
+
+    std::span<const ManifestFile> alike_;
+    std::vector<std::uint64_t> lastWrites_;  // of the stamp, per file
+    // Per file, its number among those kept whole or kAlike; empty while
+    // the files are all kept whole or all alike.
+    std::vector<std::uint32_t> whole_;
+    // The files kept whole.
     std::string paths_;
     std::vector<std::uint32_t> ends_;  // where each path ends in paths_
     std::vector<Sha256Digest> sha256_;
-    std::vector<FileStamp> stamps_;
+    std::vector<std::uint64_t> sizes_;  // of the stamp
     std::vector<std::uint8_t> kinds_;
 };
 
@@ -112,10 +134,12 @@ std::string PlacedFilesText(const PlacedFiles& files);
 // list: a damaged record removes nothing. `readText` gives the whole text,
 // in pieces of any size, to the function it is handed, and is called
 // twice: once to count the room the lists take, once to check the record
-// and fill them; nothing when either reading fails.
-std::optional<PlacedFiles> ReadPlacedFiles(const std::function<Result<void>(const TextPieces&)>& readText);
+// and fill them; nothing when either reading fails. `alike`: the files of
+// the manifest the record is likely to repeat (PlacedFiles), or none.
+std::optional<PlacedFiles> ReadPlacedFiles(const std::function<Result<void>(const TextPieces&)>& readText,
+                                           std::span<const ManifestFile> alike = {});
 // The same from the text whole.
-std::optional<PlacedFiles> ParsePlacedFiles(std::string_view text);
+std::optional<PlacedFiles> ParsePlacedFiles(std::string_view text, std::span<const ManifestFile> alike = {});
 
 // The paths of a manifest's files, or of a record's.
 std::vector<std::string> PathsOf(const Manifest& manifest);

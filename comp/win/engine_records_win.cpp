@@ -20,11 +20,11 @@ std::optional<AcceptedFloor> EngineRecords::FloorRecord() const {
     return text ? ParseFloorRecord(*text) : std::nullopt;
 }
 
-PlacedFiles EngineRecords::Placed() const {
+PlacedFiles EngineRecords::Placed(std::span<const ManifestFile> alike) const {
     auto file = OpenForReadingAlone(placed_);
     if (!file) return {};
     std::optional<PlacedFiles> read = ReadPlacedFiles(
-        [&](const TextPieces& take) { return ReadFromStart(file.Value().get(), placed_, take); });
+        [&](const TextPieces& take) { return ReadFromStart(file.Value().get(), placed_, take); }, alike);
     return read ? std::move(*read) : PlacedFiles();
 }
 

@@ -6,6 +6,7 @@
 // step: written to a scratch file in the staging folder, flushed, renamed.
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "core/accepted_floor.h"
@@ -33,8 +34,9 @@ public:
     std::optional<ManifestText> Journal() const { return ReadLocalManifest(journal_); }
     std::optional<AcceptedFloor> FloorRecord() const;
     // The record of placed files, read in pieces; empty when it is absent or
-    // not whole and sound.
-    PlacedFiles Placed() const;
+    // not whole and sound. It shares what it can with `alike`, the local
+    // manifest's files, which must outlive it (PlacedFiles).
+    PlacedFiles Placed(std::span<const ManifestFile> alike = {}) const;
 
     // Where a run keeps the server's manifest it fetched, until it ends well
     // (RemoveFetched); a run that fails leaves it for the next to replace.

@@ -14,7 +14,11 @@ LocalReading::LocalReading(const EngineRecords& records) {
         if (local)
             if (auto whole = std::move(*local).ReadBody(ChunkLinesKept::KeysOnly))
                 read.local = std::move(whole).Value();
-        read.placed = records.Placed();
+        // Most of the record repeats the local manifest's files: it takes
+        // their paths and contents from there. Moving the manifest with
+        // the rest keeps its files where they are.
+        read.placed = records.Placed(read.local ? std::span<const ManifestFile>(read.local->parsed.manifest.files)
+                                                : std::span<const ManifestFile>());
         return read;
     });
 }

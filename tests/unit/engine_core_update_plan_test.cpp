@@ -562,15 +562,39 @@ TEST(PlacedFilesRecord, DamagedRecordsAreRefusedWhole) {
         recordApart.Add({"r" + std::to_string(i), false, DigestOf(1), {}});
         localApart.push_back(FileEntry("l" + std::to_string(i), 2, 1));
         journalApart.push_back(FileEntry("j" + std::to_string(i), 3, 1));
+        // Every other path of the record again, last first, with a content of its own.
+        if (i % 2 == 1) journalApart.push_back(FileEntry("R" + std::to_string(49 - i), 4, 1));
     }
     const Manifest localMany = PlanManifest(1, localApart), journalMany = PlanManifest(2, journalApart);
     const KnownContents apart(&recordApart, &localMany, &journalMany);
     EXPECT_EQ(apart.PlacedPathsGoneFrom(none).size(), 150u);
     for (int i = 0; i < 50; i += 7) {
-        EXPECT_EQ(apart.Placed("R" + std::to_string(i)), std::vector<Sha256Digest>{DigestOf(1)}) << i;
+        const std::vector<Sha256Digest> recorded = {DigestOf(1)}, again = {DigestOf(1), DigestOf(4)};
+        EXPECT_EQ(apart.Placed("R" + std::to_string(i)), i % 2 == 0 ? again : recorded) << i;
         EXPECT_EQ(apart.Placed("L" + std::to_string(i)), std::vector<Sha256Digest>{DigestOf(2)}) << i;
         EXPECT_EQ(apart.Placed("J" + std::to_string(i)), std::vector<Sha256Digest>{DigestOf(3)}) << i;
     }
+    // Where they list the same path, each content counts once, in the
+    // order they became known, and the player's kind from any of them; a
+    // damaged record's second line of a path says nothing more.
+    const PlacedFiles recordShared = {{"a.ini", false, DigestOf(1), {}}, {"A.INI", true, DigestOf(9), {}},
+                                      {"b.ini", false, std::nullopt, {}}, {"c.ini", false, DigestOf(1), {}}};
+    Manifest localShared = PlanManifest(1, {FileEntry("A.ini", 2, 1), FileEntry("B.ini", 1, 1),
+                                            FileEntry("c.ini", 1, 1), FileEntry("d.ini", 3, 1)});
+    localShared.files[2].playerFile = true;
+    const Manifest journalShared = PlanManifest(2, {FileEntry("a.INI", 1, 1), FileEntry("b.INI", 3, 1),
+                                                    FileEntry("D.ini", 4, 1), FileEntry("d.INI", 3, 1)});
+    const KnownContents shared(&recordShared, &localShared, &journalShared);
+    EXPECT_EQ(shared.Placed("a.ini"), (std::vector<Sha256Digest>{DigestOf(1), DigestOf(2)}));
+    EXPECT_EQ(shared.Placed("b.ini"), (std::vector<Sha256Digest>{DigestOf(1), DigestOf(3)}));
+    EXPECT_EQ(shared.Placed("C.ini"), std::vector<Sha256Digest>{DigestOf(1)});
+    EXPECT_EQ(shared.Placed("d.ini"), (std::vector<Sha256Digest>{DigestOf(3), DigestOf(4)}));
+    EXPECT_EQ(std::vector<bool>({shared.IsPlayerFile("a.ini"), shared.IsPlayerFile("b.ini"),
+                                 shared.IsPlayerFile("c.ini"), shared.IsPlayerFile("d.ini")}),
+              std::vector<bool>({false, false, true, false}));
+    EXPECT_EQ(shared.Recorded("A.ini"), (PlacedFile{"a.ini", false, DigestOf(1), {}}));
+    EXPECT_FALSE(shared.Recorded("d.ini"));
+    EXPECT_EQ(shared.PlacedPathsGoneFrom(none), (std::vector<std::string_view>{"a.ini", "b.ini", "c.ini", "d.ini"}));
     const PlacedFiles files = {{"velmora.exe", false, DigestOf(1), {5000, UINT64_MAX}},
                                {"config/game.ini", true, DigestOf(2), {}},
                                {"data/old.pak", false, std::nullopt, {}}};
@@ -595,6 +619,31 @@ TEST(PlacedFilesRecord, DamagedRecordsAreRefusedWhole) {
     EXPECT_EQ(text, PlacedFilesText(many));
     EXPECT_EQ(ParsePlacedFiles(text), many);
     EXPECT_EQ(ReadInPieces(text, 7), many);
+    // Read beside the manifest it repeats, the record takes the path and
+    // content of each file alike the manifest's at the same index from
+    // there, and reads the same: files that differ in a byte of the path,
+    // the content, the kind or the size, and those past the manifest's end,
+    // are its own, whether the record starts alike or not.
+    for (const bool startsAlike : {true, false}) {
+        std::vector<ManifestFile> listed;
+        std::vector<bool> alike;
+        for (std::size_t i = 0; i < 2900; ++i) {
+            const PlacedFile file = many[i];
+            listed.push_back({*file.sha256, file.stamp.size, std::string(file.path), 0, 0, file.playerFile});
+            alike.push_back((i % 100 == 0 || i % 100 > 4) && (i > 0 || startsAlike));
+        }
+        for (std::size_t i = 1; i < 2900; i += 100) listed[i].path[0] = 'D';
+        for (std::size_t i = 2; i < 2900; i += 100) listed[i].sha256[5] ^= 1;
+        for (std::size_t i = 3; i < 2900; i += 100) listed[i].playerFile = !listed[i].playerFile;
+        for (std::size_t i = 4; i < 2900; i += 100) ++listed[i].size;
+        if (!startsAlike) listed[0].path += "x";
+        const std::optional<PlacedFiles> shared = ParsePlacedFiles(text, listed);
+        ASSERT_TRUE(shared);
+        EXPECT_EQ(*shared, many) << startsAlike;
+        std::vector<bool> taken;
+        for (std::size_t i = 0; i < 2900; ++i) taken.push_back(shared->Path(i).data() == listed[i].path.data());
+        EXPECT_EQ(taken, alike) << startsAlike;
+    }
     // The second reading gives whole lines, then fails.
     int readings = 0;
     const auto failsSecondTime = [&](const TextPieces& take) -> Result<void> {
@@ -652,7 +701,7 @@ TEST(ApplyPlan, TheRecordDecidesWhichFilesAreHashed) {
                 disk.sizes[path] = size;
         }
         const ApplyInputs inputs{&kVersion1, &kVersion1, c.journal ? &kVersion1 : nullptr, false};
-        const PlacedFiles placed = ParsePlacedFiles(record).value_or(PlacedFiles());
+        const PlacedFiles placed = ParsePlacedFiles(record, kVersion1.files).value_or(PlacedFiles());
         disk.stampQuestions = 0;
         ApplyPlan plan = PlanApply(inputs, KnownContents(&placed, inputs.local, inputs.journal), disk);
         EXPECT_EQ(disk.questions + disk.stampQuestions, 3) << c.name << ": one question per file";
