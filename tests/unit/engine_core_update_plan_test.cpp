@@ -632,16 +632,16 @@ TEST(PlacedFilesRecord, DamagedRecordsAreRefusedWhole) {
             listed.push_back({*file.sha256, file.stamp.size, std::string(file.path), 0, 0, file.playerFile});
             alike.push_back((i % 100 == 0 || i % 100 > 4) && (i > 0 || startsAlike));
         }
-        for (std::size_t i = 1; i < 2900; i += 100) listed[i].path[0] = 'D';
+        for (std::size_t i = 1; i < 2900; i += 100) listed[i].path = "D" + std::string(listed[i].path.View().substr(1));
         for (std::size_t i = 2; i < 2900; i += 100) listed[i].sha256[5] ^= 1;
         for (std::size_t i = 3; i < 2900; i += 100) listed[i].playerFile = !listed[i].playerFile;
         for (std::size_t i = 4; i < 2900; i += 100) ++listed[i].size;
-        if (!startsAlike) listed[0].path += "x";
+        if (!startsAlike) listed[0].path = listed[0].path + "x";
         const std::optional<PlacedFiles> shared = ParsePlacedFiles(text, listed);
         ASSERT_TRUE(shared);
         EXPECT_EQ(*shared, many) << startsAlike;
         std::vector<bool> taken;
-        for (std::size_t i = 0; i < 2900; ++i) taken.push_back(shared->Path(i).data() == listed[i].path.data());
+        for (std::size_t i = 0; i < 2900; ++i) taken.push_back(shared->Path(i).data() == listed[i].path.View().data());
         EXPECT_EQ(taken, alike) << startsAlike;
     }
     // The second reading gives whole lines, then fails.
