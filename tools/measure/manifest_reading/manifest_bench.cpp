@@ -15,6 +15,7 @@
 #include <fstream>
 #include <future>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "core/apply_plan.h"
@@ -89,10 +90,10 @@ std::string TemporaryFile(const std::string& name) {
 }
 
 // The record of placed files, read from its file in pieces as the engine
-// reads it.
-PlacedFiles ReadPlacedRecord(const std::string* placedFile) {
+// reads it, beside the local manifest's files it shares what it can with.
+PlacedFiles ReadPlacedRecord(const std::string* placedFile, std::span<const ManifestFile> alike) {
     if (!placedFile) return {};
-    return ReadPlacedFiles([&](const TextPieces& take) { return ReadPieces(*placedFile, UINT64_MAX, take); })
+    return ReadPlacedFiles([&](const TextPieces& take) { return ReadPieces(*placedFile, UINT64_MAX, take); }, alike)
         .value_or(PlacedFiles());
 }
 
@@ -137,7 +138,10 @@ int GameRow(const char* what, const std::string& remoteFile, const std::string* 
     auto beside = std::async(std::launch::async, [&] {
         auto local = checkedLocal ? ReadManifestBodyForBenchmark(*checkedLocal, ChunkLinesKept::KeysOnly)
                                   : Result<Manifest>(Manifest{});
-        return std::make_pair(std::move(local), ReadPlacedRecord(placedFile));
+        PlacedFiles record =
+            ReadPlacedRecord(placedFile, local ? std::span<const ManifestFile>(local.Value().files)
+                                               : std::span<const ManifestFile>());
+        return std::make_pair(std::move(local), std::move(record));
     });
     auto remote = ReadManifestFileForBenchmark(remoteFile);
     const auto [local, record] = beside.get();
