@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/digest_index.h"
+#include "core/lone_digests.h"
 
 namespace velmora::engine {
 
@@ -52,55 +53,87 @@ void NeededChunks::Seal() {
     std::sort(installed_.begin(), installed_.end());
 }
 
-NeededChunks ListNeededChunks(const Manifest& remote, std::span<const ContentToBuild> contents,
-                              const Manifest* local, const InstalledFiles& disk) {
+namespace {
+
+// Numbers each distinct chunk (by SHA-256) of the contents in the order
+// they list them, the first line of each the chunk's. Most chunks of a
+// release are distinct: only the lines that may share a digest with
+// another, as LoneDigests tells, are looked up by digest, in an index a
+// fraction the size of one of every line.
+void AddContentChunks(const Manifest& remote, std::span<const ContentToBuild> contents, NeededChunks& needed) {
+    const auto eachLine = [&](const auto& take) {
+        for (std::size_t c = 0; c < contents.size(); ++c) {
+            std::uint64_t offset = 0;
+            const ManifestFile& file = remote.files[contents[c].source];
+            for (std::size_t at = file.firstChunk; at < file.firstChunk + file.chunkCount; ++at) {
+                take(c, offset, at);
+                offset += remote.chunks[at].size;
+            }
+        }
+    };
+    std::size_t lines = 0;
+    for (const ContentToBuild& content : contents) lines += remote.files[content.source].chunkCount;
+    LoneDigests lone(lines);
+    eachLine([&](std::size_t, std::uint64_t, std::size_t at) { lone.Count(remote.chunks[at].sha256); });
     // Room for every chunk line of the contents at once: most chunks are
     // distinct, and a list that doubles as it grows would hold half as
     // much again, twice over while it moves.
-    std::size_t lines = 0;
-    for (const ContentToBuild& content : contents) lines += remote.files[content.source].chunkCount;
-    NeededChunks needed(remote.chunks);
     needed.Reserve(lines);
     const auto neededDigest = [&](std::uint32_t i) -> const Sha256Digest& { return needed.Stored(i).sha256; };
-    DigestIndex index(neededDigest, lines);
-    for (std::size_t c = 0; c < contents.size(); ++c) {
-        std::uint64_t offset = 0;
-        const ManifestFile& file = remote.files[contents[c].source];
-        for (std::size_t at = file.firstChunk; at < file.firstChunk + file.chunkCount; ++at) {
-            const ManifestChunk& chunk = remote.chunks[at];
-            const auto next = static_cast<std::uint32_t>(needed.size());
-            const std::uint32_t slot = index.FindOrAdd(chunk.sha256, next);
-            if (slot == next)
-                needed.Add(at, {c, offset});
-            else
-                needed.AddTarget(slot, {c, offset});
-            offset += chunk.size;
+    DigestIndex shared(neededDigest, lone.SharedCount());
+    eachLine([&](std::size_t c, std::uint64_t offset, std::size_t at) {
+        const Sha256Digest& digest = remote.chunks[at].sha256;
+        if (lone.Lone(digest)) {
+            needed.Add(at, {c, offset});
+            return;
         }
-    }
-    // The first copy of each chunk the install holds; room made at once
-    // for as many as there can be. A chunk line of a local file is found
-    // among the needed chunks by the first bytes of its digest, all a local
-    // manifest may keep of it: the copy is checked against the whole digest
-    // before it serves.
-    std::vector<bool> installed(local ? needed.size() : 0, false);
-    if (local) needed.ReserveInstalled(std::min(needed.size(), local->chunks.size() + local->chunkKeys.size()));
-    for (std::size_t f = 0; local && f < local->files.size(); ++f) {
-        const ManifestFile& file = local->files[f];
+        const auto next = static_cast<std::uint32_t>(needed.size());
+        const std::uint32_t slot = shared.FindOrAdd(digest, next);
+        if (slot == next)
+            needed.Add(at, {c, offset});
+        else
+            needed.AddTarget(slot, {c, offset});
+    });
+}
+
+// The first copy of each chunk the install holds; room made at once for as
+// many as there can be. A chunk line of a local file is found among the
+// needed chunks by the first bytes of its digest, all a local manifest may
+// keep of it (the first chunk numbered with those bytes where several
+// are): the copy is checked against the whole digest before it serves.
+void AddInstalledCopies(const Manifest& local, const InstalledFiles& disk, NeededChunks& needed) {
+    const auto neededDigest = [&](std::uint32_t i) -> const Sha256Digest& { return needed.Stored(i).sha256; };
+    DigestIndex byDigest(neededDigest, needed.size());
+    for (std::size_t i = 0; i < needed.size(); ++i)
+        byDigest.FindOrAdd(needed.Stored(i).sha256, static_cast<std::uint32_t>(i));
+    std::vector<bool> installed(needed.size(), false);
+    needed.ReserveInstalled(std::min(needed.size(), local.chunks.size() + local.chunkKeys.size()));
+    for (std::size_t f = 0; f < local.files.size(); ++f) {
+        const ManifestFile& file = local.files[f];
         if (file.chunkCount == 0 || disk.FileSize(file.path) != file.size) continue;
         std::uint64_t offset = 0;
         const auto take = [&](const ChunkKey& key) {
-            const std::optional<std::uint32_t> found = index.FindByStart(key.digestStart);
+            const std::optional<std::uint32_t> found = byDigest.FindByStart(key.digestStart);
             if (found && !installed[*found]) {
                 installed[*found] = true;
                 needed.SetInstalled(*found, {f, offset});
             }
             offset += key.size;
         };
-        if (local->HoldsChunks())
-            for (const ManifestChunk& chunk : local->ChunksOf(file)) take(KeyOf(chunk));
+        if (local.HoldsChunks())
+            for (const ManifestChunk& chunk : local.ChunksOf(file)) take(KeyOf(chunk));
         else
-            for (const ChunkKey& key : local->ChunkKeysOf(file)) take(key);
+            for (const ChunkKey& key : local.ChunkKeysOf(file)) take(key);
     }
+}
+
+}  // namespace
+
+NeededChunks ListNeededChunks(const Manifest& remote, std::span<const ContentToBuild> contents,
+                              const Manifest* local, const InstalledFiles& disk) {
+    NeededChunks needed(remote.chunks);
+    AddContentChunks(remote, contents, needed);
+    if (local) AddInstalledCopies(*local, disk, needed);
     needed.Seal();
     return needed;
 }

@@ -44,7 +44,9 @@ public:
     }
 
     // The position of an item whose digest begins with `start`, or nothing.
-    // Where several do, any one of them.
+    // Where several do, the one added first if the index never grew (made
+    // with room for all): items alike in their first bytes start their
+    // probes at one slot, and each added later lies further along.
     std::optional<std::uint32_t> FindByStart(const std::array<std::uint8_t, 8>& start) const {
         static_assert(sizeof(std::size_t) <= 8, "the hash is taken from the digest's first bytes");
         Sha256Digest key{};

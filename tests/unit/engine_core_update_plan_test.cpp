@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <set>
 
@@ -8,6 +9,7 @@
 #include "core/chunk_plan.h"
 #include "core/dropped_files.h"
 #include "core/known_contents.h"
+#include "core/lone_digests.h"
 #include "core/placed_files.h"
 #include "core/stamps_seen.h"
 #include "core/manifest_parse.h"
@@ -354,6 +356,78 @@ TEST(ChunkPlan, EachChunkOnceFromTheInstallOrInJoinedRanges) {
     EXPECT_EQ(ranges[0].chunks, (std::vector<std::uint32_t>{1, 3}));
     EXPECT_EQ(ranges[1].begin, 9u * k);
     EXPECT_EQ(RangeBytes(ranges), 3u * k);
+}
+
+// Digests spread over all their bytes, as SHA-256 gives them.
+Sha256Digest SpreadDigest(std::uint64_t seed) {
+    Sha256Digest digest;
+    for (std::size_t b = 0; b < digest.size(); b += 8) {
+        std::uint64_t x = (seed + b) * 0x9E3779B97F4A7C15ull;
+        x = (x ^ (x >> 31)) * 0xBF58476D1CE4E5B9ull;
+        x ^= x >> 29;
+        std::memcpy(digest.data() + b, &x, 8);
+    }
+    return digest;
+}
+
+// Among thousands of chunks, mostly distinct, the few a digest shares with
+// another are told from the lone ones, and each distinct chunk is numbered
+// once, in list order, with every place it goes, as a plain map by digest
+// numbers them.
+TEST(ChunkPlan, ThousandsOfChunksMostlyDistinctAreEachNumberedOnce) {
+    std::vector<testing::ListedFile> files;
+    for (std::uint64_t f = 0; f < 400; ++f) {
+        testing::ListedFile file{{SpreadDigest(1'000'000 + f), 0, "f" + std::to_string(f)}, {}};
+        for (std::uint64_t k = 0; k < 10; ++k) {
+            // Every 97th line repeats a chunk of an earlier or the same file.
+            const std::uint64_t line = f * 10 + k;
+            const std::uint64_t seed = line % 97 == 96 ? line * 7 % (line + 1) : line;
+            file.chunks.push_back({0, 0, SpreadDigest(seed), 100 + static_cast<std::uint32_t>(seed % 50), 100});
+            file.file.size += file.chunks.back().size;
+        }
+        files.push_back(std::move(file));
+    }
+    const Manifest remote = PlanManifest(1, std::move(files));
+    const UpdatePlan plan = PlanUpdate(nullptr, remote, FakeDisk());
+    ASSERT_EQ(plan.contents.size(), 400u);
+    const NeededChunks needed = ListNeededChunks(remote, plan.contents, nullptr, FakeDisk());
+
+    std::map<Sha256Digest, std::size_t> numbers;
+    std::vector<std::vector<std::pair<std::size_t, std::uint64_t>>> places;
+    std::vector<std::size_t> firstLine;
+    for (std::size_t c = 0; c < plan.contents.size(); ++c) {
+        const ManifestFile& file = remote.files[plan.contents[c].source];
+        std::uint64_t offset = 0;
+        for (std::size_t at = file.firstChunk; at < file.firstChunk + file.chunkCount; ++at) {
+            const auto [found, added] = numbers.try_emplace(remote.chunks[at].sha256, numbers.size());
+            if (added) {
+                places.emplace_back();
+                firstLine.push_back(at);
+            }
+            places[found->second].push_back({c, offset});
+            offset += remote.chunks[at].size;
+        }
+    }
+    ASSERT_LT(numbers.size(), 4000u);
+    ASSERT_EQ(needed.size(), numbers.size());
+    for (std::size_t i = 0; i < needed.size(); ++i) {
+        EXPECT_EQ(&needed.Stored(i), &remote.chunks[firstLine[i]]) << i;
+        const ChunkTargets targets = needed.Targets(i);
+        ASSERT_EQ(targets.size(), places[i].size()) << i;
+        for (std::size_t t = 0; t < targets.size(); ++t) {
+            EXPECT_EQ(targets[t].content, places[i][t].first) << i;
+            EXPECT_EQ(targets[t].offset, places[i][t].second) << i;
+        }
+    }
+
+    // Of distinct digests few share a bucket; a digest counted twice never
+    // passes for lone.
+    LoneDigests lone(numbers.size() + 1);
+    for (const auto& [digest, number] : numbers) lone.Count(digest);
+    EXPECT_LT(lone.SharedCount(), numbers.size() / 4);
+    const Sha256Digest twin = SpreadDigest(5);
+    lone.Count(twin);
+    EXPECT_FALSE(lone.Lone(twin));
 }
 
 // The compact records give back the largest content, file and offset
