@@ -141,11 +141,11 @@ NeededChunks ListNeededChunks(const Manifest& remote, std::span<const ContentToB
 namespace {
 
 // Puts `wanted` in the order the packs hold the chunks: by pack, then
-// offset. Counted out by pack in one pass (a pack holds a few hundred
-// chunks), then each pack's run sorted by offset where it is out of order:
-// a release after some updates keeps most chunks in place and adds the new
-// ones in packs of their own, which a sort of the whole list would move
-// about at many times the cost.
+// offset. Dealt out by pack in place (a pack holds a few hundred chunks),
+// then each pack's run sorted by offset where it is out of order: a release
+// after some updates keeps most chunks in place and adds the new ones in
+// packs of their own, which a sort of the whole list would move about at
+// many times the cost.
 void SortByPlace(const NeededChunks& needed, std::vector<std::uint32_t>& wanted) {
     const auto byPlace = [&](std::uint32_t a, std::uint32_t b) {
         const ManifestChunk& x = needed.Stored(a);
@@ -153,45 +153,65 @@ void SortByPlace(const NeededChunks& needed, std::vector<std::uint32_t>& wanted)
         return x.Pack() != y.Pack() ? x.Pack() < y.Pack() : x.Offset() < y.Offset();
     };
     if (std::is_sorted(wanted.begin(), wanted.end(), byPlace)) return;
+    const auto packOf = [&](std::uint32_t i) { return needed.Stored(i).Pack(); };
     std::uint32_t packs = 0;
-    for (const std::uint32_t i : wanted) packs = std::max(packs, needed.Stored(i).Pack() + 1);
-    // Where each pack's run starts, then, once the list is dealt out, ends.
-    std::vector<std::uint32_t> runs(std::size_t{packs} + 1, 0);
-    for (const std::uint32_t i : wanted) ++runs[needed.Stored(i).Pack() + 1];
-    for (std::size_t p = 1; p <= packs; ++p) runs[p] += runs[p - 1];
-    std::vector<std::uint32_t> sorted(wanted.size());
-    for (const std::uint32_t i : wanted) sorted[runs[needed.Stored(i).Pack()]++] = i;
-    std::vector<std::uint32_t>().swap(wanted);
+    for (const std::uint32_t i : wanted) packs = std::max(packs, packOf(i) + 1);
+    // Where each pack's run ends, then where the next of its chunks goes.
+    std::vector<std::size_t> ends(packs, 0);
+    for (const std::uint32_t i : wanted) ++ends[packOf(i)];
+    for (std::size_t p = 1; p < packs; ++p) ends[p] += ends[p - 1];
+    std::vector<std::size_t> next(packs, 0);
+    for (std::size_t p = 1; p < packs; ++p) next[p] = ends[p - 1];
+    // Each chunk swapped to its pack's run until the one at hand belongs
+    // where it is: every swap puts one chunk in its place for good.
+    for (std::size_t p = 0; p < packs; ++p)
+        while (next[p] < ends[p]) {
+            const std::uint32_t pack = packOf(wanted[next[p]]);
+            if (pack == p)
+                ++next[p];
+            else
+                std::swap(wanted[next[p]], wanted[next[pack]++]);
+        }
     for (std::size_t p = 0; p < packs; ++p) {
-        const auto begin = sorted.begin() + (p == 0 ? 0 : runs[p - 1]);
-        const auto end = sorted.begin() + runs[p];
+        const auto begin = wanted.begin() + static_cast<std::ptrdiff_t>(p == 0 ? 0 : ends[p - 1]);
+        const auto end = wanted.begin() + static_cast<std::ptrdiff_t>(ends[p]);
         if (!std::is_sorted(begin, end, byPlace)) std::sort(begin, end, byPlace);
     }
-    wanted = std::move(sorted);
 }
 
 }  // namespace
 
+RangeChunks::RangeChunks(std::vector<std::uint32_t> chunks) : count_(static_cast<std::uint32_t>(chunks.size())) {
+    list_ = std::make_shared<const std::vector<std::uint32_t>>(std::move(chunks));
+}
+
+RangeChunks::RangeChunks(std::shared_ptr<const std::vector<std::uint32_t>> list, std::size_t first,
+                         std::size_t count)
+    : list_(std::move(list)), first_(static_cast<std::uint32_t>(first)), count_(static_cast<std::uint32_t>(count)) {}
+
+RangeChunks RangeChunks::After(std::size_t skipped) const {
+    skipped = std::min<std::size_t>(skipped, count_);
+    return RangeChunks(list_, first_ + skipped, count_ - skipped);
+}
+
 std::vector<PackRange> JoinIntoRanges(const NeededChunks& needed, std::vector<std::uint32_t> wanted) {
     SortByPlace(needed, wanted);
-    // Each range's extent found first, so that its list of chunks is made
-    // at its size: some ten thousand lists that doubled as they grew would
-    // hold a fifth more.
+    const auto list = std::make_shared<const std::vector<std::uint32_t>>(std::move(wanted));
+    const std::vector<std::uint32_t>& sorted = *list;
     std::vector<PackRange> ranges;
-    for (std::size_t first = 0; first < wanted.size();) {
-        const ManifestChunk& start = needed.Stored(wanted[first]);
+    for (std::size_t first = 0; first < sorted.size();) {
+        const ManifestChunk& start = needed.Stored(sorted[first]);
         PackRange range{start.Pack(), start.Offset(), start.Offset() + start.storedSize, {}};
         std::size_t next = first + 1;
-        for (; next < wanted.size(); ++next) {
-            const ManifestChunk& chunk = needed.Stored(wanted[next]);
+        for (; next < sorted.size(); ++next) {
+            const ManifestChunk& chunk = needed.Stored(sorted[next]);
             const std::uint64_t end = chunk.Offset() + chunk.storedSize;
             const bool joins = range.pack == chunk.Pack() && chunk.Offset() >= range.end &&
                                chunk.Offset() - range.end <= kMaxRangeGap && end - range.begin <= kMaxRangeBytes;
             if (!joins) break;
             range.end = end;
         }
-        range.chunks.assign(wanted.begin() + static_cast<std::ptrdiff_t>(first),
-                            wanted.begin() + static_cast<std::ptrdiff_t>(next));
+        range.chunks = RangeChunks(list, first, next - first);
         ranges.push_back(std::move(range));
         first = next;
     }

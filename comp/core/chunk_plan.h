@@ -4,7 +4,10 @@
 // lists), or the server's packs, fetched with as few range requests as
 // makes sense. Portable: the Windows side reads, fetches and writes.
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
+#include <initializer_list>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -144,12 +147,43 @@ private:
 NeededChunks ListNeededChunks(const Manifest& remote, std::span<const ContentToBuild> contents,
                               const Manifest* local, const InstalledFiles& disk);
 
+// The chunks of one range: a stretch of a list of chunk numbers that the
+// ranges of a plan share, so that some ten thousand ranges need no list
+// each, and a range cut short or copied copies no numbers.
+class RangeChunks {
+public:
+    RangeChunks() = default;
+    // A list of its own.
+    RangeChunks(std::vector<std::uint32_t> chunks);
+    RangeChunks(std::initializer_list<std::uint32_t> chunks) : RangeChunks(std::vector<std::uint32_t>(chunks)) {}
+    // `count` numbers of `list` from `first`.
+    RangeChunks(std::shared_ptr<const std::vector<std::uint32_t>> list, std::size_t first, std::size_t count);
+
+    std::size_t size() const noexcept { return count_; }
+    bool empty() const noexcept { return count_ == 0; }
+    const std::uint32_t* begin() const noexcept { return list_ ? list_->data() + first_ : nullptr; }
+    const std::uint32_t* end() const noexcept { return begin() + count_; }
+    std::uint32_t front() const { return *begin(); }
+    std::uint32_t operator[](std::size_t i) const { return begin()[i]; }
+    // The chunks after the first `skipped` (all of them skipped: none).
+    RangeChunks After(std::size_t skipped) const;
+
+    friend bool operator==(const RangeChunks& a, const RangeChunks& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end());
+    }
+
+private:
+    std::shared_ptr<const std::vector<std::uint32_t>> list_;
+    std::uint32_t first_ = 0;
+    std::uint32_t count_ = 0;
+};
+
 // A piece of one pack to fetch in one request.
 struct PackRange {
     std::uint32_t pack = 0;
     std::uint64_t begin = 0;  // first byte
     std::uint64_t end = 0;    // one past the last byte
-    std::vector<std::uint32_t> chunks;  // indices into the needed chunks, by offset
+    RangeChunks chunks;       // indices into the needed chunks, by offset
 };
 
 // Ranges need no more bytes between two chunks than this: skipping them
@@ -164,7 +198,7 @@ inline constexpr std::uint64_t kMaxRangeBytes = 8u * 1024 * 1024;
 // pack, by offset, neighbours within kMaxRangeGap joined up to
 // kMaxRangeBytes. A chunk that overlaps the one before it starts a range of
 // its own, so every range is read front to back. Ordered by pack, then
-// offset.
+// offset; their chunks share the list `wanted` becomes, sorted in place.
 std::vector<PackRange> JoinIntoRanges(const NeededChunks& needed, std::vector<std::uint32_t> wanted);
 
 // The bytes the ranges download, gaps included: the run's total.
