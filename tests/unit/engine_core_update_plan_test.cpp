@@ -370,26 +370,40 @@ Sha256Digest SpreadDigest(std::uint64_t seed) {
     return digest;
 }
 
-// Among thousands of chunks, mostly distinct, the few a digest shares with
-// another are told from the lone ones, and each distinct chunk is numbered
-// once, in list order, with every place it goes, as a plain map by digest
-// numbers them.
+// Among thousands of contents and chunks, mostly distinct, the few a
+// digest shares with another are told from the lone ones: each distinct
+// content is built once for all its files, and each distinct chunk is
+// numbered once, in list order, with every place it goes, as plain maps by
+// digest number them.
 TEST(ChunkPlan, ThousandsOfChunksMostlyDistinctAreEachNumberedOnce) {
     std::vector<testing::ListedFile> files;
+    std::map<Sha256Digest, std::vector<std::uint32_t>> filesOfContent;
     for (std::uint64_t f = 0; f < 400; ++f) {
         testing::ListedFile file{{SpreadDigest(1'000'000 + f), 0, "f" + std::to_string(f)}, {}};
         for (std::uint64_t k = 0; k < 10; ++k) {
             // Every 97th line repeats a chunk of an earlier or the same file.
             const std::uint64_t line = f * 10 + k;
-            const std::uint64_t seed = line % 97 == 96 ? line * 7 % (line + 1) : line;
+            const std::uint64_t seed = line % 97 == 96 ? line - 6 : line;
             file.chunks.push_back({0, 0, SpreadDigest(seed), 100 + static_cast<std::uint32_t>(seed % 50), 100});
             file.file.size += file.chunks.back().size;
         }
+        // Every 41st file has the content of one listed before.
+        if (f % 41 == 40) {
+            file.file.sha256 = files[f - 3].file.sha256;
+            file.chunks = files[f - 3].chunks;
+            file.file.size = files[f - 3].file.size;
+        }
+        filesOfContent[file.file.sha256].push_back(static_cast<std::uint32_t>(f));
         files.push_back(std::move(file));
     }
     const Manifest remote = PlanManifest(1, std::move(files));
     const UpdatePlan plan = PlanUpdate(nullptr, remote, FakeDisk());
-    ASSERT_EQ(plan.contents.size(), 400u);
+    ASSERT_EQ(plan.contents.size(), filesOfContent.size());
+    for (const ContentToBuild& content : plan.contents) {
+        std::vector<std::uint32_t> written;
+        for (const FileToWrite& file : plan.contents.FilesOf(content)) written.push_back(file.index);
+        EXPECT_EQ(written, filesOfContent[remote.files[content.source].sha256]) << content.source;
+    }
     const NeededChunks needed = ListNeededChunks(remote, plan.contents, nullptr, FakeDisk());
 
     std::map<Sha256Digest, std::size_t> numbers;
