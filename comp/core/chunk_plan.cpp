@@ -140,19 +140,49 @@ NeededChunks ListNeededChunks(const Manifest& remote, std::span<const ContentToB
 
 namespace {
 
+// Sorts `list` by `less` when all but a few of its items are in order, as
+// the chunks of a release are but for those of the files an update changed:
+// each item that stands before a smaller one is set aside, then the items
+// set aside are sorted and merged back from the end. False, with the list
+// in some order of the same items, when more than a sixteenth had to be set
+// aside.
+template <typename Less>
+bool SortAllButAFew(std::vector<std::uint32_t>& list, const Less& less) {
+    const std::size_t limit = list.size() / 16 + 64;
+    std::vector<std::uint32_t> aside;
+    std::size_t kept = 0;  // list[0, kept) in order; then a gap as long as `aside`
+    for (std::size_t at = 0; at < list.size(); ++at) {
+        const std::uint32_t item = list[at];
+        while (kept > 0 && less(item, list[kept - 1])) {
+            if (aside.size() == limit) {
+                std::copy(aside.begin(), aside.end(), list.begin() + static_cast<std::ptrdiff_t>(kept));
+                return false;
+            }
+            aside.push_back(list[--kept]);
+        }
+        list[kept++] = item;
+    }
+    std::sort(aside.begin(), aside.end(), less);
+    for (std::size_t out = list.size(), left = aside.size(); left > 0;) {
+        if (kept > 0 && less(aside[left - 1], list[kept - 1]))
+            list[--out] = list[--kept];
+        else
+            list[--out] = aside[--left];
+    }
+    return true;
+}
+
 // Puts `wanted` in the order the packs hold the chunks: by pack, then
-// offset. Dealt out by pack in place (a pack holds a few hundred chunks),
-// then each pack's run sorted by offset where it is out of order: a release
-// after some updates keeps most chunks in place and adds the new ones in
-// packs of their own, which a sort of the whole list would move about at
-// many times the cost.
+// offset. A list in order but for a few chunks is sorted as such; any other
+// is dealt out by pack in place (a pack holds a few hundred chunks), then
+// each pack's run sorted by offset where it is out of order.
 void SortByPlace(const NeededChunks& needed, std::vector<std::uint32_t>& wanted) {
     const auto byPlace = [&](std::uint32_t a, std::uint32_t b) {
         const ManifestChunk& x = needed.Stored(a);
         const ManifestChunk& y = needed.Stored(b);
         return x.Pack() != y.Pack() ? x.Pack() < y.Pack() : x.Offset() < y.Offset();
     };
-    if (std::is_sorted(wanted.begin(), wanted.end(), byPlace)) return;
+    if (SortAllButAFew(wanted, byPlace)) return;
     const auto packOf = [&](std::uint32_t i) { return needed.Stored(i).Pack(); };
     std::uint32_t packs = 0;
     for (const std::uint32_t i : wanted) packs = std::max(packs, packOf(i) + 1);

@@ -501,25 +501,34 @@ TEST(ChunkPlan, RangesBridgeSmallGapsUpToTheirLimit) {
     add(0, 2000 + 2 * kMaxRangeGap + 1, 1000);      // one byte too far
     add(1, 0, 1000);                                // another pack
     for (std::uint64_t at = 0; at < kMaxRangeBytes + kMaxChunkSize; at += kMaxChunkSize) add(2, at, kMaxChunkSize);
+    for (std::uint64_t at = 0; at < 300 * 1000; at += 1000) add(3, at, 1000);  // one range of many chunks
     NeededChunks needed(stored);
     std::vector<std::uint32_t> all;
     for (std::size_t i = 0; i < stored.size(); ++i) all.push_back(static_cast<std::uint32_t>(needed.Add(i, {})));
     needed.Seal();
     const std::vector<PackRange> ranges = JoinIntoRanges(needed, all);
-    ASSERT_EQ(ranges.size(), 5u);
+    ASSERT_EQ(ranges.size(), 6u);
     EXPECT_EQ(ranges[0].chunks.size(), 2u);
     EXPECT_EQ(ranges[1].begin, 2000 + 2 * kMaxRangeGap + 1);
     EXPECT_EQ(ranges[2].pack, 1u);
     EXPECT_EQ(ranges[3].end - ranges[3].begin, kMaxRangeBytes);
     EXPECT_EQ(ranges[4].chunks.size(), 1u);
+    EXPECT_EQ(ranges[5].chunks.size(), 300u);
+    // Out of order throughout, and in order but for a few chunks of a later
+    // pack listed early and the last listed first.
     std::vector<std::uint32_t> shuffled(all.rbegin(), all.rend());
     std::rotate(shuffled.begin(), shuffled.begin() + 3, shuffled.end());
-    const std::vector<PackRange> again = JoinIntoRanges(needed, shuffled);
-    ASSERT_EQ(again.size(), ranges.size());
-    for (std::size_t r = 0; r < ranges.size(); ++r) {
-        EXPECT_EQ(again[r].pack, ranges[r].pack) << r;
-        EXPECT_EQ(again[r].begin, ranges[r].begin) << r;
-        EXPECT_EQ(again[r].chunks, ranges[r].chunks) << r;
+    std::vector<std::uint32_t> fewAstray = all;
+    std::rotate(fewAstray.begin() + 1, fewAstray.begin() + 21, fewAstray.begin() + 50);
+    std::rotate(fewAstray.begin(), fewAstray.end() - 1, fewAstray.end());
+    for (const std::vector<std::uint32_t>& order : {shuffled, fewAstray}) {
+        const std::vector<PackRange> again = JoinIntoRanges(needed, order);
+        ASSERT_EQ(again.size(), ranges.size());
+        for (std::size_t r = 0; r < ranges.size(); ++r) {
+            EXPECT_EQ(again[r].pack, ranges[r].pack) << r;
+            EXPECT_EQ(again[r].begin, ranges[r].begin) << r;
+            EXPECT_EQ(again[r].chunks, ranges[r].chunks) << r;
+        }
     }
 }
 
