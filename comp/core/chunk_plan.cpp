@@ -228,12 +228,12 @@ std::vector<PackRange> JoinIntoRanges(const NeededChunks& needed, std::vector<st
     SortByPlace(needed, wanted);
     const auto list = std::make_shared<const std::vector<std::uint32_t>>(std::move(wanted));
     const std::vector<std::uint32_t>& sorted = *list;
-    std::vector<PackRange> ranges;
-    for (std::size_t first = 0; first < sorted.size();) {
+    // The range that starts with sorted[first], and the position of the
+    // first chunk after it.
+    const auto rangeFrom = [&](std::size_t first, std::size_t& next) {
         const ManifestChunk& start = needed.Stored(sorted[first]);
         PackRange range{start.Pack(), start.Offset(), start.Offset() + start.storedSize, {}};
-        std::size_t next = first + 1;
-        for (; next < sorted.size(); ++next) {
+        for (next = first + 1; next < sorted.size(); ++next) {
             const ManifestChunk& chunk = needed.Stored(sorted[next]);
             const std::uint64_t end = chunk.Offset() + chunk.storedSize;
             const bool joins = range.pack == chunk.Pack() && chunk.Offset() >= range.end &&
@@ -241,9 +241,22 @@ std::vector<PackRange> JoinIntoRanges(const NeededChunks& needed, std::vector<st
             if (!joins) break;
             range.end = end;
         }
+        return range;
+    };
+    // Counted first, so that the list is made at its size: some ten
+    // thousand ranges in a list that doubled as it grew would hold half as
+    // many again, twice over while it moved.
+    std::size_t count = 0;
+    for (std::size_t first = 0, next = 0; first < sorted.size(); first = next) {
+        rangeFrom(first, next);
+        ++count;
+    }
+    std::vector<PackRange> ranges;
+    ranges.reserve(count);
+    for (std::size_t first = 0, next = 0; first < sorted.size(); first = next) {
+        PackRange range = rangeFrom(first, next);
         range.chunks = RangeChunks(list, first, next - first);
         ranges.push_back(std::move(range));
-        first = next;
     }
     return ranges;
 }
