@@ -12,10 +12,17 @@ std::size_t NeededChunks::FirstMore(std::size_t i) const {
     return static_cast<std::size_t>(std::lower_bound(moreChunks_.begin(), moreChunks_.end(), i) - moreChunks_.begin());
 }
 
+std::size_t NeededChunks::ContentOf(std::size_t i) const {
+    const auto after = std::upper_bound(runs_.begin(), runs_.end(), i,
+                                        [](std::size_t chunk, const ContentRun& run) { return chunk < run.firstChunk; });
+    return std::prev(after)->content;
+}
+
 ChunkTargets NeededChunks::Targets(std::size_t i) const {
     const auto [begin, end] = std::equal_range(moreChunks_.begin(), moreChunks_.end(), i);
     const auto first = static_cast<std::size_t>(begin - moreChunks_.begin());
-    return ChunkTargets(chunks_[i].first, morePlaces_.data() + first, static_cast<std::size_t>(end - begin));
+    return ChunkTargets(IndexAndOffset(ContentOf(i), chunks_[i].Offset()), morePlaces_.data() + first,
+                        static_cast<std::size_t>(end - begin));
 }
 
 std::optional<InstalledChunk> NeededChunks::Installed(std::size_t i) const {
@@ -26,7 +33,9 @@ std::optional<InstalledChunk> NeededChunks::Installed(std::size_t i) const {
 }
 
 std::size_t NeededChunks::Add(std::size_t stored, ChunkTarget first) {
-    chunks_.push_back({static_cast<std::uint32_t>(stored), {first.content, first.offset}});
+    if (runs_.empty() || runs_.back().content != first.content)
+        runs_.push_back({static_cast<std::uint32_t>(chunks_.size()), static_cast<std::uint32_t>(first.content)});
+    chunks_.emplace_back(stored, first.offset);
     return chunks_.size() - 1;
 }
 
@@ -78,7 +87,7 @@ void AddContentChunks(const Manifest& remote, std::span<const ContentToBuild> co
     // Room for every chunk line of the contents at once: most chunks are
     // distinct, and a list that doubles as it grows would hold half as
     // much again, twice over while it moves.
-    needed.Reserve(lines);
+    needed.Reserve(lines, contents.size());
     const auto neededDigest = [&](std::uint32_t i) -> const Sha256Digest& { return needed.Stored(i).sha256; };
     DigestIndex shared(neededDigest, lone.SharedCount());
     eachLine([&](std::size_t c, std::uint64_t offset, std::size_t at) {

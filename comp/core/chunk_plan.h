@@ -33,8 +33,8 @@ struct InstalledChunk {
     std::uint64_t offset = 0;
 };
 
-// A number below 2^24 (a content of the plan, a file of a manifest: a
-// manifest of kMaxManifestBytes lists fewer) and an offset below
+// A number below 2^24 (a content of the plan, a file or a chunk line of a
+// manifest: a manifest of kMaxManifestBytes lists fewer) and an offset below
 // kMaxFileSize in two 32-bit words, so that a record of it and one more
 // 32-bit number takes 12 bytes.
 class IndexAndOffset {
@@ -54,7 +54,7 @@ private:
     std::uint32_t low_ = 0;   // the offset's low 32 bits
 };
 static_assert((std::uint64_t{1} << IndexAndOffset::kOffsetBits) == kMaxFileSize);
-// A file line takes at least 74 bytes.
+// A file line takes at least 74 bytes, a chunk line more.
 static_assert(kMaxManifestBytes / 74 < IndexAndOffset::kIndexLimit);
 
 // The places one chunk goes, in list order: the first is held with the
@@ -77,8 +77,10 @@ private:
 
 // Each distinct chunk the contents of a run need, with every place it goes
 // and a copy in the install where an old file holds it. A large game needs
-// close to a million: each takes 12 bytes and no allocation of its own.
-// Most go to one place only and have no copy in the install (none at all
+// close to a million: each takes 8 bytes (its stored line and where in its
+// first content it goes) and no allocation of its own; which content that
+// is, the same for the chunks added one after another, takes 8 bytes a
+// content, found by binary search. Most go to one place only and have no copy in the install (none at all
 // on a fresh install): the other places of the chunks that several
 // contents share, and the copies, lie in lists beside, by chunk, found by
 // binary search.
@@ -92,7 +94,7 @@ public:
     bool empty() const noexcept { return chunks_.empty(); }
 
     // Where the server keeps chunk `i`: its first listing.
-    const ManifestChunk& Stored(std::size_t i) const { return stored_[chunks_[i].stored]; }
+    const ManifestChunk& Stored(std::size_t i) const { return stored_[chunks_[i].Index()]; }
     ChunkTargets Targets(std::size_t i) const;
     std::optional<InstalledChunk> Installed(std::size_t i) const;
     // Every place of every chunk numbered from 0 to TargetCount() - 1:
@@ -110,13 +112,21 @@ public:
     void AddTarget(std::size_t i, ChunkTarget target);
     void SetInstalled(std::size_t i, InstalledChunk copy);
     void Seal();
-    void Reserve(std::size_t chunks) { chunks_.reserve(chunks); }
+    // Room for `chunks` chunks whose first places lie in `contents`
+    // contents.
+    void Reserve(std::size_t chunks, std::size_t contents) {
+        chunks_.reserve(chunks);
+        runs_.reserve(contents);
+    }
     void ReserveInstalled(std::size_t copies) { installed_.reserve(copies); }
 
 private:
-    struct Chunk {
-        std::uint32_t stored = 0;
-        IndexAndOffset first;  // content and offset
+    // The chunks from `firstChunk` up to the next run's have their first
+    // places in content `content`; ListNeededChunks adds chunks content
+    // after content, a run a content.
+    struct ContentRun {
+        std::uint32_t firstChunk = 0;
+        std::uint32_t content = 0;
     };
     // A place beyond a chunk's first, or the chunk's copy in the install
     // (file and offset).
@@ -125,14 +135,17 @@ private:
         IndexAndOffset place;
         friend bool operator<(const Beside& a, const Beside& b) { return a.chunk < b.chunk; }
     };
-    static_assert(sizeof(Chunk) == 12 && sizeof(Beside) == 12);
+    static_assert(sizeof(IndexAndOffset) == 8 && sizeof(Beside) == 12);
 
     // The position in morePlaces_ of chunk `i`'s second place, or of the
     // next chunk's when it has none.
     std::size_t FirstMore(std::size_t i) const;
+    // The content of chunk `i`'s first place.
+    std::size_t ContentOf(std::size_t i) const;
 
     std::span<const ManifestChunk> stored_;
-    std::vector<Chunk> chunks_;
+    std::vector<IndexAndOffset> chunks_;  // each chunk's stored line, and its first place's offset
+    std::vector<ContentRun> runs_;        // by firstChunk
     std::vector<Beside> later_;  // the places beyond a chunk's first, until Seal
     // Those, by chunk: the chunk's number and the place.
     std::vector<std::uint32_t> moreChunks_;
