@@ -1,6 +1,7 @@
 #include "core/chunk_plan.h"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "core/digest_index.h"

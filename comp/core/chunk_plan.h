@@ -3,8 +3,8 @@
 // in the install (a chunk of the old version of any file the local manifest
 // lists), or the server's packs, fetched with as few range requests as
 // makes sense. Portable: the Windows side reads, fetches and writes.
-#include <cstddef>
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
@@ -80,10 +80,10 @@ private:
 // close to a million: each takes 8 bytes (its stored line and where in its
 // first content it goes) and no allocation of its own; which content that
 // is, the same for the chunks added one after another, takes 8 bytes a
-// content, found by binary search. Most go to one place only and have no copy in the install (none at all
-// on a fresh install): the other places of the chunks that several
-// contents share, and the copies, lie in lists beside, by chunk, found by
-// binary search.
+// content, found by binary search. Most go to one place only and have no
+// copy in the install (none at all on a fresh install): the other places
+// of the chunks that several contents share, and the copies, lie in lists
+// beside, by chunk, found by binary search.
 class NeededChunks {
 public:
     // `stored`: the list the chunks are numbered in, the remote manifest's
