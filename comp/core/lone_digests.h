@@ -25,7 +25,7 @@ public:
 
     // Counts one digest of the list.
     void Count(const Sha256Digest& digest) {
-        const std::uint64_t bucket = BucketOf(digest);
+        const std::size_t bucket = BucketOf(digest);
         const std::uint64_t bit = std::uint64_t{1} << (bucket % 64);
         std::uint64_t& once = once_[bucket / 64];
         std::uint64_t& again = again_[bucket / 64];
@@ -42,7 +42,7 @@ public:
     // Whether no other digest counted can equal `digest` (one that was
     // counted itself).
     bool Lone(const Sha256Digest& digest) const {
-        const std::uint64_t bucket = BucketOf(digest);
+        const std::size_t bucket = BucketOf(digest);
         return !(again_[bucket / 64] & (std::uint64_t{1} << (bucket % 64)));
     }
 
@@ -52,11 +52,11 @@ public:
 private:
     // From all of the digest's bytes, mixed, so that the bucket does not
     // follow the first bytes, from which a DigestIndex finds its slot.
-    std::uint64_t BucketOf(const Sha256Digest& digest) const {
+    std::size_t BucketOf(const Sha256Digest& digest) const {
         std::uint64_t words[4];
         std::memcpy(words, digest.data(), sizeof words);
         const std::uint64_t mixed = (words[0] ^ words[1] ^ words[2] ^ words[3]) * 0x9E3779B97F4A7C15ull;
-        return mixed >> (64 - bits_);
+        return static_cast<std::size_t>(mixed >> (64 - bits_));  // below 2^31
     }
 
     unsigned bits_ = 6;
