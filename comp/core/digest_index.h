@@ -66,11 +66,13 @@ private:
     // masked), so the table is not rounded up to a power of two.
     static std::size_t SlotsFor(std::size_t items) { return std::max<std::size_t>(16, items * 2); }
 
-    // Where the probe for `digest` starts: the digest's first four bytes
-    // scaled to the table.
+    // Where the probe for `digest` starts: the digest's first bytes mixed,
+    // then scaled to the table. Scaled as they are, digests that differ in
+    // their low bytes alone (as some generated lists' do) would all start
+    // at the table's first slots.
     std::size_t Home(const Sha256Digest& digest) const {
-        const auto hash = static_cast<std::uint32_t>(DigestHash{}(digest));
-        return static_cast<std::size_t>((std::uint64_t{hash} * slots_.size()) >> 32);
+        const std::uint64_t mixed = static_cast<std::uint64_t>(DigestHash{}(digest)) * 0x9E3779B97F4A7C15ull;
+        return static_cast<std::size_t>(((mixed >> 32) * slots_.size()) >> 32);
     }
     std::size_t Next(std::size_t at) const { return at + 1 == slots_.size() ? 0 : at + 1; }
 
