@@ -1,9 +1,11 @@
 #include "core/chunk_plan.h"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "core/digest_index.h"
+#include "core/lone_digests.h"
 
 namespace velmora::engine {
 
@@ -11,10 +13,17 @@ std::size_t NeededChunks::FirstMore(std::size_t i) const {
     return static_cast<std::size_t>(std::lower_bound(moreChunks_.begin(), moreChunks_.end(), i) - moreChunks_.begin());
 }
 
+std::size_t NeededChunks::ContentOf(std::size_t i) const {
+    const auto after = std::upper_bound(runs_.begin(), runs_.end(), i,
+                                        [](std::size_t chunk, const ContentRun& run) { return chunk < run.firstChunk; });
+    return std::prev(after)->content;
+}
+
 ChunkTargets NeededChunks::Targets(std::size_t i) const {
     const auto [begin, end] = std::equal_range(moreChunks_.begin(), moreChunks_.end(), i);
     const auto first = static_cast<std::size_t>(begin - moreChunks_.begin());
-    return ChunkTargets(chunks_[i].first, morePlaces_.data() + first, static_cast<std::size_t>(end - begin));
+    return ChunkTargets(IndexAndOffset(ContentOf(i), chunks_[i].Offset()), morePlaces_.data() + first,
+                        static_cast<std::size_t>(end - begin));
 }
 
 std::optional<InstalledChunk> NeededChunks::Installed(std::size_t i) const {
@@ -25,7 +34,9 @@ std::optional<InstalledChunk> NeededChunks::Installed(std::size_t i) const {
 }
 
 std::size_t NeededChunks::Add(std::size_t stored, ChunkTarget first) {
-    chunks_.push_back({static_cast<std::uint32_t>(stored), {first.content, first.offset}});
+    if (runs_.empty() || runs_.back().content != first.content)
+        runs_.push_back({static_cast<std::uint32_t>(chunks_.size()), static_cast<std::uint32_t>(first.content)});
+    chunks_.emplace_back(stored, first.offset);
     return chunks_.size() - 1;
 }
 
@@ -52,115 +63,210 @@ void NeededChunks::Seal() {
     std::sort(installed_.begin(), installed_.end());
 }
 
-NeededChunks ListNeededChunks(const Manifest& remote, std::span<const ContentToBuild> contents,
-                              const Manifest* local, const InstalledFiles& disk) {
+namespace {
+
+// Numbers each distinct chunk (by SHA-256) of the contents in the order
+// they list them, the first line of each the chunk's. Most chunks of a
+// release are distinct: only the lines that may share a digest with
+// another, as LoneDigests tells, are looked up by digest, in an index a
+// fraction the size of one of every line.
+void AddContentChunks(const Manifest& remote, std::span<const ContentToBuild> contents, NeededChunks& needed) {
+    const auto eachLine = [&](const auto& take) {
+        for (std::size_t c = 0; c < contents.size(); ++c) {
+            std::uint64_t offset = 0;
+            const ManifestFile& file = remote.files[contents[c].source];
+            for (std::size_t at = file.firstChunk; at < file.firstChunk + file.chunkCount; ++at) {
+                take(c, offset, at);
+                offset += remote.chunks[at].size;
+            }
+        }
+    };
+    std::size_t lines = 0;
+    for (const ContentToBuild& content : contents) lines += remote.files[content.source].chunkCount;
+    LoneDigests lone(lines);
+    eachLine([&](std::size_t, std::uint64_t, std::size_t at) { lone.Count(remote.chunks[at].sha256); });
     // Room for every chunk line of the contents at once: most chunks are
     // distinct, and a list that doubles as it grows would hold half as
     // much again, twice over while it moves.
-    std::size_t lines = 0;
-    for (const ContentToBuild& content : contents) lines += remote.files[content.source].chunkCount;
-    NeededChunks needed(remote.chunks);
-    needed.Reserve(lines);
+    needed.Reserve(lines, contents.size());
     const auto neededDigest = [&](std::uint32_t i) -> const Sha256Digest& { return needed.Stored(i).sha256; };
-    DigestIndex index(neededDigest, lines);
-    for (std::size_t c = 0; c < contents.size(); ++c) {
-        std::uint64_t offset = 0;
-        const ManifestFile& file = remote.files[contents[c].source];
-        for (std::size_t at = file.firstChunk; at < file.firstChunk + file.chunkCount; ++at) {
-            const ManifestChunk& chunk = remote.chunks[at];
-            const auto next = static_cast<std::uint32_t>(needed.size());
-            const std::uint32_t slot = index.FindOrAdd(chunk.sha256, next);
-            if (slot == next)
-                needed.Add(at, {c, offset});
-            else
-                needed.AddTarget(slot, {c, offset});
-            offset += chunk.size;
+    DigestIndex shared(neededDigest, lone.SharedCount());
+    eachLine([&](std::size_t c, std::uint64_t offset, std::size_t at) {
+        const Sha256Digest& digest = remote.chunks[at].sha256;
+        if (lone.Lone(digest)) {
+            needed.Add(at, {c, offset});
+            return;
         }
-    }
-    // The first copy of each chunk the install holds; room made at once
-    // for as many as there can be. A chunk line of a local file is found
-    // among the needed chunks by the first bytes of its digest, all a local
-    // manifest may keep of it: the copy is checked against the whole digest
-    // before it serves.
-    std::vector<bool> installed(local ? needed.size() : 0, false);
-    if (local) needed.ReserveInstalled(std::min(needed.size(), local->chunks.size() + local->chunkKeys.size()));
-    for (std::size_t f = 0; local && f < local->files.size(); ++f) {
-        const ManifestFile& file = local->files[f];
+        const auto next = static_cast<std::uint32_t>(needed.size());
+        const std::uint32_t slot = shared.FindOrAdd(digest, next);
+        if (slot == next)
+            needed.Add(at, {c, offset});
+        else
+            needed.AddTarget(slot, {c, offset});
+    });
+}
+
+// The first copy of each chunk the install holds; room made at once for as
+// many as there can be. A chunk line of a local file is found among the
+// needed chunks by the first bytes of its digest, all a local manifest may
+// keep of it (the first chunk numbered with those bytes where several
+// are): the copy is checked against the whole digest before it serves.
+void AddInstalledCopies(const Manifest& local, const InstalledFiles& disk, NeededChunks& needed) {
+    const auto neededDigest = [&](std::uint32_t i) -> const Sha256Digest& { return needed.Stored(i).sha256; };
+    DigestIndex byDigest(neededDigest, needed.size());
+    for (std::size_t i = 0; i < needed.size(); ++i)
+        byDigest.FindOrAdd(needed.Stored(i).sha256, static_cast<std::uint32_t>(i));
+    std::vector<bool> installed(needed.size(), false);
+    needed.ReserveInstalled(std::min(needed.size(), local.chunks.size() + local.chunkKeys.size()));
+    for (std::size_t f = 0; f < local.files.size(); ++f) {
+        const ManifestFile& file = local.files[f];
         if (file.chunkCount == 0 || disk.FileSize(file.path) != file.size) continue;
         std::uint64_t offset = 0;
         const auto take = [&](const ChunkKey& key) {
-            const std::optional<std::uint32_t> found = index.FindByStart(key.digestStart);
+            const std::optional<std::uint32_t> found = byDigest.FindByStart(key.digestStart);
             if (found && !installed[*found]) {
                 installed[*found] = true;
                 needed.SetInstalled(*found, {f, offset});
             }
             offset += key.size;
         };
-        if (local->HoldsChunks())
-            for (const ManifestChunk& chunk : local->ChunksOf(file)) take(KeyOf(chunk));
+        if (local.HoldsChunks())
+            for (const ManifestChunk& chunk : local.ChunksOf(file)) take(KeyOf(chunk));
         else
-            for (const ChunkKey& key : local->ChunkKeysOf(file)) take(key);
+            for (const ChunkKey& key : local.ChunkKeysOf(file)) take(key);
     }
+}
+
+}  // namespace
+
+NeededChunks ListNeededChunks(const Manifest& remote, std::span<const ContentToBuild> contents,
+                              const Manifest* local, const InstalledFiles& disk) {
+    NeededChunks needed(remote.chunks);
+    AddContentChunks(remote, contents, needed);
+    if (local) AddInstalledCopies(*local, disk, needed);
     needed.Seal();
     return needed;
 }
 
 namespace {
 
+// Sorts `list` by `less` when all but a few of its items are in order, as
+// the chunks of a release are but for those of the files an update changed:
+// each item that stands before a smaller one is set aside, then the items
+// set aside are sorted and merged back from the end. False, with the list
+// in some order of the same items, when more than a sixteenth had to be set
+// aside.
+template <typename Less>
+bool SortAllButAFew(std::vector<std::uint32_t>& list, const Less& less) {
+    const std::size_t limit = list.size() / 16 + 64;
+    std::vector<std::uint32_t> aside;
+    std::size_t kept = 0;  // list[0, kept) in order; then a gap as long as `aside`
+    for (std::size_t at = 0; at < list.size(); ++at) {
+        const std::uint32_t item = list[at];
+        while (kept > 0 && less(item, list[kept - 1])) {
+            if (aside.size() == limit) {
+                std::copy(aside.begin(), aside.end(), list.begin() + static_cast<std::ptrdiff_t>(kept));
+                return false;
+            }
+            aside.push_back(list[--kept]);
+        }
+        list[kept++] = item;
+    }
+    std::sort(aside.begin(), aside.end(), less);
+    for (std::size_t out = list.size(), left = aside.size(); left > 0;) {
+        if (kept > 0 && less(aside[left - 1], list[kept - 1]))
+            list[--out] = list[--kept];
+        else
+            list[--out] = aside[--left];
+    }
+    return true;
+}
+
 // Puts `wanted` in the order the packs hold the chunks: by pack, then
-// offset. Counted out by pack in one pass (a pack holds a few hundred
-// chunks), then each pack's run sorted by offset where it is out of order:
-// a release after some updates keeps most chunks in place and adds the new
-// ones in packs of their own, which a sort of the whole list would move
-// about at many times the cost.
+// offset. A list in order but for a few chunks is sorted as such; any other
+// is dealt out by pack in place (a pack holds a few hundred chunks), then
+// each pack's run sorted by offset where it is out of order.
 void SortByPlace(const NeededChunks& needed, std::vector<std::uint32_t>& wanted) {
     const auto byPlace = [&](std::uint32_t a, std::uint32_t b) {
         const ManifestChunk& x = needed.Stored(a);
         const ManifestChunk& y = needed.Stored(b);
         return x.Pack() != y.Pack() ? x.Pack() < y.Pack() : x.Offset() < y.Offset();
     };
-    if (std::is_sorted(wanted.begin(), wanted.end(), byPlace)) return;
+    if (SortAllButAFew(wanted, byPlace)) return;
+    const auto packOf = [&](std::uint32_t i) { return needed.Stored(i).Pack(); };
     std::uint32_t packs = 0;
-    for (const std::uint32_t i : wanted) packs = std::max(packs, needed.Stored(i).Pack() + 1);
-    // Where each pack's run starts, then, once the list is dealt out, ends.
-    std::vector<std::uint32_t> runs(std::size_t{packs} + 1, 0);
-    for (const std::uint32_t i : wanted) ++runs[needed.Stored(i).Pack() + 1];
-    for (std::size_t p = 1; p <= packs; ++p) runs[p] += runs[p - 1];
-    std::vector<std::uint32_t> sorted(wanted.size());
-    for (const std::uint32_t i : wanted) sorted[runs[needed.Stored(i).Pack()]++] = i;
-    std::vector<std::uint32_t>().swap(wanted);
+    for (const std::uint32_t i : wanted) packs = std::max(packs, packOf(i) + 1);
+    // Where each pack's run ends, then where the next of its chunks goes.
+    std::vector<std::size_t> ends(packs, 0);
+    for (const std::uint32_t i : wanted) ++ends[packOf(i)];
+    for (std::size_t p = 1; p < packs; ++p) ends[p] += ends[p - 1];
+    std::vector<std::size_t> next(packs, 0);
+    for (std::size_t p = 1; p < packs; ++p) next[p] = ends[p - 1];
+    // Each chunk swapped to its pack's run until the one at hand belongs
+    // where it is: every swap puts one chunk in its place for good.
+    for (std::size_t p = 0; p < packs; ++p)
+        while (next[p] < ends[p]) {
+            const std::uint32_t pack = packOf(wanted[next[p]]);
+            if (pack == p)
+                ++next[p];
+            else
+                std::swap(wanted[next[p]], wanted[next[pack]++]);
+        }
     for (std::size_t p = 0; p < packs; ++p) {
-        const auto begin = sorted.begin() + (p == 0 ? 0 : runs[p - 1]);
-        const auto end = sorted.begin() + runs[p];
+        const auto begin = wanted.begin() + static_cast<std::ptrdiff_t>(p == 0 ? 0 : ends[p - 1]);
+        const auto end = wanted.begin() + static_cast<std::ptrdiff_t>(ends[p]);
         if (!std::is_sorted(begin, end, byPlace)) std::sort(begin, end, byPlace);
     }
-    wanted = std::move(sorted);
 }
 
 }  // namespace
 
+RangeChunks::RangeChunks(std::vector<std::uint32_t> chunks) : count_(static_cast<std::uint32_t>(chunks.size())) {
+    list_ = std::make_shared<const std::vector<std::uint32_t>>(std::move(chunks));
+}
+
+RangeChunks::RangeChunks(std::shared_ptr<const std::vector<std::uint32_t>> list, std::size_t first,
+                         std::size_t count)
+    : list_(std::move(list)), first_(static_cast<std::uint32_t>(first)), count_(static_cast<std::uint32_t>(count)) {}
+
+RangeChunks RangeChunks::After(std::size_t skipped) const {
+    skipped = std::min<std::size_t>(skipped, count_);
+    return RangeChunks(list_, first_ + skipped, count_ - skipped);
+}
+
 std::vector<PackRange> JoinIntoRanges(const NeededChunks& needed, std::vector<std::uint32_t> wanted) {
     SortByPlace(needed, wanted);
-    // Each range's extent found first, so that its list of chunks is made
-    // at its size: some ten thousand lists that doubled as they grew would
-    // hold a fifth more.
-    std::vector<PackRange> ranges;
-    for (std::size_t first = 0; first < wanted.size();) {
-        const ManifestChunk& start = needed.Stored(wanted[first]);
+    const auto list = std::make_shared<const std::vector<std::uint32_t>>(std::move(wanted));
+    const std::vector<std::uint32_t>& sorted = *list;
+    // The range that starts with sorted[first], and the position of the
+    // first chunk after it.
+    const auto rangeFrom = [&](std::size_t first, std::size_t& next) {
+        const ManifestChunk& start = needed.Stored(sorted[first]);
         PackRange range{start.Pack(), start.Offset(), start.Offset() + start.storedSize, {}};
-        std::size_t next = first + 1;
-        for (; next < wanted.size(); ++next) {
-            const ManifestChunk& chunk = needed.Stored(wanted[next]);
+        for (next = first + 1; next < sorted.size(); ++next) {
+            const ManifestChunk& chunk = needed.Stored(sorted[next]);
             const std::uint64_t end = chunk.Offset() + chunk.storedSize;
             const bool joins = range.pack == chunk.Pack() && chunk.Offset() >= range.end &&
                                chunk.Offset() - range.end <= kMaxRangeGap && end - range.begin <= kMaxRangeBytes;
             if (!joins) break;
             range.end = end;
         }
-        range.chunks.assign(wanted.begin() + static_cast<std::ptrdiff_t>(first),
-                            wanted.begin() + static_cast<std::ptrdiff_t>(next));
+        return range;
+    };
+    // Counted first, so that the list is made at its size: some ten
+    // thousand ranges in a list that doubled as it grew would hold half as
+    // many again, twice over while it moved.
+    std::size_t count = 0;
+    for (std::size_t first = 0, next = 0; first < sorted.size(); first = next) {
+        rangeFrom(first, next);
+        ++count;
+    }
+    std::vector<PackRange> ranges;
+    ranges.reserve(count);
+    for (std::size_t first = 0, next = 0; first < sorted.size(); first = next) {
+        PackRange range = rangeFrom(first, next);
+        range.chunks = RangeChunks(list, first, next - first);
         ranges.push_back(std::move(range));
-        first = next;
     }
     return ranges;
 }

@@ -3,8 +3,11 @@
 // in the install (a chunk of the old version of any file the local manifest
 // lists), or the server's packs, fetched with as few range requests as
 // makes sense. Portable: the Windows side reads, fetches and writes.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -30,8 +33,8 @@ struct InstalledChunk {
     std::uint64_t offset = 0;
 };
 
-// A number below 2^24 (a content of the plan, a file of a manifest: a
-// manifest of kMaxManifestBytes lists fewer) and an offset below
+// A number below 2^24 (a content of the plan, a file or a chunk line of a
+// manifest: a manifest of kMaxManifestBytes lists fewer) and an offset below
 // kMaxFileSize in two 32-bit words, so that a record of it and one more
 // 32-bit number takes 12 bytes.
 class IndexAndOffset {
@@ -51,7 +54,7 @@ private:
     std::uint32_t low_ = 0;   // the offset's low 32 bits
 };
 static_assert((std::uint64_t{1} << IndexAndOffset::kOffsetBits) == kMaxFileSize);
-// A file line takes at least 74 bytes.
+// A file line takes at least 74 bytes, a chunk line more.
 static_assert(kMaxManifestBytes / 74 < IndexAndOffset::kIndexLimit);
 
 // The places one chunk goes, in list order: the first is held with the
@@ -74,11 +77,13 @@ private:
 
 // Each distinct chunk the contents of a run need, with every place it goes
 // and a copy in the install where an old file holds it. A large game needs
-// close to a million: each takes 12 bytes and no allocation of its own.
-// Most go to one place only and have no copy in the install (none at all
-// on a fresh install): the other places of the chunks that several
-// contents share, and the copies, lie in lists beside, by chunk, found by
-// binary search.
+// close to a million: each takes 8 bytes (its stored line and where in its
+// first content it goes) and no allocation of its own; which content that
+// is, the same for the chunks added one after another, takes 8 bytes a
+// content, found by binary search. Most go to one place only and have no
+// copy in the install (none at all on a fresh install): the other places
+// of the chunks that several contents share, and the copies, lie in lists
+// beside, by chunk, found by binary search.
 class NeededChunks {
 public:
     // `stored`: the list the chunks are numbered in, the remote manifest's
@@ -89,7 +94,7 @@ public:
     bool empty() const noexcept { return chunks_.empty(); }
 
     // Where the server keeps chunk `i`: its first listing.
-    const ManifestChunk& Stored(std::size_t i) const { return stored_[chunks_[i].stored]; }
+    const ManifestChunk& Stored(std::size_t i) const { return stored_[chunks_[i].Index()]; }
     ChunkTargets Targets(std::size_t i) const;
     std::optional<InstalledChunk> Installed(std::size_t i) const;
     // Every place of every chunk numbered from 0 to TargetCount() - 1:
@@ -107,13 +112,21 @@ public:
     void AddTarget(std::size_t i, ChunkTarget target);
     void SetInstalled(std::size_t i, InstalledChunk copy);
     void Seal();
-    void Reserve(std::size_t chunks) { chunks_.reserve(chunks); }
+    // Room for `chunks` chunks whose first places lie in `contents`
+    // contents.
+    void Reserve(std::size_t chunks, std::size_t contents) {
+        chunks_.reserve(chunks);
+        runs_.reserve(contents);
+    }
     void ReserveInstalled(std::size_t copies) { installed_.reserve(copies); }
 
 private:
-    struct Chunk {
-        std::uint32_t stored = 0;
-        IndexAndOffset first;  // content and offset
+    // The chunks from `firstChunk` up to the next run's have their first
+    // places in content `content`; ListNeededChunks adds chunks content
+    // after content, a run a content.
+    struct ContentRun {
+        std::uint32_t firstChunk = 0;
+        std::uint32_t content = 0;
     };
     // A place beyond a chunk's first, or the chunk's copy in the install
     // (file and offset).
@@ -122,14 +135,17 @@ private:
         IndexAndOffset place;
         friend bool operator<(const Beside& a, const Beside& b) { return a.chunk < b.chunk; }
     };
-    static_assert(sizeof(Chunk) == 12 && sizeof(Beside) == 12);
+    static_assert(sizeof(IndexAndOffset) == 8 && sizeof(Beside) == 12);
 
     // The position in morePlaces_ of chunk `i`'s second place, or of the
     // next chunk's when it has none.
     std::size_t FirstMore(std::size_t i) const;
+    // The content of chunk `i`'s first place.
+    std::size_t ContentOf(std::size_t i) const;
 
     std::span<const ManifestChunk> stored_;
-    std::vector<Chunk> chunks_;
+    std::vector<IndexAndOffset> chunks_;  // each chunk's stored line, and its first place's offset
+    std::vector<ContentRun> runs_;        // by firstChunk
     std::vector<Beside> later_;  // the places beyond a chunk's first, until Seal
     // Those, by chunk: the chunk's number and the place.
     std::vector<std::uint32_t> moreChunks_;
@@ -144,12 +160,43 @@ private:
 NeededChunks ListNeededChunks(const Manifest& remote, std::span<const ContentToBuild> contents,
                               const Manifest* local, const InstalledFiles& disk);
 
+// The chunks of one range: a stretch of a list of chunk numbers that the
+// ranges of a plan share, so that some ten thousand ranges need no list
+// each, and a range cut short or copied copies no numbers.
+class RangeChunks {
+public:
+    RangeChunks() = default;
+    // A list of its own.
+    RangeChunks(std::vector<std::uint32_t> chunks);
+    RangeChunks(std::initializer_list<std::uint32_t> chunks) : RangeChunks(std::vector<std::uint32_t>(chunks)) {}
+    // `count` numbers of `list` from `first`.
+    RangeChunks(std::shared_ptr<const std::vector<std::uint32_t>> list, std::size_t first, std::size_t count);
+
+    std::size_t size() const noexcept { return count_; }
+    bool empty() const noexcept { return count_ == 0; }
+    const std::uint32_t* begin() const noexcept { return list_ ? list_->data() + first_ : nullptr; }
+    const std::uint32_t* end() const noexcept { return begin() + count_; }
+    std::uint32_t front() const { return *begin(); }
+    std::uint32_t operator[](std::size_t i) const { return begin()[i]; }
+    // The chunks after the first `skipped` (all of them skipped: none).
+    RangeChunks After(std::size_t skipped) const;
+
+    friend bool operator==(const RangeChunks& a, const RangeChunks& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end());
+    }
+
+private:
+    std::shared_ptr<const std::vector<std::uint32_t>> list_;
+    std::uint32_t first_ = 0;
+    std::uint32_t count_ = 0;
+};
+
 // A piece of one pack to fetch in one request.
 struct PackRange {
     std::uint32_t pack = 0;
     std::uint64_t begin = 0;  // first byte
     std::uint64_t end = 0;    // one past the last byte
-    std::vector<std::uint32_t> chunks;  // indices into the needed chunks, by offset
+    RangeChunks chunks;       // indices into the needed chunks, by offset
 };
 
 // Ranges need no more bytes between two chunks than this: skipping them
@@ -164,7 +211,7 @@ inline constexpr std::uint64_t kMaxRangeBytes = 8u * 1024 * 1024;
 // pack, by offset, neighbours within kMaxRangeGap joined up to
 // kMaxRangeBytes. A chunk that overlaps the one before it starts a range of
 // its own, so every range is read front to back. Ordered by pack, then
-// offset.
+// offset; their chunks share the list `wanted` becomes, sorted in place.
 std::vector<PackRange> JoinIntoRanges(const NeededChunks& needed, std::vector<std::uint32_t> wanted);
 
 // The bytes the ranges download, gaps included: the run's total.

@@ -48,6 +48,8 @@ public:
     std::uint32_t AddContent(std::uint32_t source);
     void AddFile(std::uint32_t content, FileToWrite file);
     void Group();
+    // Room for `files` files and as many contents at most, made at once.
+    void Reserve(std::size_t files);
 
     // Keeps of each content the files `keep(file)` is true for, in their
     // order, and only the contents left with any.
@@ -71,7 +73,10 @@ public:
 private:
     std::vector<ContentToBuild> contents_;
     std::vector<FileToWrite> files_;
-    std::vector<std::uint32_t> contentOfFile_;  // while building: each added file's content
+    // While building, once a file came after a file of a later content:
+    // each added file's content. Until then the files lie grouped already.
+    std::vector<std::uint32_t> contentOfFile_;
+    std::uint32_t lastContent_ = 0;  // of the file added last
 };
 
 }  // namespace velmora::engine

@@ -44,13 +44,14 @@ public:
     }
 
     // The position of an item whose digest begins with `start`, or nothing.
-    // Where several do, any one of them.
+    // Where several do, the one added first if the index never grew (made
+    // with room for all): items alike in their first bytes start their
+    // probes at one slot, and each added later lies further along.
     std::optional<std::uint32_t> FindByStart(const std::array<std::uint8_t, 8>& start) const {
         static_assert(sizeof(std::size_t) <= 8, "the hash is taken from the digest's first bytes");
         Sha256Digest key{};
         std::copy(start.begin(), start.end(), key.begin());
-        const std::size_t mask = slots_.size() - 1;
-        for (std::size_t at = DigestHash{}(key) & mask;; at = (at + 1) & mask) {
+        for (std::size_t at = Home(key);; at = Next(at)) {
             const std::uint32_t slot = slots_[at];
             if (slot == kEmpty) return std::nullopt;
             if (std::equal(start.begin(), start.end(), digestOf_(slot).begin())) return slot;
@@ -60,16 +61,24 @@ public:
 private:
     static constexpr std::uint32_t kEmpty = std::numeric_limits<std::uint32_t>::max();
 
-    static std::size_t SlotsFor(std::size_t items) {
-        std::size_t slots = 16;
-        while (slots < items * 2) slots *= 2;
-        return slots;
+    // At most half full: a probe finds its item or an empty slot in a step
+    // or two. Any number of slots serves (the hash is scaled to it, not
+    // masked), so the table is not rounded up to a power of two.
+    static std::size_t SlotsFor(std::size_t items) { return std::max<std::size_t>(16, items * 2); }
+
+    // Where the probe for `digest` starts: the digest's first bytes mixed,
+    // then scaled to the table. Scaled as they are, digests that differ in
+    // their low bytes alone (as some generated lists' do) would all start
+    // at the table's first slots.
+    std::size_t Home(const Sha256Digest& digest) const {
+        const std::uint64_t mixed = static_cast<std::uint64_t>(DigestHash{}(digest)) * 0x9E3779B97F4A7C15ull;
+        return static_cast<std::size_t>(((mixed >> 32) * slots_.size()) >> 32);
     }
+    std::size_t Next(std::size_t at) const { return at + 1 == slots_.size() ? 0 : at + 1; }
 
     // The slot that holds `digest`'s item, or the empty one where it goes.
     std::size_t Probe(const Sha256Digest& digest) const {
-        const std::size_t mask = slots_.size() - 1;
-        for (std::size_t at = DigestHash{}(digest) & mask;; at = (at + 1) & mask) {
+        for (std::size_t at = Home(digest);; at = Next(at)) {
             const std::uint32_t slot = slots_[at];
             if (slot == kEmpty || digestOf_(slot) == digest) return at;
         }

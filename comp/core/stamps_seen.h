@@ -44,8 +44,12 @@ private:
 
     std::span<const ManifestFile> files_;
     const InstalledFiles& disk_;
-    std::vector<Seen> seen_;            // by position in files_
-    std::vector<std::uint32_t> slots_;  // positions in files_, by the hash of the path; kEmpty where none
+    std::vector<Seen> seen_;  // by position in files_
+    // Positions in files_ by the hash of the path, two thirds full; kEmpty
+    // where none. Above each position (positionBits_ wide) lie further bits
+    // of its path's hash, so that a probe compares few other paths.
+    std::vector<std::uint32_t> slots_;
+    unsigned positionBits_ = 1;
 };
 
 }  // namespace velmora::engine

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <set>
 
@@ -8,6 +9,7 @@
 #include "core/chunk_plan.h"
 #include "core/dropped_files.h"
 #include "core/known_contents.h"
+#include "core/lone_digests.h"
 #include "core/placed_files.h"
 #include "core/stamps_seen.h"
 #include "core/manifest_parse.h"
@@ -356,6 +358,92 @@ TEST(ChunkPlan, EachChunkOnceFromTheInstallOrInJoinedRanges) {
     EXPECT_EQ(RangeBytes(ranges), 3u * k);
 }
 
+// Digests spread over all their bytes, as SHA-256 gives them.
+Sha256Digest SpreadDigest(std::uint64_t seed) {
+    Sha256Digest digest;
+    for (std::size_t b = 0; b < digest.size(); b += 8) {
+        std::uint64_t x = (seed + b) * 0x9E3779B97F4A7C15ull;
+        x = (x ^ (x >> 31)) * 0xBF58476D1CE4E5B9ull;
+        x ^= x >> 29;
+        std::memcpy(digest.data() + b, &x, 8);
+    }
+    return digest;
+}
+
+// Among thousands of contents and chunks, mostly distinct, the few a
+// digest shares with another are told from the lone ones: each distinct
+// content is built once for all its files, and each distinct chunk is
+// numbered once, in list order, with every place it goes, as plain maps by
+// digest number them.
+TEST(ChunkPlan, ThousandsOfChunksMostlyDistinctAreEachNumberedOnce) {
+    std::vector<testing::ListedFile> files;
+    std::map<Sha256Digest, std::vector<std::uint32_t>> filesOfContent;
+    for (std::uint64_t f = 0; f < 400; ++f) {
+        testing::ListedFile file{{SpreadDigest(1'000'000 + f), 0, "f" + std::to_string(f)}, {}};
+        for (std::uint64_t k = 0; k < 10; ++k) {
+            // Every 97th line repeats a chunk of an earlier or the same file.
+            const std::uint64_t line = f * 10 + k;
+            const std::uint64_t seed = line % 97 == 96 ? line - 6 : line;
+            file.chunks.push_back({0, 0, SpreadDigest(seed), 100 + static_cast<std::uint32_t>(seed % 50), 100});
+            file.file.size += file.chunks.back().size;
+        }
+        // Every 41st file has the content of one listed before.
+        if (f % 41 == 40) {
+            file.file.sha256 = files[f - 3].file.sha256;
+            file.chunks = files[f - 3].chunks;
+            file.file.size = files[f - 3].file.size;
+        }
+        filesOfContent[file.file.sha256].push_back(static_cast<std::uint32_t>(f));
+        files.push_back(std::move(file));
+    }
+    const Manifest remote = PlanManifest(1, std::move(files));
+    const UpdatePlan plan = PlanUpdate(nullptr, remote, FakeDisk());
+    ASSERT_EQ(plan.contents.size(), filesOfContent.size());
+    for (const ContentToBuild& content : plan.contents) {
+        std::vector<std::uint32_t> written;
+        for (const FileToWrite& file : plan.contents.FilesOf(content)) written.push_back(file.index);
+        EXPECT_EQ(written, filesOfContent[remote.files[content.source].sha256]) << content.source;
+    }
+    const NeededChunks needed = ListNeededChunks(remote, plan.contents, nullptr, FakeDisk());
+
+    std::map<Sha256Digest, std::size_t> numbers;
+    std::vector<std::vector<std::pair<std::size_t, std::uint64_t>>> places;
+    std::vector<std::size_t> firstLine;
+    for (std::size_t c = 0; c < plan.contents.size(); ++c) {
+        const ManifestFile& file = remote.files[plan.contents[c].source];
+        std::uint64_t offset = 0;
+        for (std::size_t at = file.firstChunk; at < file.firstChunk + file.chunkCount; ++at) {
+            const auto [found, added] = numbers.try_emplace(remote.chunks[at].sha256, numbers.size());
+            if (added) {
+                places.emplace_back();
+                firstLine.push_back(at);
+            }
+            places[found->second].push_back({c, offset});
+            offset += remote.chunks[at].size;
+        }
+    }
+    ASSERT_LT(numbers.size(), 4000u);
+    ASSERT_EQ(needed.size(), numbers.size());
+    for (std::size_t i = 0; i < needed.size(); ++i) {
+        EXPECT_EQ(&needed.Stored(i), &remote.chunks[firstLine[i]]) << i;
+        const ChunkTargets targets = needed.Targets(i);
+        ASSERT_EQ(targets.size(), places[i].size()) << i;
+        for (std::size_t t = 0; t < targets.size(); ++t) {
+            EXPECT_EQ(targets[t].content, places[i][t].first) << i;
+            EXPECT_EQ(targets[t].offset, places[i][t].second) << i;
+        }
+    }
+
+    // Of distinct digests few share a bucket; a digest counted twice never
+    // passes for lone.
+    LoneDigests lone(numbers.size() + 1);
+    for (const auto& [digest, number] : numbers) lone.Count(digest);
+    EXPECT_LT(lone.SharedCount(), numbers.size() / 4);
+    const Sha256Digest twin = SpreadDigest(5);
+    lone.Count(twin);
+    EXPECT_FALSE(lone.Lone(twin));
+}
+
 // The compact records give back the largest content, file and offset
 // numbers whole, each chunk's places in the order they were added however
 // the chunks' additions interleave, a distinct number for every place, and
@@ -413,25 +501,34 @@ TEST(ChunkPlan, RangesBridgeSmallGapsUpToTheirLimit) {
     add(0, 2000 + 2 * kMaxRangeGap + 1, 1000);      // one byte too far
     add(1, 0, 1000);                                // another pack
     for (std::uint64_t at = 0; at < kMaxRangeBytes + kMaxChunkSize; at += kMaxChunkSize) add(2, at, kMaxChunkSize);
+    for (std::uint64_t at = 0; at < 300 * 1000; at += 1000) add(3, at, 1000);  // one range of many chunks
     NeededChunks needed(stored);
     std::vector<std::uint32_t> all;
     for (std::size_t i = 0; i < stored.size(); ++i) all.push_back(static_cast<std::uint32_t>(needed.Add(i, {})));
     needed.Seal();
     const std::vector<PackRange> ranges = JoinIntoRanges(needed, all);
-    ASSERT_EQ(ranges.size(), 5u);
+    ASSERT_EQ(ranges.size(), 6u);
     EXPECT_EQ(ranges[0].chunks.size(), 2u);
     EXPECT_EQ(ranges[1].begin, 2000 + 2 * kMaxRangeGap + 1);
     EXPECT_EQ(ranges[2].pack, 1u);
     EXPECT_EQ(ranges[3].end - ranges[3].begin, kMaxRangeBytes);
     EXPECT_EQ(ranges[4].chunks.size(), 1u);
+    EXPECT_EQ(ranges[5].chunks.size(), 300u);
+    // Out of order throughout, and in order but for a few chunks of a later
+    // pack listed early and the last listed first.
     std::vector<std::uint32_t> shuffled(all.rbegin(), all.rend());
     std::rotate(shuffled.begin(), shuffled.begin() + 3, shuffled.end());
-    const std::vector<PackRange> again = JoinIntoRanges(needed, shuffled);
-    ASSERT_EQ(again.size(), ranges.size());
-    for (std::size_t r = 0; r < ranges.size(); ++r) {
-        EXPECT_EQ(again[r].pack, ranges[r].pack) << r;
-        EXPECT_EQ(again[r].begin, ranges[r].begin) << r;
-        EXPECT_EQ(again[r].chunks, ranges[r].chunks) << r;
+    std::vector<std::uint32_t> fewAstray = all;
+    std::rotate(fewAstray.begin() + 1, fewAstray.begin() + 21, fewAstray.begin() + 50);
+    std::rotate(fewAstray.begin(), fewAstray.end() - 1, fewAstray.end());
+    for (const std::vector<std::uint32_t>& order : {shuffled, fewAstray}) {
+        const std::vector<PackRange> again = JoinIntoRanges(needed, order);
+        ASSERT_EQ(again.size(), ranges.size());
+        for (std::size_t r = 0; r < ranges.size(); ++r) {
+            EXPECT_EQ(again[r].pack, ranges[r].pack) << r;
+            EXPECT_EQ(again[r].begin, ranges[r].begin) << r;
+            EXPECT_EQ(again[r].chunks, ranges[r].chunks) << r;
+        }
     }
 }
 
