@@ -41,7 +41,10 @@ Result<std::vector<std::uint32_t>> ContentBuild::Prepare(
 
     needed_ = ListNeededChunks(remote_, building_, local_, game_);
     placed_.assign(needed_.TargetCount(), false);
+    // Room for every chunk at once: a list that doubles as it grows holds
+    // its old and new room together, for a large game some 6 MiB.
     std::vector<std::uint32_t> wanted;
+    wanted.reserve(needed_.size());
     OpenBuild open;
     for (std::size_t i = 0; i < needed_.size(); ++i) {
         if (cancel_.Raised()) return Stopped();

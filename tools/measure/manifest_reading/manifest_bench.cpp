@@ -153,6 +153,7 @@ int GameRow(const char* what, const std::string& remoteFile, const std::string* 
     const ApplyPlan plan = PlanApply(inputs, KnownContents(&record, localManifest, nullptr), disk);
     const NeededChunks needed = ListNeededChunks(remote.Value(), plan.contents, localManifest, disk);
     std::vector<std::uint32_t> wanted;
+    wanted.reserve(needed.size());
     for (std::size_t i = 0; i < needed.size(); ++i)
         if (!needed.Installed(i)) wanted.push_back(static_cast<std::uint32_t>(i));
     const std::size_t fetched = wanted.size();
