@@ -3,6 +3,7 @@
 // block of their own behind one pointer. A large game lists a few hundred
 // thousand files, and a std::string takes 24 to 32 bytes in each besides
 // the block it allocates for a path of more than 15 bytes, as most are.
+#include <concepts>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -41,7 +42,13 @@ public:
     bool empty() const { return !block_; }
     std::size_t size() const { return View().size(); }
 
-    friend bool operator==(const ManifestPath& path, std::string_view text) { return path.View() == text; }
+    friend bool operator==(const ManifestPath& a, const ManifestPath& b) { return a.View() == b.View(); }
+    // With any text: a std::string, a std::string_view, a literal.
+    template <typename Text>
+        requires std::convertible_to<const Text&, std::string_view> && (!std::same_as<Text, ManifestPath>)
+    friend bool operator==(const ManifestPath& path, const Text& text) {
+        return path.View() == std::string_view(text);
+    }
     friend std::string operator+(std::string text, const ManifestPath& path) { return text.append(path.View()); }
     friend std::string operator+(const ManifestPath& path, const std::string& text) {
         return std::string(path.View()).append(text);
