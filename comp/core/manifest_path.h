@@ -15,15 +15,17 @@ namespace velmora::engine {
 class ManifestPath {
 public:
     ManifestPath() = default;
-    ManifestPath(std::string_view text) {  // NOLINT: converts as a std::string would
+    // Made from text, and read as a std::string_view, without a word: a path
+    // stands where a std::string stood.
+    ManifestPath(std::string_view text) {
         if (text.empty()) return;
         const auto size = static_cast<std::uint32_t>(text.size());
         block_ = std::make_unique_for_overwrite<char[]>(sizeof size + text.size());
         std::memcpy(block_.get(), &size, sizeof size);
         std::memcpy(block_.get() + sizeof size, text.data(), text.size());
     }
-    ManifestPath(const char* text) : ManifestPath(std::string_view(text)) {}  // NOLINT
-    ManifestPath(const std::string& text) : ManifestPath(std::string_view(text)) {}  // NOLINT
+    ManifestPath(const char* text) : ManifestPath(std::string_view(text)) {}
+    ManifestPath(const std::string& text) : ManifestPath(std::string_view(text)) {}
     ManifestPath(const ManifestPath& other) : ManifestPath(other.View()) {}
     ManifestPath(ManifestPath&&) noexcept = default;
     ManifestPath& operator=(const ManifestPath& other) {
@@ -38,7 +40,7 @@ public:
         std::memcpy(&size, block_.get(), sizeof size);
         return std::string_view(block_.get() + sizeof size, size);
     }
-    operator std::string_view() const { return View(); }  // NOLINT
+    operator std::string_view() const { return View(); }
     bool empty() const { return !block_; }
     std::size_t size() const { return View().size(); }
 
