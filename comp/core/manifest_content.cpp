@@ -1,7 +1,6 @@
 #include "core/manifest_content.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <span>
 #include <unordered_set>
@@ -19,30 +18,43 @@ EngineError FileError(const ManifestFile& file, std::string_view problem) {
     return InvalidFormat("file '" + file.path + "': " + std::string(problem));
 }
 
+// The numbers 0 to `count` - 1 dealt out by `groupOf(i)`, below `groups`:
+// each group's numbers in a stretch of the list, in numeric order, counted
+// into place in one pass; `ends[g]` is where group g's stretch ends.
+struct DealtOut {
+    std::vector<std::uint32_t> order;
+    std::vector<std::uint32_t> ends;
+};
+
+template <typename GroupOf>
+DealtOut DealOut(std::size_t count, std::size_t groups, GroupOf groupOf) {
+    DealtOut dealt{std::vector<std::uint32_t>(count), std::vector<std::uint32_t>(groups, 0)};
+    for (std::size_t i = 0; i < count; ++i) ++dealt.ends[groupOf(i)];
+    for (std::size_t g = 1; g < groups; ++g) dealt.ends[g] += dealt.ends[g - 1];
+    // Each group's next free slot from its end, the numbers taken from the last.
+    std::vector<std::uint32_t> next = dealt.ends;
+    for (std::size_t i = count; i-- > 0;) dealt.order[--next[groupOf(i)]] = static_cast<std::uint32_t>(i);
+    return dealt;
+}
+
 // The numbers 0 to `count` - 1 ordered by pack, `packOf(i)` below
 // `packCount`, then within each pack by `less`, ties in numeric order. The
-// packs are counted into place, each number in its pack's stretch of the
-// list in numeric order: one pass, where a sort of close to a million
-// numbers by place takes several. A publisher fills each pack in the order
-// of the lines, so a stretch is seldom out of order; only such a stretch is
-// sorted. A release that adds packs after those of the one before lists
-// the lines of the later packs among the others: the whole list is out of
-// order, its stretches are not.
+// packs are dealt out (DealOut): one pass, where a sort of close to a
+// million numbers by place takes several. A publisher fills each pack in
+// the order of the lines, so a stretch is seldom out of order; only such a
+// stretch is sorted. A release that adds packs after those of the one
+// before lists the lines of the later packs among the others: the whole
+// list is out of order, its stretches are not.
 template <typename PackOf, typename Less>
 std::vector<std::uint32_t> LinesInPackOrder(std::size_t count, std::size_t packCount, PackOf packOf, Less less) {
-    std::vector<std::uint32_t> ends(packCount + 1, 0);
-    for (std::size_t i = 0; i < count; ++i) ++ends[packOf(i) + 1];
-    for (std::size_t p = 1; p < ends.size(); ++p) ends[p] += ends[p - 1];
-    std::vector<std::uint32_t> order(count);
-    // Each pack's next free slot: its stretch's start, moved to its end.
-    for (std::size_t i = 0; i < count; ++i) order[ends[packOf(i)]++] = static_cast<std::uint32_t>(i);
-    auto begin = order.begin();
-    for (std::size_t p = 0; p < packCount; ++p) {
-        const auto end = order.begin() + ends[p];
-        if (!std::is_sorted(begin, end, less)) std::stable_sort(begin, end, less);
-        begin = end;
+    DealtOut dealt = DealOut(count, packCount, packOf);
+    auto begin = dealt.order.begin();
+    for (const std::uint32_t end : dealt.ends) {
+        const auto stretchEnd = dealt.order.begin() + end;
+        if (!std::is_sorted(begin, stretchEnd, less)) std::stable_sort(begin, stretchEnd, less);
+        begin = stretchEnd;
     }
-    return order;
+    return std::move(dealt.order);
 }
 
 // Every chunk line of the manifest in list order, numbered across files, and
@@ -104,31 +116,15 @@ std::vector<std::uint32_t> FirstOfEachContent(const std::vector<ManifestFile>& f
     return first;
 }
 
-// The numbers 0 to `count` - 1 dealt out by `byteOf(i)`: the list, each
-// byte's numbers in numeric order, and where each byte's stretch ends. The
-// checks of chunk digests look each stretch up in a table of its own, a
-// 256th of one table for every line: a large game lists close to a
-// million, whose one table took 8 MiB.
-template <typename ByteOf>
-std::pair<std::vector<std::uint32_t>, std::array<std::uint32_t, 256>> DealtOutByByte(std::size_t count,
-                                                                                     ByteOf byteOf) {
-    std::array<std::uint32_t, 256> ends{};
-    for (std::size_t i = 0; i < count; ++i) ++ends[byteOf(i)];
-    for (std::size_t b = 1; b < ends.size(); ++b) ends[b] += ends[b - 1];
-    std::vector<std::uint32_t> dealt(count);
-    for (std::size_t i = count; i-- > 0;) dealt[--ends[byteOf(i)]] = static_cast<std::uint32_t>(i);
-    for (std::size_t b = 0; b + 1 < ends.size(); ++b) ends[b] = ends[b + 1];
-    ends.back() = static_cast<std::uint32_t>(count);
-    return {std::move(dealt), ends};
-}
-
 // For each chunk line, whether the first line with its SHA-256 gives
 // another size. Looked up by digest rather than sorted by it: sorting close
 // to a million digests took most of the time a large manifest's checks take.
 // The lines are dealt out by their digest's last byte (the table hashes the
-// first ones), and each stretch, in line order, is looked up on its own.
+// first ones), and each stretch, in line order, is looked up in a table of
+// its own: a 256th of one for every line, which for a large game's close
+// to a million took 8 MiB.
 std::vector<bool> ChunkSizeDiffers(const ChunkLines& lines) {
-    const auto [dealt, ends] = DealtOutByByte(lines.Size(), [&](std::size_t line) { return lines[line].sha256.back(); });
+    const auto [dealt, ends] = DealOut(lines.Size(), 256, [&](std::size_t line) { return lines[line].sha256.back(); });
     std::vector<bool> differs(lines.Size(), false);
     std::uint32_t begin = 0;
     for (const std::uint32_t end : ends) {
@@ -216,7 +212,7 @@ const char* ChunkLineProblem(std::uint32_t size, std::uint32_t storedSize, std::
 // open-addressing table of line numbers of its own, as DigestIndex keeps.
 bool ChunkSizesAgreeByKey(std::span<const ChunkKey> keys) {
     constexpr std::uint32_t kEmpty = 0xffffffffu;
-    const auto [dealt, ends] = DealtOutByByte(keys.size(), [&](std::size_t k) { return keys[k].digestStart.back(); });
+    const auto [dealt, ends] = DealOut(keys.size(), 256, [&](std::size_t k) { return keys[k].digestStart.back(); });
     std::vector<std::uint32_t> table;
     std::uint32_t begin = 0;
     for (const std::uint32_t end : ends) {
