@@ -87,22 +87,24 @@ Result<bool> SameDigests(const SignedPartReading& read,
 }
 
 // The signed part read as ParseManifestBody reads it, the chunk lines then
-// cut to their keys.
-Result<Manifest> ReadWhole(const SignedPartReading& read, std::size_t expectedFiles, std::size_t expectedChunks) {
+// cut to their keys unless `kept` wants their places: those a manifest
+// whose lines are kept whole has in them.
+Result<Manifest> ReadWhole(const SignedPartReading& read, std::size_t expectedFiles, std::size_t expectedChunks,
+                           ChunkLinesKept kept) {
     ManifestBodyReader reader(expectedFiles, expectedChunks);
     if (auto fed = read([&](std::string_view piece) { return reader.Feed(piece); }); !fed) return fed.Error();
     auto manifest = reader.Finish();
     if (!manifest) return manifest.Error();
-    manifest.Value().KeepOnlyChunkKeys();
+    if (kept == ChunkLinesKept::KeysOnly) manifest.Value().KeepOnlyChunkKeys();
     return manifest;
 }
 
 }  // namespace
 
 Result<Manifest> ReadManifestKeysOnly(const SignedPartReading& read, std::size_t expectedFiles,
-                                      std::size_t expectedChunks) {
+                                      std::size_t expectedChunks, ChunkLinesKept kept) {
     auto reading = [&]() -> Result<KeysOnlyReading> {
-        ManifestBodyReader reader(expectedFiles, expectedChunks, ChunkLinesKept::KeysOnly);
+        ManifestBodyReader reader(expectedFiles, expectedChunks, kept);
         if (auto fed = read([&](std::string_view piece) { return reader.Feed(piece); }); !fed) return fed.Error();
         return reader.FinishKeysOnly();
     }();
@@ -115,7 +117,7 @@ Result<Manifest> ReadManifestKeysOnly(const SignedPartReading& read, std::size_t
         if (same.Value()) return std::move(keys.manifest);
     }
     keys = KeysOnlyReading{};
-    return ReadWhole(read, expectedFiles, expectedChunks);
+    return ReadWhole(read, expectedFiles, expectedChunks, kept);
 }
 
 }  // namespace velmora::engine

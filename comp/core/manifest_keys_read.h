@@ -9,6 +9,7 @@
 
 #include "core/engine_status.h"
 #include "core/manifest.h"
+#include "core/manifest_parse.h"
 
 namespace velmora::engine {
 
@@ -23,8 +24,10 @@ using SignedPartReading = std::function<Result<void>(const std::function<Result<
 // their whole digests are compared; and whole, as ParseManifestBody reads
 // it, where only that can tell: a refusal (whose reason it then gives) or
 // lines of different sizes whose digests begin alike. `expectedFiles`,
-// `expectedChunks`: as ManifestBodyReader takes them.
+// `expectedChunks`: as ManifestBodyReader takes them. With `kept`
+// KeysAndPlaces, the lines' places are kept beside their keys; a manifest
+// read whole then keeps its chunk lines whole.
 Result<Manifest> ReadManifestKeysOnly(const SignedPartReading& read, std::size_t expectedFiles,
-                                      std::size_t expectedChunks);
+                                      std::size_t expectedChunks, ChunkLinesKept kept = ChunkLinesKept::KeysOnly);
 
 }  // namespace velmora::engine

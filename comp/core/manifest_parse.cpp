@@ -187,6 +187,8 @@ public:
 
     Result<void> Take(std::string_view line) {
         ++number_;
+        lineStart_ = nextLineStart_;
+        nextLineStart_ += line.size() + 1;
         if (number_ == 1) return ParseHeaderLine(line, manifest_);
         if (number_ <= 1 + kKeys.size()) return ParseKeyLine(number_ - 2, line, number_, manifest_);
         return TakeBodyLine(line);
@@ -203,6 +205,10 @@ public:
     Result<KeysOnlyReading> FinishKeysOnly() {
         if (auto keys = KeyLinesRead(); !keys) return keys.Error();
         ChunkKeysVerdict verdict = CheckChunkKeysContent(manifest_, places_, storedSizes_);
+        if (kept_ == ChunkLinesKept::KeysAndPlaces) {
+            manifest_.chunkPlaces = std::move(places_);
+            manifest_.chunkStoredSizes = std::move(storedSizes_);
+        }
         std::vector<std::uint64_t>().swap(places_);
         std::vector<std::uint32_t>().swap(storedSizes_);
         return KeysOnlyReading{std::move(manifest_), std::move(verdict)};
@@ -271,6 +277,7 @@ private:
         manifest_.chunkKeys.reserve(expectedChunks_);
         places_.reserve(expectedChunks_);
         storedSizes_.reserve(expectedChunks_);
+        if (kept_ == ChunkLinesKept::KeysAndPlaces) manifest_.chunkLineStarts.reserve(expectedChunks_);
     }
 
     std::size_t ChunkCount() const {
@@ -285,6 +292,7 @@ private:
         manifest_.chunkKeys.push_back(KeyOf(chunk));
         places_.push_back(StoredPlace(chunk.Pack(), chunk.Offset()));
         storedSizes_.push_back(chunk.storedSize);
+        if (kept_ == ChunkLinesKept::KeysAndPlaces) manifest_.chunkLineStarts.push_back(static_cast<std::uint32_t>(lineStart_));
     }
 
     Manifest manifest_;
@@ -292,8 +300,11 @@ private:
     std::size_t expectedFiles_;
     std::size_t expectedChunks_;
     ChunkLinesKept kept_;
+    // Where the line being read begins in the text, and the next one.
+    std::size_t lineStart_ = 0;
+    std::size_t nextLineStart_ = 0;
     // Keys-only: of each chunk line, what the content checks need beyond
-    // its key, until they are done.
+    // its key, until they are done (or kept, with the places).
     std::vector<std::uint64_t> places_;
     std::vector<std::uint32_t> storedSizes_;
 };
@@ -338,7 +349,7 @@ Result<Manifest> ManifestBodyReader::Finish() {
 }
 
 Result<KeysOnlyReading> ManifestBodyReader::FinishKeysOnly() {
-    if (kept_ != ChunkLinesKept::KeysOnly) return InvalidFormat("a reader of whole chunk lines finishes with Finish");
+    if (kept_ == ChunkLinesKept::Whole) return InvalidFormat("a reader of whole chunk lines finishes with Finish");
     if (auto ended = Ended(); !ended) return ended.Error();
     return state_->lines.FinishKeysOnly();
 }

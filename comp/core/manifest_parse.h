@@ -29,10 +29,12 @@ Result<ManifestParts> SplitSignatureLine(std::string_view bytes);
 // duplicates). Call it only on a part whose signature checked out.
 Result<Manifest> ParseManifestBody(std::string_view signedPart);
 
-// What a reader keeps of each chunk line: all of it, or only its ChunkKey
+// What a reader keeps of each chunk line: all of it; only its ChunkKey
 // (Manifest::chunkKeys) for a manifest read for its files and the copies
-// they hold.
-enum class ChunkLinesKept { Whole, KeysOnly };
+// they hold; or its key, its stored place and size and where the line
+// begins (Manifest::chunkPlaces and beside), for a release whose chunks'
+// whole digests are read again from the text as they are checked.
+enum class ChunkLinesKept { Whole, KeysOnly, KeysAndPlaces };
 
 // A manifest read keys-only, with what CheckChunkKeysContent told of it:
 // ReadManifestKeysOnly (manifest_keys_read.h) settles the rest.
@@ -61,8 +63,9 @@ public:
     Result<void> Feed(std::string_view piece);
     // Of a reader that keeps chunk lines whole.
     Result<Manifest> Finish();
-    // Of a reader that keeps their keys: every refusal of a line is
-    // Finish's; the content rules are CheckChunkKeysContent's.
+    // Of a reader that keeps their keys (with their places or not): every
+    // refusal of a line is Finish's; the content rules are
+    // CheckChunkKeysContent's.
     Result<KeysOnlyReading> FinishKeysOnly();
 
 private:

@@ -98,7 +98,8 @@ inline Result<SignedManifest> ReadInPieces(std::string_view bytes, std::size_t p
 
 // The text's signed part read keys-only (ReadManifestKeysOnly) in pieces of
 // `piece` bytes; `reads` counts the times it is read.
-inline Result<Manifest> ReadKeysInPieces(std::string_view bytes, std::size_t piece, int& reads) {
+inline Result<Manifest> ReadKeysInPieces(std::string_view bytes, std::size_t piece, int& reads,
+                                         ChunkLinesKept kept = ChunkLinesKept::KeysOnly) {
     const auto split = SplitSignatureLine(bytes);
     if (!split) return split.Error();
     const std::string_view part = split.Value().signedPart;
@@ -108,7 +109,7 @@ inline Result<Manifest> ReadKeysInPieces(std::string_view bytes, std::size_t pie
             if (auto taken = take(part.substr(at, piece)); !taken) return taken;
         return {};
     };
-    return ReadManifestKeysOnly(read, 0, 0);
+    return ReadManifestKeysOnly(read, 0, 0, kept);
 }
 
 // For tests of what the parser reads, whatever the signature: the text goes
@@ -128,6 +129,39 @@ inline void ExpectHeadAgrees(std::string_view bytes, const Result<SignedManifest
         EXPECT_EQ(Manifest({all.version, all.expires, all.minUpdater, {}, {}, {}, {}, all.format}), head.Value());
     } else if (!head) {
         EXPECT_EQ(whole.Error().reason, head.Error().reason);
+    }
+}
+
+// Read with its places, a manifest keeps of each chunk line what the whole
+// reading has of it but the digest, and where the line begins: a chunk
+// line there, with that digest. Or, read whole where the keys cannot tell,
+// the whole reading's manifest; or its refusal.
+inline void ExpectPlacesAgree(std::string_view bytes, std::size_t piece, const Result<SignedManifest>& whole) {
+    int reads = 0;
+    const auto placed = ReadKeysInPieces(bytes, piece, reads, ChunkLinesKept::KeysAndPlaces);
+    ASSERT_EQ(whole.Ok(), placed.Ok()) << (whole ? placed.Error().reason : whole.Error().reason);
+    if (!whole) {
+        EXPECT_EQ(whole.Error().reason, placed.Error().reason);
+        return;
+    }
+    const Manifest& all = whole.Value().manifest;
+    const Manifest& lean = placed.Value();
+    if (lean.HoldsChunks()) {
+        EXPECT_EQ(lean, all);
+        return;
+    }
+    ASSERT_EQ(lean.chunkKeys.size(), all.chunks.size());
+    ASSERT_EQ(lean.chunkPlaces.size(), all.chunks.size());
+    ASSERT_EQ(lean.chunkStoredSizes.size(), all.chunks.size());
+    ASSERT_EQ(lean.chunkLineStarts.size(), all.chunks.size());
+    for (std::size_t i = 0; i < all.chunks.size(); ++i) {
+        const ManifestChunk& chunk = all.chunks[i];
+        EXPECT_EQ(lean.chunkKeys[i], KeyOf(chunk)) << i;
+        EXPECT_EQ(lean.chunkPlaces[i], StoredPlace(chunk.Pack(), chunk.Offset())) << i;
+        EXPECT_EQ(lean.chunkStoredSizes[i], chunk.storedSize) << i;
+        const std::string_view line = bytes.substr(lean.chunkLineStarts[i], bytes.find('\n', lean.chunkLineStarts[i]) - lean.chunkLineStarts[i]);
+        EXPECT_TRUE(line.starts_with("chunk ")) << i << ": " << line;
+        EXPECT_NE(line.find(" " + ToHex(chunk.sha256) + " "), std::string_view::npos) << i << ": " << line;
     }
 }
 
@@ -155,6 +189,7 @@ inline Result<SignedManifest> ParseAnySigned(std::string_view bytes) {
         EXPECT_EQ(whole.Error().reason, keys.Error().reason);
     }
     ExpectHeadAgrees(bytes, whole);
+    ExpectPlacesAgree(bytes, piece, whole);
     return whole;
 }
 
