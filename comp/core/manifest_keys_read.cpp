@@ -40,21 +40,12 @@ public:
 
 private:
     void Take(std::string_view line) {
-        constexpr std::string_view kChunk = "chunk ";
-        if (!line.starts_with(kChunk)) return;
+        if (!line.starts_with("chunk ")) return;
         const std::uint32_t number = chunkLine_++;
         if (next_ == wanted_.size() || wanted_[next_] != number) return;
-        // `chunk <pack> <offset> <sha256> ...`
-        std::string_view rest = line.substr(kChunk.size());
-        for (int field = 0; field < 2; ++field) {
-            const std::size_t blank = FindByte(rest, ' ');
-            if (blank == std::string_view::npos) {
-                sound_ = false;
-                return;
-            }
-            rest.remove_prefix(blank + 1);
-        }
-        sound_ = sound_ && FromHex(rest.substr(0, FindByte(rest, ' ')), digests_[next_]);
+        const std::optional<Sha256Digest> digest = ChunkLineDigest(line);
+        sound_ = sound_ && digest;
+        if (digest) digests_[next_] = *digest;
         ++next_;
     }
 
@@ -100,6 +91,20 @@ Result<Manifest> ReadWhole(const SignedPartReading& read, std::size_t expectedFi
 }
 
 }  // namespace
+
+std::optional<Sha256Digest> ChunkLineDigest(std::string_view line) {
+    constexpr std::string_view kChunk = "chunk ";
+    if (!line.starts_with(kChunk)) return std::nullopt;
+    std::string_view rest = line.substr(kChunk.size());
+    for (int field = 0; field < 2; ++field) {
+        const std::size_t blank = FindByte(rest, ' ');
+        if (blank == std::string_view::npos) return std::nullopt;
+        rest.remove_prefix(blank + 1);
+    }
+    Sha256Digest digest;
+    if (!FromHex(rest.substr(0, FindByte(rest, ' ')), digest)) return std::nullopt;
+    return digest;
+}
 
 Result<Manifest> ReadManifestKeysOnly(const SignedPartReading& read, std::size_t expectedFiles,
                                       std::size_t expectedChunks, ChunkLinesKept kept) {

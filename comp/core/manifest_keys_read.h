@@ -5,6 +5,7 @@
 // times their size, is never held.
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string_view>
 
 #include "core/engine_status.h"
@@ -12,6 +13,12 @@
 #include "core/manifest_parse.h"
 
 namespace velmora::engine {
+
+// The digest of a chunk line, "chunk <pack> <offset> <sha256> ...", its
+// '\n' cut off or not; nothing when the line is not one. For lines of a
+// text read and checked before: the fields ahead of the digest are only
+// skipped.
+std::optional<Sha256Digest> ChunkLineDigest(std::string_view line);
 
 // Gives the signed part of a manifest to `take` in pieces, from its start,
 // each time it is called.

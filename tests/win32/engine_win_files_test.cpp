@@ -5,12 +5,17 @@
 #include <windows.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <atomic>
+#include <random>
 #include <string>
 #include <thread>
 
 #include "core/hex.h"
+#include "core/manifest_parse.h"
+#include "core/manifest_write.h"
 #include "win/chunk_check_win.h"
+#include "win/chunk_digests_win.h"
 #include "win/engine_records_win.h"
 #include "win/file_ops_win.h"
 #include "win/folder_lock_win.h"
@@ -307,6 +312,64 @@ TEST(EngineWinFiles, LocalManifestIsWrittenInOneStepAndReadBackOnlyWhenSigned) {
     WriteTextFile(path, forged);
     EXPECT_FALSE(ReadLocalManifest(path).has_value()) << "a local manifest that does not check out counts as absent";
     EXPECT_FALSE(ReadLocalManifest(libs / L"missing.vel").has_value());
+}
+
+// A release read with its chunk lines' places gives each line's digest
+// again from its text, in whatever order they are asked for, lines far
+// apart and close together; where a line start is not a chunk line's, it
+// says so.
+TEST(EngineWinFiles, ChunkDigestsAreReadAgainFromTheHeldText) {
+    TestFolder folder;
+    const std::wstring path = folder / L"gamedata.vel";
+    Manifest release{1, 4102444800, 1, {}, {}, {}, {}};
+    std::uint64_t stored = 0;
+    for (std::uint32_t f = 0; f < 3000; ++f) {
+        Sha256Digest content{};
+        content[0] = static_cast<std::uint8_t>(f);
+        content[1] = static_cast<std::uint8_t>(f >> 8);
+        content[2] = 0xF0;
+        std::vector<ManifestChunk> chunks;
+        for (std::uint32_t c = 0; c < 2; ++c) {
+            Sha256Digest digest = content;
+            digest[2] = static_cast<std::uint8_t>(c);
+            chunks.emplace_back(0, stored, digest, 100, 100);
+            stored += 100;
+        }
+        release.AddFile({content, 200, "data/file" + std::to_string(f) + ".pak"}, chunks);
+    }
+    release.packs.push_back({Sha256Digest{}, stored});
+    const std::string body = ManifestBody(release);
+    WriteTextFile(path, body);
+    ManifestBodyReader reader(0, 0, ChunkLinesKept::KeysAndPlaces);
+    ASSERT_TRUE(reader.Feed(body));
+    auto lean = reader.FinishKeysOnly();
+    ASSERT_TRUE(lean) << lean.Error().reason;
+    const std::vector<std::uint32_t>& starts = lean.Value().manifest.chunkLineStarts;
+    ASSERT_EQ(starts.size(), release.chunks.size());
+    ASSERT_GT(body.size(), 4u * 64 * 1024);
+
+    std::vector<std::uint32_t> lines(release.chunks.size());
+    for (std::uint32_t i = 0; i < lines.size(); ++i) lines[i] = i;
+    std::shuffle(lines.begin(), lines.end(), std::mt19937(7));
+    lines.resize(2000);
+    lines.push_back(lines.front());
+    lines.push_back(static_cast<std::uint32_t>(release.chunks.size() - 1));
+    auto held = OpenForReadingAlone(path);
+    ASSERT_TRUE(held);
+    const ChunkDigests digests(std::move(held).Value(), path, starts);
+    const auto read = digests.Of(lines);
+    ASSERT_TRUE(read) << read.Error().reason;
+    ASSERT_EQ(read.Value().size(), lines.size());
+    for (std::size_t k = 0; k < lines.size(); ++k) EXPECT_EQ(read.Value()[k], release.chunks[lines[k]].sha256) << k;
+
+    std::vector<std::uint32_t> misplaced = starts;
+    misplaced[5] = 0;
+    auto again = OpenForReadingAlone(path);
+    ASSERT_TRUE(again);
+    const std::uint32_t fifth[] = {4, 5};
+    const auto refused = ChunkDigests(std::move(again).Value(), path, misplaced).Of(fifth);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.Error().status, EngineStatus::InvalidFormat);
 }
 
 // The record of placed files is written in pieces of 64 KiB and read in
