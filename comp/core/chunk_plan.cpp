@@ -65,11 +65,11 @@ void NeededChunks::Seal() {
 
 namespace {
 
-// Numbers each distinct chunk (by SHA-256) of the contents in the order
-// they list them, the first line of each the chunk's. Most chunks of a
-// release are distinct: only the lines that may share a digest with
-// another, as LoneDigests tells, are looked up by digest, in an index a
-// fraction the size of one of every line.
+// Numbers each distinct chunk of the contents in the order they list them,
+// the first line of each the chunk's. Most chunks of a release are
+// distinct: only the lines that may share an identity with another, as
+// LoneDigests tells, are looked up by it, in an index a fraction the size
+// of one of every line.
 void AddContentChunks(const Manifest& remote, std::span<const ContentToBuild> contents, NeededChunks& needed) {
     const auto eachLine = [&](const auto& take) {
         for (std::size_t c = 0; c < contents.size(); ++c) {
@@ -77,28 +77,28 @@ void AddContentChunks(const Manifest& remote, std::span<const ContentToBuild> co
             const ManifestFile& file = remote.files[contents[c].source];
             for (std::size_t at = file.firstChunk; at < file.firstChunk + file.chunkCount; ++at) {
                 take(c, offset, at);
-                offset += remote.chunks[at].size;
+                offset += ChunkKeyAt(remote, at).size;
             }
         }
     };
     std::size_t lines = 0;
     for (const ContentToBuild& content : contents) lines += remote.files[content.source].chunkCount;
     LoneDigests lone(lines);
-    eachLine([&](std::size_t, std::uint64_t, std::size_t at) { lone.Count(remote.chunks[at].sha256); });
+    eachLine([&](std::size_t, std::uint64_t, std::size_t at) { lone.Count(ChunkIdentityAt(remote, at)); });
     // Room for every chunk line of the contents at once: most chunks are
     // distinct, and a list that doubles as it grows would hold half as
     // much again, twice over while it moves.
     needed.Reserve(lines, contents.size());
-    const auto neededDigest = [&](std::uint32_t i) -> const Sha256Digest& { return needed.Stored(i).sha256; };
-    DigestIndex shared(neededDigest, lone.SharedCount());
+    const auto neededIdentity = [&](std::uint32_t i) { return ChunkIdentityAt(remote, needed.Line(i)); };
+    DigestIndex shared(neededIdentity, lone.SharedCount());
     eachLine([&](std::size_t c, std::uint64_t offset, std::size_t at) {
-        const Sha256Digest& digest = remote.chunks[at].sha256;
-        if (lone.Lone(digest)) {
+        const Sha256Digest identity = ChunkIdentityAt(remote, at);
+        if (lone.Lone(identity)) {
             needed.Add(at, {c, offset});
             return;
         }
         const auto next = static_cast<std::uint32_t>(needed.size());
-        const std::uint32_t slot = shared.FindOrAdd(digest, next);
+        const std::uint32_t slot = shared.FindOrAdd(identity, next);
         if (slot == next)
             needed.Add(at, {c, offset});
         else
@@ -106,34 +106,39 @@ void AddContentChunks(const Manifest& remote, std::span<const ContentToBuild> co
     });
 }
 
+// The first bytes of a digest, as a digest: what an index by them keys.
+Sha256Digest DigestStart(const ChunkKey& key) {
+    Sha256Digest start{};
+    std::copy(key.digestStart.begin(), key.digestStart.end(), start.begin());
+    return start;
+}
+
 // The first copy of each chunk the install holds; room made at once for as
 // many as there can be. A chunk line of a local file is found among the
-// needed chunks by the first bytes of its digest, all a local manifest may
-// keep of it (the first chunk numbered with those bytes where several
-// are): the copy is checked against the whole digest before it serves.
+// needed chunks by the first bytes of its digest, all a local manifest (and
+// a lean release) may keep of it: the first chunk numbered with those bytes
+// where several are. The copy is checked against the whole digest before
+// it serves.
 void AddInstalledCopies(const Manifest& local, const InstalledFiles& disk, NeededChunks& needed) {
-    const auto neededDigest = [&](std::uint32_t i) -> const Sha256Digest& { return needed.Stored(i).sha256; };
-    DigestIndex byDigest(neededDigest, needed.size());
+    const auto neededStart = [&](std::uint32_t i) { return DigestStart(needed.Key(i)); };
+    DigestIndex byStart(neededStart, needed.size());
     for (std::size_t i = 0; i < needed.size(); ++i)
-        byDigest.FindOrAdd(needed.Stored(i).sha256, static_cast<std::uint32_t>(i));
+        byStart.FindOrAdd(neededStart(static_cast<std::uint32_t>(i)), static_cast<std::uint32_t>(i));
     std::vector<bool> installed(needed.size(), false);
     needed.ReserveInstalled(std::min(needed.size(), local.chunks.size() + local.chunkKeys.size()));
     for (std::size_t f = 0; f < local.files.size(); ++f) {
         const ManifestFile& file = local.files[f];
         if (file.chunkCount == 0 || disk.FileSize(file.path) != file.size) continue;
         std::uint64_t offset = 0;
-        const auto take = [&](const ChunkKey& key) {
-            const std::optional<std::uint32_t> found = byDigest.FindByStart(key.digestStart);
+        for (std::size_t at = file.firstChunk; at < file.firstChunk + file.chunkCount; ++at) {
+            const ChunkKey key = ChunkKeyAt(local, at);
+            const std::optional<std::uint32_t> found = byStart.FindByStart(key.digestStart);
             if (found && !installed[*found]) {
                 installed[*found] = true;
                 needed.SetInstalled(*found, {f, offset});
             }
             offset += key.size;
-        };
-        if (local.HoldsChunks())
-            for (const ManifestChunk& chunk : local.ChunksOf(file)) take(KeyOf(chunk));
-        else
-            for (const ChunkKey& key : local.ChunkKeysOf(file)) take(key);
+        }
     }
 }
 
@@ -141,7 +146,7 @@ void AddInstalledCopies(const Manifest& local, const InstalledFiles& disk, Neede
 
 NeededChunks ListNeededChunks(const Manifest& remote, std::span<const ContentToBuild> contents,
                               const Manifest* local, const InstalledFiles& disk) {
-    NeededChunks needed(remote.chunks);
+    NeededChunks needed(&remote);
     AddContentChunks(remote, contents, needed);
     if (local) AddInstalledCopies(*local, disk, needed);
     needed.Seal();
@@ -187,13 +192,9 @@ bool SortAllButAFew(std::vector<std::uint32_t>& list, const Less& less) {
 // is dealt out by pack in place (a pack holds a few hundred chunks), then
 // each pack's run sorted by offset where it is out of order.
 void SortByPlace(const NeededChunks& needed, std::vector<std::uint32_t>& wanted) {
-    const auto byPlace = [&](std::uint32_t a, std::uint32_t b) {
-        const ManifestChunk& x = needed.Stored(a);
-        const ManifestChunk& y = needed.Stored(b);
-        return x.Pack() != y.Pack() ? x.Pack() < y.Pack() : x.Offset() < y.Offset();
-    };
+    const auto byPlace = [&](std::uint32_t a, std::uint32_t b) { return needed.Place(a) < needed.Place(b); };
     if (SortAllButAFew(wanted, byPlace)) return;
-    const auto packOf = [&](std::uint32_t i) { return needed.Stored(i).Pack(); };
+    const auto packOf = [&](std::uint32_t i) { return PackOfPlace(needed.Place(i)); };
     std::uint32_t packs = 0;
     for (const std::uint32_t i : wanted) packs = std::max(packs, packOf(i) + 1);
     // Where each pack's run ends, then where the next of its chunks goes.
@@ -241,13 +242,13 @@ std::vector<PackRange> JoinIntoRanges(const NeededChunks& needed, std::vector<st
     // The range that starts with sorted[first], and the position of the
     // first chunk after it.
     const auto rangeFrom = [&](std::size_t first, std::size_t& next) {
-        const ManifestChunk& start = needed.Stored(sorted[first]);
-        PackRange range{start.Pack(), start.Offset(), start.Offset() + start.storedSize, {}};
+        const StoredChunk start = needed.Stored(sorted[first]);
+        PackRange range{start.pack, start.offset, start.offset + start.storedSize, {}};
         for (next = first + 1; next < sorted.size(); ++next) {
-            const ManifestChunk& chunk = needed.Stored(sorted[next]);
-            const std::uint64_t end = chunk.Offset() + chunk.storedSize;
-            const bool joins = range.pack == chunk.Pack() && chunk.Offset() >= range.end &&
-                               chunk.Offset() - range.end <= kMaxRangeGap && end - range.begin <= kMaxRangeBytes;
+            const StoredChunk chunk = needed.Stored(sorted[next]);
+            const std::uint64_t end = chunk.offset + chunk.storedSize;
+            const bool joins = range.pack == chunk.pack && chunk.offset >= range.end &&
+                               chunk.offset - range.end <= kMaxRangeGap && end - range.begin <= kMaxRangeBytes;
             if (!joins) break;
             range.end = end;
         }

@@ -14,6 +14,7 @@
 
 #include "core/engine_status.h"
 #include "core/manifest.h"
+#include "core/stored_chunk.h"
 #include "core/update_plan.h"
 
 namespace velmora::engine {
@@ -86,15 +87,18 @@ private:
 // beside, by chunk, found by binary search.
 class NeededChunks {
 public:
-    // `stored`: the list the chunks are numbered in, the remote manifest's
-    // chunks; it must outlive this.
-    explicit NeededChunks(std::span<const ManifestChunk> stored = {}) : stored_(stored) {}
+    // `release`: the manifest whose chunk lines the chunks are (whole or
+    // lean, HoldsStoredPlaces); it must outlive this.
+    explicit NeededChunks(const Manifest* release = nullptr) : release_(release) {}
 
     std::size_t size() const noexcept { return chunks_.size(); }
     bool empty() const noexcept { return chunks_.empty(); }
 
-    // Where the server keeps chunk `i`: its first listing.
-    const ManifestChunk& Stored(std::size_t i) const { return stored_[chunks_[i].Index()]; }
+    // Where the server keeps chunk `i`: its first line.
+    StoredChunk Stored(std::size_t i) const { return StoredChunkAt(*release_, Line(i)); }
+    std::uint32_t Line(std::size_t i) const { return static_cast<std::uint32_t>(chunks_[i].Index()); }
+    std::uint64_t Place(std::size_t i) const { return StoredPlaceAt(*release_, Line(i)); }
+    ChunkKey Key(std::size_t i) const { return ChunkKeyAt(*release_, Line(i)); }
     ChunkTargets Targets(std::size_t i) const;
     std::optional<InstalledChunk> Installed(std::size_t i) const;
     // Every place of every chunk numbered from 0 to TargetCount() - 1:
@@ -143,7 +147,7 @@ private:
     // The content of chunk `i`'s first place.
     std::size_t ContentOf(std::size_t i) const;
 
-    std::span<const ManifestChunk> stored_;
+    const Manifest* release_;
     std::vector<IndexAndOffset> chunks_;  // each chunk's stored line, and its first place's offset
     std::vector<ContentRun> runs_;        // by firstChunk
     std::vector<Beside> later_;  // the places beyond a chunk's first, until Seal
@@ -153,10 +157,12 @@ private:
     std::vector<Beside> installed_;  // by chunk once sealed
 };
 
-// Each distinct chunk (by SHA-256) of the contents once, in the order the
-// contents list them. A chunk counts as installed when a file of the local
-// manifest lists it and the disk holds a file of that file's size.
-// `remote` holds its chunks; `local` may hold only their keys.
+// Each distinct chunk (by ChunkIdentityAt: its SHA-256, or its stored place
+// in a lean release) of the contents once, in the order the contents list
+// them. A chunk counts as installed when a file of the local manifest lists
+// it and the disk holds a file of that file's size. `remote` holds its
+// chunk lines whole or lean (HoldsStoredPlaces); `local` may hold only
+// their keys.
 NeededChunks ListNeededChunks(const Manifest& remote, std::span<const ContentToBuild> contents,
                               const Manifest* local, const InstalledFiles& disk);
 

@@ -25,7 +25,7 @@ bool HandsOnToNextSource(const PackSources& sources, std::size_t source, const E
 
 PackRange RestOfRange(const PackRange& range, std::size_t written, const NeededChunks& needed) {
     PackRange rest{range.pack, range.end, range.end, range.chunks.After(written)};
-    if (!rest.chunks.empty()) rest.begin = needed.Stored(rest.chunks.front()).Offset();
+    if (!rest.chunks.empty()) rest.begin = needed.Stored(rest.chunks.front()).offset;
     return rest;
 }
 

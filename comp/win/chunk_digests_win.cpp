@@ -6,6 +6,7 @@
 #include "core/manifest_keys_read.h"
 #include "error_text_win.h"
 #include "file_ops_win.h"
+#include "sha256_win.h"
 
 namespace velmora::engine {
 namespace {
@@ -37,6 +38,23 @@ Result<std::vector<char>> ReadPlace(HANDLE file, const std::wstring& path, std::
 }
 
 }  // namespace
+
+Result<ChunkDigests> ChunkDigests::Open(const ManifestText& text) {
+    auto file = OpenForReadingAlone(text.file);
+    if (!file) return file.Error();
+    Sha256 hash;
+    std::uint64_t size = 0;
+    auto read = ReadFromStart(file.Value().get(), text.file, [&](std::string_view piece) -> Result<void> {
+        size += piece.size();
+        return hash.Update(piece);
+    });
+    if (!read) return read.Error();
+    auto sha256 = hash.Finish();
+    if (!sha256) return sha256.Error();
+    if (size != text.size || sha256.Value() != text.sha256)
+        return InvalidFormat(Utf8(text.file) + " changed since it was read");
+    return ChunkDigests(std::move(file).Value(), text.file, text.parsed.manifest.chunkLineStarts);
+}
 
 Result<std::vector<Sha256Digest>> ChunkDigests::Of(std::span<const std::uint32_t> lines) const {
     const auto startOf = [&](std::size_t k) { return lineStarts_[lines[k]]; };

@@ -11,6 +11,7 @@
 
 #include "core/engine_status.h"
 #include "core/manifest.h"
+#include "local_manifest_win.h"
 #include "winsupport/owners_win.h"
 
 namespace velmora::engine {
@@ -22,6 +23,11 @@ public:
     // outlive this.
     ChunkDigests(UniqueFileHandle text, std::wstring path, std::span<const std::uint32_t> lineStarts)
         : text_(std::move(text)), path_(std::move(path)), lineStarts_(lineStarts) {}
+
+    // The text of a manifest read lean, opened again with writers shut out
+    // and hashed whole: -9 when it is no longer the text that was read (its
+    // size or SHA-256 differ). `text` must outlive this.
+    static Result<ChunkDigests> Open(const ManifestText& text);
 
     // The digests of chunk lines `lines` (numbers into the manifest's chunk
     // lines, in any order), in that order. Lines close to one another in

@@ -1,5 +1,7 @@
 #include "content_build_win.h"
 
+#include <numeric>
+
 #include "chunk_check_win.h"
 #include "core/hex.h"
 #include "file_ops_win.h"
@@ -24,13 +26,9 @@ Result<std::vector<std::uint32_t>> ContentBuild::Prepare(
         // .ready once the chunk is in: no .build to make and rename, which
         // under Wine costs about a millisecond a file. Cut short by a stop,
         // it is a .ready the next run hashes and discards.
-        const std::span<const ManifestChunk> chunks = remote_.ChunksOf(content);
-        const bool whole = chunks.size() == 1;
-        // Its one chunk is checked against the chunk's SHA-256, so it is the
-        // file's content only when both SHA-256 are the same.
-        if (whole && chunks.front().sha256 != content.sha256)
-            return EngineError{EngineStatus::WrongFile, "the one chunk of " + ToHex(content.sha256) +
-                                                            " is another content, " + ToHex(chunks.front().sha256)};
+        const bool whole = content.chunkCount == 1;
+        if (whole)
+            if (auto same = CheckOneChunkContent(content); !same) return same.Error();
         const bool resumed = !whole && leftover(staging_.BuildName(content.sha256), content.size);
         if (!whole && !resumed)
             if (auto made = staging_.CreateBuild(content); !made) return made.Error();
@@ -45,21 +43,66 @@ Result<std::vector<std::uint32_t>> ContentBuild::Prepare(
     // its old and new room together, for a large game some 6 MiB.
     std::vector<std::uint32_t> wanted;
     wanted.reserve(needed_.size());
-    OpenBuild open;
-    for (std::size_t i = 0; i < needed_.size(); ++i) {
+    // A few thousand at a time: the digests of the chunks that may be on
+    // the disk are asked for together.
+    constexpr std::size_t kBatch = 4096;
+    std::vector<std::uint32_t> batch;
+    for (std::size_t first = 0; first < needed_.size(); first += kBatch) {
         if (cancel_.Raised()) return Stopped();
-        auto restocked = Restock(i, placed_, open);
-        if (!restocked) return restocked.Error();
-        if (!restocked.Value()) wanted.push_back(static_cast<std::uint32_t>(i));
+        batch.resize(std::min(kBatch, needed_.size() - first));
+        std::iota(batch.begin(), batch.end(), static_cast<std::uint32_t>(first));
+        if (auto restocked = RestockFromDisk(batch, wanted); !restocked) return restocked.Error();
     }
     return wanted;
+}
+
+// Its one chunk is checked against the chunk's SHA-256, so it is the file's
+// content only when both SHA-256 are the same. A lean release holds no
+// digest to compare: its chunk is checked against the file's SHA-256
+// instead (DigestsOf).
+Result<void> ContentBuild::CheckOneChunkContent(const ManifestFile& content) const {
+    if (!remote_.HoldsChunks()) return {};
+    const Sha256Digest& chunk = remote_.chunks[content.firstChunk].sha256;
+    if (chunk == content.sha256) return {};
+    return EngineError{EngineStatus::WrongFile,
+                       "the one chunk of " + ToHex(content.sha256) + " is another content, " + ToHex(chunk)};
+}
+
+bool ContentBuild::MayBeOnDisk(std::size_t i) const {
+    if (needed_.Installed(i)) return true;
+    const ChunkTargets targets = needed_.Targets(i);
+    for (std::size_t t = 0; t < targets.size(); ++t)
+        if (resumed_[targets[t].content]) return true;
+    return false;
+}
+
+// Restocks `chunks` (numbers in order) from the disk where it may hold
+// them, and adds the others to `wanted`, in order.
+Result<void> ContentBuild::RestockFromDisk(std::span<const std::uint32_t> chunks, std::vector<std::uint32_t>& wanted) {
+    std::vector<std::uint32_t> onDisk;
+    for (const std::uint32_t i : chunks)
+        if (MayBeOnDisk(i)) onDisk.push_back(i);
+    auto digests = DigestsOf(onDisk);
+    if (!digests) return digests.Error();
+    OpenBuild open;
+    std::size_t k = 0;
+    for (const std::uint32_t i : chunks) {
+        if (k == onDisk.size() || onDisk[k] != i) {
+            wanted.push_back(i);
+            continue;
+        }
+        auto restocked = Restock(i, digests.Value()[k++], open);
+        if (!restocked) return restocked.Error();
+        if (!restocked.Value()) wanted.push_back(i);
+    }
+    return {};
 }
 
 // Puts chunk `i` wherever it is missing from what the disk already holds:
 // a resumed .build where it checks out, else an old file of the install.
 // False when neither has it: it must be fetched.
-Result<bool> ContentBuild::Restock(std::size_t i, std::vector<bool>& placed, OpenBuild& open) const {
-    const ManifestChunk& stored = needed_.Stored(i);
+Result<bool> ContentBuild::Restock(std::size_t i, const Sha256Digest& sha256, OpenBuild& open) {
+    const ManifestChunk stored = needed_.Stored(i).WithDigest(sha256);
     const ChunkTargets targets = needed_.Targets(i);
     std::vector<std::uint8_t> content;
     for (std::size_t t = 0; t < targets.size(); ++t) {
@@ -68,7 +111,7 @@ Result<bool> ContentBuild::Restock(std::size_t i, std::vector<bool>& placed, Ope
         auto read = ReadAt(BuildPath(target), target.offset, stored.size);
         if (!read) return read.Error();
         if (CheckChunkContent(stored, read.Value())) {
-            placed[needed_.TargetNumber(i, t)] = true;
+            placed_[needed_.TargetNumber(i, t)] = true;
             content = std::move(read).Value();
         }
     }
@@ -82,11 +125,35 @@ Result<bool> ContentBuild::Restock(std::size_t i, std::vector<bool>& placed, Ope
     }
     if (content.empty()) return false;
     for (std::size_t t = 0; t < targets.size(); ++t) {
-        if (placed[needed_.TargetNumber(i, t)]) continue;
+        if (placed_[needed_.TargetNumber(i, t)]) continue;
         if (auto written = WriteTo(targets[t], content, open); !written) return written.Error();
-        placed[needed_.TargetNumber(i, t)] = true;
+        placed_[needed_.TargetNumber(i, t)] = true;
     }
     return true;
+}
+
+Result<std::vector<Sha256Digest>> ContentBuild::DigestsOf(std::span<const std::uint32_t> chunks) const {
+    if (remote_.HoldsChunks()) return HeldChunkDigests(remote_, needed_).DigestsOf(chunks);
+    std::vector<Sha256Digest> digests(chunks.size());
+    std::vector<std::uint32_t> lines;  // to read, of the chunks at `unread`
+    std::vector<std::size_t> unread;
+    for (std::size_t k = 0; k < chunks.size(); ++k) {
+        const ChunkTargets targets = needed_.Targets(chunks[k]);
+        std::size_t t = 0;
+        while (t < targets.size() && !whole_[targets[t].content]) ++t;
+        if (t < targets.size()) {
+            digests[k] = BuiltFile(targets[t].content).sha256;
+        } else {
+            lines.push_back(needed_.Line(chunks[k]));
+            unread.push_back(k);
+        }
+    }
+    if (lines.empty()) return digests;
+    if (!texts_) return InvalidFormat("the release holds no chunk digests, and no text to read them from");
+    auto read = texts_->Of(lines);
+    if (!read) return read.Error();
+    for (std::size_t u = 0; u < unread.size(); ++u) digests[unread[u]] = read.Value()[u];
+    return digests;
 }
 
 Result<void> ContentBuild::WriteTo(const ChunkTarget& target, std::span<const std::uint8_t> content,

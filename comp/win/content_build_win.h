@@ -14,8 +14,10 @@
 #include <vector>
 
 #include "winsupport/owners_win.h"
+#include "chunk_digests_win.h"
 #include "core/cancel_flag.h"
 #include "core/chunk_destination.h"
+#include "core/chunk_digest_source.h"
 #include "core/chunk_plan.h"
 #include "core/engine_status.h"
 #include "core/update_plan.h"
@@ -24,11 +26,13 @@
 
 namespace velmora::engine {
 
-class ContentBuild final : public ChunkDestinations {
+class ContentBuild final : public ChunkDestinations, public ChunkDigestSource {
 public:
-    ContentBuild(const Manifest& remote, const Manifest* local, const GameFolder& game, const StagingFolder& staging,
-                 const CancelFlag& cancel)
-        : remote_(remote), local_(local), game_(game), staging_(staging), cancel_(cancel) {}
+    // `remote` holds its chunk lines whole, or lean with `texts` its text
+    // (null otherwise), from which their digests are read.
+    ContentBuild(const Manifest& remote, const ChunkDigests* texts, const Manifest* local, const GameFolder& game,
+                 const StagingFolder& staging, const CancelFlag& cancel)
+        : remote_(remote), texts_(texts), local_(local), game_(game), staging_(staging), cancel_(cancel) {}
 
     // Takes stock of the contents: a .ready an earlier run left is checked
     // and kept; every other content gets its .build, made at its size, or
@@ -57,6 +61,12 @@ public:
     // before Finish.
     std::unique_ptr<ChunkDestination> NewWriter() const override;
 
+    // What each chunk must hash to: its line's digest; of a lean release, a
+    // chunk that makes up a content of one chunk whole must hash to that
+    // content's SHA-256, which the file line gives, and only the others'
+    // are read from the text.
+    Result<std::vector<Sha256Digest>> DigestsOf(std::span<const std::uint32_t> chunks) const override;
+
     // Once every chunk is in: each .build is flushed, hashed whole (-7, and
     // the .build deleted, when it is not the content: the chunks checked
     // one by one, but the manifest may list them wrongly) and renamed to
@@ -65,7 +75,11 @@ public:
     Result<void> Finish() const;
 
 private:
-    Result<bool> Restock(std::size_t chunk, std::vector<bool>& placed, OpenBuild& open) const;
+    Result<void> CheckOneChunkContent(const ManifestFile& content) const;
+    // Whether chunk `i` may be in place already, or in an old file.
+    bool MayBeOnDisk(std::size_t i) const;
+    Result<void> RestockFromDisk(std::span<const std::uint32_t> chunks, std::vector<std::uint32_t>& wanted);
+    Result<bool> Restock(std::size_t chunk, const Sha256Digest& sha256, OpenBuild& open);
     Result<void> WriteTo(const ChunkTarget& target, std::span<const std::uint8_t> content, OpenBuild& open) const;
     // The remote file whose content is built `c`-th.
     const ManifestFile& BuiltFile(std::size_t c) const { return remote_.files[building_[c].source]; }
@@ -74,6 +88,7 @@ private:
     }
 
     const Manifest& remote_;
+    const ChunkDigests* texts_;
     const Manifest* local_;
     const GameFolder& game_;
     const StagingFolder& staging_;

@@ -31,7 +31,10 @@ public:
     // The local manifest as far as its signature and first lines
     // (LocalReading reads the rest).
     std::optional<CheckedManifestFile> CheckedLocalManifest() const;
-    std::optional<ManifestText> Journal() const { return ReadLocalManifest(journal_); }
+    // The journal is read as a release is: it may be the one to finish.
+    std::optional<ManifestText> Journal() const {
+        return ReadLocalManifest(journal_, ChunkLinesKept::KeysAndPlaces);
+    }
     std::optional<AcceptedFloor> FloorRecord() const;
     // The record of placed files, read in pieces; empty when it is absent or
     // not whole and sound. It shares what it can with `alike`, the local

@@ -73,7 +73,7 @@ Result<Manifest> ParseSignedPart(HANDLE file, const std::wstring& path, const Si
             return take(piece.substr(0, size));
         });
     };
-    if (kept == ChunkLinesKept::KeysOnly) return ReadManifestKeysOnly(read, shape.fileLines, shape.chunkLines);
+    if (kept != ChunkLinesKept::Whole) return ReadManifestKeysOnly(read, shape.fileLines, shape.chunkLines, kept);
     ManifestBodyReader reader(shape.fileLines, shape.chunkLines);
     if (auto fed = read([&](std::string_view piece) { return reader.Feed(piece); }); !fed) return fed.Error();
     return reader.Finish();

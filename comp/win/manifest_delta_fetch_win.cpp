@@ -65,7 +65,7 @@ Result<std::optional<ManifestText>> ManifestFromDelta(const std::shared_ptr<cons
         if (WholeManifestMayServe(applied.Error())) return none;
         return applied.Error();
     }
-    auto manifest = ReadTrustedManifest(file);
+    auto manifest = ReadTrustedManifest(file, ChunkLinesKept::KeysAndPlaces);
     if (!manifest) return manifest.Error();
     if (auto agrees = CheckHeadAgrees(head, manifest.Value().parsed.manifest); !agrees) return agrees.Error();
     return std::optional<ManifestText>(std::move(manifest).Value());

@@ -262,13 +262,16 @@ private:
 
     Result<void> TakeChunksOf(Body& body, const std::vector<std::size_t>& ranges, ChunkDestination& writer) {
         for (const std::size_t index : ranges) {
-            for (const std::size_t chunk : ranges_[index].chunks) {
-                const ManifestChunk& stored = source_.needed.Stored(chunk);
-                auto bytes = body.Take(stored.Offset(), stored.storedSize);
+            const RangeChunks& chunks = ranges_[index].chunks;
+            auto digests = source_.digests.DigestsOf({chunks.begin(), chunks.end()});
+            if (!digests) return digests.Error();
+            for (std::size_t k = 0; k < chunks.size(); ++k) {
+                const StoredChunk stored = source_.needed.Stored(chunks[k]);
+                auto bytes = body.Take(stored.offset, stored.storedSize);
                 if (!bytes) return bytes.Error();
-                auto content = ChunkContent(stored, std::move(bytes).Value());
+                auto content = ChunkContent(stored.WithDigest(digests.Value()[k]), std::move(bytes).Value());
                 if (!content) return content.Error();
-                if (auto written = writer.Write(chunk, content.Value()); !written) return written;
+                if (auto written = writer.Write(chunks[k], content.Value()); !written) return written;
                 ++written_[index];
             }
         }

@@ -14,6 +14,7 @@
 
 #include "core/cancel_flag.h"
 #include "core/chunk_destination.h"
+#include "core/chunk_digest_source.h"
 #include "core/chunk_plan.h"
 #include "core/engine_status.h"
 #include "core/transfer_progress.h"
@@ -28,12 +29,14 @@ namespace velmora::engine {
 inline constexpr unsigned kRequestsInFlight = 4;
 
 // Where the chunks come from: the server's packs, as the remote manifest
-// lists them (the session's server and the manifest's mirrors), and the
-// chunks wanted of them (`PackRange::chunks` index `needed`).
+// lists them (the session's server and the manifest's mirrors), the
+// chunks wanted of them (`PackRange::chunks` index `needed`), and what
+// each must hash to.
 struct PackSource {
     std::shared_ptr<const InternetSession> session;
     const Manifest& remote;
     const NeededChunks& needed;
+    const ChunkDigestSource& digests;
 };
 
 // What the workers of a download share: the run's cancel, which ends every

@@ -59,7 +59,7 @@ Result<ManifestText> FetchNamedManifest(const std::shared_ptr<const InternetSess
                                         const ManifestHead& head, const std::wstring& file,
                                         const CancelFlag& cancel) {
     if (auto fetched = FetchStoredManifest(session, head, file, cancel); !fetched) return fetched.Error();
-    auto manifest = ReadTrustedManifest(file);
+    auto manifest = ReadTrustedManifest(file, ChunkLinesKept::KeysAndPlaces);
     if (!manifest) return manifest.Error();
     if (auto agrees = CheckHeadAgrees(head, manifest.Value().parsed.manifest); !agrees) return agrees.Error();
     return manifest;
@@ -69,7 +69,7 @@ Result<ManifestText> FetchNamedManifest(const std::shared_ptr<const InternetSess
 // there as any other.
 Result<ManifestText> TakeWholeManifest(std::string_view bytes, const std::wstring& file) {
     if (auto written = WriteFileFlushed(file, bytes); !written) return written.Error();
-    return ReadTrustedManifest(file);
+    return ReadTrustedManifest(file, ChunkLinesKept::KeysAndPlaces);
 }
 
 }  // namespace

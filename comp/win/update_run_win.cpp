@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "chunk_digests_win.h"
 #include "content_build_win.h"
 #include "disk_settle_win.h"
 #include "core/accepted_floor.h"
@@ -88,7 +89,7 @@ private:
     Result<void> Move(const ContentsToBuild& contents, const DroppedFiles& dropped) const;
     Result<void> RaiseFloor(const std::optional<AcceptedFloor>& record, const ManifestText& remote) const;
     Result<void> Build(const ManifestText& release, const ContentsToBuild& contents, EngineStatus downloading);
-    Result<void> HoldChunksOf(const ManifestText& release);
+    Result<void> HoldPlacesOf(const ManifestText& release);
     Result<void> WritePlacedAfterRelease(const KnownContents& known, const std::vector<bool>& kept) const;
     Result<void> Place(const ContentsToBuild& contents) const;
     Result<void> PlaceContent(const ContentToBuild& content, const ContentsToBuild& contents,
@@ -106,8 +107,8 @@ private:
     EngineRecords records_;
     std::shared_ptr<const InternetSession> session_;
     const Manifest* remote_ = nullptr;
-    // The release read again whole, when it was read for its files alone.
-    std::optional<ManifestText> wholeRelease_;
+    // The release read again lean, when it was read for its files alone.
+    std::optional<ManifestText> leanRelease_;
     // The manifest applied last: its files' chunks may serve the new ones.
     const Manifest* local_ = nullptr;
 };
@@ -266,7 +267,15 @@ Result<ServedManifest> Run::FetchRemote(const std::optional<ManifestText>& local
 // first, then from the server's packs (status `downloading`, with done and
 // total counting the bytes of the ranges fetched), then made ready (7).
 Result<void> Run::Build(const ManifestText& release, const ContentsToBuild& contents, EngineStatus downloading) {
-    if (auto whole = HoldChunksOf(release); !whole) return whole;
+    if (auto placed = HoldPlacesOf(release); !placed) return placed;
+    // A release read lean has its chunk digests read again from its text,
+    // held open with writers shut out until the contents are built.
+    std::optional<ChunkDigests> texts;
+    if (!remote_->HoldsChunks()) {
+        auto opened = ChunkDigests::Open(leanRelease_ ? *leanRelease_ : release);
+        if (!opened) return opened.Error();
+        texts.emplace(std::move(opened).Value());
+    }
     auto leftovers = staging_.List();
     if (!leftovers) return leftovers.Error();
     std::uint64_t present = 0;
@@ -279,13 +288,14 @@ Result<void> Run::Build(const ManifestText& release, const ContentsToBuild& cont
     const std::uint64_t needed = StagingBytesNeeded(*remote_, contents, present);
     if (auto room = CheckFreeSpace(staging_.Path(), needed); !room) return room;
 
-    ContentBuild build(*remote_, local_, game_, staging_, cancel_);
+    ContentBuild build(*remote_, texts ? &*texts : nullptr, local_, game_, staging_, cancel_);
     auto wanted = build.Prepare(contents, leftovers.Value());
     if (!wanted) return wanted.Error();
     const std::vector<PackRange> ranges = JoinIntoRanges(build.Needed(), std::move(wanted).Value());
     status_.Status(downloading);
     TransferProgress progress(status_, RangeBytes(ranges));
-    if (auto fetched = FetchRanges({session_, *remote_, build.Needed()}, ranges, build, {cancel_, progress});
+    if (auto fetched =
+            FetchRanges({session_, *remote_, build.Needed(), build}, ranges, build, {cancel_, progress});
         !fetched)
         return fetched;
     status_.Status(EngineStatus::Extracting);
@@ -293,15 +303,15 @@ Result<void> Run::Build(const ManifestText& release, const ContentsToBuild& cont
 }
 
 // The release read for its files alone (the local manifest, which the
-// server names again) is read once more, whole: its chunks are what the
-// contents are built from.
-Result<void> Run::HoldChunksOf(const ManifestText& release) {
-    if (remote_->HoldsChunks()) return {};
-    auto whole = ReadTrustedManifest(release.file);
-    if (!whole) return whole.Error();
-    if (!whole.Value().SameTextAs(release)) return InvalidFormat("the local manifest changed during the run");
-    wholeRelease_ = std::move(whole).Value();
-    remote_ = &wholeRelease_->parsed.manifest;
+// server names again) is read once more, lean: its chunk lines' places are
+// what the contents are fetched by.
+Result<void> Run::HoldPlacesOf(const ManifestText& release) {
+    if (HoldsStoredPlaces(*remote_)) return {};
+    auto lean = ReadTrustedManifest(release.file, ChunkLinesKept::KeysAndPlaces);
+    if (!lean) return lean.Error();
+    if (!lean.Value().SameTextAs(release)) return InvalidFormat("the local manifest changed during the run");
+    leanRelease_ = std::move(lean).Value();
+    remote_ = &leanRelease_->parsed.manifest;
     return {};
 }
 

@@ -193,6 +193,19 @@ inline Result<SignedManifest> ParseAnySigned(std::string_view bytes) {
     return whole;
 }
 
+// The manifest as a lean reading holds it (ChunkLinesKept::KeysAndPlaces):
+// each chunk line's key, stored place and stored size, no digest; its
+// line starts, of no text, all 0.
+inline Manifest LeanCopy(Manifest manifest) {
+    for (const ManifestChunk& chunk : manifest.chunks) {
+        manifest.chunkPlaces.push_back(StoredPlace(chunk.Pack(), chunk.Offset()));
+        manifest.chunkStoredSizes.push_back(chunk.storedSize);
+    }
+    manifest.chunkLineStarts.assign(manifest.chunks.size(), 0);
+    manifest.KeepOnlyChunkKeys();
+    return manifest;
+}
+
 // Files made with FileEntry, their chunks placed by PackFor.
 inline Manifest ManifestWith(std::uint64_t version, std::vector<ListedFile> files) {
     Manifest manifest{version, *ParseUtcTime("2030-01-01T00:00:00Z"), 1, PackFor(files), {}, {}, {}};

@@ -190,11 +190,12 @@ TEST(EngineCoreTransfer, RangesGoToTheMirrorsInTurnThenToTheOrigin) {
         EXPECT_EQ(HandsOnToNextSource(PackSources(2), f.source, f.error), f.handsOn)
             << f.source << ": " << f.error.reason;
 
-    std::vector<ManifestChunk> stored(3);
-    NeededChunks needed(stored);
-    for (std::size_t i = 0; i < stored.size(); ++i) {
-        stored[i].SetPlace(0, 100 + 200 * i);
-        stored[i].storedSize = 100;
+    Manifest release;
+    release.chunks.resize(3);
+    NeededChunks needed(&release);
+    for (std::size_t i = 0; i < release.chunks.size(); ++i) {
+        release.chunks[i].SetPlace(0, 100 + 200 * i);
+        release.chunks[i].storedSize = 100;
         needed.Add(i, {});
     }
     needed.Seal();

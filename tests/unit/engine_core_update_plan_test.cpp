@@ -125,7 +125,7 @@ TEST(UpdatePlan, ManyFilesOfSharedContentsBuildEachContentAndChunkOnce) {
         const std::span<const FileToWrite> written = plan.contents.FilesOf(plan.contents[c]);
         ASSERT_EQ(written.size(), 3u);
         EXPECT_EQ(written[2].index, c + 200);
-        EXPECT_EQ(needed.Stored(c).sha256, DigestOf(static_cast<std::uint8_t>(c)));
+        EXPECT_EQ(remote.chunks[needed.Line(c)].sha256, DigestOf(static_cast<std::uint8_t>(c)));
         EXPECT_EQ(needed.Targets(c).size(), 1u);
     }
 }
@@ -330,12 +330,17 @@ TEST(ChunkPlan, EachChunkOnceFromTheInstallOrInJoinedRanges) {
     ASSERT_TRUE(needed.Installed(0) && needed.Installed(2));
     EXPECT_EQ(needed.Installed(2)->offset, 2u * k);
     EXPECT_FALSE(needed.Installed(1) || needed.Installed(3) || needed.Installed(4));
-    // A local manifest kept as chunk keys only finds the same copies.
+    // A local manifest kept as chunk keys only, and a release read lean,
+    // give the same chunks and find the same copies.
     Manifest keysOnly = local;
     keysOnly.KeepOnlyChunkKeys();
     ASSERT_FALSE(keysOnly.HoldsChunks());
-    const NeededChunks fromKeys = ListNeededChunks(remote, plan.contents, &keysOnly, disk);
+    const Manifest leanRemote = testing::LeanCopy(remote);
+    const NeededChunks fromKeys = ListNeededChunks(leanRemote, plan.contents, &keysOnly, disk);
+    ASSERT_EQ(fromKeys.size(), needed.size());
     for (std::size_t i = 0; i < needed.size(); ++i) {
+        EXPECT_EQ(fromKeys.Line(i), needed.Line(i)) << i;
+        EXPECT_EQ(fromKeys.Targets(i).size(), needed.Targets(i).size()) << i;
         ASSERT_EQ(fromKeys.Installed(i).has_value(), needed.Installed(i).has_value()) << i;
         if (needed.Installed(i)) {
             EXPECT_EQ(fromKeys.Installed(i)->offset, needed.Installed(i)->offset) << i;
@@ -396,6 +401,7 @@ TEST(ChunkPlan, ThousandsOfChunksMostlyDistinctAreEachNumberedOnce) {
         filesOfContent[file.file.sha256].push_back(static_cast<std::uint32_t>(f));
         files.push_back(std::move(file));
     }
+    testing::PackFor(files);  // one place a digest: a lean release numbers chunks by place
     const Manifest remote = PlanManifest(1, std::move(files));
     const UpdatePlan plan = PlanUpdate(nullptr, remote, FakeDisk());
     ASSERT_EQ(plan.contents.size(), filesOfContent.size());
@@ -404,8 +410,6 @@ TEST(ChunkPlan, ThousandsOfChunksMostlyDistinctAreEachNumberedOnce) {
         for (const FileToWrite& file : plan.contents.FilesOf(content)) written.push_back(file.index);
         EXPECT_EQ(written, filesOfContent[remote.files[content.source].sha256]) << content.source;
     }
-    const NeededChunks needed = ListNeededChunks(remote, plan.contents, nullptr, FakeDisk());
-
     std::map<Sha256Digest, std::size_t> numbers;
     std::vector<std::vector<std::pair<std::size_t, std::uint64_t>>> places;
     std::vector<std::size_t> firstLine;
@@ -423,14 +427,18 @@ TEST(ChunkPlan, ThousandsOfChunksMostlyDistinctAreEachNumberedOnce) {
         }
     }
     ASSERT_LT(numbers.size(), 4000u);
-    ASSERT_EQ(needed.size(), numbers.size());
-    for (std::size_t i = 0; i < needed.size(); ++i) {
-        EXPECT_EQ(&needed.Stored(i), &remote.chunks[firstLine[i]]) << i;
-        const ChunkTargets targets = needed.Targets(i);
-        ASSERT_EQ(targets.size(), places[i].size()) << i;
-        for (std::size_t t = 0; t < targets.size(); ++t) {
-            EXPECT_EQ(targets[t].content, places[i][t].first) << i;
-            EXPECT_EQ(targets[t].offset, places[i][t].second) << i;
+    const Manifest lean = testing::LeanCopy(remote);
+    for (const Manifest* release : {&remote, &lean}) {
+        const NeededChunks needed = ListNeededChunks(*release, plan.contents, nullptr, FakeDisk());
+        ASSERT_EQ(needed.size(), numbers.size());
+        for (std::size_t i = 0; i < needed.size(); ++i) {
+            EXPECT_EQ(needed.Line(i), firstLine[i]) << i;
+            const ChunkTargets targets = needed.Targets(i);
+            ASSERT_EQ(targets.size(), places[i].size()) << i;
+            for (std::size_t t = 0; t < targets.size(); ++t) {
+                EXPECT_EQ(targets[t].content, places[i][t].first) << i;
+                EXPECT_EQ(targets[t].offset, places[i][t].second) << i;
+            }
         }
     }
 
@@ -449,8 +457,7 @@ TEST(ChunkPlan, ThousandsOfChunksMostlyDistinctAreEachNumberedOnce) {
 // the chunks' additions interleave, a distinct number for every place, and
 // the copy of each chunk that has one, whatever order they were set in.
 TEST(ChunkPlan, ChunkRecordsReadBackWhatWasAdded) {
-    const std::vector<ManifestChunk> stored(4);
-    NeededChunks needed(stored);
+    NeededChunks needed;
     constexpr std::size_t kLast = IndexAndOffset::kIndexLimit - 1;
     constexpr std::uint64_t kFar = kMaxFileSize - 1;
     for (std::size_t i = 0; i < 4; ++i) needed.Add(3 - i, {kLast - i, kFar - i});
@@ -469,7 +476,7 @@ TEST(ChunkPlan, ChunkRecordsReadBackWhatWasAdded) {
         {{kLast - 3, kFar - 3}}};
     std::set<std::size_t> numbers;
     for (std::size_t i = 0; i < places.size(); ++i) {
-        EXPECT_EQ(&needed.Stored(i), &stored[3 - i]);
+        EXPECT_EQ(needed.Line(i), 3 - i);
         const ChunkTargets targets = needed.Targets(i);
         ASSERT_EQ(targets.size(), places[i].size()) << i;
         for (std::size_t t = 0; t < targets.size(); ++t) {
@@ -502,7 +509,9 @@ TEST(ChunkPlan, RangesBridgeSmallGapsUpToTheirLimit) {
     add(1, 0, 1000);                                // another pack
     for (std::uint64_t at = 0; at < kMaxRangeBytes + kMaxChunkSize; at += kMaxChunkSize) add(2, at, kMaxChunkSize);
     for (std::uint64_t at = 0; at < 300 * 1000; at += 1000) add(3, at, 1000);  // one range of many chunks
-    NeededChunks needed(stored);
+    Manifest release;
+    release.chunks = stored;
+    NeededChunks needed(&release);
     std::vector<std::uint32_t> all;
     for (std::size_t i = 0; i < stored.size(); ++i) all.push_back(static_cast<std::uint32_t>(needed.Add(i, {})));
     needed.Seal();
@@ -547,8 +556,9 @@ TEST(ChunkPlan, AWholePackServesItsRangesFrontToBackOnly) {
     EXPECT_FALSE(BytesAroundRanges(apart, {1, 0})) << "out of order";
     // Overlapping stored chunks become ranges that overlap.
     const ManifestChunk first{0, 0, DigestOf(1), 100, 100}, second{0, 50, DigestOf(2), 100, 100};
-    const std::vector<ManifestChunk> stored = {first, second};
-    NeededChunks needed(stored);
+    Manifest release;
+    release.chunks = {first, second};
+    NeededChunks needed(&release);
     needed.Add(0, {});
     needed.Add(1, {});
     needed.Seal();

@@ -123,9 +123,10 @@ TEST_F(EngineWinServer, WorkerThatThrowsEndsTheFetchWithLocalTrouble) {
                                             [](std::string_view, const ManifestSignature&) { return Result<void>(); });
     ASSERT_TRUE(parsed) << parsed.Error().reason;
     const Manifest& manifest = parsed.Value().manifest;
-    NeededChunks needed(manifest.chunks);
+    NeededChunks needed(&manifest);
     for (std::size_t i = 0; i < manifest.chunks.size(); ++i) needed.Add(i, {});
     needed.Seal();
+    const HeldChunkDigests digests(manifest, needed);
     std::vector<std::uint32_t> wanted(needed.size());
     for (std::uint32_t i = 0; i < wanted.size(); ++i) wanted[i] = i;
     const std::vector<PackRange> ranges = JoinIntoRanges(needed, wanted);
@@ -162,7 +163,7 @@ TEST_F(EngineWinServer, WorkerThatThrowsEndsTheFetchWithLocalTrouble) {
         TransferProgress progress(noVariables, RangeBytes(ranges));
         const CancelFlag cancel;
         const Result<void> fetched =
-            FetchRanges({session.Value(), manifest, needed}, ranges, c.destinations, {cancel, progress});
+            FetchRanges({session.Value(), manifest, needed, digests}, ranges, c.destinations, {cancel, progress});
         ASSERT_FALSE(fetched) << c.name;
         EXPECT_EQ(fetched.Error().status, EngineStatus::WrongFile) << c.name;
         EXPECT_TRUE(fetched.Error().local) << c.name << ": local trouble throws nothing away";

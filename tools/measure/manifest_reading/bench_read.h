@@ -69,18 +69,19 @@ inline Result<Manifest> ReadManifestBodyForBenchmark(const CheckedFileForBenchma
     const SignedPartReading signedPart = [&](const std::function<Result<void>(std::string_view)>& take) {
         return ReadPieces(checked.path, checked.shape.signedLength, take);
     };
-    if (kept == ChunkLinesKept::KeysOnly)
-        return ReadManifestKeysOnly(signedPart, checked.shape.fileLines, checked.shape.chunkLines);
+    if (kept != ChunkLinesKept::Whole)
+        return ReadManifestKeysOnly(signedPart, checked.shape.fileLines, checked.shape.chunkLines, kept);
     ManifestBodyReader reader(checked.shape.fileLines, checked.shape.chunkLines);
     if (auto read = signedPart([&](std::string_view piece) { return reader.Feed(piece); }); !read)
         return read.Error();
     return reader.Finish();
 }
 
-inline Result<Manifest> ReadManifestFileForBenchmark(const std::string& path) {
+inline Result<Manifest> ReadManifestFileForBenchmark(const std::string& path,
+                                                     ChunkLinesKept kept = ChunkLinesKept::Whole) {
     auto checked = CheckManifestFileForBenchmark(path);
     if (!checked) return checked.Error();
-    return ReadManifestBodyForBenchmark(checked.Value());
+    return ReadManifestBodyForBenchmark(checked.Value(), kept);
 }
 
 }  // namespace velmora::engine
