@@ -315,9 +315,9 @@ TEST(EngineWinFiles, LocalManifestIsWrittenInOneStepAndReadBackOnlyWhenSigned) {
 }
 
 // A release read with its chunk lines' places gives each line's digest
-// again from its text, in whatever order they are asked for, lines far
-// apart and close together; where a line start is not a chunk line's, it
-// says so.
+// again from its text, held with writers shut out, in whatever order they
+// are asked for, lines far apart and close together; a text changed since
+// it was read, or a line start that is not a chunk line's, is refused.
 TEST(EngineWinFiles, ChunkDigestsAreReadAgainFromTheHeldText) {
     TestFolder folder;
     const std::wstring path = folder / L"gamedata.vel";
@@ -354,13 +354,28 @@ TEST(EngineWinFiles, ChunkDigestsAreReadAgainFromTheHeldText) {
     lines.resize(2000);
     lines.push_back(lines.front());
     lines.push_back(static_cast<std::uint32_t>(release.chunks.size() - 1));
-    auto held = OpenForReadingAlone(path);
-    ASSERT_TRUE(held);
-    const ChunkDigests digests(std::move(held).Value(), path, starts);
-    const auto read = digests.Of(lines);
-    ASSERT_TRUE(read) << read.Error().reason;
-    ASSERT_EQ(read.Value().size(), lines.size());
-    for (std::size_t k = 0; k < lines.size(); ++k) EXPECT_EQ(read.Value()[k], release.chunks[lines[k]].sha256) << k;
+    Sha256 hash;
+    ASSERT_TRUE(hash.Update(body));
+    const ManifestText text{path, body.size(), hash.Finish().Value(), {lean.Value().manifest, 0, {}}, {}};
+    {
+        const auto digests = ChunkDigests::Open(text);
+        ASSERT_TRUE(digests) << digests.Error().reason;
+        const auto read = digests.Value().Of(lines);
+        ASSERT_TRUE(read) << read.Error().reason;
+        ASSERT_EQ(read.Value().size(), lines.size());
+        for (std::size_t k = 0; k < lines.size(); ++k)
+            EXPECT_EQ(read.Value()[k], release.chunks[lines[k]].sha256) << k;
+        // Nobody may write to the text while it is held.
+        EXPECT_FALSE(OpenForWriting(path));
+    }
+    // A text that changed since it was read is not read again.
+    std::string changed = body;
+    changed[changed.size() / 2] ^= 1;
+    WriteTextFile(path, changed);
+    const auto stale = ChunkDigests::Open(text);
+    ASSERT_FALSE(stale);
+    EXPECT_EQ(stale.Error().status, EngineStatus::InvalidFormat);
+    WriteTextFile(path, body);
 
     std::vector<std::uint32_t> misplaced = starts;
     misplaced[5] = 0;
