@@ -439,11 +439,15 @@ TEST_F(PublishTool, PublishesTheSameBytesWithOneWorkerOrFour) {
 }
 
 TEST_F(PublishTool, HelpPrintsTheUsageAndSucceeds) {
-    const ToolRun run = Tool({"--help"});
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(run.out.starts_with("usage:\n")) << run.out;
-    EXPECT_NE(run.out.find("--workers"), std::string::npos) << run.out;
-    EXPECT_EQ(run.err, "");
+    const std::vector<std::vector<std::string>> asked = {
+        {"--help"}, {"help"}, {"publish", "--help"}, {"verify", "--public", "key.h", "-h"}};
+    for (const auto& arguments : asked) {
+        const ToolRun run = Tool(arguments);
+        EXPECT_EQ(run.exitCode, 0) << arguments.back();
+        EXPECT_TRUE(run.out.starts_with("usage:\n")) << run.out;
+        EXPECT_NE(run.out.find("--workers"), std::string::npos) << run.out;
+        EXPECT_EQ(run.err, "") << arguments.back();
+    }
 }
 
 TEST_F(PublishTool, RefusesAVersionNotHigherThanThePreviousOne) {

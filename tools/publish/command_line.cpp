@@ -122,7 +122,10 @@ void RequirePlainCount(const Arguments& arguments, std::size_t count, std::strin
 Command ParseCommandLine(std::span<const std::string_view> arguments, std::int64_t now) {
     if (arguments.empty()) throw PublishError("no command given");
     const std::string_view command = arguments[0];
-    if (command == "--help" || command == "-h" || command == "help") return HelpRequest{};
+    // Asked of the tool or of one of its commands (velmora-publish publish
+    // --help), help is the answer, whatever else is given.
+    const auto asksHelp = [](std::string_view argument) { return argument == "--help" || argument == "-h"; };
+    if (command == "help" || std::ranges::any_of(arguments, asksHelp)) return HelpRequest{};
     const auto rest = arguments.subspan(1);
     if (command == "keygen") {
         const Arguments parsed = Collect(rest, {});

@@ -58,7 +58,8 @@ struct VerifyOptions {
     std::filesystem::path serverFolder;
 };
 
-// --help (or -h, or help): print the usage and succeed.
+// --help (or -h, or help), alone or with a command: print the usage and
+// succeed.
 struct HelpRequest {};
 
 using Command = std::variant<KeygenOptions, PublishOptions, VerifyOptions, HelpRequest>;
