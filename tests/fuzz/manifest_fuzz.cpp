@@ -9,7 +9,9 @@
 // - files of one SHA-256 list the same chunks, and the ranges of a pack
 //   never overlap, so a whole pack serves them front to back.
 // - read keys-only (as the local manifest is), it is accepted or refused
-//   alike, for the same reason, with the keys of the chunk lines.
+//   alike, for the same reason, with the keys of the chunk lines; read lean
+//   (as a release is), its lines' places, sizes and digests are the whole
+//   reading's, and a fresh plan fetches each stored chunk once.
 // A signed text that is a head goes to the head's parser instead, and
 // writing a head it reads gives exactly the signed part.
 // Every refusal is InvalidFormat with a reason.
@@ -63,6 +65,22 @@ void CheckHead(std::string_view signedPart) {
     }
     Check(HeadBody(head.Value()) == signedPart, "written head equals the signed part");
     Check(head.Value().manifestSize >= 1 && head.Value().manifestSize <= kMaxManifestBytes, "manifest size bounded");
+}
+
+// Ranges of every needed chunk lie in their packs and run front to back.
+void CheckRanges(const Manifest& manifest, const NeededChunks& needed) {
+    std::vector<std::uint32_t> all(needed.size());
+    for (std::uint32_t i = 0; i < all.size(); ++i) all[i] = i;
+    std::size_t ranged = 0;
+    const std::vector<PackRange> ranges = JoinIntoRanges(needed, all);
+    for (std::size_t r = 0; r < ranges.size(); ++r) {
+        const PackRange& range = ranges[r];
+        Check(range.begin < range.end && range.end <= manifest.packs[range.pack].size, "ranges lie in their pack");
+        if (r > 0 && ranges[r - 1].pack == range.pack)
+            Check(ranges[r - 1].end <= range.begin, "a pack's ranges run front to back, apart");
+        ranged += range.chunks.size();
+    }
+    Check(ranged == needed.size(), "every chunk in one range");
 }
 
 }  // namespace
@@ -124,17 +142,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           "fresh status");
     const NeededChunks needed = ListNeededChunks(manifest, fresh.contents, nullptr, Disk(nullptr));
     Check(needed.size() == chunks.size(), "each chunk taken once");
-    std::vector<std::uint32_t> all(needed.size());
-    for (std::uint32_t i = 0; i < all.size(); ++i) all[i] = i;
-    std::size_t ranged = 0;
-    const std::vector<PackRange> ranges = JoinIntoRanges(needed, all);
-    for (std::size_t r = 0; r < ranges.size(); ++r) {
-        const PackRange& range = ranges[r];
-        Check(range.begin < range.end && range.end <= manifest.packs[range.pack].size, "ranges lie in their pack");
-        if (r > 0 && ranges[r - 1].pack == range.pack)
-            Check(ranges[r - 1].end <= range.begin, "a pack's ranges run front to back, apart");
-        ranged += range.chunks.size();
+    CheckRanges(manifest, needed);
+
+    // Read lean, as a release is: each line's place, sizes and digest as
+    // the whole reading has them, and a fresh plan that fetches each stored
+    // chunk once.
+    const SignedPartReading read = [&](const std::function<Result<void>(std::string_view)>& take) {
+        return take(signedPart);
+    };
+    const auto lean = ReadManifestKeysOnly(read, 0, 0, ChunkLinesKept::KeysAndPlaces);
+    Check(lean.Ok(), "a manifest read whole is read lean");
+    if (!lean || lean.Value().HoldsChunks()) return 0;
+    std::set<std::uint64_t> places;
+    for (std::size_t line = 0; line < manifest.chunks.size(); ++line) {
+        const ManifestChunk& whole = manifest.chunks[line];
+        const StoredChunk stored = StoredChunkAt(lean.Value(), line);
+        Check(stored.WithDigest(whole.sha256) == whole, "a lean line is the whole line but for its digest");
+        const std::string_view text = signedPart.substr(lean.Value().chunkLineStarts[line]);
+        Check(ChunkLineDigest(text.substr(0, text.find('\n'))) == whole.sha256, "a lean line's digest is read again");
     }
-    Check(ranged == needed.size(), "every chunk in one range");
+    for (const auto& [digest, file] : contents)
+        for (std::size_t line = file->firstChunk; line < file->firstChunk + file->chunkCount; ++line)
+            places.insert(StoredPlaceAt(lean.Value(), line));
+    const NeededChunks leanNeeded = ListNeededChunks(lean.Value(), fresh.contents, nullptr, Disk(nullptr));
+    Check(leanNeeded.size() == places.size(), "each stored chunk taken once");
+    CheckRanges(manifest, leanNeeded);
     return 0;
 }
