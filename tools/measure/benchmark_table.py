@@ -17,6 +17,12 @@ class Row(NamedTuple):
     aim: str = "-"
 
 
+def floor_row(floor_s, engine_s):
+    """The same files only created, written, flushed and renamed."""
+    return Row("  the platform's floor (create, write, flush, rename)",
+               f"{floor_s:.2f} s (engine / floor {engine_s / floor_s:.2f})")
+
+
 def throughput_rows(big, small, many, edit, published):
     """The rows of the engine's own measurements (engine_throughput.py)."""
     mb = big["size"] / MIB
@@ -29,10 +35,12 @@ def throughput_rows(big, small, many, edit, published):
         Row(f"  peak, {small['size'] / MIB:.0f} MiB install", f"{small['peak_kib'] / 1024:.1f} MiB "
             f"(engine {(small['peak_kib'] - small['baseline_kib']) / 1024:.1f})", aim="< 32 MiB, flat"),
         Row("  from a server 30 ms away", f"{big['far_s']:.2f} s", aim="<= 1.5 x loopback"),
+        floor_row(big["floor_s"], big["engine_s"]),
         Row("  publishing it with velmora-publish", f"{big['publish_s']:.2f} s"),
         Row("fresh install of 10,000 small files", f"{many['fresh_s']:.2f} s",
             f"{many['casync']['seconds']:.2f} s", f"{many['tools_s']:.2f} s"),
         Row("  from a server 30 ms away", f"{many['far_s']:.2f} s", aim="<= 1.5 x loopback"),
+        floor_row(many["floor_s"], many["fresh_s"]),
         Row("  finding nothing changed", f"{many['check_ms'] / 1000:.3f} s", aim="< 1 s"),
         Row("  downloaded per start", f"{many['check_bytes']:.0f} B in {many['check_requests']:.0f} request",
             aim="< 1 KiB, 1 request"),

@@ -13,6 +13,9 @@ comp.dll as the program calls it) against nginx on loopback:
 3. a fresh install of 10,000 files of 1 to 16 KiB, against curl fetching
    the same packs and casync as above, with the number of requests each
    made; then the time the engine takes to find that nothing changed in it;
+   for both fresh installs, the platform's floor: a bare Windows program
+   (fixtures/file_floor) that only creates, writes, flushes and renames
+   the same files, under the same Wine;
 4. both fresh installs again with the test proxy waiting 30 ms before every
    answer, as a far server does;
 5. the bytes an update downloads when 1 MiB is inserted in the middle of a
@@ -58,7 +61,7 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "lib"))
 from engine_driver import check_install, empty_game_folder, run_engine  # noqa: E402
 from benchmark_table import Row, large_release_rows, manifest_rows, print_table, throughput_rows  # noqa: E402
-from harness import BUILD  # noqa: E402
+from harness import BUILD, windows_path  # noqa: E402
 from update_server import (DATA_FOLDER, NOT_EXPIRING, PUBLISH_TOOL, TEST_KEY, FaultProxy, Nginx,  # noqa: E402
                            Publication, free_port, publish)
 
@@ -67,6 +70,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 # What the test proxy waits before every answer in the far-server rounds.
 FAR_SERVER_DELAY = 0.03
 MIB = 1 << 20
+FLOOR = os.path.join(BUILD, "fixtures", "file_floor", "file_floor.exe")
 
 
 def large_release(folder, scale=1):
@@ -201,7 +205,7 @@ def throughput(work):
     far_seconds = far_server_seconds(work, publication, game)
     return {"size": size, "stored": stored, "publish_s": publish_seconds, "engine_s": min(engine_seconds),
             "engine_requests": engine_requests, "casync": casync_fresh_install(work, release),
-            "far_s": far_seconds,
+            "far_s": far_seconds, "floor_s": platform_floor(work, release),
             "engine_all": engine_seconds, "tools_s": min(tool_seconds), "tools_all": tool_seconds,
             "peak_kib": max(int(r["peak_kib"]) for r in runs),
             "baseline_kib": min(int(r["baseline_peak_kib"]) for r in runs)}
@@ -218,6 +222,30 @@ def small_release_peak(work):
         site.close()
     return {"size": tree_bytes(release), "peak_kib": int(values["peak_kib"]),
             "baseline_kib": int(values["baseline_peak_kib"])}
+
+
+def platform_floor(work, release):
+    """The least time this platform takes to put the release's files on the
+    disk as an installer must (fixtures/file_floor: create, write, flush,
+    rename; nothing fetched or hashed), best of ROUNDS."""
+    listing = os.path.join(work, "floor-list.txt")
+    with open(listing, "w", encoding="utf-8") as out:
+        for folder, _, names in os.walk(release):
+            for name in names:
+                path = os.path.join(folder, name)
+                out.write(f"{os.path.getsize(path)} {os.path.relpath(path, release).replace(os.sep, '/')}\n")
+    target = os.path.join(work, "floor-install")
+    seconds = []
+    for _ in range(ROUNDS):
+        shutil.rmtree(target, ignore_errors=True)
+        result = subprocess.run(["wine", FLOOR, windows_path(listing), windows_path(target)], capture_output=True,
+                                text=True, timeout=900)
+        values = dict(line.partition("=")[::2] for line in result.stdout.split())
+        if result.returncode != 0 or "run_ms" not in values:
+            raise SystemExit(f"file_floor failed: exit {result.returncode}\n{result.stdout}{result.stderr}")
+        seconds.append(float(values["run_ms"]) / 1000)
+    shutil.rmtree(target, ignore_errors=True)
+    return min(seconds)
 
 
 def far_server_seconds(work, publication, game):
@@ -257,7 +285,7 @@ def many_files(work):
             "far_s": far_seconds, "check_ms": statistics.median(checks), "checks": checks,
             "manifest_bytes": len(Publication(publication.path).manifest()), "stored": publication.stored_bytes(),
             "check_requests": len(answers) / ROUNDS,
-            "check_bytes": sum(r["answer_bytes"] for r in answers) / ROUNDS,
+            "check_bytes": sum(r["answer_bytes"] for r in answers) / ROUNDS, "floor_s": platform_floor(work, release),
             "casync": casync_fresh_install(work, release)}
 
 
@@ -518,6 +546,8 @@ def main():
     print(f"  casync extract, HTTP chunk store (native)      {big['casync']['seconds']:7.2f} s   "
           f"{big['casync']['requests']} requests, the engine {big['engine_requests']}   "
           f"ratio casync / engine time {big['casync']['seconds'] / big['engine_s']:.2f}")
+    print(f"  the platform's floor (file_floor, best of {ROUNDS})      {big['floor_s']:7.2f} s   "
+          f"ratio engine / floor {big['engine_s'] / big['floor_s']:.2f}")
     print(f"  publishing it with velmora-publish             {big['publish_s']:7.2f} s")
     print("peak working set of the driver process (Wine included)")
     print(f"  {mb:.0f} MiB install (largest file 80 MiB)            {big['peak_kib'] / 1024:7.1f} MiB   "
@@ -537,6 +567,8 @@ def main():
     print(f"  casync extract, HTTP chunk store (native)      {many['casync']['seconds']:7.2f} s   "
           f"{many['casync']['requests']} requests   ratio casync / engine time "
           f"{many['casync']['seconds'] / many['fresh_s']:.2f}")
+    print(f"  the platform's floor (file_floor, best of {ROUNDS})      {many['floor_s']:7.2f} s   "
+          f"ratio engine / floor {many['fresh_s'] / many['floor_s']:.2f}")
     print(f"  the same install through a server 30 ms away   {many['far_s']:7.2f} s   "
           f"ratio to loopback {many['far_s'] / many['fresh_s']:.2f}   (aim <= 1.5)")
     print(f"  finding that nothing changed (median of {ROUNDS})      {many['check_ms'] / 1000:7.3f} s   "
