@@ -12,6 +12,14 @@
 #else
 #define VELMORA_SHA_EXTENSIONS
 #endif
+// The rounds of a block unrolled, so that the ring of message words stays
+// in registers: GCC keeps the loop otherwise and indexes the ring in
+// memory, at about half the speed.
+#if defined(__GNUC__) || defined(__clang__)
+#define VELMORA_UNROLLED _Pragma("GCC unroll 16")
+#else
+#define VELMORA_UNROLLED
+#endif
 
 namespace velmora::engine {
 namespace {
@@ -64,6 +72,7 @@ void Sha256CompressShaExtensions(std::uint32_t state[8], const std::uint8_t* dat
         const __m128i cdghBefore = cdgh;
         // The message schedule, four words at a time, in a ring of four.
         __m128i w[4];
+        VELMORA_UNROLLED
         for (int i = 0; i < 16; ++i) {
             __m128i& words = w[i & 3];
             if (i < 4) {
