@@ -1,8 +1,13 @@
 #include "content_build_win.h"
 
+#include <atomic>
+#include <mutex>
 #include <numeric>
+#include <optional>
+#include <thread>
 
 #include "chunk_check_win.h"
+#include "core/escaped_exception.h"
 #include "core/hex.h"
 #include "file_ops_win.h"
 
@@ -178,16 +183,49 @@ Result<void> ContentBuild::Write(std::size_t i, std::span<const std::uint8_t> co
     return {};
 }
 
+Result<void> ContentBuild::FinishContent(std::size_t c) const {
+    const ManifestFile& content = BuiltFile(c);
+    const std::wstring build = staging_.BuildPath(content.sha256);
+    if (auto flushed = Flush(build); !flushed) return flushed;
+    if (auto checked = staging_.CheckBuilt(content, cancel_); !checked) return checked;
+    return ReplaceWith(build, staging_.ReadyPath(content.sha256));
+}
+
 Result<void> ContentBuild::Finish() const {
-    for (std::size_t c = 0; c < building_.size(); ++c) {
-        if (cancel_.Raised()) return Stopped();
-        if (whole_[c]) continue;
-        const ManifestFile& content = BuiltFile(c);
-        const std::wstring build = staging_.BuildPath(content.sha256);
-        if (auto flushed = Flush(build); !flushed) return flushed;
-        if (auto checked = staging_.CheckBuilt(content, cancel_); !checked) return checked;
-        if (auto renamed = ReplaceWith(build, staging_.ReadyPath(content.sha256)); !renamed) return renamed;
+    // A few contents at once: each mostly waits for the disk (its flush,
+    // its bytes read back), and a game has thousands of small ones.
+    std::atomic<std::size_t> next{0};
+    std::mutex mutex;
+    std::optional<EngineError> failure;
+    const auto fail = [&](EngineError error) noexcept {
+        std::lock_guard lock(mutex);
+        if (!failure) failure = std::move(error);
+    };
+    const auto work = [&]() noexcept {
+        try {
+            for (std::size_t c = next++; c < building_.size(); c = next++) {
+                if (cancel_.Raised()) return;
+                if (whole_[c]) continue;
+                if (auto finished = FinishContent(c); !finished) return fail(finished.Error());
+                std::lock_guard lock(mutex);
+                if (failure) return;
+            }
+        } catch (...) {
+            fail(ErrorOfCurrentException());
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (unsigned h = 1; h < kFinishingThreads; ++h) {
+        try {
+            helpers.emplace_back(work);
+        } catch (...) {
+            break;  // fewer helpers: the work is shared by the threads there are
+        }
     }
+    work();
+    for (std::thread& helper : helpers) helper.join();
+    if (cancel_.Raised()) return Stopped();
+    if (failure) return *failure;
     return {};
 }
 

@@ -74,8 +74,12 @@ public:
     // made only when that chunk's SHA-256 is the content's.
     Result<void> Finish() const;
 
+    // Contents finished at once.
+    static constexpr unsigned kFinishingThreads = 4;
+
 private:
     Result<void> CheckOneChunkContent(const ManifestFile& content) const;
+    Result<void> FinishContent(std::size_t c) const;
     // Whether chunk `i` may be in place already, or in an old file.
     bool MayBeOnDisk(std::size_t i) const;
     Result<void> RestockFromDisk(std::span<const std::uint32_t> chunks, std::vector<std::uint32_t>& wanted);
