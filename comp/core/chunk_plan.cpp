@@ -132,7 +132,7 @@ void AddInstalledCopies(const Manifest& local, const InstalledFiles& disk, Neede
         std::uint64_t offset = 0;
         for (std::size_t at = file.firstChunk; at < file.firstChunk + file.chunkCount; ++at) {
             const ChunkKey key = ChunkKeyAt(local, at);
-            const std::optional<std::uint32_t> found = byStart.FindByStart(key.digestStart);
+            const std::optional<std::uint32_t> found = byStart.Find(DigestStart(key));
             if (found && !installed[*found]) {
                 installed[*found] = true;
                 needed.SetInstalled(*found, {f, offset});

@@ -4,7 +4,6 @@
 // digests. Four to eight bytes an item, where a hash map node takes about
 // sixty; the plans of a large game look up close to a million chunks.
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -41,21 +40,6 @@ public:
         const std::uint32_t slot = slots_[Probe(digest)];
         if (slot == kEmpty) return std::nullopt;
         return slot;
-    }
-
-    // The position of an item whose digest begins with `start`, or nothing.
-    // Where several do, the one added first if the index never grew (made
-    // with room for all): items alike in their first bytes start their
-    // probes at one slot, and each added later lies further along.
-    std::optional<std::uint32_t> FindByStart(const std::array<std::uint8_t, 8>& start) const {
-        static_assert(sizeof(std::size_t) <= 8, "the hash is taken from the digest's first bytes");
-        Sha256Digest key{};
-        std::copy(start.begin(), start.end(), key.begin());
-        for (std::size_t at = Home(key);; at = Next(at)) {
-            const std::uint32_t slot = slots_[at];
-            if (slot == kEmpty) return std::nullopt;
-            if (std::equal(start.begin(), start.end(), digestOf_(slot).begin())) return slot;
-        }
     }
 
 private:

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <mutex>
-#include <numeric>
 #include <optional>
 #include <thread>
 
@@ -51,12 +50,10 @@ Result<std::vector<std::uint32_t>> ContentBuild::Prepare(
     // A few thousand at a time: the digests of the chunks that may be on
     // the disk are asked for together.
     constexpr std::size_t kBatch = 4096;
-    std::vector<std::uint32_t> batch;
     for (std::size_t first = 0; first < needed_.size(); first += kBatch) {
         if (cancel_.Raised()) return Stopped();
-        batch.resize(std::min(kBatch, needed_.size() - first));
-        std::iota(batch.begin(), batch.end(), static_cast<std::uint32_t>(first));
-        if (auto restocked = RestockFromDisk(batch, wanted); !restocked) return restocked.Error();
+        const std::size_t end = std::min(first + kBatch, needed_.size());
+        if (auto restocked = RestockFromDisk(first, end, wanted); !restocked) return restocked.Error();
     }
     return wanted;
 }
@@ -81,17 +78,17 @@ bool ContentBuild::MayBeOnDisk(std::size_t i) const {
     return false;
 }
 
-// Restocks `chunks` (numbers in order) from the disk where it may hold
-// them, and adds the others to `wanted`, in order.
-Result<void> ContentBuild::RestockFromDisk(std::span<const std::uint32_t> chunks, std::vector<std::uint32_t>& wanted) {
+// Restocks chunks `first` to `end` from the disk where it may hold them,
+// and adds the others to `wanted`, in order.
+Result<void> ContentBuild::RestockFromDisk(std::size_t first, std::size_t end, std::vector<std::uint32_t>& wanted) {
     std::vector<std::uint32_t> onDisk;
-    for (const std::uint32_t i : chunks)
+    for (auto i = static_cast<std::uint32_t>(first); i < end; ++i)
         if (MayBeOnDisk(i)) onDisk.push_back(i);
     auto digests = DigestsOf(onDisk);
     if (!digests) return digests.Error();
     OpenBuild open;
     std::size_t k = 0;
-    for (const std::uint32_t i : chunks) {
+    for (auto i = static_cast<std::uint32_t>(first); i < end; ++i) {
         if (k == onDisk.size() || onDisk[k] != i) {
             wanted.push_back(i);
             continue;

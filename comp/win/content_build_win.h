@@ -82,7 +82,7 @@ private:
     Result<void> FinishContent(std::size_t c) const;
     // Whether chunk `i` may be in place already, or in an old file.
     bool MayBeOnDisk(std::size_t i) const;
-    Result<void> RestockFromDisk(std::span<const std::uint32_t> chunks, std::vector<std::uint32_t>& wanted);
+    Result<void> RestockFromDisk(std::size_t first, std::size_t end, std::vector<std::uint32_t>& wanted);
     Result<bool> Restock(std::size_t chunk, const Sha256Digest& sha256, OpenBuild& open);
     Result<void> WriteTo(const ChunkTarget& target, std::span<const std::uint8_t> content, OpenBuild& open) const;
     // The remote file whose content is built `c`-th.

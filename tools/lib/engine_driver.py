@@ -20,17 +20,23 @@ def empty_game_folder(path):
     return path
 
 
+def key_values(output):
+    """The "key=value" words a fixture prints, as a dict."""
+    values = {}
+    for word in output.split():
+        key, sep, value = word.partition("=")
+        if sep:
+            values[key] = value.strip()
+    return values
+
+
 def run_engine(game, url, timeout=900):
     """Runs one update of `game` from the manifest at `url`; the driver's
     "key=value" report (status, run_ms, peak_kib, ...). Raises SystemExit
     when the driver fails."""
     result = subprocess.run(["wine", DRIVER, windows_path(game), url, str(timeout)], capture_output=True,
                             text=True, timeout=timeout + 60)
-    values = {}
-    for line in result.stdout.split():
-        key, sep, value = line.partition("=")
-        if sep:
-            values[key] = value.strip()
+    values = key_values(result.stdout)
     if result.returncode != 0:
         raise SystemExit(f"the engine did not finish: exit {result.returncode}\n{result.stdout}{result.stderr}")
     return values

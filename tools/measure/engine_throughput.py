@@ -59,7 +59,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "lib"))
-from engine_driver import check_install, empty_game_folder, run_engine  # noqa: E402
+from engine_driver import check_install, empty_game_folder, key_values, run_engine  # noqa: E402
 from benchmark_table import Row, large_release_rows, manifest_rows, print_table, throughput_rows  # noqa: E402
 from harness import BUILD, windows_path  # noqa: E402
 from update_server import (DATA_FOLDER, NOT_EXPIRING, PUBLISH_TOOL, TEST_KEY, FaultProxy, Nginx,  # noqa: E402
@@ -240,7 +240,7 @@ def platform_floor(work, release):
         shutil.rmtree(target, ignore_errors=True)
         result = subprocess.run(["wine", FLOOR, windows_path(listing), windows_path(target)], capture_output=True,
                                 text=True, timeout=900)
-        values = dict(line.partition("=")[::2] for line in result.stdout.split())
+        values = key_values(result.stdout)
         if result.returncode != 0 or "run_ms" not in values:
             raise SystemExit(f"file_floor failed: exit {result.returncode}\n{result.stdout}{result.stderr}")
         seconds.append(float(values["run_ms"]) / 1000)
