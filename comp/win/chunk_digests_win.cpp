@@ -17,26 +17,6 @@ constexpr std::uint32_t kChunkLineRead = 160;
 // Lines closer than this in the text come in one read.
 constexpr std::uint32_t kJoinedRead = 64 * 1024;
 
-// Up to `size` bytes of `file` from `offset`, fewer at its end: a read at a
-// place of its own, which leaves the file's position alone.
-Result<std::vector<char>> ReadPlace(HANDLE file, const std::wstring& path, std::uint32_t offset, std::uint32_t size) {
-    std::vector<char> bytes(size);
-    std::size_t have = 0;
-    while (have < bytes.size()) {
-        OVERLAPPED place{};
-        place.Offset = static_cast<DWORD>(offset + have);
-        DWORD got = 0;
-        if (!::ReadFile(file, bytes.data() + have, static_cast<DWORD>(bytes.size() - have), &got, &place)) {
-            if (::GetLastError() == ERROR_HANDLE_EOF) break;
-            return LocalFileError("cannot read", path);
-        }
-        if (got == 0) break;
-        have += got;
-    }
-    bytes.resize(have);
-    return bytes;
-}
-
 }  // namespace
 
 Result<ChunkDigests> ChunkDigests::Open(const ManifestText& text) {
@@ -66,9 +46,9 @@ Result<std::vector<Sha256Digest>> ChunkDigests::Of(std::span<const std::uint32_t
         const std::uint32_t begin = startOf(order[k]);
         std::size_t last = k;
         while (last + 1 < order.size() && startOf(order[last + 1]) - begin + kChunkLineRead <= kJoinedRead) ++last;
-        auto block = ReadPlace(text_.get(), path_, begin, startOf(order[last]) - begin + kChunkLineRead);
+        auto block = ReadAt(text_.get(), path_, begin, startOf(order[last]) - begin + kChunkLineRead);
         if (!block) return block.Error();
-        const std::string_view bytes(block.Value().data(), block.Value().size());
+        const std::string_view bytes(reinterpret_cast<const char*>(block.Value().data()), block.Value().size());
         for (; k <= last; ++k) {
             const std::uint32_t at = startOf(order[k]) - begin;
             const std::string_view from = at < bytes.size() ? bytes.substr(at) : std::string_view();

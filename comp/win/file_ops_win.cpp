@@ -130,13 +130,23 @@ Result<std::vector<std::uint8_t>> ReadAt(const std::wstring& path, std::uint64_t
     UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return LocalFileError("cannot open", path);
-    if (!MoveTo(file.get(), offset)) return LocalFileError("cannot position in", path);
+    return ReadAt(file.get(), path, offset, size);
+}
+
+Result<std::vector<std::uint8_t>> ReadAt(HANDLE file, const std::wstring& path, std::uint64_t offset,
+                                         std::uint32_t size) {
     std::vector<std::uint8_t> bytes(size);
     std::size_t have = 0;
     while (have < bytes.size()) {
+        const std::uint64_t at = offset + have;
+        OVERLAPPED place{};
+        place.Offset = static_cast<DWORD>(at);
+        place.OffsetHigh = static_cast<DWORD>(at >> 32);
         DWORD read = 0;
-        if (!::ReadFile(file.get(), bytes.data() + have, static_cast<DWORD>(bytes.size() - have), &read, nullptr))
+        if (!::ReadFile(file, bytes.data() + have, static_cast<DWORD>(bytes.size() - have), &read, &place)) {
+            if (::GetLastError() == ERROR_HANDLE_EOF) break;
             return LocalFileError("cannot read", path);
+        }
         if (read == 0) break;
         have += read;
     }

@@ -67,6 +67,10 @@ Result<void> WriteFileFlushed(const std::wstring& path, std::string_view bytes);
 
 // `size` bytes of the file at `offset`; fewer when the file ends first.
 Result<std::vector<std::uint8_t>> ReadAt(const std::wstring& path, std::uint64_t offset, std::uint32_t size);
+// The same of the open file (at `path`, for messages). Each read names its
+// place, so threads may read one handle at once.
+Result<std::vector<std::uint8_t>> ReadAt(HANDLE file, const std::wstring& path, std::uint64_t offset,
+                                         std::uint32_t size);
 
 // Opens an existing file for WriteAt. Other handles may write other parts
 // of the file at the same time.
